@@ -1,0 +1,60 @@
+#include "bsv1.h"
+
+#include <sys/syscall.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdlib>
+
+const char* BSV1_GetEnv(const char* name, int) { return name ? std::getenv(name) : nullptr; }
+
+int BSV1_InitializeLock(BSV1_Lock* lock) {
+  pthread_mutexattr_t attributes;
+  int rc = pthread_mutexattr_init(&attributes);
+  if (rc != 0) return rc;
+  pthread_mutexattr_settype(&attributes, PTHREAD_MUTEX_RECURSIVE);
+  rc = pthread_mutex_init(&lock->mutex, &attributes);
+  pthread_mutexattr_destroy(&attributes);
+  return rc;
+}
+
+int BSV1_GetLock(BSV1_Lock* lock) { return pthread_mutex_lock(&lock->mutex); }
+
+int BSV1_ReleaseLock(BSV1_Lock* lock) { return pthread_mutex_unlock(&lock->mutex); }
+
+unsigned long BSV1_ThreadID() { return static_cast<unsigned long>(syscall(SYS_gettid)); }
+
+namespace {
+
+std::atomic<bsv1::Clock*> installedClock{nullptr};
+
+}  // namespace
+
+void BSV1_GetTime(BSV1_Time* now) {
+  if (bsv1::Clock* clock = installedClock.load()) {
+    *now = clock->now();
+    return;
+  }
+  struct timespec real;
+  clock_gettime(CLOCK_REALTIME, &real);
+  now->seconds = real.tv_sec;
+  now->nanoseconds = static_cast<int32_t>(real.tv_nsec);
+}
+
+void BSV1_Sleep(unsigned seconds) {
+  if (bsv1::Clock* clock = installedClock.load()) {
+    clock->sleep(seconds);
+    return;
+  }
+  struct timespec remaining = {static_cast<time_t>(seconds), 0};
+  while (nanosleep(&remaining, &remaining) != 0 && errno == EINTR) {
+  }
+}
+
+namespace bsv1 {
+
+Clock* SetClock(Clock* clock) { return installedClock.exchange(clock); }
+
+}  // namespace bsv1

@@ -1,0 +1,45 @@
+// Basic services: environment, locks, thread ids, time and sleep.
+#pragma once
+
+#include <pthread.h>
+
+#include <cstdint>
+
+// The value of an environment variable, or null when it is not set. flags: 0.
+const char* BSV1_GetEnv(const char* name, int flags);
+
+// A lock that its owner may take again (the data-provider engine re-enters its own locks).
+struct BSV1_Lock {
+  pthread_mutex_t mutex;
+};
+// Each returns 0 on success, an errno value otherwise.
+int BSV1_InitializeLock(BSV1_Lock* lock);
+int BSV1_GetLock(BSV1_Lock* lock);
+int BSV1_ReleaseLock(BSV1_Lock* lock);
+
+// A non-zero number that identifies the calling thread.
+unsigned long BSV1_ThreadID();
+
+struct BSV1_Time {
+  int64_t seconds;
+  int32_t nanoseconds;
+};
+// The real-time clock (or the clock a test installed).
+void BSV1_GetTime(BSV1_Time* now);
+void BSV1_Sleep(unsigned seconds);
+
+namespace bsv1 {
+
+// The seam through which tests drive time: whole-second waits become instant.
+class Clock {
+ public:
+  virtual ~Clock() = default;
+  virtual BSV1_Time now() = 0;
+  virtual void sleep(unsigned seconds) = 0;
+};
+
+// Installs a clock for the whole process; null restores the real one.
+// Returns the clock that was in effect (null for the real one).
+Clock* SetClock(Clock* clock);
+
+}  // namespace bsv1

@@ -1,0 +1,61 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <set>
+#include <thread>
+
+#include "bsv1.h"
+#include "manual_clock.h"
+
+namespace {
+
+TEST(BasicsTest, EnvironmentLookUp) {
+  setenv("BSV1_TEST_VARIABLE", "value", 1);
+  EXPECT_STREQ(BSV1_GetEnv("BSV1_TEST_VARIABLE", 0), "value");
+  unsetenv("BSV1_TEST_VARIABLE");
+  EXPECT_EQ(BSV1_GetEnv("BSV1_TEST_VARIABLE", 0), nullptr);
+  EXPECT_EQ(BSV1_GetEnv(nullptr, 0), nullptr);
+}
+
+TEST(BasicsTest, LockMayBeTakenAgainByItsOwner) {
+  BSV1_Lock lock;
+  ASSERT_EQ(BSV1_InitializeLock(&lock), 0);
+  EXPECT_EQ(BSV1_GetLock(&lock), 0);
+  EXPECT_EQ(BSV1_GetLock(&lock), 0);
+  EXPECT_EQ(BSV1_ReleaseLock(&lock), 0);
+  EXPECT_EQ(BSV1_ReleaseLock(&lock), 0);
+  // Free again: another thread can take it.
+  std::thread other([&] {
+    EXPECT_EQ(BSV1_GetLock(&lock), 0);
+    EXPECT_EQ(BSV1_ReleaseLock(&lock), 0);
+  });
+  other.join();
+}
+
+TEST(BasicsTest, ThreadIdsAreNonZeroAndDistinct) {
+  std::set<unsigned long> ids{BSV1_ThreadID()};
+  std::thread([&] { ids.insert(BSV1_ThreadID()); }).join();
+  EXPECT_EQ(ids.size(), 2u);
+  EXPECT_EQ(ids.count(0), 0u);
+}
+
+TEST(BasicsTest, ManualClockDrivesTimeAndSleep) {
+  BSV1_Time real;
+  BSV1_GetTime(&real);
+  {
+    ManualClock clock(500);
+    BSV1_Time now;
+    BSV1_GetTime(&now);
+    EXPECT_EQ(now.seconds, 500);
+    BSV1_Sleep(30);  // returns at once
+    BSV1_GetTime(&now);
+    EXPECT_EQ(now.seconds, 530);
+    EXPECT_EQ(clock.sleptSeconds(), 30);
+  }
+  BSV1_Time after;
+  BSV1_GetTime(&after);
+  EXPECT_GE(after.seconds, real.seconds);
+  EXPECT_LT(after.seconds - real.seconds, 60);
+}
+
+}  // namespace
