@@ -16,7 +16,7 @@ static_assert(kTableLength == 94, "the table holds the 94 visible ASCII characte
 
 // direction +1 scrambles, -1 unscrambles.
 char* transform(char* record, int32_t key, int direction) {
-  // The key walks key, key-1, key+1, key-3, ... ; 64-bit so that long records with
+  // The key walks key, key-1, key+1, key-2, key+2, ... ; 64-bit so that long records with
   // large keys cannot overflow.
   int64_t k = key;
   int64_t i = 0;

@@ -1,5 +1,8 @@
 #include "zev0/storage.h"
 
+#include <pthread.h>
+
+#include <atomic>
 #include <cstdlib>
 
 #include "bsv1.h"
@@ -22,7 +25,16 @@ struct AccountEntry {
 AccountEntry* pWS = nullptr;
 double TotalWorkingStorage = 0;
 BSV1_Lock WorkingStorageCounterLock;
-bool WorkingStorageCounterInitialized = false;
+// Threads may allocate with the class on for the first time together: the lock is
+// made exactly once, and a free looks at the list only once it exists.
+pthread_once_t WorkingStorageCounterOnce = PTHREAD_ONCE_INIT;
+std::atomic<bool> WorkingStorageCounterInitialized{false};
+
+void initializeCounterLock() {
+  TRC(TRC_DETAIL, "Initializing WorkingStorageCounterLock");
+  BSV1_InitializeLock(&WorkingStorageCounterLock);
+  WorkingStorageCounterInitialized = true;
+}
 
 AccountEntry* newPage() {
   auto* page = static_cast<AccountEntry*>(std::calloc(kEntriesPerPage, sizeof(AccountEntry)));
@@ -32,11 +44,7 @@ AccountEntry* newPage() {
 }
 
 void recordBlock(void* block, int32_t size) {
-  if (!WorkingStorageCounterInitialized) {
-    TRC(TRC_DETAIL, "Initializing WorkingStorageCounterLock");
-    BSV1_InitializeLock(&WorkingStorageCounterLock);
-    WorkingStorageCounterInitialized = true;
-  }
+  pthread_once(&WorkingStorageCounterOnce, initializeCounterLock);
   BSV1_GetLock(&WorkingStorageCounterLock);
   int position = 0;
   AccountEntry* last = nullptr;
