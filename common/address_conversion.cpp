@@ -1,0 +1,87 @@
+#include "zev0/hostnames.h"
+
+#include <arpa/inet.h>
+
+#include <cstring>
+
+#include "trc1.h"
+#include "zev0/storage.h"
+
+TRC_UNIT();
+
+namespace {
+
+constexpr int32_t kResolvedNameSize = 256;
+
+// A dotted address that converts: shape alone lets 10.1.2.300 through.
+bool parseDottedAddress(const char* text, in_addr* address) {
+  return ZEV0_IsThisAddressString(text) == 3 && inet_pton(AF_INET, text, address) == 1;
+}
+
+bool hasIpv4Address(const hostent* entry) {
+  return entry->h_addrtype == AF_INET && entry->h_length == static_cast<int>(sizeof(in_addr)) &&
+         entry->h_addr_list != nullptr && entry->h_addr_list[0] != nullptr;
+}
+
+}  // namespace
+
+int ZEV0_ConvertNameToAddr(const char* nameOrAddress, uint16_t port, sockaddr_in* address) {
+  if (address == nullptr) return 0;
+  std::memset(address, 0, sizeof *address);
+  address->sin_family = AF_INET;
+  address->sin_port = htons(port);
+  if (nameOrAddress == nullptr) return 0;
+
+  in_addr dotted;
+  if (parseDottedAddress(nameOrAddress, &dotted)) {
+    address->sin_addr = dotted;
+    return 1;
+  }
+  hostent* entry = ZEV0_GetHostByName(nameOrAddress);
+  int converted = entry != nullptr && hasIpv4Address(entry);
+  if (converted)
+    std::memcpy(&address->sin_addr, entry->h_addr_list[0], sizeof address->sin_addr);
+  else
+    TRC(TRC_ERROR, "cannot convert name <%s> to address", nameOrAddress);
+  ZEV0_FreeStorage(&entry);
+  return converted;
+}
+
+int ZEV0_ConvertAddrToName(const sockaddr_in* address, char** name, int shortName) {
+  if (address == nullptr || name == nullptr) return 0;
+  hostent* entry = ZEV0_GetHostByAddr(&address->sin_addr);
+  if (entry == nullptr) return 0;
+  char* copy = nullptr;
+  if (entry->h_name != nullptr) {
+    size_t length = shortName != 0 ? std::strcspn(entry->h_name, ".") : std::strlen(entry->h_name);
+    copy = static_cast<char*>(ZEV0_GetStorage(static_cast<int32_t>(length + 1)));
+    if (copy != nullptr) {
+      std::memcpy(copy, entry->h_name, length);
+      copy[length] = '\0';
+      *name = copy;
+    }
+  }
+  ZEV0_FreeStorage(&entry);
+  return copy != nullptr ? 1 : 0;
+}
+
+char* ZEV0_ResolveAddressToName(const char* dottedAddress) {
+  if (dottedAddress == nullptr) return nullptr;
+  in_addr address;
+  if (inet_pton(AF_INET, dottedAddress, &address) != 1) {
+    TRC(TRC_ERROR, "***** <%s> is not a dotted address", dottedAddress);
+    return nullptr;
+  }
+  hostent* entry = ZEV0_GetHostByAddr(&address);
+  if (entry == nullptr) return nullptr;
+  char* name = nullptr;
+  if (entry->h_name != nullptr) {
+    name = static_cast<char*>(ZEV0_GetStorage(kResolvedNameSize));
+    if (name != nullptr) {
+      std::memset(name, 0, kResolvedNameSize);
+      std::strncpy(name, entry->h_name, kResolvedNameSize - 1);
+    }
+  }
+  ZEV0_FreeStorage(&entry);
+  return name;
+}
