@@ -1,0 +1,21 @@
+// The process's pool of UDP sockets. Every single DCH call builds a short-lived client that
+// borrows one for the length of the call, so the pool size is the number of such calls that
+// can be in progress at once; further callers wait until a socket is given back. The pool is
+// made once and lives as long as the process; its sockets stay open and keep their ports.
+#pragma once
+
+class UDPSockPool {
+ public:
+  // Makes the pool of count (1 or more) sockets, once per process; the caller holds the DCH
+  // environment lock. 0 when the pool is there, 1 when its table could not be allocated.
+  static int make(int count);
+  // Lends the first free socket, waiting while all are lent, emptied of any datagram that
+  // arrived after its last borrower gave up on it. -999 when there is no pool or the wait
+  // fails. tag only appears in lock error traces.
+  static int borrow(const void* tag);
+  // 0 when the socket is free again; 1 when the lock or the wake-up failed or the socket is
+  // not one of the pool's.
+  static int giveBack(int sockFD, const void* tag);
+  // Whether the socket is one of the pool's (a borrower then leaves it open).
+  static bool holds(int sockFD);
+};
