@@ -103,7 +103,11 @@ int DCHclient::dc_waitOnData(char* buffer, short buflen) {
   for (;;) {
     bool interrupted = false;
     if (waitForReadable(&interrupted) != 0) return _error;
-    if (!interrupted) return takeRow(buffer, buflen);
+    if (!interrupted) {
+      // Another process's datagram that happened onto this port is no row: wait on.
+      if (!static_cast<ipcSock*>(_ipcClient)->dropStrayDatagrams()) continue;
+      return takeRow(buffer, buflen);
+    }
     if (takeInterrupt(buffer, buflen)) return failWith(DCHCLIENT_CANCELLED);
   }
 }

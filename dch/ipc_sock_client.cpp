@@ -204,13 +204,31 @@ int ipcSock::awaitDatagram(char* piece, int size, int waitSeconds, bool* timedOu
                              &senderLength);
     if (bytes < 0 && ready > 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) continue;
     if (bytes > 0 && !fromDCHpeer(sender)) {
-      char senderName[INET_ADDRSTRLEN] = "?";
-      inet_ntop(AF_INET, &sender.sin_addr, senderName, sizeof senderName);
-      TRC(TRC_ERROR, "Error: [@%p] datagram of %d bytes from %s:%d ignored: not the DCH server",
-          static_cast<void*>(this), static_cast<int>(bytes), senderName, ntohs(sender.sin_port));
+      traceStray(sender, bytes);
       continue;
     }
     return static_cast<int>(bytes);
+  }
+}
+
+void ipcSock::traceStray(const sockaddr_in& sender, ssize_t bytes) {
+  char senderName[INET_ADDRSTRLEN] = "?";
+  inet_ntop(AF_INET, &sender.sin_addr, senderName, sizeof senderName);
+  TRC(TRC_ERROR, "Error: [@%p] datagram of %d bytes from %s:%d ignored: not the DCH server", static_cast<void*>(this),
+      static_cast<int>(bytes), senderName, ntohs(sender.sin_port));
+}
+
+bool ipcSock::dropStrayDatagrams() {
+  for (;;) {
+    sockaddr_in sender{};
+    socklen_t senderLength = sizeof sender;
+    char first;
+    ssize_t bytes = recvfrom(_sockUDP, &first, 1, MSG_PEEK | MSG_DONTWAIT | MSG_TRUNC,
+                             reinterpret_cast<sockaddr*>(&sender), &senderLength);
+    if (bytes < 0) return false;
+    if (fromDCHpeer(sender)) return true;
+    traceStray(sender, bytes);
+    recv(_sockUDP, &first, 1, MSG_DONTWAIT);  // a datagram is taken whole
   }
 }
 

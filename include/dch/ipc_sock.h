@@ -60,6 +60,10 @@ class ipcSock : public DCHipc {
   int ipcWriteConnection(const void* buffer, int length, unsigned int connectedSockFD,
                          unsigned int connectionGeneration);
 
+  // Client side: drops the datagrams waiting on the UDP socket that are not from the DCH
+  // server; true when one from the server is waiting.
+  bool dropStrayDatagrams();
+
   // Reads the environment into the process-wide settings; the first constructor calls it.
   static void getEnvVariables();
 
@@ -107,6 +111,7 @@ class ipcSock : public DCHipc {
   int sendOnConnection(const char* buffer, int length, unsigned int connectedSockFD,
                        unsigned int connectionGeneration);
   bool fromDCHpeer(const sockaddr_in& sender) const;
+  void traceStray(const sockaddr_in& sender, ssize_t bytes);
   int awaitDatagram(char* piece, int size, int waitSeconds, bool* timedOut);
 
   std::atomic<int> _sockError{0};
