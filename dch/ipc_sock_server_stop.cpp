@@ -40,26 +40,27 @@ void ipcSock::stopServer() {
 }
 
 // The owner has stopped taking, so the loop may be blocked on a full ring: a taker of our own
-// drops entries until the loop has ended. Each of its takes makes room, so the one entry put
-// afterwards, which wakes it from an empty ring, never waits.
+// drops entries until it takes the wake-up entry, put once the loop has ended. Being the last
+// entry ever put, it always finds room: the taker keeps taking until it has it.
 void ipcSock::joinWhileTaking() {
-  std::atomic<bool> loopEnded{false};
-  std::thread taker([this, &loopEnded] {
+  constexpr unsigned int kStopGeneration = ~0u;  // no connection ever reaches it
+  std::thread taker([this] {
     char* buffer = nullptr;
     int size = 0;
+    DCHmessageKind kind;
+    unsigned int generation;
     do {
       unsigned char address[IPC_CLIENT_ADDR_SIZE];
       int addressLength = 0;
       char name[IPC_CLIENT_NAME_SIZE];
       unsigned int sockFD = 0;
-      DCHmessageKind kind = DCHmessageKind::message;
-      unsigned int generation = 0;
+      kind = DCHmessageKind::message;
+      generation = 0;
       ipc_get_data(&buffer, &size, address, &addressLength, name, &sockFD, &kind, &generation);
-    } while (!loopEnded.load());
+    } while (kind != DCHmessageKind::serverReady || generation != kStopGeneration);
     delete[] buffer;
   });
   joinServerThread();
-  loopEnded = true;
-  putPseudoMessage(DCHmessageKind::serverReady, _sockAddress, nullptr, 0, 0);
+  putPseudoMessage(DCHmessageKind::serverReady, _sockAddress, nullptr, 0, kStopGeneration);
   taker.join();
 }

@@ -1,0 +1,118 @@
+// Hosts the agent's DCH server the way the agent core does, for tests that talk to it
+// over the DCH port: initialises the channel library's environment lock, builds the
+// server, waits until it takes requests, makes the channel library's locks for
+// consumers, then serves until SIGTERM comes or standard input closes, and destroys
+// the locks and the server.
+//
+// The port is ZEVA_DCH_PORT (required). Once the server is ready the program writes
+// "ready <port>" and a newline to standard output.
+// Exit status: 0 after a clean end, 1 when the server could not start (the server
+// ends the process itself), 2 for a missing or malformed ZEVA_DCH_PORT.
+#include <poll.h>
+#include <signal.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+
+#include "dch/channel_functions.h"
+#include "dch/dch_api.h"
+#include "dch_server.h"
+#include "trc1.h"
+#include "zev0/threads.h"
+
+TRC_UNIT();
+
+namespace {
+
+constexpr int kUsageError = 2;
+constexpr long kReadyPollNanoseconds = 100 * 1000 * 1000;
+
+// The port the server will take, or 0 when the variable does not name one.
+int portFromEnvironment() {
+  const char* text = std::getenv("ZEVA_DCH_PORT");
+  if (text == nullptr) return 0;
+  char* end = nullptr;
+  long port = std::strtol(text, &end, 10);
+  return end != text && *end == '\0' && port > 0 && port < 65536 ? static_cast<int>(port) : 0;
+}
+
+// SIGTERM arrives through a descriptor. It is blocked before any thread starts, so
+// that every thread inherits the mask and none is interrupted by it.
+int terminationSignal() {
+  sigset_t termination;
+  sigemptyset(&termination);
+  sigaddset(&termination, SIGTERM);
+  if (pthread_sigmask(SIG_BLOCK, &termination, nullptr) != 0) return -1;
+  return signalfd(-1, &termination, SFD_CLOEXEC);
+}
+
+// True once SIGTERM has come or standard input has closed; waits at most waitMs
+// (-1: without limit) for either. Input that comes is read and dropped.
+bool endRequested(int signalDescriptor, int waitMs) {
+  pollfd watched[] = {{signalDescriptor, POLLIN, 0}, {STDIN_FILENO, POLLIN, 0}};
+  if (poll(watched, 2, waitMs) <= 0) return false;
+  if (watched[0].revents != 0) return true;
+  char input[256];
+  return watched[1].revents != 0 && read(STDIN_FILENO, input, sizeof input) <= 0;
+}
+
+// A wait on the ready condition short enough to notice an end soon.
+void waitBriefly(DCHserver& server) {
+  timespec deadline;
+  clock_gettime(CLOCK_REALTIME, &deadline);
+  deadline.tv_nsec += kReadyPollNanoseconds;
+  if (deadline.tv_nsec >= 1000000000L) {
+    deadline.tv_sec += 1;
+    deadline.tv_nsec -= 1000000000L;
+  }
+  pthread_cond_timedwait(server.readyCond(), server.readyLock(), &deadline);
+}
+
+// As the agent core waits; false when the end was asked for first.
+bool waitUntilReady(DCHserver& server, int signalDescriptor) {
+  if (ZEVA_GetLock(server.readyLock(), &server) != 0) return false;
+  bool ready = true;
+  if (server.readyState() == 0) TRC(TRC_DETAIL, "Waiting for DCHServer to notify us it is ready for request.");
+  while (server.readyState() == 0) {
+    if (endRequested(signalDescriptor, 0)) {
+      ready = false;
+      break;
+    }
+    waitBriefly(server);
+  }
+  ZEVA_ReleaseLock(server.readyLock(), &server);
+  return ready;
+}
+
+}  // namespace
+
+int main() {
+  int port = portFromEnvironment();
+  if (port == 0) {
+    std::fprintf(stderr, "zevdchhost: ZEVA_DCH_PORT must name a port (1..65535)\n");
+    return kUsageError;
+  }
+  int signalDescriptor = terminationSignal();
+  if (signalDescriptor < 0) {
+    std::fprintf(stderr, "zevdchhost: cannot take SIGTERM: errno=%d\n", errno);
+    return 1;
+  }
+  ZEV0_InitializeMutex(ZEVA_GetEnvVarsInitLock());
+  {
+    DCHserver server;
+    if (waitUntilReady(server, signalDescriptor)) {
+      DCH_api_init();
+      std::printf("ready %d\n", port);
+      std::fflush(stdout);
+      while (!endRequested(signalDescriptor, -1)) {
+      }
+      DCH_api_destroy();
+    }
+  }
+  close(signalDescriptor);
+  return 0;
+}
