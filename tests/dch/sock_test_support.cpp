@@ -9,33 +9,18 @@
 #include <cstring>
 #include <string>
 
+#include "free_port.h"
+
 namespace {
 
 constexpr unsigned kRingWatchdogSeconds = 10;
-
-// A port that both a UDP and a TCP socket can bind on 127.0.0.1 right now.
-unsigned short freeLoopbackPort() {
-  for (int attempt = 0; attempt < 20; ++attempt) {
-    int udp = OpenLoopbackUdp(0);
-    unsigned short port = LocalPort(udp);
-    int tcp = socket(AF_INET, SOCK_STREAM, 0);
-    int reuse = 1;
-    setsockopt(tcp, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
-    sockaddr_in address = LoopbackAddress(port);
-    bool free = bind(tcp, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-    close(tcp);
-    close(udp);
-    if (free && port != 0) return port;
-  }
-  return 0;
-}
 
 }  // namespace
 
 unsigned short UseLoopbackDCH(int poolSockets) {
   static unsigned short port = [] {
     const char* inherited = getenv("ZEV_TEST_DCH_PORT");
-    return inherited != nullptr ? static_cast<unsigned short>(atoi(inherited)) : freeLoopbackPort();
+    return inherited != nullptr ? static_cast<unsigned short>(atoi(inherited)) : FreeLoopbackPort();
   }();
   std::string number = std::to_string(port);
   setenv("ZEV_TEST_DCH_PORT", number.c_str(), 1);

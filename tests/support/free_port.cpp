@@ -1,0 +1,39 @@
+#include "free_port.h"
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <random>
+
+namespace {
+
+constexpr unsigned short kFirstPort = 20000;
+constexpr unsigned short kLastPort = 32000;  // the ephemeral range begins at 32768
+
+bool bindable(int type, unsigned short port) {
+  int sockFD = socket(AF_INET, type, 0);
+  if (sockFD < 0) return false;
+  int reuse = 1;
+  setsockopt(sockFD, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(port);
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  bool bound = bind(sockFD, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+  close(sockFD);
+  return bound;
+}
+
+}  // namespace
+
+unsigned short FreeLoopbackPort() {
+  std::random_device seed;
+  std::mt19937 pick(seed());
+  std::uniform_int_distribution<int> ports(kFirstPort, kLastPort);
+  for (int attempt = 0; attempt < 200; ++attempt) {
+    auto port = static_cast<unsigned short>(ports(pick));
+    if (bindable(SOCK_DGRAM, port) && bindable(SOCK_STREAM, port)) return port;
+  }
+  return 0;
+}
