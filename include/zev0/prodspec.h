@@ -13,7 +13,7 @@
 int ZEV0_InitializeProductSpec();
 
 // The item's text, owned by the table (never freed, never changed), or null when
-// the item is not set, the number is not 0 to 34, or the specification is not
+// the item is not set, the number is not 0 to 34, or the product specification is not
 // initialised.
 //
 // A flag item answers "Y", null (not specified, that is No), or "N" when the file

@@ -14,7 +14,7 @@
 #include "trace_capture.h"
 #include "zev0/scrambler.h"
 
-// The specification is read once per process: every case runs in a child of its own.
+// The product specification is read once per process: every case runs in a child of its own.
 namespace {
 
 const char kAgentAffinityCode[] = "0000000000000040000000000000000000000000000";

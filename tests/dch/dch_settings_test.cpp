@@ -20,9 +20,9 @@
 namespace {
 
 // A product specification in a directory of its own naming the DCH port, read at once.
-class DchPortSpecification {
+class DchPortProductSpec {
  public:
-  explicit DchPortSpecification(const std::string& port) {
+  explicit DchPortProductSpec(const std::string& port) {
     char pattern[] = "/tmp/zev_dchport_XXXXXX";
     directory_ = mkdtemp(pattern);
     std::ofstream file(directory_ + "/DCHPSF", std::ios::binary);
@@ -37,7 +37,7 @@ class DchPortSpecification {
     setenv("ZEV_PRODSPEC_NAME", "DCHPSF", 1);
     ZEV0_InitializeProductSpec();
   }
-  ~DchPortSpecification() { std::filesystem::remove_all(directory_); }
+  ~DchPortProductSpec() { std::filesystem::remove_all(directory_); }
 
  private:
   std::string directory_;
@@ -51,17 +51,17 @@ void setOrUnset(const char* name, const char* value) {
 }
 
 // The settings as the first transport of a fresh process reads them (a reply transport:
-// it resolves nothing). specificationPort: DCH_PORT_NUMBER of a product specification, or
+// it resolves nothing). productSpecPort: DCH_PORT_NUMBER of a product specification, or
 // null for none.
 void withSettings(const std::function<void()>& prepare, const std::function<void(ipcSock&, TraceCapture&)>& check,
-                  const char* specificationPort = nullptr) {
+                  const char* productSpecPort = nullptr) {
   RunInChild([&] {
     setenv("QFEB0_HOSTNAME", "localhost", 1);
     for (const char* name : {"ZEVA_DCH_PORT", "ZEVA_DCH_TIMEOUT", "ZEVA_DCH_TRAPEMIT", "ZEVA_DCH_ADDR"})
       unsetenv(name);
     prepare();
-    std::unique_ptr<DchPortSpecification> specification;
-    if (specificationPort != nullptr) specification = std::make_unique<DchPortSpecification>(specificationPort);
+    std::unique_ptr<DchPortProductSpec> productSpec;
+    if (productSpecPort != nullptr) productSpec = std::make_unique<DchPortProductSpec>(productSpecPort);
     TraceCapture capture("*=0x80");
     ipcSock transport(DCHIPC_CLIENT, 1, 0);
     ASSERT_EQ(transport.ipcGetError(), 0);
@@ -72,7 +72,7 @@ void withSettings(const std::function<void()>& prepare, const std::function<void
 TEST(DCHSettingsTest, PortFromTheEnvironmentElseTheProductSpecificationElse1919) {
   const struct {
     const char* environment;
-    const char* specification;
+    const char* productSpecPort;
     unsigned short port;
   } cases[] = {
       {nullptr, nullptr, 1919}, {"2100", nullptr, 2100}, {nullptr, "2000", 2000}, {"2100", "2000", 2100},
@@ -80,10 +80,10 @@ TEST(DCHSettingsTest, PortFromTheEnvironmentElseTheProductSpecificationElse1919)
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.environment ? c.environment : "unset") + " / " +
-                 (c.specification ? c.specification : "unset"));
+                 (c.productSpecPort ? c.productSpecPort : "unset"));
     withSettings([&] { setOrUnset("ZEVA_DCH_PORT", c.environment); },
                  [&](ipcSock& transport, TraceCapture&) { EXPECT_EQ(transport.sockPortNo(), c.port); },
-                 c.specification);
+                 c.productSpecPort);
   }
 }
 
