@@ -188,7 +188,9 @@ int DCHclient::dc_waitOnDataCancel() {
     TRC(TRC_ERROR, "Error: SENDTO - Sent %d bytes out of %d", static_cast<int>(sent), static_cast<int>(length));
     return failWith(1);
   }
-  return _error;
+  // The cancel's own outcome: the waiting thread may already have taken the interrupt and
+  // set the flag to -1 by now.
+  return 0;
 }
 
 int DCHclient::dc_waitForDPStatusInitialize() {
