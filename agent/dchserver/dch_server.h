@@ -32,6 +32,7 @@
 #include "waiter_reply_address.h"
 
 class actionTable;
+struct DCHaction;
 class applSpaceList;
 class DCwaitingList;
 class ipcSock;
@@ -97,6 +98,15 @@ class DCHserver {
   // No effect, no reply.
   int dp_cancel(char* message);
 
+  // The action log (dch_server_action_log.cpp), a data provider of this server that
+  // publishes routed actions and their results as rows of DVAGENT/"ACTION".
+  // Call after every successful online (0x1015): brings the action log online when a
+  // source of DVAGENT/"DPLOG" is online and the log is not online yet.
+  void actionLogSourceOnline();
+  // Call after every successful offline (0x1025): takes the action log offline when it
+  // is online and no source of DVAGENT/"DPLOG" is online any more.
+  void actionLogSourceOffline();
+
  private:
   static void* process_request(void* server);
   void startTransports();
@@ -118,8 +128,10 @@ class DCHserver {
   int answerData(char* message);
   int answerWaitForActionResults(char* message);
   int traceProvideAction(char* message);
-  // The answer of a handler that is not written yet: traced, status -1.
-  static int notYetHandled(const char* handler);
+
+  // Action requests (dch_server_action_requests.cpp).
+  int forwardAction(const DCHaction& action, const char* hostName);
+  void notifyActionResultWaiters(int32_t status);
 
   applSpaceList* _buckets;
   DCHipc* _ipcSrv = nullptr;

@@ -91,8 +91,3 @@ int DCHserver::traceProvideAction(char* message) {
     TRC(TRC_ERROR, "DCprovideAction failed.");
   return status;
 }
-
-int DCHserver::notYetHandled(const char* handler) {
-  TRC(TRC_ERROR, "Error: %s is not handled yet.", handler);
-  return -1;
-}

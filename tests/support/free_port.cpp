@@ -33,7 +33,9 @@ unsigned short FreeLoopbackPort() {
   std::uniform_int_distribution<int> ports(kFirstPort, kLastPort);
   for (int attempt = 0; attempt < 200; ++attempt) {
     auto port = static_cast<unsigned short>(ports(pick));
-    if (bindable(SOCK_DGRAM, port) && bindable(SOCK_STREAM, port)) return port;
+    if (LoopbackPortIsFree(port)) return port;
   }
   return 0;
 }
+
+bool LoopbackPortIsFree(unsigned short port) { return bindable(SOCK_DGRAM, port) && bindable(SOCK_STREAM, port); }

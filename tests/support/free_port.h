@@ -5,3 +5,6 @@
 // other tests running at the same time cannot take it between the check and the bind.
 // 0 when none was found.
 unsigned short FreeLoopbackPort();
+
+// True when both a UDP and a TCP socket can bind the port on 127.0.0.1 right now.
+bool LoopbackPortIsFree(unsigned short port);
