@@ -1,5 +1,5 @@
-// Scrambles or unscrambles a text file record by record, as the product
-// specification reader reads it: records of at most 511 characters, record n
+// Scrambles or unscrambles a text file record by record, the way the
+// product specification reader reads it: records of at most 511 characters, record n
 // keyed with (its length, line end included) x n.
 //
 //   zevscramble encipher|decipher [-p LINES] INPUT OUTPUT

@@ -11,7 +11,7 @@
 #include <thread>
 
 #include "dch/dch_api.h"
-#include "free_port.h"
+#include "dch_test_settings.h"
 
 namespace {
 
@@ -23,11 +23,7 @@ constexpr unsigned kWatchdogSeconds = 30;
 // every host this process starts.
 unsigned short LibraryPort() {
   static const unsigned short port = [] {
-    unsigned short free = FreeLoopbackPort();
-    setenv("ZEVA_DCH_PORT", std::to_string(free).c_str(), 1);
-    setenv("ZEVA_DCH_ADDR", "127.0.0.1", 1);
-    setenv("QFEB0_HOSTNAME", "localhost", 1);
-    setenv("ZEVA_DCH_TIMEOUT", "1", 1);
+    unsigned short free = LoopbackDCHPort();
     DCH_api_init();
     return free;
   }();

@@ -16,9 +16,8 @@
 #include "dch/dch_api.h"
 #include "dch_road_fixture.h"
 #include "dch_server.h"
-#include "free_port.h"
+#include "dch_test_settings.h"
 #include "raw_dch_peer.h"
-#include "zev0/threads.h"
 
 namespace {
 
@@ -417,29 +416,8 @@ INSTANTIATE_TEST_SUITE_P(Settings, TrapEmissionLogTest, ::testing::Values("Y", "
 
 // --- Rule stops, with the server in this process ------------------------------------
 
-// As the agent core waits, but giving up after a few seconds.
-bool WaitUntilReady(DCHserver& server) {
-  if (ZEVA_GetLock(server.readyLock(), &server) != 0) return false;
-  for (int waited = 0; server.readyState() == 0 && waited < 5; ++waited)
-    ZEV0_ConditionTimedWait(server.readyCond(), server.readyLock(), 1);
-  bool ready = server.readyState() == 1;
-  ZEVA_ReleaseLock(server.readyLock(), &server);
-  return ready;
-}
-
-// The DCH settings are read once per process, by its first transport.
-unsigned short InProcessPort() {
-  if (const char* port = std::getenv("ZEVA_DCH_PORT")) return static_cast<unsigned short>(std::atoi(port));
-  unsigned short free = FreeLoopbackPort();
-  setenv("ZEVA_DCH_PORT", std::to_string(free).c_str(), 1);
-  setenv("ZEVA_DCH_ADDR", "127.0.0.1", 1);
-  setenv("QFEB0_HOSTNAME", "localhost", 1);
-  setenv("ZEVA_DCH_TIMEOUT", "1", 1);
-  return free;
-}
-
 TEST(RuleStopTest, ARuleStopForgetsTheAtomicValuesOfItsSituationOnly) {
-  unsigned short port = InProcessPort();
+  unsigned short port = LoopbackDCHPort();
   atomicSituationList situations;
   atomicSituationEntry* stopped = situations.addEntry("Sit_A", 3);
   atomicSituationEntry* other = situations.addEntry("Sit_B", 3);

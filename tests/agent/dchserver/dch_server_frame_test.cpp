@@ -18,10 +18,10 @@
 #include "dch/channel_functions.h"
 #include "dch_host_process.h"
 #include "dch_server.h"
+#include "dch_test_settings.h"
 #include "free_port.h"
 #include "raw_dch_peer.h"
 #include "trace_capture.h"
-#include "zev0/threads.h"
 
 // --- Fault injection: one array allocation of a chosen size fails --------------
 //
@@ -256,33 +256,10 @@ class Watchdog {
   ~Watchdog() { alarm(0); }
 };
 
-// The DCH settings are read once per process, by its first transport.
-unsigned short InProcessPort() {
-  static const unsigned short port = [] {
-    unsigned short free = FreeLoopbackPort();
-    setenv("ZEVA_DCH_PORT", std::to_string(free).c_str(), 1);
-    setenv("QFEB0_HOSTNAME", "localhost", 1);
-    setenv("ZEVA_DCH_ADDR", "127.0.0.1", 1);
-    setenv("ZEVA_DCH_TIMEOUT", "1", 1);
-    return free;
-  }();
-  return port;
-}
-
-// As the agent core waits, but giving up after a few seconds.
-bool WaitUntilReady(DCHserver& server) {
-  if (ZEVA_GetLock(server.readyLock(), &server) != 0) return false;
-  for (int waited = 0; server.readyState() == 0 && waited < 5; ++waited)
-    ZEV0_ConditionTimedWait(server.readyCond(), server.readyLock(), 1);
-  bool ready = server.readyState() == 1;
-  ZEVA_ReleaseLock(server.readyLock(), &server);
-  return ready;
-}
-
 // The fault: a take that failed left the previous request in the buffer, and the loop
 // handled it again. Here the reader's buffer cannot be had for a larger message once.
 TEST(DCHserverInProcessTest, RegressionAFailedTakeDoesNotHandleThePreviousRequestAgain) {
-  unsigned short port = InProcessPort();
+  unsigned short port = LoopbackDCHPort();
   Watchdog watchdog;
   TraceCapture capture("*=0x80");
   DCHserver server;
@@ -310,7 +287,7 @@ TEST(DCHserverInProcessTest, RegressionAFailedTakeDoesNotHandleThePreviousReques
 // the server is destroyed, so the ring is full and both threads are busy; after it,
 // both threads are gone: the port is free again and the connection is closed.
 TEST(DCHserverInProcessTest, RegressionDestroyingTheServerStopsBothThreadsFirst) {
-  unsigned short port = InProcessPort();
+  unsigned short port = LoopbackDCHPort();
   Watchdog watchdog;
   auto server = std::make_unique<DCHserver>();
   ASSERT_TRUE(WaitUntilReady(*server));
