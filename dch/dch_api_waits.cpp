@@ -49,22 +49,36 @@ void DCH_api_destroy() {
   pthread_mutex_destroy(&_dc_waitForDPStatusLock);
 }
 
+namespace {
+
+// With the wait's lock held: makes the client of a standing wait, registers it at the
+// server and releases the lock. The handle, or null when any step failed.
+template <typename Register>
+DCHclient* registerWaitAndRelease(pthread_mutex_t* lock, DCHclient** client, int interruptSocket,
+                                  Register registerWait) {
+  *client = new (std::nothrow) DCHclient(interruptSocket, 0);
+  if (*client != nullptr && registerWait(**client) != 0) {
+    delete *client;
+    *client = nullptr;
+  }
+  DCHclient* handle = *client;
+  if (ZEVA_ReleaseLock(lock, nullptr) != 0) {
+    delete handle;
+    return nullptr;
+  }
+  return handle;
+}
+
+}  // namespace
+
 DCHclient* dc_waitOnDataInitialize(const char* applName, const char* attrGroup) {
   if (ZEVA_GetLock(&_dc_waitOnDataLock, nullptr) != 0) {
     TRC(TRC_ERROR, "Error: unable to acquire dc_waitOnDataLock");
     return nullptr;
   }
-  client_waitOnData = new (std::nothrow) DCHclient(1, 0);
-  if (client_waitOnData != nullptr && client_waitOnData->dc_waitOnDataInitialize(applName, attrGroup) != 0) {
-    delete client_waitOnData;
-    client_waitOnData = nullptr;
-  }
-  DCHclient* handle = client_waitOnData;
-  if (ZEVA_ReleaseLock(&_dc_waitOnDataLock, nullptr) != 0) {
-    delete handle;
-    return nullptr;
-  }
-  return handle;
+  return registerWaitAndRelease(&_dc_waitOnDataLock, &client_waitOnData, 1, [&](DCHclient& client) {
+    return client.dc_waitOnDataInitialize(applName, attrGroup);
+  });
 }
 
 int dc_waitOnData(DCHclient* handle, char* buffer, short buflen) {
@@ -91,17 +105,8 @@ int dc_waitOnDataDestroy(DCHclient* handle) {
 
 DCHclient* dc_waitForDPStatusInitialize() {
   if (ZEVA_GetLock(&_dc_waitForDPStatusLock, nullptr) != 0) return nullptr;
-  client_waitForDPStatus = new (std::nothrow) DCHclient(0, 0);
-  if (client_waitForDPStatus != nullptr && client_waitForDPStatus->dc_waitForDPStatusInitialize() != 0) {
-    delete client_waitForDPStatus;
-    client_waitForDPStatus = nullptr;
-  }
-  DCHclient* handle = client_waitForDPStatus;
-  if (ZEVA_ReleaseLock(&_dc_waitForDPStatusLock, nullptr) != 0) {
-    delete handle;
-    return nullptr;
-  }
-  return handle;
+  return registerWaitAndRelease(&_dc_waitForDPStatusLock, &client_waitForDPStatus, 0,
+                                [](DCHclient& client) { return client.dc_waitForDPStatusInitialize(); });
 }
 
 // A failed wait gives null and leaves the buffer cleared: there is no text to copy.
