@@ -1,5 +1,6 @@
 #include "zev0/threads.h"
 
+#include <atomic>
 #include <cerrno>
 #include <ctime>
 
@@ -7,18 +8,39 @@
 
 TRC_UNIT();
 
+namespace {
+
+std::atomic<zev0::ThreadStarter*> installedStarter{nullptr};
+
+int StartThread(pthread_t* threadId, const pthread_attr_t* attributes, void* (*startRoutine)(void*),
+                void* argument) {
+  if (zev0::ThreadStarter* starter = installedStarter.load())
+    return starter->start(threadId, attributes, startRoutine, argument);
+  return pthread_create(threadId, attributes, startRoutine, argument);
+}
+
+}  // namespace
+
+namespace zev0 {
+
+ThreadStarter* SetThreadStarter(ThreadStarter* starter) { return installedStarter.exchange(starter); }
+
+}  // namespace zev0
+
 int ZEV0_CreateThread(void* (*startRoutine)(void*), void* argument, int detachState, pthread_t* threadId) {
   if (detachState != PTHREAD_CREATE_JOINABLE && detachState != PTHREAD_CREATE_DETACHED) {
     TRC(TRC_ERROR, "Error: Invalid detachState %d", detachState);
+    errno = EINVAL;
     return -1;
   }
   pthread_attr_t attributes;
   pthread_attr_init(&attributes);
   pthread_attr_setdetachstate(&attributes, detachState);
-  int rc = pthread_create(threadId, &attributes, startRoutine, argument);
+  int rc = StartThread(threadId, &attributes, startRoutine, argument);
   pthread_attr_destroy(&attributes);
   if (rc != 0) {
     TRC(TRC_ERROR, "Error: thread not started: errno=%d", rc);
+    errno = rc;  // pthread_create reports through its result, callers read errno
     return -1;
   }
   return 0;

@@ -24,6 +24,8 @@ int BSV1_GetLock(BSV1_Lock* lock) { return pthread_mutex_lock(&lock->mutex); }
 
 int BSV1_ReleaseLock(BSV1_Lock* lock) { return pthread_mutex_unlock(&lock->mutex); }
 
+int BSV1_DestroyLock(BSV1_Lock* lock) { return pthread_mutex_destroy(&lock->mutex); }
+
 unsigned long BSV1_ThreadID() { return static_cast<unsigned long>(syscall(SYS_gettid)); }
 
 namespace {

@@ -16,6 +16,8 @@ struct BSV1_Lock {
 int BSV1_InitializeLock(BSV1_Lock* lock);
 int BSV1_GetLock(BSV1_Lock* lock);
 int BSV1_ReleaseLock(BSV1_Lock* lock);
+// Ends a lock that no thread holds or waits for; it may be initialised again.
+int BSV1_DestroyLock(BSV1_Lock* lock);
 
 // A non-zero number that identifies the calling thread.
 unsigned long BSV1_ThreadID();

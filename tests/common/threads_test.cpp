@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "refused_thread_starts.h"
 #include "trace_capture.h"
 
 namespace {
@@ -107,6 +108,27 @@ TEST(ThreadsTest, DetachStateOtherThanTheTwoIsRefused) {
     EXPECT_TRUE(capture.contains("Error: Invalid detachState " + std::to_string(detachState) + "\n"));
   }
   EXPECT_FALSE(g_refusedRoutineRan);
+}
+
+TEST(ThreadsTest, RefusedStartIsReportedWithTheSystemError) {
+  TraceCapture capture("*=0x80");
+  g_refusedRoutineRan = false;
+  {
+    RefusedThreadStarts refusal(0, EAGAIN);
+    pthread_t thread{};
+    errno = 0;
+    EXPECT_EQ(ZEV0_CreateThread(markRan, nullptr, PTHREAD_CREATE_DETACHED, &thread), -1);
+    EXPECT_EQ(errno, EAGAIN);
+    EXPECT_EQ(refusal.refused(), 1);
+    EXPECT_TRUE(capture.contains("Error: thread not started: errno=" + std::to_string(EAGAIN)));
+  }
+  EXPECT_FALSE(g_refusedRoutineRan);
+  // With the starter gone, threads start again.
+  Gate gate;
+  pthread_t thread;
+  ASSERT_EQ(ZEV0_CreateThread(holdUntilReleased, &gate, PTHREAD_CREATE_JOINABLE, &thread), 0);
+  gate.set(&Gate::released);
+  EXPECT_EQ(pthread_join(thread, nullptr), 0);
 }
 
 TEST(ThreadsTest, MutexIsNotRecursive) {

@@ -30,6 +30,12 @@ TEST(BasicsTest, LockMayBeTakenAgainByItsOwner) {
     EXPECT_EQ(BSV1_ReleaseLock(&lock), 0);
   });
   other.join();
+  EXPECT_EQ(BSV1_DestroyLock(&lock), 0);
+  // A destroyed lock may be set up again, as a recycled entry's locks are.
+  ASSERT_EQ(BSV1_InitializeLock(&lock), 0);
+  EXPECT_EQ(BSV1_GetLock(&lock), 0);
+  EXPECT_EQ(BSV1_ReleaseLock(&lock), 0);
+  EXPECT_EQ(BSV1_DestroyLock(&lock), 0);
 }
 
 TEST(BasicsTest, ThreadIdsAreNonZeroAndDistinct) {

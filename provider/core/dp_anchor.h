@@ -1,0 +1,156 @@
+// The data-provider anchor block: the root of one data provider's state (its
+// model, I/O entries, threads, queues and settings), and its start-up.
+//
+// Every list and queue of the anchor changes only under its own lock; a list
+// lock is taken before the lock of an entry of that list.
+#pragma once
+
+#include <netinet/in.h>
+
+#include <atomic>
+#include <cstdint>
+#include <cstdio>
+#include <ctime>
+#include <functional>
+
+#include "bsv1.h"
+
+struct ActionEntry;
+struct ActionWorkerTaskEntry;
+struct ApplicationEntry;
+struct AttributeEntry;
+struct Console_Communication_Area;
+struct DCHcomm;
+struct DCHtransportTable;
+struct DPlogWorkEntry;
+struct IOEntry;
+struct InternalRoutingBlock;
+struct MFRA;
+struct NetworkNodeEntry;
+struct OMB;
+struct ProcessEntry;
+struct SourceEntry;
+struct StatisticBlock;
+struct TableEntry;
+struct URLmanagementBlock;
+
+constexpr int ZEVP_SNMP_MANAGER_TABLES = 8;
+constexpr int32_t ZEVP_API_REPLY_BUFFER_SIZE = 1600;
+
+struct DPAB {
+  const DCHtransportTable* transport;  // the DCH transport's operations, chosen at start-up
+
+  // The anchor's locks, in their fixed order.
+  BSV1_Lock applicationListLock;     // applications
+  BSV1_Lock ioListLock;              // ioEntries
+  BSV1_Lock apiIOListLock;           // apiIOEntries
+  BSV1_Lock fileIOListLock;          // fileIOEntries
+  BSV1_Lock sockIOListLock;          // sockIOEntries
+  BSV1_Lock appcIOListLock;          // appcIOEntries
+  BSV1_Lock processListLock;         // processEntries and threadCount
+  BSV1_Lock dchWaitQueueLock;        // dchWaitQueue
+  BSV1_Lock actionListLock;          // actionEntries
+  BSV1_Lock actionWorkerListLock;    // actionWorkers
+  BSV1_Lock offlineQueueLock;        // delayedOfflineQueue
+  BSV1_Lock heldActionLock;          // heldActions
+  BSV1_Lock snmpNodeLock;            // SNMP agent nodes
+  BSV1_Lock applDefinitionLock;      // held while an application is deleted or refreshed, and by the input servers
+  BSV1_Lock internalRoutingLock;     // internalRoutingBlocks
+  BSV1_Lock ombListLock;             // ombs
+  BSV1_Lock statPELock;              // the lent entry pStatPE
+  BSV1_Lock logQueueLock;            // logQueueFirst, logQueueLast
+  BSV1_Lock httpRowOutputLock;
+  BSV1_Lock httpObjectOutputLock;
+
+  InternalRoutingBlock* internalRoutingBlocks;
+  ApplicationEntry* applications;
+  IOEntry* ioEntries;      // every I/O entry
+  IOEntry* fileIOEntries;  // by the kind of their source
+  IOEntry* sockIOEntries;
+  IOEntry* apiIOEntries;
+  IOEntry* appcIOEntries;
+  // Lent, under statPELock, to code that must wait for a DCH request on a thread
+  // without an entry of its own. Neither chained nor counted.
+  ProcessEntry* pStatPE;
+  ProcessEntry* processEntries;  // threads made by ZEVP_CreateProcess
+
+  std::atomic<ProcessEntry*> dchClientEntry{nullptr};  // set by the DCH client routine while it runs
+  ProcessEntry* automationServerEntry;
+  ProcessEntry* networkManagementEntry;
+  ProcessEntry* logServerEntry;
+  ProcessEntry* managedNodeListEntry;
+  ProcessEntry* httpManagerEntry;
+
+  SourceEntry* dchWaitQueue;         // queued before the DCH client runs
+  SourceEntry* logSource;            // the log source whose online request waits for the DCH
+  SourceEntry* delayedOfflineQueue;  // copies of sources waiting for their offline request
+  TableEntry* snmpManagerTables[ZEVP_SNMP_MANAGER_TABLES];
+  SourceEntry* managedURLSource;     // Managed_URL rows
+  SourceEntry* urlObjectsSource;     // URL_Objects rows
+  ActionEntry* actionEntries;
+  ActionWorkerTaskEntry* actionWorkers;
+  AttributeEntry* logTimeAttribute;      // DP_Time
+  AttributeEntry* logCategoryAttribute;  // DP_Log_Category
+  AttributeEntry* logTextAttribute;      // DP_Log_Text
+  OMB* ombs;
+  StatisticBlock* statistics;
+  Console_Communication_Area* consoleArea;
+  MFRA* metafileExchange;  // the pending metafile request; its waiter is woken at shut-down
+  DCHcomm* dchLink;        // the DCH client routine's block, set by that thread
+  NetworkNodeEntry* networkNodes;
+  URLmanagementBlock* urlManagement;
+
+  time_t startTime;
+  char* startupConfigFile;  // full name of the start-up configuration file
+  char* actionLogFile;      // full name of the action log file
+  char* metafileDirectory;  // ends in '/'; null when no storage was had
+  char* apiReplyBuffer;     // ZEVP_API_REPLY_BUFFER_SIZE bytes; null until storage is had
+  char transportLetter;     // 'I' TCP/IP or 'R' RPC
+
+  int32_t threadCount;  // threads made by ZEVP_CreateProcess not yet released, processListLock
+  std::atomic<int32_t> shutdownFlag{0};
+  int32_t dpType;  // index into DPtypeString
+  std::atomic<int32_t> metaServerListening{0};
+  std::atomic<int32_t> inputServerListening{0};
+  std::atomic<int32_t> logServerReady{0};
+  std::atomic<int32_t> startupConfigDone{0};
+  int32_t batchMode;  // set by the batch program: no DCH traffic, fewer threads
+  FILE* batchLog;
+  ActionEntry* heldActions;  // queued before the automation server runs
+  DPlogWorkEntry* logQueueFirst;
+  DPlogWorkEntry* logQueueLast;
+  sockaddr_in* trapDestinations;  // port 162
+  int32_t trapDestinationCount;
+};
+
+// The process's main anchor; null until one is recorded and again once it is released.
+extern std::atomic<DPAB*> Main_DPAB;
+
+// A new anchor built from the environment and the product specification, or null.
+DPAB* ZEVP_StartupInitialization();
+
+// Records a non-null anchor as the process's main anchor.
+void ZEVP_SetupMainDPanchor(DPAB* anchor);
+
+// Starts the threads every data provider has and loads the start-up metafiles.
+// The anchor's type (and in the batch program its batch mode) must be set first.
+// 1 when all were started, 0 when the start was refused or a thread was not made.
+int ZEVP_StartDataProviderEnvironment(DPAB* anchor);
+
+namespace zevp {
+
+// A new anchor with its locks set up and every other field zero, or null without
+// storage; and its counterpart, which destroys the locks and frees it.
+DPAB* NewAnchor();
+void FreeAnchor(DPAB* anchor);
+
+// Frees what the start-up initialisation made for the anchor (names, buffers, the
+// lent entry, the statistics block, the trap destinations); not the anchor.
+void ReleaseStartupResources(DPAB* anchor);
+
+// Runs the action on the main anchor, when there is one, while it cannot be
+// released; and clears Main_DPAB when it is this anchor.
+void WithMainAnchor(const std::function<void(DPAB*)>& action);
+void ForgetMainAnchor(DPAB* anchor);
+
+}  // namespace zevp

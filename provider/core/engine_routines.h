@@ -1,0 +1,66 @@
+// The routines that the start, the environment and the release of a data provider
+// call in other parts of the engine, reached through one table.
+//
+// Each slot starts as the part's own function, or, while that part is not built,
+// as a stand-in (engine_stand_ins.cpp) that does the least the callers rely on.
+// A part that is built puts its function into its slot in engine_routines.cpp and
+// drops the stand-in. Tests may replace slots while no data provider runs
+// (tests/provider/fixtures/routine_overrides.h restores them).
+#pragma once
+
+#include <netinet/in.h>
+
+#include <cstdint>
+
+#include "process_entry.h"
+
+struct ApplicationEntry;
+struct DPAB;
+struct OMB;
+struct SourceEntry;
+struct StatisticBlock;
+struct SummaryManagementBlock;
+
+namespace zevp {
+
+struct EngineRoutines {
+  // Thread routines of the common environment.
+  ZEVP_ProcessRoutine dchClientRoutine;  // ZEVP_DCHclientRoutine
+  ZEVP_ProcessRoutine taskPeriodical;    // ZEVP_TaskPeriodical
+  ZEVP_ProcessRoutine dpLogServer;       // ZEVP_DPlogServer: sets the anchor's logServerReady
+  ZEVP_ProcessRoutine metaServerTask;    // ZEVP_MetaServerTask: answers the start hand-shake
+  ZEVP_ProcessRoutine automationServer;  // ZEVP_AutomationServer
+  // Thread routines of the input servers, by type.
+  ZEVP_ProcessRoutine apiServer;         // ZEVP_SOCKpgmAPIServer
+  ZEVP_ProcessRoutine fileServer;        // ZEVP_FileServer
+  ZEVP_ProcessRoutine socketServer;      // ZEVP_SocketServer
+  ZEVP_ProcessRoutine postServer;        // ZEVP_PostServer
+  ZEVP_ProcessRoutine httpManagerTask;   // ZEVP_HTTPmanagerTask
+
+  // Start-up.
+  int (*checkDPalreadyActive)(DPAB* anchor);  // 1 when the type already runs on this host
+  void (*determineMaxAttributesPerGroup)();
+  sockaddr_in* (*constructTrapDestinationArray)(const char* destinations, int32_t* count);
+  StatisticBlock* (*initializeStatisticBlock)();
+  int (*defineDPlogReport)(DPAB* anchor);
+  int (*defineHTTPapplication)(DPAB* anchor);
+  int (*processStartUpConfig)(DPAB* anchor);  // sets the anchor's startupConfigDone in every case
+  void (*doApplicationAutoLoad)(DPAB* anchor);
+  void (*checkAndStartFileServer)(DPAB* anchor, ZEVP_ProcessRoutine fileServer);
+  void (*initializeUMB)(DPAB* anchor);
+  // Runs on the start thread until the data provider has shut down.
+  void (*consoleService)(DPAB* anchor, ZEVP_ProcessRoutine typeRoutine);
+
+  // Shut-down and release.
+  void (*updateSourceEntryState)(SourceEntry* source, int32_t state);
+  void (*queueAndWaitDCHstatus)(DPAB* anchor, ProcessEntry* caller, SourceEntry* source);
+  void (*releaseSummaryManagementBlock)(SummaryManagementBlock* block);
+  void (*releaseOMB)(DPAB* anchor, OMB* block);
+  void (*closeBatchOutputFile)(ApplicationEntry* application);
+  void (*closeBatchLog)();
+};
+
+// The table in effect for the process.
+EngineRoutines& Routines();
+
+}  // namespace zevp

@@ -1,0 +1,78 @@
+#include "engine_stand_ins.h"
+
+#include "dp_anchor.h"
+#include "dp_shutdown.h"
+#include "shutdown_request.h"
+#include "trc1.h"
+#include "zev0/storage.h"
+
+TRC_UNIT();
+
+namespace zevp::standin {
+
+void IdleUntilTerminated(ProcessEntry* entry) {
+  DPAB* anchor = entry->anchor;
+  pthread_mutex_lock(&entry->mutex);
+  while (entry->terminationFlag == 0) pthread_cond_wait(&entry->condition, &entry->mutex);
+  pthread_mutex_unlock(&entry->mutex);
+  ZEVP_ReleaseProcessResources(anchor, entry);
+  ZEVP_EndThread();
+}
+
+void DPlogServer(ProcessEntry* entry) {
+  entry->anchor->logServerReady = 1;
+  IdleUntilTerminated(entry);
+}
+
+void MetaServerTask(ProcessEntry* entry) {
+  TRC(TRC_DETAIL, "Metafile server not available");
+  ZEVP_SignalProcessStart(entry, 1);
+  ZEVP_EndThread();
+}
+
+int CheckDPalreadyActive(DPAB*) { return 0; }
+
+void DetermineMaxAttributesPerGroup() {}
+
+sockaddr_in* ConstructTrapDestinationArray(const char*, int32_t* count) {
+  if (count != nullptr) *count = 0;
+  return nullptr;
+}
+
+StatisticBlock* InitializeStatisticBlock() { return nullptr; }
+
+int DefineDPlogReport(DPAB*) { return 1; }
+
+int DefineHTTPapplication(DPAB*) { return 0; }
+
+int ProcessStartUpConfig(DPAB* anchor) {
+  anchor->startupConfigDone = 1;
+  return 0;
+}
+
+void DoApplicationAutoLoad(DPAB*) {}
+
+void CheckAndStartFileServer(DPAB*, ZEVP_ProcessRoutine) {}
+
+void InitializeUMB(DPAB*) {}
+
+void ConsoleService(DPAB* anchor, ZEVP_ProcessRoutine) {
+  uint64_t requestsSeen = ShutdownRequestCount();
+  WaitForShutdownRequest(anchor, requestsSeen);
+  ZEVP_ShutdownCleanUp(anchor, 1);
+  anchor->shutdownFlag = 1;
+}
+
+void UpdateSourceEntryState(SourceEntry*, int32_t) {}
+
+void QueueAndWaitDCHstatus(DPAB*, ProcessEntry*, SourceEntry*) {}
+
+void ReleaseSummaryManagementBlock(SummaryManagementBlock* block) { ZEV0_FreeStorage(&block); }
+
+void ReleaseOMB(DPAB*, OMB*) {}
+
+void CloseBatchOutputFile(ApplicationEntry*) {}
+
+void CloseBatchLog() {}
+
+}  // namespace zevp::standin

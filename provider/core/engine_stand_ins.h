@@ -1,0 +1,39 @@
+// Stand-ins for the routines of engine parts that are not built yet: each does
+// the least that its callers rely on. A part that is built replaces its stand-in
+// in the routine table (engine_routines.cpp) and deletes it here.
+#pragma once
+
+#include "engine_routines.h"
+
+namespace zevp::standin {
+
+// A thread that waits on its condition until its termination flag is set, then
+// releases its entry and ends: every common and input server thread.
+void IdleUntilTerminated(ProcessEntry* entry);
+// The log server: reports ready, then idles as above.
+void DPlogServer(ProcessEntry* entry);
+// The metafile server: reports a failed start through the hand-shake and ends.
+void MetaServerTask(ProcessEntry* entry);
+
+int CheckDPalreadyActive(DPAB* anchor);  // never active
+void DetermineMaxAttributesPerGroup();
+sockaddr_in* ConstructTrapDestinationArray(const char* destinations, int32_t* count);  // none
+StatisticBlock* InitializeStatisticBlock();  // none
+int DefineDPlogReport(DPAB* anchor);
+int DefineHTTPapplication(DPAB* anchor);
+int ProcessStartUpConfig(DPAB* anchor);  // done, nothing loaded
+void DoApplicationAutoLoad(DPAB* anchor);
+void CheckAndStartFileServer(DPAB* anchor, ZEVP_ProcessRoutine fileServer);
+void InitializeUMB(DPAB* anchor);
+// Waits (not busily) for a shut-down request (shutdown_request.h), then shuts the
+// data provider down as the console command SHUTDOWN does.
+void ConsoleService(DPAB* anchor, ZEVP_ProcessRoutine typeRoutine);
+
+void UpdateSourceEntryState(SourceEntry* source, int32_t state);
+void QueueAndWaitDCHstatus(DPAB* anchor, ProcessEntry* caller, SourceEntry* source);
+void ReleaseSummaryManagementBlock(SummaryManagementBlock* block);  // frees the block
+void ReleaseOMB(DPAB* anchor, OMB* block);
+void CloseBatchOutputFile(ApplicationEntry* application);
+void CloseBatchLog();
+
+}  // namespace zevp::standin
