@@ -1,0 +1,54 @@
+// The input control block of one source or partner: its socket or file, its
+// input buffers and the wake-up pair of the thread that serves it. Chained in the
+// anchor's list of all I/O entries and in the anchor's list of its kind.
+#pragma once
+
+#include <netinet/in.h>
+#include <pthread.h>
+
+#include <cstdint>
+#include <cstdio>
+
+#include "bsv1.h"
+
+struct DPAB;
+struct IObuffer;
+struct SourceEntry;
+
+struct IOEntry {
+  IOEntry* NextAll;     // the anchor's list of all I/O entries
+  IOEntry* NextOfKind;  // the anchor's list of its kind
+  char Kind;            // 'A' APPC, 'B' BASE, 'F' FILE, 'S' SOCK (other letters: no kind list)
+
+  int32_t Active;      // 1 at creation: its socket belongs in the select read set
+  int32_t NewBinding;  // set whenever the partner is unbound
+  int32_t APIverb;     // verb index of the last buffer, 0 to 9
+  int32_t Connected;
+  int Socket;            // in use
+  int ConnectionSocket;  // TCP connection, 0 when none
+  int ListenSocket;
+  uint16_t Port;               // fixed port, network byte order, 0 any
+  sockaddr_in PartnerAddress;  // IPv4
+
+  int32_t RecordLength;  // input buffer size
+  IObuffer* Buffers;
+  uint32_t AckSequence;
+  int64_t ExpiryTime;  // renewed by every UDP datagram
+  int32_t Limit;       // 2147483647 at creation
+
+  // FILE sources.
+  FILE* Stream;
+  char Mode;             // 'T' tail (at creation), 'C' copy
+  int32_t CopyClear;     // COPY CLEAR: empty the file once copied
+  int32_t TailByRecord;  // TAILBYRECORD
+  int32_t FileWaitPending;  // asks the periodic task to wake a file server waiting for its file
+
+  SourceEntry* Source;
+  pthread_mutex_t Mutex;
+  pthread_cond_t Condition;
+  BSV1_Lock Lock;
+};
+
+// A new I/O entry for the source (or, without one, of the given kind letter),
+// linked into the anchor's lists; null after a message.
+IOEntry* ZEVP_InitializeIOEntry(DPAB* anchor, SourceEntry* source, char kind);
