@@ -89,6 +89,8 @@ void RunType(const TypeCase& c) {
   TraceCapture capture(kEngineTrace);
 
   DataProviderThread start(c.type);
+  // The console runs once every input thread was made.
+  ASSERT_TRUE(WaitUntil([] { return consoleRoutine.load() != nullptr; }));
   ASSERT_TRUE(WaitForMainAnchorThreads(kCommonThreads + static_cast<int>(c.inputThreads.size())));
   EXPECT_TRUE(capture.contains(c.line));
   std::vector<ProcessEntry*> entries = ProcessEntriesOf(Main_DPAB.load());
@@ -99,10 +101,10 @@ void RunType(const TypeCase& c) {
   }
   EXPECT_EQ(made, c.inputThreads);
   EXPECT_EQ(inputThreadsBeforeFileServers.load(), c.fileServersAfter);
+  EXPECT_EQ(consoleRoutine.load(), c.fileServersAfter >= 0 ? fileServer : Dummy_Function);
 
   zevp::RequestShutdownOfEveryDP();
   EXPECT_EQ(start.join(), &ZEVP_ThreadRC);
-  EXPECT_EQ(consoleRoutine.load(), c.fileServersAfter >= 0 ? fileServer : Dummy_Function);
   EXPECT_EQ(Main_DPAB.load(), nullptr) << "the anchor was released once every thread had ended";
 }
 
