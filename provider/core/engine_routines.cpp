@@ -1,5 +1,6 @@
 #include "engine_routines.h"
 
+#include "attribute_limit.h"
 #include "engine_stand_ins.h"
 
 namespace zevp {
@@ -20,7 +21,7 @@ EngineRoutines DefaultRoutines() {
   table.httpManagerTask = standin::IdleUntilTerminated;
 
   table.checkDPalreadyActive = standin::CheckDPalreadyActive;
-  table.determineMaxAttributesPerGroup = standin::DetermineMaxAttributesPerGroup;
+  table.determineMaxAttributesPerGroup = ZEVP_DetermineMaxAttributesPerGroup;
   table.constructTrapDestinationArray = standin::ConstructTrapDestinationArray;
   table.initializeStatisticBlock = standin::InitializeStatisticBlock;
   table.defineDPlogReport = standin::DefineDPlogReport;

@@ -32,8 +32,6 @@ void MetaServerTask(ProcessEntry* entry) {
 
 int CheckDPalreadyActive(DPAB*) { return 0; }
 
-void DetermineMaxAttributesPerGroup() {}
-
 sockaddr_in* ConstructTrapDestinationArray(const char*, int32_t* count) {
   if (count != nullptr) *count = 0;
   return nullptr;

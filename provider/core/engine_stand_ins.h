@@ -16,7 +16,6 @@ void DPlogServer(ProcessEntry* entry);
 void MetaServerTask(ProcessEntry* entry);
 
 int CheckDPalreadyActive(DPAB* anchor);  // never active
-void DetermineMaxAttributesPerGroup();
 sockaddr_in* ConstructTrapDestinationArray(const char* destinations, int32_t* count);  // none
 StatisticBlock* InitializeStatisticBlock();  // none
 int DefineDPlogReport(DPAB* anchor);

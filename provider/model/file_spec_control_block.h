@@ -42,3 +42,6 @@ struct FileSpecControlBlock {
 // Builds the block from the source's name and attaches it: 1, or 0 after a
 // validation message (nothing is left attached).
 int ZEVP_InitializeFileSpecControl(SourceEntry* source);
+
+// Frees the source's block with its texts and clears the link; nothing without one.
+void ZEVP_ReleaseFileSpecControl(SourceEntry* source);

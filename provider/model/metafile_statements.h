@@ -1,0 +1,32 @@
+// The statements of the metafile language, one handler each. A handler gets the
+// record as the options scan left it (help text cut off) and its words; the first
+// word is the statement keyword (or, for an attribute definition, its name).
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "metafile_parse_state.h"
+
+namespace zevp {
+
+using Words_t = std::vector<std::string>;
+
+void SnmpStatement(MetafileParseState& state, const Words_t& words);
+void PlovenStatement(MetafileParseState& state);
+void ApplStatement(MetafileParseState& state, const Words_t& words);
+void NameStatement(MetafileParseState& state, const Words_t& words);
+void SourceStatement(MetafileParseState& state, const std::string& record, const Words_t& words);
+void AttributesStatement(MetafileParseState& state, const std::string& record, const Words_t& words);
+void RecordSetStatement(MetafileParseState& state, const std::string& record, const Words_t& words);
+void ConfirmStatement(MetafileParseState& state, const std::string& record);
+void InternalStatement(MetafileParseState& state, const Words_t& words);
+void SummaryStatement(MetafileParseState& state, const Words_t& words);
+void OdbcStatement(MetafileParseState& state, const Words_t& words);
+void AttributeDefinition(MetafileParseState& state, const std::string& record, const Words_t& words);
+
+// Completes the current group: inserted attributes, the SNMP table key, the
+// attribute copies to every source, the key of a key data group.
+void CompleteGroup(MetafileParseState& state);
+
+}  // namespace zevp
