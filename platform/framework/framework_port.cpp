@@ -1,4 +1,4 @@
-#include "framework_port.h"
+#include "internal/framework_port.h"
 
 #include <sys/socket.h>
 

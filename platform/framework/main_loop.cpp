@@ -3,13 +3,13 @@
 #include <mutex>
 
 #include "bsv1.h"
-#include "framework_port.h"
-#include "identity.h"
-#include "main_loop.h"
-#include "management_port.h"
-#include "manager_registry.h"
+#include "internal/framework_port.h"
+#include "internal/identity.h"
+#include "internal/main_loop.h"
+#include "internal/management_port.h"
+#include "internal/manager_registry.h"
 #include "raf_driver.h"
-#include "request_registry.h"
+#include "internal/request_registry.h"
 #include "trc1.h"
 
 TRC_UNIT();

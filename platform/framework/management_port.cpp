@@ -1,4 +1,4 @@
-#include "management_port.h"
+#include "internal/management_port.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -12,8 +12,8 @@
 #include <cstring>
 #include <string>
 
-#include "framework_port.h"
-#include "port_answers.h"
+#include "internal/framework_port.h"
+#include "internal/port_answers.h"
 #include "trc1.h"
 
 TRC_UNIT();

@@ -1,11 +1,11 @@
-#include "port_answers.h"
+#include "internal/port_answers.h"
 
-#include "manager_registry.h"
-#include "pxraf_state.h"
+#include "internal/manager_registry.h"
+#include "internal/pxraf_state.h"
 #include "raf_driver.h"
-#include "request_registry.h"
-#include "sample_lines.h"
-#include "subnodes.h"
+#include "internal/request_registry.h"
+#include "internal/sample_lines.h"
+#include "internal/subnodes.h"
 
 namespace raf {
 

@@ -1,4 +1,4 @@
-#include "port_request.h"
+#include "internal/port_request.h"
 
 namespace raf {
 

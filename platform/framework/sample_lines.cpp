@@ -1,4 +1,4 @@
-#include "sample_lines.h"
+#include "internal/sample_lines.h"
 
 #include <cstdint>
 #include <cstring>

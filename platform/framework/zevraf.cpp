@@ -22,7 +22,7 @@
 #include <string>
 #include <vector>
 
-#include "framework_port.h"
+#include "internal/framework_port.h"
 
 namespace {
 
