@@ -1,5 +1,6 @@
-// A product specification file of a test's own, in a scratch directory, scrambled
-// as the reader takes it.
+// A product specification file written for one test, in a directory of its own,
+// and the settings that point the reader at it. Records are stored scrambled as
+// the reader takes them.
 #pragma once
 
 #include <gtest/gtest.h>
