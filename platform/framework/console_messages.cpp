@@ -1,7 +1,7 @@
 // The stand-in keeps the console messages it is given, for tests to read.
-#include "raf.h"
-#include "internal/text_of.h"
 #include "internal/recorded.h"
+#include "internal/text_of.h"
+#include "raf.h"
 
 namespace {
 

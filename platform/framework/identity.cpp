@@ -4,8 +4,8 @@
 #include <map>
 #include <mutex>
 
-#include "raf_driver.h"
 #include "internal/text_of.h"
+#include "raf_driver.h"
 
 namespace {
 

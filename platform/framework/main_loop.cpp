@@ -8,8 +8,8 @@
 #include "internal/main_loop.h"
 #include "internal/management_port.h"
 #include "internal/manager_registry.h"
-#include "raf_driver.h"
 #include "internal/request_registry.h"
+#include "raf_driver.h"
 #include "trc1.h"
 
 TRC_UNIT();

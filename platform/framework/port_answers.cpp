@@ -2,10 +2,10 @@
 
 #include "internal/manager_registry.h"
 #include "internal/pxraf_state.h"
-#include "raf_driver.h"
 #include "internal/request_registry.h"
 #include "internal/sample_lines.h"
 #include "internal/subnodes.h"
+#include "raf_driver.h"
 
 namespace raf {
 

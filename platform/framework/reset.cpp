@@ -3,9 +3,9 @@
 #include "internal/identity.h"
 #include "internal/main_loop.h"
 #include "internal/manager_registry.h"
-#include "raf_driver.h"
 #include "internal/request_registry.h"
 #include "internal/subnodes.h"
+#include "raf_driver.h"
 
 namespace raf {
 

@@ -5,10 +5,10 @@
 #include <mutex>
 
 #include "internal/failures.h"
+#include "internal/text_of.h"
 #include "pxraf.h"
 #include "raf_status.h"
 #include "trc1.h"
-#include "internal/text_of.h"
 
 TRC_UNIT();
 
