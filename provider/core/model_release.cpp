@@ -1,5 +1,6 @@
 #include "model_release.h"
 
+#include "attribute_copies.h"
 #include "dp_anchor.h"
 #include "engine_routines.h"
 #include "model_records.h"
@@ -35,34 +36,29 @@ void ForgetTable(DPAB* anchor, const TableEntry* table) {
   for (TableEntry*& snmpTable : anchor->snmpManagerTables) Forget(snmpTable, table);
 }
 
-// An attribute of a source's own list, with the storage it owns.
+// An attribute with the storage it owns (a copy owns its own).
 void FreeAttribute(DPAB* anchor, AttributeEntry* attribute) {
   ForgetAttribute(anchor, attribute);
   attribute->HelpText = nullptr;
-  if (attribute->AttrOIDstring != nullptr) {
-    TRC(TRC_STORAGE, "Freeing AttrOIDstring @%p", static_cast<void*>(attribute->AttrOIDstring));
-    ZEV0_FreeStorage(&attribute->AttrOIDstring);
-  }
-  if (attribute->AttrOID != nullptr) {
-    TRC(TRC_STORAGE, "Freeing AttrOID @%p", static_cast<void*>(attribute->AttrOID));
-    ZEV0_FreeStorage(&attribute->AttrOID);
-  }
-  ZEV0_FreeStorage(&attribute->Enumeration);
-  for (AttributeFilterTerm& term : attribute->FilterTerms) ZEV0_FreeStorage(&term.CompareString);
+  ZEVP_FreeAttributeOwnedStorage(attribute);
   TRC(TRC_STORAGE, "Freeing AttributeEntry @%p", static_cast<void*>(attribute));
   ZEV0_FreeStorage(&attribute);
 }
 
-// The key lists of a source: copies that own only their blocks.
+void FreeAttributeList(DPAB* anchor, AttributeEntry* attribute) {
+  while (attribute != nullptr) {
+    AttributeEntry* next = attribute->next;
+    FreeAttribute(anchor, attribute);
+    attribute = next;
+  }
+}
+
+// The key lists of a source, one copy of its attribute list per key seen.
 void FreeValueLists(SourceEntry* source) {
   AttributeEntry* list = source->SavedRows;
   while (list != nullptr) {
     AttributeEntry* nextList = list->NextCopiedList;
-    while (list != nullptr) {
-      AttributeEntry* next = list->next;
-      ZEV0_FreeStorage(&list);
-      list = next;
-    }
+    FreeAttributeList(nullptr, list);
     list = nextList;
   }
   source->SavedRows = nullptr;
@@ -90,12 +86,7 @@ void FreeFileSpec(SourceEntry* source) {
 void ReleaseSource(DPAB* anchor, SourceEntry* source) {
   BSV1_GetLock(&source->DataLock);
   FreeValueLists(source);
-  AttributeEntry* attribute = source->FirstAttribute;
-  while (attribute != nullptr) {
-    AttributeEntry* next = attribute->next;
-    FreeAttribute(anchor, attribute);
-    attribute = next;
-  }
+  FreeAttributeList(anchor, source->FirstAttribute);
   source->FirstAttribute = nullptr;
   source->FirstInSequence = nullptr;
   BSV1_ReleaseLock(&source->DataLock);

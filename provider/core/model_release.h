@@ -2,12 +2,12 @@
 // single attributes, help texts and I/O entries.
 //
 // Ownership that the release relies on: every storage block below comes from
-// ZEV0_GetStorage. An attribute of a source's attribute list owns its
-// enumeration, OID text, encoded OID and filter texts (a list copied for another
-// source duplicates them); the key lists of a source (SavedRows) and the copies on
-// the delayed-offline queue are plain copies that own nothing but their block. A
-// source owns its name texts, delimiter, buffers, summary block and file name
-// block; a group its texts, help buffer and summary block; an application its texts.
+// ZEV0_GetStorage. Every attribute entry, copies and key lists included, owns its
+// enumeration, OID text, encoded OID and filter texts (attribute_copies.h); its
+// help text is a place in its group's help buffer. The copies on the
+// delayed-offline queue own nothing but their block. A source owns its name
+// texts, delimiter, buffers, summary block and file name block; a group its
+// texts, help buffer and summary block; an application its texts.
 #pragma once
 
 struct ApplicationEntry;

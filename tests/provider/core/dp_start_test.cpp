@@ -10,6 +10,7 @@
 #include "bare_anchor.h"
 #include "data_provider_run.h"
 #include "dp_anchor.h"
+#include "dp_shutdown.h"
 #include "dp_start.h"
 #include "engine_stand_ins.h"
 #include "process_entry.h"
@@ -18,6 +19,7 @@
 #include "run_in_child.h"
 #include "shutdown_request.h"
 #include "trace_capture.h"
+#include "zev/dp_types.h"
 
 namespace {
 
@@ -49,12 +51,14 @@ const ZEVP_ProcessRoutine fileServer = InputServer<4>;
 constexpr int kCommonThreads = 3;  // DCH client, periodic task, automation server
 std::atomic<int> inputThreadsBeforeFileServers{-1};
 std::atomic<ZEVP_ProcessRoutine> consoleRoutine{nullptr};
+std::atomic<bool> startThreadHasAnEntry{true};
 
 void RecordFileServerStart(DPAB* anchor, ZEVP_ProcessRoutine) {
   inputThreadsBeforeFileServers = static_cast<int>(ProcessEntriesOf(anchor).size()) - kCommonThreads;
 }
 
 void RecordConsole(DPAB* anchor, ZEVP_ProcessRoutine routine) {
+  startThreadHasAnEntry = ZEVP_LocateOwnProcessEntry(anchor) != nullptr;
   consoleRoutine = routine;
   zevp::standin::ConsoleService(anchor, routine);
 }
@@ -89,6 +93,8 @@ void RunType(const TypeCase& c) {
   TraceCapture capture(kEngineTrace);
 
   DataProviderThread start(c.type);
+  // The console runs once every input thread was made.
+  ASSERT_TRUE(WaitUntil([] { return consoleRoutine.load() != nullptr; }));
   ASSERT_TRUE(WaitForMainAnchorThreads(kCommonThreads + static_cast<int>(c.inputThreads.size())));
   EXPECT_TRUE(capture.contains(c.line));
   std::vector<ProcessEntry*> entries = ProcessEntriesOf(Main_DPAB.load());
@@ -99,10 +105,11 @@ void RunType(const TypeCase& c) {
   }
   EXPECT_EQ(made, c.inputThreads);
   EXPECT_EQ(inputThreadsBeforeFileServers.load(), c.fileServersAfter);
+  EXPECT_EQ(consoleRoutine.load(), c.fileServersAfter >= 0 ? fileServer : Dummy_Function);
+  EXPECT_FALSE(startThreadHasAnEntry) << "the start thread was not made by ZEVP_CreateProcess";
 
   zevp::RequestShutdownOfEveryDP();
   EXPECT_EQ(start.join(), &ZEVP_ThreadRC);
-  EXPECT_EQ(consoleRoutine.load(), c.fileServersAfter >= 0 ? fileServer : Dummy_Function);
   EXPECT_EQ(Main_DPAB.load(), nullptr) << "the anchor was released once every thread had ended";
 }
 
@@ -119,6 +126,21 @@ TEST(StartByTypeTest, EachInputTypeStartsItsThreadsThenServesTheConsoleUntilShut
     SCOPED_TRACE(c.line);
     RunInChild([&] { RunType(c); });
   }
+}
+
+TEST(StartByTypeTest, ImmediateShutdownEndsTheRunningDataProvider) {
+  RunInChild([] {
+    ProdSpecDirectory directory;
+    UseProductSpec(directory, {"ENABLE_DPLOG=N"});
+    ScaledClock clock;
+    RoutineOverrides overrides;
+    RecordInputThreads(overrides);
+    DataProviderThread start(ZEV_DP_SOCK);
+    ASSERT_TRUE(WaitUntil([] { return consoleRoutine.load() != nullptr; }));
+    ZEVP_ImmediateDPshutdown();
+    EXPECT_EQ(start.join(), &ZEVP_ThreadRC);
+    EXPECT_EQ(Main_DPAB.load(), nullptr);
+  });
 }
 
 TEST(StartByTypeTest, TypesWithoutAStartHereEndInOrderAfterTheEnvironment) {
