@@ -2,6 +2,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "table_manager_list.h"
 #include "trc1.h"
@@ -80,9 +81,13 @@ int tableManagerList::processWorkFile() {
   short SNMPflag = 0;
   char* line = nullptr;
   size_t capacity = 0;
-  while (errors_ == 0 && getline(&line, &capacity, workFile_) >= 0) {
+  for (int number = 1; errors_ == 0 && getline(&line, &capacity, workFile_) >= 0; ++number) {
     line[std::strcspn(line, "\r\n")] = '\0';
-    if (processWorkFileLine(line, &SNMPflag) != 0) errors_ = 1;
+    std::string taken = line;
+    if (processWorkFileLine(line, &SNMPflag) == 0) continue;
+    TRC(TRC_ERROR, "Error: line %d <%s> of the table manager file not taken: no further table is recorded", number,
+        taken.c_str());
+    errors_ = 1;
   }
   std::free(line);
   // Lines are only appended: the next write goes after the last one read.
