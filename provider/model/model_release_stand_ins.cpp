@@ -35,6 +35,7 @@ void freeSource(DPAB* anchor, SourceEntry* source) {
   ZEV0_FreeStorage(&source->pSourceNodeName);
   ZEV0_FreeStorage(&source->FullyQualifiedLU);
   ZEV0_FreeStorage(&source->AttrDelimiter);
+  ZEV0_FreeStorage(&source->OutputBuffer);  // made by the first data request
   for (BSV1_Lock* lock : {&source->SummaryLock, &source->AttributeLock, &source->DataLock, &source->ActionListLock,
                           &source->EntryLock})
     BSV1_DestroyLock(lock);
