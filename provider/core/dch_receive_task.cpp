@@ -36,11 +36,15 @@ bool stillConnected(const Connection& connection) {
   return same;
 }
 
-void storeStatus(DCHcomm* comm, int32_t status) {
+// A UDP receive that timed out or failed concerns the request in flight. While
+// none is, it is not a status: stored, it would overwrite the status of the
+// request just done.
+void storeStatusOfPendingRequest(DCHcomm* comm, int32_t status) {
   BSV1_GetLock(&comm->SendLock);
-  comm->DCHstatus = status;
+  bool pending = comm->StatusPending != 0;
+  if (pending) comm->DCHstatus = status;
   BSV1_ReleaseLock(&comm->SendLock);
-  ZEVP_SignalDCHreceiveStatus(comm);
+  if (pending) ZEVP_SignalDCHreceiveStatus(comm);
 }
 
 // The connection is gone: a request that waits ends with -3.
@@ -142,7 +146,7 @@ After takeFailure(const Connection& connection, int bytes, int errorNumber) {
   switch (errorNumber) {
     case EAGAIN:
       TRC(TRC_DETAIL, ">>>>> DCH communication timed out");
-      storeStatus(connection.comm, ZEVP_DCH_TIMED_OUT);
+      storeStatusOfPendingRequest(connection.comm, ZEVP_DCH_TIMED_OUT);
       return After::receiveAgain;
     case ENOTSOCK:
     case EBADF:
@@ -156,7 +160,7 @@ After takeFailure(const Connection& connection, int bytes, int errorNumber) {
         return After::end;
       }
       TRC(TRC_ERROR, ">>>>> DCH communication failed");
-      storeStatus(connection.comm, ZEVP_DCH_SEND_FAILED);
+      storeStatusOfPendingRequest(connection.comm, ZEVP_DCH_SEND_FAILED);
       return After::receiveAgain;
   }
 }

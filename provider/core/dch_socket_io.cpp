@@ -59,6 +59,8 @@ int millisecondsLeft(SteadyClock::time_point deadline) {
 int receiveDatagram(DCHcomm* comm, const Connection& connection, char* buffer, int size, int* errorNumber) {
   auto deadline = SteadyClock::now() + std::chrono::seconds(ZEVP_DCHreplyWait());
   for (;;) {
+    // A socket shut down by a reconnect stays readable without a datagram.
+    if (!stillConnected(comm, connection.socket)) return 0;
     TRC(TRC_DETAIL, ">>>>> DCH receive select wait");
     pollfd readable{connection.socket, POLLIN, 0};
     int ready = poll(&readable, 1, millisecondsLeft(deadline));
@@ -82,10 +84,8 @@ int receiveDatagram(DCHcomm* comm, const Connection& connection, char* buffer, i
     *errorNumber = bytes < 0 ? errno : 0;
     TRC(TRC_DETAIL, "### recvfrom rc %d, errno %d", static_cast<int>(bytes), *errorNumber);
     if (bytes < 0 && (*errorNumber == EAGAIN || *errorNumber == EINTR)) continue;
-    // A socket shut down by a reconnect reads as empty, without a sender.
     if (bytes < 0 || senderLength == 0 || fromDCH(sender, connection.address)) return static_cast<int>(bytes);
     traceStray(sender, bytes);
-    if (!stillConnected(comm, connection.socket)) return 0;
   }
 }
 

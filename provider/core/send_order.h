@@ -13,8 +13,8 @@ inline AttributeEntry* ZEVP_NextInSendOrder(const SourceEntry* source, const Att
   return source->FirstInSequence != nullptr ? attribute->NextInSequence : attribute->next;
 }
 
-// Attributes of type K (skip) and those not marked to be sent take no place in
-// the registration or in a row.
+// Attributes of type K (skip) and those kept out of the row (a name written with a
+// leading '-': not accessible) take no place in the registration or in a row.
 inline bool ZEVP_IsAttributeRegistered(const AttributeEntry* attribute) {
-  return attribute->AttrType != ZEVP_ATTR_SKIP && attribute->SendFlag != 0;
+  return attribute->AttrType != ZEVP_ATTR_SKIP && attribute->AttrAccessible != 0;
 }
