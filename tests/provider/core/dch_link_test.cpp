@@ -247,6 +247,66 @@ TEST_F(DCHlinkTest, TheServersStatusesAndHandlesReachTheLinkAndTheSource) {
   EXPECT_EQ(two->DCHhandle, 0u);
 }
 
+// The values of a row as they went: attribute name and value text.
+std::vector<std::pair<std::string, std::string>> RowPairs(const std::string& request) {
+  std::vector<rawdch::Field> fields;
+  std::vector<std::pair<std::string, std::string>> pairs;
+  if (!rawdch::SplitFields(request, &fields)) return pairs;
+  for (size_t i = 3; i + 1 < fields.size(); i += 2)
+    pairs.emplace_back(rawdch::FromNetworkCode(fields[i].value), fields[i + 1].value);
+  return pairs;
+}
+
+TEST_F(DCHlinkTest, RowValuesGoAtMostAtTheirDeclaredSize) {
+  ApplicationEntry* own = parse("own.mdl", {"//APPL Own", "//NAME Lead P 60", "//ATTRIBUTES ';'",
+                                            "_DataSourceName D 12", "Name D 8", "Cnt C", "_LocalTimeStamp D 8",
+                                            "//NAME Tail P 60", "//ATTRIBUTES ';'", "Name D 8", "_DataSourceName D 4"});
+  ASSERT_NE(own, nullptr);
+  SourceEntry* lead = SourceOf(own, 0);
+  SourceEntry* tail = SourceOf(own, 1);
+  ASSERT_EQ(request(ZEVP_DoDPregister, lead), 0);
+  ASSERT_EQ(request(ZEVP_DoDPonline, lead), 0);
+  ASSERT_EQ(request(ZEVP_DoDPonline, tail), 0);
+
+  // A value longer than its attribute (as a partner may leave it) and a counter
+  // of a size no number has.
+  AttributeEntry* name = lead->FirstAttribute->next;
+  std::memcpy(name->Value(), "abcdefgh", 8);
+  name->ActualValSize = 12;
+  AttributeEntry* count = name->next;
+  count->ActualValSize = 3;
+  TraceCapture trace("*=0x80");
+  EXPECT_EQ(request(ZEVP_DoDPdata, lead), 0);
+  auto pairs = RowPairs(wire_->last());
+  ASSERT_EQ(pairs.size(), 2u) << "no own value before an ordinary one, no counter of 3 bytes";
+  EXPECT_EQ(pairs[0], std::make_pair(std::string("Name"), rawdch::ToNetworkCode("abcdefgh")));
+  EXPECT_EQ(pairs[1].first, "_LocalTimeStamp");
+  EXPECT_EQ(pairs[1].second.size(), 8u) << "the 16-character stamp cut to its attribute";
+  EXPECT_TRUE(trace.contains("*** attribute Cnt of type C holds 3 bytes, not sent"));
+
+  std::memcpy(tail->FirstAttribute->Value(), "xy", 2);
+  tail->FirstAttribute->ActualValSize = 2;
+  EXPECT_EQ(request(ZEVP_DoDPdata, tail), 0);
+  pairs = RowPairs(wire_->last());
+  ASSERT_EQ(pairs.size(), 2u);
+  EXPECT_EQ(pairs[1], std::make_pair(std::string("_DataSourceName"), rawdch::ToNetworkCode("loca")));
+}
+
+TEST_F(DCHlinkTest, ShortRequestThatDoesNotFitItsBufferIsNotSent) {
+  SourceEntry* one = SourceOf(abc_, 0);
+  ASSERT_EQ(request(ZEVP_DoDPregister, one), 0);
+  char* node = one->pSourceNodeName;
+  std::string longName(600, 'n');
+  one->pSourceNodeName = longName.data();
+  size_t sent = wire_->messages().size();
+  TraceCapture trace("*=0x80");
+  EXPECT_EQ(request(ZEVP_DoDPonline, one), -1);
+  EXPECT_EQ(waitForAction(one, ZEVP_ACTION_RULE), -1);
+  one->pSourceNodeName = node;
+  EXPECT_EQ(wire_->messages().size(), sent);
+  EXPECT_TRUE(trace.contains("*** dp_online request does not fit the 512-byte request buffer"));
+}
+
 TEST_F(DCHlinkTest, ApplicationWithoutRegisteredGroupSendsNothing) {
   ApplicationEntry* hidden = parse("hid.mdl", {"//APPL Hid", "//NAME ~Inv P 60", "//ATTRIBUTES ';'", "X D 4"});
   ASSERT_NE(hidden, nullptr);
