@@ -3,9 +3,13 @@
 #include "bsv1.h"
 #include "dp_anchor.h"
 #include "engine_routines.h"
+#include "metafile_request_area.h"
+#include "model_records.h"
+#include "model_release.h"
 #include "process_entry.h"
 #include "shutdown_request.h"
 #include "trc1.h"
+#include "zev0/storage.h"
 
 TRC_UNIT();
 
@@ -25,6 +29,16 @@ void SignalTermination(DPAB* anchor) {
   BSV1_ReleaseLock(&anchor->processListLock);
 }
 
+// A thread waiting for a metafile from the metafile server sees the shut-down.
+void WakeMetafileRequester(DPAB* anchor) {
+  MFRA* exchange = anchor->metafileExchange;
+  if (exchange == nullptr || exchange->Status != ZEVP_MFRA_REQUEST_PENDING || exchange->Requester == nullptr) return;
+  ProcessEntry* requester = exchange->Requester;
+  pthread_mutex_lock(&requester->mutex);
+  pthread_cond_signal(&requester->condition);
+  pthread_mutex_unlock(&requester->mutex);
+}
+
 int64_t Now() {
   BSV1_Time now;
   BSV1_GetTime(&now);
@@ -42,17 +56,57 @@ int32_t AwaitThreadsEnded(DPAB* anchor, int64_t deadline) {
   return count;
 }
 
+void ReleaseApplications(DPAB* anchor, int keepRegistration) {
+  for (;;) {
+    BSV1_GetLock(&anchor->applicationListLock);
+    ApplicationEntry* application = anchor->applications;
+    BSV1_ReleaseLock(&anchor->applicationListLock);
+    if (application == nullptr) return;
+    ZEVP_ReleaseApplResources(anchor, application, keepRegistration);
+  }
+}
+
+void ReleaseIOEntries(DPAB* anchor) {
+  for (;;) {
+    BSV1_GetLock(&anchor->ioListLock);
+    IOEntry* entry = anchor->ioEntries;
+    BSV1_ReleaseLock(&anchor->ioListLock);
+    if (entry == nullptr) return;
+    ZEVP_ReleaseIOResources(anchor, entry);
+  }
+}
+
+void ReleaseRoutingBlocks(DPAB* anchor) {
+  BSV1_GetLock(&anchor->internalRoutingLock);
+  InternalRoutingBlock* block = anchor->internalRoutingBlocks;
+  anchor->internalRoutingBlocks = nullptr;
+  while (block != nullptr) {
+    InternalRoutingBlock* next = block->next;
+    ZEV0_FreeStorage(&block->Name);
+    ZEV0_FreeStorage(&block->RecordCopy);
+    BSV1_DestroyLock(&block->Lock);
+    TRC(TRC_STORAGE, "Freeing InternalRoutingBlock @%p", static_cast<void*>(block));
+    ZEV0_FreeStorage(&block);
+    block = next;
+  }
+  BSV1_ReleaseLock(&anchor->internalRoutingLock);
+}
+
 }  // namespace
 
-void ZEVP_ShutdownCleanUp(DPAB* anchor, int /*keepRegistration*/) {
+void ZEVP_ShutdownCleanUp(DPAB* anchor, int keepRegistration) {
   const int64_t deadline = Now() + ZEVP_SHUTDOWN_WAIT_SECONDS;
   SignalTermination(anchor);
+  WakeMetafileRequester(anchor);
   int32_t remaining = AwaitThreadsEnded(anchor, deadline);
   if (remaining > 0) {
     TRC(TRC_ERROR, "***** %d threads did not end, the model of DP anchor @%p is left in place", remaining,
         static_cast<void*>(anchor));
     return;
   }
+  ReleaseApplications(anchor, keepRegistration);
+  ReleaseIOEntries(anchor);
+  ReleaseRoutingBlocks(anchor);
 }
 
 void ZEVP_ImmediateDPshutdown() {
@@ -73,6 +127,7 @@ void ZEVP_ReleaseGlobalResources(DPAB* anchor) {
   }
   zevp::ForgetMainAnchor(anchor);
   zevp::ReleaseStartupResources(anchor);
+  zevp::ReleaseDelayedOfflineCopies(anchor);
   anchor->dchClientEntry = nullptr;
   if (anchor->batchLog != nullptr) zevp::Routines().closeBatchLog();
   zevp::FreeAnchor(anchor);

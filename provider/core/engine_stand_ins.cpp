@@ -57,8 +57,7 @@ void CheckAndStartFileServer(DPAB*, ZEVP_ProcessRoutine) {}
 void InitializeUMB(DPAB*) {}
 
 void ConsoleService(DPAB* anchor, ZEVP_ProcessRoutine) {
-  uint64_t requestsSeen = ShutdownRequestCount();
-  WaitForShutdownRequest(anchor, requestsSeen);
+  WaitForShutdownRequest(anchor);
   ZEVP_ShutdownCleanUp(anchor, 1);
   anchor->shutdownFlag = 1;
 }

@@ -11,7 +11,7 @@ namespace {
 
 pthread_mutex_t requestMutex = PTHREAD_MUTEX_INITIALIZER;
 pthread_cond_t requestCondition = PTHREAD_COND_INITIALIZER;
-uint64_t requestCount = 0;  // requestMutex
+bool everyDPrequested = false;  // requestMutex
 
 }  // namespace
 
@@ -19,17 +19,10 @@ namespace zevp {
 
 void RequestShutdownOfEveryDP() {
   pthread_mutex_lock(&requestMutex);
-  ++requestCount;
-  TRC(TRC_DETAIL, "Shut-down of every data provider requested (%llu)", static_cast<unsigned long long>(requestCount));
+  everyDPrequested = true;
+  TRC(TRC_DETAIL, "Shut-down of every data provider requested");
   pthread_cond_broadcast(&requestCondition);
   pthread_mutex_unlock(&requestMutex);
-}
-
-uint64_t ShutdownRequestCount() {
-  pthread_mutex_lock(&requestMutex);
-  uint64_t count = requestCount;
-  pthread_mutex_unlock(&requestMutex);
-  return count;
 }
 
 void NotifyShutdownFlagSet() {
@@ -38,10 +31,9 @@ void NotifyShutdownFlagSet() {
   pthread_mutex_unlock(&requestMutex);
 }
 
-void WaitForShutdownRequest(DPAB* anchor, uint64_t requestsSeen) {
+void WaitForShutdownRequest(DPAB* anchor) {
   pthread_mutex_lock(&requestMutex);
-  while (anchor->shutdownFlag == 0 && requestCount == requestsSeen)
-    pthread_cond_wait(&requestCondition, &requestMutex);
+  while (anchor->shutdownFlag == 0 && !everyDPrequested) pthread_cond_wait(&requestCondition, &requestMutex);
   pthread_mutex_unlock(&requestMutex);
 }
 

@@ -79,9 +79,10 @@ void scanAttributeOptions(std::string& record, MetafileRecordOptions& options) {
   size_t length = 0;
   size_t at = findAny(record, {"ENUM{", "enum{"}, &length);
   size_t close = at != npos ? record.find('}', at) : npos;
+  // The enumeration ends the record: a help text goes before it.
   if (close != npos) {
     options.enumeration = record.substr(at, close - at + 1);
-    record.resize(close + 1);
+    record.resize(at);
   }
 }
 

@@ -10,11 +10,14 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <future>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 
 #include "application_entry.h"
 #include "attribute_entry.h"
@@ -101,6 +104,26 @@ void RecordAction(DPAB*, const DCHactionMessage* action) {
   handed.push_back({action->fieldCount, action->actionType, action->actionID, Text(action->owner), Text(action->node),
                     Text(action->name), Text(action->parms)});
   handedChanged.notify_all();
+}
+
+// A stop signal takes effect as the process's threads are next scheduled: waits
+// until each of them is stopped.
+bool WaitUntilStopped(pid_t pid) {
+  auto deadline = steady_clock::now() + milliseconds(kAnswerWaitMs);
+  const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
+  while (steady_clock::now() < deadline) {
+    bool allStopped = true;
+    for (const auto& task : std::filesystem::directory_iterator(tasks)) {
+      std::ifstream stat(task.path() / "stat");
+      std::string line;
+      std::getline(stat, line);
+      size_t state = line.rfind(')');
+      allStopped = allStopped && state != std::string::npos && state + 2 < line.size() && line[state + 2] == 'T';
+    }
+    if (allStopped) return true;
+    std::this_thread::sleep_for(milliseconds(1));
+  }
+  return false;
 }
 
 class DCHlinkTest : public DCHroadTest {
@@ -240,7 +263,9 @@ TEST_F(DCHlinkTest, TheServersStatusesAndHandlesReachTheLinkAndTheSource) {
       EXPECT_NE(secondHandle, 0u);
       EXPECT_NE(secondHandle, one->DCHhandle);
     }
-    if (std::strcmp(step.name, "online of an application never registered") == 0) EXPECT_EQ(stranger->DCHhandle, 0u);
+    if (std::strcmp(step.name, "online of an application never registered") == 0) {
+      EXPECT_EQ(stranger->DCHhandle, 0u);
+    }
   }
   EXPECT_NE(firstHandle, 0u);
   EXPECT_EQ(one->DCHhandle, 0u) << "offline gives the handle back";
@@ -348,6 +373,7 @@ TEST_F(DCHlinkTest, AServerThatGoesAwayEndsTheWaitingRequestAndANewHostTakesTheN
   SourceEntry* one = SourceOf(abc_, 0);
   ASSERT_EQ(request(ZEVP_DoDPregister, one), 0);
   ASSERT_EQ(kill(host().pid(), SIGSTOP), 0);
+  ASSERT_TRUE(WaitUntilStopped(host().pid()));
   std::future<int32_t> waiting = std::async(std::launch::async, [&] { return request(ZEVP_DoDPunregister, one); });
   EXPECT_EQ(waiting.wait_for(milliseconds(kSilenceMs)), std::future_status::timeout) << "the request waits";
   ASSERT_EQ(kill(host().pid(), SIGKILL), 0);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "bare_anchor.h"
+#include "data_provider_run.h"
 #include "engine_stand_ins.h"
 #include "refused_thread_starts.h"
 #include "trace_capture.h"
@@ -39,9 +40,7 @@ TEST(ProcessEntryTest, CreatedThreadIsChainedCountedAndFindsItsOwnEntry) {
   EXPECT_EQ(entry->processType, 2);
   EXPECT_EQ(entry->parameter, &parameter);
 
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (locatedByThread == nullptr && std::chrono::steady_clock::now() < deadline)
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  ASSERT_TRUE(WaitUntil([] { return locatedByThread.load() != nullptr; }));
   EXPECT_EQ(locatedByThread.load(), entry);
   EXPECT_EQ(entry->threadId.load(), idOfThread.load());
   // The test's own thread was not made by ZEVP_CreateProcess.
