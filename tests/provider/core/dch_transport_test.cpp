@@ -104,10 +104,14 @@ class DCHreceiveTaskTest : public ::testing::Test {
     setenv("ZEVP_DCH_HOST", "127.0.0.1", 1);
     setenv("ZEVA_DCH_PORT", std::to_string(agent_.port()).c_str(), 1);
     anchor_->transport = &TCPIP_DSFT;
+    wire_ = std::make_unique<SendSlotRecorder>(anchor_.get());
     client_ = std::make_unique<DCHclientPlayer>(anchor_.get());
     ASSERT_TRUE(agent_.accept());
   }
-  void TearDown() override { client_.reset(); }
+  void TearDown() override {
+    client_.reset();
+    wire_.reset();
+  }
 
   // Sends the request on the client thread; the agent has received it when this returns.
   std::future<int32_t> sendRequest() {
@@ -128,6 +132,7 @@ class DCHreceiveTaskTest : public ::testing::Test {
 
   RawAgent agent_;
   BareAnchor anchor_;
+  std::unique_ptr<SendSlotRecorder> wire_;
   std::unique_ptr<DCHclientPlayer> client_;
 };
 
@@ -198,8 +203,7 @@ TEST_F(DCHreceiveTaskTest, FramesNoAgentSendsDropTheConnection) {
 }
 
 TEST_F(DCHreceiveTaskTest, ASendTheAgentClosedConnectsAgainAndReportsTheLoss) {
-  SendSlotRecorder wire(anchor_.get());
-  wire.failNextWith(EPIPE);
+  wire_->failNextWith(EPIPE);
   std::future<int32_t> status = std::async(std::launch::async, [this] {
     client_->run([](DCHcomm* comm) { ZEVP_DCHsendAndReceive(static_cast<int>(kRequest.size()), kRequest.data(), comm, 0); });
     return client_->status();
