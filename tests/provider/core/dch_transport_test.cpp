@@ -266,6 +266,18 @@ TEST_F(DCHsendSlotTest, ASendOnAClosedConnectionIsAnErrorNotASignal) {
   EXPECT_EQ(errorNumber, EPIPE);
 }
 
+// The RPC transport has no operations: the link stays idle and a request fails.
+TEST(DCHidleTransportTest, RequestOverTheRPCTransportIsNotSent) {
+  BareAnchor anchor;
+  anchor->transport = &RPC_DSFT;
+  DCHclientPlayer client(anchor.get());
+  EXPECT_EQ(client.socket(), 0);
+  TraceCapture trace("*=0x80");
+  client.run([](DCHcomm* comm) { ZEVP_DCHsendAndReceive(static_cast<int>(kRequest.size()), kRequest.data(), comm, 0); });
+  EXPECT_EQ(client.status(), -1);
+  EXPECT_TRUE(trace.contains("the DCH transport has no operations"));
+}
+
 // No TCP listener: the link goes over UDP to the agent's datagram socket, and a
 // datagram from anyone else is not taken for the agent's reply.
 TEST(DCHreceiveOverUDPTest, OnlyTheDCHsDatagramsAreTaken) {
