@@ -13,6 +13,8 @@ using rowBuffer = std::unique_ptr<char[]>;
 struct rowColumn {
   int offset = 0;
   int length = 0;
+  int type = 0;  // 1 integer, 2 text (4 and 5 with an enumeration)
+  bool keyed = false;
 };
 
 struct rowLayout {
