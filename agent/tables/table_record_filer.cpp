@@ -102,6 +102,8 @@ int tableRecordFiler::fileRecord(char* record, size_t length) {
   int refused = head.controlField == kClearRecord
                     ? list->addEntry(kSetEnd, nullptr, 0)
                     : list->addEntry(static_cast<int16_t>(head.controlField), std::move(filled.row), filled.noValueFlag);
+  TRC(TRC_DETAIL, "Record for table <%s> of source <%s> %s by dataList @%p.", table_.tableNameRR(), sourceName,
+      refused == 0 ? "filed" : "refused", static_cast<void*>(list.get()));
   // Only a new row is an event: a set record or a refused row would push the last one again.
   if (table_.sampleType() == 'E' && head.controlField == kSingleRow && refused == 0)
     list->emitEvent(manager, subnodeName);

@@ -67,7 +67,10 @@ bool DataThread::start() {
     return false;
   }
   // A description already being destroyed asks no cancel of a wait it never saw.
-  return table_.setClientObject(handle_);
+  if (!table_.setClientObject(handle_)) return false;
+  TRC(TRC_DETAIL, "waitOnDP thread parked for applName<%s> attrGroup<%s> tableName<%s>", table_.applName(),
+      table_.attrGroup(), table_.tableNameRR());
+  return true;
 }
 
 void DataThread::waitForRecord() {
