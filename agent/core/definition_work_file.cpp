@@ -6,6 +6,7 @@
 #include <memory>
 #include <string_view>
 
+#include "field_walk.h"
 #include "trc1.h"
 #include "zev0/text.h"
 
@@ -14,17 +15,6 @@ TRC_UNIT();
 namespace {
 
 constexpr std::string_view kHelpMark = "@HELP";
-
-// The next blank-separated token (runs of blanks are one separator); false at the end.
-bool nextToken(std::string_view* rest, std::string_view* token) {
-  size_t start = rest->find_first_not_of(' ');
-  if (start == std::string_view::npos) return false;
-  rest->remove_prefix(start);
-  size_t end = rest->find(' ');
-  *token = rest->substr(0, end);
-  rest->remove_prefix(end == std::string_view::npos ? rest->size() : end);
-  return true;
-}
 
 // A decimal checksum of at most 16 bits.
 bool takeChecksum(std::string_view token, uint16_t* checksum) {
@@ -45,7 +35,7 @@ std::string_view recordedText(std::string_view token) {
 
 int readHelpLine(std::string_view rest, const char* fileName, recordedDefinition* recorded) {
   std::string_view checksum;
-  if (!nextToken(&rest, &checksum) || !takeChecksum(checksum, &recorded->helpChecksum)) {
+  if (!nextBlankToken(&rest, &checksum) || !takeChecksum(checksum, &recorded->helpChecksum)) {
     TRC(TRC_ERROR, "Error: Help checksum token missing from workfile <%s>", fileName);
     return 1;
   }
@@ -61,15 +51,15 @@ int readGroupLine(std::string_view version, std::string_view rest, const char* f
   }
   checksumInfo record;
   std::string_view group, checksum, text;
-  if (!nextToken(&rest, &group) || !setChecksumGroup(&record, group)) {
+  if (!nextBlankToken(&rest, &group) || !setChecksumGroup(&record, group)) {
     TRC(TRC_ERROR, "Error: attrGroup token missing from workfile <%s>", fileName);
     return 1;
   }
-  if (!nextToken(&rest, &checksum) || !takeChecksum(checksum, &record.checksum)) {
+  if (!nextBlankToken(&rest, &checksum) || !takeChecksum(checksum, &record.checksum)) {
     TRC(TRC_ERROR, "Error: checksum token missing from workfile <%s>", fileName);
     return 1;
   }
-  if (!nextToken(&rest, &text)) {
+  if (!nextBlankToken(&rest, &text)) {
     TRC(TRC_ERROR, "Error: registration string token missing from workfile <%s>", fileName);
     return 1;
   }
@@ -115,7 +105,7 @@ int readDefinitionWorkFile(std::FILE* file, const char* fileName, int maxGroups,
     while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
     std::string_view first;
     // A blank line (a hand-written file) holds nothing to compare.
-    if (!nextToken(&line, &first)) continue;
+    if (!nextBlankToken(&line, &first)) continue;
     if (first == kHelpMark) {
       TRC(TRC_DETAIL, "HelpText record<%.*s>", static_cast<int>(read), buffer);
       result = readHelpLine(line, fileName, recorded);

@@ -1,4 +1,6 @@
-// A walk over the pieces of a definition text, cut one separator at a time.
+// Walks over the pieces of the agent's definition texts and work-file lines.
+//
+// FieldWalk cuts a definition text one separator at a time.
 //
 // The definition texts nest their separators (';' ends a group, ':' a record, ',' a
 // field) and a piece may be empty (a group without attributes), so each step names the
@@ -27,3 +29,15 @@ class FieldWalk {
  private:
   std::string_view rest_;
 };
+
+// The next token of a text line whose fields are separated by blanks (a run of blanks is
+// one separator), passed over; false when only blanks are left.
+inline bool nextBlankToken(std::string_view* rest, std::string_view* token) {
+  size_t start = rest->find_first_not_of(' ');
+  if (start == std::string_view::npos) return false;
+  rest->remove_prefix(start);
+  size_t end = rest->find(' ');
+  *token = rest->substr(0, end);
+  rest->remove_prefix(end == std::string_view::npos ? rest->size() : end);
+  return true;
+}

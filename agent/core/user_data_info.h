@@ -16,41 +16,14 @@
 #include <string>
 #include <string_view>
 
+#include "attribute_column.h"
+
 class DCHclient;
 class userDataListEntry;
 class zev_dorvan_manager;
 
-// One column of a row.
-struct attrInfo_t {
-  static constexpr size_t kMaxAttrName = 200;
-  static constexpr size_t kTypeImageSize = 64;
-
-  // As the data provider defined it, key and atomic marks taken off.
-  char attrName[kMaxAttrName + 1] = {};
-  // "ORIGINNODE" for column 0, "DV1", "DV2", ... for the attributes.
-  char colName[11] = {};
-  // "S<length>", "I2", "I4", "T16" or "???" at the start, blanks after its NUL.
-  char typeImage[kTypeImageSize] = {};
-  int16_t colType = 0;
-  int16_t length = 0;
-  int16_t keyed = 0;
-  int16_t atomic = 0;
-  int16_t offset = 0;
-  // Integer columns only.
-  int32_t mini = 0;
-  int32_t maxi = 0;
-  // The enumeration: what stands between "ENUM{" and "}" in the attribute's help; empty
-  // when the attribute has none.
-  std::string enumStr;
-};
-
 class userDataInfo {
  public:
-  // Column types.
-  static constexpr int16_t kIntegerColumn = 1;
-  static constexpr int16_t kStringColumn = 2;
-  static constexpr int16_t kEnumIntegerColumn = 4;
-  static constexpr int16_t kEnumStringColumn = 5;
   static constexpr int16_t kOriginNodeLength = 32;
   // What a release change does to the open requests of the previous release's tables.
   static constexpr int kShutdownPreviousRelease = 0x210101FE;

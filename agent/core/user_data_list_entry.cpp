@@ -103,7 +103,7 @@ const char* userDataListEntry::columnList(int listType) {
       columnList_.append(column->colName).append(",");
       continue;
     }
-    if (listType == 3 && column->colType != userDataInfo::kIntegerColumn) continue;
+    if (listType == 3 && column->colType != kIntegerColumn) continue;
     if (!columnList_.empty()) columnList_.append(";");
     columnList_.append(udi_->tableNameRR()).append(".").append(column->colName);
   }
@@ -112,7 +112,7 @@ const char* userDataListEntry::columnList(int listType) {
 
 bool userDataListEntry::anyNumericalAttrs() const {
   for (int i = 0; i < udi_->noOfColumns(); ++i)
-    if (udi_->columnType(i) == userDataInfo::kIntegerColumn) return true;
+    if (udi_->columnType(i) == kIntegerColumn) return true;
   return false;
 }
 

@@ -15,6 +15,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <string_view>
 
 #include "agent_ring.h"
 
@@ -73,7 +74,7 @@ class tableManagerList {
 
  private:
   int processWorkFile();
-  int processWorkFileLine(char* line, short* SNMPflag);
+  int processWorkFileLine(std::string_view line, short* SNMPflag);
   int getLock();
   int releaseLock();
 

@@ -2,7 +2,9 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
+#include "table_manager_line.h"
 #include "table_manager_list.h"
 #include "trc1.h"
 #include "zev/prodspec_items.h"
@@ -20,16 +22,6 @@ constexpr char kDefaultProductCode[] = "EV";
 constexpr char kDefaultFileName[] = "ZEVATBLS";
 constexpr size_t kMaxFileName = 255;
 constexpr char kOpenMode[] = "a+";
-
-// The next blank-separated token of the line, cut out in place; null at the end.
-char* nextToken(char** rest) {
-  char* token = *rest + std::strspn(*rest, " ");
-  if (*token == '\0') return nullptr;
-  char* end = token + std::strcspn(token, " ");
-  *rest = *end == '\0' ? end : end + 1;
-  *end = '\0';
-  return token;
-}
 
 }  // namespace
 
@@ -80,9 +72,12 @@ int tableManagerList::processWorkFile() {
   short SNMPflag = 0;
   char* line = nullptr;
   size_t capacity = 0;
-  while (errors_ == 0 && getline(&line, &capacity, workFile_) >= 0) {
-    line[std::strcspn(line, "\r\n")] = '\0';
-    if (processWorkFileLine(line, &SNMPflag) != 0) errors_ = 1;
+  for (int number = 1; errors_ == 0 && getline(&line, &capacity, workFile_) >= 0; ++number) {
+    std::string_view taken(line, std::strcspn(line, "\r\n"));
+    if (processWorkFileLine(taken, &SNMPflag) == 0) continue;
+    TRC(TRC_ERROR, "Error: line %d <%.*s> of the table manager file not taken: no further table is recorded", number,
+        static_cast<int>(taken.size()), taken.data());
+    errors_ = 1;
   }
   std::free(line);
   // Lines are only appended: the next write goes after the last one read.
@@ -90,21 +85,14 @@ int tableManagerList::processWorkFile() {
   return errors_;
 }
 
-// "APPLICATION TABLE [SNMPFLAG]"; a line without the flag takes the one before it.
-int tableManagerList::processWorkFileLine(char* line, short* SNMPflag) {
-  char* rest = line;
-  char* applName = nextToken(&rest);
-  if (applName == nullptr) {
-    TRC(TRC_ERROR, "Error: fileBuf [%s] record in table manager file is missing applName.", line);
-    return 1;
-  }
-  char* tableName = nextToken(&rest);
-  if (tableName == nullptr) {
-    TRC(TRC_ERROR, "Error: applName [%s] missing tableName.", applName);
-    return 1;
-  }
-  if (char* flag = nextToken(&rest))
-    *SNMPflag = static_cast<short>(std::strtol(flag, nullptr, 10));
+// A line without the flag takes the one before it.
+int tableManagerList::processWorkFileLine(std::string_view line, short* SNMPflag) {
+  tableManagerLine parsed;
+  if (!parseTableManagerLine(line, &parsed)) return 1;
+  const char* applName = parsed.applName.c_str();
+  const char* tableName = parsed.tableName.c_str();
+  if (parsed.flagGiven)
+    *SNMPflag = parsed.SNMPflag;
   else
     TRC(TRC_ERROR, "Warning: missing SNMP token in applName [%s] tableName [%s]", applName, tableName);
   zev_dorvan_manager* manager = zev_dorvan_init(applName, tableName, nullptr, nullptr, *SNMPflag);

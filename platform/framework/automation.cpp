@@ -1,8 +1,8 @@
 // Automation commands: the capsule and its way through the command callback.
 #include <cstring>
 
-#include "identity.h"
-#include "pxraf_state.h"
+#include "internal/identity.h"
+#include "internal/pxraf_state.h"
 #include "trc1.h"
 
 TRC_UNIT();

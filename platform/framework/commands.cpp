@@ -1,8 +1,8 @@
 // Automation commands as the management server fires them.
-#include "main_loop.h"
-#include "pxraf_state.h"
-#include "request_detail.h"
-#include "request_registry.h"
+#include "internal/main_loop.h"
+#include "internal/pxraf_state.h"
+#include "internal/request_detail.h"
+#include "internal/request_registry.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // The stand-in keeps the console messages it is given, for tests to read.
+#include "internal/recorded.h"
+#include "internal/text_of.h"
 #include "raf.h"
-#include "text_of.h"
-#include "recorded.h"
 
 namespace {
 

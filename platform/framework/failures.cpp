@@ -1,4 +1,4 @@
-#include "failures.h"
+#include "internal/failures.h"
 
 #include <map>
 #include <mutex>

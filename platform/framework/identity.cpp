@@ -1,11 +1,11 @@
 // The agent's identity, its loader and its command callbacks.
-#include "identity.h"
+#include "internal/identity.h"
 
 #include <map>
 #include <mutex>
 
+#include "internal/text_of.h"
 #include "raf_driver.h"
-#include "text_of.h"
 
 namespace {
 

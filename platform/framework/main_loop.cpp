@@ -2,11 +2,14 @@
 #include <condition_variable>
 #include <mutex>
 
-#include "identity.h"
-#include "main_loop.h"
-#include "manager_registry.h"
+#include "bsv1.h"
+#include "internal/framework_port.h"
+#include "internal/identity.h"
+#include "internal/main_loop.h"
+#include "internal/management_port.h"
+#include "internal/manager_registry.h"
+#include "internal/request_registry.h"
 #include "raf_driver.h"
-#include "request_registry.h"
 #include "trc1.h"
 
 TRC_UNIT();
@@ -19,6 +22,16 @@ bool running = false;
 bool ready = false;
 bool shutDown = false;
 int servedPort = 0;
+
+// The port in ZEVA_RAF_PORT, or 0 (traced) when it names none.
+int configuredPort() {
+  const char* text = BSV1_GetEnv(raf::kFrameworkPortVariable, 0);
+  int port = raf::FrameworkPortFrom(text);
+  if (port == 0)
+    TRC(TRC_ERROR, "Error: %s <%s> does not name a port (1 to 65535); the framework runs without its port",
+        raf::kFrameworkPortVariable, text);
+  return port;
+}
 
 }  // namespace
 
@@ -34,10 +47,18 @@ int tzomain(int argc, char* argv[]) {
   }
   TRC(TRC_DETAIL, "Framework main loop starts: %s", argc > 0 && argv != nullptr && argv[0] != nullptr ? argv[0] : "");
   if (RAF_AgentLoader loader = raf::CurrentAgentLoader()) loader();
-  std::unique_lock<std::mutex> guard(loopLock);
-  ready = true;
-  loopChanged.notify_all();
-  loopChanged.wait(guard, [] { return shutDown; });
+  raf::ManagementPort managementPort;
+  int port = configuredPort();
+  if (port != 0 && !managementPort.start(port)) port = 0;
+  {
+    std::unique_lock<std::mutex> guard(loopLock);
+    servedPort = port;
+    ready = true;
+    loopChanged.notify_all();
+    loopChanged.wait(guard, [] { return shutDown; });
+  }
+  managementPort.stop();
+  std::lock_guard<std::mutex> guard(loopLock);
   running = false;
   ready = false;
   servedPort = 0;
@@ -79,6 +100,9 @@ int ServerPort() {
 void ResetMainLoop() {
   std::lock_guard<std::mutex> guard(loopLock);
   shutDown = false;
+  SetSessionIdleLimit(0);  // back to the default
 }
+
+void SetIdleLimit(int milliseconds) { SetSessionIdleLimit(milliseconds); }
 
 }  // namespace raf

@@ -1,7 +1,7 @@
 // The stand-in keeps the entries of the management server's operations log, for tests to read.
+#include "internal/recorded.h"
+#include "internal/text_of.h"
 #include "raf_driver.h"
-#include "recorded.h"
-#include "text_of.h"
 
 namespace {
 

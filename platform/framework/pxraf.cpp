@@ -8,8 +8,8 @@
 #include <cstring>
 #include <string>
 
-#include "pxraf_state.h"
-#include "request_detail.h"
+#include "internal/pxraf_state.h"
+#include "internal/request_detail.h"
 #include "trc1.h"
 
 TRC_UNIT();

@@ -3,8 +3,8 @@
 #include <cstring>
 #include <new>
 
-#include "failures.h"
-#include "pxraf_state.h"
+#include "internal/failures.h"
+#include "internal/pxraf_state.h"
 #include "trc1.h"
 
 TRC_UNIT();

@@ -121,7 +121,7 @@ bool WaitForMainLoop(int waitMs);
 // The port the main loop serves, 0 when it serves none.
 int ServerPort();
 // How long the port waits for a client's request line before it answers an error and
-// closes the connection (default 5000 ms).
+// closes the connection (0: the default, 5000 ms).
 void SetIdleLimit(int milliseconds);
 
 // Back to a fresh framework for the next test: ends the open requests, forgets

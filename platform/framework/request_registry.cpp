@@ -1,10 +1,10 @@
-#include "request_registry.h"
+#include "internal/request_registry.h"
 
 #include <condition_variable>
 #include <map>
 #include <mutex>
 
-#include "pxraf_state.h"
+#include "internal/pxraf_state.h"
 #include "trc1.h"
 
 TRC_UNIT();

@@ -1,11 +1,11 @@
 // Requests as the management server opens, samples and ends them.
 #include <memory>
 
-#include "main_loop.h"
-#include "manager_registry.h"
-#include "pxraf_state.h"
-#include "request_detail.h"
-#include "request_registry.h"
+#include "internal/main_loop.h"
+#include "internal/manager_registry.h"
+#include "internal/pxraf_state.h"
+#include "internal/request_detail.h"
+#include "internal/request_registry.h"
 #include "trc1.h"
 
 TRC_UNIT();

@@ -1,11 +1,11 @@
 // Back to a fresh framework between tests.
-#include "failures.h"
-#include "identity.h"
-#include "main_loop.h"
-#include "manager_registry.h"
+#include "internal/failures.h"
+#include "internal/identity.h"
+#include "internal/main_loop.h"
+#include "internal/manager_registry.h"
+#include "internal/request_registry.h"
+#include "internal/subnodes.h"
 #include "raf_driver.h"
-#include "request_registry.h"
-#include "subnodes.h"
 
 namespace raf {
 

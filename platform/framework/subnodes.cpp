@@ -1,14 +1,14 @@
 // Subnodes: registered, deregistered and deleted by the agent as its sources come and go.
-#include "subnodes.h"
+#include "internal/subnodes.h"
 
 #include <cstring>
 #include <mutex>
 
-#include "failures.h"
+#include "internal/failures.h"
+#include "internal/text_of.h"
 #include "pxraf.h"
 #include "raf_status.h"
 #include "trc1.h"
-#include "text_of.h"
 
 TRC_UNIT();
 

@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "failures.h"
-#include "manager_registry.h"
-#include "request_registry.h"
+#include "internal/failures.h"
+#include "internal/manager_registry.h"
+#include "internal/request_registry.h"
 #include "trc1.h"
 
 TRC_UNIT();

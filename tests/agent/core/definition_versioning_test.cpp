@@ -112,11 +112,13 @@ TEST_F(DefinitionVersioningTest, EachKindOfChangeRaisesItsPartOfTheVersion) {
       {"atomic mark moved", {{"G1", 'P', "@$A,D,16:B,C,4:"}}, "appl help", "03.01.03", true},
       {"sample type S for P", {{"G1", 'S', "@$A,D,16:B,C,4:"}}, "appl help", "03.01.03", false},
       {"sample type K for S", {{"G1", 'K', "@$A,D,16:B,C,4:"}}, "appl help", "03.01.03", false},
+      {"sample type N for K", {{"G1", 'N', "@$A,D,16:B,C,4:"}}, "appl help", "03.01.03", false},
       {"group added", {{"G1", 'K', "@$A,D,16:B,C,4:"}, {"G2", 'P', "X,D,4:"}}, "appl help", "03.01.04", true},
       {"help changed", {{"G1", 'K', "@$A,D,16:B,C,4:"}, {"G2", 'P', "X,D,4:"}}, "new help", "03.01.05", true},
       {"group removed", {{"G1", 'K', "@$A,D,16:B,C,4:"}}, "new help", "03.02.05", true},
       {"sample type E for K", {{"G1", 'E', "@$A,D,16:B,C,4:"}}, "new help", "03.03.05", true},
       {"reordered", {{"G1", 'E', "B,C,4:@$A,D,16:"}}, "new help", "03.04.05", true},
+      {"attribute removed", {{"G1", 'E', "B,C,4:"}}, "new help", "03.05.05", true},
   };
   std::string workFile;
   for (const Step& step : steps) {
@@ -150,6 +152,19 @@ TEST_F(DefinitionVersioningTest, AHandWrittenWorkFileSetsTheStart) {
   EXPECT_STREQ(list().RR(), "07");
   EXPECT_FALSE(rewritten());
   EXPECT_EQ(list().List()->udi()->tableNameRR(), "HAN" + std::to_string(Checksum("G1")) + "07");
+}
+
+// A line beyond the most groups an application may have (64) is a group that no
+// registration can hold any more.
+TEST_F(DefinitionVersioningTest, AGroupLineBeyondTheMostGroupsIsARemovedGroup) {
+  std::vector<GroupDefinition> groups;
+  for (int i = 0; i < 64; ++i) groups.push_back({"G" + std::to_string(i), 'P', "A,D,8:"});
+  ASSERT_NO_FATAL_FAILURE(Built(rebuild("BEYOND", groups)));
+  std::string workFile = ReadWorkFile("zevawBEY");
+  WriteWorkFile("zevawBEY", workFile.insert(workFile.find("@HELP"), "03.00.00 X 1 <P,X,>\n"));
+  ASSERT_NO_FATAL_FAILURE(Built(rebuild("BEYOND", groups)));
+  EXPECT_STREQ(list().cvrm(), "03.01.00");
+  EXPECT_TRUE(trace().contains("Note: 1 attrGroup(s) from previous registration removed."));
 }
 
 TEST_F(DefinitionVersioningTest, AModificationPastNinetyEightFailsTheBuild) {

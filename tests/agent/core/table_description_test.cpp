@@ -154,6 +154,15 @@ TEST_F(TableDescriptionTest, FaultyAttributeTextsFailWithTheirMessage) {
   }
 }
 
+TEST(AttributeRecordTest, TypeOHasTheUnknownImage) {
+  attrInfo_t column;
+  std::string_view name;
+  EXPECT_FALSE(takeAttributeRecord("@OBJ,O,4", &column, &name));
+  EXPECT_STREQ(column.typeImage, "???");
+  EXPECT_EQ(column.keyed, 1);
+  EXPECT_EQ(name, "OBJ");
+}
+
 TEST_F(TableDescriptionTest, TheMostColumnsAreTakenOneMoreIsRefusedUntouched) {
   std::string attrText;
   for (int i = 1; i <= Max_IB_Columns(); ++i) attrText += "A" + std::to_string(i) + ",C,2:";
@@ -177,7 +186,7 @@ TEST_F(TableDescriptionTest, AnAttributeNameLongerThanItsColumnIsCutTo200) {
   EXPECT_TRUE(trace().contains("cut to 200 characters"));
 }
 
-TEST_F(TableDescriptionTest, FindsTheEnumerationByTheAttributesNameField) {
+TEST(AttributeEnumerationTest, FindsTheEnumerationByTheAttributesNameField) {
   const struct {
     const char* help;
     const char* attr;

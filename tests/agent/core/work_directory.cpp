@@ -8,8 +8,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "prodspec_directory.h"
 #include "zev0/prodspec.h"
-#include "zev0/scrambler.h"
 
 namespace {
 
@@ -21,8 +21,6 @@ class ScratchDirectory {
     char* made = mkdtemp(pattern);
     path_ = std::string(made != nullptr ? made : "/tmp") + "/";
     setenv("ZEV_WORK_PATH", path_.c_str(), 1);
-    unsetenv("ZEV_PRODSPEC_PATH");
-    unsetenv("ZEV_PRODSPEC_NAME");
   }
   ~ScratchDirectory() {
     if (getpid() == owner_) std::filesystem::remove_all(path_);
@@ -39,18 +37,12 @@ const std::string& ScratchPath() {
   return directory.path();
 }
 
-// As the reader takes it: a plain identifier line, then the records, record n scrambled
-// with (its length, line end included) x n.
+// The work directory is settled first: the utilities fix theirs at their first use.
 bool ReadProductSpecification(const std::vector<std::string>& records) {
-  std::ofstream file(ScratchPath() + "ZEVPSF", std::ios::binary);
-  file << "//PSF\n";
-  int32_t n = 1;
-  for (const std::string& text : records) {
-    std::string record = text + "\n";
-    ZEV0_EncipherRecord(record.data(), static_cast<int32_t>(record.size()) * n++);
-    file << record;
-  }
-  file.close();
+  ScratchPath();
+  static ProdSpecDirectory directory;
+  directory.use();
+  directory.write(records);
   return ZEV0_InitializeProductSpec() == 1;
 }
 

@@ -1,6 +1,6 @@
 // The work directory and product specification of a test program: a scratch directory
-// of its own (ZEV_WORK_PATH), removed at the end, holding the product specification of
-// the default product. Both are settled once per process, so a case that needs another
+// of its own (ZEV_WORK_PATH), removed at the end, and the product specification of the
+// default product. Both are settled once per process, so a case that needs another
 // product specification runs in a child process (UseProductSpecification).
 #pragma once
 
@@ -8,7 +8,7 @@
 #include <vector>
 
 // The scratch work directory, ending in "/"; the first call makes it and reads the
-// product specification from it.
+// product specification.
 const std::string& DefinitionWorkDirectory();
 
 // In a fresh (child) process: the scratch directory with a product specification of

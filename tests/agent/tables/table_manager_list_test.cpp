@@ -79,6 +79,7 @@ TEST_F(TableManagerListTest, ATableNameWithoutANumericReleaseEndsTheRecording) {
   WriteWorkFile(kWorkFile, lines);
   tableManagerList registry;
   EXPECT_TRUE(trace_.contains("Error: applName<A> tableName<T1X> RR<1X> not numeric."));
+  EXPECT_TRUE(trace_.contains("Error: line 2 <A T1X 0> of the table manager file not taken"));
   EXPECT_EQ(registry.errors(), 1);
   EXPECT_NE(registry.getTblMgr("GOOD00", "TG0100"), nullptr);
   EXPECT_EQ(registry.getTblMgr("LATER00", "TL0100"), nullptr) << "lines after the error are not read";
