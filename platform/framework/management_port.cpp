@@ -132,8 +132,10 @@ void ManagementPort::serve(int client, Session* session) {
   std::string error;
   std::string line = readRequestLine(client, &error);
   SendWhole(client, error.empty() ? AnswerPortRequest(ParsePortRequest(line)) : ErrorAnswer(error));
-  close(client);
+  // Done before the client sees the end of its answer, so that a client it sends next
+  // does not find the session still counted.
   session->done.store(true);
+  close(client);
 }
 
 // The request line without its line end; error says why there is none (empty when

@@ -242,6 +242,9 @@ TEST(ManagementPortTest, ABadOrTakenPortLeavesTheFrameworkRunningWithoutIt) {
   }
   unsigned short port = FreeLoopbackPort();
   int taken = socket(AF_INET, SOCK_STREAM, 0);
+  // Connections of earlier tests may linger on the port in TIME_WAIT.
+  int reuse = 1;
+  setsockopt(taken, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_port = htons(port);
