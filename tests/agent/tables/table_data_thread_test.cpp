@@ -17,7 +17,9 @@
 #include "dch_messages.h"
 #include "gated_clock.h"
 #include "manual_clock.h"
+#include "user_data_info.h"
 #include "user_data_list.h"
+#include "user_data_list_entry.h"
 #include "wait_on_dp.h"
 
 namespace {
@@ -217,6 +219,29 @@ TEST_F(TableDataThreadTest, ARecordWithoutSourceNameEndsTheThreadAndFilesNothing
   definition.reset();
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(kPromptlyMs)) << "the thread has ended";
   EXPECT_EQ(registry().noOfElements(), 0);
+}
+
+// The wait takes its buffer's length in 16 bits: a table whose records need more is
+// refused when its thread starts, and the thread ends at once.
+TEST_F(TableDataThreadTest, ATableWhoseRecordsExceedTheWaitsBufferIsRefusedAtThreadStart) {
+  const struct {
+    const char* group;
+    const char* attrText;  // the origin node and this: 4 x 3 + 32 + length + 352 bytes
+    bool refused;
+  } cases[] = {{"FITS", "BIG,D,32371:", false}, {"EXCEEDS", "BIG,D,32372:", true}};
+  for (const auto& [group, attrText, refused] : cases) {
+    SCOPED_TRACE(attrText);
+    auto entry = std::make_unique<userDataListEntry>("HUGE00", std::string(group) + ",S,60", "03.00.00", "03.00.00");
+    ASSERT_EQ(entry->addAttrInfo(attrText, std::nullopt), 0);
+    const std::string table = entry->udi()->tableNameRR();
+    std::string parked = "waitOnDP thread parked for applName<HUGE> attrGroup<" + std::string(group) + ">";
+    std::string error = "Error: records of table <" + table + "> need 32768 bytes, more than the 32767";
+    ASSERT_TRUE(Eventually([&] { return trace().contains(refused ? error : parked); }, kMustHappenMs));
+    auto start = std::chrono::steady_clock::now();
+    entry.reset();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(kPromptlyMs));
+    EXPECT_EQ(trace().contains(parked), !refused);
+  }
 }
 
 // Rows flow while a source leaves and comes back in the registry, samples emit from its
