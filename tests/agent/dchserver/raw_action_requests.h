@@ -26,6 +26,10 @@ std::string WaitForActionRequest(uint16_t actionType, const std::string& hostNam
 // Without a result text when result is null.
 std::string ActionResultsRequest(uint32_t actionID, uint32_t status, const std::string* result = nullptr);
 
+// The fields of a received action message as "type=value" pairs in their order (type in
+// hex, texts back in ASCII, numbers in decimal); "" when it is none.
+std::string DescribeActionMessage(const std::string& message);
+
 // The agent's own application DVAGENT: a source of DPLOG online brings the action
 // log's source of ACTION online.
 extern const Group kDataProviderLogGroup;

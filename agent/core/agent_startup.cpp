@@ -1,0 +1,205 @@
+#include "agent_startup.h"
+
+#include <pthread.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+#include "action_dispatch.h"
+#include "agent_limits.h"
+#include "atomic_situation_list.h"
+#include "atomic_situations_setting.h"
+#include "data_provider_threads.h"
+#include "dch/channel_functions.h"
+#include "dch/dch_api.h"
+#include "dch_server.h"
+#include "dp_start_table.h"
+#include "fixed_tables.h"
+#include "raf.h"
+#include "samples_list.h"
+#include "shutdown_request.h"
+#include "table_manager_list.h"
+#include "trc1.h"
+#include "zev/prodspec_items.h"
+#include "zev0/prodspec.h"
+#include "zev0/threads.h"
+
+TRC_UNIT();
+
+namespace {
+
+constexpr int kFatalExitCode = 1;
+constexpr char kVersionRelease[] = "03";
+
+// Set while data-provider threads run, for the framework's thread to see.
+std::atomic<bool> dataProvidersRunning{false};
+
+[[noreturn]] void endProcess() { std::exit(kFatalExitCode); }
+
+// Gives the framework the product's identity; ends the process when an item is missing.
+const char* announceIdentity() {
+  const char* nodeType = ZEV0_QueryProductSpec(ZEV2_NODE_TYPE);
+  const char* affinity = ZEV0_QueryProductSpec(ZEV2_AGENT_AFF_NAME);
+  const char* productCode = ZEV0_QueryProductSpec(ZEV2_PRODUCT_CODE);
+  const char* productName = ZEV0_QueryProductSpec(ZEV2_PRODUCT_NAME);
+  if (productName != nullptr) TRC1_Printf(&trcUnit_, __LINE__, "%s startup in progress", productName);
+  if (nodeType == nullptr || affinity == nullptr || productCode == nullptr || productName == nullptr) {
+    TRC(TRC_ERROR, "Error: nodeTypePtr<%p> affPtr<%p> productCodePtr<%p> productNamePtr<%p>", nodeType, affinity,
+        productCode, productName);
+    endProcess();
+  }
+  TRC(TRC_DETAIL, "nodeTypePtr<%s> affPtr<%s> productCodePtr<%s> productNamePtr<%s>", nodeType, affinity,
+      productCode, productName);
+  RAF_SetNodeType(nodeType);
+  RAF_SetAffinity(affinity);
+  char version[16];
+  std::snprintf(version, sizeof version, "%s.50.00", kVersionRelease);
+  RAF_SetProduct(productCode, version);
+  RAF_RegisterAgentLoader(LoadAgents);
+  return productName;
+}
+
+// The server's ready handshake; false when a lock or the wait failed.
+bool waitUntilServerReady(DCHserver& server) {
+  if (ZEVA_GetLock(server.readyLock(), &server) != 0) return false;
+  bool ready = true;
+  if (server.readyState() != 0) {
+    TRC(TRC_DETAIL, "DCHServer was ready to process request.");
+  } else {
+    TRC(TRC_DETAIL, "Waiting for DCHServer to notify us it is ready for request.");
+    while (ready && server.readyState() == 0) {
+      int rc = pthread_cond_wait(server.readyCond(), server.readyLock());
+      if (rc != 0) {
+        TRC(TRC_ERROR, "Error: pthread_cond_wait failed. rc=%d errno=%d", rc, errno);
+        ready = false;
+      }
+    }
+    if (ready) TRC(TRC_DETAIL, "DCHServer ready to process request.");
+  }
+  if (ZEVA_ReleaseLock(server.readyLock(), &server) != 0) ready = false;
+  return ready;
+}
+
+void createLists() {
+  setDataSamples(new samplesList());
+  setTableManagers(new tableManagerList());
+  setAtomicSituations(new atomicSituationList());
+  addAtomicSituations(atomicSituationsSetting(), atomicSituations());
+}
+
+// Each list leaves its global pointer before it goes.
+void deleteLists() {
+  samplesList* samples = dataSamples();
+  setDataSamples(nullptr);
+  delete samples;
+  tableManagerList* managers = tableManagers();
+  setTableManagers(nullptr);
+  delete managers;
+  atomicSituationList* situations = atomicSituations();
+  setAtomicSituations(nullptr);
+  delete situations;
+}
+
+DPstartOutcome buildStartTable(int argc, char* argv[], DPstartTable* table) {
+  DPstartInputs inputs;
+  for (int i = 1; i < argc; ++i) inputs.arguments.emplace_back(argv[i]);
+  inputs.startupDP = startupDataProviders();
+  inputs.packagedProduct = ZEV0_QueryProductSpec(ZEV2_PACKAGED_PRODUCT);
+  if (inputs.packagedProduct != nullptr) inputs.dpToStart = ZEV0_QueryProductSpec(ZEV2_DP_TO_START);
+  DPstartOutcome outcome = buildDPstartTable(inputs, table);
+  if (outcome == DPstartOutcome::fatal) endProcess();
+  return outcome;
+}
+
+void startClientProcess() {
+  const char* program = clientProcess();
+  if (program == nullptr) return;
+  TRC(TRC_DETAIL, "Calling StartDPprocess with clientProcess <%s>", program);
+  if (ZEVA_StartDPprocess(program) > 0)
+    TRC(TRC_DETAIL, "Process <%s> successfully started", program);
+  else
+    TRC(TRC_ERROR, "Error: failed to start process <%s>", program);
+}
+
+// Blocks until the agent is to end: its data providers have ended or, with none named,
+// the framework's main loop has returned (then joined). False when a join failed.
+bool waitForTheEnd(DPstartTable* table, pthread_t frameworkThread, bool* frameworkJoined) {
+  if (table->DPsToStartCount > 0) {
+    bool joined = joinDataProviderThreads(table);
+    dataProvidersRunning = false;
+    return joined;
+  }
+  TRC(TRC_DETAIL, "Waiting for startRAF thread to complete.");
+  int rc = pthread_join(frameworkThread, nullptr);
+  if (rc != 0) {
+    TRC(TRC_ERROR, "Error: pthread_join failed: errno=%d", rc);
+    return false;
+  }
+  *frameworkJoined = true;
+  return true;
+}
+
+// The framework samples the row store and calls DV_Action: it ends before the lists go.
+void endFramework(pthread_t frameworkThread, bool joined) {
+  RAF_Shutdown(1);
+  if (!joined) pthread_join(frameworkThread, nullptr);
+}
+
+}  // namespace
+
+void* startRAF(void*) {
+  char name[] = "zevagent";
+  char* arguments[] = {name, nullptr};
+  tzomain(1, arguments);
+  if (dataProvidersRunning) zevp::RequestShutdownOfEveryDP();
+  return nullptr;
+}
+
+int LoadAgents() {
+  q7srv_rmtfile_init();
+  zev_zevact_init();
+  return 0;
+}
+
+void DV_Main(int argc, char* argv[]) {
+  readAgentEnvironment();
+  if (ZEV0_InitializeProductSpec() == 0) {
+    TRC(TRC_ERROR, "Error: Initialization of Product Specification File failed.");
+    endProcess();
+  }
+  const char* productName = announceIdentity();
+  fillAgentLimits();
+  ZEV0_InitializeMutex(ZEVA_GetEnvVarsInitLock());
+
+  auto server = std::make_unique<DCHserver>();
+  bool error = !waitUntilServerReady(*server);
+  DCH_api_init();
+  createLists();
+
+  DPstartTable table;
+  if (buildStartTable(argc, argv, &table) == DPstartOutcome::errorFlag) error = true;
+  if (!error) startDataProviderThreads(&table);
+  if (error) return;
+  dataProvidersRunning = startedDataProviders(table) > 0;
+
+  startClientProcess();
+  RAF_RegisterCommandCallback("*", DV_Action);
+  pthread_t frameworkThread;
+  bool frameworkRuns = ZEV0_CreateThread(startRAF, nullptr, PTHREAD_CREATE_JOINABLE, &frameworkThread) == 0;
+  bool frameworkJoined = false;
+  if (!frameworkRuns) {
+    TRC(TRC_ERROR, "Error: startRAF thread failed creation: errno=%d", errno);
+  } else {
+    if (table.DPsToStartCount > 0)
+      TRC1_Printf(&trcUnit_, __LINE__, "%s startup complete.  Data Providers now being started...", productName);
+    else
+      TRC1_Printf(&trcUnit_, __LINE__, "%s startup complete.", productName);
+    waitForTheEnd(&table, frameworkThread, &frameworkJoined);
+    endFramework(frameworkThread, frameworkJoined);
+  }
+  deleteLists();
+  DCH_api_destroy();
+}
