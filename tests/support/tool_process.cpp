@@ -160,6 +160,19 @@ std::string ToolProcess::errorText() const {
   return text.str();
 }
 
+std::vector<std::string> SettingsWith(std::vector<std::string> settings, const std::vector<std::string>& overrides) {
+  for (const std::string& setting : overrides) {
+    bool replaced = false;
+    for (std::string& earlier : settings)
+      if (VariableName(earlier) == VariableName(setting)) {
+        earlier = setting;
+        replaced = true;
+      }
+    if (!replaced) settings.push_back(setting);
+  }
+  return settings;
+}
+
 ToolRun RunTool(const std::string& program, const std::vector<std::string>& arguments,
                 const std::vector<std::string>& settings, int waitMs) {
   ToolRun run;

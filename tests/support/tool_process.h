@@ -50,6 +50,10 @@ class ToolProcess {
   int output_ = -1;
 };
 
+// The settings ("NAME=value") with each of the overrides in place of the setting of the
+// same name, or after them.
+std::vector<std::string> SettingsWith(std::vector<std::string> settings, const std::vector<std::string>& overrides);
+
 // Runs a program to its end (killed after waitMs): its exit status (-1 when it did
 // not end normally), standard output and standard error.
 struct ToolRun {

@@ -13,8 +13,6 @@ namespace {
 
 constexpr int kTracePollMs = 50;
 
-std::string VariableName(const std::string& setting) { return setting.substr(0, setting.find('=') + 1); }
-
 }  // namespace
 
 std::vector<std::string> AgentProcess::DefaultProduct() {
@@ -38,16 +36,7 @@ bool AgentProcess::start(const std::vector<std::string>& arguments, const std::v
                                      "ZEV_PRODSPEC_PATH=" + product_.path(),
                                      "ZEV_PRODSPEC_NAME=" + product_.name(),
                                      "ZEV_TRACE=*=0x90 >" + directory() + "agent.trc"};
-  for (const std::string& setting : settings) {
-    bool replaced = false;
-    for (std::string& earlier : chosen)
-      if (VariableName(earlier) == VariableName(setting)) {
-        earlier = setting;
-        replaced = true;
-      }
-    if (!replaced) chosen.push_back(setting);
-  }
-  return agent_.start(arguments, chosen);
+  return agent_.start(arguments, SettingsWith(chosen, settings));
 }
 
 std::string AgentProcess::traceText() const {

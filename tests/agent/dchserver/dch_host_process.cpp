@@ -9,8 +9,6 @@ namespace {
 
 constexpr int kReadyWaitMs = 5000;
 
-std::string VariableName(const std::string& setting) { return setting.substr(0, setting.find('=') + 1); }
-
 }  // namespace
 
 DCHhostProcess::DCHhostProcess(unsigned short port)
@@ -20,19 +18,9 @@ DCHhostProcess::~DCHhostProcess() = default;
 
 // The host's settings, and the caller's over them.
 std::vector<std::string> DCHhostProcess::settings(const std::vector<std::string>& overrides) const {
-  std::vector<std::string> chosen = {"ZEVA_DCH_PORT=" + std::to_string(port_), "ZEVA_DCH_ADDR=127.0.0.1",
-                                     "QFEB0_HOSTNAME=localhost", "ZEVA_DCH_TIMEOUT=1",
-                                     "ZEV_TRACE=*=0x80 >" + tracePath()};
-  for (const std::string& setting : overrides) {
-    bool replaced = false;
-    for (std::string& earlier : chosen)
-      if (VariableName(earlier) == VariableName(setting)) {
-        earlier = setting;
-        replaced = true;
-      }
-    if (!replaced) chosen.push_back(setting);
-  }
-  return chosen;
+  return SettingsWith({"ZEVA_DCH_PORT=" + std::to_string(port_), "ZEVA_DCH_ADDR=127.0.0.1", "QFEB0_HOSTNAME=localhost",
+                       "ZEVA_DCH_TIMEOUT=1", "ZEV_TRACE=*=0x80 >" + tracePath()},
+                      overrides);
 }
 
 bool DCHhostProcess::start(const std::vector<std::string>& settings) {
