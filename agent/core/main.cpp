@@ -3,7 +3,7 @@
 
 #include <cerrno>
 
-#include "agent_startup.h"
+#include "dv_main.h"
 #include "raf.h"
 #include "trc1.h"
 

@@ -1,4 +1,4 @@
-#include "agent_startup.h"
+#include "dv_main.h"
 
 #include <pthread.h>
 
