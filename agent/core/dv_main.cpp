@@ -10,6 +10,7 @@
 
 #include "action_dispatch.h"
 #include "agent_limits.h"
+#include "agent_startup.h"
 #include "atomic_situation_list.h"
 #include "atomic_situations_setting.h"
 #include "data_provider_threads.h"
@@ -19,9 +20,8 @@
 #include "dp_start_table.h"
 #include "fixed_tables.h"
 #include "raf.h"
-#include "samples_list.h"
 #include "shutdown_request.h"
-#include "table_manager_list.h"
+#include "status_monitor.h"
 #include "trc1.h"
 #include "zev/prodspec_items.h"
 #include "zev0/prodspec.h"
@@ -60,47 +60,6 @@ const char* announceIdentity() {
   RAF_SetProduct(productCode, version);
   RAF_RegisterAgentLoader(LoadAgents);
   return productName;
-}
-
-// The server's ready handshake; false when a lock or the wait failed.
-bool waitUntilServerReady(DCHserver& server) {
-  if (ZEVA_GetLock(server.readyLock(), &server) != 0) return false;
-  bool ready = true;
-  if (server.readyState() != 0) {
-    TRC(TRC_DETAIL, "DCHServer was ready to process request.");
-  } else {
-    TRC(TRC_DETAIL, "Waiting for DCHServer to notify us it is ready for request.");
-    while (ready && server.readyState() == 0) {
-      int rc = pthread_cond_wait(server.readyCond(), server.readyLock());
-      if (rc != 0) {
-        TRC(TRC_ERROR, "Error: pthread_cond_wait failed. rc=%d errno=%d", rc, errno);
-        ready = false;
-      }
-    }
-    if (ready) TRC(TRC_DETAIL, "DCHServer ready to process request.");
-  }
-  if (ZEVA_ReleaseLock(server.readyLock(), &server) != 0) ready = false;
-  return ready;
-}
-
-void createLists() {
-  setDataSamples(new samplesList());
-  setTableManagers(new tableManagerList());
-  setAtomicSituations(new atomicSituationList());
-  addAtomicSituations(atomicSituationsSetting(), atomicSituations());
-}
-
-// Each list leaves its global pointer before it goes.
-void deleteLists() {
-  samplesList* samples = dataSamples();
-  setDataSamples(nullptr);
-  delete samples;
-  tableManagerList* managers = tableManagers();
-  setTableManagers(nullptr);
-  delete managers;
-  atomicSituationList* situations = atomicSituations();
-  setAtomicSituations(nullptr);
-  delete situations;
 }
 
 DPstartOutcome buildStartTable(int argc, char* argv[], DPstartTable* table) {
@@ -142,7 +101,7 @@ bool waitForTheEnd(DPstartTable* table, pthread_t frameworkThread, bool* framewo
   return true;
 }
 
-// The framework samples the row store and calls DV_Action: it ends before the lists go.
+// The framework samples the row store and calls DV_Action: ended and its thread joined.
 void endFramework(pthread_t frameworkThread, bool joined) {
   RAF_Shutdown(1);
   if (!joined) pthread_join(frameworkThread, nullptr);
@@ -175,9 +134,11 @@ void DV_Main(int argc, char* argv[]) {
   ZEV0_InitializeMutex(ZEVA_GetEnvVarsInitLock());
 
   auto server = std::make_unique<DCHserver>();
-  bool error = !waitUntilServerReady(*server);
+  bool error = !waitForDCHserver(*server);
   DCH_api_init();
-  createLists();
+  createAgentLists();
+  addAtomicSituations(atomicSituationsSetting(), atomicSituations());
+  if (!startStatusMonitor()) error = true;
 
   DPstartTable table;
   if (buildStartTable(argc, argv, &table) == DPstartOutcome::errorFlag) error = true;
@@ -198,8 +159,10 @@ void DV_Main(int argc, char* argv[]) {
     else
       TRC1_Printf(&trcUnit_, __LINE__, "%s startup complete.", productName);
     waitForTheEnd(&table, frameworkThread, &frameworkJoined);
-    endFramework(frameworkThread, frameworkJoined);
   }
-  deleteLists();
-  DCH_api_destroy();
+  // The monitor, the probes it started and their tables' data threads use the lists and the
+  // consumer locks and are not joined: the monitor stops taking notices, the framework ends,
+  // and the lists and the locks stay until the process ends.
+  stopStatusMonitor();
+  if (frameworkRuns) endFramework(frameworkThread, frameworkJoined);
 }

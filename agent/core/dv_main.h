@@ -7,8 +7,10 @@
 // starts the data providers named by the arguments (or ZEVA_STARTUP_DP, or the product
 // specification), registers DV_Action and runs the framework's main loop on a thread of
 // its own. Returns once every data provider has ended (with none: once the framework's
-// main loop has returned), after tearing all of it down. Ends the process with exit
-// code 1 when the product specification or the product's identity is missing.
+// main loop has returned), with the status monitor stopped, the framework ended and the
+// DCH server destroyed; the lists stay for the threads that outlive it until the process
+// ends. Ends the process with exit code 1 when the product specification or the product's
+// identity is missing.
 void DV_Main(int argc, char* argv[]);
 
 // The framework's thread: runs its main loop as "zevagent". When the loop returns while
