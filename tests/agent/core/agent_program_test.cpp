@@ -8,7 +8,10 @@
 #include <vector>
 
 #include "agent_process.h"
+#include "eventually.h"
 #include "free_port.h"
+#include "raw_action_requests.h"
+#include "raw_dch_peer.h"
 
 namespace {
 
@@ -40,6 +43,90 @@ TEST(AgentProgramTest, WithoutDataProvidersTheAgentServesUntilItIsTerminated) {
 
   ExpectCleanEnd(agent, agent.terminate(kEndWaitMs));
   EXPECT_TRUE(agent.traceText().find("Waiting for startRAF thread to complete.") != std::string::npos);
+  EXPECT_TRUE(LoopbackPortIsFree(agent.dchPort()));
+  EXPECT_TRUE(LoopbackPortIsFree(agent.rafPort()));
+}
+
+// The lines of a zevraf answer that hold the text; none when zevraf failed.
+std::vector<std::string> LinesWith(const ToolRun& run, const std::string& text) {
+  std::vector<std::string> lines;
+  if (run.exitStatus != 0) return lines;
+  size_t from = 0;
+  while (from < run.output.size()) {
+    size_t end = run.output.find('\n', from);
+    if (end == std::string::npos) end = run.output.size();
+    std::string line = run.output.substr(from, end - from);
+    if (line.find(text) != std::string::npos) lines.push_back(line);
+    from = end + 1;
+  }
+  return lines;
+}
+
+// A data provider of the test's making: it registers an application over the DCH, puts a
+// source online and sends rows; the agent makes it a subnode with a table that the
+// management server samples, and routes the server's actions to it.
+TEST(AgentProgramTest, ADataProvidersSourceBecomesASubnodeWhoseRowsAreSampledAndWhichTakesActions) {
+  using namespace rawdch;
+  AgentProcess agent;
+  ASSERT_TRUE(agent.start({"NODP"})) << agent.failure();
+  ASSERT_TRUE(agent.waitForTrace(kStartupComplete, kStartWaitMs)) << agent.traceText() << agent.errorText();
+  ASSERT_TRUE(agent.waitForTrace("Waiting for DP status change.", kStartWaitMs));
+
+  TcpPeer provider(agent.dchPort());
+  ASSERT_TRUE(provider.connected());
+  StatusReply registered = provider.exchange(
+      RegisterRequest("NODEAPP", "an application", {{"GRP1", "a group", 'P', 300, "Name,D,8, ,the name;Count,C,4, ,a count;"}}),
+      kStartWaitMs);
+  ASSERT_TRUE(registered.valid);
+  ASSERT_EQ(registered.status, 0);
+  StatusReply online = provider.exchange(OnlineRequest("NODEAPP", "GRP1", "srcA"), kStartWaitMs);
+  ASSERT_TRUE(online.valid && online.hasHandle);
+  const std::string subnode = "srcA:NODEAPP00";
+
+  std::vector<std::string> subnodes;
+  EXPECT_TRUE(Eventually([&] { return !(subnodes = LinesWith(agent.zevraf({"subnodes"}), subnode)).empty(); },
+                         kStartWaitMs))
+      << agent.traceText();
+  ASSERT_EQ(subnodes.size(), 1u);
+  // The affinity: the product's 32-character subnode affinity code and the feature code.
+  const std::string affinity = subnodes[0].substr(subnode.size() + 1, 43);
+  EXPECT_EQ(affinity.substr(32), "00000000071");
+  EXPECT_EQ(subnodes[0], subnode + "\t" + affinity + "\tNODEAPP\t03.00.00");
+  std::vector<std::string> tables = LinesWith(agent.zevraf({"tables"}), "NODEAPP00\t");
+  ASSERT_EQ(tables.size(), 1u) << agent.zevraf({"tables"}).output;
+  const std::string table = tables[0].substr(tables[0].find('\t') + 1);
+
+  for (uint32_t count : {5u, 6u}) {
+    Message row = DataRequest(online.handle, 0x11);
+    row.text(kAttrName, "Name").text(kAttrValue, "first").text(kAttrName, "Count").u32(kAttrValue, count);
+    StatusReply sent = provider.exchange(row.bytes(), kStartWaitMs);
+    ASSERT_TRUE(sent.valid);
+    ASSERT_EQ(sent.status, 0);
+  }
+  std::vector<std::string> rows;
+  EXPECT_TRUE(Eventually(
+      [&] { return !(rows = LinesWith(agent.zevraf({"sample", "NODEAPP00", table}), "\tfirst\t6")).empty(); },
+      kStartWaitMs));
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0].substr(0, subnode.size() + 1), subnode + "\t") << "the origin node is the subnode";
+
+  TcpPeer parked(agent.dchPort());
+  StatusReply waiting = parked.exchange(WaitForActionRequest(1, "srcA"), kStartWaitMs);
+  ASSERT_TRUE(waiting.valid);
+  ASSERT_EQ(waiting.status, 0);
+  ToolRun action = agent.zevraf({"action", subnode, "'RESTART'", "-f", "now"});
+  EXPECT_EQ(action.exitStatus, 0) << action.errors;
+  EXPECT_EQ(action.output, "0\n");
+  ActionMessage received = ReadActionMessage(parked.receive(kStartWaitMs));
+  ASSERT_TRUE(received.valid);
+  EXPECT_EQ(received.actionType, 1);
+  EXPECT_EQ(received.name, "\"RESTART\"");
+  EXPECT_TRUE(received.hasParms);
+  EXPECT_EQ(received.parms, "-f now");
+  EXPECT_EQ(received.owner, "_POLNAME_");
+  EXPECT_EQ(received.node, subnode);
+
+  ExpectCleanEnd(agent, agent.terminate(kEndWaitMs));
   EXPECT_TRUE(LoopbackPortIsFree(agent.dchPort()));
   EXPECT_TRUE(LoopbackPortIsFree(agent.rafPort()));
 }
