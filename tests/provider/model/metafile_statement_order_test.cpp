@@ -2,6 +2,8 @@
 // statements, and what happens to a metafile that is loaded already.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "application_entry.h"
 #include "dp_anchor.h"
 #include "metafile_cases.h"
@@ -110,6 +112,18 @@ TEST(MetafileStatementOrder, ScrambledRecordsAfterTheMarkerAreReadUnscrambled) {
   lines.insert(lines.end(), body.begin(), body.end());
   fixture.write("text.mdl", lines);
   EXPECT_NE(fixture.parse("text.mdl").application, nullptr);
+}
+
+// The scrambling tool that ships with the agent writes metafiles the parser reads.
+TEST(MetafileStatementOrder, AMetafileScrambledByTheToolIsRead) {
+  MetafileFixture fixture;
+  std::string plain = fixture.write("plain.txt", {"//PLOVEN", "//APPL Abc", "//NAME Grp", "//ATTRIBUTES ';'",
+                                                  "A1 D 8"});
+  std::string tool = std::string(std::getenv("ZEV_TEST_TOOLS")) + "/zevscramble";
+  ASSERT_EQ(std::system((tool + " encipher -p 1 " + plain + " " + fixture.directory() + "tool.mdl").c_str()), 0);
+  MetafileFixture::Parse parse = fixture.parse("tool.mdl");
+  EXPECT_EQ(parse.output, std::vector<std::string>{kTTLDefault});
+  EXPECT_EQ(DumpModel(parse.application), kSmallModel);
 }
 
 TEST(MetafileStatementOrder, AMetafileLoadedBeforeIsNotReadAgain) {
