@@ -85,6 +85,10 @@ std::vector<std::string> DCHhostProcess::environment(const std::vector<std::stri
 }
 
 bool DCHhostProcess::start(const std::vector<std::string>& settings) {
+  // The pipes of a host that ran before.
+  closeInput();
+  if (output_ >= 0) close(output_);
+  output_ = -1;
   if (scratch_.empty() || port_ == 0) {
     failure_ = "no scratch folder or no free port";
     return false;

@@ -38,6 +38,8 @@ class DCHhostProcess {
 
   unsigned short port() const { return port_; }
   bool running() const { return pid_ > 0; }
+  // The host's process id while it runs (for a test that stops or kills it), else -1.
+  pid_t pid() const { return pid_; }
   std::string traceText() const;
   std::string errorText() const;
   const std::string& failure() const { return failure_; }
