@@ -1,8 +1,10 @@
 #include "engine_routines.h"
 
 #include "attribute_limit.h"
+#include "builtin_applications.h"
 #include "dch_work_queue.h"
 #include "engine_stand_ins.h"
+#include "metafile_server_task.h"
 
 namespace zevp {
 
@@ -13,7 +15,7 @@ EngineRoutines DefaultRoutines() {
   table.dchClientRoutine = standin::IdleUntilTerminated;
   table.taskPeriodical = standin::IdleUntilTerminated;
   table.dpLogServer = standin::DPlogServer;
-  table.metaServerTask = standin::MetaServerTask;
+  table.metaServerTask = ZEVP_MetaServerTask;
   table.automationServer = standin::IdleUntilTerminated;
   table.apiServer = standin::IdleUntilTerminated;
   table.fileServer = standin::IdleUntilTerminated;
@@ -25,7 +27,7 @@ EngineRoutines DefaultRoutines() {
   table.determineMaxAttributesPerGroup = ZEVP_DetermineMaxAttributesPerGroup;
   table.constructTrapDestinationArray = standin::ConstructTrapDestinationArray;
   table.initializeStatisticBlock = standin::InitializeStatisticBlock;
-  table.defineDPlogReport = standin::DefineDPlogReport;
+  table.defineDPlogReport = ZEVP_DefineDPlogReport;
   table.defineHTTPapplication = standin::DefineHTTPapplication;
   table.processStartUpConfig = standin::ProcessStartUpConfig;
   table.doApplicationAutoLoad = standin::DoApplicationAutoLoad;
@@ -36,6 +38,9 @@ EngineRoutines DefaultRoutines() {
   table.provideAction = standin::ProvideAction;
   table.performDeriveAttrFunction = standin::PerformDeriveAttrFunction;
   table.outputBatchDataRecord = standin::OutputBatchDataRecord;
+
+  table.sendDPlogMessage = standin::SendDPlogMessage;
+  table.snmpApplOnline = standin::SNMPapplOnline;
 
   table.updateSourceEntryState = ZEVP_UpdateSourceEntryState;
   table.queueAndWaitDCHstatus = ZEVP_QueueAndWaitDCHstatus;
