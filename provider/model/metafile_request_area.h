@@ -9,8 +9,9 @@
 // - Owner is the client's entry while it is connected, null otherwise; it changes
 //   only under Lock, so a requester holding Lock may use the client's entry.
 // - A request is posted under the client's mutex (name, requester, status -1) and
-//   answered under the requester's mutex (records, count, status, name cleared),
-//   after which the client no longer touches the requester.
+//   answered, by the client holding its own mutex, under the requester's mutex
+//   (records, count, status, name cleared), after which the client no longer
+//   touches the requester. A requester never holds both mutexes.
 // - Leaving, set under the client's mutex, tells requesters that the client is
 //   letting go of its connection: they post nothing more.
 #pragma once
