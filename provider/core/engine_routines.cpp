@@ -32,6 +32,10 @@ EngineRoutines DefaultRoutines() {
   table.initializeUMB = standin::InitializeUMB;
   table.consoleService = standin::ConsoleService;
 
+  table.dispatchInternalOutput = standin::DispatchInternalOutput;
+  table.updateSummaryDataArray = standin::UpdateSummaryDataArray;
+  table.checkDataSummaryReady = standin::CheckDataSummaryReady;
+
   table.updateSourceEntryState = standin::UpdateSourceEntryState;
   table.queueAndWaitDCHstatus = standin::QueueAndWaitDCHstatus;
   table.releaseSummaryManagementBlock = standin::ReleaseSummaryManagementBlock;

@@ -16,6 +16,7 @@
 
 struct ApplicationEntry;
 struct DPAB;
+struct InternalRoutingBlock;
 struct OMB;
 struct SourceEntry;
 struct StatisticBlock;
@@ -50,6 +51,13 @@ struct EngineRoutines {
   void (*initializeUMB)(DPAB* anchor);
   // Runs on the start thread until the data provider has shut down.
   void (*consoleService)(DPAB* anchor, ZEVP_ProcessRoutine typeRoutine);
+
+  // The data path of a row, after its split and filters.
+  // Hands the unchanged record of an internal output group's row to its input groups.
+  void (*dispatchInternalOutput)(DPAB* anchor, SourceEntry* source, InternalRoutingBlock* block,
+                                 const char* record, int32_t length);  // ZEVP_DispatchInternalOutput
+  void (*updateSummaryDataArray)(SourceEntry* source);  // ZEVP_UpdateSummaryDataArray
+  int (*checkDataSummaryReady)(SourceEntry* source);    // ZEVP_CheckDataSummaryReady: 1 when rows may be sent
 
   // Shut-down and release.
   void (*updateSourceEntryState)(SourceEntry* source, int32_t state);

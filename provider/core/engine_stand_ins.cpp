@@ -60,6 +60,17 @@ void ConsoleService(DPAB* anchor, ZEVP_ProcessRoutine) {
   anchor->shutdownFlag = 1;
 }
 
+void DispatchInternalOutput(DPAB*, SourceEntry* source, InternalRoutingBlock*, const char*, int32_t length) {
+  TRC(TRC_DETAIL, "No internal routing: row of %d bytes of source @%p not routed", length,
+      static_cast<void*>(source));
+}
+
+void UpdateSummaryDataArray(SourceEntry* source) {
+  TRC(TRC_DETAIL, "No summaries: row of source @%p not summarised", static_cast<void*>(source));
+}
+
+int CheckDataSummaryReady(SourceEntry*) { return 1; }
+
 void UpdateSourceEntryState(SourceEntry*, int32_t) {}
 
 void QueueAndWaitDCHstatus(DPAB*, ProcessEntry*, SourceEntry*) {}

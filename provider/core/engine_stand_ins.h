@@ -28,6 +28,13 @@ void InitializeUMB(DPAB* anchor);
 // data provider down as the console command SHUTDOWN does.
 void ConsoleService(DPAB* anchor, ZEVP_ProcessRoutine typeRoutine);
 
+// No group has a routing or summary block yet: a row is traced and not routed,
+// nothing is summarised, and every source is ready to send (as one without a summary).
+void DispatchInternalOutput(DPAB* anchor, SourceEntry* source, InternalRoutingBlock* block, const char* record,
+                            int32_t length);
+void UpdateSummaryDataArray(SourceEntry* source);
+int CheckDataSummaryReady(SourceEntry* source);
+
 void UpdateSourceEntryState(SourceEntry* source, int32_t state);
 void QueueAndWaitDCHstatus(DPAB* anchor, ProcessEntry* caller, SourceEntry* source);
 void ReleaseSummaryManagementBlock(SummaryManagementBlock* block);  // frees the block
