@@ -68,6 +68,8 @@ TEST(GroupCompletion, ASecondSourceGetsItsOwnCopyWithItsOwnOperands) {
   SourceEntry* two = one->next;
   ASSERT_NE(two, nullptr);
   EXPECT_EQ(DumpAttributes(one), DumpAttributes(two));
+  EXPECT_EQ(ZEVP_CheckSourceState(two, ZEVP_Initial), 1);
+  EXPECT_EQ(ZEVP_CheckSourceState(two, ZEVP_Ready), 0);
   EXPECT_STREQ(two->AttrDelimiter, ";");
   EXPECT_NE(two->AttrDelimiter, one->AttrDelimiter);
 

@@ -4,7 +4,13 @@
 
 #include <string>
 
+#include "application_entry.h"
+#include "attribute_entry.h"
+#include "manual_clock.h"
 #include "metafile_cases.h"
+#include "metafile_fixture.h"
+#include "source_entry.h"
+#include "table_entry.h"
 
 namespace {
 
@@ -209,6 +215,62 @@ TEST(MetafileAttributes, Filters) {
              {"D5 D 8/8 filter=+|:M0(a)", "D6 D 8/8 filter=+ :M0(a)", "D7 D 8/8", "Db D 8/8 filter=+|:S0(a),M0(b)",
               "Dd D 8/8", "De D 8/8", "Dg D 8/8 filter=+ :S0(a@b) help=At"})},
   });
+}
+
+TEST(MetafileAttributes, GroupDelimiters) {
+  auto withDelimiter = [](const std::string& delimiter) { return definitions({"A1 D 8"}, "Grp P 60", delimiter); };
+  auto dumped = [](const std::string& delimiter) {
+    return model("Grp P ttl=60 sources=1 attrs=1/1", {"A1 D 8/8"}, delimiter);
+  };
+  RunMetafileCases({
+      {"none given", withDelimiter(""), {}, dumped(" delim=' '")},
+      {"one character in quotes", withDelimiter("'@' @ not a help text"), {}, dumped(" delim='@'")},
+      {"a begin and an end character", withDelimiter("\"<>\""), {}, dumped(" delim='<>'")},
+      {"empty quotes", withDelimiter("''"), {}, dumped(" delim=' '")},
+      {"without quotes", withDelimiter(","), {}, dumped(" delim=','")},
+      {"NONE", withDelimiter("none"), {}, dumped("")},
+      {"TAB", withDelimiter("Tab"), {}, dumped(" delim='\\t'")},
+      {"another character standing for quotes", withDelimiter("/;;/"), {}, dumped(" delim=';;'")},
+      {"a longer text without quotes",
+       withDelimiter("xyz"),
+       {"ZEVPV52W Specification Warning: ATTRIBUTE statement delimiter characters not enclosed by quotes. Assumed "
+        "delimiter xy"},
+       dumped(" delim='xy'")},
+  });
+}
+
+TEST(MetafileAttributes, NumbersBeyondTheirRangeTakeTheirLimits) {
+  RunMetafileCases({
+      {"sizes, maxima and options",
+       definitions({"Gn G nan", "Gi G -inf", "D1 D 99999999999999", "S1 S 77777777777", "Q1 G 9 SEQ=99999999999",
+                    "F1 D 8 +FILTER={SCAN(99999999999,a)}", "F2 G 100 +FILTER={NUMBER<(0,-99999999999)}"}),
+       {"ZEVPV54W Specification Warning: Display or numeric data type maximum length changed to maximum of 3800 "
+        "from 2147483647",
+        "ZEVPV71E Specification Error: Invalid attribute filter syntax, offset larger than data size. offset "
+        "2147483647 defined attribute value size 8"},
+       model("Grp P ttl=60 sources=1 attrs=7/7",
+             {"Gn G 2/0", "Gi G 2/-2147483648", "D1 D 3800/2147483647", "S1 S 2/2147483647",
+              "Q1 G 2/9 seq=2147483647", "F1 D 8/8", "F2 G 2/100 filter=+ :<0(-2147483648)"})},
+  });
+}
+
+// Rates start from the attribute's creation: no previous sample, the creation time
+// as the previous time, nothing loaded.
+TEST(MetafileAttributes, ANewRateAttributeWaitsForItsFirstSample) {
+  ManualClock clock(1234567);
+  MetafileFixture fixture;
+  fixture.write("rate.mdl", definitions({"R1 ? 100", "P1 % 100"}));
+  MetafileFixture::Parse parse = fixture.parse("rate.mdl");
+  ASSERT_NE(parse.application, nullptr);
+  for (AttributeEntry* rate = parse.application->FirstTable->FirstSource->FirstAttribute; rate != nullptr;
+       rate = rate->next) {
+    SCOPED_TRACE(rate->AttrName);
+    EXPECT_EQ(rate->PreviousValue, -4294967296.0);
+    EXPECT_EQ(rate->CreationTime, 1234567);
+    EXPECT_EQ(rate->PreviousTime, 1234567);
+    EXPECT_EQ(rate->ActualValSize, 0);
+    EXPECT_EQ(std::string(rate->Value(), rate->MaxValSize + 1), std::string(5, '\0'));
+  }
 }
 
 TEST(MetafileAttributes, SnmpObjectIdentifiers) {

@@ -1,6 +1,9 @@
 // The order of the statements of a metafile, record handling before the
 // statements, and what happens to a metafile that is loaded already.
 #include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <cstdlib>
 
 #include "application_entry.h"
 #include "dp_anchor.h"
@@ -112,6 +115,18 @@ TEST(MetafileStatementOrder, ScrambledRecordsAfterTheMarkerAreReadUnscrambled) {
   EXPECT_NE(fixture.parse("text.mdl").application, nullptr);
 }
 
+// The scrambling tool that ships with the agent writes metafiles the parser reads.
+TEST(MetafileStatementOrder, AMetafileScrambledByTheToolIsRead) {
+  MetafileFixture fixture;
+  std::string plain = fixture.write("plain.txt", {"//PLOVEN", "//APPL Abc", "//NAME Grp", "//ATTRIBUTES ';'",
+                                                  "A1 D 8"});
+  std::string tool = std::string(std::getenv("ZEV_TEST_TOOLS")) + "/zevscramble";
+  ASSERT_EQ(std::system((tool + " encipher -p 1 " + plain + " " + fixture.directory() + "tool.mdl").c_str()), 0);
+  MetafileFixture::Parse parse = fixture.parse("tool.mdl");
+  EXPECT_EQ(parse.output, std::vector<std::string>{kTTLDefault});
+  EXPECT_EQ(DumpModel(parse.application), kSmallModel);
+}
+
 TEST(MetafileStatementOrder, AMetafileLoadedBeforeIsNotReadAgain) {
   MetafileFixture fixture;
   std::string path = fixture.write("twice.mdl", {"//APPL Abc", "//NAME Grp E", "//ATTRIBUTES", "A1 G"});
@@ -166,6 +181,16 @@ TEST(MetafileStatementOrder, AMetafileForAnotherTypeOfDataProviderIsBypassedSile
   fixture.anchor()->dpType = ZEV_DP_SNMP;
   EXPECT_EQ(fixture.parse("plain.mdl", 1).application, nullptr);
   EXPECT_NE(fixture.parse("snmp.mdl", 0).application, nullptr);
+}
+
+// A record buffer without room for a character would read empty records for ever.
+TEST(MetafileStatementOrder, ARecordSizeWithoutRoomForACharacterIsReplaced) {
+  MetafileFixture fixture;
+  fixture.write("small.mdl", {"//APPL Abc", "//NAME Grp", "//ATTRIBUTES ';'", "A1 D 8"});
+  setenv("ZEVP_META_MAX_RECORD_SIZE", "1", 1);
+  MetafileFixture::Parse parse = fixture.parse("small.mdl");
+  unsetenv("ZEVP_META_MAX_RECORD_SIZE");
+  EXPECT_EQ(DumpModel(parse.application), kSmallModel);
 }
 
 TEST(MetafileStatementOrder, AMissingMetafileGivesNoApplication) {
