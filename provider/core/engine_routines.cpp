@@ -1,6 +1,8 @@
 #include "engine_routines.h"
 
 #include "attribute_limit.h"
+#include "dch_work_queue.h"
+#include "derived_attributes.h"
 #include "engine_stand_ins.h"
 
 namespace zevp {
@@ -32,12 +34,16 @@ EngineRoutines DefaultRoutines() {
   table.initializeUMB = standin::InitializeUMB;
   table.consoleService = standin::ConsoleService;
 
+  table.provideAction = standin::ProvideAction;
+  table.performDeriveAttrFunction = ZEVP_PerformDeriveAttrFunction;
+  table.outputBatchDataRecord = standin::OutputBatchDataRecord;
+
   table.dispatchInternalOutput = standin::DispatchInternalOutput;
   table.updateSummaryDataArray = standin::UpdateSummaryDataArray;
   table.checkDataSummaryReady = standin::CheckDataSummaryReady;
 
-  table.updateSourceEntryState = standin::UpdateSourceEntryState;
-  table.queueAndWaitDCHstatus = standin::QueueAndWaitDCHstatus;
+  table.updateSourceEntryState = ZEVP_UpdateSourceEntryState;
+  table.queueAndWaitDCHstatus = ZEVP_QueueAndWaitDCHstatus;
   table.releaseSummaryManagementBlock = standin::ReleaseSummaryManagementBlock;
   table.releaseOMB = standin::ReleaseOMB;
   table.closeBatchOutputFile = standin::CloseBatchOutputFile;

@@ -15,6 +15,8 @@
 #include "process_entry.h"
 
 struct ApplicationEntry;
+struct AttributeEntry;
+struct DCHactionMessage;
 struct DPAB;
 struct InternalRoutingBlock;
 struct OMB;
@@ -51,6 +53,14 @@ struct EngineRoutines {
   void (*initializeUMB)(DPAB* anchor);
   // Runs on the start thread until the data provider has shut down.
   void (*consoleService)(DPAB* anchor, ZEVP_ProcessRoutine typeRoutine);
+
+  // The DCH link.
+  // Takes an action message that the agent sent (its views valid for the call only).
+  void (*provideAction)(DPAB* anchor, const DCHactionMessage* action);
+  // Computes the value of an attribute defined by a derived function.
+  void (*performDeriveAttrFunction)(AttributeEntry* attribute);
+  // Writes the source's current values as a batch record (batch mode: no DCH).
+  void (*outputBatchDataRecord)(SourceEntry* source);
 
   // The data path of a row, after its split and filters.
   // Hands the unchanged record of an internal output group's row to its input groups.

@@ -1,5 +1,6 @@
 #include "engine_stand_ins.h"
 
+#include "dch_message_parser.h"
 #include "dp_anchor.h"
 #include "dp_shutdown.h"
 #include "shutdown_request.h"
@@ -60,6 +61,14 @@ void ConsoleService(DPAB* anchor, ZEVP_ProcessRoutine) {
   anchor->shutdownFlag = 1;
 }
 
+void ProvideAction(DPAB*, const DCHactionMessage* action) {
+  TRC(TRC_ERROR, "***** no automation server: DCH action %u dropped", action->actionID);
+}
+
+void OutputBatchDataRecord(SourceEntry* source) {
+  TRC(TRC_ERROR, "***** no batch output: row of source @%p dropped", static_cast<void*>(source));
+}
+
 void DispatchInternalOutput(DPAB*, SourceEntry* source, InternalRoutingBlock*, const char*, int32_t length) {
   TRC(TRC_DETAIL, "No internal routing: row of %d bytes of source @%p not routed", length,
       static_cast<void*>(source));
@@ -70,10 +79,6 @@ void UpdateSummaryDataArray(SourceEntry* source) {
 }
 
 int CheckDataSummaryReady(SourceEntry*) { return 1; }
-
-void UpdateSourceEntryState(SourceEntry*, int32_t) {}
-
-void QueueAndWaitDCHstatus(DPAB*, ProcessEntry*, SourceEntry*) {}
 
 void ReleaseSummaryManagementBlock(SummaryManagementBlock* block) { ZEV0_FreeStorage(&block); }
 

@@ -28,15 +28,15 @@ void InitializeUMB(DPAB* anchor);
 // data provider down as the console command SHUTDOWN does.
 void ConsoleService(DPAB* anchor, ZEVP_ProcessRoutine typeRoutine);
 
+// The DCH link's calls into parts not built yet: each traces and does nothing.
+void ProvideAction(DPAB* anchor, const DCHactionMessage* action);  // the action is dropped
+void OutputBatchDataRecord(SourceEntry* source);
 // No group has a routing or summary block yet: a row is traced and not routed,
 // nothing is summarised, and every source is ready to send (as one without a summary).
 void DispatchInternalOutput(DPAB* anchor, SourceEntry* source, InternalRoutingBlock* block, const char* record,
                             int32_t length);
 void UpdateSummaryDataArray(SourceEntry* source);
 int CheckDataSummaryReady(SourceEntry* source);
-
-void UpdateSourceEntryState(SourceEntry* source, int32_t state);
-void QueueAndWaitDCHstatus(DPAB* anchor, ProcessEntry* caller, SourceEntry* source);
 void ReleaseSummaryManagementBlock(SummaryManagementBlock* block);  // frees the block
 void ReleaseOMB(DPAB* anchor, OMB* block);
 void CloseBatchOutputFile(ApplicationEntry* application);
