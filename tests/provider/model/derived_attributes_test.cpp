@@ -1,16 +1,11 @@
 // Derived-function attributes as the split fills them: time stamps from UTC
 // integers and from date texts, NetWare times as text, and IP addresses turned
 // into host names through a one-entry cache shared by every thread.
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netdb.h>
 #include <stdlib.h>
 
-#include <cerrno>
 #include <cstring>
 #include <ctime>
-#include <map>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -19,64 +14,10 @@
 #include "derived_attributes.h"
 #include "parsed_application.h"
 #include "record_split.h"
+#include "reverse_names.h"
 #include "source_entry.h"
-#include "zev0/hostnames.h"
 
 namespace {
-
-// Answers reverse look-ups from a table and counts the questions per address.
-class ReverseNames : public zev0::Resolver {
- public:
-  explicit ReverseNames(std::map<std::string, std::string> names)
-      : names_(std::move(names)), previous_(zev0::SetResolver(this)) {}
-  ~ReverseNames() override { zev0::SetResolver(previous_); }
-
-  int asked(const std::string& address) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return asked_[address];
-  }
-
-  int hostByName(const char*, hostent*, char*, size_t, int* hostError) override {
-    *hostError = HOST_NOT_FOUND;
-    return ENOENT;
-  }
-
-  int hostByAddress(const in_addr& address, hostent* entry, char* buffer, size_t size, int* hostError) override {
-    char text[INET_ADDRSTRLEN];
-    inet_ntop(AF_INET, &address, text, sizeof text);
-    std::lock_guard<std::mutex> lock(mutex_);
-    ++asked_[text];
-    auto found = names_.find(text);
-    if (found == names_.end() || size < found->second.size() + 1 + 4 * sizeof(char*) + 4) {
-      *hostError = HOST_NOT_FOUND;
-      return ENOENT;
-    }
-    // The name, an empty alias list, the one address and the end of the address list.
-    std::strcpy(buffer, found->second.c_str());
-    auto** lists = reinterpret_cast<char**>(buffer + ((found->second.size() + 1 + 7) & ~size_t{7}));
-    lists[0] = nullptr;
-    lists[1] = reinterpret_cast<char*>(&lists[3]);
-    lists[2] = nullptr;
-    std::memcpy(lists[1], &address, 4);
-    entry->h_name = buffer;
-    entry->h_aliases = &lists[0];
-    entry->h_addr_list = &lists[1];
-    entry->h_addrtype = AF_INET;
-    entry->h_length = 4;
-    return 0;
-  }
-
-  int systemHostName(char* name, size_t size) override {
-    std::snprintf(name, size, "dphost");
-    return 0;
-  }
-
- private:
-  std::map<std::string, std::string> names_;
-  std::mutex mutex_;
-  std::map<std::string, int> asked_;
-  zev0::Resolver* previous_;
-};
 
 // Local time two hours ahead of GMT for the length of a test.
 class ZoneTwoHoursEast {
@@ -121,9 +62,9 @@ std::vector<std::string> Derived(const SourceEntry* source) {
 }
 
 TEST(DerivedAttributes, FunctionsAsTheSplitFillsThem) {
+  ParsedApplication parsed(kFunctions);
   ReverseNames names({{"10.1.2.3", "host-a.example"}, {"10.1.2.4", "host-b.example"}});
   ZoneTwoHoursEast zone;
-  ParsedApplication parsed(kFunctions);
   ASSERT_EQ(parsed.messages(), std::vector<std::string>{});
   SourceEntry* source = parsed.source();
   const std::vector<DerivedCase> cases = {
@@ -161,9 +102,9 @@ TEST(DerivedAttributes, AnOperandWithoutValueLeavesTheAttributeEmpty) {
 }
 
 TEST(DerivedAttributes, TheSameAddressTwiceAsksTheNameServiceOnce) {
-  ReverseNames names({{"10.7.0.1", "seven-one.example"}, {"10.7.0.2", "seven-two.example"}});
   ParsedApplication parsed({"//APPL Abc", "//NAME Grp P 60", "//ATTRIBUTES ';'", "Addr D 300",
                             "Host (IPADDRESSTONAME = Addr)"});
+  ReverseNames names({{"10.7.0.1", "seven-one.example"}, {"10.7.0.2", "seven-two.example"}});
   SourceEntry* source = parsed.source();
   for (const char* address : {"10.7.0.1", "10.7.0.1", "10.7.0.2", "10.7.0.1"}) {
     std::string record = address;
@@ -177,10 +118,10 @@ TEST(DerivedAttributes, TheSameAddressTwiceAsksTheNameServiceOnce) {
 // Every source thread converts at once: the cache and the time conversions are
 // shared, each source's values its own.
 TEST(DerivedAttributes, ThreadsSplittingIntoSourcesOfOneGroupShareTheAddressCache) {
-  ReverseNames names({{"10.8.0.1", "eight-one.example"}, {"10.8.0.2", "eight-two.example"}});
   ParsedApplication parsed({"//APPL Abc", "//NAME Grp P 60", "//SOURCE BASE one", "//SOURCE BASE two",
                             "//SOURCE BASE three", "//SOURCE BASE four", "//ATTRIBUTES ';'", "Secs G", "Addr D 64",
                             "Gmt (UTCTOGMT = Secs)", "Host (IPADDRESSTONAME = Addr)"});
+  ReverseNames names({{"10.8.0.1", "eight-one.example"}, {"10.8.0.2", "eight-two.example"}});
   std::vector<std::thread> threads;
   std::vector<std::vector<std::string>> seen(4);
   for (int t = 0; t < 4; ++t) {
