@@ -113,7 +113,18 @@ void ZEVP_TCPIP_WaitDCHcomeOnline(DCHcomm* comm) {
   }
   DCHendpoint endpoint = ZEVP_ReadDCHendpoint();
   sockaddr_in address;
-  ZEV0_ConvertNameToAddr(endpoint.host, endpoint.port, &address);
+  if (ZEV0_ConvertNameToAddr(endpoint.host, endpoint.port, &address) == 0) {
+    // Without an address a datagram would go to this host's own port: stay unconnected,
+    // and the next request tries again.
+    TRC(TRC_ERROR, "*** DCH host <%s> has no address, DCH not connected", endpoint.host);
+    if (udp >= 0) ZEV0_CloseTheSocket(udp);
+    if (tcp >= 0) ZEV0_CloseTheSocket(tcp);
+    BSV1_GetLock(&comm->SendLock);
+    comm->ConnectionState = ZEVP_DCH_NOT_CONNECTED;
+    comm->DCHstatus = ZEVP_DCH_SEND_FAILED;
+    BSV1_ReleaseLock(&comm->SendLock);
+    return;
+  }
   TRC(TRC_DETAIL, "Checking DCH at %s port %d", endpoint.host, endpoint.port);
 
   BSV1_GetLock(&comm->SendLock);

@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -144,6 +145,14 @@ class DCHlinkTest : public DCHroadTest {
   void SetUp() override {
     DCHroadTest::SetUp();
     if (HasFatalFailure()) return;
+    // A test that hangs is cut short by the fixture's alarm, silently: say first where
+    // the host had got to.
+    watchdog_ = std::thread([this, ended = testEnded_.get_future()] {
+      if (ended.wait_for(std::chrono::seconds(kHangReportSeconds)) == std::future_status::ready) return;
+      std::fprintf(stderr, "The test still runs after %d seconds; the host's trace:\n%s", kHangReportSeconds,
+                   host().traceText().c_str());
+      std::fflush(stderr);
+    });
     UseLoopbackDCHhost();
     models_ = std::make_unique<MetafileFixture>();
     abc_ = parse("abc.mdl", kAbc);
@@ -156,6 +165,8 @@ class DCHlinkTest : public DCHroadTest {
     player_.reset();
     wire_.reset();
     models_.reset();
+    testEnded_.set_value();
+    if (watchdog_.joinable()) watchdog_.join();
     DCHroadTest::TearDown();
   }
 
@@ -191,6 +202,9 @@ class DCHlinkTest : public DCHroadTest {
     countAttribute->ActualValSize = sizeof count;
   }
 
+  static constexpr int kHangReportSeconds = 20;
+  std::promise<void> testEnded_;
+  std::thread watchdog_;
   std::unique_ptr<MetafileFixture> models_;
   ApplicationEntry* abc_ = nullptr;
   ApplicationEntry* xyz_ = nullptr;
