@@ -1,5 +1,6 @@
 #include "engine_stand_ins.h"
 
+#include "application_entry.h"
 #include "dch_message_parser.h"
 #include "dp_anchor.h"
 #include "dp_shutdown.h"
@@ -25,12 +26,6 @@ void DPlogServer(ProcessEntry* entry) {
   IdleUntilTerminated(entry);
 }
 
-void MetaServerTask(ProcessEntry* entry) {
-  TRC(TRC_DETAIL, "Metafile server not available");
-  ZEVP_SignalProcessStart(entry, 1);
-  ZEVP_EndThread();
-}
-
 int CheckDPalreadyActive(DPAB*) { return 0; }
 
 sockaddr_in* ConstructTrapDestinationArray(const char*, int32_t* count) {
@@ -39,8 +34,6 @@ sockaddr_in* ConstructTrapDestinationArray(const char*, int32_t* count) {
 }
 
 StatisticBlock* InitializeStatisticBlock() { return nullptr; }
-
-int DefineDPlogReport(DPAB*) { return 1; }
 
 int DefineHTTPapplication(DPAB*) { return 0; }
 
@@ -79,6 +72,17 @@ void UpdateSummaryDataArray(SourceEntry* source) {
 }
 
 int CheckDataSummaryReady(SourceEntry*) { return 1; }
+
+void SendDPlogMessage(DPAB*, int32_t number, const char* p1, const char* p2, const char* p3, const char* p4,
+                      const char* p5) {
+  auto shown = [](const char* insert) { return insert != nullptr ? insert : "?"; };
+  TRC(TRC_DETAIL, "DP log message %d not sent, no DP log: [%s] [%s] [%s] [%s] [%s]", number, shown(p1), shown(p2),
+      shown(p3), shown(p4), shown(p5));
+}
+
+void SNMPapplOnline(DPAB*, ApplicationEntry* application) {
+  TRC(TRC_ERROR, "***** SNMP collection not available: application %s not started", application->ApplName);
+}
 
 void ReleaseSummaryManagementBlock(SummaryManagementBlock* block) { ZEV0_FreeStorage(&block); }
 

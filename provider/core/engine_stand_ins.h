@@ -12,13 +12,10 @@ namespace zevp::standin {
 void IdleUntilTerminated(ProcessEntry* entry);
 // The log server: reports ready, then idles as above.
 void DPlogServer(ProcessEntry* entry);
-// The metafile server: reports a failed start through the hand-shake and ends.
-void MetaServerTask(ProcessEntry* entry);
 
 int CheckDPalreadyActive(DPAB* anchor);  // never active
 sockaddr_in* ConstructTrapDestinationArray(const char* destinations, int32_t* count);  // none
 StatisticBlock* InitializeStatisticBlock();  // none
-int DefineDPlogReport(DPAB* anchor);
 int DefineHTTPapplication(DPAB* anchor);
 int ProcessStartUpConfig(DPAB* anchor);  // done, nothing loaded
 void DoApplicationAutoLoad(DPAB* anchor);
@@ -37,6 +34,13 @@ void DispatchInternalOutput(DPAB* anchor, SourceEntry* source, InternalRoutingBl
                             int32_t length);
 void UpdateSummaryDataArray(SourceEntry* source);
 int CheckDataSummaryReady(SourceEntry* source);
+
+// The model's calls into the DP log and the SNMP collection, not built yet: each
+// traces what it was asked and does nothing.
+void SendDPlogMessage(DPAB* anchor, int32_t number, const char* p1, const char* p2, const char* p3, const char* p4,
+                      const char* p5);
+void SNMPapplOnline(DPAB* anchor, ApplicationEntry* application);  // "not available"
+
 void ReleaseSummaryManagementBlock(SummaryManagementBlock* block);  // frees the block
 void ReleaseOMB(DPAB* anchor, OMB* block);
 void CloseBatchOutputFile(ApplicationEntry* application);
