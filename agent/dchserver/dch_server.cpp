@@ -26,12 +26,13 @@ constexpr int kIpcSockets = 1;
 constexpr int kIpcLocalProcedureCall = 2;
 
 int maxApplications() {
-  static const int max_applications = positiveLimitFromEnv("ZEVA_MAX_APPLICATIONS", kDefaultMaxApplications);
+  static const int max_applications = sizingLimit("ZEVA_MAX_APPLICATIONS", BSV1_GetEnv("ZEVA_MAX_APPLICATIONS", 0), kDefaultMaxApplications);
   return max_applications;
 }
 
 int maxAttrGroups() {
-  static const int max_attrGroup = positiveLimitFromEnv("ZEVA_MAX_ATTRGROUPS_PER_APPL", kDefaultMaxAttrGroups);
+  static const int max_attrGroup = sizingLimit("ZEVA_MAX_ATTRGROUPS_PER_APPL", BSV1_GetEnv("ZEVA_MAX_ATTRGROUPS_PER_APPL", 0),
+                                              kDefaultMaxAttrGroups);
   return max_attrGroup;
 }
 

@@ -23,10 +23,7 @@ void setAtomicSituations(atomicSituationList* list) { theAtomicSituations.store(
 atomicSituationList::atomicSituationList() { ZEV0_InitializeMutex(&lock_); }
 
 atomicSituationList::~atomicSituationList() {
-  for (const auto& entry : entries_)
-    TRC(TRC_DETAIL, "Deleting atomicSituationEntry @%p, noOfElements=%d", static_cast<void*>(entry.get()),
-        getNumberOfElements());
-  entries_.clear();
+  emptyList();
   pthread_mutex_destroy(&lock_);
 }
 
@@ -80,4 +77,34 @@ atomicSituationEntry* atomicSituationList::findLocked(const char* situation) con
     }
   }
   return nullptr;
+}
+
+int atomicSituationList::removeEntry(atomicSituationEntry* entry) {
+  if (getLock() != 0) {
+    TRC(TRC_ERROR, "Error: unable to acquire lock");
+    return 0;
+  }
+  for (auto listed = entries_.begin(); listed != entries_.end(); ++listed)
+    if (listed->get() == entry) {
+      if (listed == entries_.begin())
+        TRC(TRC_DETAIL, "node @%p is first in list, resetting head of list", static_cast<void*>(entry));
+      entries_.erase(listed);
+      break;
+    }
+  releaseLock();
+  return 0;
+}
+
+int atomicSituationList::emptyList() {
+  if (getLock() != 0) {
+    TRC(TRC_ERROR, "Error: unable to acquire lock");
+    return 0;
+  }
+  while (!entries_.empty()) {
+    TRC(TRC_DETAIL, "Deleting atomicSituationEntry @%p, noOfElements=%d", static_cast<void*>(entries_.back().get()),
+        getNumberOfElements());
+    entries_.pop_back();
+  }
+  releaseLock();
+  return 0;
 }

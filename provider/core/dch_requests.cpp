@@ -4,11 +4,11 @@
 #include <cstring>
 
 #include "application_entry.h"
-#include "attribute_entry.h"
 #include "dch_comm.h"
 #include "dch_messages.h"
 #include "dch_transport_table.h"
 #include "dp_anchor.h"
+#include "model_release.h"
 #include "registration_body.h"
 #include "source_entry.h"
 #include "table_entry.h"
@@ -42,20 +42,11 @@ void sendShortRequest(SourceEntry* source, DCHcomm* comm, uint32_t length, const
 
 void clearRequestBuffer(DCHcomm* comm) { std::memset(comm->RequestBuffer, 0, sizeof comm->RequestBuffer); }
 
-// What the source kept for its rows: the saved copies of its attribute list and
-// the summary data.
+// What the source kept for its rows: the key lists and the summary data. A
+// delayed-offline copy shares them with its source and owns nothing of them.
 void releaseSavedRows(SourceEntry* source) {
-  for (AttributeEntry* list = source->SavedRows; list != nullptr;) {
-    AttributeEntry* nextList = list->NextCopiedList;
-    for (AttributeEntry* attribute = list; attribute != nullptr;) {
-      AttributeEntry* next = attribute->next;
-      TRC(TRC_STORAGE, "Freeing AttributeEntry @%p", static_cast<void*>(attribute));
-      ZEV0_FreeStorage(&attribute);
-      attribute = next;
-    }
-    list = nextList;
-  }
-  source->SavedRows = nullptr;
+  if (source->CopiedFrom != nullptr) return;
+  ZEVP_ReleaseSavedRows(source);
   if (source->Summary != nullptr) ZEV0_FreeStorage(&source->SummaryBuffer);
 }
 

@@ -3,6 +3,7 @@
 #include "attribute_limit.h"
 #include "builtin_applications.h"
 #include "dch_work_queue.h"
+#include "derived_attributes.h"
 #include "engine_stand_ins.h"
 #include "metafile_server_task.h"
 
@@ -36,9 +37,12 @@ EngineRoutines DefaultRoutines() {
   table.consoleService = standin::ConsoleService;
 
   table.provideAction = standin::ProvideAction;
-  table.performDeriveAttrFunction = standin::PerformDeriveAttrFunction;
+  table.performDeriveAttrFunction = ZEVP_PerformDeriveAttrFunction;
   table.outputBatchDataRecord = standin::OutputBatchDataRecord;
 
+  table.dispatchInternalOutput = standin::DispatchInternalOutput;
+  table.updateSummaryDataArray = standin::UpdateSummaryDataArray;
+  table.checkDataSummaryReady = standin::CheckDataSummaryReady;
   table.sendDPlogMessage = standin::SendDPlogMessage;
   table.snmpApplOnline = standin::SNMPapplOnline;
 

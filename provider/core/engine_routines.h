@@ -18,6 +18,7 @@ struct ApplicationEntry;
 struct AttributeEntry;
 struct DCHactionMessage;
 struct DPAB;
+struct InternalRoutingBlock;
 struct OMB;
 struct SourceEntry;
 struct StatisticBlock;
@@ -60,6 +61,13 @@ struct EngineRoutines {
   void (*performDeriveAttrFunction)(AttributeEntry* attribute);
   // Writes the source's current values as a batch record (batch mode: no DCH).
   void (*outputBatchDataRecord)(SourceEntry* source);
+
+  // The data path of a row, after its split and filters.
+  // Hands the unchanged record of an internal output group's row to its input groups.
+  void (*dispatchInternalOutput)(DPAB* anchor, SourceEntry* source, InternalRoutingBlock* block,
+                                 const char* record, int32_t length);  // ZEVP_DispatchInternalOutput
+  void (*updateSummaryDataArray)(SourceEntry* source);  // ZEVP_UpdateSummaryDataArray
+  int (*checkDataSummaryReady)(SourceEntry* source);    // ZEVP_CheckDataSummaryReady: 1 when rows may be sent
 
   // The model's neighbours.
   // ZEVP_SendDPlogMessage: one row of the DP log, message `number` with up to five

@@ -1,7 +1,6 @@
 #include "engine_stand_ins.h"
 
 #include "application_entry.h"
-#include "attribute_entry.h"
 #include "dch_message_parser.h"
 #include "dp_anchor.h"
 #include "dp_shutdown.h"
@@ -59,13 +58,20 @@ void ProvideAction(DPAB*, const DCHactionMessage* action) {
   TRC(TRC_ERROR, "***** no automation server: DCH action %u dropped", action->actionID);
 }
 
-void PerformDeriveAttrFunction(AttributeEntry* attribute) {
-  TRC(TRC_ERROR, "***** derived functions not available: attribute %s left as it is", attribute->AttrName);
-}
-
 void OutputBatchDataRecord(SourceEntry* source) {
   TRC(TRC_ERROR, "***** no batch output: row of source @%p dropped", static_cast<void*>(source));
 }
+
+void DispatchInternalOutput(DPAB*, SourceEntry* source, InternalRoutingBlock*, const char*, int32_t length) {
+  TRC(TRC_DETAIL, "No internal routing: row of %d bytes of source @%p not routed", length,
+      static_cast<void*>(source));
+}
+
+void UpdateSummaryDataArray(SourceEntry* source) {
+  TRC(TRC_DETAIL, "No summaries: row of source @%p not summarised", static_cast<void*>(source));
+}
+
+int CheckDataSummaryReady(SourceEntry*) { return 1; }
 
 void SendDPlogMessage(DPAB*, int32_t number, const char* p1, const char* p2, const char* p3, const char* p4,
                       const char* p5) {

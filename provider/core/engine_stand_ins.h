@@ -27,8 +27,13 @@ void ConsoleService(DPAB* anchor, ZEVP_ProcessRoutine typeRoutine);
 
 // The DCH link's calls into parts not built yet: each traces and does nothing.
 void ProvideAction(DPAB* anchor, const DCHactionMessage* action);  // the action is dropped
-void PerformDeriveAttrFunction(AttributeEntry* attribute);         // the value is left as it is
 void OutputBatchDataRecord(SourceEntry* source);
+// No group has a routing or summary block yet: a row is traced and not routed,
+// nothing is summarised, and every source is ready to send (as one without a summary).
+void DispatchInternalOutput(DPAB* anchor, SourceEntry* source, InternalRoutingBlock* block, const char* record,
+                            int32_t length);
+void UpdateSummaryDataArray(SourceEntry* source);
+int CheckDataSummaryReady(SourceEntry* source);
 
 // The model's calls into the DP log and the SNMP collection, not built yet: each
 // traces what it was asked and does nothing.

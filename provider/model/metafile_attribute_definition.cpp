@@ -90,7 +90,7 @@ const char* derivedResultType(int function, std::string* size) {
 
 // Reads "(operand1 operator operand2)" or "(function operator attribute)".
 bool readFormula(MetafileParseState& state, const std::string& name, const std::string& record, Formula* formula) {
-  size_t open = record.find('(');
+  size_t open = record.find('(', record.find(name) + name.size());
   size_t close = record.find(')', open);
   if (close == npos) return formulaInvalid(name, "no closing parenthesis");
   formula->end = close;

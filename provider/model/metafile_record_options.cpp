@@ -131,7 +131,10 @@ void ScanRecordOptions(MetafileParseState& state, std::string& record) {
               &options.managedSystemName);
     size_t length = 0;
     size_t at = findAny(record, {"DSN=", "dsn="}, &length);
-    if (at != npos) options.dsn = record.substr(at, record.find(' ', at) == npos ? npos : record.find(' ', at) - at);
+    if (at != npos) {
+      size_t end = record.find(' ', at);
+      options.dsn = record.substr(at, end == npos ? npos : end - at);
+    }
   }
   scanFilter(record, options);
   std::vector<std::string> words = Words(record);

@@ -8,10 +8,6 @@
 // "ready <port>" and a newline to standard output.
 // Exit status: 0 after a clean end, 1 when the server could not start (the server
 // ends the process itself), 2 for a missing or malformed ZEVA_DCH_PORT.
-#include <poll.h>
-#include <signal.h>
-#include <sys/signalfd.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -21,6 +17,7 @@
 #include "dch/channel_functions.h"
 #include "dch/dch_api.h"
 #include "dch_server.h"
+#include "tool_ending.h"
 #include "trc1.h"
 #include "zev0/threads.h"
 
@@ -38,26 +35,6 @@ int portFromEnvironment() {
   char* end = nullptr;
   long port = std::strtol(text, &end, 10);
   return end != text && *end == '\0' && port > 0 && port < 65536 ? static_cast<int>(port) : 0;
-}
-
-// SIGTERM arrives through a descriptor. It is blocked before any thread starts, so
-// that every thread inherits the mask and none is interrupted by it.
-int terminationSignal() {
-  sigset_t termination;
-  sigemptyset(&termination);
-  sigaddset(&termination, SIGTERM);
-  if (pthread_sigmask(SIG_BLOCK, &termination, nullptr) != 0) return -1;
-  return signalfd(-1, &termination, SFD_CLOEXEC);
-}
-
-// True once SIGTERM has come or standard input has closed; waits at most waitMs
-// (-1: without limit) for either. Input that comes is read and dropped.
-bool endRequested(int signalDescriptor, int waitMs) {
-  pollfd watched[] = {{signalDescriptor, POLLIN, 0}, {STDIN_FILENO, POLLIN, 0}};
-  if (poll(watched, 2, waitMs) <= 0) return false;
-  if (watched[0].revents != 0) return true;
-  char input[256];
-  return watched[1].revents != 0 && read(STDIN_FILENO, input, sizeof input) <= 0;
 }
 
 // A wait on the ready condition short enough to notice an end soon.
@@ -78,7 +55,7 @@ bool waitUntilReady(DCHserver& server, int signalDescriptor) {
   bool ready = true;
   if (server.readyState() == 0) TRC(TRC_DETAIL, "Waiting for DCHServer to notify us it is ready for request.");
   while (server.readyState() == 0) {
-    if (endRequested(signalDescriptor, 0)) {
+    if (EndRequested(signalDescriptor, 0)) {
       ready = false;
       break;
     }
@@ -96,7 +73,7 @@ int main() {
     std::fprintf(stderr, "zevdchhost: ZEVA_DCH_PORT must name a port (1..65535)\n");
     return kUsageError;
   }
-  int signalDescriptor = terminationSignal();
+  int signalDescriptor = TerminationSignal();
   if (signalDescriptor < 0) {
     std::fprintf(stderr, "zevdchhost: cannot take SIGTERM: errno=%d\n", errno);
     return 1;
@@ -108,7 +85,7 @@ int main() {
       DCH_api_init();
       std::printf("ready %d\n", port);
       std::fflush(stdout);
-      while (!endRequested(signalDescriptor, -1)) {
+      while (!EndRequested(signalDescriptor, -1)) {
       }
       DCH_api_destroy();
     }

@@ -4,10 +4,10 @@
 // The program is found through ZEV_TEST_TOOLS.
 #pragma once
 
-#include <sys/types.h>
-
 #include <string>
 #include <vector>
+
+#include "tool_process.h"
 
 class DCHhostProcess {
  public:
@@ -28,32 +28,27 @@ class DCHhostProcess {
 
   // One line of the host's standard output, without its newline; what came of it when
   // the output ends or the time runs out.
-  std::string readLine(int waitMs);
+  std::string readLine(int waitMs) { return host_.readLine(waitMs); }
   // The host's wait status once it has ended within the time; -1 when it has not.
-  int waitForEnd(int waitMs);
+  int waitForEnd(int waitMs) { return host_.waitForEnd(waitMs); }
   // Closing its standard input ends the host.
-  void closeInput();
+  void closeInput() { host_.closeInput(); }
   // Sends SIGTERM and waits for the end: the wait status, or -1.
-  int terminate(int waitMs);
+  int terminate(int waitMs) { return host_.terminate(waitMs); }
 
   unsigned short port() const { return port_; }
-  bool running() const { return pid_ > 0; }
+  bool running() const { return host_.running(); }
   // The host's process id while it runs (for a test that stops or kills it), else -1.
-  pid_t pid() const { return pid_; }
+  pid_t pid() const { return host_.pid(); }
   std::string traceText() const;
-  std::string errorText() const;
-  const std::string& failure() const { return failure_; }
+  std::string errorText() const { return host_.errorText(); }
+  const std::string& failure() const { return failure_.empty() ? host_.failure() : failure_; }
 
  private:
-  std::string tracePath() const { return scratch_ + "/host.trc"; }
-  std::string errorPath() const { return scratch_ + "/host.err"; }
-  std::vector<std::string> environment(const std::vector<std::string>& settings) const;
+  std::string tracePath() const { return host_.scratch() + "/host.trc"; }
+  std::vector<std::string> settings(const std::vector<std::string>& overrides) const;
 
-  std::string program_;
-  std::string scratch_;
+  ToolProcess host_;
   std::string failure_;
   unsigned short port_;
-  pid_t pid_ = -1;
-  int input_ = -1;
-  int output_ = -1;
 };

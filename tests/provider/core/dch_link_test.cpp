@@ -9,12 +9,16 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <future>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 
 #include "application_entry.h"
 #include "attribute_entry.h"
@@ -24,13 +28,13 @@
 #include "dch_requests.h"
 #include "dch_road_fixture.h"
 #include "dp_anchor.h"
+#include "loopback_engine.h"
 #include "metafile_fixture.h"
 #include "routine_overrides.h"
 #include "send_slot_recorder.h"
 #include "source_entry.h"
 #include "table_entry.h"
 #include "trace_capture.h"
-#include "zev0/hostnames.h"
 
 namespace {
 
@@ -103,16 +107,53 @@ void RecordAction(DPAB*, const DCHactionMessage* action) {
   handedChanged.notify_all();
 }
 
+// A stop signal takes effect as the process's threads are next scheduled: waits
+// until each of them is stopped.
+bool WaitUntilStopped(pid_t pid) {
+  auto deadline = steady_clock::now() + milliseconds(kAnswerWaitMs);
+  const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
+  while (steady_clock::now() < deadline) {
+    bool allStopped = true;
+    for (const auto& task : std::filesystem::directory_iterator(tasks)) {
+      std::ifstream stat(task.path() / "stat");
+      std::string line;
+      std::getline(stat, line);
+      size_t state = line.rfind(')');
+      allStopped = allStopped && state != std::string::npos && state + 2 < line.size() && line[state + 2] == 'T';
+    }
+    if (allStopped) return true;
+    std::this_thread::sleep_for(milliseconds(1));
+  }
+  return false;
+}
+
+// True once the receive thread of the block has ended, within the answer time.
+bool ReceiveTaskEnds(DCHcomm* comm) {
+  auto deadline = steady_clock::now() + milliseconds(kAnswerWaitMs);
+  for (;;) {
+    pthread_mutex_lock(&comm->ReceiveReadyMutex);
+    bool running = comm->ReceiveTaskRunning != 0;
+    pthread_mutex_unlock(&comm->ReceiveReadyMutex);
+    if (!running) return true;
+    if (steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(milliseconds(1));
+  }
+}
+
 class DCHlinkTest : public DCHroadTest {
  protected:
   void SetUp() override {
     DCHroadTest::SetUp();
     if (HasFatalFailure()) return;
-    // The engine finds the host through its own settings, at each connect.
-    setenv("ZEVP_DCH_HOST", "127.0.0.1", 1);
-    setenv("ZEV_DP_HOSTNAME", "localhost", 1);
-    setenv("ZEVP_DCH_REPLY_WAIT", "1", 1);
-    ZEV0_LocalHostNameString();  // fixed for the process before the models name their sources' host
+    // A test that hangs is cut short by the fixture's alarm, silently: say first where
+    // the host had got to.
+    watchdog_ = std::thread([this, ended = testEnded_.get_future()] {
+      if (ended.wait_for(std::chrono::seconds(kHangReportSeconds)) == std::future_status::ready) return;
+      std::fprintf(stderr, "The test still runs after %d seconds; the host's trace:\n%s", kHangReportSeconds,
+                   host().traceText().c_str());
+      std::fflush(stderr);
+    });
+    UseLoopbackDCHhost();
     models_ = std::make_unique<MetafileFixture>();
     abc_ = parse("abc.mdl", kAbc);
     xyz_ = parse("xyz.mdl", kXyz);
@@ -124,6 +165,8 @@ class DCHlinkTest : public DCHroadTest {
     player_.reset();
     wire_.reset();
     models_.reset();
+    testEnded_.set_value();
+    if (watchdog_.joinable()) watchdog_.join();
     DCHroadTest::TearDown();
   }
 
@@ -159,6 +202,9 @@ class DCHlinkTest : public DCHroadTest {
     countAttribute->ActualValSize = sizeof count;
   }
 
+  static constexpr int kHangReportSeconds = 20;
+  std::promise<void> testEnded_;
+  std::thread watchdog_;
   std::unique_ptr<MetafileFixture> models_;
   ApplicationEntry* abc_ = nullptr;
   ApplicationEntry* xyz_ = nullptr;
@@ -240,11 +286,73 @@ TEST_F(DCHlinkTest, TheServersStatusesAndHandlesReachTheLinkAndTheSource) {
       EXPECT_NE(secondHandle, 0u);
       EXPECT_NE(secondHandle, one->DCHhandle);
     }
-    if (std::strcmp(step.name, "online of an application never registered") == 0) EXPECT_EQ(stranger->DCHhandle, 0u);
+    if (std::strcmp(step.name, "online of an application never registered") == 0) {
+      EXPECT_EQ(stranger->DCHhandle, 0u);
+    }
   }
   EXPECT_NE(firstHandle, 0u);
   EXPECT_EQ(one->DCHhandle, 0u) << "offline gives the handle back";
   EXPECT_EQ(two->DCHhandle, 0u);
+}
+
+// The values of a row as they went: attribute name and value text.
+std::vector<std::pair<std::string, std::string>> RowPairs(const std::string& request) {
+  std::vector<rawdch::Field> fields;
+  std::vector<std::pair<std::string, std::string>> pairs;
+  if (!rawdch::SplitFields(request, &fields)) return pairs;
+  for (size_t i = 3; i + 1 < fields.size(); i += 2)
+    pairs.emplace_back(rawdch::FromNetworkCode(fields[i].value), fields[i + 1].value);
+  return pairs;
+}
+
+TEST_F(DCHlinkTest, RowValuesGoAtMostAtTheirDeclaredSize) {
+  ApplicationEntry* own = parse("own.mdl", {"//APPL Own", "//NAME Lead P 60", "//ATTRIBUTES ';'",
+                                            "_DataSourceName D 12", "Name D 8", "Cnt C", "_LocalTimeStamp D 8",
+                                            "//NAME Tail P 60", "//ATTRIBUTES ';'", "Name D 8", "_DataSourceName D 4"});
+  ASSERT_NE(own, nullptr);
+  SourceEntry* lead = SourceOf(own, 0);
+  SourceEntry* tail = SourceOf(own, 1);
+  ASSERT_EQ(request(ZEVP_DoDPregister, lead), 0);
+  ASSERT_EQ(request(ZEVP_DoDPonline, lead), 0);
+  ASSERT_EQ(request(ZEVP_DoDPonline, tail), 0);
+
+  // A value longer than its attribute (as a partner may leave it) and a counter
+  // of a size no number has.
+  AttributeEntry* name = lead->FirstAttribute->next;
+  std::memcpy(name->Value(), "abcdefgh", 8);
+  name->ActualValSize = 12;
+  AttributeEntry* count = name->next;
+  count->ActualValSize = 3;
+  TraceCapture trace("*=0x80");
+  EXPECT_EQ(request(ZEVP_DoDPdata, lead), 0);
+  auto pairs = RowPairs(wire_->last());
+  ASSERT_EQ(pairs.size(), 2u) << "no own value before an ordinary one, no counter of 3 bytes";
+  EXPECT_EQ(pairs[0], std::make_pair(std::string("Name"), rawdch::ToNetworkCode("abcdefgh")));
+  EXPECT_EQ(pairs[1].first, "_LocalTimeStamp");
+  EXPECT_EQ(pairs[1].second.size(), 8u) << "the 16-character stamp cut to its attribute";
+  EXPECT_TRUE(trace.contains("*** attribute Cnt of type C holds 3 bytes, not sent"));
+
+  std::memcpy(tail->FirstAttribute->Value(), "xy", 2);
+  tail->FirstAttribute->ActualValSize = 2;
+  EXPECT_EQ(request(ZEVP_DoDPdata, tail), 0);
+  pairs = RowPairs(wire_->last());
+  ASSERT_EQ(pairs.size(), 2u);
+  EXPECT_EQ(pairs[1], std::make_pair(std::string("_DataSourceName"), rawdch::ToNetworkCode("loca")));
+}
+
+TEST_F(DCHlinkTest, ShortRequestThatDoesNotFitItsBufferIsNotSent) {
+  SourceEntry* one = SourceOf(abc_, 0);
+  ASSERT_EQ(request(ZEVP_DoDPregister, one), 0);
+  char* node = one->pSourceNodeName;
+  std::string longName(600, 'n');
+  one->pSourceNodeName = longName.data();
+  size_t sent = wire_->messages().size();
+  TraceCapture trace("*=0x80");
+  EXPECT_EQ(request(ZEVP_DoDPonline, one), -1);
+  EXPECT_EQ(waitForAction(one, ZEVP_ACTION_RULE), -1);
+  one->pSourceNodeName = node;
+  EXPECT_EQ(wire_->messages().size(), sent);
+  EXPECT_TRUE(trace.contains("*** dp_online request does not fit the 512-byte request buffer"));
 }
 
 TEST_F(DCHlinkTest, ApplicationWithoutRegisteredGroupSendsNothing) {
@@ -288,6 +396,7 @@ TEST_F(DCHlinkTest, AServerThatGoesAwayEndsTheWaitingRequestAndANewHostTakesTheN
   SourceEntry* one = SourceOf(abc_, 0);
   ASSERT_EQ(request(ZEVP_DoDPregister, one), 0);
   ASSERT_EQ(kill(host().pid(), SIGSTOP), 0);
+  ASSERT_TRUE(WaitUntilStopped(host().pid()));
   std::future<int32_t> waiting = std::async(std::launch::async, [&] { return request(ZEVP_DoDPunregister, one); });
   EXPECT_EQ(waiting.wait_for(milliseconds(kSilenceMs)), std::future_status::timeout) << "the request waits";
   ASSERT_EQ(kill(host().pid(), SIGKILL), 0);
@@ -295,8 +404,7 @@ TEST_F(DCHlinkTest, AServerThatGoesAwayEndsTheWaitingRequestAndANewHostTakesTheN
 
   EXPECT_EQ(waiting.get(), -3);
   EXPECT_EQ(player_->socket(), 0);
-  ASSERT_EQ(pthread_mutex_trylock(&player_->comm()->ReceiveReadyMutex), 0) << "the receive thread still runs";
-  pthread_mutex_unlock(&player_->comm()->ReceiveReadyMutex);
+  EXPECT_TRUE(ReceiveTaskEnds(player_->comm()));
 
   ASSERT_TRUE(host().startReady()) << host().failure();
   EXPECT_EQ(request(ZEVP_DoDPregister, one), 0) << "connected again to the new host";

@@ -1,6 +1,7 @@
 // The order of the statements of a metafile, record handling before the
 // statements, and what happens to a metafile that is loaded already.
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
 #include <cstdlib>
 
@@ -188,6 +189,16 @@ TEST(MetafileStatementOrder, AMetafileForAnotherTypeOfDataProviderIsBypassedSile
   EXPECT_EQ(fixture.parse("plain.mdl", 1).application, nullptr);
   EXPECT_NE(fixture.parse("snmp.mdl", 0).application, nullptr);
   EXPECT_EQ(registrations.count(), 1) << "a bypassed metafile is not registered";
+}
+
+// A record buffer without room for a character would read empty records for ever.
+TEST(MetafileStatementOrder, ARecordSizeWithoutRoomForACharacterIsReplaced) {
+  MetafileFixture fixture;
+  fixture.write("small.mdl", {"//APPL Abc", "//NAME Grp", "//ATTRIBUTES ';'", "A1 D 8"});
+  setenv("ZEVP_META_MAX_RECORD_SIZE", "1", 1);
+  MetafileFixture::Parse parse = fixture.parse("small.mdl");
+  unsetenv("ZEVP_META_MAX_RECORD_SIZE");
+  EXPECT_EQ(DumpModel(parse.application), kSmallModel);
 }
 
 TEST(MetafileStatementOrder, AMissingMetafileGivesNoApplication) {

@@ -1,0 +1,61 @@
+// A program of the build's bin/ (found through ZEV_TEST_TOOLS) as a child of a test:
+// its standard input and output on pipes, its standard error in a file of a scratch
+// folder, its environment the test's own with the test's settings over it. A child
+// still running when the object goes is killed.
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+class ToolProcess {
+ public:
+  explicit ToolProcess(const std::string& program);
+  ~ToolProcess();
+  ToolProcess(const ToolProcess&) = delete;
+  ToolProcess& operator=(const ToolProcess&) = delete;
+
+  // Starts the program with the arguments; each "NAME=value" setting replaces the
+  // variable of that name. False when it could not be started (see failure()).
+  bool start(const std::vector<std::string>& arguments, const std::vector<std::string>& settings);
+
+  // One line of standard output, without its newline; what came of it when the output
+  // ends or the time runs out.
+  std::string readLine(int waitMs);
+  // Everything on standard output until it closes or the time runs out.
+  std::string readAll(int waitMs);
+  // The wait status once the program has ended within the time; -1 when it has not.
+  int waitForEnd(int waitMs);
+  void closeInput();
+  // Sends SIGTERM and waits for the end: the wait status, or -1.
+  int terminate(int waitMs);
+
+  bool running() const { return pid_ > 0; }
+  // The process id while it runs (for a test that stops or kills it), else -1.
+  pid_t pid() const { return pid_; }
+  // A folder of the child's own, removed with the object.
+  const std::string& scratch() const { return scratch_; }
+  std::string errorText() const;
+  const std::string& failure() const { return failure_; }
+
+ private:
+  std::string errorPath() const { return scratch_ + "/stderr"; }
+
+  std::string program_;
+  std::string scratch_;
+  std::string failure_;
+  pid_t pid_ = -1;
+  int input_ = -1;
+  int output_ = -1;
+};
+
+// Runs a program to its end (killed after waitMs): its exit status (-1 when it did
+// not end normally), standard output and standard error.
+struct ToolRun {
+  int exitStatus = -1;
+  std::string output;
+  std::string errors;
+};
+ToolRun RunTool(const std::string& program, const std::vector<std::string>& arguments,
+                const std::vector<std::string>& settings = {}, int waitMs = 20000);
