@@ -38,10 +38,9 @@ struct MetafileRecordList {
   int32_t count = 0;
 };
 
-// Status values of the area.
+// Status values of the area; a positive one is the server's (1: not found).
 constexpr int32_t ZEVP_MFRA_REQUEST_PENDING = -1;  // also: the request could not be sent or was not answered
 constexpr int32_t ZEVP_MFRA_RECEIVED = 0;
-constexpr int32_t ZEVP_MFRA_NOT_FOUND = 1;  // as the server answers
 constexpr int32_t ZEVP_MFRA_CONNECTION_BROKEN = -2;
 constexpr int32_t ZEVP_MFRA_INVALID_RECORDS = -3;
 constexpr int32_t ZEVP_MFRA_OWN_MEMORY_METAFILE = -4;
