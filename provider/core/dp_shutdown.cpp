@@ -128,6 +128,9 @@ void ZEVP_ReleaseGlobalResources(DPAB* anchor) {
   zevp::ForgetMainAnchor(anchor);
   zevp::ReleaseStartupResources(anchor);
   zevp::ReleaseDelayedOfflineCopies(anchor);
+  ZEVP_ReleaseMetafileExchange(anchor);
+  ZEVP_DestroyProcessEntry(anchor->logReportEntry);
+  anchor->logReportEntry = nullptr;
   anchor->dchClientEntry = nullptr;
   if (anchor->batchLog != nullptr) zevp::Routines().closeBatchLog();
   zevp::FreeAnchor(anchor);

@@ -1,8 +1,11 @@
 #include "engine_routines.h"
 
 #include "attribute_limit.h"
+#include "builtin_applications.h"
 #include "dch_work_queue.h"
+#include "derived_attributes.h"
 #include "engine_stand_ins.h"
+#include "metafile_server_task.h"
 
 namespace zevp {
 
@@ -13,7 +16,7 @@ EngineRoutines DefaultRoutines() {
   table.dchClientRoutine = standin::IdleUntilTerminated;
   table.taskPeriodical = standin::IdleUntilTerminated;
   table.dpLogServer = standin::DPlogServer;
-  table.metaServerTask = standin::MetaServerTask;
+  table.metaServerTask = ZEVP_MetaServerTask;
   table.automationServer = standin::IdleUntilTerminated;
   table.apiServer = standin::IdleUntilTerminated;
   table.fileServer = standin::IdleUntilTerminated;
@@ -25,7 +28,7 @@ EngineRoutines DefaultRoutines() {
   table.determineMaxAttributesPerGroup = ZEVP_DetermineMaxAttributesPerGroup;
   table.constructTrapDestinationArray = standin::ConstructTrapDestinationArray;
   table.initializeStatisticBlock = standin::InitializeStatisticBlock;
-  table.defineDPlogReport = standin::DefineDPlogReport;
+  table.defineDPlogReport = ZEVP_DefineDPlogReport;
   table.defineHTTPapplication = standin::DefineHTTPapplication;
   table.processStartUpConfig = standin::ProcessStartUpConfig;
   table.doApplicationAutoLoad = standin::DoApplicationAutoLoad;
@@ -34,8 +37,14 @@ EngineRoutines DefaultRoutines() {
   table.consoleService = standin::ConsoleService;
 
   table.provideAction = standin::ProvideAction;
-  table.performDeriveAttrFunction = standin::PerformDeriveAttrFunction;
+  table.performDeriveAttrFunction = ZEVP_PerformDeriveAttrFunction;
   table.outputBatchDataRecord = standin::OutputBatchDataRecord;
+
+  table.dispatchInternalOutput = standin::DispatchInternalOutput;
+  table.updateSummaryDataArray = standin::UpdateSummaryDataArray;
+  table.checkDataSummaryReady = standin::CheckDataSummaryReady;
+  table.sendDPlogMessage = standin::SendDPlogMessage;
+  table.snmpApplOnline = standin::SNMPapplOnline;
 
   table.updateSourceEntryState = ZEVP_UpdateSourceEntryState;
   table.queueAndWaitDCHstatus = ZEVP_QueueAndWaitDCHstatus;

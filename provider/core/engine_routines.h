@@ -18,6 +18,7 @@ struct ApplicationEntry;
 struct AttributeEntry;
 struct DCHactionMessage;
 struct DPAB;
+struct InternalRoutingBlock;
 struct OMB;
 struct SourceEntry;
 struct StatisticBlock;
@@ -60,6 +61,21 @@ struct EngineRoutines {
   void (*performDeriveAttrFunction)(AttributeEntry* attribute);
   // Writes the source's current values as a batch record (batch mode: no DCH).
   void (*outputBatchDataRecord)(SourceEntry* source);
+
+  // The data path of a row, after its split and filters.
+  // Hands the unchanged record of an internal output group's row to its input groups.
+  void (*dispatchInternalOutput)(DPAB* anchor, SourceEntry* source, InternalRoutingBlock* block,
+                                 const char* record, int32_t length);  // ZEVP_DispatchInternalOutput
+  void (*updateSummaryDataArray)(SourceEntry* source);  // ZEVP_UpdateSummaryDataArray
+  int (*checkDataSummaryReady)(SourceEntry* source);    // ZEVP_CheckDataSummaryReady: 1 when rows may be sent
+
+  // The model's neighbours.
+  // ZEVP_SendDPlogMessage: one row of the DP log, message `number` with up to five
+  // inserts (null for none); anchor null: the process's main anchor.
+  void (*sendDPlogMessage)(DPAB* anchor, int32_t number, const char* p1, const char* p2, const char* p3,
+                           const char* p4, const char* p5);
+  // ZEVP_SNMPapplOnline: starts the collection of a registered SNMP application.
+  void (*snmpApplOnline)(DPAB* anchor, ApplicationEntry* application);
 
   // Shut-down and release.
   void (*updateSourceEntryState)(SourceEntry* source, int32_t state);

@@ -1,6 +1,6 @@
 #include "engine_stand_ins.h"
 
-#include "attribute_entry.h"
+#include "application_entry.h"
 #include "dch_message_parser.h"
 #include "dp_anchor.h"
 #include "dp_shutdown.h"
@@ -26,12 +26,6 @@ void DPlogServer(ProcessEntry* entry) {
   IdleUntilTerminated(entry);
 }
 
-void MetaServerTask(ProcessEntry* entry) {
-  TRC(TRC_DETAIL, "Metafile server not available");
-  ZEVP_SignalProcessStart(entry, 1);
-  ZEVP_EndThread();
-}
-
 int CheckDPalreadyActive(DPAB*) { return 0; }
 
 sockaddr_in* ConstructTrapDestinationArray(const char*, int32_t* count) {
@@ -40,8 +34,6 @@ sockaddr_in* ConstructTrapDestinationArray(const char*, int32_t* count) {
 }
 
 StatisticBlock* InitializeStatisticBlock() { return nullptr; }
-
-int DefineDPlogReport(DPAB*) { return 1; }
 
 int DefineHTTPapplication(DPAB*) { return 0; }
 
@@ -66,12 +58,30 @@ void ProvideAction(DPAB*, const DCHactionMessage* action) {
   TRC(TRC_ERROR, "***** no automation server: DCH action %u dropped", action->actionID);
 }
 
-void PerformDeriveAttrFunction(AttributeEntry* attribute) {
-  TRC(TRC_ERROR, "***** derived functions not available: attribute %s left as it is", attribute->AttrName);
-}
-
 void OutputBatchDataRecord(SourceEntry* source) {
   TRC(TRC_ERROR, "***** no batch output: row of source @%p dropped", static_cast<void*>(source));
+}
+
+void DispatchInternalOutput(DPAB*, SourceEntry* source, InternalRoutingBlock*, const char*, int32_t length) {
+  TRC(TRC_DETAIL, "No internal routing: row of %d bytes of source @%p not routed", length,
+      static_cast<void*>(source));
+}
+
+void UpdateSummaryDataArray(SourceEntry* source) {
+  TRC(TRC_DETAIL, "No summaries: row of source @%p not summarised", static_cast<void*>(source));
+}
+
+int CheckDataSummaryReady(SourceEntry*) { return 1; }
+
+void SendDPlogMessage(DPAB*, int32_t number, const char* p1, const char* p2, const char* p3, const char* p4,
+                      const char* p5) {
+  auto shown = [](const char* insert) { return insert != nullptr ? insert : "?"; };
+  TRC(TRC_DETAIL, "DP log message %d not sent, no DP log: [%s] [%s] [%s] [%s] [%s]", number, shown(p1), shown(p2),
+      shown(p3), shown(p4), shown(p5));
+}
+
+void SNMPapplOnline(DPAB*, ApplicationEntry* application) {
+  TRC(TRC_ERROR, "***** SNMP collection not available: application %s not started", application->ApplName);
 }
 
 void ReleaseSummaryManagementBlock(SummaryManagementBlock* block) { ZEV0_FreeStorage(&block); }

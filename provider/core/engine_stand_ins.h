@@ -12,13 +12,10 @@ namespace zevp::standin {
 void IdleUntilTerminated(ProcessEntry* entry);
 // The log server: reports ready, then idles as above.
 void DPlogServer(ProcessEntry* entry);
-// The metafile server: reports a failed start through the hand-shake and ends.
-void MetaServerTask(ProcessEntry* entry);
 
 int CheckDPalreadyActive(DPAB* anchor);  // never active
 sockaddr_in* ConstructTrapDestinationArray(const char* destinations, int32_t* count);  // none
 StatisticBlock* InitializeStatisticBlock();  // none
-int DefineDPlogReport(DPAB* anchor);
 int DefineHTTPapplication(DPAB* anchor);
 int ProcessStartUpConfig(DPAB* anchor);  // done, nothing loaded
 void DoApplicationAutoLoad(DPAB* anchor);
@@ -30,8 +27,20 @@ void ConsoleService(DPAB* anchor, ZEVP_ProcessRoutine typeRoutine);
 
 // The DCH link's calls into parts not built yet: each traces and does nothing.
 void ProvideAction(DPAB* anchor, const DCHactionMessage* action);  // the action is dropped
-void PerformDeriveAttrFunction(AttributeEntry* attribute);         // the value is left as it is
 void OutputBatchDataRecord(SourceEntry* source);
+// No group has a routing or summary block yet: a row is traced and not routed,
+// nothing is summarised, and every source is ready to send (as one without a summary).
+void DispatchInternalOutput(DPAB* anchor, SourceEntry* source, InternalRoutingBlock* block, const char* record,
+                            int32_t length);
+void UpdateSummaryDataArray(SourceEntry* source);
+int CheckDataSummaryReady(SourceEntry* source);
+
+// The model's calls into the DP log and the SNMP collection, not built yet: each
+// traces what it was asked and does nothing.
+void SendDPlogMessage(DPAB* anchor, int32_t number, const char* p1, const char* p2, const char* p3, const char* p4,
+                      const char* p5);
+void SNMPapplOnline(DPAB* anchor, ApplicationEntry* application);  // "not available"
+
 void ReleaseSummaryManagementBlock(SummaryManagementBlock* block);  // frees the block
 void ReleaseOMB(DPAB* anchor, OMB* block);
 void CloseBatchOutputFile(ApplicationEntry* application);

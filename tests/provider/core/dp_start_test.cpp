@@ -72,6 +72,7 @@ void RecordInputThreads(RoutineOverrides& overrides) {
   routines.fileServer = fileServer;
   routines.checkAndStartFileServer = RecordFileServerStart;
   routines.consoleService = RecordConsole;
+  routines.defineDPlogReport = WithoutDPlogReport;
 }
 
 struct TypeCase {
