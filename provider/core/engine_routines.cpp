@@ -35,7 +35,6 @@ EngineRoutines DefaultRoutines() {
   table.updateSourceEntryState = standin::UpdateSourceEntryState;
   table.queueAndWaitDCHstatus = standin::QueueAndWaitDCHstatus;
   table.releaseSummaryManagementBlock = standin::ReleaseSummaryManagementBlock;
-  table.releaseOMB = standin::ReleaseOMB;
   table.closeBatchOutputFile = standin::CloseBatchOutputFile;
   table.closeBatchLog = standin::CloseBatchLog;
   return table;

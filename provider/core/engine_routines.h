@@ -16,7 +16,6 @@
 
 struct ApplicationEntry;
 struct DPAB;
-struct OMB;
 struct SourceEntry;
 struct StatisticBlock;
 struct SummaryManagementBlock;
@@ -55,7 +54,6 @@ struct EngineRoutines {
   void (*updateSourceEntryState)(SourceEntry* source, int32_t state);
   void (*queueAndWaitDCHstatus)(DPAB* anchor, ProcessEntry* caller, SourceEntry* source);
   void (*releaseSummaryManagementBlock)(SummaryManagementBlock* block);
-  void (*releaseOMB)(DPAB* anchor, OMB* block);
   void (*closeBatchOutputFile)(ApplicationEntry* application);
   void (*closeBatchLog)();
 };

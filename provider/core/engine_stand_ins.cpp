@@ -66,8 +66,6 @@ void QueueAndWaitDCHstatus(DPAB*, ProcessEntry*, SourceEntry*) {}
 
 void ReleaseSummaryManagementBlock(SummaryManagementBlock* block) { ZEV0_FreeStorage(&block); }
 
-void ReleaseOMB(DPAB*, OMB*) {}
-
 void CloseBatchOutputFile(ApplicationEntry*) {}
 
 void CloseBatchLog() {}

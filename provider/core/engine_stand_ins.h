@@ -31,7 +31,6 @@ void ConsoleService(DPAB* anchor, ZEVP_ProcessRoutine typeRoutine);
 void UpdateSourceEntryState(SourceEntry* source, int32_t state);
 void QueueAndWaitDCHstatus(DPAB* anchor, ProcessEntry* caller, SourceEntry* source);
 void ReleaseSummaryManagementBlock(SummaryManagementBlock* block);  // frees the block
-void ReleaseOMB(DPAB* anchor, OMB* block);
 void CloseBatchOutputFile(ApplicationEntry* application);
 void CloseBatchLog();
 
