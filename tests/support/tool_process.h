@@ -32,6 +32,8 @@ class ToolProcess {
   int terminate(int waitMs);
 
   bool running() const { return pid_ > 0; }
+  // The process id while it runs (for a test that stops or kills it), else -1.
+  pid_t pid() const { return pid_; }
   // A folder of the child's own, removed with the object.
   const std::string& scratch() const { return scratch_; }
   std::string errorText() const;
