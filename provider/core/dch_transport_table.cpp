@@ -2,8 +2,10 @@
 
 #include <cctype>
 
-// The TCP/IP operations are filled in with the DCH link.
-const DCHtransportTable TCPIP_DSFT = {nullptr, nullptr, nullptr, nullptr};
+#include "dch_tcp_transport.h"
+
+const DCHtransportTable TCPIP_DSFT = {ZEVP_TCPIP_WaitDCHcomeOnline, ZEVP_TCPIP_HandleDCHdisconnect,
+                                      ZEVP_TCPIP_DCHreceive, ZEVP_TCPIP_DCHsend};
 const DCHtransportTable RPC_DSFT = {nullptr, nullptr, nullptr, nullptr};
 
 char ZEVP_ValidateTransportType(const char* value) {

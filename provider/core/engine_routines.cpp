@@ -1,6 +1,7 @@
 #include "engine_routines.h"
 
 #include "attribute_limit.h"
+#include "dch_work_queue.h"
 #include "engine_stand_ins.h"
 
 namespace zevp {
@@ -32,8 +33,12 @@ EngineRoutines DefaultRoutines() {
   table.initializeUMB = standin::InitializeUMB;
   table.consoleService = standin::ConsoleService;
 
-  table.updateSourceEntryState = standin::UpdateSourceEntryState;
-  table.queueAndWaitDCHstatus = standin::QueueAndWaitDCHstatus;
+  table.provideAction = standin::ProvideAction;
+  table.performDeriveAttrFunction = standin::PerformDeriveAttrFunction;
+  table.outputBatchDataRecord = standin::OutputBatchDataRecord;
+
+  table.updateSourceEntryState = ZEVP_UpdateSourceEntryState;
+  table.queueAndWaitDCHstatus = ZEVP_QueueAndWaitDCHstatus;
   table.releaseSummaryManagementBlock = standin::ReleaseSummaryManagementBlock;
   table.releaseOMB = standin::ReleaseOMB;
   table.closeBatchOutputFile = standin::CloseBatchOutputFile;

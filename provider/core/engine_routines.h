@@ -15,6 +15,8 @@
 #include "process_entry.h"
 
 struct ApplicationEntry;
+struct AttributeEntry;
+struct DCHactionMessage;
 struct DPAB;
 struct OMB;
 struct SourceEntry;
@@ -50,6 +52,14 @@ struct EngineRoutines {
   void (*initializeUMB)(DPAB* anchor);
   // Runs on the start thread until the data provider has shut down.
   void (*consoleService)(DPAB* anchor, ZEVP_ProcessRoutine typeRoutine);
+
+  // The DCH link.
+  // Takes an action message that the agent sent (its views valid for the call only).
+  void (*provideAction)(DPAB* anchor, const DCHactionMessage* action);
+  // Computes the value of an attribute defined by a derived function.
+  void (*performDeriveAttrFunction)(AttributeEntry* attribute);
+  // Writes the source's current values as a batch record (batch mode: no DCH).
+  void (*outputBatchDataRecord)(SourceEntry* source);
 
   // Shut-down and release.
   void (*updateSourceEntryState)(SourceEntry* source, int32_t state);

@@ -1,5 +1,7 @@
 #include "engine_stand_ins.h"
 
+#include "attribute_entry.h"
+#include "dch_message_parser.h"
 #include "dp_anchor.h"
 #include "dp_shutdown.h"
 #include "shutdown_request.h"
@@ -60,9 +62,17 @@ void ConsoleService(DPAB* anchor, ZEVP_ProcessRoutine) {
   anchor->shutdownFlag = 1;
 }
 
-void UpdateSourceEntryState(SourceEntry*, int32_t) {}
+void ProvideAction(DPAB*, const DCHactionMessage* action) {
+  TRC(TRC_ERROR, "***** no automation server: DCH action %u dropped", action->actionID);
+}
 
-void QueueAndWaitDCHstatus(DPAB*, ProcessEntry*, SourceEntry*) {}
+void PerformDeriveAttrFunction(AttributeEntry* attribute) {
+  TRC(TRC_ERROR, "***** derived functions not available: attribute %s left as it is", attribute->AttrName);
+}
+
+void OutputBatchDataRecord(SourceEntry* source) {
+  TRC(TRC_ERROR, "***** no batch output: row of source @%p dropped", static_cast<void*>(source));
+}
 
 void ReleaseSummaryManagementBlock(SummaryManagementBlock* block) { ZEV0_FreeStorage(&block); }
 

@@ -28,8 +28,10 @@ void InitializeUMB(DPAB* anchor);
 // data provider down as the console command SHUTDOWN does.
 void ConsoleService(DPAB* anchor, ZEVP_ProcessRoutine typeRoutine);
 
-void UpdateSourceEntryState(SourceEntry* source, int32_t state);
-void QueueAndWaitDCHstatus(DPAB* anchor, ProcessEntry* caller, SourceEntry* source);
+// The DCH link's calls into parts not built yet: each traces and does nothing.
+void ProvideAction(DPAB* anchor, const DCHactionMessage* action);  // the action is dropped
+void PerformDeriveAttrFunction(AttributeEntry* attribute);         // the value is left as it is
+void OutputBatchDataRecord(SourceEntry* source);
 void ReleaseSummaryManagementBlock(SummaryManagementBlock* block);  // frees the block
 void ReleaseOMB(DPAB* anchor, OMB* block);
 void CloseBatchOutputFile(ApplicationEntry* application);

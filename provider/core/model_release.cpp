@@ -53,17 +53,6 @@ void FreeAttributeList(DPAB* anchor, AttributeEntry* attribute) {
   }
 }
 
-// The key lists of a source, one copy of its attribute list per key seen.
-void FreeValueLists(SourceEntry* source) {
-  AttributeEntry* list = source->SavedRows;
-  while (list != nullptr) {
-    AttributeEntry* nextList = list->NextCopiedList;
-    FreeAttributeList(nullptr, list);
-    list = nextList;
-  }
-  source->SavedRows = nullptr;
-}
-
 void FreeFileSpec(SourceEntry* source) {
   FileSpecControlBlock* spec = source->FileSpec;
   if (spec == nullptr) return;
@@ -85,7 +74,7 @@ void FreeFileSpec(SourceEntry* source) {
 
 void ReleaseSource(DPAB* anchor, SourceEntry* source) {
   BSV1_GetLock(&source->DataLock);
-  FreeValueLists(source);
+  ZEVP_ReleaseSavedRows(source);
   FreeAttributeList(anchor, source->FirstAttribute);
   source->FirstAttribute = nullptr;
   source->FirstInSequence = nullptr;
@@ -206,6 +195,16 @@ void FreeApplicationTexts(ApplicationEntry* application) {
 }
 
 }  // namespace
+
+void ZEVP_ReleaseSavedRows(SourceEntry* source) {
+  AttributeEntry* list = source->SavedRows;
+  while (list != nullptr) {
+    AttributeEntry* nextList = list->NextCopiedList;
+    FreeAttributeList(nullptr, list);
+    list = nextList;
+  }
+  source->SavedRows = nullptr;
+}
 
 void ZEVP_ReleaseApplResources(DPAB* anchor, ApplicationEntry* application, int keepRegistration) {
   if (application == nullptr) return;

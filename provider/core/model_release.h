@@ -25,6 +25,10 @@ void ZEVP_ReleaseApplResources(DPAB* anchor, ApplicationEntry* application, int 
 // of a source; an attribute that is not in the source's list is left alone.
 void ZEVP_ReleaseAttributeEntry(SourceEntry* source, AttributeEntry* attribute);
 
+// Frees the key lists of a source, one copy of its attribute list per key seen
+// (a data-provider offline drops them too).
+void ZEVP_ReleaseSavedRows(SourceEntry* source);
+
 // Frees the help texts of an application and its groups once it is registered.
 void ZEVP_ReleaseApplGroupHelp(ApplicationEntry* application);
 

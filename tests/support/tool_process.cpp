@@ -64,6 +64,10 @@ bool ToolProcess::start(const std::vector<std::string>& arguments, const std::ve
     failure_ = "no scratch folder";
     return false;
   }
+  // The pipes of an earlier run.
+  closeInput();
+  if (output_ >= 0) close(output_);
+  output_ = -1;
   int input[2], output[2];
   if (pipe2(input, O_CLOEXEC) != 0 || pipe2(output, O_CLOEXEC) != 0) {
     failure_ = "no pipes";

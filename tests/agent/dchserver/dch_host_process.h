@@ -38,6 +38,8 @@ class DCHhostProcess {
 
   unsigned short port() const { return port_; }
   bool running() const { return host_.running(); }
+  // The host's process id while it runs (for a test that stops or kills it), else -1.
+  pid_t pid() const { return host_.pid(); }
   std::string traceText() const;
   std::string errorText() const { return host_.errorText(); }
   const std::string& failure() const { return failure_.empty() ? host_.failure() : failure_; }

@@ -1,0 +1,65 @@
+// The DCH client's communication block: the connection to the agent's DCH, the
+// buffer of the short requests, and the status handshake between the thread that
+// sends a request and the receive thread that takes its reply.
+//
+// The DCH client thread holds StatusMutex while it runs, except inside its waits
+// on StatusCond; so a status can only be signalled while the client waits for it.
+// SendLock is held from just before a request is sent until its status has been
+// stored, and by the receive thread while it stores one.
+#pragma once
+
+#include <netinet/in.h>
+#include <pthread.h>
+
+#include <cstdint>
+
+#include "bsv1.h"
+
+struct DPAB;
+
+constexpr int32_t ZEVP_DCH_REQUEST_BUFFER_SIZE = 512;
+
+// Connection states.
+enum ZEVP_DCHconnectionState : int32_t {
+  ZEVP_DCH_NOT_CONNECTED = 0,
+  ZEVP_DCH_OVER_UDP = 1,        // no TCP connection could be made: the UDP socket is in use
+  ZEVP_DCH_OVER_TCP = 2,
+  ZEVP_DCH_UDP_CONFIRMED = 3,   // a further attempt after a registration also found no TCP
+};
+
+// Statuses of the link itself; other values come from the agent.
+constexpr int32_t ZEVP_DCH_SEND_FAILED = -1;
+constexpr int32_t ZEVP_DCH_TIMED_OUT = -2;
+constexpr int32_t ZEVP_DCH_CONNECTION_LOST = -3;
+
+struct DCHcomm {
+  DPAB* Anchor;
+  int32_t ConnectionState;  // ZEVP_DCHconnectionState
+  int Socket;               // 0 when not connected
+  sockaddr_in DCHaddress;
+  int32_t RequestBufferSize;
+  char RequestBuffer[ZEVP_DCH_REQUEST_BUFFER_SIZE];
+  int32_t StatusPending;   // 1 from the send of a request until its status has come
+  int32_t RequestAwaited;  // the DCH request sequence number of the source in flight, 0 none
+  int32_t DCHstatus;
+  uint32_t DCHhandle;  // from the last status reply that carried one
+  pthread_mutex_t ReceiveReadyMutex;  // held by the receive thread for its whole life
+  pthread_cond_t ReceiveReadyCond;
+  pthread_mutex_t StatusMutex;
+  pthread_cond_t StatusCond;
+  BSV1_Lock SendLock;
+  int32_t ReceiveTaskStarts;  // counted by each receive thread as it starts, under StatusMutex
+};
+
+// Prepares the block as the DCH client does when it starts: anchor, no socket, the
+// request buffer, no request in flight, and its mutexes, conditions and lock. The
+// caller then locks StatusMutex for as long as it serves the DCH.
+void ZEVP_InitializeDCHcomm(DCHcomm* comm, DPAB* anchor);
+// Destroys the mutexes, conditions and lock (the receive thread has ended).
+void ZEVP_DestroyDCHcomm(DCHcomm* comm);
+
+// The status wait of the sender of a request, which holds SendLock and StatusMutex
+// and has set StatusPending: releases SendLock and waits until the receive side
+// has cleared StatusPending, waking every 3 seconds to look again. Returns with
+// StatusMutex held.
+void ZEVP_CheckDCHstatus(DCHcomm* comm);

@@ -1,0 +1,132 @@
+#include "dch_work_queue.h"
+
+#include <atomic>
+#include <cerrno>
+
+#include "dp_anchor.h"
+#include "process_entry.h"
+#include "trc1.h"
+#include "zev0/threads.h"
+
+TRC_UNIT();
+
+namespace {
+
+// How long a requester sleeps between looks at its request.
+constexpr int kRequestWaitSeconds = 10;
+
+std::atomic<int32_t> DCHrequestSeqNumber{0};
+
+void appendToChain(SourceEntry** head, SourceEntry* source) {
+  SourceEntry** link = head;
+  while (*link != nullptr) link = &(*link)->NextInDCHqueue;
+  source->NextInDCHqueue = nullptr;
+  *link = source;
+}
+
+bool isOnChain(const SourceEntry* head, const SourceEntry* source) {
+  for (const SourceEntry* queued = head; queued != nullptr; queued = queued->NextInDCHqueue)
+    if (queued == source) return true;
+  return false;
+}
+
+void numberRequest(SourceEntry* source) {
+  source->DCHrequestSeqNumber = ++DCHrequestSeqNumber;
+  TRC(TRC_DETAIL, "Current DCH request sequence number incremented to %d", source->DCHrequestSeqNumber);
+}
+
+void bypass(const SourceEntry* source) {
+  TRC(TRC_FLOW, "Enqueue source @%p bypassed. Already enqueued or DCH work in process",
+      static_cast<const void*>(source));
+}
+
+// The flag is tested under the list lock, so two threads enqueueing one source at
+// the same time cannot both chain it.
+void enqueueToClient(ProcessEntry* client, SourceEntry* source) {
+  TRC(TRC_DETAIL, ">>>Attempt to enqueue source @%p to DCH IO queue", static_cast<void*>(source));
+  BSV1_GetLock(&client->workQueueLock);
+  if (ZEVP_IsDCHenqueued(source) != 0) {
+    BSV1_ReleaseLock(&client->workQueueLock);
+    bypass(source);
+    return;
+  }
+  numberRequest(source);
+  appendToChain(&client->workQueue, source);
+  ZEVP_SetDCHenqueued(source, 1);
+  BSV1_ReleaseLock(&client->workQueueLock);
+  // Under the client's mutex: the client looks at its list under it before it waits.
+  pthread_mutex_lock(&client->mutex);
+  pthread_cond_signal(&client->condition);
+  pthread_mutex_unlock(&client->mutex);
+  TRC(TRC_DETAIL, ">>>source @%p enqueued to DCH IO queue", static_cast<void*>(source));
+}
+
+// The caller holds the wait-queue lock.
+void enqueueToWaitQueue(DPAB* anchor, SourceEntry* source) {
+  if (isOnChain(anchor->dchWaitQueue, source)) {
+    bypass(source);
+    return;
+  }
+  numberRequest(source);
+  appendToChain(&anchor->dchWaitQueue, source);
+  TRC(TRC_DETAIL, ">>>source enqueued to DCH wait queue");
+}
+
+// Moves every waiting source to the client, each enqueued on its own; the caller
+// holds the wait-queue lock.
+void handOverWaitQueue(DPAB* anchor, ProcessEntry* client) {
+  SourceEntry* waiting = anchor->dchWaitQueue;
+  if (waiting == nullptr) return;
+  anchor->dchWaitQueue = nullptr;
+  TRC(TRC_DETAIL, ">>>>>Enqueue waiting DCH work requests");
+  while (waiting != nullptr) {
+    SourceEntry* source = waiting;
+    waiting = source->NextInDCHqueue;
+    source->NextInDCHqueue = nullptr;
+    enqueueToClient(client, source);
+  }
+}
+
+}  // namespace
+
+int32_t ZEVP_CurrentDCHrequestSeqNumber() { return DCHrequestSeqNumber.load(); }
+
+// Every enqueue runs under the wait-queue lock, and once the client runs the
+// sources that waited for it go first: so a source is never on both queues, which
+// share its link.
+void ZEVP_EnqueueSourceToDCH(DPAB* anchor, SourceEntry* source) {
+  if (ZEVP_IsDCHenqueued(source) != 0) {
+    bypass(source);
+    return;
+  }
+  BSV1_GetLock(&anchor->dchWaitQueueLock);
+  if (ProcessEntry* client = anchor->dchClientEntry.load()) {
+    handOverWaitQueue(anchor, client);
+    enqueueToClient(client, source);
+  } else {
+    enqueueToWaitQueue(anchor, source);
+  }
+  BSV1_ReleaseLock(&anchor->dchWaitQueueLock);
+}
+
+void ZEVP_QueueAndWaitDCHstatus(DPAB* anchor, ProcessEntry* caller, SourceEntry* source) {
+  BSV1_GetLock(&caller->requestLock);
+  pthread_mutex_lock(&caller->mutex);
+  ZEVP_EnqueueSourceToDCH(anchor, source);
+  for (;;) {
+    TRC(TRC_DETAIL, ">>>>> waits for DCH server notification");
+    int rc = ZEV0_ConditionTimedWait(&caller->condition, &caller->mutex, kRequestWaitSeconds);
+    TRC(TRC_DETAIL, ">>>>> DCH server notification received, rc %d errno %d", rc, rc == 0 ? 0 : errno);
+    if (anchor->shutdownFlag != 0 || ZEVP_IsDCHenqueued(source) == 0) break;
+    TRC(TRC_DETAIL, ">>>>> Continue wait for DCH request complete signal");
+    BSV1_Sleep(1);
+  }
+  pthread_mutex_unlock(&caller->mutex);
+  BSV1_ReleaseLock(&caller->requestLock);
+}
+
+void ZEVP_EnqueueWaitingDCHrequests(DPAB* anchor) {
+  BSV1_GetLock(&anchor->dchWaitQueueLock);
+  if (ProcessEntry* client = anchor->dchClientEntry.load()) handOverWaitQueue(anchor, client);
+  BSV1_ReleaseLock(&anchor->dchWaitQueueLock);
+}

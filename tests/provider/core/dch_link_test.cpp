@@ -1,0 +1,433 @@
+// The data provider's DCH link against the agent's real DCH server in its host
+// program on loopback: the requests as they go out at the transport's send slot,
+// the server's statuses and handles as they come back, a request cut short and
+// sent again, a server that goes away, the fall-back to UDP, and an action pushed
+// to the data provider. The models come from small metafiles; a stand-in plays
+// the DCH client thread; consumers use the channel library's verbs.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <future>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "application_entry.h"
+#include "attribute_entry.h"
+#include "dch/dch_api.h"
+#include "dch_client_player.h"
+#include "dch_message_parser.h"
+#include "dch_requests.h"
+#include "dch_road_fixture.h"
+#include "dp_anchor.h"
+#include "metafile_fixture.h"
+#include "routine_overrides.h"
+#include "send_slot_recorder.h"
+#include "source_entry.h"
+#include "table_entry.h"
+#include "trace_capture.h"
+#include "zev0/hostnames.h"
+
+namespace {
+
+using std::chrono::milliseconds;
+using std::chrono::steady_clock;
+using Request = void (*)(SourceEntry*, DCHcomm*);
+
+// Application Abc: two groups of a source on this host each. Xyz is never registered.
+const std::vector<std::string> kAbc = {"//APPL Abc",        "//NAME Grp P 60",   "//SOURCE BASE one",
+                                       "//ATTRIBUTES ';'",  "Name D 8",          "Cnt C",
+                                       "//NAME Grp2 P 60",  "//SOURCE BASE two", "//ATTRIBUTES ';'",
+                                       "Name D 8",          "Cnt C"};
+const std::vector<std::string> kXyz = {"//APPL Xyz", "//NAME Grp P 60", "//ATTRIBUTES ';'", "Name D 8"};
+
+// Key and atomic, % as G, Z as D, a K attribute and one kept out of the row, an
+// attribute without enumeration and help, and a group never registered.
+const std::vector<std::string> kReg = {"//APPL Reg @hi",     "//NAME Keys K 120 @g", "//ATTRIBUTES ';'",
+                                       "Host D 8 KEY ATOMIC @h", "Load % 4",            "Skip K 4",
+                                       "-Hid D 4",           "Cnt C",                "Last Z 4",
+                                       "//NAME ~Hidden P 60", "//ATTRIBUTES ';'",     "X D 4"};
+
+// Bytes from hex digits; blanks are for reading.
+std::string Hex(const char* hex) { return rawdch::Hex(hex); }
+
+// Hand-written from the wire format: texts in EBCDIC ("Reg" D9 85 87, "Keys" D2 85
+// A8 A2, "localhost" 93 96 83 81 93 88 96 A2 A3).
+const std::string kRegisterReg = Hex(
+    "0000007A"
+    "00000008 0010 1010"
+    "00000009 0020 D98587"
+    "00000008 0090 8889"
+    "0000000A 0022 D285A8A2"
+    "00000007 0090 87"
+    "00000007 0030 D2"
+    "0000000A 0040 00000078"
+    "0000003B 0060"
+    "  7C5BC896A2A3 6B C4 6B F8 6B 40 6B 88 5E"  // @$Host,D,8, ,h;
+    "  D3968184 6B C7 6B F4 6B 40 6B 40 5E"      // Load,G,4, , ;
+    "  C395A3 6B C3 6B F4 6B 40 6B 40 5E"        // Cnt,C,4, , ;
+    "  D381A2A3 6B C4 6B F4 6B 40 6B 40 5E");    // Last,D,4, , ;
+const std::string kOnlineReg = Hex(
+    "0000002E 00000008 0010 1015 00000009 0020 D98587 0000000A 0022 D285A8A2"
+    "0000000F 0021 939683819388 96A2A3");
+const std::string kWaitForAutomation = Hex("00000023 00000008 0010 1040 00000008 0100 0001 0000000F 0021 93968381938896A2A3");
+const std::string kOfflineOfHandle5 = Hex("00000016 00000008 0010 1025 0000000A 0080 00000005");
+// The data head with the control value 0x10 and no pairs: the handle goes at byte 18.
+std::string ClearRow(uint32_t handle) {
+  std::string bytes = Hex("0000001E 00000008 0010 1030 0000000A 0080 00000000 00000008 0070 0010");
+  for (int i = 0; i < 4; ++i) bytes[18 + i] = static_cast<char>(handle >> (24 - 8 * i));
+  return bytes;
+}
+
+// What the automation server was handed, copied out of the receive buffer.
+struct HandedAction {
+  int fieldCount = 0;
+  uint16_t type = 0;
+  uint32_t id = 0;
+  std::string owner, node, name, parms;
+};
+std::mutex handedMutex;
+std::condition_variable handedChanged;
+std::vector<HandedAction> handed;
+
+std::string Text(const DCHview& view) { return std::string(view.data, view.length); }
+
+void RecordAction(DPAB*, const DCHactionMessage* action) {
+  std::lock_guard<std::mutex> lock(handedMutex);
+  handed.push_back({action->fieldCount, action->actionType, action->actionID, Text(action->owner), Text(action->node),
+                    Text(action->name), Text(action->parms)});
+  handedChanged.notify_all();
+}
+
+// A stop signal takes effect as the process's threads are next scheduled: waits
+// until each of them is stopped.
+bool WaitUntilStopped(pid_t pid) {
+  auto deadline = steady_clock::now() + milliseconds(kAnswerWaitMs);
+  const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
+  while (steady_clock::now() < deadline) {
+    bool allStopped = true;
+    for (const auto& task : std::filesystem::directory_iterator(tasks)) {
+      std::ifstream stat(task.path() / "stat");
+      std::string line;
+      std::getline(stat, line);
+      size_t state = line.rfind(')');
+      allStopped = allStopped && state != std::string::npos && state + 2 < line.size() && line[state + 2] == 'T';
+    }
+    if (allStopped) return true;
+    std::this_thread::sleep_for(milliseconds(1));
+  }
+  return false;
+}
+
+class DCHlinkTest : public DCHroadTest {
+ protected:
+  void SetUp() override {
+    DCHroadTest::SetUp();
+    if (HasFatalFailure()) return;
+    // The engine finds the host through its own settings, at each connect.
+    setenv("ZEVP_DCH_HOST", "127.0.0.1", 1);
+    setenv("ZEV_DP_HOSTNAME", "localhost", 1);
+    setenv("ZEVP_DCH_REPLY_WAIT", "1", 1);
+    ZEV0_LocalHostNameString();  // fixed for the process before the models name their sources' host
+    models_ = std::make_unique<MetafileFixture>();
+    abc_ = parse("abc.mdl", kAbc);
+    xyz_ = parse("xyz.mdl", kXyz);
+    ASSERT_TRUE(abc_ != nullptr && xyz_ != nullptr);
+    wire_ = std::make_unique<SendSlotRecorder>(anchor());
+    startClient();
+  }
+  void TearDown() override {
+    player_.reset();
+    wire_.reset();
+    models_.reset();
+    DCHroadTest::TearDown();
+  }
+
+  DPAB* anchor() const { return models_->anchor(); }
+  ApplicationEntry* parse(const char* name, const std::vector<std::string>& lines) {
+    models_->write(name, lines);
+    return models_->parse(name).application;
+  }
+  // The source of the application's group of that index.
+  static SourceEntry* SourceOf(ApplicationEntry* application, int group) {
+    TableEntry* table = application->FirstTable;
+    for (int i = 0; i < group && table != nullptr; ++i) table = table->next;
+    return table != nullptr ? table->FirstSource : nullptr;
+  }
+  void startClient() { player_ = std::make_unique<DCHclientPlayer>(anchor()); }
+
+  // A request on the client thread; the status it left.
+  int32_t request(Request send, SourceEntry* source) {
+    player_->run([&](DCHcomm* comm) { send(source, comm); });
+    return player_->status();
+  }
+  int32_t waitForAction(SourceEntry* source, int type) {
+    player_->run([&](DCHcomm* comm) { ZEVP_DoDPwaitForAction(source, comm, type); });
+    return player_->status();
+  }
+
+  static void SetRow(SourceEntry* source, const char* name, int32_t count) {
+    AttributeEntry* nameAttribute = source->FirstAttribute;
+    AttributeEntry* countAttribute = nameAttribute->next;
+    std::memcpy(nameAttribute->Value(), name, std::strlen(name));
+    nameAttribute->ActualValSize = static_cast<uint16_t>(std::strlen(name));
+    std::memcpy(countAttribute->Value(), &count, sizeof count);
+    countAttribute->ActualValSize = sizeof count;
+  }
+
+  std::unique_ptr<MetafileFixture> models_;
+  ApplicationEntry* abc_ = nullptr;
+  ApplicationEntry* xyz_ = nullptr;
+  std::unique_ptr<SendSlotRecorder> wire_;
+  std::unique_ptr<DCHclientPlayer> player_;
+};
+
+TEST_F(DCHlinkTest, RequestsGoOutAsTheWireFormatSays) {
+  ApplicationEntry* reg = parse("reg.mdl", kReg);
+  ASSERT_NE(reg, nullptr);
+  SourceEntry* keys = SourceOf(reg, 0);
+  ASSERT_STREQ(keys->pSourceNodeName, "localhost");
+
+  EXPECT_EQ(request(ZEVP_DoDPregister, keys), 0);
+  EXPECT_EQ(wire_->last(), kRegisterReg);
+  EXPECT_EQ(request(ZEVP_DoDPonline, keys), 0);
+  EXPECT_EQ(wire_->last(), kOnlineReg);
+  EXPECT_EQ(waitForAction(keys, ZEVP_ACTION_AUTOMATION), 0);
+  EXPECT_EQ(wire_->last(), kWaitForAutomation);
+
+  keys->DataSequence = DCH_EndSampleSet;
+  EXPECT_EQ(request(ZEVP_DoDPdata, keys), 0);
+  EXPECT_EQ(wire_->last(), ClearRow(keys->DCHhandle)) << "a clear row goes without pairs";
+
+  size_t sent = wire_->messages().size();
+  keys->DataSequence = DCH_SingleRow;
+  TraceCapture trace("*=0xff");
+  EXPECT_EQ(request(ZEVP_DoDPdata, keys), 0);
+  EXPECT_EQ(wire_->messages().size(), sent) << "a row without values is not sent";
+  EXPECT_TRUE(trace.contains(">>>>>dp_data bypassed. No attribute loaded to transfer"));
+
+  keys->DCHhandle = 5;
+  request(ZEVP_DoDPoffline, keys);
+  EXPECT_EQ(wire_->last(), kOfflineOfHandle5);
+}
+
+TEST_F(DCHlinkTest, TheServersStatusesAndHandlesReachTheLinkAndTheSource) {
+  SourceEntry* one = SourceOf(abc_, 0);
+  SourceEntry* two = SourceOf(abc_, 1);
+  SourceEntry* stranger = SourceOf(xyz_, 0);
+  SetRow(one, "abc", 1);
+  SetRow(two, "def", 2);
+  uint32_t firstHandle = 0;
+  const struct {
+    const char* name;
+    std::function<int32_t()> request;
+    int32_t status;
+  } steps[] = {
+      {"register", [&] { return request(ZEVP_DoDPregister, one); }, 0},
+      {"register again", [&] { return request(ZEVP_DoDPregister, one); }, 1},
+      {"online", [&] { return request(ZEVP_DoDPonline, one); }, 0},
+      {"online of a second source", [&] { return request(ZEVP_DoDPonline, two); }, 0},
+      {"online of an application never registered", [&] { return request(ZEVP_DoDPonline, stranger); }, 4},
+      {"data", [&] { return request(ZEVP_DoDPdata, one); }, 0},
+      {"data of a handle the server does not know",
+       [&] {
+         firstHandle = one->DCHhandle;
+         one->DCHhandle = 0x7FFF0000;
+         int32_t status = request(ZEVP_DoDPdata, one);
+         one->DCHhandle = firstHandle;
+         return status;
+       },
+       2},
+      {"offline", [&] { return request(ZEVP_DoDPoffline, one); }, 0},
+      {"unregister while a source is online", [&] { return request(ZEVP_DoDPunregister, one); }, 3},
+      {"offline of the second source", [&] { return request(ZEVP_DoDPoffline, two); }, 0},
+      {"unregister", [&] { return request(ZEVP_DoDPunregister, one); }, 0},
+  };
+  uint32_t secondHandle = 0;
+  for (const auto& step : steps) {
+    SCOPED_TRACE(step.name);
+    EXPECT_EQ(step.request(), step.status);
+    if (std::strcmp(step.name, "online") == 0) {
+      EXPECT_NE(one->DCHhandle, 0u);
+      EXPECT_EQ(one->DCHhandle, player_->handle());
+    }
+    if (std::strcmp(step.name, "online of a second source") == 0) {
+      secondHandle = two->DCHhandle;
+      EXPECT_NE(secondHandle, 0u);
+      EXPECT_NE(secondHandle, one->DCHhandle);
+    }
+    if (std::strcmp(step.name, "online of an application never registered") == 0) {
+      EXPECT_EQ(stranger->DCHhandle, 0u);
+    }
+  }
+  EXPECT_NE(firstHandle, 0u);
+  EXPECT_EQ(one->DCHhandle, 0u) << "offline gives the handle back";
+  EXPECT_EQ(two->DCHhandle, 0u);
+}
+
+// The values of a row as they went: attribute name and value text.
+std::vector<std::pair<std::string, std::string>> RowPairs(const std::string& request) {
+  std::vector<rawdch::Field> fields;
+  std::vector<std::pair<std::string, std::string>> pairs;
+  if (!rawdch::SplitFields(request, &fields)) return pairs;
+  for (size_t i = 3; i + 1 < fields.size(); i += 2)
+    pairs.emplace_back(rawdch::FromNetworkCode(fields[i].value), fields[i + 1].value);
+  return pairs;
+}
+
+TEST_F(DCHlinkTest, RowValuesGoAtMostAtTheirDeclaredSize) {
+  ApplicationEntry* own = parse("own.mdl", {"//APPL Own", "//NAME Lead P 60", "//ATTRIBUTES ';'",
+                                            "_DataSourceName D 12", "Name D 8", "Cnt C", "_LocalTimeStamp D 8",
+                                            "//NAME Tail P 60", "//ATTRIBUTES ';'", "Name D 8", "_DataSourceName D 4"});
+  ASSERT_NE(own, nullptr);
+  SourceEntry* lead = SourceOf(own, 0);
+  SourceEntry* tail = SourceOf(own, 1);
+  ASSERT_EQ(request(ZEVP_DoDPregister, lead), 0);
+  ASSERT_EQ(request(ZEVP_DoDPonline, lead), 0);
+  ASSERT_EQ(request(ZEVP_DoDPonline, tail), 0);
+
+  // A value longer than its attribute (as a partner may leave it) and a counter
+  // of a size no number has.
+  AttributeEntry* name = lead->FirstAttribute->next;
+  std::memcpy(name->Value(), "abcdefgh", 8);
+  name->ActualValSize = 12;
+  AttributeEntry* count = name->next;
+  count->ActualValSize = 3;
+  TraceCapture trace("*=0x80");
+  EXPECT_EQ(request(ZEVP_DoDPdata, lead), 0);
+  auto pairs = RowPairs(wire_->last());
+  ASSERT_EQ(pairs.size(), 2u) << "no own value before an ordinary one, no counter of 3 bytes";
+  EXPECT_EQ(pairs[0], std::make_pair(std::string("Name"), rawdch::ToNetworkCode("abcdefgh")));
+  EXPECT_EQ(pairs[1].first, "_LocalTimeStamp");
+  EXPECT_EQ(pairs[1].second.size(), 8u) << "the 16-character stamp cut to its attribute";
+  EXPECT_TRUE(trace.contains("*** attribute Cnt of type C holds 3 bytes, not sent"));
+
+  std::memcpy(tail->FirstAttribute->Value(), "xy", 2);
+  tail->FirstAttribute->ActualValSize = 2;
+  EXPECT_EQ(request(ZEVP_DoDPdata, tail), 0);
+  pairs = RowPairs(wire_->last());
+  ASSERT_EQ(pairs.size(), 2u);
+  EXPECT_EQ(pairs[1], std::make_pair(std::string("_DataSourceName"), rawdch::ToNetworkCode("loca")));
+}
+
+TEST_F(DCHlinkTest, ShortRequestThatDoesNotFitItsBufferIsNotSent) {
+  SourceEntry* one = SourceOf(abc_, 0);
+  ASSERT_EQ(request(ZEVP_DoDPregister, one), 0);
+  char* node = one->pSourceNodeName;
+  std::string longName(600, 'n');
+  one->pSourceNodeName = longName.data();
+  size_t sent = wire_->messages().size();
+  TraceCapture trace("*=0x80");
+  EXPECT_EQ(request(ZEVP_DoDPonline, one), -1);
+  EXPECT_EQ(waitForAction(one, ZEVP_ACTION_RULE), -1);
+  one->pSourceNodeName = node;
+  EXPECT_EQ(wire_->messages().size(), sent);
+  EXPECT_TRUE(trace.contains("*** dp_online request does not fit the 512-byte request buffer"));
+}
+
+TEST_F(DCHlinkTest, ApplicationWithoutRegisteredGroupSendsNothing) {
+  ApplicationEntry* hidden = parse("hid.mdl", {"//APPL Hid", "//NAME ~Inv P 60", "//ATTRIBUTES ';'", "X D 4"});
+  ASSERT_NE(hidden, nullptr);
+  EXPECT_EQ(request(ZEVP_DoDPregister, SourceOf(hidden, 0)), -1);
+  hidden->SNMPapplication = 1;  // its groups may come later
+  hidden->FirstTable->RegistrationCount = 3;
+  EXPECT_EQ(request(ZEVP_DoDPregister, SourceOf(hidden, 0)), 0);
+  EXPECT_TRUE(wire_->messages().empty());
+}
+
+TEST_F(DCHlinkTest, ACutRequestIsAnsweredSevenAndGoesAgainWhole) {
+  SourceEntry* one = SourceOf(abc_, 0);
+  ASSERT_EQ(request(ZEVP_DoDPregister, one), 0);
+  ASSERT_EQ(request(ZEVP_DoDPonline, one), 0);
+  RowWaiter rows("Abc", "Grp");
+  syncWithServer();
+  ASSERT_TRUE(rows.parked());
+
+  SetRow(one, "abc", 42);
+  wire_->cutNextTo(20);
+  EXPECT_EQ(request(ZEVP_DoDPdata, one), 0);
+  std::vector<std::string> sent = wire_->messages();
+  ASSERT_GE(sent.size(), 2u);
+  const std::string& cut = sent[sent.size() - 2];
+  const std::string& whole = sent.back();
+  EXPECT_EQ(cut.size(), 20u);
+  EXPECT_GT(whole.size(), 20u);
+  EXPECT_EQ(whole.substr(0, 20), cut);
+
+  Row row;
+  ASSERT_TRUE(ReadRow(rows.next(kAnswerWaitMs), &row));
+  ASSERT_EQ(row.values.size(), 2u);
+  EXPECT_EQ(row.values[0], "abc");
+  EXPECT_EQ(CounterValue(row.values[1]), 42);
+  EXPECT_EQ(rows.next(kSilenceMs), "") << "the row came once";
+}
+
+TEST_F(DCHlinkTest, AServerThatGoesAwayEndsTheWaitingRequestAndANewHostTakesTheNextConnect) {
+  SourceEntry* one = SourceOf(abc_, 0);
+  ASSERT_EQ(request(ZEVP_DoDPregister, one), 0);
+  ASSERT_EQ(kill(host().pid(), SIGSTOP), 0);
+  ASSERT_TRUE(WaitUntilStopped(host().pid()));
+  std::future<int32_t> waiting = std::async(std::launch::async, [&] { return request(ZEVP_DoDPunregister, one); });
+  EXPECT_EQ(waiting.wait_for(milliseconds(kSilenceMs)), std::future_status::timeout) << "the request waits";
+  ASSERT_EQ(kill(host().pid(), SIGKILL), 0);
+  host().waitForEnd(kAnswerWaitMs);
+
+  EXPECT_EQ(waiting.get(), -3);
+  EXPECT_EQ(player_->socket(), 0);
+  ASSERT_EQ(pthread_mutex_trylock(&player_->comm()->ReceiveReadyMutex), 0) << "the receive thread still runs";
+  pthread_mutex_unlock(&player_->comm()->ReceiveReadyMutex);
+
+  ASSERT_TRUE(host().startReady()) << host().failure();
+  EXPECT_EQ(request(ZEVP_DoDPregister, one), 0) << "connected again to the new host";
+  EXPECT_EQ(player_->connectionState(), ZEVP_DCH_OVER_TCP);
+}
+
+TEST_F(DCHlinkTest, WithNobodyListeningTheLinkGoesOverUDP) {
+  player_.reset();
+  ASSERT_NE(host().terminate(kAnswerWaitMs), -1);
+  TraceCapture trace("*=0x80");
+  auto began = steady_clock::now();
+  startClient();
+  EXPECT_LT(steady_clock::now() - began, milliseconds(1000)) << "a refused connect is known at once";
+  EXPECT_TRUE(trace.contains("TCP connection failed. DCH TCP not available, errno 111"));
+  EXPECT_EQ(player_->connectionState(), ZEVP_DCH_OVER_UDP);
+  EXPECT_NE(player_->socket(), 0);
+
+  SourceEntry* one = SourceOf(abc_, 0);
+  EXPECT_EQ(request(ZEVP_DoDPregister, one), -2) << "no reply within ZEVP_DCH_REPLY_WAIT";
+  ASSERT_TRUE(host().startReady()) << host().failure();
+  EXPECT_EQ(request(ZEVP_DoDPregister, one), 0) << "a register datagram answered";
+  EXPECT_EQ(player_->connectionState(), ZEVP_DCH_OVER_UDP);
+}
+
+TEST_F(DCHlinkTest, AnActionForTheSourcesHostReachesTheAutomationServer) {
+  RoutineOverrides overrides;
+  overrides.routines().provideAction = RecordAction;
+  handed.clear();
+  SourceEntry* one = SourceOf(abc_, 0);
+  ASSERT_EQ(request(ZEVP_DoDPregister, one), 0);
+  ASSERT_EQ(waitForAction(one, ZEVP_ACTION_AUTOMATION), 0);
+  ASSERT_EQ(dc_provideAction(1, "Sit_A", "localhost:Abc", "localhost:APL00", "restart", 21, nullptr), 0);
+  ASSERT_EQ(dc_provideAction(1, "Sit_B", "localhost:Abc", "localhost:APL00", "reload", 22, "-now"), 0);
+
+  std::unique_lock<std::mutex> lock(handedMutex);
+  ASSERT_TRUE(handedChanged.wait_for(lock, milliseconds(kAnswerWaitMs), [] { return handed.size() == 2; }));
+  EXPECT_EQ(handed[0].fieldCount, 5);
+  EXPECT_EQ(handed[0].type, 1);
+  EXPECT_EQ(handed[0].id, 21u);
+  EXPECT_EQ(handed[0].owner, "Sit_A");
+  EXPECT_EQ(handed[0].node, "localhost:Abc");
+  EXPECT_EQ(handed[0].name, "restart");
+  EXPECT_EQ(handed[0].parms, "");
+  EXPECT_EQ(handed[1].fieldCount, 5);
+  EXPECT_EQ(handed[1].parms, "-now");
+}
+
+}  // namespace
