@@ -44,10 +44,13 @@ int socketOtherThanZero(int type) {
 
 // Before the bind, where they count: a server restarted while its old
 // connections sit in TIME_WAIT binds its port again only with SO_REUSEADDR on.
-void setSocketOptions(int descriptor, int type, int reuse) {
+// A UDP socket on a port of the kernel's choosing never takes it: two such sockets
+// could be given one port, and one would then receive the other's datagrams.
+void setSocketOptions(int descriptor, int type, uint16_t port, int reuse) {
   int nonBlocking = 1;
   ZEV0_SetSocketIoctl(descriptor, FIONBIO, &nonBlocking);
-  if (setsockopt(descriptor, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse) != 0) {
+  int reuseAddress = type == SOCK_DGRAM && port == 0 ? 0 : reuse;
+  if (setsockopt(descriptor, SOL_SOCKET, SO_REUSEADDR, &reuseAddress, sizeof reuseAddress) != 0) {
     int error = errno;
     TRC(TRC_ERROR, "setsockopt SO_REUSEADDR failed, errno %d", error);
   }
@@ -68,7 +71,7 @@ int ZEV0_OpenLocalSocket(int type, uint16_t port, sockaddr_in* address, int noRe
     TRC(TRC_ERROR, "unable to open %s socket, errno=%d", socketTypeName(type), error);
     return -1;
   }
-  setSocketOptions(descriptor, type, reuse);
+  setSocketOptions(descriptor, type, port, reuse);
   local.sin_port = port;
   if (address != nullptr) *address = local;
   if (bind(descriptor, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {

@@ -8,7 +8,8 @@
 
 namespace {
 
-char checksumText[64];
+// Per thread: probe threads name their tables while the status monitor builds table names too.
+thread_local char checksumText[64];
 
 }  // namespace
 

@@ -13,7 +13,7 @@
 
 #include "action_ring.h"
 #include "action_table_entry.h"
-#include "store_ring.h"
+#include "agent_ring.h"
 
 // Walks the entries: the list head first, then the others oldest first.
 using actionTableIterator = RingIterator<actionTableEntry>;

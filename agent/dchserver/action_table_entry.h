@@ -3,7 +3,7 @@
 #pragma once
 
 #include "action_ring.h"
-#include "store_ring.h"
+#include "agent_ring.h"
 
 class actionTableEntry : public RingLink<actionTableEntry> {
  public:

@@ -6,8 +6,8 @@
 #include <optional>
 #include <string>
 
+#include "agent_ring.h"
 #include "attr_info_list.h"
-#include "store_ring.h"
 
 using applSpaceEntryIterator = RingIterator<attrInfoList>;
 

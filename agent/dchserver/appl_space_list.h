@@ -12,9 +12,9 @@
 #include <functional>
 #include <string>
 
+#include "agent_ring.h"
 #include "appl_space_entry.h"
 #include "handle_sequence.h"
-#include "store_ring.h"
 
 using applSpaceIterator = RingIterator<applSpaceEntry>;
 

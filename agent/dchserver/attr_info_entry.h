@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <string>
 
+#include "agent_ring.h"
 #include "attribute_register.h"
 #include "current_value.h"
-#include "store_ring.h"
 
 class attrInfoEntry : public RingLink<attrInfoEntry> {
  public:

@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "agent_ring.h"
 #include "attr_info_entry.h"
-#include "store_ring.h"
 
 class applSpaceEntry;
 

@@ -9,8 +9,8 @@
 
 #include <optional>
 
+#include "agent_ring.h"
 #include "dc_waiting_list_entry.h"
-#include "store_ring.h"
 
 using DCwaitingListIterator = RingIterator<DCwaitingListEntry>;
 

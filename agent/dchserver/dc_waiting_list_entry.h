@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "store_ring.h"
+#include "agent_ring.h"
 #include "waiter_reply_address.h"
 
 class DCwaitingListEntry : public RingLink<DCwaitingListEntry> {

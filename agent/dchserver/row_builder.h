@@ -10,8 +10,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "agent_ring.h"
 #include "attr_info_entry.h"
-#include "store_ring.h"
 
 class RowBuilder {
  public:

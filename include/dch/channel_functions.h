@@ -22,8 +22,8 @@ char* ZEVA_GetSrcNameFromSubNodeName(const char* subnodeName);
 // applKey (room for 4). 0 on success, 1 on error (also for a name over 32 characters).
 int ZEVA_GetApplKeyFromSubNodeName(const char* subnodeName, char* applKey);
 
-// The decimal text of the 16-bit checksum of the group's definition text, in a static
-// buffer that the next call from any thread overwrites.
+// The decimal text of the 16-bit checksum of the group's definition text, in a buffer of
+// the calling thread that its next call overwrites.
 char* ZEVA_ComputeChecksumOnAttrGroup(const char* groupText);
 
 // Lock and unlock; 0 on success, the failing call's error number otherwise. tag (usually

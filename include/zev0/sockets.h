@@ -10,7 +10,8 @@
 // type: SOCK_DGRAM (UDP) or SOCK_STREAM (TCP). port: network byte order, 0 for
 // any. address: receives the local address and the requested port (still 0 for
 // any port: ZEV0_RetrieveSockPort gives the one assigned). noReuse: exactly 1
-// turns SO_REUSEADDR (and, for TCP, TCP_NODELAY) off. Returns the descriptor,
+// turns SO_REUSEADDR (and, for TCP, TCP_NODELAY) off; a UDP socket on any port
+// never has SO_REUSEADDR, so that no two are given the same port. Returns the descriptor,
 // which the caller closes with ZEV0_CloseTheSocket, or -1 when the socket could
 // not be made or bound.
 int ZEV0_OpenLocalSocket(int type, uint16_t port, sockaddr_in* address, int noReuse);

@@ -13,7 +13,9 @@
 #include <cstring>
 #include <fstream>
 #include <sstream>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "trace_capture.h"
 #include "zev0/hostnames.h"
@@ -99,7 +101,7 @@ TEST_F(LocalSocketTest, BoundNonBlockingWithTheOptionsOfTheReuseFlag) {
   };
   const Case cases[] = {
       {SOCK_STREAM, 0, 1}, {SOCK_STREAM, 1, 0}, {SOCK_STREAM, 2, 1},
-      {SOCK_DGRAM, 0, 1},  {SOCK_DGRAM, 1, 0},  {SOCK_DGRAM, -1, 1},
+      {SOCK_DGRAM, 0, 0},  {SOCK_DGRAM, 1, 0},  {SOCK_DGRAM, -1, 0},  // any port: see below
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.type == SOCK_STREAM ? "TCP" : "UDP") + " noReuse " + std::to_string(c.noReuse));
@@ -123,6 +125,25 @@ TEST_F(LocalSocketTest, BoundNonBlockingWithTheOptionsOfTheReuseFlag) {
     EXPECT_EQ(ZEV0_RetrieveSockPort(descriptor), ntohs(bound.sin_port));
     ZEV0_CloseTheSocket(descriptor);
   }
+}
+
+// With address reuse the kernel gave two UDP sockets on ports of its choosing the same port
+// now and then, and a datagram for one woke the other: many sockets, no port twice.
+TEST_F(LocalSocketTest, RegressionUdpSocketsOnAnyPortNeverShareOne) {
+  std::vector<int> descriptors;
+  std::set<unsigned short> ports;
+  for (int i = 0; i < 1000; ++i) {
+    int descriptor = ZEV0_OpenLocalSocket(SOCK_DGRAM, 0, nullptr, 0);
+    ASSERT_GT(descriptor, 0);
+    descriptors.push_back(descriptor);
+    EXPECT_TRUE(ports.insert(ZEV0_RetrieveSockPort(descriptor)).second) << "port given twice";
+  }
+  for (int descriptor : descriptors) ZEV0_CloseTheSocket(descriptor);
+  // A UDP socket on a port given by the caller still reuses its address.
+  int fixed = ZEV0_OpenLocalSocket(SOCK_DGRAM, htons(*ports.begin()), nullptr, 0);
+  ASSERT_GT(fixed, 0);
+  EXPECT_EQ(socketOption(fixed, SOL_SOCKET, SO_REUSEADDR), 1);
+  ZEV0_CloseTheSocket(fixed);
 }
 
 TEST_F(LocalSocketTest, RestartedServerRebindsAPortHeldInTimeWait) {

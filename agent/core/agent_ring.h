@@ -1,5 +1,6 @@
-// The circular doubly linked ring that every level of the DCH server's store and
-// its waiting list keeps its elements in.
+// The circular doubly linked ring that the agent's lists keep their elements in: every
+// level of the DCH server's store, its waiting list, the application definitions and the
+// table-manager registry.
 //
 // A new element is linked directly after the head in the forward direction; a
 // walk starts at the head and follows the backward links until it is back at the

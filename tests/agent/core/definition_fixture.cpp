@@ -1,0 +1,71 @@
+#include "definition_fixture.h"
+
+#include <chrono>
+#include <iostream>
+#include <thread>
+
+#include "table_manager_list.h"
+#include "work_directory.h"
+
+namespace {
+
+constexpr char kTableManagerFile[] = "ZEVATBLS";
+constexpr uint16_t kEndOfSet = 0x10;
+
+}  // namespace
+
+bool Eventually(const std::function<bool()>& condition, int waitMs) {
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > deadline) return condition();
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return true;
+}
+
+void DefinitionRoadTest::SetUp() {
+  DCHroadTest::SetUp();
+  if (HasFatalFailure()) return;
+  DefinitionWorkDirectory();
+  trace_ = std::make_unique<TraceCapture>("*=0x90");
+  RemoveWorkFile(kTableManagerFile);
+  registry_ = std::make_unique<tableManagerList>();
+  setTableManagers(registry_.get());
+  peer_ = std::make_unique<rawdch::TcpPeer>(port());
+  ASSERT_TRUE(peer_->connected());
+}
+
+void DefinitionRoadTest::TearDown() {
+  setTableManagers(nullptr);
+  registry_.reset();
+  peer_.reset();
+  if (HasFailure() && trace_ != nullptr) std::cerr << "This process's trace:\n" << trace_->take();
+  trace_.reset();
+  DCHroadTest::TearDown();
+}
+
+void DefinitionRoadTest::registerApplication(const std::string& applName, const std::vector<rawdch::Group>& groups,
+                                             const std::string& applHelp) {
+  rawdch::StatusReply reply = peer_->exchange(rawdch::RegisterRequest(applName, applHelp, groups), kAnswerWaitMs);
+  ASSERT_TRUE(reply.valid);
+  ASSERT_EQ(reply.status, 0) << "register " << applName;
+}
+
+void DefinitionRoadTest::unregisterApplication(const std::string& applName) {
+  rawdch::StatusReply reply = peer_->exchange(rawdch::UnregisterRequest(applName), kAnswerWaitMs);
+  ASSERT_TRUE(reply.valid);
+  ASSERT_EQ(reply.status, 0) << "unregister " << applName;
+}
+
+// An empty end of a sample set is a row for any group: the server hands the waiting
+// consumer a cleared row.
+bool DefinitionRoadTest::rowReachesDataThread(const std::string& applName, const std::string& attrGroup,
+                                              const std::string& tableName) {
+  uint32_t handle = online(*peer_, applName, attrGroup, "HOST1");
+  std::string received = "Record for table <" + tableName + "> dropped.";
+  int before = trace().count(received);
+  return Eventually([&] {
+    peer_->exchange(rawdch::DataRequest(handle, kEndOfSet).bytes(), kAnswerWaitMs);
+    return trace().count(received) > before;
+  });
+}
