@@ -155,6 +155,13 @@ bool userDataInfo::setClientObject(DCHclient* handle) {
   return keep;
 }
 
+bool userDataInfo::stopRequested() {
+  if (ZEVA_GetLock(&lock_, this) != 0) return false;
+  bool stopping = stopRequested_;
+  ZEVA_ReleaseLock(&lock_, this);
+  return stopping;
+}
+
 void userDataInfo::dataThreadEnded() {
   if (ZEVA_GetLock(&lock_, this) != 0) return;
   dataThread_ = DataThread::kEnded;

@@ -56,6 +56,9 @@ class userDataInfo {
   // does with the description: it marks the thread ended and wakes the destructor.
   bool setClientObject(DCHclient* handle);
   void dataThreadEnded();
+  // True once the destructor has begun to stop the data thread: a thread waiting for
+  // anything but its DCH wait gives up, and its wait then sees the cancel.
+  bool stopRequested();
   // The table's manager (set by zev_dorvan_init).
   void setTableManager(zev_dorvan_manager* manager) { tableManager_ = manager; }
   zev_dorvan_manager* tableManager() const { return tableManager_; }

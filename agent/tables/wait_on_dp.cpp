@@ -7,6 +7,7 @@
 #include <new>
 
 #include "dch/dch_api.h"
+#include "table_record_filer.h"
 #include "trc1.h"
 #include "user_data_info.h"
 
@@ -27,7 +28,7 @@ enum ThreadStatus { kRunning = 0, kFailed = 1, kCancelled = 2 };
 
 class DataThread {
  public:
-  explicit DataThread(userDataInfo& table) : table_(table) {}
+  explicit DataThread(userDataInfo& table) : table_(table), filer_(table) {}
 
   void run() {
     if (start())
@@ -41,6 +42,7 @@ class DataThread {
   void end();
 
   userDataInfo& table_;
+  tableRecordFiler filer_;
   std::unique_ptr<char[]> buffer_;
   int bufferSize_ = 0;
   DCHclient* handle_ = nullptr;
@@ -65,20 +67,25 @@ bool DataThread::start() {
     return false;
   }
   // A description already being destroyed asks no cancel of a wait it never saw.
-  return table_.setClientObject(handle_);
+  if (!table_.setClientObject(handle_)) return false;
+  TRC(TRC_DETAIL, "waitOnDP thread parked for applName<%s> attrGroup<%s> tableName<%s>", table_.applName(),
+      table_.attrGroup(), table_.tableNameRR());
+  return true;
 }
 
 void DataThread::waitForRecord() {
   std::memset(buffer_.get(), 0, static_cast<size_t>(bufferSize_));
   int result = recordWait.load()(handle_, buffer_.get(), static_cast<short>(bufferSize_));
-  if (result == -1) {
+  // The wait hands over a row before its cancel, so while rows keep coming the thread
+  // asks the description itself whether it is to stop.
+  if (result == -1 || (result == 0 && table_.stopRequested())) {
     TRC(TRC_DETAIL, "Ending waitOnDP thread for applKey<%s> tableName<%s>", table_.applKey(), table_.tableNameRR());
     status_ = kCancelled;
   } else if (result != 0) {
     TRC(TRC_ERROR, "Error: from dc_waitOnData.");
     status_ = kFailed;
-  } else {
-    TRC(TRC_DETAIL, "Record for table <%s> dropped.", table_.tableNameRR());
+  } else if (filer_.fileRecord(buffer_.get(), static_cast<size_t>(bufferSize_)) != 0) {
+    status_ = kFailed;
   }
 }
 

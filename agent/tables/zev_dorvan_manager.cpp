@@ -31,6 +31,12 @@ void zev_dorvan_manager::clearUserDataPtr(const userDataInfo* description) {
   if (userData_ == description) userData_ = nullptr;
 }
 
+int zev_dorvan_manager::EventArrived(char* row, int length) {
+  TRC(TRC_DETAIL, "Event row of %d bytes for <%s/%s> from origin node <%.*s>", length, ApplicationName(), TableName(),
+      length < userDataInfo::kOriginNodeLength ? length : userDataInfo::kOriginNodeLength, row);
+  return 0;
+}
+
 void zev_dorvan_manager::SNMPflag(short flag) {
   std::lock_guard<std::mutex> guard(bindingLock_);
   SNMPflag_ = flag;

@@ -27,6 +27,10 @@ class zev_dorvan_manager : public TableManager {
   // same table built since (the application came straight back) keeps its binding.
   void clearUserDataPtr(const userDataInfo* description);
 
+  // Offers an event row (length bytes) to the table's open requests. So far it traces
+  // the row's arrival only; 0.
+  int EventArrived(char* row, int length);
+
   void SNMPflag(short flag);
   short isSNMPdata() const;
 

@@ -34,6 +34,12 @@ void ZEVP_DestroyDCHcomm(DCHcomm* comm) {
   BSV1_DestroyLock(&comm->SendLock);
 }
 
+void ZEVP_AwaitReceiveTaskEnd(DCHcomm* comm) {
+  pthread_mutex_lock(&comm->ReceiveReadyMutex);
+  while (comm->ReceiveTaskRunning != 0) pthread_cond_wait(&comm->ReceiveReadyCond, &comm->ReceiveReadyMutex);
+  pthread_mutex_unlock(&comm->ReceiveReadyMutex);
+}
+
 void ZEVP_CheckDCHstatus(DCHcomm* comm) {
   TRC(TRC_DETAIL, ">>>>> Ready to wait for DCH status");
   BSV1_ReleaseLock(&comm->SendLock);

@@ -5,7 +5,9 @@
 // The DCH client thread holds StatusMutex while it runs, except inside its waits
 // on StatusCond; so a status can only be signalled while the client waits for it.
 // SendLock is held from just before a request is sent until its status has been
-// stored, and by the receive thread while it stores one.
+// stored, and by the receive thread while it stores one. The receive thread never
+// holds one of these while it takes another (the client takes SendLock and
+// ReceiveReadyMutex under StatusMutex), so the two threads cannot block each other.
 #pragma once
 
 #include <netinet/in.h>
@@ -43,12 +45,16 @@ struct DCHcomm {
   int32_t RequestAwaited;  // the DCH request sequence number of the source in flight, 0 none
   int32_t DCHstatus;
   uint32_t DCHhandle;  // from the last status reply that carried one
-  pthread_mutex_t ReceiveReadyMutex;  // held by the receive thread for its whole life
+  // Guard ReceiveTaskRunning and ReceiveTaskStarts, which the receive thread sets
+  // as it starts and ends: a connect waits on them for the old thread to end and
+  // the new one to run.
+  pthread_mutex_t ReceiveReadyMutex;
   pthread_cond_t ReceiveReadyCond;
   pthread_mutex_t StatusMutex;
   pthread_cond_t StatusCond;
   BSV1_Lock SendLock;
-  int32_t ReceiveTaskStarts;  // counted by each receive thread as it starts, under StatusMutex
+  int32_t ReceiveTaskRunning;
+  int32_t ReceiveTaskStarts;
 };
 
 // Prepares the block as the DCH client does when it starts: anchor, no socket, the
@@ -57,6 +63,9 @@ struct DCHcomm {
 void ZEVP_InitializeDCHcomm(DCHcomm* comm, DPAB* anchor);
 // Destroys the mutexes, conditions and lock (the receive thread has ended).
 void ZEVP_DestroyDCHcomm(DCHcomm* comm);
+
+// Waits until no receive thread runs on the block.
+void ZEVP_AwaitReceiveTaskEnd(DCHcomm* comm);
 
 // The status wait of the sender of a request, which holds SendLock and StatusMutex
 // and has set StatusPending: releases SendLock and waits until the receive side

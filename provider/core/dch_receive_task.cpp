@@ -6,16 +6,14 @@
 #include <cerrno>
 
 #include "dch_comm.h"
+#include "dch_inbound_messages.h"
 #include "dch_inbound_stream.h"
-#include "dch_message_parser.h"
 #include "dch_transport_table.h"
 #include "dp_anchor.h"
-#include "engine_routines.h"
 #include "process_entry.h"
 #include "trc1.h"
 #include "zev0/storage.h"
 #include "zev0/sockets.h"
-#include "zev0/text.h"
 
 TRC_UNIT();
 
@@ -55,81 +53,6 @@ void connectionLost(const Connection& connection) {
   comm->DCHstatus = ZEVP_DCH_CONNECTION_LOST;
   BSV1_ReleaseLock(&comm->SendLock);
   ZEVP_SignalDCHreceiveStatus(comm);
-}
-
-bool takeStatusReply(DCHcomm* comm, char* message, uint32_t length) {
-  DCHstatusReply reply;
-  if (!DCH_ParseStatusReply(message, length, &reply)) return false;
-  BSV1_GetLock(&comm->SendLock);
-  comm->DCHstatus = reply.status;
-  comm->DCHhandle = reply.hasHandle ? reply.handle : 0;
-  BSV1_ReleaseLock(&comm->SendLock);
-  TRC(TRC_DETAIL, "Received DCH status %d", reply.status);
-  if (reply.hasHandle) TRC(TRC_DETAIL, "Received DCH Handle %08X", reply.handle);
-  ZEVP_SignalDCHreceiveStatus(comm);
-  return true;
-}
-
-void traceAction(const DCHactionMessage& action) {
-  if (!TRC_ON(TRC_DETAIL)) return;
-  auto text = [](const DCHview& view) { return static_cast<int>(view.length); };
-  TRC1_Printf(&trcUnit_, __LINE__, "DCH dp_provideAction ActionSourceNode %.*s", text(action.node),
-              action.node.data);
-  TRC1_Printf(&trcUnit_, __LINE__, "DCH dp_provideAction ActionType %d", action.actionType);
-  TRC1_Printf(&trcUnit_, __LINE__, "DCH dp_provideAction ActionName %.*s", text(action.name), action.name.data);
-  TRC1_Printf(&trcUnit_, __LINE__, "DCH dp_provideAction ActionID   %08X", action.actionID);
-  TRC1_Printf(&trcUnit_, __LINE__, "DCH dp_provideAction ActionParm %.*s", text(action.parms), action.parms.data);
-  TRC1_Printf(&trcUnit_, __LINE__, "DCH dp_provideAction ActionOwner %.*s", text(action.owner), action.owner.data);
-}
-
-void takeActionMessage(DCHcomm* comm, char* message, uint32_t length) {
-  DCHactionMessage action;
-  if (!DCH_ParseActionMessage(message, length, &action)) return;
-  traceAction(action);
-  zevp::Routines().provideAction(comm->Anchor, &action);
-}
-
-// One whole message; false when the peer no longer speaks the DCH.
-bool takeMessage(DCHcomm* comm, char* message, uint32_t length) {
-  uint16_t requestCode = 0;
-  int firstField = DCH_PeekFirstField(message, length, &requestCode);
-  TRC(TRC_DETAIL, "Extracted DCHfieldType: %d", firstField);
-  if (firstField == DCH_status) return takeStatusReply(comm, message, length);
-  if (firstField == DCH_requestType && requestCode == DCH_dp_provideAction) {
-    takeActionMessage(comm, message, length);
-    return true;
-  }
-  TRC(TRC_ERROR, "***** unsupported DCH request ignored");
-  if (TRC_ON(TRC_ERROR)) ZEV0_PrintDump(message, 0, static_cast<int>(length));
-  return true;
-}
-
-// Every whole message the stream holds; false when the connection must be dropped.
-bool takeMessages(DCHcomm* comm, DCHinboundStream& stream) {
-  char* message;
-  uint32_t length;
-  for (;;) {
-    switch (stream.front(&message, &length)) {
-      case DCHinboundStream::Next::message:
-        if (stream.held() > length)
-          TRC(TRC_DETAIL, ">>>>> data length received %d, not equal protocol specification %d, multiple requests in packet",
-              static_cast<int>(stream.held()), static_cast<int>(length));
-        if (!takeMessage(comm, message, length)) {
-          TRC(TRC_ERROR, "***** DCH status reply not readable, connection dropped");
-          return false;
-        }
-        stream.pop();
-        break;
-      case DCHinboundStream::Next::needMore:
-        if (stream.held() > 0)
-          TRC(TRC_DETAIL, ">>>>> Incomplete DCH packet remains in buffer, residual %d bytes. Doing next receive",
-              static_cast<int>(stream.held()));
-        return true;
-      case DCHinboundStream::Next::badLength:
-        TRC(TRC_ERROR, "***** DCH message of a length no agent sends, connection dropped");
-        return false;
-    }
-  }
 }
 
 enum class After { receiveAgain, end };
@@ -177,7 +100,7 @@ void serve(const Connection& connection, char* buffer) {
     if (!stillConnected(connection)) return;
     if (bytes > 0) {
       stream.append(buffer, static_cast<size_t>(bytes));
-      if (takeMessages(comm, stream)) continue;
+      if (ZEVP_TakeInboundDCHmessages(comm, stream)) continue;
       connectionLost(connection);
       return;
     }
@@ -189,14 +112,14 @@ void serve(const Connection& connection, char* buffer) {
 
 void* ZEVP_DCHreceiveDataTask(void* argument) {
   auto* comm = static_cast<DCHcomm*>(argument);
-  pthread_mutex_lock(&comm->ReceiveReadyMutex);
   BSV1_GetLock(&comm->SendLock);
   Connection connection{comm, comm->Socket, comm->ConnectionState == ZEVP_DCH_OVER_TCP};
   BSV1_ReleaseLock(&comm->SendLock);
-  pthread_mutex_lock(&comm->StatusMutex);
+  pthread_mutex_lock(&comm->ReceiveReadyMutex);
+  comm->ReceiveTaskRunning = 1;
   ++comm->ReceiveTaskStarts;
-  pthread_cond_broadcast(&comm->StatusCond);
-  pthread_mutex_unlock(&comm->StatusMutex);
+  pthread_cond_broadcast(&comm->ReceiveReadyCond);
+  pthread_mutex_unlock(&comm->ReceiveReadyMutex);
   unsigned long thread = BSV1_ThreadID();
   TRC(TRC_DETAIL, ">>>>> DCH inbound data receive process started. Thread: %lX", thread);
 
@@ -212,21 +135,32 @@ void* ZEVP_DCHreceiveDataTask(void* argument) {
   BSV1_ReleaseLock(&comm->SendLock);
   ZEV0_CloseTheSocket(connection.socket);
   TRC(TRC_DETAIL, ">>>>> DCH inbound data receive process ended. Thread: %lX", thread);
+  // The last use of the block: once the thread is seen to end, it may be freed.
+  pthread_mutex_lock(&comm->ReceiveReadyMutex);
+  comm->ReceiveTaskRunning = 0;
+  pthread_cond_broadcast(&comm->ReceiveReadyCond);
   pthread_mutex_unlock(&comm->ReceiveReadyMutex);
   return &ZEVP_ThreadRC;
 }
 
+// A request is pending from its send until its status: seen under the send lock,
+// its sender is in (or on its way into) the status wait, where it gives up the
+// status mutex. A failed send sets and clears the flag under one hold of the send
+// lock, so it is never seen; and the send lock is let go before the status mutex
+// is taken.
 void ZEVP_SignalDCHreceiveStatus(DCHcomm* comm) {
   BSV1_GetLock(&comm->SendLock);
-  if (comm->StatusPending != 0) {
-    TRC(TRC_DETAIL, ">>>>>Notifying request %d to DCH client", comm->RequestAwaited);
-    pthread_mutex_lock(&comm->StatusMutex);
-    comm->StatusPending = 0;
-    pthread_cond_signal(&comm->StatusCond);
-    pthread_mutex_unlock(&comm->StatusMutex);
-    TRC(TRC_DETAIL, ">>>>>Signal DCH client task for status");
-  } else {
-    TRC(TRC_DETAIL, ">>>>>Signal DCH client bypassed. No receive outstanding");
-  }
+  bool pending = comm->StatusPending != 0;
+  int32_t request = comm->RequestAwaited;
   BSV1_ReleaseLock(&comm->SendLock);
+  if (!pending) {
+    TRC(TRC_DETAIL, ">>>>>Signal DCH client bypassed. No receive outstanding");
+    return;
+  }
+  TRC(TRC_DETAIL, ">>>>>Notifying request %d to DCH client", request);
+  pthread_mutex_lock(&comm->StatusMutex);
+  comm->StatusPending = 0;
+  pthread_cond_signal(&comm->StatusCond);
+  pthread_mutex_unlock(&comm->StatusMutex);
+  TRC(TRC_DETAIL, ">>>>>Signal DCH client task for status");
 }

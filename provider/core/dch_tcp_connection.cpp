@@ -80,7 +80,9 @@ void takeSocket(DCHcomm* comm, int tcp, int udp, const sockaddr_in& address) {
 }
 
 void startReceiveTask(DCHcomm* comm) {
+  pthread_mutex_lock(&comm->ReceiveReadyMutex);
   int32_t startsBefore = comm->ReceiveTaskStarts;
+  pthread_mutex_unlock(&comm->ReceiveReadyMutex);
   pthread_t thread;
   if (ZEV0_CreateThread(ZEVP_DCHreceiveDataTask, comm, PTHREAD_CREATE_DETACHED, &thread) != 0) {
     int error = errno;
@@ -89,7 +91,10 @@ void startReceiveTask(DCHcomm* comm) {
     std::exit(1);
   }
   int rc = 0;
-  while (comm->ReceiveTaskStarts == startsBefore) rc = pthread_cond_wait(&comm->StatusCond, &comm->StatusMutex);
+  pthread_mutex_lock(&comm->ReceiveReadyMutex);
+  while (comm->ReceiveTaskStarts == startsBefore)
+    rc = pthread_cond_wait(&comm->ReceiveReadyCond, &comm->ReceiveReadyMutex);
+  pthread_mutex_unlock(&comm->ReceiveReadyMutex);
   TRC(TRC_DETAIL, ">>>>> DCH inbound data receive task creation signal received. rc %d errno %d", rc, rc);
 }
 
@@ -108,15 +113,25 @@ void ZEVP_TCPIP_WaitDCHcomeOnline(DCHcomm* comm) {
   }
   DCHendpoint endpoint = ZEVP_ReadDCHendpoint();
   sockaddr_in address;
-  ZEV0_ConvertNameToAddr(endpoint.host, endpoint.port, &address);
+  if (ZEV0_ConvertNameToAddr(endpoint.host, endpoint.port, &address) == 0) {
+    // Without an address a datagram would go to this host's own port: stay unconnected,
+    // and the next request tries again.
+    TRC(TRC_ERROR, "*** DCH host <%s> has no address, DCH not connected", endpoint.host);
+    if (udp >= 0) ZEV0_CloseTheSocket(udp);
+    if (tcp >= 0) ZEV0_CloseTheSocket(tcp);
+    BSV1_GetLock(&comm->SendLock);
+    comm->ConnectionState = ZEVP_DCH_NOT_CONNECTED;
+    comm->DCHstatus = ZEVP_DCH_SEND_FAILED;
+    BSV1_ReleaseLock(&comm->SendLock);
+    return;
+  }
   TRC(TRC_DETAIL, "Checking DCH at %s port %d", endpoint.host, endpoint.port);
 
   BSV1_GetLock(&comm->SendLock);
   comm->DCHaddress = address;
   comm->Socket = 0;
   BSV1_ReleaseLock(&comm->SendLock);
-  // The receive thread of the previous connection holds this until it has ended.
-  pthread_mutex_lock(&comm->ReceiveReadyMutex);
+  ZEVP_AwaitReceiveTaskEnd(comm);  // the thread of the previous connection
   BSV1_GetLock(&comm->SendLock);
   takeSocket(comm, tcp, udp, address);
   comm->DCHstatus = 0;
@@ -124,7 +139,6 @@ void ZEVP_TCPIP_WaitDCHcomeOnline(DCHcomm* comm) {
   BSV1_ReleaseLock(&comm->SendLock);
   int blocking = 0;
   if (socket != 0) ZEV0_SetSocketIoctl(socket, FIONBIO, &blocking);
-  pthread_mutex_unlock(&comm->ReceiveReadyMutex);
   if (socket != 0) startReceiveTask(comm);
 }
 
@@ -137,6 +151,5 @@ void ZEVP_TCPIP_HandleDCHdisconnect(DCHcomm* comm) {
 
 void ZEVP_CloseDCHconnection(DCHcomm* comm) {
   dropConnection(comm);
-  pthread_mutex_lock(&comm->ReceiveReadyMutex);
-  pthread_mutex_unlock(&comm->ReceiveReadyMutex);
+  ZEVP_AwaitReceiveTaskEnd(comm);
 }

@@ -97,32 +97,32 @@ bool prepareOutputBuffer(SourceEntry* source) {
   return true;
 }
 
-void sendRow(SourceEntry* source, DCHcomm* comm) {
+// Builds the row from the source's values in its output buffer; false when there
+// is nothing to send (the status then says why).
+bool buildRow(SourceEntry* source, DCHcomm* comm) {
   DCHmessageBuilder message(source->OutputBuffer, static_cast<size_t>(source->OutputBufferSize));
   if (!DCH_AddDataHead(message, source->DCHhandle, static_cast<uint16_t>(source->DataSequence))) {
     ZEVP_SetDCHstatus(comm, ZEVP_DCH_SEND_FAILED);
-    return;
+    return false;
   }
   ZEVP_ComputeDerivedValues(source);
   if (ZEVP_DCHbypassed(comm)) {
     zevp::Routines().outputBatchDataRecord(source);
-    return;
+    return false;
   }
   int counted = appendAttributes(message, source, comm->Anchor);
   if (counted < 0) {
     TRC(TRC_ERROR, "*** dp_data request of source @%p does not fit its %d-byte buffer", static_cast<void*>(source),
         source->OutputBufferSize);
     ZEVP_SetDCHstatus(comm, ZEVP_DCH_SEND_FAILED);
-    return;
+    return false;
   }
   if (counted == 0 && source->DataSequence != DCH_EndSampleSet) {
     TRC(TRC_DETAIL, ">>>>>dp_data bypassed. No attribute loaded to transfer");
     ZEVP_SetDCHstatus(comm, DCH_STATUS_SUCCESS);
-    return;
+    return false;
   }
-  TRC(TRC_DETAIL, "Sending dp_data request %d for SourceEntry object @%p", source->DCHrequestSeqNumber,
-      static_cast<void*>(source));
-  ZEVP_SendUntilAnswered(source, comm, source->OutputBuffer);
+  return true;
 }
 
 }  // namespace
@@ -138,10 +138,16 @@ void ZEVP_DoDPdata(SourceEntry* source, DCHcomm* comm) {
     ZEVP_SetDCHstatus(comm, ZEVP_DCH_SEND_FAILED);
     return;
   }
-  // Held for the whole build and send, so the source threads cannot change values meanwhile.
+  // Held while the row is built, so the source threads cannot change values
+  // meanwhile; not while it waits for the agent, which may take long and needs
+  // none of them (a resend goes from the output buffer).
   BSV1_GetLock(&source->AttributeLock);
-  sendRow(source, comm);
+  bool built = buildRow(source, comm);
   BSV1_ReleaseLock(&source->AttributeLock);
+  if (!built) return;
+  TRC(TRC_DETAIL, "Sending dp_data request %d for SourceEntry object @%p", source->DCHrequestSeqNumber,
+      static_cast<void*>(source));
+  ZEVP_SendUntilAnswered(source, comm, source->OutputBuffer);
 }
 
 int ZEVP_ComputeDCHbufferSize(SourceEntry* source) {

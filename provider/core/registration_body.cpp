@@ -125,8 +125,9 @@ char ZEVP_RegisteredTypeLetter(char attrType) {
 
 char* ZEVP_ConstructRegistrationBuffer(ApplicationEntry* application) {
   if (application == nullptr) return nullptr;
-  BSV1_GetLock(&application->EntryLock);
+  // In the model's order of the two locks, which the release of an application takes too.
   BSV1_GetLock(&application->TableListLock);
+  BSV1_GetLock(&application->EntryLock);
   std::vector<RegisteredGroup> groups;
   for (const TableEntry* group = application->FirstTable; group != nullptr; group = group->next) {
     if (!isRegistered(application, group)) continue;
@@ -134,7 +135,7 @@ char* ZEVP_ConstructRegistrationBuffer(ApplicationEntry* application) {
     groups.push_back({group, dataType, attributeRegisterText(group)});
   }
   char* request = groups.empty() ? nullptr : writeRequest(application, groups);
-  BSV1_ReleaseLock(&application->TableListLock);
   BSV1_ReleaseLock(&application->EntryLock);
+  BSV1_ReleaseLock(&application->TableListLock);
   return request;
 }

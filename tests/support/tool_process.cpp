@@ -64,7 +64,7 @@ bool ToolProcess::start(const std::vector<std::string>& arguments, const std::ve
     failure_ = "no scratch folder";
     return false;
   }
-  // The pipes of an earlier run.
+  // The pipes of a run before this one.
   closeInput();
   if (output_ >= 0) close(output_);
   output_ = -1;

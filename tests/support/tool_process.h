@@ -16,8 +16,8 @@ class ToolProcess {
   ToolProcess(const ToolProcess&) = delete;
   ToolProcess& operator=(const ToolProcess&) = delete;
 
-  // Starts the program with the arguments (again, after an earlier run has ended);
-  // each "NAME=value" setting replaces the variable of that name. False when it could not be started (see failure()).
+  // Starts the program with the arguments; each "NAME=value" setting replaces the
+  // variable of that name. False when it could not be started (see failure()).
   bool start(const std::vector<std::string>& arguments, const std::vector<std::string>& settings);
 
   // One line of standard output, without its newline; what came of it when the output
@@ -32,7 +32,7 @@ class ToolProcess {
   int terminate(int waitMs);
 
   bool running() const { return pid_ > 0; }
-  // The child's process id while it runs, else -1.
+  // The process id while it runs (for a test that stops or kills it), else -1.
   pid_t pid() const { return pid_; }
   // A folder of the child's own, removed with the object.
   const std::string& scratch() const { return scratch_; }

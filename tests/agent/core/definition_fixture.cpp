@@ -62,7 +62,7 @@ void DefinitionRoadTest::unregisterApplication(const std::string& applName) {
 bool DefinitionRoadTest::rowReachesDataThread(const std::string& applName, const std::string& attrGroup,
                                               const std::string& tableName) {
   uint32_t handle = online(*peer_, applName, attrGroup, "HOST1");
-  std::string received = "Record for table <" + tableName + "> dropped.";
+  std::string received = "Record for table <" + tableName + "> received";
   int before = trace().count(received);
   return Eventually([&] {
     peer_->exchange(rawdch::DataRequest(handle, kEndOfSet).bytes(), kAnswerWaitMs);

@@ -17,34 +17,12 @@
 #include "dch_road_fixture.h"
 #include "dch_server.h"
 #include "dch_test_settings.h"
+#include "raw_action_requests.h"
 #include "raw_dch_peer.h"
 
 namespace {
 
 using namespace rawdch;
-
-// The action fields, written out here.
-constexpr uint16_t kActionType = 0x100;
-constexpr uint16_t kActionName = 0x110;
-constexpr uint16_t kActionID = 0x120;
-constexpr uint16_t kActionParms = 0x130;
-constexpr uint16_t kActionResult = 0x140;
-constexpr uint16_t kActionOwner = 0x150;
-constexpr uint16_t kWaitForAction = 0x1040;
-constexpr uint16_t kActionResults = 0x1050;
-constexpr uint16_t kProvideAction = 0x1060;
-constexpr uint16_t kConsumerProvideAction = 0x2080;
-constexpr uint16_t kWaitForActionResults = 0x2090;
-
-std::string WaitForActionRequest(uint16_t actionType, const std::string& hostName) {
-  return Message::Request(kWaitForAction).u16(kActionType, actionType).text(kSourceName, hostName).bytes();
-}
-
-std::string ActionResultsRequest(uint32_t actionID, uint32_t status, const std::string* result = nullptr) {
-  Message request = Message::Request(kActionResults).u32(kActionID, actionID).u32(kStatus, status);
-  if (result != nullptr) request.text(kActionResult, *result);
-  return request.bytes();
-}
 
 std::string WaitForActionResultsRequest(uint32_t actionID) {
   return Message::Request(kWaitForActionResults).u32(kActionID, actionID).bytes();
@@ -297,12 +275,6 @@ TEST_F(ActionRequestsTest, TwentyActionsWithoutAnActionLogDoNotStopTheServer) {
 
 // --- The action log, end to end ----------------------------------------------------
 
-const Group kDataProviderLog{"DPLOG", "Data provider log", 'E', 300, "Message,D,256, , ;"};
-const Group kActionLog{"ACTION", "Action log", 'E', 300,
-                       "Action_Type,D,16, , ;Action_Owner,D,64, , ;Action_Node,D,32, , ;Action_Name,D,256, , ;"
-                       "Action_Parms,D,1024, , ;Action_Status,D,64, , ;Action_Result,D,256, , ;"
-                       "Action_ID,C,4, , ;"};
-
 // The seven texts of an action log row, as the server holds them, and its Action_ID;
 // empty when it is no such row.
 std::vector<std::string> RowTexts(const std::string& message) {
@@ -329,24 +301,12 @@ class ActionLogRoadTest : public ActionRequestsTest {
     rows_ = std::make_unique<UdpPeer>(port());
     UdpPeer sources(port());
     ASSERT_TRUE(sources.send(WaitForStatusRequest(1)));
-    registerApplication(*provider_, "DVAGENT", {kDataProviderLog, kActionLog});
+    registerApplication(*provider_, "DVAGENT", {kDataProviderLogGroup, kActionLogGroup});
     online(*provider_, "DVAGENT", "DPLOG", "hostA");
-    ASSERT_TRUE(heardOnline(sources, "localhostACT")) << host().traceText();
+    ASSERT_TRUE(HeardOnline(sources, "localhostACT", kAnswerWaitMs)) << host().traceText();
     ASSERT_TRUE(rows_->send(WaitOnDataRequest("DVAGENT", "ACTION", 1)));
     syncWithServer();
     park(*provider_, 1, "hostA");
-  }
-
-  // Whether a status notice of that source coming online arrives in time.
-  static bool heardOnline(UdpPeer& sources, const std::string& sourceName) {
-    const std::string source = ToNetworkCode(sourceName);
-    for (std::string notice; !(notice = sources.receive(kAnswerWaitMs)).empty();) {
-      std::vector<Field> fields;
-      if (SplitFields(notice, &fields) && fields.size() == 4 && fields[2].value == source &&
-          Big16(fields[3].value, 0) == 0x1015)
-        return true;
-    }
-    return false;
   }
 
   // Routes an automation action to the parked provider.

@@ -6,11 +6,14 @@
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netdb.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <future>
 #include <memory>
 #include <string>
@@ -25,6 +28,7 @@
 #include "raw_dch_peer.h"
 #include "send_slot_recorder.h"
 #include "trace_capture.h"
+#include "zev0/hostnames.h"
 
 namespace {
 
@@ -104,10 +108,14 @@ class DCHreceiveTaskTest : public ::testing::Test {
     setenv("ZEVP_DCH_HOST", "127.0.0.1", 1);
     setenv("ZEVA_DCH_PORT", std::to_string(agent_.port()).c_str(), 1);
     anchor_->transport = &TCPIP_DSFT;
+    wire_ = std::make_unique<SendSlotRecorder>(anchor_.get());
     client_ = std::make_unique<DCHclientPlayer>(anchor_.get());
     ASSERT_TRUE(agent_.accept());
   }
-  void TearDown() override { client_.reset(); }
+  void TearDown() override {
+    client_.reset();
+    wire_.reset();
+  }
 
   // Sends the request on the client thread; the agent has received it when this returns.
   std::future<int32_t> sendRequest() {
@@ -128,6 +136,7 @@ class DCHreceiveTaskTest : public ::testing::Test {
 
   RawAgent agent_;
   BareAnchor anchor_;
+  std::unique_ptr<SendSlotRecorder> wire_;
   std::unique_ptr<DCHclientPlayer> client_;
 };
 
@@ -198,8 +207,7 @@ TEST_F(DCHreceiveTaskTest, FramesNoAgentSendsDropTheConnection) {
 }
 
 TEST_F(DCHreceiveTaskTest, ASendTheAgentClosedConnectsAgainAndReportsTheLoss) {
-  SendSlotRecorder wire(anchor_.get());
-  wire.failNextWith(EPIPE);
+  wire_->failNextWith(EPIPE);
   std::future<int32_t> status = std::async(std::launch::async, [this] {
     client_->run([](DCHcomm* comm) { ZEVP_DCHsendAndReceive(static_cast<int>(kRequest.size()), kRequest.data(), comm, 0); });
     return client_->status();
@@ -260,6 +268,53 @@ TEST_F(DCHsendSlotTest, ASendOnAClosedConnectionIsAnErrorNotASignal) {
   int errorNumber = 0;
   EXPECT_EQ(send(kRequest, &errorNumber), 0);
   EXPECT_EQ(errorNumber, EPIPE);
+}
+
+// The RPC transport has no operations: the link stays idle and a request fails.
+TEST(DCHidleTransportTest, RequestOverTheRPCTransportIsNotSent) {
+  BareAnchor anchor;
+  anchor->transport = &RPC_DSFT;
+  DCHclientPlayer client(anchor.get());
+  EXPECT_EQ(client.socket(), 0);
+  TraceCapture trace("*=0x80");
+  client.run([](DCHcomm* comm) { ZEVP_DCHsendAndReceive(static_cast<int>(kRequest.size()), kRequest.data(), comm, 0); });
+  EXPECT_EQ(client.status(), -1);
+  EXPECT_TRUE(trace.contains("the DCH transport has no operations"));
+}
+
+// A name service that knows no name, so no look-up leaves the machine.
+class NoNames : public zev0::Resolver {
+ public:
+  NoNames() : previous_(zev0::SetResolver(this)) {}
+  ~NoNames() override { zev0::SetResolver(previous_); }
+  int hostByName(const char*, hostent*, char*, size_t, int* hostError) override { return notFound(hostError); }
+  int hostByAddress(const in_addr&, hostent*, char*, size_t, int* hostError) override { return notFound(hostError); }
+  int systemHostName(char* name, size_t size) override {
+    std::snprintf(name, size, "localhost");
+    return 0;
+  }
+
+ private:
+  static int notFound(int* hostError) {
+    *hostError = HOST_NOT_FOUND;
+    return ENOENT;
+  }
+  zev0::Resolver* previous_;
+};
+
+TEST(DCHunresolvedHostTest, AHostWithoutAddressLeavesTheLinkUnconnected) {
+  NoNames resolver;
+  setenv("ZEVP_DCH_HOST", "no-such-host.invalid", 1);
+  BareAnchor anchor;
+  anchor->transport = &TCPIP_DSFT;
+  TraceCapture trace("*=0x80");
+  DCHclientPlayer client(anchor.get());
+  EXPECT_EQ(client.socket(), 0);
+  EXPECT_EQ(client.connectionState(), 0);
+  EXPECT_TRUE(trace.contains("*** DCH host <no-such-host.invalid> has no address, DCH not connected"));
+  client.run([](DCHcomm* comm) { ZEVP_DCHsendAndReceive(static_cast<int>(kRequest.size()), kRequest.data(), comm, 0); });
+  EXPECT_EQ(client.status(), -1);
+  setenv("ZEVP_DCH_HOST", "127.0.0.1", 1);
 }
 
 // No TCP listener: the link goes over UDP to the agent's datagram socket, and a

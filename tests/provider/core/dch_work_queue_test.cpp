@@ -76,7 +76,12 @@ class DCHworkQueueTest : public ::testing::Test {
 };
 
 TEST_F(DCHworkQueueTest, BeforeTheClientRunsSourcesWaitOnceEach) {
+  // The owner's entry keeps its own thread id, so the owner still finds it.
+  ProcessEntry* owner = newEntry();
+  owner->threadId = 4242;
+  source(0)->OwningTask = owner;
   ZEVP_EnqueueSourceToDCH(anchor(), source(0));
+  EXPECT_EQ(owner->threadId, 4242u);
   int32_t numbered = source(0)->DCHrequestSeqNumber;
   ZEVP_EnqueueSourceToDCH(anchor(), source(1));
   ZEVP_EnqueueSourceToDCH(anchor(), source(0));

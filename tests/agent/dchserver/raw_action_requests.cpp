@@ -1,0 +1,34 @@
+#include "raw_action_requests.h"
+
+#include <vector>
+
+namespace rawdch {
+
+std::string WaitForActionRequest(uint16_t actionType, const std::string& hostName) {
+  return Message::Request(kWaitForAction).u16(kActionType, actionType).text(kSourceName, hostName).bytes();
+}
+
+std::string ActionResultsRequest(uint32_t actionID, uint32_t status, const std::string* result) {
+  Message request = Message::Request(kActionResults).u32(kActionID, actionID).u32(kStatus, status);
+  if (result != nullptr) request.text(kActionResult, *result);
+  return request.bytes();
+}
+
+const Group kDataProviderLogGroup{"DPLOG", "Data provider log", 'E', 300, "Message,D,256, , ;"};
+const Group kActionLogGroup{"ACTION", "Action log", 'E', 300,
+                            "Action_Type,D,16, , ;Action_Owner,D,64, , ;Action_Node,D,32, , ;"
+                            "Action_Name,D,256, , ;Action_Parms,D,1024, , ;Action_Status,D,64, , ;"
+                            "Action_Result,D,256, , ;Action_ID,C,4, , ;"};
+
+bool HeardOnline(UdpPeer& sources, const std::string& sourceName, int waitMs) {
+  const std::string source = ToNetworkCode(sourceName);
+  for (std::string notice; !(notice = sources.receive(waitMs)).empty();) {
+    std::vector<Field> fields;
+    if (SplitFields(notice, &fields) && fields.size() == 4 && fields[2].value == source &&
+        Big16(fields[3].value, 0) == kOnline)
+      return true;
+  }
+  return false;
+}
+
+}  // namespace rawdch
