@@ -1,8 +1,11 @@
 #include "engine_routines.h"
 
 #include "attribute_limit.h"
+#include "dch_client_routine.h"
 #include "dch_work_queue.h"
+#include "dp_log.h"
 #include "engine_stand_ins.h"
+#include "periodic_task.h"
 
 namespace zevp {
 
@@ -10,9 +13,9 @@ namespace {
 
 EngineRoutines DefaultRoutines() {
   EngineRoutines table{};
-  table.dchClientRoutine = standin::IdleUntilTerminated;
-  table.taskPeriodical = standin::IdleUntilTerminated;
-  table.dpLogServer = standin::DPlogServer;
+  table.dchClientRoutine = ZEVP_DCHclientRoutine;
+  table.taskPeriodical = ZEVP_TaskPeriodical;
+  table.dpLogServer = ZEVP_DPlogServer;
   table.metaServerTask = standin::MetaServerTask;
   table.automationServer = standin::IdleUntilTerminated;
   table.apiServer = standin::IdleUntilTerminated;
@@ -36,12 +39,18 @@ EngineRoutines DefaultRoutines() {
   table.provideAction = standin::ProvideAction;
   table.performDeriveAttrFunction = standin::PerformDeriveAttrFunction;
   table.outputBatchDataRecord = standin::OutputBatchDataRecord;
+  table.provideActionReply = standin::ProvideActionReply;
+  table.performDataSummaryOutput = standin::PerformDataSummaryOutput;
+  table.summaryIntervalEnded = standin::SummaryIntervalEnded;
+  table.processSockRequestByState = standin::ProcessSockRequestByState;
+  table.updateMIBinteresToDCH = standin::UpdateMIBinteresToDCH;
+  table.doNoDataStatusReport = standin::DoNoDataStatusReport;
 
   table.updateSourceEntryState = ZEVP_UpdateSourceEntryState;
   table.queueAndWaitDCHstatus = ZEVP_QueueAndWaitDCHstatus;
   table.releaseSummaryManagementBlock = standin::ReleaseSummaryManagementBlock;
   table.closeBatchOutputFile = standin::CloseBatchOutputFile;
-  table.closeBatchLog = standin::CloseBatchLog;
+  table.closeBatchLog = ZEVP_CloseBatchLog;
   return table;
 }
 

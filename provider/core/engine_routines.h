@@ -17,7 +17,9 @@
 struct ApplicationEntry;
 struct AttributeEntry;
 struct DCHactionMessage;
+struct DCHcomm;
 struct DPAB;
+struct IOEntry;
 struct SourceEntry;
 struct StatisticBlock;
 struct SummaryManagementBlock;
@@ -59,6 +61,22 @@ struct EngineRoutines {
   void (*performDeriveAttrFunction)(AttributeEntry* attribute);
   // Writes the source's current values as a batch record (batch mode: no DCH).
   void (*outputBatchDataRecord)(SourceEntry* source);
+  // Answers the source's current action (state Reply): its result when its status
+  // is 0 or it has a result text, else its status alone; the DCH status is left in comm.
+  void (*provideActionReply)(SourceEntry* source, DCHcomm* comm);
+  // Sends the summary rows of a summary group's source in place of one data request.
+  void (*performDataSummaryOutput)(SourceEntry* source, DCHcomm* comm);
+  // 1 when the source's summary interval (or its pending batch, past ageLimit
+  // seconds) has ended at `now`; the end is then marked requested.
+  int (*summaryIntervalEnded)(SourceEntry* source, int64_t now, int64_t ageLimit);
+
+  // Socket partners: runs the partner's request state machine (n bytes of buffer;
+  // 0 and null when the partner is taken offline).
+  void (*processSockRequestByState)(DPAB* anchor, ProcessEntry* caller, IOEntry* partner, int n, char* buffer);
+
+  // The SNMP data provider's periodic reports.
+  void (*updateMIBinteresToDCH)(DPAB* anchor);
+  void (*doNoDataStatusReport)(DPAB* anchor);
 
   // Shut-down and release.
   void (*updateSourceEntryState)(SourceEntry* source, int32_t state);

@@ -1,7 +1,9 @@
 #include "engine_stand_ins.h"
 
 #include "attribute_entry.h"
+#include "dch_comm.h"
 #include "dch_message_parser.h"
+#include "dch_requests.h"
 #include "dp_anchor.h"
 #include "dp_shutdown.h"
 #include "shutdown_request.h"
@@ -19,11 +21,6 @@ void IdleUntilTerminated(ProcessEntry* entry) {
   pthread_mutex_unlock(&entry->mutex);
   ZEVP_ReleaseProcessResources(anchor, entry);
   ZEVP_EndThread();
-}
-
-void DPlogServer(ProcessEntry* entry) {
-  entry->anchor->logServerReady = 1;
-  IdleUntilTerminated(entry);
 }
 
 void MetaServerTask(ProcessEntry* entry) {
@@ -74,10 +71,30 @@ void OutputBatchDataRecord(SourceEntry* source) {
   TRC(TRC_ERROR, "***** no batch output: row of source @%p dropped", static_cast<void*>(source));
 }
 
+void ProvideActionReply(SourceEntry* source, DCHcomm* comm) {
+  TRC(TRC_ERROR, "***** action replies not available: action of source @%p not answered", static_cast<void*>(source));
+  ZEVP_SetDCHstatus(comm, ZEVP_DCH_SEND_FAILED);
+}
+
+void PerformDataSummaryOutput(SourceEntry* source, DCHcomm* comm) {
+  TRC(TRC_ERROR, "***** summary output not available: row of source @%p not sent", static_cast<void*>(source));
+  ZEVP_SetDCHstatus(comm, ZEVP_DCH_SEND_FAILED);
+}
+
+int SummaryIntervalEnded(SourceEntry*, int64_t, int64_t) { return 0; }
+
+void ProcessSockRequestByState(DPAB*, ProcessEntry*, IOEntry* partner, int, char*) {
+  TRC(TRC_ERROR, "***** socket request state machine not available: partner @%p left as it is",
+      static_cast<void*>(partner));
+}
+
+void UpdateMIBinteresToDCH(DPAB*) { TRC(TRC_ERROR, "***** MIB interest update not available"); }
+
+void DoNoDataStatusReport(DPAB*) { TRC(TRC_ERROR, "***** no-data status report not available"); }
+
 void ReleaseSummaryManagementBlock(SummaryManagementBlock* block) { ZEV0_FreeStorage(&block); }
 
 void CloseBatchOutputFile(ApplicationEntry*) {}
 
-void CloseBatchLog() {}
 
 }  // namespace zevp::standin

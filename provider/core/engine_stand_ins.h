@@ -10,8 +10,6 @@ namespace zevp::standin {
 // A thread that waits on its condition until its termination flag is set, then
 // releases its entry and ends: every common and input server thread.
 void IdleUntilTerminated(ProcessEntry* entry);
-// The log server: reports ready, then idles as above.
-void DPlogServer(ProcessEntry* entry);
 // The metafile server: reports a failed start through the hand-shake and ends.
 void MetaServerTask(ProcessEntry* entry);
 
@@ -32,8 +30,15 @@ void ConsoleService(DPAB* anchor, ZEVP_ProcessRoutine typeRoutine);
 void ProvideAction(DPAB* anchor, const DCHactionMessage* action);  // the action is dropped
 void PerformDeriveAttrFunction(AttributeEntry* attribute);         // the value is left as it is
 void OutputBatchDataRecord(SourceEntry* source);
+// Calls of the DCH client and the periodic task into parts not built yet: each
+// traces that it is not available and does nothing.
+void ProvideActionReply(SourceEntry* source, DCHcomm* comm);        // the status is -1
+void PerformDataSummaryOutput(SourceEntry* source, DCHcomm* comm);  // the status is -1
+int SummaryIntervalEnded(SourceEntry* source, int64_t now, int64_t ageLimit);  // never
+void ProcessSockRequestByState(DPAB* anchor, ProcessEntry* caller, IOEntry* partner, int n, char* buffer);
+void UpdateMIBinteresToDCH(DPAB* anchor);
+void DoNoDataStatusReport(DPAB* anchor);
 void ReleaseSummaryManagementBlock(SummaryManagementBlock* block);  // frees the block
 void CloseBatchOutputFile(ApplicationEntry* application);
-void CloseBatchLog();
 
 }  // namespace zevp::standin
