@@ -150,16 +150,17 @@ void signOff(DCHclientWork& work) {
   BSV1_ReleaseLock(&anchor->applicationListLock);
 }
 
-// The log source's owning task was made for it alone when the log application
-// was defined; nothing else frees it.
+// The log source's owning task was made for it when the log application was
+// defined; the client, which wakes it, frees it at its end.
 void releaseLogSourceOwner(DPAB* anchor) {
-  SourceEntry* logSource = anchor->logSource;
-  if (logSource == nullptr) return;
-  BSV1_GetLock(&logSource->EntryLock);
-  ProcessEntry* owner = logSource->OwningTask;
-  logSource->OwningTask = nullptr;
-  BSV1_ReleaseLock(&logSource->EntryLock);
-  if (owner != nullptr) ZEVP_DestroyProcessEntry(owner);
+  ProcessEntry* owner = anchor->logReportEntry;
+  anchor->logReportEntry = nullptr;
+  if (SourceEntry* logSource = anchor->logSource) {
+    BSV1_GetLock(&logSource->EntryLock);
+    if (logSource->OwningTask == owner) logSource->OwningTask = nullptr;
+    BSV1_ReleaseLock(&logSource->EntryLock);
+  }
+  ZEVP_DestroyProcessEntry(owner);
   anchor->logSource = nullptr;
 }
 

@@ -80,6 +80,9 @@ struct DPAB {
   ProcessEntry* logServerEntry;
   ProcessEntry* managedNodeListEntry;
   ProcessEntry* httpManagerEntry;
+  // Made by ZEVP_DefineDPlogReport: the owning task of the DP log source's DCH
+  // requests. Neither chained nor counted; freed with the anchor.
+  ProcessEntry* logReportEntry;
 
   SourceEntry* dchWaitQueue;         // queued before the DCH client runs
   SourceEntry* logSource;            // the log source whose online request waits for the DCH
@@ -95,7 +98,9 @@ struct DPAB {
   OMB* ombs;
   StatisticBlock* statistics;
   Console_Communication_Area* consoleArea;
-  MFRA* metafileExchange;  // the pending metafile request; its waiter is woken at shut-down
+  // The metafile client's request area, made at its first connection and freed with
+  // the anchor; a pending request's waiter is woken at shut-down.
+  std::atomic<MFRA*> metafileExchange{nullptr};
   DCHcomm* dchLink;        // the DCH client routine's block, set by that thread
   NetworkNodeEntry* networkNodes;
   URLmanagementBlock* urlManagement;

@@ -73,6 +73,9 @@ DPAB* DPlogAnchor();
 void SetDPlogAnchor(DPAB* anchor);
 void ForgetDPlogAnchor(DPAB* anchor);
 
+// Frees what is still queued (messages of an anchor whose log server never ran).
+void DiscardDPlogQueue(DPAB* anchor);
+
 // True while messages wait on the anchor's log queue; read without the queue lock
 // (the log server's predicate under its own mutex).
 bool DPlogQueued(DPAB* anchor);

@@ -128,4 +128,8 @@ namespace zevp {
 
 bool DPlogQueued(DPAB* anchor) { return head(anchor) != nullptr; }
 
+void DiscardDPlogQueue(DPAB* anchor) {
+  while (DPlogWorkEntry* entry = ZEVP_GetNextDPlogRequest(anchor)) ZEV0_FreeStorage(&entry);
+}
+
 }  // namespace zevp

@@ -57,7 +57,7 @@ void ZEVP_DPlogServer(ProcessEntry* entry) {
   BSV1_GetLock(&anchor->logQueueLock);
   anchor->logServerEntry = nullptr;
   BSV1_ReleaseLock(&anchor->logQueueLock);
-  while (DPlogWorkEntry* work = ZEVP_GetNextDPlogRequest(anchor)) ZEV0_FreeStorage(&work);
+  zevp::DiscardDPlogQueue(anchor);
   unsigned long threadId = entry->threadId.load();
   ZEVP_ReleaseProcessResources(anchor, entry);
   TRC(TRC_DETAIL, ">>>>> DP log server process ended. Thread: %lX", threadId);

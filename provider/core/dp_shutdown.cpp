@@ -129,8 +129,12 @@ void ZEVP_ReleaseGlobalResources(DPAB* anchor) {
   zevp::ForgetMainAnchor(anchor);
   zevp::ReleaseStartupResources(anchor);
   zevp::ReleaseDelayedOfflineCopies(anchor);
+  ZEVP_ReleaseMetafileExchange(anchor);
+  ZEVP_DestroyProcessEntry(anchor->logReportEntry);
+  anchor->logReportEntry = nullptr;
   anchor->dchClientEntry = nullptr;
   if (anchor->batchLog != nullptr) zevp::Routines().closeBatchLog();
   zevp::ForgetDPlogAnchor(anchor);
+  zevp::DiscardDPlogQueue(anchor);
   zevp::FreeAnchor(anchor);
 }

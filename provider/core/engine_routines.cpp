@@ -1,10 +1,12 @@
 #include "engine_routines.h"
 
 #include "attribute_limit.h"
+#include "builtin_applications.h"
 #include "dch_client_routine.h"
 #include "dch_work_queue.h"
 #include "dp_log.h"
 #include "engine_stand_ins.h"
+#include "metafile_server_task.h"
 #include "periodic_task.h"
 
 namespace zevp {
@@ -16,7 +18,7 @@ EngineRoutines DefaultRoutines() {
   table.dchClientRoutine = ZEVP_DCHclientRoutine;
   table.taskPeriodical = ZEVP_TaskPeriodical;
   table.dpLogServer = ZEVP_DPlogServer;
-  table.metaServerTask = standin::MetaServerTask;
+  table.metaServerTask = ZEVP_MetaServerTask;
   table.automationServer = standin::IdleUntilTerminated;
   table.apiServer = standin::IdleUntilTerminated;
   table.fileServer = standin::IdleUntilTerminated;
@@ -28,7 +30,7 @@ EngineRoutines DefaultRoutines() {
   table.determineMaxAttributesPerGroup = ZEVP_DetermineMaxAttributesPerGroup;
   table.constructTrapDestinationArray = standin::ConstructTrapDestinationArray;
   table.initializeStatisticBlock = standin::InitializeStatisticBlock;
-  table.defineDPlogReport = standin::DefineDPlogReport;
+  table.defineDPlogReport = ZEVP_DefineDPlogReport;
   table.defineHTTPapplication = standin::DefineHTTPapplication;
   table.processStartUpConfig = standin::ProcessStartUpConfig;
   table.doApplicationAutoLoad = standin::DoApplicationAutoLoad;
@@ -45,6 +47,9 @@ EngineRoutines DefaultRoutines() {
   table.processSockRequestByState = standin::ProcessSockRequestByState;
   table.updateMIBinteresToDCH = standin::UpdateMIBinteresToDCH;
   table.doNoDataStatusReport = standin::DoNoDataStatusReport;
+
+  table.sendDPlogMessage = ZEVP_SendDPlogMessage;
+  table.snmpApplOnline = standin::SNMPapplOnline;
 
   table.updateSourceEntryState = ZEVP_UpdateSourceEntryState;
   table.queueAndWaitDCHstatus = ZEVP_QueueAndWaitDCHstatus;

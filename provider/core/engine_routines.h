@@ -78,6 +78,14 @@ struct EngineRoutines {
   void (*updateMIBinteresToDCH)(DPAB* anchor);
   void (*doNoDataStatusReport)(DPAB* anchor);
 
+  // The model's neighbours.
+  // ZEVP_SendDPlogMessage: one row of the DP log, message `number` with up to five
+  // inserts (null for none); anchor null: the process's main anchor.
+  void (*sendDPlogMessage)(DPAB* anchor, int32_t number, const char* p1, const char* p2, const char* p3,
+                           const char* p4, const char* p5);
+  // ZEVP_SNMPapplOnline: starts the collection of a registered SNMP application.
+  void (*snmpApplOnline)(DPAB* anchor, ApplicationEntry* application);
+
   // Shut-down and release.
   void (*updateSourceEntryState)(SourceEntry* source, int32_t state);
   void (*queueAndWaitDCHstatus)(DPAB* anchor, ProcessEntry* caller, SourceEntry* source);

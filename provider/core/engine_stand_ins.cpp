@@ -1,5 +1,6 @@
 #include "engine_stand_ins.h"
 
+#include "application_entry.h"
 #include "attribute_entry.h"
 #include "dch_comm.h"
 #include "dch_message_parser.h"
@@ -23,12 +24,6 @@ void IdleUntilTerminated(ProcessEntry* entry) {
   ZEVP_EndThread();
 }
 
-void MetaServerTask(ProcessEntry* entry) {
-  TRC(TRC_DETAIL, "Metafile server not available");
-  ZEVP_SignalProcessStart(entry, 1);
-  ZEVP_EndThread();
-}
-
 int CheckDPalreadyActive(DPAB*) { return 0; }
 
 sockaddr_in* ConstructTrapDestinationArray(const char*, int32_t* count) {
@@ -37,8 +32,6 @@ sockaddr_in* ConstructTrapDestinationArray(const char*, int32_t* count) {
 }
 
 StatisticBlock* InitializeStatisticBlock() { return nullptr; }
-
-int DefineDPlogReport(DPAB*) { return 1; }
 
 int DefineHTTPapplication(DPAB*) { return 0; }
 
@@ -92,9 +85,12 @@ void UpdateMIBinteresToDCH(DPAB*) { TRC(TRC_ERROR, "***** MIB interest update no
 
 void DoNoDataStatusReport(DPAB*) { TRC(TRC_ERROR, "***** no-data status report not available"); }
 
+void SNMPapplOnline(DPAB*, ApplicationEntry* application) {
+  TRC(TRC_ERROR, "***** SNMP collection not available: application %s not started", application->ApplName);
+}
+
 void ReleaseSummaryManagementBlock(SummaryManagementBlock* block) { ZEV0_FreeStorage(&block); }
 
 void CloseBatchOutputFile(ApplicationEntry*) {}
-
 
 }  // namespace zevp::standin

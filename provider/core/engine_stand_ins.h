@@ -10,13 +10,10 @@ namespace zevp::standin {
 // A thread that waits on its condition until its termination flag is set, then
 // releases its entry and ends: every common and input server thread.
 void IdleUntilTerminated(ProcessEntry* entry);
-// The metafile server: reports a failed start through the hand-shake and ends.
-void MetaServerTask(ProcessEntry* entry);
 
 int CheckDPalreadyActive(DPAB* anchor);  // never active
 sockaddr_in* ConstructTrapDestinationArray(const char* destinations, int32_t* count);  // none
 StatisticBlock* InitializeStatisticBlock();  // none
-int DefineDPlogReport(DPAB* anchor);
 int DefineHTTPapplication(DPAB* anchor);
 int ProcessStartUpConfig(DPAB* anchor);  // done, nothing loaded
 void DoApplicationAutoLoad(DPAB* anchor);
@@ -38,6 +35,8 @@ int SummaryIntervalEnded(SourceEntry* source, int64_t now, int64_t ageLimit);  /
 void ProcessSockRequestByState(DPAB* anchor, ProcessEntry* caller, IOEntry* partner, int n, char* buffer);
 void UpdateMIBinteresToDCH(DPAB* anchor);
 void DoNoDataStatusReport(DPAB* anchor);
+// The model's calls into the SNMP collection, not built yet.
+void SNMPapplOnline(DPAB* anchor, ApplicationEntry* application);  // "not available"
 void ReleaseSummaryManagementBlock(SummaryManagementBlock* block);  // frees the block
 void CloseBatchOutputFile(ApplicationEntry* application);
 

@@ -131,6 +131,7 @@ TEST(EnvironmentTest, FileDataProviderRunsUntilShutdownAndReleasesItsModelWhole)
     overrides.routines().dpLogServer = LogServer;
     overrides.routines().processStartUpConfig = LoadHandBuiltModel;
     overrides.routines().checkAndStartFileServer = StartFileServers;
+    overrides.routines().defineDPlogReport = WithoutDPlogReport;
     TraceCapture capture(kEngineTrace);
 
     DataProviderThread start(ZEV_DP_FILE);
@@ -198,7 +199,7 @@ TEST(EnvironmentTest, LogServerRunsOnlyWhenEnabled) {
 // that failed is traced, released and the start goes on.
 TEST(EnvironmentTest, MetafileServerReportsItsStartThroughTheHandShake) {
   const std::pair<ZEVP_ProcessRoutine, const char*> cases[] = {
-      {zevp::standin::MetaServerTask, "***** Meta Server task startup failed"},
+      {ReportFailedStart, "***** Meta Server task startup failed"},
       {MetaServerStarted, ">>>>> Main task received Meta Server task initialization signal"}};
   for (const auto& [routine, line] : cases) {
     SCOPED_TRACE(line);
@@ -316,6 +317,8 @@ TEST(EnvironmentTest, SNMPdebugSwitchesAreReadForTheSNMPtypeOnly) {
     setenv("ZEVP_SNMP_DEBUG_MIB_IO", "N", 1);
     unsetenv("ZEVP_SNMP_DEBUG_DISCOVERY_NETWORK");
     setenv("ZEV_GEO_LOCATION", "Building 7", 1);
+    RoutineOverrides overrides;
+    overrides.routines().defineDPlogReport = WithoutDPlogReport;
     ScaledClock clock;
     for (int32_t type : {ZEV_DP_FILE, ZEV_DP_SNMP}) {
       SCOPED_TRACE(type);

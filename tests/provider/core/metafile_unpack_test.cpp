@@ -95,7 +95,8 @@ TEST(MetafileUnpack, Failures) {
   MetafileFixture fixture;
   Unpacked missing = unpack("absent.mdl");
   EXPECT_EQ(missing.result, -1);
-  EXPECT_EQ(missing.output, std::vector<std::string>{failed});
+  EXPECT_EQ(missing.output, (std::vector<std::string>{
+                                "ZEVPV01E Definition Error: File not found " + fixture.directory() + "absent.mdl", failed}));
 
   // The text file's name is taken by a directory.
   fixture.writeScrambled("m.mdl", after({"//PLOVEN"}), 1);

@@ -108,7 +108,7 @@ TEST(ProcessEntryTest, HandShakeCreatorIsWokenEvenWhenTheThreadSignalsFirst) {
 TEST(ProcessEntryTest, FailedStartIsReportedThroughTheHandShake) {
   BareAnchor anchor;
   ProcessEntry* entry = nullptr;
-  ASSERT_EQ(ZEVP_CreateProcess(anchor.get(), -1, nullptr, zevp::standin::MetaServerTask, 1, &entry), 1);
+  ASSERT_EQ(ZEVP_CreateProcess(anchor.get(), -1, nullptr, ReportFailedStart, 1, &entry), 1);
   EXPECT_EQ(ZEVP_AwaitProcessStart(entry), 1);
   // The thread no longer uses its entry: its creator releases it.
   ZEVP_ReleaseProcessResources(anchor.get(), entry);

@@ -14,6 +14,8 @@
 
 namespace {
 
+const char kNoAttribute[] = "ZEVPV05E Specification Error: No attribute found for APPL statement in metafile case.mdl";
+
 // A metafile whose group (of the given //NAME words) holds the definitions.
 std::vector<std::string> definitions(const std::vector<std::string>& attributes, const std::string& group = "Grp P 60",
                                      const std::string& delimiter = "';'") {
@@ -50,8 +52,9 @@ TEST(MetafileAttributes, TypesAndSizes) {
        {"ZEVPV48E Specification Error: Short or Long data type only valid for attribute group without delimiter, "
         "ignored",
         "ZEVPV48E Specification Error: Short or Long data type only valid for attribute group without delimiter, "
-        "ignored"},
-       model("Grp P ttl=60 sources=1 attrs=0/0", {})},
+        "ignored",
+        kNoAttribute},
+       {}},
       {"missing type or size words, and an unknown type",
        definitions({"Lonely", "D0 D", "Z0 z", "N0 N", "Q0 ? ", "W1 W 4"}),
        {"ZEVPV07E Specification Error: Incomplete attribute definition, Lonely",
@@ -61,8 +64,8 @@ TEST(MetafileAttributes, TypesAndSizes) {
         "ignored",
         "ZEVPV41E Specification Error: No data size specification for Display, Record, or Object type attribute, "
         "ignored",
-        "ZEVPV40E Specification Error: Invalid attribute type, W"},
-       model("Grp P ttl=60 sources=1 attrs=0/0", {})},
+        "ZEVPV40E Specification Error: Invalid attribute type, W", kNoAttribute},
+       {}},
       {"a negative size counts as none",
        definitions({"D9 D -5", "K9 K -5", "N9 N -1"}),
        {"ZEVPV41E Specification Error: No data size specification for Display, Record, or Object type attribute, "
@@ -107,10 +110,12 @@ TEST(MetafileAttributes, TheAttributeLimitOfAGroup) {
   std::vector<std::string> dumped;
   for (int i = 1; i <= 64; ++i) attributes.push_back("A" + std::to_string(i) + " G");
   for (int i = 1; i <= 63; ++i) dumped.push_back("A" + std::to_string(i) + " G 4/2147483647");
+  std::vector<std::string> limit(attributes.begin(), attributes.end() - 1);
   RunMetafileCases({
-      {"the 64th attribute", definitions(attributes),
+      {"63 attributes", definitions(limit), {}, model("Grp P ttl=60 sources=1 attrs=63/63", dumped)},
+      {"the 64th attribute rejects the application", definitions(attributes),
        {"ZEVPV31W Specification Warning: Total number of attributes exceeded maximum limit. Ignored - A64"},
-       model("Grp P ttl=60 sources=1 attrs=63/63", dumped)},
+       {}},
   });
 }
 

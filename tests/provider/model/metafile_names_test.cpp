@@ -6,6 +6,7 @@
 namespace {
 
 const char kTTLDefault[] = "ZEVPV46W Specification Warning: TTL not specified. Default value assumed. 300";
+const char kNoAppl[] = "ZEVPV03E Specification Error: Valid APPL statement not found in metafile case.mdl";
 
 // A metafile of the given //APPL and //NAME records and one attribute.
 std::vector<std::string> metafile(const std::string& appl, const std::string& name) {
@@ -23,22 +24,24 @@ TEST(MetafileNames, ApplicationNames) {
        {"ZEVPV30E Specification Error: Application name size is less than minimum three-character requirement - Ab",
         "ZEVPV34E Specification Error: Statement bypassed until next APPL statement - //NAME Grp E",
         "ZEVPV34E Specification Error: Statement bypassed until next APPL statement - //ATTRIBUTES",
-        "ZEVPV34E Specification Error: Statement bypassed until next APPL statement - A1 G"},
+        "ZEVPV34E Specification Error: Statement bypassed until next APPL statement - A1 G", kNoAppl},
        {}},
       {"no name", {"//APPL"},
-       {"ZEVPV38E Specification Error: No application name specified on APPL statement"}, {}},
+       {"ZEVPV38E Specification Error: No application name specified on APPL statement", kNoAppl}, {}},
       {"21 characters are cut to 20, invalid characters become _",
-       {"//APPL Abcdefghij.lmnopqrstu"},
+       metafile("//APPL Abcdefghij.lmnopqrstu", "//NAME Grp E"),
        {"ZEVPV32W Specification Warning: Application name size greater than maximum. Truncated to - "
         "Abcdefghij.lmnopqrst"},
-       {"APPL Abcdefghij_lmnopqrst"}},
+       {"APPL Abcdefghij_lmnopqrst", "  GROUP Grp E ttl=0 sources=1 attrs=1/1", "    SOURCE B node=dphost delim=' '",
+        "      ATTR A1 G 4/2147483647"}},
       {"a customer name may not begin with K", {"//APPL kappa"},
        {"ZEVPV53E Specification Error: Customer application name begins with Ploven reserved character K is not "
-        "supported. kappa"},
+        "supported. kappa",
+        kNoAppl},
        {}},
       {"nor with the beginning of a built-in application's name", {"//APPL dvaMine", "//APPL SNMx"},
        {"ZEVPV62E Specification Error: Application name begins with Ploven reserved name. dvaMine",
-        "ZEVPV62E Specification Error: Application name begins with Ploven reserved name. SNMx"},
+        "ZEVPV62E Specification Error: Application name begins with Ploven reserved name. SNMx", kNoAppl},
        {}},
   });
 }
@@ -80,8 +83,9 @@ TEST(MetafileNames, GroupNamesTypesAndTimesToLive) {
       {"no group name",
        {"//APPL Abc", "//NAME", "//ATTRIBUTES"},
        {"ZEVPV43E Specification Error: No attribute group name specified on NAME statement",
-        "ZEVPV33E Specification Error: Statement bypassed until next NAME statement - //ATTRIBUTES"},
-       {"APPL Abc"}},
+        "ZEVPV33E Specification Error: Statement bypassed until next NAME statement - //ATTRIBUTES",
+        "ZEVPV04E Specification Error: NAME statement not found or out of sequence in metafile case.mdl"},
+       {}},
       {"a //NAME without attributes for the one before is ignored",
        {"//APPL Abc", "//NAME G1 E", "//NAME G2 E", "//ATTRIBUTES", "A1 G"},
        {"ZEVPV55E Specification Error: NAME statement encountered without attribute definition of previous NAME "

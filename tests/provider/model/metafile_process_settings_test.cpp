@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "accepted_registrations.h"
 #include "application_entry.h"
 #include "dp_anchor.h"
 #include "metafile_cases.h"
@@ -54,6 +55,7 @@ TEST(MetafileProcessSettings, PackagedModeLiftsTheReservedNamesTheLimitAndTheTyp
     for (int i = 1; i <= 70; ++i) lines.push_back("A" + std::to_string(i) + " D 4" + helpOf(245, 'h'));
     fixture.write("packaged.mdl", lines);
     TraceCapture trace("*=0x80");
+    AcceptedRegistrations registrations;
     MetafileFixture::Parse parse = fixture.parse("packaged.mdl", 0);
     ASSERT_NE(parse.application, nullptr);
     EXPECT_TRUE(parse.output.empty());
@@ -89,14 +91,22 @@ TEST(MetafileProcessSettings, TheAttributeLimitComesFromTheEnvironment) {
       setenv("WJD_MAXCOLS", c.value, 1);
       MetafileFixture fixture;
       std::vector<std::string> lines = {"//APPL Abc", "//NAME Grp E", "//ATTRIBUTES"};
-      for (int i = 1; i <= c.limit + 1; ++i) lines.push_back("A" + std::to_string(i) + " G");
+      for (int i = 1; i <= c.limit; ++i) lines.push_back("A" + std::to_string(i) + " G");
       fixture.write("limit.mdl", lines);
       MetafileFixture::Parse parse = fixture.parse("limit.mdl");
       ASSERT_NE(parse.application, nullptr);
-      EXPECT_EQ(parse.output, std::vector<std::string>{
-                                  "ZEVPV31W Specification Warning: Total number of attributes exceeded maximum "
-                                  "limit. Ignored - A" + std::to_string(c.limit + 1)});
+      EXPECT_TRUE(parse.output.empty());
       EXPECT_EQ(parse.application->FirstTable->AttributesDefined, c.limit);
+      fixture.release(parse.application);
+
+      // One more is refused, and with it the application.
+      lines.push_back("A" + std::to_string(c.limit + 1) + " G");
+      fixture.write("over.mdl", lines);
+      MetafileFixture::Parse over = fixture.parse("over.mdl");
+      EXPECT_EQ(over.application, nullptr);
+      EXPECT_EQ(over.output, std::vector<std::string>{
+                                 "ZEVPV31W Specification Warning: Total number of attributes exceeded maximum "
+                                 "limit. Ignored - A" + std::to_string(c.limit + 1)});
     });
   }
 }

@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 
+#include "accepted_registrations.h"
 #include "application_entry.h"
 #include "dp_anchor.h"
 #include "metafile_cases.h"
@@ -27,7 +28,8 @@ TEST(MetafileStatementOrder, StatementsOutOfOrderAreRefusedAndChangeNothing) {
   RunMetafileCases({
       {"comments and blank records only",
        {"* a comment", "//* another comment", "", "   \t "},
-       {"ZEVPV27I Blank input record skipped", "ZEVPV27I Blank input record skipped"},
+       {"ZEVPV27I Blank input record skipped", "ZEVPV27I Blank input record skipped",
+        "ZEVPV03E Specification Error: Valid APPL statement not found in metafile case.mdl"},
        {}},
       {"a record before //APPL",
        {"//NAME Early", "//APPL Abc", "//NAME Grp", "//ATTRIBUTES ';'", "A1 D 8"},
@@ -41,8 +43,9 @@ TEST(MetafileStatementOrder, StatementsOutOfOrderAreRefusedAndChangeNothing) {
       {"//SNMP twice, and after another statement",
        {"//SNMP TEXT", "//SNMP TEXT", "//APPL Abc", "//SNMP"},
        {"ZEVPV17E Specification Error: SNMP statement rejected. Duplicate or it is not first metafile record.",
-        "ZEVPV17E Specification Error: SNMP statement rejected. Duplicate or it is not first metafile record."},
-       {"APPL Abc SNMP enterprise=Abc,"}},
+        "ZEVPV17E Specification Error: SNMP statement rejected. Duplicate or it is not first metafile record.",
+        "ZEVPV04E Specification Error: NAME statement not found or out of sequence in metafile case.mdl"},
+       {}},
       {"//PLOVEN after //APPL",
        {"//APPL Abc", "//PLOVEN", "//NAME Grp", "//ATTRIBUTES ';'", "A1 D 8"},
        {"ZEVPV65E Specification Error: PLOVEN statement rejected. Duplicate or it is not first metafile record.",
@@ -55,7 +58,8 @@ TEST(MetafileStatementOrder, StatementsOutOfOrderAreRefusedAndChangeNothing) {
       {"an //APPL that fails leaves the records after it refused",
        {"//APPL Ab", "//NAME Grp"},
        {"ZEVPV30E Specification Error: Application name size is less than minimum three-character requirement - Ab",
-        "ZEVPV34E Specification Error: Statement bypassed until next APPL statement - //NAME Grp"},
+        "ZEVPV34E Specification Error: Statement bypassed until next APPL statement - //NAME Grp",
+        "ZEVPV03E Specification Error: Valid APPL statement not found in metafile case.mdl"},
        {}},
       {"a record outside an attribute section is ignored",
        {"//APPL Abc", "//NAME Grp", "Stray D 8", "//ATTRIBUTES ';'", "A1 D 8"},
@@ -86,8 +90,9 @@ TEST(MetafileStatementOrder, ValidationEchoesEveryRecordWithItsNumber) {
 }
 
 TEST(MetafileStatementOrder, ScrambledRecordsAfterTheMarkerAreReadUnscrambled) {
-  // The object identifier is for the //SNMP cases; other metafiles pass it over.
-  const std::vector<std::string> body = {"//APPL Abc", "//NAME Grp", "//ATTRIBUTES ';'", "A1 D 8 1.3.6.1.2.1.1.5.0"};
+  // The object identifiers are for the //SNMP cases; other metafiles pass them over.
+  const std::vector<std::string> body = {"//APPL Abc", "//NAME Grp", "//ATTRIBUTES ';'",
+                                         "Agent_Info D 8 1.3.6.1.2.1.1.1.0", "Agent_Name D 8 1.3.6.1.2.1.1.5.0"};
   struct Case {
     const char* name;
     std::vector<std::string> markers;
@@ -154,18 +159,20 @@ TEST(MetafileStatementOrder, AnApplicationNameLoadedFromAnotherMetafileIsRefused
   ASSERT_NE(fixture.parse("one.mdl").application, nullptr);
   MetafileFixture::Parse second = fixture.parse("two.mdl");
   EXPECT_EQ(second.application, nullptr);
-  EXPECT_EQ(second.output, std::vector<std::string>{
+  EXPECT_EQ(second.output, (std::vector<std::string>{
                                "ZEVPV78E Specification Error: Same APPL name already defined in another metafile. "
-                               "Request ignored. Duplicate application. abc"});
+                               "Request ignored. Duplicate application. abc",
+                               "ZEVPV03E Specification Error: Valid APPL statement not found in metafile two.mdl"}));
 }
 
 TEST(MetafileStatementOrder, AMetafileForAnotherTypeOfDataProviderIsBypassedSilently) {
   MetafileFixture fixture;
   fixture.write("snmp.mdl", {"//SNMP TEXT", "//APPL Abc", "//NAME Grp E", "//ATTRIBUTES",
-                             "Agent_Info D 64 1.3.6.1.2.1.1.1.0"});
+                             "Agent_Info D 64 1.3.6.1.2.1.1.1.0", "Agent_Name D 32 1.3.6.1.2.1.1.5.0"});
   fixture.write("plain.mdl", {"//APPL Def", "//NAME Grp E", "//ATTRIBUTES", "A1 G"});
 
   fixture.anchor()->dpType = ZEV_DP_FILE;
+  AcceptedRegistrations registrations;
   MetafileFixture::Parse outside = fixture.parse("snmp.mdl", 0);
   EXPECT_EQ(outside.application, nullptr);
   EXPECT_EQ(outside.opened, 1);
@@ -181,6 +188,7 @@ TEST(MetafileStatementOrder, AMetafileForAnotherTypeOfDataProviderIsBypassedSile
   fixture.anchor()->dpType = ZEV_DP_SNMP;
   EXPECT_EQ(fixture.parse("plain.mdl", 1).application, nullptr);
   EXPECT_NE(fixture.parse("snmp.mdl", 0).application, nullptr);
+  EXPECT_EQ(registrations.count(), 1) << "a bypassed metafile is not registered";
 }
 
 // A record buffer without room for a character would read empty records for ever.
