@@ -5,6 +5,7 @@
 #include "bsv1.h"
 #include "dch_transport_table.h"
 #include "dp_anchor.h"
+#include "dp_log.h"
 #include "engine_routines.h"
 #include "process_entry.h"
 #include "trc1.h"
@@ -102,7 +103,7 @@ int ZEVP_StartDataProviderEnvironment(DPAB* anchor) {
 
   routines.defineDPlogReport(anchor);
   if (anchor->dpType == ZEV_DP_HTTP) routines.defineHTTPapplication(anchor);
-  if (SwitchOn(ZEV0_QueryProductSpec(ZEV2_ENABLE_DPLOG)) && !StartLogServer(anchor)) return 0;
+  if (ZEVP_DPlogEnabled() && !StartLogServer(anchor)) return 0;
 
   const char* metaServerHost = ZEV0_GetEnv("ZEVP_META_SERVER", nullptr);
   if (ZEV0_QueryProductSpec(ZEV2_PACKAGED_PRODUCT) == nullptr && anchor->dpType != ZEV_DP_POST &&

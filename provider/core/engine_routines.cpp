@@ -2,10 +2,15 @@
 
 #include "attribute_limit.h"
 #include "builtin_applications.h"
+#include "dch_client_routine.h"
 #include "dch_work_queue.h"
+#include "dp_log.h"
 #include "derived_attributes.h"
 #include "engine_stand_ins.h"
+#include "file_server.h"
 #include "metafile_server_task.h"
+#include "periodic_task.h"
+#include "startup_config.h"
 
 namespace zevp {
 
@@ -13,13 +18,13 @@ namespace {
 
 EngineRoutines DefaultRoutines() {
   EngineRoutines table{};
-  table.dchClientRoutine = standin::IdleUntilTerminated;
-  table.taskPeriodical = standin::IdleUntilTerminated;
-  table.dpLogServer = standin::DPlogServer;
+  table.dchClientRoutine = ZEVP_DCHclientRoutine;
+  table.taskPeriodical = ZEVP_TaskPeriodical;
+  table.dpLogServer = ZEVP_DPlogServer;
   table.metaServerTask = ZEVP_MetaServerTask;
   table.automationServer = standin::IdleUntilTerminated;
   table.apiServer = standin::IdleUntilTerminated;
-  table.fileServer = standin::IdleUntilTerminated;
+  table.fileServer = ZEVP_FileServer;
   table.socketServer = standin::IdleUntilTerminated;
   table.postServer = standin::IdleUntilTerminated;
   table.httpManagerTask = standin::IdleUntilTerminated;
@@ -30,28 +35,35 @@ EngineRoutines DefaultRoutines() {
   table.initializeStatisticBlock = standin::InitializeStatisticBlock;
   table.defineDPlogReport = ZEVP_DefineDPlogReport;
   table.defineHTTPapplication = standin::DefineHTTPapplication;
-  table.processStartUpConfig = standin::ProcessStartUpConfig;
-  table.doApplicationAutoLoad = standin::DoApplicationAutoLoad;
-  table.checkAndStartFileServer = standin::CheckAndStartFileServer;
+  table.processStartUpConfig = ZEVP_ProcessStartUpConfig;
+  table.doApplicationAutoLoad = ZEVP_DoApplicationAutoLoad;
+  table.checkAndStartFileServer = ZEVP_CheckAndStartFileServer;
   table.initializeUMB = standin::InitializeUMB;
   table.consoleService = standin::ConsoleService;
 
   table.provideAction = standin::ProvideAction;
   table.performDeriveAttrFunction = ZEVP_PerformDeriveAttrFunction;
   table.outputBatchDataRecord = standin::OutputBatchDataRecord;
+  table.provideActionReply = standin::ProvideActionReply;
+  table.performDataSummaryOutput = standin::PerformDataSummaryOutput;
+  table.summaryIntervalEnded = standin::SummaryIntervalEnded;
+  table.processSockRequestByState = standin::ProcessSockRequestByState;
+  table.updateMIBinteresToDCH = standin::UpdateMIBinteresToDCH;
+  table.doNoDataStatusReport = standin::DoNoDataStatusReport;
 
   table.dispatchInternalOutput = standin::DispatchInternalOutput;
   table.updateSummaryDataArray = standin::UpdateSummaryDataArray;
   table.checkDataSummaryReady = standin::CheckDataSummaryReady;
-  table.sendDPlogMessage = standin::SendDPlogMessage;
+  table.checkRedirectSourceOffline = standin::CheckRedirectSourceOffline;
+  table.updateStatLogFileIO = standin::UpdateStatLogFileIO;
+  table.sendDPlogMessage = ZEVP_SendDPlogMessage;
   table.snmpApplOnline = standin::SNMPapplOnline;
 
   table.updateSourceEntryState = ZEVP_UpdateSourceEntryState;
   table.queueAndWaitDCHstatus = ZEVP_QueueAndWaitDCHstatus;
   table.releaseSummaryManagementBlock = standin::ReleaseSummaryManagementBlock;
-  table.releaseOMB = standin::ReleaseOMB;
   table.closeBatchOutputFile = standin::CloseBatchOutputFile;
-  table.closeBatchLog = standin::CloseBatchLog;
+  table.closeBatchLog = ZEVP_CloseBatchLog;
   return table;
 }
 

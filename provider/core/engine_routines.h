@@ -17,9 +17,10 @@
 struct ApplicationEntry;
 struct AttributeEntry;
 struct DCHactionMessage;
+struct DCHcomm;
 struct DPAB;
+struct IOEntry;
 struct InternalRoutingBlock;
-struct OMB;
 struct SourceEntry;
 struct StatisticBlock;
 struct SummaryManagementBlock;
@@ -61,6 +62,22 @@ struct EngineRoutines {
   void (*performDeriveAttrFunction)(AttributeEntry* attribute);
   // Writes the source's current values as a batch record (batch mode: no DCH).
   void (*outputBatchDataRecord)(SourceEntry* source);
+  // Answers the source's current action (state Reply): its result when its status
+  // is 0 or it has a result text, else its status alone; the DCH status is left in comm.
+  void (*provideActionReply)(SourceEntry* source, DCHcomm* comm);
+  // Sends the summary rows of a summary group's source in place of one data request.
+  void (*performDataSummaryOutput)(SourceEntry* source, DCHcomm* comm);
+  // 1 when the source's summary interval (or its pending batch, past ageLimit
+  // seconds) has ended at `now`; the end is then marked requested.
+  int (*summaryIntervalEnded)(SourceEntry* source, int64_t now, int64_t ageLimit);
+
+  // Socket partners: runs the partner's request state machine (n bytes of buffer;
+  // 0 and null when the partner is taken offline).
+  void (*processSockRequestByState)(DPAB* anchor, ProcessEntry* caller, IOEntry* partner, int n, char* buffer);
+
+  // The SNMP data provider's periodic reports.
+  void (*updateMIBinteresToDCH)(DPAB* anchor);
+  void (*doNoDataStatusReport)(DPAB* anchor);
 
   // The data path of a row, after its split and filters.
   // Hands the unchanged record of an internal output group's row to its input groups.
@@ -68,6 +85,13 @@ struct EngineRoutines {
                                  const char* record, int32_t length);  // ZEVP_DispatchInternalOutput
   void (*updateSummaryDataArray)(SourceEntry* source);  // ZEVP_UpdateSummaryDataArray
   int (*checkDataSummaryReady)(SourceEntry* source);    // ZEVP_CheckDataSummaryReady: 1 when rows may be sent
+  // When the source of an internal output group goes offline, ends the receiving
+  // groups' summaries and takes their sources offline.
+  void (*checkRedirectSourceOffline)(DPAB* anchor, SourceEntry* source,
+                                     InternalRoutingBlock* block);  // ZEVP_CheckRedirectSourceOffline
+
+  // Statistics: files opened and file reads (ZEVP_UpdateStatLogFileIO).
+  void (*updateStatLogFileIO)(int32_t files, int32_t ios);
 
   // The model's neighbours.
   // ZEVP_SendDPlogMessage: one row of the DP log, message `number` with up to five
@@ -81,7 +105,6 @@ struct EngineRoutines {
   void (*updateSourceEntryState)(SourceEntry* source, int32_t state);
   void (*queueAndWaitDCHstatus)(DPAB* anchor, ProcessEntry* caller, SourceEntry* source);
   void (*releaseSummaryManagementBlock)(SummaryManagementBlock* block);
-  void (*releaseOMB)(DPAB* anchor, OMB* block);
   void (*closeBatchOutputFile)(ApplicationEntry* application);
   void (*closeBatchLog)();
 };

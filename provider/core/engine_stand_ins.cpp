@@ -1,7 +1,9 @@
 #include "engine_stand_ins.h"
 
 #include "application_entry.h"
+#include "dch_comm.h"
 #include "dch_message_parser.h"
+#include "dch_requests.h"
 #include "dp_anchor.h"
 #include "dp_shutdown.h"
 #include "shutdown_request.h"
@@ -21,11 +23,6 @@ void IdleUntilTerminated(ProcessEntry* entry) {
   ZEVP_EndThread();
 }
 
-void DPlogServer(ProcessEntry* entry) {
-  entry->anchor->logServerReady = 1;
-  IdleUntilTerminated(entry);
-}
-
 int CheckDPalreadyActive(DPAB*) { return 0; }
 
 sockaddr_in* ConstructTrapDestinationArray(const char*, int32_t* count) {
@@ -36,15 +33,6 @@ sockaddr_in* ConstructTrapDestinationArray(const char*, int32_t* count) {
 StatisticBlock* InitializeStatisticBlock() { return nullptr; }
 
 int DefineHTTPapplication(DPAB*) { return 0; }
-
-int ProcessStartUpConfig(DPAB* anchor) {
-  anchor->startupConfigDone = 1;
-  return 0;
-}
-
-void DoApplicationAutoLoad(DPAB*) {}
-
-void CheckAndStartFileServer(DPAB*, ZEVP_ProcessRoutine) {}
 
 void InitializeUMB(DPAB*) {}
 
@@ -62,6 +50,11 @@ void OutputBatchDataRecord(SourceEntry* source) {
   TRC(TRC_ERROR, "***** no batch output: row of source @%p dropped", static_cast<void*>(source));
 }
 
+void ProvideActionReply(SourceEntry* source, DCHcomm* comm) {
+  TRC(TRC_ERROR, "***** action replies not available: action of source @%p not answered", static_cast<void*>(source));
+  ZEVP_SetDCHstatus(comm, ZEVP_DCH_SEND_FAILED);
+}
+
 void DispatchInternalOutput(DPAB*, SourceEntry* source, InternalRoutingBlock*, const char*, int32_t length) {
   TRC(TRC_DETAIL, "No internal routing: row of %d bytes of source @%p not routed", length,
       static_cast<void*>(source));
@@ -73,12 +66,27 @@ void UpdateSummaryDataArray(SourceEntry* source) {
 
 int CheckDataSummaryReady(SourceEntry*) { return 1; }
 
-void SendDPlogMessage(DPAB*, int32_t number, const char* p1, const char* p2, const char* p3, const char* p4,
-                      const char* p5) {
-  auto shown = [](const char* insert) { return insert != nullptr ? insert : "?"; };
-  TRC(TRC_DETAIL, "DP log message %d not sent, no DP log: [%s] [%s] [%s] [%s] [%s]", number, shown(p1), shown(p2),
-      shown(p3), shown(p4), shown(p5));
+void CheckRedirectSourceOffline(DPAB*, SourceEntry* source, InternalRoutingBlock*) {
+  TRC(TRC_DETAIL, "No internal routing: groups fed by source @%p stay as they are", static_cast<void*>(source));
 }
+
+void UpdateStatLogFileIO(int32_t, int32_t) {}
+
+void PerformDataSummaryOutput(SourceEntry* source, DCHcomm* comm) {
+  TRC(TRC_ERROR, "***** summary output not available: row of source @%p not sent", static_cast<void*>(source));
+  ZEVP_SetDCHstatus(comm, ZEVP_DCH_SEND_FAILED);
+}
+
+int SummaryIntervalEnded(SourceEntry*, int64_t, int64_t) { return 0; }
+
+void ProcessSockRequestByState(DPAB*, ProcessEntry*, IOEntry* partner, int, char*) {
+  TRC(TRC_ERROR, "***** socket request state machine not available: partner @%p left as it is",
+      static_cast<void*>(partner));
+}
+
+void UpdateMIBinteresToDCH(DPAB*) { TRC(TRC_ERROR, "***** MIB interest update not available"); }
+
+void DoNoDataStatusReport(DPAB*) { TRC(TRC_ERROR, "***** no-data status report not available"); }
 
 void SNMPapplOnline(DPAB*, ApplicationEntry* application) {
   TRC(TRC_ERROR, "***** SNMP collection not available: application %s not started", application->ApplName);
@@ -86,10 +94,6 @@ void SNMPapplOnline(DPAB*, ApplicationEntry* application) {
 
 void ReleaseSummaryManagementBlock(SummaryManagementBlock* block) { ZEV0_FreeStorage(&block); }
 
-void ReleaseOMB(DPAB*, OMB*) {}
-
 void CloseBatchOutputFile(ApplicationEntry*) {}
-
-void CloseBatchLog() {}
 
 }  // namespace zevp::standin

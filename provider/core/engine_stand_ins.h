@@ -10,16 +10,11 @@ namespace zevp::standin {
 // A thread that waits on its condition until its termination flag is set, then
 // releases its entry and ends: every common and input server thread.
 void IdleUntilTerminated(ProcessEntry* entry);
-// The log server: reports ready, then idles as above.
-void DPlogServer(ProcessEntry* entry);
 
 int CheckDPalreadyActive(DPAB* anchor);  // never active
 sockaddr_in* ConstructTrapDestinationArray(const char* destinations, int32_t* count);  // none
 StatisticBlock* InitializeStatisticBlock();  // none
 int DefineHTTPapplication(DPAB* anchor);
-int ProcessStartUpConfig(DPAB* anchor);  // done, nothing loaded
-void DoApplicationAutoLoad(DPAB* anchor);
-void CheckAndStartFileServer(DPAB* anchor, ZEVP_ProcessRoutine fileServer);
 void InitializeUMB(DPAB* anchor);
 // Waits (not busily) for a shut-down request (shutdown_request.h), then shuts the
 // data provider down as the console command SHUTDOWN does.
@@ -28,22 +23,26 @@ void ConsoleService(DPAB* anchor, ZEVP_ProcessRoutine typeRoutine);
 // The DCH link's calls into parts not built yet: each traces and does nothing.
 void ProvideAction(DPAB* anchor, const DCHactionMessage* action);  // the action is dropped
 void OutputBatchDataRecord(SourceEntry* source);
+// Calls of the DCH client and the periodic task into parts not built yet: each
+// traces that it is not available and does nothing.
+void ProvideActionReply(SourceEntry* source, DCHcomm* comm);        // the status is -1
+void PerformDataSummaryOutput(SourceEntry* source, DCHcomm* comm);  // the status is -1
+int SummaryIntervalEnded(SourceEntry* source, int64_t now, int64_t ageLimit);  // never
+void ProcessSockRequestByState(DPAB* anchor, ProcessEntry* caller, IOEntry* partner, int n, char* buffer);
+void UpdateMIBinteresToDCH(DPAB* anchor);
+void DoNoDataStatusReport(DPAB* anchor);
 // No group has a routing or summary block yet: a row is traced and not routed,
 // nothing is summarised, and every source is ready to send (as one without a summary).
 void DispatchInternalOutput(DPAB* anchor, SourceEntry* source, InternalRoutingBlock* block, const char* record,
                             int32_t length);
 void UpdateSummaryDataArray(SourceEntry* source);
 int CheckDataSummaryReady(SourceEntry* source);
-
-// The model's calls into the DP log and the SNMP collection, not built yet: each
-// traces what it was asked and does nothing.
-void SendDPlogMessage(DPAB* anchor, int32_t number, const char* p1, const char* p2, const char* p3, const char* p4,
-                      const char* p5);
+void CheckRedirectSourceOffline(DPAB* anchor, SourceEntry* source, InternalRoutingBlock* block);
+// No statistics are kept yet.
+void UpdateStatLogFileIO(int32_t files, int32_t ios);
+// The model's calls into the SNMP collection, not built yet.
 void SNMPapplOnline(DPAB* anchor, ApplicationEntry* application);  // "not available"
-
 void ReleaseSummaryManagementBlock(SummaryManagementBlock* block);  // frees the block
-void ReleaseOMB(DPAB* anchor, OMB* block);
 void CloseBatchOutputFile(ApplicationEntry* application);
-void CloseBatchLog();
 
 }  // namespace zevp::standin

@@ -35,7 +35,10 @@ const ZEVP_ProcessRoutine dchClient = CommonThread<0>;
 const ZEVP_ProcessRoutine periodicTask = CommonThread<1>;
 const ZEVP_ProcessRoutine automationServer = CommonThread<2>;
 
-void LogServer(ProcessEntry* entry) { zevp::standin::DPlogServer(entry); }
+void LogServer(ProcessEntry* entry) {
+  entry->anchor->logServerReady = 1;
+  zevp::standin::IdleUntilTerminated(entry);
+}
 
 void MetaServerStarted(ProcessEntry* entry) {
   ZEVP_SignalProcessStart(entry, 0);
@@ -122,6 +125,10 @@ TEST(EnvironmentTest, FileDataProviderRunsUntilShutdownAndReleasesItsModelWhole)
     UseSettings(directory, "Y");
     ScaledClock clock;
     RoutineOverrides overrides;
+    // No agent here: the common threads idle, so that no DCH request waits for a reply.
+    overrides.routines().dchClientRoutine = dchClient;
+    overrides.routines().taskPeriodical = periodicTask;
+    overrides.routines().dpLogServer = LogServer;
     overrides.routines().processStartUpConfig = LoadHandBuiltModel;
     overrides.routines().checkAndStartFileServer = StartFileServers;
     overrides.routines().defineDPlogReport = WithoutDPlogReport;

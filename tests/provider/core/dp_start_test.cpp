@@ -181,6 +181,8 @@ TEST(StartByTypeTest, InputThreadThatCannotBeMadeEndsTheStartWithoutConsole) {
       ScaledClock clock;
       RoutineOverrides overrides;
       RecordInputThreads(overrides);
+      // A DCH client that connects starts a receive thread of its own, at a time of its own.
+      overrides.routines().dchClientRoutine = zevp::standin::IdleUntilTerminated;
       RefusedThreadStarts refusal(3);  // the three common threads start, the input server does not
       TraceCapture capture("*=0x80");
       DataProviderThread start(type);

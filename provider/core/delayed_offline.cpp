@@ -1,0 +1,119 @@
+#include "delayed_offline.h"
+
+#include <cstring>
+
+#include "dch_work_queue.h"
+#include "dp_anchor.h"
+#include "model_release.h"
+#include "table_entry.h"
+#include "trc1.h"
+#include "zev0/storage.h"
+
+TRC_UNIT();
+
+namespace {
+
+bool sameName(const char* one, const char* other) {
+  if (one == nullptr || other == nullptr) return one == other;
+  return std::strcmp(one, other) == 0;
+}
+
+// A copy that the periodic task has ordered offline belongs to the DCH client.
+bool ordered(const SourceEntry* copy) { return copy->State == ZEVP_Inactive || ZEVP_IsDCHenqueued(copy) != 0; }
+
+// Unlinks the first queued copy that the test accepts; the caller holds the lock.
+template <typename Test>
+SourceEntry* unlinkFirst(DPAB* anchor, Test test) {
+  for (SourceEntry** place = &anchor->delayedOfflineQueue; *place != nullptr; place = &(*place)->NextInOfflineQueue) {
+    SourceEntry* copy = *place;
+    if (ordered(copy) || !test(copy)) continue;
+    *place = copy->NextInOfflineQueue;
+    copy->NextInOfflineQueue = nullptr;
+    return copy;
+  }
+  return nullptr;
+}
+
+void freeCopy(SourceEntry* copy) {
+  BSV1_DestroyLock(&copy->EntryLock);
+  ZEV0_FreeStorage(&copy);
+}
+
+}  // namespace
+
+bool ZEVP_PostponeOffline(DPAB* anchor, SourceEntry* source) {
+  auto* copy = static_cast<SourceEntry*>(ZEV0_GetStorage(sizeof(SourceEntry)));
+  if (copy == nullptr) {
+    TRC(TRC_ERROR, "*** unable to obtain storage for delayed offline of source @%p", static_cast<void*>(source));
+    return false;
+  }
+  TRC(TRC_STORAGE, "Allocated source entry @%p for length %d", static_cast<void*>(copy),
+      static_cast<int>(sizeof(SourceEntry)));
+  BSV1_GetLock(&anchor->offlineQueueLock);
+  SourceEntry** tail = &anchor->delayedOfflineQueue;
+  bool queued = false;
+  for (; *tail != nullptr; tail = &(*tail)->NextInOfflineQueue) queued = queued || (*tail)->CopiedFrom == source;
+  if (queued) {
+    BSV1_ReleaseLock(&anchor->offlineQueueLock);
+    TRC(TRC_DETAIL, ">>>Source entry @%p already on delay offline queue", static_cast<void*>(source));
+    ZEV0_FreeStorage(&copy);
+    return true;
+  }
+  std::memcpy(static_cast<void*>(copy), source, sizeof(SourceEntry));
+  copy->CopiedFrom = source;
+  copy->next = nullptr;
+  copy->NextInDCHqueue = nullptr;
+  copy->NextInOfflineQueue = nullptr;
+  copy->LocateLink = nullptr;
+  copy->OwningTask = nullptr;
+  TRC(TRC_DETAIL, "Initializing EntryLock for TempSE @%p, copied from currSEptr @%p", static_cast<void*>(copy),
+      static_cast<void*>(source));
+  BSV1_InitializeLock(&copy->EntryLock);
+  copy->State = ZEVP_Ready;
+  ZEVP_SetDCHenqueued(copy, 0);
+  TRC(TRC_DETAIL, ">>>>>dp_offline postponed until TTL expiration");
+  if (anchor->delayedOfflineQueue == nullptr)
+    TRC(TRC_DETAIL, "Source entry @%p enqueued to top of offline queue", static_cast<void*>(copy));
+  else
+    TRC(TRC_DETAIL, "Source entry @%p enqueued to offline queue", static_cast<void*>(copy));
+  *tail = copy;
+  BSV1_ReleaseLock(&anchor->offlineQueueLock);
+  return true;
+}
+
+bool ZEVP_TakeBackDelayedOffline(DPAB* anchor, SourceEntry* source) {
+  BSV1_GetLock(&anchor->offlineQueueLock);
+  SourceEntry* copy = unlinkFirst(anchor, [source](const SourceEntry* queued) {
+    return queued->Table == source->Table && sameName(queued->SourceName, source->SourceName);
+  });
+  BSV1_ReleaseLock(&anchor->offlineQueueLock);
+  if (copy == nullptr) return false;
+  source->CurrentAction = copy->CurrentAction;
+  TRC(TRC_STORAGE, "Freeing source entry @%p", static_cast<void*>(copy));
+  freeCopy(copy);
+  return true;
+}
+
+SourceEntry* ZEVP_TakeDelayedOfflineOfApplication(DPAB* anchor, const ApplicationEntry* application) {
+  BSV1_GetLock(&anchor->offlineQueueLock);
+  SourceEntry* copy = unlinkFirst(anchor, [application](const SourceEntry* queued) {
+    return queued->Table != nullptr && queued->Table->Application == application;
+  });
+  BSV1_ReleaseLock(&anchor->offlineQueueLock);
+  return copy;
+}
+
+void ZEVP_ReleaseOfflineCopy(SourceEntry** copy) {
+  SourceEntry* origin = (*copy)->CopiedFrom;
+  if (origin != nullptr) {
+    BSV1_GetLock(&origin->DataLock);
+    ZEVP_ReleaseSavedRows(origin);
+    BSV1_ReleaseLock(&origin->DataLock);
+    BSV1_GetLock(&origin->SummaryLock);
+    ZEV0_FreeStorage(&origin->SummaryBuffer);
+    BSV1_ReleaseLock(&origin->SummaryLock);
+  }
+  TRC(TRC_DETAIL, "Releasing resources for source entry @%p", static_cast<void*>(*copy));
+  freeCopy(*copy);
+  *copy = nullptr;
+}
