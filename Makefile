@@ -1,6 +1,7 @@
 # The two set-up commands of the README.
 #   make test   install what is missing, build with ASan+UBSan in build/, run every test
-#   make run    build and start the agent on the shipped example
+#   make run    release build in build-run/, the agent with a FILE data provider on the
+#               shipped example (state in build-run/example/) until Ctrl-C
 
 MAKEFLAGS += --no-print-directory
 JOBS ?= $(shell nproc)
@@ -23,8 +24,9 @@ test: build
 	  ctest --output-on-failure -j $(JOBS) --timeout 120 --repeat until-pass:2
 
 run: deps
-	@echo "The agent program (zeva350) is not built yet: the common utilities are all there is so far."
-	@exit 1
+	@cmake -S . -B $(RUN_BUILD_DIR) -DCMAKE_BUILD_TYPE=Release -DZEV_BUILD_TESTS=OFF >/dev/null
+	@cmake --build $(RUN_BUILD_DIR) -j $(JOBS) --target zeva350 zevraf
+	@scripts/run-example.sh $(RUN_BUILD_DIR)
 
 clean:
 	rm -rf $(BUILD_DIR) $(RUN_BUILD_DIR)

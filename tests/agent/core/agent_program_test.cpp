@@ -17,6 +17,8 @@ namespace {
 
 constexpr int kStartWaitMs = 10000;
 constexpr int kEndWaitMs = 10000;
+// A data provider looks at its threads every five seconds while it ends.
+constexpr int kFileEndWaitMs = 30000;
 constexpr char kStartupComplete[] = "Dorvane_Agent startup complete.";
 
 void ExpectCleanEnd(AgentProcess& agent, int exitStatus) {
@@ -129,6 +131,57 @@ TEST(AgentProgramTest, ADataProvidersSourceBecomesASubnodeWhoseRowsAreSampledAnd
   ExpectCleanEnd(agent, agent.terminate(kEndWaitMs));
   EXPECT_TRUE(LoopbackPortIsFree(agent.dchPort()));
   EXPECT_TRUE(LoopbackPortIsFree(agent.rafPort()));
+}
+
+// The FILE data provider in the agent: a metafile named by the start-up configuration
+// watches a file whose appended lines come back as the rows of its table.
+TEST(AgentProgramTest, LinesAppendedToAWatchedFileAreSampledFromItsTable) {
+  AgentProcess agent;
+  const std::string watched = agent.directory() + "counts.txt";
+  {
+    std::ofstream metafile(agent.directory() + "counts.mdl");
+    metafile << "//APPL COUNTS @Counts of a test\n"
+             << "//NAME TALLY P 5 @One line a tally\n"
+             << "//SOURCE FILE " << watched << "\n"
+             << "//ATTRIBUTES ' '\n"
+             << "Label D 12 @What is counted\n"
+             << "Tally C 100000 @How many\n";
+    std::ofstream(agent.directory() + "ZEVPCNFG") << "counts.mdl\n";
+    std::ofstream(watched) << "apples 6\n";  // a file that is there and not empty
+  }
+  ASSERT_TRUE(agent.start({"FILE"}, {"ZEVP_META_PATH=" + agent.directory()})) << agent.failure();
+  ASSERT_TRUE(agent.waitForTrace(kStartupComplete, kStartWaitMs)) << agent.traceText() << agent.errorText();
+  std::string table;
+  ASSERT_TRUE(Eventually(
+      [&] {
+        std::vector<std::string> tables = LinesWith(agent.zevraf({"tables"}), "COUNTS00\t");
+        if (!tables.empty()) table = tables[0].substr(tables[0].find('\t') + 1);
+        return !tables.empty() && !LinesWith(agent.zevraf({"subnodes"}), ":COUNTS00\t").empty();
+      },
+      kStartWaitMs))
+      << agent.traceText();
+
+  // Reading starts at the file's end once it is watched: lines go in until one comes back.
+  int warmUp = 0;
+  ASSERT_TRUE(Eventually(
+      [&] {
+        std::ofstream(watched, std::ios::app) << "pears " << ++warmUp << "\n";
+        return !LinesWith(agent.zevraf({"sample", "COUNTS00", table}), "\tpears\t").empty();
+      },
+      kStartWaitMs));
+  for (int tally : {7, 8}) {
+    std::ofstream(watched, std::ios::app) << "apples " << tally << "\n";
+    std::vector<std::string> rows;
+    EXPECT_TRUE(Eventually(
+        [&] {
+          return !(rows = LinesWith(agent.zevraf({"sample", "COUNTS00", table}), "\tapples\t" + std::to_string(tally)))
+                      .empty();
+        },
+        kStartWaitMs))
+        << agent.zevraf({"sample", "COUNTS00", table}).output;
+  }
+  ExpectCleanEnd(agent, agent.terminate(kFileEndWaitMs));
+  EXPECT_NE(agent.traceText().find("Thread for DP <FILE> completed."), std::string::npos);
 }
 
 TEST(AgentProgramTest, AnInvalidArgumentStartsNoDataProviderAndTheAgentWaitsForTheFramework) {
