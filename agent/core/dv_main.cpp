@@ -83,28 +83,57 @@ void startClientProcess() {
     TRC(TRC_ERROR, "Error: failed to start process <%s>", program);
 }
 
-// Blocks until the agent is to end: its data providers have ended or, with none named,
-// the framework's main loop has returned (then joined). False when a join failed.
-bool waitForTheEnd(DPstartTable* table, pthread_t frameworkThread, bool* frameworkJoined) {
-  if (table->DPsToStartCount > 0) {
-    bool joined = joinDataProviderThreads(table);
-    dataProvidersRunning = false;
-    return joined;
+// The framework's main loop on a thread of its own.
+class FrameworkThread {
+ public:
+  bool start() {
+    started_ = ZEV0_CreateThread(startRAF, nullptr, PTHREAD_CREATE_JOINABLE, &thread_) == 0;
+    return started_;
   }
-  TRC(TRC_DETAIL, "Waiting for startRAF thread to complete.");
-  int rc = pthread_join(frameworkThread, nullptr);
-  if (rc != 0) {
-    TRC(TRC_ERROR, "Error: pthread_join failed: errno=%d", rc);
-    return false;
+  // Until the loop returns.
+  void waitForLoopEnd() {
+    TRC(TRC_DETAIL, "Waiting for startRAF thread to complete.");
+    int rc = pthread_join(thread_, nullptr);
+    if (rc != 0)
+      TRC(TRC_ERROR, "Error: pthread_join failed: errno=%d", rc);
+    else
+      joined_ = true;
   }
-  *frameworkJoined = true;
-  return true;
-}
+  // The framework samples the row store and calls DV_Action: it is shut down and its
+  // thread joined.
+  void end() {
+    if (!started_) return;
+    RAF_Shutdown(1);
+    if (!joined_) pthread_join(thread_, nullptr);
+  }
 
-// The framework samples the row store and calls DV_Action: ended and its thread joined.
-void endFramework(pthread_t frameworkThread, bool joined) {
-  RAF_Shutdown(1);
-  if (!joined) pthread_join(frameworkThread, nullptr);
+ private:
+  pthread_t thread_{};
+  bool started_ = false;
+  bool joined_ = false;
+};
+
+// Starts the data providers and the framework, then blocks until the agent is to end:
+// its data providers have ended or, with none named, the framework's main loop has
+// returned.
+void runAgent(DPstartTable* table, const char* productName, FrameworkThread* framework) {
+  startDataProviderThreads(table);
+  dataProvidersRunning = startedDataProviders(*table) > 0;
+  startClientProcess();
+  RAF_RegisterCommandCallback("*", DV_Action);
+  if (!framework->start()) {
+    TRC(TRC_ERROR, "Error: startRAF thread failed creation: errno=%d", errno);
+    // They would run on for a framework that is not there: they end with the agent.
+    if (dataProvidersRunning) zevp::RequestShutdownOfEveryDP();
+  } else if (table->DPsToStartCount > 0) {
+    TRC1_Printf(&trcUnit_, __LINE__, "%s startup complete.  Data Providers now being started...", productName);
+  } else {
+    TRC1_Printf(&trcUnit_, __LINE__, "%s startup complete.", productName);
+    framework->waitForLoopEnd();
+    return;
+  }
+  joinDataProviderThreads(table);
+  dataProvidersRunning = false;
 }
 
 }  // namespace
@@ -142,27 +171,11 @@ void DV_Main(int argc, char* argv[]) {
 
   DPstartTable table;
   if (buildStartTable(argc, argv, &table) == DPstartOutcome::errorFlag) error = true;
-  if (!error) startDataProviderThreads(&table);
-  if (error) return;
-  dataProvidersRunning = startedDataProviders(table) > 0;
-
-  startClientProcess();
-  RAF_RegisterCommandCallback("*", DV_Action);
-  pthread_t frameworkThread;
-  bool frameworkRuns = ZEV0_CreateThread(startRAF, nullptr, PTHREAD_CREATE_JOINABLE, &frameworkThread) == 0;
-  bool frameworkJoined = false;
-  if (!frameworkRuns) {
-    TRC(TRC_ERROR, "Error: startRAF thread failed creation: errno=%d", errno);
-  } else {
-    if (table.DPsToStartCount > 0)
-      TRC1_Printf(&trcUnit_, __LINE__, "%s startup complete.  Data Providers now being started...", productName);
-    else
-      TRC1_Printf(&trcUnit_, __LINE__, "%s startup complete.", productName);
-    waitForTheEnd(&table, frameworkThread, &frameworkJoined);
-  }
+  FrameworkThread framework;
+  if (!error) runAgent(&table, productName, &framework);
   // The monitor, the probes it started and their tables' data threads use the lists and the
   // consumer locks and are not joined: the monitor stops taking notices, the framework ends,
   // and the lists and the locks stay until the process ends.
   stopStatusMonitor();
-  if (frameworkRuns) endFramework(frameworkThread, frameworkJoined);
+  framework.end();
 }
