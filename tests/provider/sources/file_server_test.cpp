@@ -36,6 +36,15 @@ std::string Numbered(int first, int last) {
   return text;
 }
 
+// Starts the file servers and lets them do their first pass; what they asked of the
+// agent and logged so far is dropped.
+void StartSettled(FileServerFixture& f) {
+  f.start();
+  ASSERT_TRUE(f.firstPass());
+  f.takeRequests();
+  f.takeLog();
+}
+
 class FileServerTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -83,9 +92,7 @@ TEST_F(FileServerTest, TailSendsWhatWasAppendedSinceTheLastPassLineByLine) {
 TEST_F(FileServerTest, ShorterFileIsReadFromItsBeginningOnce) {
   FileServerFixture f(EventGroup());
   std::string path = f.files().write("monitored.log", Numbered(1, 20));
-  f.start();
-  ASSERT_TRUE(f.firstPass());
-  f.takeRequests();
+  StartSettled(f);
   // Truncated and written again between two passes, with its old first line.
   f.files().write("monitored.log", "line 1\nnew 2\n");
   ASSERT_TRUE(f.nextPass());
@@ -123,13 +130,9 @@ TEST_F(FileServerTest, FileReplacedByOneOfTheSameLengthIsKnownByItsFirstLine) {
 TEST_F(FileServerTest, DeletedFileGoesOfflineAndIsReadFromItsFirstLineWhenBack) {
   FileServerFixture f(EventGroup());
   std::string path = f.files().write("monitored.log", "old\n");
-  f.start();
-  ASSERT_TRUE(f.firstPass());
-  f.takeRequests();
-  f.takeLog();
+  StartSettled(f);
   f.files().remove("monitored.log");
   f.release();
-  Lines requests;
   Lines log;
   ASSERT_TRUE(WaitUntil([&] {
     for (const std::string& message : f.takeLog()) log.push_back(message);
@@ -206,10 +209,7 @@ TEST_F(FileServerTest, UnregisteredGroupTakesItsRowsIntoItsAttributesWithoutTheA
 TEST_F(FileServerTest, FailedRowIsNotSentAgainOnceTheSourceIsBack) {
   FileServerFixture f(EventGroup());
   std::string path = f.files().write("monitored.log", "old\n");
-  f.start();
-  ASSERT_TRUE(f.firstPass());
-  f.takeRequests();
-  f.takeLog();
+  StartSettled(f);
   f.failRows(1);
   f.files().append("monitored.log", "a\nb\n");
   f.release();
