@@ -102,6 +102,9 @@ bool SetUpFileMonitoring(FileMonitor& monitor) {
   monitor.spec->IdentityCheckSum = monitor.identity.checkSum;
   monitor.monitoring = true;
   ReportStart(monitor);
+  // Where reading starts is settled before the source goes online: lines appended
+  // while it waits for the agent are read by its first pass.
+  SettleStartPosition(monitor);
   if (!monitor.unregistered) {
     Routines().updateSourceEntryState(monitor.source, ZEVP_Ready);
     Routines().queueAndWaitDCHstatus(monitor.anchor, monitor.server, monitor.source);
@@ -114,7 +117,6 @@ bool SetUpFileMonitoring(FileMonitor& monitor) {
   Routines().updateSourceEntryState(monitor.source, ZEVP_Input);
   if (monitor.table->RoutingBlock != nullptr)
     Routines().dispatchInternalOutput(monitor.anchor, monitor.source, monitor.table->RoutingBlock, nullptr, 0);
-  SettleStartPosition(monitor);
   SettleRecordSets(monitor);
   return true;
 }
