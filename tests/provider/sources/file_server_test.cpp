@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "data_provider_run.h"
+#include "dp_anchor.h"
 #include "file_server_fixture.h"
 #include "process_entry.h"
 #include "source_entry.h"
@@ -273,6 +274,17 @@ TEST_F(FileServerTest, AllMatchModeMonitorsEveryMatchingFileThenEnds) {
   EXPECT_EQ(log[1].substr(0, 3), "75:") << "each further file read from its beginning";
   EXPECT_EQ(log[2].substr(0, 3), "75:");
   EXPECT_EQ(log[3].substr(0, 3), "17:");
+}
+
+TEST_F(FileServerTest, BatchModeCopiesTheFileOnceAndEnds) {
+  FileServerFixture f(EventGroup());
+  f.anchor()->batchMode = 1;
+  f.files().write("monitored.log", "b1\nb2\n");
+  f.start();
+  ASSERT_TRUE(f.passSleeps(1)) << "the pause at the end of the thread";
+  ASSERT_TRUE(WaitUntil([&] { return ZEVP_ActiveThreadCount(f.anchor()) == 0; }));
+  EXPECT_EQ(f.takeRequests(), (Lines{"online", "row 1 Text='b1'", "row 16 Text='b2'", "offline"}));
+  f.anchor()->batchMode = 0;
 }
 
 }  // namespace
