@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -23,6 +24,7 @@
 #include "metafile_parser.h"
 #include "process_entry.h"
 #include "running_provider.h"
+#include "stdout_capture.h"
 #include "source_entry.h"
 #include "table_entry.h"
 #include "trace_capture.h"
@@ -147,6 +149,60 @@ TEST_F(DCHclientRoutineTest, TheLogAndAMetafilesApplicationGoOnlineAndAnOwnedSou
 
   EXPECT_EQ(sendRow(owner, one, "alpha"), (std::vector<std::string>{"alpha", "alpha text"}));
   EXPECT_EQ(sendRow(owner, one, "beta"), (std::vector<std::string>{"beta", "beta text"}));
+}
+
+// The row of one log message as the consumer receives it.
+struct LogRow {
+  std::string time, name, type, category, text, version;
+};
+bool ReadLogRow(const std::string& message, LogRow* row) {
+  Row raw;
+  if (!ReadRow(message, &raw) || raw.values.size() != 6) return false;
+  *row = {raw.values[0], raw.values[1], raw.values[2], raw.values[3], raw.values[4], raw.values[5]};
+  return true;
+}
+std::string Trimmed(const std::string& text) { return text.substr(0, text.find_last_not_of(' ') + 1); }
+
+TEST_F(DCHclientRoutineTest, LogMessagesArriveAsRowsOfTheLogApplication) {
+  DPAB* anchor = start();
+  ASSERT_NE(anchor, nullptr);
+  ASSERT_TRUE(WaitFor([anchor] { return !zevp::DPlogQueued(anchor) && anchor->logSource->State == ZEVP_Active; }));
+  RowWaiter rows("DVAgent", "DPLOG");
+  syncWithServer();
+  ASSERT_TRUE(rows.parked());
+  // Sends a message and takes its row and what was printed (gtest prints there too:
+  // the checks come after).
+  std::vector<std::string> printed;
+  auto send = [&](int32_t number, const char* insert, LogRow* row) {
+    StdoutCapture out;
+    ZEVP_SendDPlogMessage(number == 0 ? nullptr : anchor, number, insert);
+    std::string message = rows.next(kAnswerWaitMs);
+    bool read = ReadLogRow(message, row);
+    printed = out.takeLines();
+
+    return read;
+  };
+
+  LogRow row;
+  ASSERT_TRUE(send(0, nullptr, &row));  // as the console service will at start, without an anchor
+  EXPECT_EQ(Trimmed(row.category), "SYSTEM");
+  EXPECT_EQ(row.text, "DP ready");
+  EXPECT_TRUE(std::regex_match(row.time, std::regex(R"(\d{4}/\d\d/\d\d \d\d:\d\d:\d\d \d\d\d)"))) << row.time;
+  EXPECT_EQ(row.name, LogSourceName(anchor));
+  EXPECT_EQ(row.type, "FILE");
+  EXPECT_EQ(row.version, "ZEV350");
+  EXPECT_EQ(printed, std::vector<std::string>{"DP ready"});
+
+  ASSERT_TRUE(send(18, "in.log", &row));  // two at signs, one insert
+  EXPECT_EQ(Trimmed(row.category), "INFO");
+  EXPECT_EQ(row.text, "File in.log does not exist. Monitoring delayed for attribute group ?, wait for file creation...");
+  EXPECT_TRUE(printed.empty()) << "only SYSTEM messages are printed";
+
+  std::string longName(300, 'f');
+  ASSERT_TRUE(send(17, longName.c_str(), &row));
+  ASSERT_EQ(row.text.size(), 256u) << "DP_Log_Text's size";
+  EXPECT_EQ(row.text.substr(0, 30), "Monitoring for file ffffffffff");
+  EXPECT_EQ(row.text.substr(253), "...");
 }
 
 TEST_F(DCHclientRoutineTest, AHostStartedAgainBetweenTwoRowsIsSynchronisedAndGetsTheRowWithoutTheOwner) {
