@@ -10,6 +10,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <memory>
 #include <regex>
 #include <string>
@@ -17,12 +18,14 @@
 #include <vector>
 
 #include "application_entry.h"
+#include "dch_client_routine.h"
 #include "dch_comm.h"
 #include "dch_road_fixture.h"
 #include "dp_anchor.h"
 #include "dp_log.h"
 #include "metafile_parser.h"
 #include "process_entry.h"
+#include "routine_overrides.h"
 #include "running_provider.h"
 #include "stdout_capture.h"
 #include "source_entry.h"
@@ -203,6 +206,35 @@ TEST_F(DCHclientRoutineTest, LogMessagesArriveAsRowsOfTheLogApplication) {
   ASSERT_EQ(row.text.size(), 256u) << "DP_Log_Text's size";
   EXPECT_EQ(row.text.substr(0, 30), "Monitoring for file ffffffffff");
   EXPECT_EQ(row.text.substr(253), "...");
+}
+
+// A DCH client that starts when the test lets it.
+std::promise<void>* clientGate = nullptr;
+void GatedClient(ProcessEntry* entry) {
+  clientGate->get_future().wait();
+  ZEVP_DCHclientRoutine(entry);
+}
+
+TEST_F(DCHclientRoutineTest, RequestsQueuedBeforeTheClientRunsAreCarriedOutOnceItRuns) {
+  std::promise<void> gate;
+  clientGate = &gate;
+  RoutineOverrides overrides;
+  overrides.routines().dchClientRoutine = GatedClient;
+  provider_ = std::make_unique<RunningDataProvider>(ZEV_DP_FILE, directory_);
+  ASSERT_TRUE(WaitFor([] {
+    DPAB* anchor = Main_DPAB.load();
+    if (anchor == nullptr) return false;
+    BSV1_GetLock(&anchor->dchWaitQueueLock);
+    bool waiting = anchor->dchWaitQueue != nullptr;
+    BSV1_ReleaseLock(&anchor->dchWaitQueueLock);
+    return waiting;
+  })) << "the log application's registration waits for the client";
+  auto opened = steady_clock::now();
+  gate.set_value();
+  EXPECT_TRUE(provider_->waitForLogOnline());
+  EXPECT_LT(steady_clock::now() - opened, std::chrono::seconds(5)) << "its requester was woken";
+  provider_.reset();
+  clientGate = nullptr;
 }
 
 TEST_F(DCHclientRoutineTest, AHostStartedAgainBetweenTwoRowsIsSynchronisedAndGetsTheRowWithoutTheOwner) {
