@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "attribute_entry.h"
+#include "derived_attributes.h"
 #include "engine_routines.h"
 #include "source_entry.h"
 #include "trc1.h"
@@ -34,17 +35,6 @@ int32_t operandValue(const AttributeEntry* operand) {
     return value;
   }
   return static_cast<signed char>(operand->Value()[0]);
-}
-
-void concatenate(AttributeEntry* attribute, const AttributeEntry* first, const AttributeEntry* second) {
-  size_t size = std::min<size_t>(first->ActualValSize, attribute->MaxValSize);
-  std::memcpy(attribute->Value(), first->Value(), size);
-  size_t rest = std::min<size_t>(second->ActualValSize, attribute->MaxValSize - size);
-  std::memcpy(attribute->Value() + size, second->Value(), rest);
-  attribute->ActualValSize = static_cast<uint16_t>(size + rest);
-  attribute->Value()[attribute->ActualValSize] = '\0';
-  TRC(TRC_DETAIL, "Attribute %s derived string size %d {%s}", attribute->AttrName, attribute->ActualValSize,
-      attribute->Value());
 }
 
 // The result in the attribute's own size, so that a 2-byte attribute holds the
@@ -93,7 +83,7 @@ void computeAttribute(AttributeEntry* attribute) {
   }
   if (!holdsValue(first) || !holdsValue(second)) return;
   if (first->AttrType == ZEVP_ATTR_DISPLAY && second->AttrType == ZEVP_ATTR_DISPLAY)
-    concatenate(attribute, first, second);
+    DoSpecialDerivedAttribute(attribute);  // the two texts joined
   else
     computeNumeric(attribute, first, second);
 }

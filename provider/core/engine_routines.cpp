@@ -4,6 +4,7 @@
 #include "builtin_applications.h"
 #include "dch_client_routine.h"
 #include "dch_work_queue.h"
+#include "derived_attributes.h"
 #include "dp_log.h"
 #include "engine_stand_ins.h"
 #include "metafile_server_task.h"
@@ -39,7 +40,7 @@ EngineRoutines DefaultRoutines() {
   table.consoleService = standin::ConsoleService;
 
   table.provideAction = standin::ProvideAction;
-  table.performDeriveAttrFunction = standin::PerformDeriveAttrFunction;
+  table.performDeriveAttrFunction = ZEVP_PerformDeriveAttrFunction;
   table.outputBatchDataRecord = standin::OutputBatchDataRecord;
   table.provideActionReply = standin::ProvideActionReply;
   table.performDataSummaryOutput = standin::PerformDataSummaryOutput;
@@ -48,6 +49,9 @@ EngineRoutines DefaultRoutines() {
   table.updateMIBinteresToDCH = standin::UpdateMIBinteresToDCH;
   table.doNoDataStatusReport = standin::DoNoDataStatusReport;
 
+  table.dispatchInternalOutput = standin::DispatchInternalOutput;
+  table.updateSummaryDataArray = standin::UpdateSummaryDataArray;
+  table.checkDataSummaryReady = standin::CheckDataSummaryReady;
   table.sendDPlogMessage = ZEVP_SendDPlogMessage;
   table.snmpApplOnline = standin::SNMPapplOnline;
 

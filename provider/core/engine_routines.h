@@ -20,6 +20,7 @@ struct DCHactionMessage;
 struct DCHcomm;
 struct DPAB;
 struct IOEntry;
+struct InternalRoutingBlock;
 struct OMB;
 struct SourceEntry;
 struct StatisticBlock;
@@ -78,6 +79,13 @@ struct EngineRoutines {
   // The SNMP data provider's periodic reports.
   void (*updateMIBinteresToDCH)(DPAB* anchor);
   void (*doNoDataStatusReport)(DPAB* anchor);
+
+  // The data path of a row, after its split and filters.
+  // Hands the unchanged record of an internal output group's row to its input groups.
+  void (*dispatchInternalOutput)(DPAB* anchor, SourceEntry* source, InternalRoutingBlock* block,
+                                 const char* record, int32_t length);  // ZEVP_DispatchInternalOutput
+  void (*updateSummaryDataArray)(SourceEntry* source);  // ZEVP_UpdateSummaryDataArray
+  int (*checkDataSummaryReady)(SourceEntry* source);    // ZEVP_CheckDataSummaryReady: 1 when rows may be sent
 
   // The model's neighbours.
   // ZEVP_SendDPlogMessage: one row of the DP log, message `number` with up to five

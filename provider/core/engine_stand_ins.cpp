@@ -1,7 +1,6 @@
 #include "engine_stand_ins.h"
 
 #include "application_entry.h"
-#include "attribute_entry.h"
 #include "dch_comm.h"
 #include "dch_message_parser.h"
 #include "dch_requests.h"
@@ -56,10 +55,6 @@ void ProvideAction(DPAB*, const DCHactionMessage* action) {
   TRC(TRC_ERROR, "***** no automation server: DCH action %u dropped", action->actionID);
 }
 
-void PerformDeriveAttrFunction(AttributeEntry* attribute) {
-  TRC(TRC_ERROR, "***** derived functions not available: attribute %s left as it is", attribute->AttrName);
-}
-
 void OutputBatchDataRecord(SourceEntry* source) {
   TRC(TRC_ERROR, "***** no batch output: row of source @%p dropped", static_cast<void*>(source));
 }
@@ -68,6 +63,17 @@ void ProvideActionReply(SourceEntry* source, DCHcomm* comm) {
   TRC(TRC_ERROR, "***** action replies not available: action of source @%p not answered", static_cast<void*>(source));
   ZEVP_SetDCHstatus(comm, ZEVP_DCH_SEND_FAILED);
 }
+
+void DispatchInternalOutput(DPAB*, SourceEntry* source, InternalRoutingBlock*, const char*, int32_t length) {
+  TRC(TRC_DETAIL, "No internal routing: row of %d bytes of source @%p not routed", length,
+      static_cast<void*>(source));
+}
+
+void UpdateSummaryDataArray(SourceEntry* source) {
+  TRC(TRC_DETAIL, "No summaries: row of source @%p not summarised", static_cast<void*>(source));
+}
+
+int CheckDataSummaryReady(SourceEntry*) { return 1; }
 
 void PerformDataSummaryOutput(SourceEntry* source, DCHcomm* comm) {
   TRC(TRC_ERROR, "***** summary output not available: row of source @%p not sent", static_cast<void*>(source));

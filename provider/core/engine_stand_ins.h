@@ -25,7 +25,6 @@ void ConsoleService(DPAB* anchor, ZEVP_ProcessRoutine typeRoutine);
 
 // The DCH link's calls into parts not built yet: each traces and does nothing.
 void ProvideAction(DPAB* anchor, const DCHactionMessage* action);  // the action is dropped
-void PerformDeriveAttrFunction(AttributeEntry* attribute);         // the value is left as it is
 void OutputBatchDataRecord(SourceEntry* source);
 // Calls of the DCH client and the periodic task into parts not built yet: each
 // traces that it is not available and does nothing.
@@ -35,6 +34,13 @@ int SummaryIntervalEnded(SourceEntry* source, int64_t now, int64_t ageLimit);  /
 void ProcessSockRequestByState(DPAB* anchor, ProcessEntry* caller, IOEntry* partner, int n, char* buffer);
 void UpdateMIBinteresToDCH(DPAB* anchor);
 void DoNoDataStatusReport(DPAB* anchor);
+// No group has a routing or summary block yet: a row is traced and not routed,
+// nothing is summarised, and every source is ready to send (as one without a summary).
+void DispatchInternalOutput(DPAB* anchor, SourceEntry* source, InternalRoutingBlock* block, const char* record,
+                            int32_t length);
+void UpdateSummaryDataArray(SourceEntry* source);
+int CheckDataSummaryReady(SourceEntry* source);
+
 // The model's calls into the SNMP collection, not built yet.
 void SNMPapplOnline(DPAB* anchor, ApplicationEntry* application);  // "not available"
 void ReleaseSummaryManagementBlock(SummaryManagementBlock* block);  // frees the block

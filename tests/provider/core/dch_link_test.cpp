@@ -28,13 +28,13 @@
 #include "dch_requests.h"
 #include "dch_road_fixture.h"
 #include "dp_anchor.h"
+#include "loopback_engine.h"
 #include "metafile_fixture.h"
 #include "routine_overrides.h"
 #include "send_slot_recorder.h"
 #include "source_entry.h"
 #include "table_entry.h"
 #include "trace_capture.h"
-#include "zev0/hostnames.h"
 
 namespace {
 
@@ -153,11 +153,7 @@ class DCHlinkTest : public DCHroadTest {
                    host().traceText().c_str());
       std::fflush(stderr);
     });
-    // The engine finds the host through its own settings, at each connect.
-    setenv("ZEVP_DCH_HOST", "127.0.0.1", 1);
-    setenv("ZEV_DP_HOSTNAME", "localhost", 1);
-    setenv("ZEVP_DCH_REPLY_WAIT", "1", 1);
-    ZEV0_LocalHostNameString();  // fixed for the process before the models name their sources' host
+    UseLoopbackDCHhost();
     models_ = std::make_unique<MetafileFixture>();
     abc_ = parse("abc.mdl", kAbc);
     xyz_ = parse("xyz.mdl", kXyz);

@@ -21,6 +21,7 @@
 #include "hand_built_model.h"
 #include "io_entry.h"
 #include "manual_clock.h"
+#include "model_release.h"
 #include "periodic_cycle.h"
 #include "periodic_task.h"
 #include "process_entry.h"
@@ -137,6 +138,7 @@ TEST(PeriodicTaskTest, ADeferredRegistrationIsOrderedAgainAfterAMinute) {
   ASSERT_TRUE(WaitForThreadCount(anchor.get(), 0));
   EXPECT_EQ(anchor->dchWaitQueue, first) << "queued for the DCH client, which does not run yet";
   anchor->dchWaitQueue = nullptr;
+  ZEVP_ReleaseApplResources(anchor.get(), application, 1);
 }
 
 TEST(PeriodicTaskTest, AFileServerWaitingForItsFileIsWoken) {
@@ -163,6 +165,7 @@ TEST(PeriodicTaskTest, AFileServerWaitingForItsFileIsWoken) {
   EXPECT_TRUE(WaitForThreadCount(anchor.get(), 0));
   done = true;
   server.join();
+  ZEVP_ReleaseIOResources(anchor.get(), waiting);
 }
 
 TEST(PartnerProbeTest, AListeningHostIsAliveAndOneThatRefusesIsToldApart) {
