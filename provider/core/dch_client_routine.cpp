@@ -100,6 +100,20 @@ void finish(DCHclientWork& work, SourceEntry* source, ProcessEntry* owner) {
   }
 }
 
+// A request is sent and its status awaited under the status mutex, on which the
+// receive thread signals a status. The client takes it inside every other lock it
+// holds for a request, so the status wait never reacquires it under another order.
+class StatusHeld {
+ public:
+  explicit StatusHeld(DCHcomm* comm) : comm_(comm) { pthread_mutex_lock(&comm_->StatusMutex); }
+  ~StatusHeld() { pthread_mutex_unlock(&comm_->StatusMutex); }
+  StatusHeld(const StatusHeld&) = delete;
+  StatusHeld& operator=(const StatusHeld&) = delete;
+
+ private:
+  DCHcomm* comm_;
+};
+
 void serve(DCHclientWork& work, SourceEntry* chain) {
   while (chain != nullptr) {
     SourceEntry* source = chain;
@@ -110,7 +124,10 @@ void serve(DCHclientWork& work, SourceEntry* chain) {
       TRC(TRC_DETAIL, "Processing request %d from task %lX", source->DCHrequestSeqNumber, owner->threadId.load());
     else
       TRC(TRC_DETAIL, "Processing request %d from unknown task", source->DCHrequestSeqNumber);
-    while (ZEVP_PerformDCHorder(work, source)) {
+    {
+      StatusHeld held(work.comm);
+      while (ZEVP_PerformDCHorder(work, source)) {
+      }
     }
     finish(work, source, source->OwningTask);
   }
@@ -122,7 +139,7 @@ bool timeToEnd(ProcessEntry* entry) {
 
 // A source that never had an order (NoState) was never registered either.
 bool notYetRegistered(const SourceEntry* source) {
-  return source->State == ZEVP_Pending || source->State == ZEVP_Initial || source->State == ZEVP_NoState;
+  return ZEVP_SourceStateOf(source) == ZEVP_Pending || ZEVP_SourceStateOf(source) == ZEVP_Initial || ZEVP_SourceStateOf(source) == ZEVP_NoState;
 }
 
 // The log goes offline first, then the applications are unregistered (the log's
@@ -132,7 +149,10 @@ void signOff(DCHclientWork& work) {
   SourceEntry* logSource = anchor->logSource;
   if (ZEVP_DPlogEnabled() && logSource != nullptr && !notYetRegistered(logSource)) {
     ZEVP_UpdateSourceEntryState(logSource, ZEVP_Inactive);
-    ZEVP_DoDPoffline(logSource, work.comm);
+    {
+      StatusHeld held(work.comm);
+      ZEVP_DoDPoffline(logSource, work.comm);
+    }
     BSV1_Sleep(3);
   }
   BSV1_GetLock(&anchor->applicationListLock);
@@ -141,11 +161,14 @@ void signOff(DCHclientWork& work) {
       for (TableEntry* table = application->FirstTable; table != nullptr; table = table->next) {
         if (table->FirstSource == nullptr) continue;
         ZEVP_UpdateSourceEntryState(table->FirstSource, ZEVP_Inactive);
+        StatusHeld held(work.comm);
         ZEVP_DoDPoffline(table->FirstSource, work.comm);
       }
     }
     SourceEntry* first = application->FirstTable != nullptr ? application->FirstTable->FirstSource : nullptr;
-    if (first != nullptr && !notYetRegistered(first) && first != logSource) ZEVP_UnregisterThroughSource(work, first);
+    if (first == nullptr || notYetRegistered(first) || first == logSource) continue;
+    StatusHeld held(work.comm);
+    ZEVP_UnregisterThroughSource(work, first);
   }
   BSV1_ReleaseLock(&anchor->applicationListLock);
 }
@@ -193,7 +216,6 @@ void ZEVP_DCHclientRoutine(ProcessEntry* entry) {
     ZEVP_EndThread();
   }
   ZEVP_InitializeDCHcomm(comm, anchor);
-  pthread_mutex_lock(&comm->StatusMutex);
   if (anchor->batchMode != 0)
     comm->Socket = 1;  // nothing is connected: every request reports 0 at once
   else
@@ -215,7 +237,6 @@ void ZEVP_DCHclientRoutine(ProcessEntry* entry) {
   releaseLogSourceOwner(anchor);
   unpublish(work);
   anchor->dchLink = nullptr;
-  pthread_mutex_unlock(&comm->StatusMutex);
   if (anchor->batchMode != 0)
     comm->Socket = 0;
   else

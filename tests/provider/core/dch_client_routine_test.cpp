@@ -20,6 +20,7 @@
 #include "application_entry.h"
 #include "dch_client_routine.h"
 #include "dch_comm.h"
+#include "dch_work_queue.h"
 #include "dch_road_fixture.h"
 #include "dp_anchor.h"
 #include "dp_log.h"
@@ -70,6 +71,16 @@ std::string NextOf(StatusWaiter& status, const std::string& application, int wai
     bool ofCode = code == 0 || (notice.size() > 4 && notice.compare(notice.size() - 4, 4, std::to_string(code)) == 0);
     if (notice.empty() || (notice.rfind(application + ",", 0) == 0 && ofCode)) return notice;
   }
+}
+
+// The sources whose copies wait on the delayed-offline queue, in order.
+std::vector<SourceEntry*> OfflineCopies(DPAB* anchor) {
+  std::vector<SourceEntry*> copied;
+  BSV1_GetLock(&anchor->offlineQueueLock);
+  for (SourceEntry* copy = anchor->delayedOfflineQueue; copy != nullptr; copy = copy->NextInOfflineQueue)
+    copied.push_back(copy->CopiedFrom);
+  BSV1_ReleaseLock(&anchor->offlineQueueLock);
+  return copied;
 }
 
 // The position of a text in the trace, or npos.
@@ -143,7 +154,7 @@ TEST_F(DCHclientRoutineTest, TheLogAndAMetafilesApplicationGoOnlineAndAnOwnedSou
   ApplicationEntry* abc = load(anchor);
   ASSERT_NE(abc, nullptr);
   SourceEntry* one = SourceOf(abc, 0);
-  EXPECT_EQ(one->State, ZEVP_Ready) << "registered";
+  EXPECT_EQ(ZEVP_SourceStateOf(one), ZEVP_Ready) << "registered";
   SourceOwner owner(anchor);
   EXPECT_EQ(owner.order(one, ZEVP_Ready), ZEVP_Active);
   EXPECT_EQ(NextOf(status, "ABC", kAnswerWaitMs), Notice("ABC", "GRP", "localhost", kOnline));
@@ -169,7 +180,7 @@ std::string Trimmed(const std::string& text) { return text.substr(0, text.find_l
 TEST_F(DCHclientRoutineTest, LogMessagesArriveAsRowsOfTheLogApplication) {
   DPAB* anchor = start();
   ASSERT_NE(anchor, nullptr);
-  ASSERT_TRUE(WaitFor([anchor] { return !zevp::DPlogQueued(anchor) && anchor->logSource->State == ZEVP_Active; }));
+  ASSERT_TRUE(WaitFor([anchor] { return !zevp::DPlogQueued(anchor) && ZEVP_SourceStateOf(anchor->logSource) == ZEVP_Active; }));
   RowWaiter rows("DVAgent", "DPLOG");
   syncWithServer();
   ASSERT_TRUE(rows.parked());
@@ -277,12 +288,12 @@ TEST_F(DCHclientRoutineTest, StartedWithNobodyListeningItRegistersByDatagramThen
   DPAB* anchor = provider_->anchor();
   ASSERT_NE(anchor, nullptr);
   ASSERT_NE(anchor->logSource, nullptr);
-  EXPECT_EQ(anchor->logSource->State, ZEVP_Pending) << "the registration got no answer";
+  EXPECT_EQ(ZEVP_SourceStateOf(anchor->logSource), ZEVP_Pending) << "the registration got no answer";
   EXPECT_EQ(anchor->dchLink->ConnectionState, ZEVP_DCH_OVER_UDP);
 
   ASSERT_TRUE(host().startReady()) << host().failure();
   clock_.advance(61);  // the periodic task retries the registration, by datagram
-  EXPECT_TRUE(WaitFor([anchor] { return anchor->logSource->State == ZEVP_Ready; }));
+  EXPECT_TRUE(WaitFor([anchor] { return ZEVP_SourceStateOf(anchor->logSource) == ZEVP_Ready; }));
   EXPECT_TRUE(WaitFor([anchor] {
     BSV1_GetLock(&anchor->dchLink->SendLock);
     bool tcp = anchor->dchLink->ConnectionState == ZEVP_DCH_OVER_TCP;
@@ -290,7 +301,7 @@ TEST_F(DCHclientRoutineTest, StartedWithNobodyListeningItRegistersByDatagramThen
     return tcp;
   }));
   clock_.advance(61);  // and then its online, over TCP
-  EXPECT_TRUE(WaitFor([anchor] { return anchor->logSource->State == ZEVP_Active; }));
+  EXPECT_TRUE(WaitFor([anchor] { return ZEVP_SourceStateOf(anchor->logSource) == ZEVP_Active; }));
   std::string lines = trace.take();
   EXPECT_NE(Where(lines, "TCP connect successful. DCH TCP available", Where(lines, ">>>>> dp_register completed")),
             std::string::npos);
@@ -315,15 +326,13 @@ TEST_F(DCHclientRoutineTest, AnInactiveSourceStaysOnlineUntilItsRowsExpire) {
   EXPECT_EQ(owner.order(one, ZEVP_Inactive), ZEVP_Ready);
   EXPECT_EQ(owner.order(one, ZEVP_Ready), ZEVP_Active) << "back before its rows expired";
   EXPECT_TRUE(trace.contains(">>>>>dp_online bypassed. Data TTL has not expired"));
-  EXPECT_EQ(anchor->delayedOfflineQueue, nullptr);
+  EXPECT_EQ(OfflineCopies(anchor), std::vector<SourceEntry*>{});
 
   EXPECT_EQ(owner.order(one, ZEVP_Inactive), ZEVP_Ready);
   EXPECT_EQ(owner.order(one, ZEVP_Inactive), ZEVP_Ready);
   EXPECT_TRUE(trace.contains("already on delay offline queue"));
   EXPECT_EQ(owner.order(two, ZEVP_Inactive), ZEVP_Ready);
-  ASSERT_NE(anchor->delayedOfflineQueue, nullptr);
-  EXPECT_EQ(anchor->delayedOfflineQueue->NextInOfflineQueue->CopiedFrom, two) << "one copy each";
-  EXPECT_EQ(anchor->delayedOfflineQueue->NextInOfflineQueue->NextInOfflineQueue, nullptr);
+  EXPECT_EQ(OfflineCopies(anchor), (std::vector<SourceEntry*>{one, two})) << "one copy each";
   EXPECT_FALSE(trace.contains("Sending dp_offline request")) << "the agent saw no source go";
 
   trace.take();
@@ -333,7 +342,7 @@ TEST_F(DCHclientRoutineTest, AnInactiveSourceStaysOnlineUntilItsRowsExpire) {
   std::sort(offlines.begin(), offlines.end());
   EXPECT_EQ(offlines, (std::vector<std::string>{Notice("ABC", "GRP", "localhost", kOffline),
                                                 Notice("ABC", "GRP2", "localhost", kOffline)}));
-  EXPECT_TRUE(WaitFor([anchor] { return anchor->delayedOfflineQueue == nullptr; }));
+  EXPECT_TRUE(WaitFor([anchor] { return OfflineCopies(anchor).empty(); }));
   std::string lines = trace.take();
   size_t first = Where(lines, "Enqueue delayed dp_offline");
   size_t cycle = Where(lines, "Scan waits on activity", first);
@@ -350,7 +359,7 @@ TEST_F(DCHclientRoutineTest, OrdersThatAreNoRequestsAreFinishedAtOnce) {
   SourceEntry* one = SourceOf(abc, 0);
   SourceOwner owner(anchor);
   // The log's rows of the load are sent: from now on nothing else goes to the agent.
-  ASSERT_TRUE(WaitFor([anchor] { return !zevp::DPlogQueued(anchor) && anchor->logSource->State == ZEVP_Active; }));
+  ASSERT_TRUE(WaitFor([anchor] { return !zevp::DPlogQueued(anchor) && ZEVP_SourceStateOf(anchor->logSource) == ZEVP_Active; }));
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
   const std::pair<int32_t, const char*> cases[] = {
       {ZEVP_NoState, "*** Invalid source state 0, ignored"},

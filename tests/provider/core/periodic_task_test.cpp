@@ -21,6 +21,7 @@
 #include "hand_built_model.h"
 #include "io_entry.h"
 #include "manual_clock.h"
+#include "dch_work_queue.h"
 #include "model_release.h"
 #include "periodic_cycle.h"
 #include "periodic_task.h"
@@ -95,6 +96,16 @@ TEST(PeriodicCycleTest, EnoughWorkOrTheEndHalvesTheCycleTime) {
   EXPECT_EQ(ZEVP_NextCycleTime(defaults, one, 3, false), 1) << "never below a second";
 }
 
+// Tells the anchor's threads to end as the shut-down does (under the list lock,
+// which a thread takes to release its entry) and waits for them, in real time: the
+// manual clock's sleeps pass at once.
+bool EndThreads(DPAB* anchor) {
+  BSV1_GetLock(&anchor->processListLock);
+  for (ProcessEntry* entry = anchor->processEntries; entry != nullptr; entry = entry->next) TellToEnd(entry);
+  BSV1_ReleaseLock(&anchor->processListLock);
+  return WaitForThreadCount(anchor, 0);
+}
+
 // The intervals the task traced, in order.
 Runs TracedRuns(const std::string& trace) {
   Runs runs;
@@ -114,8 +125,7 @@ TEST(PeriodicTaskTest, AnIdleRunSleepsItsCyclesOneSecondAtATimeAndEndsWhenTold) 
   ASSERT_EQ(ZEVP_CreateProcess(anchor.get(), -1, nullptr, ZEVP_TaskPeriodical, 0, nullptr), 1);
   const int64_t sixSteps = 30 * (1 + 2 + 4 + 8 + 16 + 32);
   ASSERT_TRUE(WaitUntil([&clock, sixSteps] { return clock.sleptSeconds() >= sixSteps + 3 * 64; }));
-  TellToEnd(ProcessEntriesOf(anchor.get()).front());
-  ASSERT_TRUE(WaitForThreadCount(anchor.get(), 0));
+  ASSERT_TRUE(EndThreads(anchor.get()));
 
   Runs runs = TracedRuns(trace.take());
   ASSERT_GE(runs.size(), 7u);
@@ -132,10 +142,9 @@ TEST(PeriodicTaskTest, ADeferredRegistrationIsOrderedAgainAfterAMinute) {
   SourceEntry* first = AddSource(anchor.get(), table, 'B');
   first->State = ZEVP_Pending;
   ASSERT_EQ(ZEVP_CreateProcess(anchor.get(), -1, nullptr, ZEVP_TaskPeriodical, 0, nullptr), 1);
-  ASSERT_TRUE(WaitUntil([first] { return first->State == ZEVP_Register; }));
+  ASSERT_TRUE(WaitUntil([first] { return ZEVP_SourceStateOf(first) == ZEVP_Register; }));
   EXPECT_GT(clock.sleptSeconds(), 60);
-  TellToEnd(ProcessEntriesOf(anchor.get()).front());
-  ASSERT_TRUE(WaitForThreadCount(anchor.get(), 0));
+  ASSERT_TRUE(EndThreads(anchor.get()));
   EXPECT_EQ(anchor->dchWaitQueue, first) << "queued for the DCH client, which does not run yet";
   anchor->dchWaitQueue = nullptr;
   ZEVP_ReleaseApplResources(anchor.get(), application, 1);
@@ -161,8 +170,7 @@ TEST(PeriodicTaskTest, AFileServerWaitingForItsFileIsWoken) {
   });
   ASSERT_EQ(ZEVP_CreateProcess(anchor.get(), -1, nullptr, ZEVP_TaskPeriodical, 0, nullptr), 1);
   EXPECT_TRUE(WaitUntil([&wakeUps] { return wakeUps > 0; }));
-  TellToEnd(ProcessEntriesOf(anchor.get()).front());
-  EXPECT_TRUE(WaitForThreadCount(anchor.get(), 0));
+  EXPECT_TRUE(EndThreads(anchor.get()));
   done = true;
   server.join();
   ZEVP_ReleaseIOResources(anchor.get(), waiting);
