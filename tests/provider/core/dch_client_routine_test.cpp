@@ -24,6 +24,7 @@
 #include "dch_road_fixture.h"
 #include "dp_anchor.h"
 #include "dp_log.h"
+#include "hand_built_model.h"
 #include "metafile_parser.h"
 #include "process_entry.h"
 #include "routine_overrides.h"
@@ -320,6 +321,7 @@ TEST_F(DCHclientRoutineTest, AnInactiveSourceStaysOnlineUntilItsRowsExpire) {
     SetAttributeValue(source, "Name", "row");
     ASSERT_EQ(owner.order(source, ZEVP_Output), ZEVP_Active);
   }
+  AddKeyList(two);  // rows kept for the agent, which its offline drops
   StatusWaiter status;
   syncWithServer();
   TraceCapture trace("*=0x90 storage=0x80");
@@ -343,6 +345,9 @@ TEST_F(DCHclientRoutineTest, AnInactiveSourceStaysOnlineUntilItsRowsExpire) {
   EXPECT_EQ(offlines, (std::vector<std::string>{Notice("ABC", "GRP", "localhost", kOffline),
                                                 Notice("ABC", "GRP2", "localhost", kOffline)}));
   EXPECT_TRUE(WaitFor([anchor] { return OfflineCopies(anchor).empty(); }));
+  BSV1_GetLock(&two->DataLock);
+  EXPECT_EQ(two->SavedRows, nullptr) << "freed once, by the copy's offline, and no longer referred to";
+  BSV1_ReleaseLock(&two->DataLock);
   std::string lines = trace.take();
   size_t first = Where(lines, "Enqueue delayed dp_offline");
   size_t cycle = Where(lines, "Scan waits on activity", first);
