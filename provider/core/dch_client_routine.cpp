@@ -85,14 +85,16 @@ void finish(DCHclientWork& work, SourceEntry* source, ProcessEntry* owner) {
     BSV1_ReleaseLock(&source->EntryLock);
     TRC(TRC_DETAIL, ">>> signal bypassed for unowned DCH work request");
   } else {
+    // The owner may go as soon as its mutex is let go: nothing of it is used after.
+    unsigned long ownerThread = owner->threadId.load();
+    int32_t request = source->DCHrequestSeqNumber;
     pthread_mutex_lock(&owner->mutex);
     ZEVP_SetDCHenqueued(source, 0);
     BSV1_ReleaseLock(&source->EntryLock);
-    TRC(TRC_DETAIL, ">>>>>Notify task %lX for completed DCH request %d", owner->threadId.load(),
-        source->DCHrequestSeqNumber);
+    TRC(TRC_DETAIL, ">>>>>Notify task %lX for completed DCH request %d", ownerThread, request);
     int rc = pthread_cond_signal(&owner->condition);
     pthread_mutex_unlock(&owner->mutex);
-    TRC(TRC_DETAIL, ">>>>>Task %lX notified, rc %d errno %d", owner->threadId.load(), rc, rc);
+    TRC(TRC_DETAIL, ">>>>>Task %lX notified, rc %d errno %d", ownerThread, rc, rc);
   }
   if (work.releaseCopy) {
     ZEVP_ReleaseOfflineCopy(&source);

@@ -259,13 +259,13 @@ TEST_F(DCHclientRoutineTest, AHostStartedAgainBetweenTwoRowsIsSynchronisedAndGet
   ASSERT_EQ(owner.order(one, ZEVP_Ready), ZEVP_Active);
   ASSERT_EQ(sendRow(owner, one, "before").size(), 2u);
 
-  ASSERT_NE(host().terminate(kAnswerWaitMs), -1);
-  ASSERT_TRUE(WaitFor([anchor] {
-    BSV1_GetLock(&anchor->dchLink->SendLock);
-    bool lost = anchor->dchLink->Socket == 0;
-    BSV1_ReleaseLock(&anchor->dchLink->SendLock);
-    return lost;
-  })) << "the receive thread saw the host go";
+  ASSERT_TRUE(WaitFor([anchor] { return !zevp::DPlogQueued(anchor); }));
+  {
+    TraceCapture ending("*=0x90 storage=0x80");
+    ASSERT_NE(host().terminate(kAnswerWaitMs), -1);
+    ASSERT_TRUE(WaitFor([&ending] { return ending.contains(">>>>> DCH inbound data receive process ended"); }))
+        << "the receive thread saw the host go";
+  }
   ASSERT_TRUE(host().startReady()) << host().failure();
   TraceCapture trace("*=0x90 storage=0x80");
   EXPECT_EQ(sendRow(owner, one, "after"), (std::vector<std::string>{"after", "after text"}));
