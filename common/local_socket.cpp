@@ -42,19 +42,31 @@ int socketOtherThanZero(int type) {
   return descriptor;
 }
 
-// Before the bind, where they count: a server restarted while its old
-// connections sit in TIME_WAIT binds its port again only with SO_REUSEADDR on.
-void setSocketOptions(int descriptor, int type, int reuse) {
-  int nonBlocking = 1;
-  ZEV0_SetSocketIoctl(descriptor, FIONBIO, &nonBlocking);
+void setReuse(int descriptor, int reuse) {
   if (setsockopt(descriptor, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse) != 0) {
     int error = errno;
     TRC(TRC_ERROR, "setsockopt SO_REUSEADDR failed, errno %d", error);
   }
-  if (type == SOCK_STREAM && setsockopt(descriptor, IPPROTO_TCP, TCP_NODELAY, &reuse, sizeof reuse) != 0) {
+}
+
+// A TCP socket takes SO_REUSEADDR before the bind, where it counts: a server restarted
+// while its old connections sit in TIME_WAIT binds its port again only with it on. A UDP
+// socket takes it after the bind: with it on before, the kernel may give a socket bound
+// to port 0 a port that another such socket already has, and that socket's datagrams
+// then reach this one (a reply read by the wrong caller, or lost to another process).
+void setOptionsBeforeBind(int descriptor, int type, int reuse) {
+  int nonBlocking = 1;
+  ZEV0_SetSocketIoctl(descriptor, FIONBIO, &nonBlocking);
+  if (type != SOCK_STREAM) return;
+  setReuse(descriptor, reuse);
+  if (setsockopt(descriptor, IPPROTO_TCP, TCP_NODELAY, &reuse, sizeof reuse) != 0) {
     int error = errno;
     TRC(TRC_ERROR, "setsockopt failed, errno %d", error);
   }
+}
+
+void setOptionsAfterBind(int descriptor, int type, int reuse) {
+  if (type != SOCK_STREAM) setReuse(descriptor, reuse);
 }
 
 }  // namespace
@@ -68,7 +80,7 @@ int ZEV0_OpenLocalSocket(int type, uint16_t port, sockaddr_in* address, int noRe
     TRC(TRC_ERROR, "unable to open %s socket, errno=%d", socketTypeName(type), error);
     return -1;
   }
-  setSocketOptions(descriptor, type, reuse);
+  setOptionsBeforeBind(descriptor, type, reuse);
   local.sin_port = port;
   if (address != nullptr) *address = local;
   if (bind(descriptor, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
@@ -78,6 +90,7 @@ int ZEV0_OpenLocalSocket(int type, uint16_t port, sockaddr_in* address, int noRe
     ZEV0_CloseTheSocket(descriptor);
     return -1;
   }
+  setOptionsAfterBind(descriptor, type, reuse);
   return descriptor;
 }
 

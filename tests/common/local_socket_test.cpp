@@ -12,8 +12,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "trace_capture.h"
 #include "zev0/hostnames.h"
@@ -123,6 +125,29 @@ TEST_F(LocalSocketTest, BoundNonBlockingWithTheOptionsOfTheReuseFlag) {
     EXPECT_EQ(ZEV0_RetrieveSockPort(descriptor), ntohs(bound.sin_port));
     ZEV0_CloseTheSocket(descriptor);
   }
+}
+
+// The fault: SO_REUSEADDR went on before the bind for UDP too, and the kernel then gave
+// sockets bound to port 0 ports that other such sockets already had (a few in a
+// thousand): the datagrams of one reached the other, a reply its caller never saw.
+TEST_F(LocalSocketTest, RegressionUdpSocketsOnAnyPortNeverShareOne) {
+  constexpr int kSockets = 800;
+  std::vector<int> descriptors;
+  std::set<unsigned short> ports;
+  for (int i = 0; i < kSockets; ++i) {
+    sockaddr_in record;
+    int descriptor = ZEV0_OpenLocalSocket(SOCK_DGRAM, 0, &record, 0);
+    ASSERT_GT(descriptor, 0) << i;
+    descriptors.push_back(descriptor);
+    ports.insert(ZEV0_RetrieveSockPort(descriptor));
+  }
+  EXPECT_EQ(ports.size(), descriptors.size());
+
+  // Nor does a second socket take the port of one bound to it on purpose.
+  sockaddr_in record;
+  unsigned short taken = ZEV0_RetrieveSockPort(descriptors[0]);
+  EXPECT_EQ(ZEV0_OpenLocalSocket(SOCK_DGRAM, htons(taken), &record, 0), -1);
+  for (int descriptor : descriptors) ZEV0_CloseTheSocket(descriptor);
 }
 
 TEST_F(LocalSocketTest, RestartedServerRebindsAPortHeldInTimeWait) {
