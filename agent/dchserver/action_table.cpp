@@ -35,7 +35,7 @@ actionTable::actionTable() {
 }
 
 actionTable::~actionTable() {
-  _actionInfo.close();
+  closeRing();
   while (actionTableEntry* head = _list.head()) {
     _list.remove(head);
     delete head;

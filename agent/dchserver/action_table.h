@@ -23,8 +23,7 @@ class actionTable {
   static constexpr int kSourceNameSize = 36;
 
   actionTable();
-  // Closes the ring and waits until the action log's thread has stopped taking from
-  // it; then frees the entries still in the list.
+  // Closes the ring (closeRing), then frees the entries still in the list.
   ~actionTable();
   actionTable(const actionTable&) = delete;
   actionTable& operator=(const actionTable&) = delete;
@@ -57,6 +56,10 @@ class actionTable {
   // table is being destroyed, or the ring failed): the thread then ends.
   int cb_get_data(ActionInfo_t* record);
   void actionLogStarted() { _actionInfo.readerStarted(); }
+  // Ends every present and later take without a record and waits until the action
+  // log's thread has stopped taking (the owner's last step, before the table may
+  // linger with threads that share it).
+  void closeRing() { _actionInfo.close(); }
   // The last thing the thread does with the table.
   void actionLogStopped() { _actionInfo.readerStopped(); }
 
