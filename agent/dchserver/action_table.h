@@ -11,6 +11,8 @@
 
 #include <pthread.h>
 
+#include <atomic>
+
 #include "action_ring.h"
 #include "action_table_entry.h"
 #include "store_ring.h"
@@ -82,9 +84,11 @@ class actionTable {
   int requestType() const { return _requestType; }
   void requestType(int type) { _requestType = type; }
 
-  // The action log's own source.
-  long handle() const { return _handle; }
-  void handle(long handle) { _handle = handle; }
+  // The action log's own source. The handle is written by the online thread and read by
+  // the others without the table's lock (an atomic value); the source name is written
+  // under the lock, by every online thread alike.
+  long handle() const { return _handle.load(); }
+  void handle(long handle) { _handle.store(handle); }
   const char* sourceName() const { return _sourceName; }
   // Cut to 35 characters.
   void sourceName(const char* name);
@@ -103,7 +107,7 @@ class actionTable {
  private:
   Ring<actionTableEntry> _list;
   actionTableEntry* _latest = nullptr;
-  long _handle = 0;
+  std::atomic<long> _handle{0};
   char _sourceName[kSourceNameSize] = {};
   int _requestType = 0;
   actionRing _actionInfo;

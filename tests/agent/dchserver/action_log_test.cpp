@@ -402,6 +402,13 @@ class ActionLogThreadTest : public ::testing::Test {
   void result(long actionID, long status = ZEV_ACTION_SUCCESS, const char* text = nullptr) {
     ASSERT_EQ(table_->recordActionResults(actionID, status, text), 0);
   }
+  // The number of entries, read under the table's lock as the logging thread changes it.
+  int entries() {
+    if (ZEVA_GetLock(table_->lock(), this) != 0) return -1;
+    int count = table_->noOfElements();
+    ZEVA_ReleaseLock(table_->lock(), this);
+    return count;
+  }
   bool holds(long actionID) {
     if (ZEVA_GetLock(table_->lock(), this) != 0) return false;
     bool held = table_->findEntry(actionID) != nullptr;
@@ -503,7 +510,7 @@ TEST_F(ActionLogThreadTest, EachActionAndEachResultIsOneRowOfTheEightAttributes)
   EXPECT_EQ(rows[1].text("Action_Result"), "exit 3");
   EXPECT_EQ(rows[1].actionID, 7);
   // The result is the last the log hears of the action.
-  EXPECT_TRUE(Eventually([&] { return table_->noOfElements() == 0; }));
+  EXPECT_TRUE(Eventually([&] { return entries() == 0; }));
 }
 
 TEST_F(ActionLogThreadTest, AResultForAnUnknownActionWritesNoRow) {
