@@ -1,17 +1,22 @@
 # The set-up commands of the README.
-#   make test   install what is missing, then two passes, each in a build folder of its own:
+#   make test   install what is missing, then three passes, each in a build folder of its own:
 #               every test with ASan+UBSan (build/), the threaded tests with ThreadSanitizer
-#               (build-tsan/)
+#               (build-tsan/), every fuzz harness over its corpus (build-fuzz/, clang)
+#   make fuzz   fuzz every harness for FUZZ_SECONDS (default 60), JOBS at a time
+#   make bench  build the benchmarks in release mode (build-bench/) and run them
 #   make run    build and start the agent on the shipped example
 
 MAKEFLAGS += --no-print-directory
 JOBS ?= $(shell nproc)
 BUILD_DIR ?= build
 TSAN_BUILD_DIR ?= build-tsan
+FUZZ_BUILD_DIR ?= build-fuzz
+BENCH_BUILD_DIR ?= build-bench
 RUN_BUILD_DIR ?= build-run
+FUZZ_SECONDS ?= 60
 CTEST = ctest --output-on-failure -j $(JOBS) --timeout 120
 
-.PHONY: deps test build test-asan test-tsan build-tsan run clean
+.PHONY: deps test build test-asan test-tsan test-fuzz-corpus build-tsan build-fuzz fuzz bench run clean
 
 deps:
 	@scripts/install-deps.sh
@@ -24,6 +29,7 @@ build: deps
 test:
 	@$(MAKE) test-asan
 	@$(MAKE) test-tsan
+	@$(MAKE) test-fuzz-corpus
 
 test-asan: build
 	@cd $(BUILD_DIR) && \
@@ -40,9 +46,26 @@ test-tsan: build-tsan
 	@echo "ThreadSanitizer: the threaded tests"
 	@cd $(TSAN_BUILD_DIR) && $(CTEST) -L threaded
 
+build-fuzz: deps
+	@cmake -S . -B $(FUZZ_BUILD_DIR) -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZEV_FUZZ=ON >/dev/null
+	@cmake --build $(FUZZ_BUILD_DIR) -j $(JOBS) --target zev_fuzzers
+
+test-fuzz-corpus: build-fuzz
+	@echo "libFuzzer: every harness over its corpus"
+	@cd $(FUZZ_BUILD_DIR) && $(CTEST) -L fuzz
+
+fuzz: build-fuzz
+	@scripts/run-fuzzers.sh $(FUZZ_BUILD_DIR) $(FUZZ_SECONDS) $(JOBS)
+
+bench: deps
+	@cmake -S . -B $(BENCH_BUILD_DIR) -DCMAKE_BUILD_TYPE=Release -DZEV_BENCH=ON >/dev/null
+	@cmake --build $(BENCH_BUILD_DIR) -j $(JOBS) --target zev_benchmarks
+	@scripts/run-benchmarks.sh $(BENCH_BUILD_DIR)
+
 run: deps
 	@echo "The agent program (zeva350) is not built yet: the common utilities are all there is so far."
 	@exit 1
 
 clean:
-	rm -rf $(BUILD_DIR) $(TSAN_BUILD_DIR) $(RUN_BUILD_DIR)
+	rm -rf $(BUILD_DIR) $(TSAN_BUILD_DIR) $(FUZZ_BUILD_DIR) $(BENCH_BUILD_DIR) $(RUN_BUILD_DIR)

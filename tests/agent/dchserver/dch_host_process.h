@@ -38,6 +38,7 @@ class DCHhostProcess {
 
   unsigned short port() const { return port_; }
   bool running() const { return pid_ > 0; }
+  pid_t pid() const { return pid_; }
   std::string traceText() const;
   std::string errorText() const;
   const std::string& failure() const { return failure_; }
