@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <thread>
@@ -30,14 +29,6 @@ constexpr char kApplName[] = "BENCH";
 constexpr char kGroup[] = "G";
 
 const std::string kStatusZero = rawdch::Hex("0000000e 0000000a 0011 00000000");
-
-long ResidentKilobytes(pid_t pid) {
-  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-  std::string line;
-  while (std::getline(status, line))
-    if (line.compare(0, 6, "VmRSS:") == 0) return std::atol(line.c_str() + 6);
-  return -1;
-}
 
 // A data provider on a connection of its own, with one source online.
 struct Provider {
@@ -99,7 +90,7 @@ int main() {
   DCHhostProcess host(port);
   if (!host.startReady({"ZEVA_DCH_TIMEOUT=5"})) return Fail(host.failure().c_str());
   usleep(200 * 1000);
-  std::printf("%-58s %6ld kB\n", "idle resident memory of the server host program", ResidentKilobytes(host.pid()));
+  std::printf("%-58s %6ld kB\n", "idle resident memory of the server host program", host.residentKilobytes());
 
   BareClient registrar(port, true);
   rawdch::Group group{kGroup, "bench rows", 'P', 300, "NAME,D,8, ,the name;CNT,C,4, ,a count;"};

@@ -5,7 +5,8 @@
 // the locks and the server.
 //
 // The port is ZEVA_DCH_PORT (required). Once the server is ready the program writes
-// "ready <port>" and a newline to standard output.
+// "ready <port>" and a newline to standard output; a line "heap" on its standard input
+// it answers with "heap <bytes of heap in use>".
 // Exit status: 0 after a clean end, 1 when the server could not start (the server
 // ends the process itself), 2 for a missing or malformed ZEVA_DCH_PORT.
 #include <poll.h>
@@ -13,10 +14,13 @@
 #include <sys/signalfd.h>
 #include <unistd.h>
 
+#include <malloc.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <string>
 
 #include "dch/channel_functions.h"
 #include "dch/dch_api.h"
@@ -25,6 +29,9 @@
 #include "zev0/threads.h"
 
 TRC_UNIT();
+
+// Present only in a program built with a sanitizer.
+extern "C" size_t __sanitizer_get_current_allocated_bytes() __attribute__((weak));
 
 namespace {
 
@@ -50,14 +57,36 @@ int terminationSignal() {
   return signalfd(-1, &termination, SFD_CLOEXEC);
 }
 
+// The bytes of heap in use: the sanitizer's count where one runs, else the C library's.
+size_t heapInUse() {
+  if (__sanitizer_get_current_allocated_bytes != nullptr) return __sanitizer_get_current_allocated_bytes();
+  struct mallinfo2 heap = mallinfo2();
+  return heap.uordblks + heap.hblkhd;
+}
+
+// Answers the lines of standard input it knows: "heap" with "heap <bytes in use>".
+void answerInput(std::string& pending, const char* input, ssize_t length) {
+  pending.append(input, static_cast<size_t>(length));
+  for (size_t end; (end = pending.find('\n')) != std::string::npos; pending.erase(0, end + 1)) {
+    if (pending.compare(0, end, "heap") != 0) continue;
+    std::printf("heap %zu\n", heapInUse());
+    std::fflush(stdout);
+  }
+}
+
 // True once SIGTERM has come or standard input has closed; waits at most waitMs
-// (-1: without limit) for either. Input that comes is read and dropped.
+// (-1: without limit) for either. Input that comes is answered (answerInput).
 bool endRequested(int signalDescriptor, int waitMs) {
+  static std::string pending;
   pollfd watched[] = {{signalDescriptor, POLLIN, 0}, {STDIN_FILENO, POLLIN, 0}};
   if (poll(watched, 2, waitMs) <= 0) return false;
   if (watched[0].revents != 0) return true;
+  if (watched[1].revents == 0) return false;
   char input[256];
-  return watched[1].revents != 0 && read(STDIN_FILENO, input, sizeof input) <= 0;
+  ssize_t length = read(STDIN_FILENO, input, sizeof input);
+  if (length <= 0) return true;
+  answerInput(pending, input, length);
+  return false;
 }
 
 // A wait on the ready condition short enough to notice an end soon.

@@ -167,3 +167,19 @@ int DCHhostProcess::terminate(int waitMs) {
 std::string DCHhostProcess::traceText() const { return FileText(tracePath()); }
 
 std::string DCHhostProcess::errorText() const { return FileText(errorPath()); }
+
+long DCHhostProcess::residentKilobytes() const {
+  std::ifstream status("/proc/" + std::to_string(pid_) + "/status");
+  std::string line;
+  while (std::getline(status, line))
+    if (line.compare(0, 6, "VmRSS:") == 0) return std::atol(line.c_str() + 6);
+  return -1;
+}
+
+long DCHhostProcess::heapBytes(int waitMs) {
+  const char question[] = "heap\n";
+  if (input_ < 0 || write(input_, question, sizeof question - 1) != static_cast<ssize_t>(sizeof question - 1))
+    return -1;
+  std::string answer = readLine(waitMs);
+  return answer.compare(0, 5, "heap ") == 0 ? std::atol(answer.c_str() + 5) : -1;
+}

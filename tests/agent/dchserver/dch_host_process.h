@@ -38,7 +38,10 @@ class DCHhostProcess {
 
   unsigned short port() const { return port_; }
   bool running() const { return pid_ > 0; }
-  pid_t pid() const { return pid_; }
+  // The host's resident memory in kB, from /proc; -1 when it cannot be read.
+  long residentKilobytes() const;
+  // The bytes of heap the host has in use, as it says when asked; -1 without an answer.
+  long heapBytes(int waitMs);
   std::string traceText() const;
   std::string errorText() const;
   const std::string& failure() const { return failure_; }
