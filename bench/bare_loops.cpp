@@ -51,54 +51,52 @@ BareServer::BareServer(std::string reply) : reply_(std::move(reply)) {
   listen(listener_, 16);
   datagrams_ = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
   bind(datagrams_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  threads_.emplace_back([this] { acceptLoop(); });
-  threads_.emplace_back([this] { serveDatagrams(); });
+  thread_ = std::thread([this] { serve(); });
 }
 
 BareServer::~BareServer() {
   stopping_ = true;
-  shutdown(listener_, SHUT_RDWR);
-  for (int connection : connections_) shutdown(connection, SHUT_RDWR);
-  for (std::thread& thread : threads_) thread.join();
+  thread_.join();
   for (int connection : connections_) close(connection);
   close(listener_);
   close(datagrams_);
 }
 
-void BareServer::acceptLoop() {
+// One wait on every socket, then one request of each that has one.
+void BareServer::serve() {
+  std::vector<pollfd> watched;
   while (!stopping_) {
-    pollfd watched{listener_, POLLIN, 0};
-    if (poll(&watched, 1, kPollMs) != 1) continue;
-    int connection = accept(listener_, nullptr, nullptr);
-    if (connection < 0) continue;
-    NoDelay(connection);
-    connections_.push_back(connection);
-    threads_.emplace_back([this, connection] { serveConnection(connection); });
+    watched.assign({{listener_, POLLIN, 0}, {datagrams_, POLLIN, 0}});
+    for (int connection : connections_) watched.push_back({connection, POLLIN, 0});
+    if (poll(watched.data(), watched.size(), kPollMs) <= 0) continue;
+    if (watched[0].revents != 0) {
+      int connection = accept(listener_, nullptr, nullptr);
+      if (connection >= 0) {
+        NoDelay(connection);
+        connections_.push_back(connection);
+      }
+    }
+    if (watched[1].revents != 0) answerDatagram();
+    for (size_t at = 2; at < watched.size(); ++at)
+      if (watched[at].revents != 0 && !answerConnection(watched[at].fd)) shutdown(watched[at].fd, SHUT_RDWR);
   }
 }
 
-// Reads one message by its total length word, answers it, and again.
-void BareServer::serveConnection(int sockFD) {
-  std::string message(65536, '\0');
-  while (!stopping_) {
-    if (!ReadAll(sockFD, &message[0], 4)) return;
-    uint32_t total = ntohl(*reinterpret_cast<uint32_t*>(&message[0]));
-    if (total < 4 || total > message.size() || !ReadAll(sockFD, &message[4], total - 4)) return;
-    if (!SendAll(sockFD, reply_.data(), reply_.size())) return;
-  }
+// Reads one message by its total length word and answers it.
+bool BareServer::answerConnection(int sockFD) {
+  char message[65536];
+  if (!ReadAll(sockFD, message, 4)) return false;
+  uint32_t total = ntohl(*reinterpret_cast<uint32_t*>(message));
+  if (total < 4 || total > sizeof message || !ReadAll(sockFD, message + 4, total - 4)) return false;
+  return SendAll(sockFD, reply_.data(), reply_.size());
 }
 
-void BareServer::serveDatagrams() {
+void BareServer::answerDatagram() {
   char datagram[65536];
-  while (!stopping_) {
-    pollfd watched{datagrams_, POLLIN, 0};
-    if (poll(&watched, 1, kPollMs) != 1) continue;
-    sockaddr_in sender{};
-    socklen_t length = sizeof sender;
-    if (recvfrom(datagrams_, datagram, sizeof datagram, 0, reinterpret_cast<sockaddr*>(&sender), &length) <= 0)
-      continue;
+  sockaddr_in sender{};
+  socklen_t length = sizeof sender;
+  if (recvfrom(datagrams_, datagram, sizeof datagram, 0, reinterpret_cast<sockaddr*>(&sender), &length) > 0)
     sendto(datagrams_, reply_.data(), reply_.size(), 0, reinterpret_cast<sockaddr*>(&sender), length);
-  }
 }
 
 BareClient::BareClient(unsigned short port, bool tcp)

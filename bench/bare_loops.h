@@ -1,7 +1,8 @@
 // The bare loopback request/reply loops that the DCH is measured against: a server
-// thread that answers each request with a fixed reply and does nothing else, and a
-// client that sends a request and waits for the reply, over TCP (a message framed by
-// its total length word, as DCH messages are) or UDP (one datagram each way).
+// that answers each request with a fixed reply and does nothing else, and a client
+// that sends a request and waits for the reply, over TCP (a message framed by its
+// total length word, as DCH messages are) or UDP (one datagram each way). Like the
+// DCH server, the bare server serves one request at a time, on one thread.
 #pragma once
 
 #include <atomic>
@@ -11,8 +12,7 @@
 
 class BareServer {
  public:
-  // Answers every request on 127.0.0.1 with `reply`, over TCP (a thread per
-  // connection) and UDP; port() tells where.
+  // Answers every request on 127.0.0.1 with `reply`, over TCP and UDP; port() tells where.
   explicit BareServer(std::string reply);
   ~BareServer();
   BareServer(const BareServer&) = delete;
@@ -20,16 +20,16 @@ class BareServer {
   unsigned short port() const { return port_; }
 
  private:
-  void acceptLoop();
-  void serveConnection(int sockFD);
-  void serveDatagrams();
+  void serve();
+  bool answerConnection(int sockFD);
+  void answerDatagram();
 
   std::string reply_;
   int listener_ = -1;
   int datagrams_ = -1;
   unsigned short port_ = 0;
   std::atomic<bool> stopping_{false};
-  std::vector<std::thread> threads_;
+  std::thread thread_;
   std::vector<int> connections_;
 };
 
