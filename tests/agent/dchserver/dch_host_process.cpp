@@ -103,8 +103,18 @@ bool DCHhostProcess::start(const std::vector<std::string>& settings) {
   std::vector<char*> envp;
   for (std::string& variable : variables) envp.push_back(variable.data());
   envp.push_back(nullptr);
+  // The host takes SIGTERM through a descriptor once it runs; blocked from the start, a
+  // SIGTERM that comes before the host is that far waits for it instead of killing it.
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  sigset_t termination;
+  sigemptyset(&termination);
+  sigaddset(&termination, SIGTERM);
+  posix_spawnattr_setsigmask(&attributes, &termination);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
   char* argv[] = {program_.data(), nullptr};
-  int rc = posix_spawn(&pid_, program_.c_str(), &actions, nullptr, argv, envp.data());
+  int rc = posix_spawn(&pid_, program_.c_str(), &actions, &attributes, argv, envp.data());
+  posix_spawnattr_destroy(&attributes);
   posix_spawn_file_actions_destroy(&actions);
   close(input[0]);
   close(output[1]);
