@@ -176,7 +176,9 @@ void signOff(DCHclientWork& work) {
 }
 
 // The log source's owning task was made for it when the log application was
-// defined; the client, which wakes it, frees it at its end.
+// defined; the client, which wakes it, frees it at its end. The source itself goes
+// with the model, once every thread has ended: the anchor keeps pointing at it, for
+// the periodic task may still look at it in a cycle it began before the end.
 void releaseLogSourceOwner(DPAB* anchor) {
   ProcessEntry* owner = anchor->logReportEntry;
   anchor->logReportEntry = nullptr;
@@ -186,7 +188,6 @@ void releaseLogSourceOwner(DPAB* anchor) {
     BSV1_ReleaseLock(&logSource->EntryLock);
   }
   ZEVP_DestroyProcessEntry(owner);
-  anchor->logSource = nullptr;
 }
 
 // Requests that came after the last look are finished without being carried out,

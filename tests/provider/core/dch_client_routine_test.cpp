@@ -84,6 +84,14 @@ std::vector<SourceEntry*> OfflineCopies(DPAB* anchor) {
   return copied;
 }
 
+// The DCH client's connection state, read as the link changes it.
+int32_t ConnectionStateOf(DPAB* anchor) {
+  BSV1_GetLock(&anchor->dchLink->SendLock);
+  int32_t state = anchor->dchLink->ConnectionState;
+  BSV1_ReleaseLock(&anchor->dchLink->SendLock);
+  return state;
+}
+
 // The position of a text in the trace, or npos.
 size_t Where(const std::string& trace, const std::string& text, size_t from = 0) { return trace.find(text, from); }
 
@@ -290,17 +298,12 @@ TEST_F(DCHclientRoutineTest, StartedWithNobodyListeningItRegistersByDatagramThen
   ASSERT_NE(anchor, nullptr);
   ASSERT_NE(anchor->logSource, nullptr);
   EXPECT_EQ(ZEVP_SourceStateOf(anchor->logSource), ZEVP_Pending) << "the registration got no answer";
-  EXPECT_EQ(anchor->dchLink->ConnectionState, ZEVP_DCH_OVER_UDP);
+  EXPECT_EQ(ConnectionStateOf(anchor), ZEVP_DCH_OVER_UDP);
 
   ASSERT_TRUE(host().startReady()) << host().failure();
   clock_.advance(61);  // the periodic task retries the registration, by datagram
   EXPECT_TRUE(WaitFor([anchor] { return ZEVP_SourceStateOf(anchor->logSource) == ZEVP_Ready; }));
-  EXPECT_TRUE(WaitFor([anchor] {
-    BSV1_GetLock(&anchor->dchLink->SendLock);
-    bool tcp = anchor->dchLink->ConnectionState == ZEVP_DCH_OVER_TCP;
-    BSV1_ReleaseLock(&anchor->dchLink->SendLock);
-    return tcp;
-  }));
+  EXPECT_TRUE(WaitFor([anchor] { return ConnectionStateOf(anchor) == ZEVP_DCH_OVER_TCP; }));
   clock_.advance(61);  // and then its online, over TCP
   EXPECT_TRUE(WaitFor([anchor] { return ZEVP_SourceStateOf(anchor->logSource) == ZEVP_Active; }));
   std::string lines = trace.take();
