@@ -60,18 +60,19 @@ samplesListEntry::samplesListEntry(const char* applKey, const char* tableName, c
 }
 
 int samplesListEntry::AddDeferRequest(deferredRequester* agent, uint32_t handle, int kind) {
-  if (deferredCount_ >= queueSize_) freeSlotsOfEndedRequests();
-  if (deferredCount_ >= queueSize_) {
-    TRC(TRC_ERROR, "Error: Max %d deferred request exceeded. Use ZEVA_MAX_DEFERRED_REQUEST to increase.",
-        Max_Deferred_Request());
-    return -1;
-  }
+  // A request already queued is deferred, also when the queue is full.
   for (int slot = 0; slot < queueSize_; ++slot) {
     const deferQueue_t& queued = deferredRequestQueue_[slot];
     if (queued.requestObject != nullptr && queued.requestHandle == handle) {
       TRC(TRC_DETAIL, "Request<@%p> was already deferred.", static_cast<void*>(agent));
       return 0;
     }
+  }
+  if (deferredCount_ >= queueSize_) freeSlotsOfEndedRequests();
+  if (deferredCount_ >= queueSize_) {
+    TRC(TRC_ERROR, "Error: Max %d deferred request exceeded. Use ZEVA_MAX_DEFERRED_REQUEST to increase.",
+        Max_Deferred_Request());
+    return -1;
   }
   for (int slot = 0; slot < queueSize_; ++slot) {
     deferQueue_t& free = deferredRequestQueue_[slot];

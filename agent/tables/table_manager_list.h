@@ -15,7 +15,6 @@
 
 #include <atomic>
 #include <cstdio>
-#include <string>
 #include <string_view>
 
 #include "agent_ring.h"
@@ -84,16 +83,6 @@ class tableManagerList {
   std::atomic<int> errors_{0};
   std::FILE* workFile_ = nullptr;
 };
-
-// One line of the work file: "APPLICATION TABLE [SNMPFLAG]", separated by blanks.
-struct tableManagerLine {
-  std::string applName;
-  std::string tableName;
-  bool flagGiven = false;
-  short SNMPflag = 0;
-};
-// False (traced) when the line lacks the application name or the table name.
-bool parseTableManagerLine(std::string_view line, tableManagerLine* parsed);
 
 // The name of the work file from the product specification's file-name item and product
 // code: the item, else "ZEVATBLS" for the default product "EV"; null when neither applies

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "field_walk.h"
+#include "table_manager_line.h"
 #include "table_manager_list.h"
 #include "trc1.h"
 #include "zev/prodspec_items.h"
@@ -83,24 +83,6 @@ int tableManagerList::processWorkFile() {
   // Lines are only appended: the next write goes after the last one read.
   std::fseek(workFile_, 0, SEEK_END);
   return errors_;
-}
-
-bool parseTableManagerLine(std::string_view line, tableManagerLine* parsed) {
-  std::string_view rest = line, applName, tableName, flag;
-  if (!nextBlankToken(&rest, &applName)) {
-    TRC(TRC_ERROR, "Error: fileBuf [%.*s] record in table manager file is missing applName.",
-        static_cast<int>(line.size()), line.data());
-    return false;
-  }
-  parsed->applName.assign(applName);
-  if (!nextBlankToken(&rest, &tableName)) {
-    TRC(TRC_ERROR, "Error: applName [%s] missing tableName.", parsed->applName.c_str());
-    return false;
-  }
-  parsed->tableName.assign(tableName);
-  parsed->flagGiven = nextBlankToken(&rest, &flag);
-  if (parsed->flagGiven) parsed->SNMPflag = static_cast<short>(std::strtol(std::string(flag).c_str(), nullptr, 10));
-  return true;
 }
 
 // A line without the flag takes the one before it.

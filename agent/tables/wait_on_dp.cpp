@@ -76,7 +76,9 @@ bool DataThread::start() {
 void DataThread::waitForRecord() {
   std::memset(buffer_.get(), 0, static_cast<size_t>(bufferSize_));
   int result = recordWait.load()(handle_, buffer_.get(), static_cast<short>(bufferSize_));
-  if (result == -1) {
+  // The wait hands over a row before its cancel, so while rows keep coming the thread
+  // asks the description itself whether it is to stop.
+  if (result == -1 || (result == 0 && table_.stopRequested())) {
     TRC(TRC_DETAIL, "Ending waitOnDP thread for applKey<%s> tableName<%s>", table_.applKey(), table_.tableNameRR());
     status_ = kCancelled;
   } else if (result != 0) {

@@ -32,7 +32,7 @@ class ActionLogOperationsTest : public DataThreadTest {
         texts.push_back(entry.text);
       }
       return texts.size() >= count;
-    });
+    }, kMustHappenMs);
     return texts;
   }
 };

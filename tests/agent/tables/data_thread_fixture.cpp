@@ -1,6 +1,8 @@
 #include "data_thread_fixture.h"
 
 #include "raf_driver.h"
+#include "table_manager_list.h"
+#include "zev_dorvan_manager.h"
 #include "user_data_info.h"
 #include "user_data_list.h"
 #include "user_data_list_entry.h"
@@ -29,9 +31,14 @@ void DataThreadTest::TearDown() {
   collectorManager_.reset();
   setDataSamples(nullptr);
   registry_.reset();
-  provider_.reset();
+  // The tables' managers live to the end of an agent; here they end with the test.
+  tableManagerListIterator walk(DefinitionRoadTest::registry().entries());
+  while (tableManagerListEntry* entry = walk.Next()) delete entry->manager();
   raf::Reset();
   DefinitionRoadTest::TearDown();
+  // Only once the host has ended: a source of DVAGENT/DPLOG going offline starts a thread
+  // of the host's action log that the host's end does not wait for.
+  provider_.reset();
 }
 
 std::unique_ptr<userDataList> DataThreadTest::Build(const std::string& applName) {
@@ -41,7 +48,7 @@ std::unique_ptr<userDataList> DataThreadTest::Build(const std::string& applName)
   while (userDataListEntry* entry = walk.Next()) {
     std::string parked = std::string("waitOnDP thread parked for applName<") + applName + "> attrGroup<" +
                          entry->attrGroup() + ">";
-    EXPECT_TRUE(Eventually([&] { return trace().contains(parked); })) << parked;
+    EXPECT_TRUE(Eventually([&] { return trace().contains(parked); }, kMustHappenMs)) << parked;
   }
   syncWithServer();
   return definition;
@@ -89,14 +96,15 @@ std::shared_ptr<dataList> DataThreadTest::ListOf(const userDataList& definition,
   std::string key = std::string(definition.applName()).substr(0, 3);
   std::string table = TableOf(definition, attrGroup);
   std::shared_ptr<dataList> list;
-  Eventually([&] { return (list = registry_->dataListPtr(key.c_str(), table.c_str(), sourceName.c_str())) != nullptr; });
+  Eventually([&] { return (list = registry_->dataListPtr(key.c_str(), table.c_str(), sourceName.c_str())) != nullptr; },
+             kMustHappenMs);
   return list;
 }
 
 bool DataThreadTest::Filed(const userDataList& definition, const std::string& attrGroup,
                            const std::string& sourceName, int count) {
   std::string line = "Record for table <" + TableOf(definition, attrGroup) + "> of source <" + sourceName + ">";
-  return Eventually([&] { return trace().count(line) >= count; }) && trace().count(line) == count;
+  return Eventually([&] { return trace().count(line) >= count; }, kMustHappenMs) && trace().count(line) == count;
 }
 
 std::vector<std::string> DataThreadTest::Emitted(dataList& list, const char* originNode) {

@@ -19,6 +19,9 @@
 
 class userDataList;
 
+// How long what must happen is waited for, at most (the waits end when it happens).
+constexpr int kMustHappenMs = 10000;
+
 // An attribute of a data request: a text, or a counter when `text` is null.
 struct Value {
   const char* attrName;
