@@ -158,6 +158,12 @@ void samplesList::removeDeferRequest(const char* applKey, const char* tableName,
   releaseLock();
 }
 
+void samplesList::removeDeferRequests(deferredRequester* agent) {
+  if (agent == nullptr || !getLock()) return;
+  for (samplesListEntry& entry : entries_) entry.RemoveDeferRequest(agent);
+  releaseLock();
+}
+
 int samplesList::removeEntry(const char* applKey, const char* tableName, const char* sourceName) {
   if (!getLock()) return 0;
   int withKey = 0;

@@ -52,6 +52,8 @@ class samplesList {
   // Frees the first slot holding this agent in the first entry of the key, table and source.
   void removeDeferRequest(const char* applKey, const char* tableName, const char* sourceName,
                           deferredRequester* agent);
+  // Frees every slot that holds this agent, in every entry: the request is ending.
+  void removeDeferRequests(deferredRequester* agent);
   // Deletes the first entry of the key, table and source with its row list (which lives
   // on while others hold it) and its queue. 1 when at least two entries had the key
   // before the call, else 0.

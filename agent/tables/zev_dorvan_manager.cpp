@@ -5,19 +5,24 @@
 #include "raf_status.h"
 #include "trc1.h"
 #include "user_data_info.h"
+#include "zev_dorvan_agent.h"
 
 TRC_UNIT();
 
 zev_dorvan_manager::zev_dorvan_manager(const char* applName, const char* tableName)
     : TableManager(applName, tableName) {}
 
-Pxraf* zev_dorvan_manager::CreatePxraf(RequestDetail*, ContextInfo*) {
-  TRC(TRC_DETAIL, "No request made for <%s/%s>", ApplicationName(), TableName());
-  return nullptr;
+zev_dorvan_manager::~zev_dorvan_manager() { Shutdown(0); }
+
+Pxraf* zev_dorvan_manager::CreatePxraf(RequestDetail* detail, ContextInfo* context) {
+  auto* request = new (std::nothrow) zev_dorvan_agent(detail, context, this);
+  if (request == nullptr) TRC(TRC_ERROR, "Error: allocating zev_dorvan_agent for <%s/%s>", ApplicationName(), TableName());
+  return request;
 }
 
 void zev_dorvan_manager::setUserDataPtr(userDataInfo* description) {
   std::lock_guard<std::mutex> guard(bindingLock_);
+  if (userData_ != description) columns_.reset();
   userData_ = description;
 }
 
@@ -28,13 +33,60 @@ userDataInfo* zev_dorvan_manager::userDataInfoPtr() const {
 
 void zev_dorvan_manager::clearUserDataPtr(const userDataInfo* description) {
   std::lock_guard<std::mutex> guard(bindingLock_);
-  if (userData_ == description) userData_ = nullptr;
+  if (userData_ != description) return;
+  userData_ = nullptr;
+  columns_.reset();
+}
+
+void zev_dorvan_manager::publishColumns(const userDataInfo* description, userTableColumnsPtr columns) {
+  std::lock_guard<std::mutex> guard(bindingLock_);
+  if (userData_ == description) columns_ = std::move(columns);
+}
+
+userTableColumnsPtr zev_dorvan_manager::columns() const {
+  std::lock_guard<std::mutex> guard(bindingLock_);
+  return columns_;
 }
 
 int zev_dorvan_manager::EventArrived(char* row, int length) {
   TRC(TRC_DETAIL, "Event row of %d bytes for <%s/%s> from origin node <%.*s>", length, ApplicationName(), TableName(),
       length < userDataInfo::kOriginNodeLength ? length : userDataInfo::kOriginNodeLength, row);
-  return 0;
+  RemoteManager* remote = RemoteManager::GetManager();
+  if (remote == nullptr) {
+    TRC(TRC_ERROR, "Error: RemoteManager pointer was NULL.");
+    return 1;
+  }
+  int result = 1;
+  if (columns() == nullptr) {
+    TRC(TRC_ERROR, "Error: _coInfo was NULL.");
+  } else {
+    auto* manager = dynamic_cast<zev_dorvan_manager*>(remote->FindTableManager(ApplicationName(), TableName()));
+    result = manager != nullptr ? manager->AddDataToEvent(row, length) : 0;
+  }
+  remote->Drop();
+  return result;
+}
+
+// Only event requests take pushed rows: a sampled request gets the table's rows at its
+// samples, and a push would clear the rows of a sample that the framework has yet to
+// collect.
+int zev_dorvan_manager::AddDataToEvent(char* row, int length) {
+  int result = 0;
+  lock();
+  PxrafListIter walk(RequestList());
+  while (Pxraf* request = walk.Next()) {
+    Pxraf* pinned = Pxraf::UseHandle(request->Handle());
+    if (pinned == nullptr) continue;
+    if (pinned->_get_sampletype() == IntfSampleType_event) {
+      pinned->AddData(row, length);
+      int dispatched = pinned->Dispatch();
+      if (dispatched != 0) result = dispatched;
+      pinned->ClearCount();
+    }
+    pinned->Drop();
+  }
+  unlock();
+  return result;
 }
 
 void zev_dorvan_manager::SNMPflag(short flag) {

@@ -229,7 +229,7 @@ int Client::run() {
     return 1;
   }
   uint16_t port = zevp::MetafilePort();
-  if (!ZEV0_ConvertNameToAddr(serverHost_, htons(port), &server_)) {
+  if (!ZEV0_ConvertNameToAddr(serverHost_, port, &server_)) {
     TRC(TRC_ERROR, "***** metafile server host %s not found", serverHost_);
     closeSocket();
     zevp::MetaServerDPlog(anchor_, ZEVP_DPLOG_META_CLIENT_UNAVAILABLE);

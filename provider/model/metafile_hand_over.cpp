@@ -25,15 +25,16 @@ bool post(MFRA* area, ProcessEntry* client, ProcessEntry* requester, const char*
   return posted;
 }
 
-// The status of the fetch: posted and answered, on the requester's entry.
+// The status of the fetch: posted, then answered on the requester's entry. The
+// answer is given under the requester's mutex, which is taken here after the post
+// and never together with the client's: an answer that came first is seen, and
+// no wake-up is lost.
 int32_t requestAndWait(MFRA* area, ProcessEntry* client, ProcessEntry* requester, const char* metafileName) {
+  if (!post(area, client, requester, metafileName)) return ZEVP_MFRA_CONNECTION_BROKEN;
   pthread_mutex_lock(&requester->mutex);
-  int32_t status = ZEVP_MFRA_CONNECTION_BROKEN;
-  if (post(area, client, requester, metafileName)) {
-    // The answer is given under this mutex: no wake-up is lost.
-    while ((status = area->Status) == ZEVP_MFRA_REQUEST_PENDING && area->MetafileName != nullptr)
-      pthread_cond_wait(&requester->condition, &requester->mutex);
-  }
+  int32_t status;
+  while ((status = area->Status) == ZEVP_MFRA_REQUEST_PENDING && area->MetafileName != nullptr)
+    pthread_cond_wait(&requester->condition, &requester->mutex);
   pthread_mutex_unlock(&requester->mutex);
   return status;
 }

@@ -9,8 +9,9 @@
 // - Owner is the client's entry while it is connected, null otherwise; it changes
 //   only under Lock, so a requester holding Lock may use the client's entry.
 // - A request is posted under the client's mutex (name, requester, status -1) and
-//   answered under the requester's mutex (records, count, status, name cleared),
-//   after which the client no longer touches the requester.
+//   answered, by the client holding its own mutex, under the requester's mutex
+//   (records, count, status, name cleared), after which the client no longer
+//   touches the requester. A requester never holds both mutexes.
 // - Leaving, set under the client's mutex, tells requesters that the client is
 //   letting go of its connection: they post nothing more.
 #pragma once
@@ -37,10 +38,9 @@ struct MetafileRecordList {
   int32_t count = 0;
 };
 
-// Status values of the area.
+// Status values of the area; a positive one is the server's (1: not found).
 constexpr int32_t ZEVP_MFRA_REQUEST_PENDING = -1;  // also: the request could not be sent or was not answered
 constexpr int32_t ZEVP_MFRA_RECEIVED = 0;
-constexpr int32_t ZEVP_MFRA_NOT_FOUND = 1;  // as the server answers
 constexpr int32_t ZEVP_MFRA_CONNECTION_BROKEN = -2;
 constexpr int32_t ZEVP_MFRA_INVALID_RECORDS = -3;
 constexpr int32_t ZEVP_MFRA_OWN_MEMORY_METAFILE = -4;

@@ -1,5 +1,6 @@
 #include "model_report.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -162,8 +163,11 @@ std::string ReportFileName(const std::string& metafileName) {
     name += extension == "rpt" || extension == "RPT" ? "out" : "rpt";
   }
   if (name[0] != '.' && name.find('/') != std::string::npos) return name;
-  std::string directory = ZEV0_GetEnv("ZEVP_META_PATH", "./");
-  return name[0] == '.' ? directory + name.substr(1) : directory + "/" + name;
+  // A name taken from the current directory ("./m.rpt") goes to the metafile
+  // directory, less its leading characters up to the first letter or digit.
+  size_t start = 0;
+  while (name[0] == '.' && start < name.size() && !std::isalnum(static_cast<unsigned char>(name[start]))) ++start;
+  return std::string(ZEV0_GetEnv("ZEVP_META_PATH", "./")) + "/" + name.substr(start);
 }
 
 }  // namespace zevp

@@ -16,7 +16,8 @@ namespace zevp {
 // The report's file name for a metafile name: its extension becomes "rpt" ("out"
 // for a metafile that is an "rpt" file already; ".rpt" is appended to a name
 // without one), in ZEVP_META_PATH (else "./") unless the name holds a '/' and
-// does not begin with '.'.
+// does not begin with '.'; a name that begins with '.' loses its leading
+// characters up to the first letter or digit there.
 std::string ReportFileName(const std::string& metafileName);
 
 }  // namespace zevp

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "dch_work_queue.h"
 #include "dp_anchor.h"
 #include "dp_log.h"
 #include "engine_routines.h"
@@ -109,7 +110,7 @@ bool SetUpFileMonitoring(FileMonitor& monitor) {
     Routines().updateSourceEntryState(monitor.source, ZEVP_Ready);
     Routines().queueAndWaitDCHstatus(monitor.anchor, monitor.server, monitor.source);
     if (monitor.toldToEnd()) return false;
-    if (monitor.source->State != ZEVP_Active) {
+    if (ZEVP_SourceStateOf(monitor.source) != ZEVP_Active) {
       TRC(TRC_ERROR, "*** dp_online failed for %s", monitor.fileName());
       return false;
     }

@@ -1,8 +1,6 @@
 #include "definition_fixture.h"
 
-#include <chrono>
 #include <iostream>
-#include <thread>
 
 #include "table_manager_list.h"
 #include "work_directory.h"
@@ -13,15 +11,6 @@ constexpr char kTableManagerFile[] = "ZEVATBLS";
 constexpr uint16_t kEndOfSet = 0x10;
 
 }  // namespace
-
-bool Eventually(const std::function<bool()>& condition, int waitMs) {
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > deadline) return condition();
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return true;
-}
 
 void DefinitionRoadTest::SetUp() {
   DCHroadTest::SetUp();

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "dch_road_fixture.h"
+#include "eventually.h"
 #include "raw_dch_peer.h"
 #include "trace_capture.h"
 #include "work_directory.h"
@@ -21,7 +22,7 @@ class tableManagerList;
 class userDataList;
 
 // Waits up to waitMs, polling, until the condition holds; its last result.
-bool Eventually(const std::function<bool()>& condition, int waitMs = kAnswerWaitMs);
+inline bool Eventually(const std::function<bool()>& condition) { return Eventually(condition, kAnswerWaitMs); }
 
 class DefinitionRoadTest : public DCHroadTest {
  protected:

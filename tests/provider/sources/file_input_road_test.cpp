@@ -25,7 +25,10 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-constexpr int kRowWaitMs = 4000;
+constexpr int kRowWaitMs = 5000;
+// Each source's online request waits a second after it: the last of several
+// sources comes that many seconds after the provider's start.
+constexpr int kOnlineWaitMs = 12000;
 constexpr int kQuietMs = 1300;  // more than a pass
 constexpr unsigned kWatchdogSeconds = 60;
 
@@ -82,7 +85,7 @@ class FileInputRoadTest : public DCHroadTest {
   }
 
   // Waits for the notice among the status notices; false when it did not come.
-  static bool Heard(StatusWaiter& status, const std::string& notice, int waitMs = kRowWaitMs) {
+  static bool Heard(StatusWaiter& status, const std::string& notice, int waitMs = kOnlineWaitMs) {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
     while (std::chrono::steady_clock::now() < deadline) {
       std::string heard = status.next(waitMs);

@@ -9,6 +9,7 @@
 #include "accepted_registrations.h"
 #include "application_entry.h"
 #include "data_provider_run.h"
+#include "dch_work_queue.h"
 #include "dp_shutdown.h"
 #include "file_server.h"
 #include "io_entry.h"
@@ -40,7 +41,7 @@ TEST(FileServerShutdownTest, WaitingAndSleepingFileServersEndWithinTheBound) {
   sleeping->State = waiting->State = ZEVP_Ready;
   ZEVP_CheckAndStartFileServer(anchor, ZEVP_FileServer);
   ASSERT_EQ(ZEVP_ActiveThreadCount(anchor), 2);
-  ASSERT_TRUE(WaitUntil([&] { return sleeping->State == ZEVP_Input && ZEVP_FileWaitPending(waiting->IO) != 0; }));
+  ASSERT_TRUE(WaitUntil([&] { return ZEVP_SourceStateOf(sleeping) == ZEVP_Input && ZEVP_FileWaitPending(waiting->IO) != 0; }));
 
   auto realStart = std::chrono::steady_clock::now();
   int64_t start = Now();

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "data_provider_run.h"
+#include "dch_work_queue.h"
 #include "dp_anchor.h"
 #include "file_server_fixture.h"
 #include "process_entry.h"
@@ -200,10 +201,10 @@ TEST_F(FileServerTest, UnregisteredGroupTakesItsRowsIntoItsAttributesWithoutTheA
   f.files().append("monitored.log", "a\nb\n");
   ASSERT_TRUE(f.nextPass());
   EXPECT_EQ(ValuesOf(f.source()), Lines{"Text='b'"});
-  EXPECT_EQ(f.source()->State, ZEVP_Input);
+  EXPECT_EQ(ZEVP_SourceStateOf(f.source()), ZEVP_Input);
   f.files().remove("monitored.log");
   f.release();
-  ASSERT_TRUE(WaitUntil([&] { return f.source()->State == ZEVP_Inactive; }));
+  ASSERT_TRUE(WaitUntil([&] { return ZEVP_SourceStateOf(f.source()) == ZEVP_Inactive; }));
   EXPECT_EQ(f.takeRequests(), Lines{}) << "no online, data or offline request";
 }
 
@@ -227,7 +228,7 @@ TEST_F(FileServerTest, SourceWaitsForItsRegistration) {
   f.start(ZEVP_Pending);
   ASSERT_TRUE(f.passSleeps(2));
   EXPECT_EQ(f.takeRequests(), Lines{});
-  f.source()->State = ZEVP_Ready;
+  ZEVP_UpdateSourceEntryState(f.source(), ZEVP_Ready);
   ASSERT_TRUE(f.passSleeps(1));
   ASSERT_TRUE(f.firstPass());
   EXPECT_EQ(f.takeRequests(), Lines{"online"});

@@ -26,6 +26,19 @@ std::string WaitForActionRequest(uint16_t actionType, const std::string& hostNam
 // Without a result text when result is null.
 std::string ActionResultsRequest(uint32_t actionID, uint32_t status, const std::string* result = nullptr);
 
+// An action message (0x1060) that a parked data provider receives, texts in ASCII.
+struct ActionMessage {
+  bool valid = false;  // laid out as an action message
+  uint16_t actionType = 0;
+  std::string owner;
+  std::string node;
+  std::string name;
+  uint32_t actionID = 0;
+  bool hasParms = false;
+  std::string parms;
+};
+ActionMessage ReadActionMessage(const std::string& message);
+
 // The agent's own application DVAGENT: a source of DPLOG online brings the action
 // log's source of ACTION online.
 extern const Group kDataProviderLogGroup;

@@ -14,6 +14,30 @@ std::string ActionResultsRequest(uint32_t actionID, uint32_t status, const std::
   return request.bytes();
 }
 
+ActionMessage ReadActionMessage(const std::string& message) {
+  ActionMessage action;
+  std::vector<Field> fields;
+  if (!SplitFields(message, &fields) || fields.empty() || fields[0].type != kRequestType ||
+      Big16(fields[0].value, 0) != kProvideAction)
+    return action;
+  for (const Field& field : fields) {
+    switch (field.type) {
+      case kActionType: action.actionType = Big16(field.value, 0); break;
+      case kActionOwner: action.owner = FromNetworkCode(field.value); break;
+      case kSourceName: action.node = FromNetworkCode(field.value); break;
+      case kActionName: action.name = FromNetworkCode(field.value); break;
+      case kActionID: action.actionID = Big32(field.value, 0); break;
+      case kActionParms:
+        action.hasParms = true;
+        action.parms = FromNetworkCode(field.value);
+        break;
+      default: break;
+    }
+  }
+  action.valid = true;
+  return action;
+}
+
 const Group kDataProviderLogGroup{"DPLOG", "Data provider log", 'E', 300, "Message,D,256, , ;"};
 const Group kActionLogGroup{"ACTION", "Action log", 'E', 300,
                             "Action_Type,D,16, , ;Action_Owner,D,64, , ;Action_Node,D,32, , ;"
