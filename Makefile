@@ -1,14 +1,23 @@
-# The two set-up commands of the README.
-#   make test   install what is missing, build with ASan+UBSan in build/, run every test
+# The set-up commands of the README.
+#   make test   install what is missing, then three passes, each in a build folder of its own:
+#               every test with ASan+UBSan (build/), the threaded tests with ThreadSanitizer
+#               (build-tsan/), every fuzz harness over its corpus (build-fuzz/, clang)
+#   make fuzz   fuzz every harness for FUZZ_SECONDS (default 60), JOBS at a time
+#   make bench  build the benchmarks in release mode (build-bench/) and run them
 #   make run    release build in build-run/, the agent with a FILE data provider on the
 #               shipped example (state in build-run/example/) until Ctrl-C
 
 MAKEFLAGS += --no-print-directory
 JOBS ?= $(shell nproc)
 BUILD_DIR ?= build
+TSAN_BUILD_DIR ?= build-tsan
+FUZZ_BUILD_DIR ?= build-fuzz
+BENCH_BUILD_DIR ?= build-bench
 RUN_BUILD_DIR ?= build-run
+FUZZ_SECONDS ?= 60
+CTEST = ctest --output-on-failure -j $(JOBS) --timeout 120
 
-.PHONY: deps test build run clean
+.PHONY: deps test build test-asan test-tsan test-fuzz-corpus build-tsan build-fuzz fuzz bench run clean
 
 deps:
 	@scripts/install-deps.sh
@@ -17,11 +26,43 @@ build: deps
 	@cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Debug -DZEV_SANITIZE=ON >/dev/null
 	@cmake --build $(BUILD_DIR) -j $(JOBS)
 
-test: build
+# One pass after the other, each building in parallel itself.
+test:
+	@$(MAKE) test-asan
+	@$(MAKE) test-tsan
+	@$(MAKE) test-fuzz-corpus
+
+test-asan: build
 	@cd $(BUILD_DIR) && \
 	  ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 \
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-	  ctest --output-on-failure -j $(JOBS) --timeout 120 --repeat until-pass:2
+	  $(CTEST)
+
+# Only the programs marked THREADED are built here; the suppressions travel with each test.
+build-tsan: deps
+	@cmake -S . -B $(TSAN_BUILD_DIR) -DCMAKE_BUILD_TYPE=Debug -DZEV_TSAN=ON >/dev/null
+	@cmake --build $(TSAN_BUILD_DIR) -j $(JOBS) --target zev_tests
+
+test-tsan: build-tsan
+	@echo "ThreadSanitizer: the threaded tests"
+	@cd $(TSAN_BUILD_DIR) && $(CTEST) -L threaded
+
+build-fuzz: deps
+	@cmake -S . -B $(FUZZ_BUILD_DIR) -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZEV_FUZZ=ON >/dev/null
+	@cmake --build $(FUZZ_BUILD_DIR) -j $(JOBS) --target zev_fuzzers
+
+test-fuzz-corpus: build-fuzz
+	@echo "libFuzzer: every harness over its corpus"
+	@cd $(FUZZ_BUILD_DIR) && $(CTEST) -L fuzz
+
+fuzz: build-fuzz
+	@scripts/run-fuzzers.sh $(FUZZ_BUILD_DIR) $(FUZZ_SECONDS) $(JOBS)
+
+bench: deps
+	@cmake -S . -B $(BENCH_BUILD_DIR) -DCMAKE_BUILD_TYPE=Release -DZEV_BENCH=ON >/dev/null
+	@cmake --build $(BENCH_BUILD_DIR) -j $(JOBS) --target zev_benchmarks
+	@scripts/run-benchmarks.sh $(BENCH_BUILD_DIR)
 
 run: deps
 	@cmake -S . -B $(RUN_BUILD_DIR) -DCMAKE_BUILD_TYPE=Release -DZEV_BUILD_TESTS=OFF >/dev/null
@@ -29,4 +70,4 @@ run: deps
 	@scripts/run-example.sh $(RUN_BUILD_DIR)
 
 clean:
-	rm -rf $(BUILD_DIR) $(RUN_BUILD_DIR)
+	rm -rf $(BUILD_DIR) $(TSAN_BUILD_DIR) $(FUZZ_BUILD_DIR) $(BENCH_BUILD_DIR) $(RUN_BUILD_DIR)

@@ -1,12 +1,71 @@
 include(GoogleTest)
 find_package(GTest REQUIRED)
 
-# zev_add_test(<name> SOURCES <files...> [LIBS <targets...>])
-# One test program; its cases are registered with CTest one by one.
+# Every test program and fuzz harness of the build folder, so that a pass builds only
+# what it runs: cmake --build <folder> --target zev_tests (or zev_fuzzers).
+add_custom_target(zev_tests)
+add_custom_target(zev_fuzzers)
+
+set(ZEV_TSAN_SUPPRESSIONS ${PROJECT_SOURCE_DIR}/tests/tsan.supp)
+# Whether this folder runs the whole suite; tests added without zev_add_test (a script
+# that checks a program) are added only then.
+if(ZEV_TSAN OR ZEV_FUZZ OR ZEV_BENCH)
+  set(ZEV_WHOLE_SUITE OFF)
+else()
+  set(ZEV_WHOLE_SUITE ON)
+endif()
+if(ZEV_FUZZ)
+  file(REMOVE_RECURSE ${CMAKE_BINARY_DIR}/fuzzers)
+endif()
+
+# zev_add_test(<name> SOURCES <files...> [LIBS <targets...>] [THREADED])
+# One test program; its cases are registered with CTest one by one. THREADED marks a
+# program whose code runs on several threads: it is also built and run under
+# ThreadSanitizer (ZEV_TSAN), carrying the label "threaded". A program that a folder
+# does not run (any other under ZEV_TSAN, every one under ZEV_FUZZ and ZEV_BENCH) is
+# still defined, so that its settings apply, but never built there.
 function(zev_add_test name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "THREADED" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} zev_test_support GTest::gtest GTest::gtest_main)
-  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 30
-                       PROPERTIES ENVIRONMENT "ZEV_TEST_TOOLS=${CMAKE_BINARY_DIR}/bin")
+  if(ZEV_FUZZ OR ZEV_BENCH OR (ZEV_TSAN AND NOT ARG_THREADED))
+    set_target_properties(${name} PROPERTIES EXCLUDE_FROM_ALL ON)
+    return()
+  endif()
+  add_dependencies(zev_tests ${name})
+  set(properties ENVIRONMENT "ZEV_TEST_TOOLS=${CMAKE_BINARY_DIR}/bin")
+  if(ARG_THREADED)
+    list(APPEND properties LABELS threaded)
+  endif()
+  if(ZEV_TSAN)
+    # Programs the test starts inherit it. Tests of once-only state fork a child of a
+    # process that has threads already, and the child may start threads of its own.
+    list(APPEND properties ENVIRONMENT_MODIFICATION
+         "TSAN_OPTIONS=set:suppressions=${ZEV_TSAN_SUPPRESSIONS}:halt_on_error=1:second_deadlock_stack=1:die_after_fork=0")
+  endif()
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 30 PROPERTIES ${properties})
+endfunction()
+
+# zev_add_fuzzer(<name> SOURCES <files...> [LIBS <targets...>] CORPUS <folder>)
+# A libFuzzer harness (LLVMFuzzerTestOneInput) of a parser of outside input, built only
+# in the fuzz folder (ZEV_FUZZ, clang, -fsanitize=fuzzer,address,undefined). Its corpus
+# folder, beside the tests, holds the seeds and every input that once crashed it.
+# CTest runs the harness over the corpus once (label "fuzz"); `make fuzz` fuzzes it
+# for a bounded time, reading the list that this writes to <build>/fuzzers/.
+function(zev_add_fuzzer name)
+  cmake_parse_arguments(ARG "" "CORPUS" "SOURCES;LIBS" ${ARGN})
+  if(NOT ZEV_FUZZ)
+    return()
+  endif()
+  if(NOT ARG_CORPUS)
+    message(FATAL_ERROR "zev_add_fuzzer(${name}): a CORPUS folder is needed")
+  endif()
+  cmake_path(ABSOLUTE_PATH ARG_CORPUS BASE_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR} OUTPUT_VARIABLE corpus)
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS})
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+  add_dependencies(zev_fuzzers ${name})
+  add_test(NAME ${name}.corpus COMMAND ${name} -runs=0 ${corpus})
+  set_tests_properties(${name}.corpus PROPERTIES LABELS fuzz)
+  file(WRITE ${CMAKE_BINARY_DIR}/fuzzers/${name} "${corpus}\n")
 endfunction()

@@ -29,7 +29,7 @@ uint16_t ZEV0_ComputeCheckSum(const void* data, int32_t length) {
   auto* buffer = static_cast<unsigned char*>(ZEV0_GetStorage(bufferSize));
   uint32_t sum = 0;
   if (buffer != nullptr) {
-    std::memset(buffer, 0, static_cast<size_t>(bufferSize));
+    std::memset(buffer, 0, static_cast<size_t>(padded));
     std::memcpy(buffer, data, static_cast<size_t>(length));
     ZEV0_ConvertDataToNetwork(buffer, length);
     sum = sumOfWords(buffer, bufferSize);

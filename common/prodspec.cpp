@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "affinity_table.h"
+#include "prodspec_reading.h"
 #include "trc1.h"
 #include "zev/dp_types.h"
 #include "zev0/env.h"
@@ -326,13 +327,17 @@ int readProductSpec(const char* path, const char* fileName) {
         std::strerror(errno));
     return 0;
   }
-  bool identified = readIdentifier(file, path);
-  if (identified) {
-    clearItems();
-    readRecords(file);
-  }
+  int usable = zev0::ReadProductSpec(file, path, fileName);
   ZEV0_CloseFile(&file);
-  if (!identified) return 0;
+  return usable;
+}
+
+}  // namespace
+
+int zev0::ReadProductSpec(std::FILE* file, const char* path, const char* fileName) {
+  if (!readIdentifier(file, path)) return 0;
+  clearItems();
+  readRecords(file);
 
   if (ProductSpecValueArray[ZEV2_PRODUCT_CODE] == nullptr) {
     TRC(TRC_PRODSPEC, "*****Product Code not specified");
@@ -350,8 +355,6 @@ int readProductSpec(const char* path, const char* fileName) {
   if (usable) reportItems();
   return usable ? 1 : 0;
 }
-
-}  // namespace
 
 int ZEV0_InitializeProductSpec() {
   if (ProductSpecInitialized) {

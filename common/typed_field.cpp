@@ -221,14 +221,17 @@ int ZEV0_ExtractDataField(char** cursor, char** value, uint32_t* valueLength, co
 
 uint32_t ZEV0_MessageTotalLength(const char* message) { return readBigEndian32(message); }
 
-DataFieldReader::DataFieldReader(char* message, size_t heldBytes)
-    : cursor_(message + DCH_MESSAGE_HEADER_SIZE), end_(message + DCH_MESSAGE_HEADER_SIZE) {
-  if (heldBytes < DCH_MESSAGE_HEADER_SIZE) return;
+// Without a whole total length word there is no field to read (and no message at all
+// behind a null pointer, where a null end would mean no bound).
+DataFieldReader::DataFieldReader(char* message, size_t heldBytes) : cursor_(message), end_(message) {
+  if (message == nullptr || heldBytes < DCH_MESSAGE_HEADER_SIZE) return;
+  cursor_ = message + DCH_MESSAGE_HEADER_SIZE;
   size_t declared = ZEV0_MessageTotalLength(message);
   end_ = message + (declared < heldBytes ? declared : heldBytes);
   if (end_ < cursor_) end_ = cursor_;
 }
 
 int DataFieldReader::next(char** value, uint32_t* valueLength, const char* typeLetter) {
+  if (end_ == nullptr) return 0;
   return ZEV0_ExtractBoundedDataField(&cursor_, end_, value, valueLength, typeLetter);
 }

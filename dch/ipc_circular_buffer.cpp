@@ -126,8 +126,9 @@ int ipcCircularBuffer::put(int length, const void* message, const void* clientAd
       ++num_full_;
     }
   }
-  ok = signal(&notempty_) && ok;
+  // Woken after the unlock, the reader finds the lock free rather than waiting for it.
   ok = ZEVA_ReleaseLock(&mutex_, owner_) == 0 && ok;
+  ok = signal(&notempty_) && ok;
   return ok ? 0 : 1;
 }
 
@@ -172,9 +173,10 @@ int ipcCircularBuffer::get(char** buffer, int* bufferSize, void* clientAddr, int
       *connectionGeneration = slot.connectionGeneration;
       start_idx_ = (start_idx_ + 1) % IPC_QSIZE;
       --num_full_;
-      ok = signal(&notfull_);
     }
   }
+  bool taken = ok;
   ok = ZEVA_ReleaseLock(&mutex_, owner_) == 0 && ok;
+  if (taken) ok = signal(&notfull_) && ok;
   return ok ? 0 : 1;
 }

@@ -100,11 +100,14 @@ int ipcSock::allocateIPC() {
   return sockFD;
 }
 
-// Once only: a second give-back would free the socket under its next borrower.
+// Once only: a second give-back would free the socket under its next borrower. A socket
+// whose reply was given up on goes back spoiled (the pool closes it): it is no longer ours.
 int ipcSock::releaseIPC() {
   if (_useFromSockPool == 0 || !_holdsPooledSocket) return 0;
   _holdsPooledSocket = false;
-  return UDPSockPool::giveBack(_sockUDP, this);
+  int result = UDPSockPool::giveBack(_sockUDP, this, _replyGivenUp);
+  if (_replyGivenUp && result == 0) _sockUDP = IPCSOCK_NO_SOCKET;
+  return result;
 }
 
 int ipcSock::ipcWrite(const void* buffer, int length, unsigned int connectedSockFD) {
@@ -232,7 +235,15 @@ bool ipcSock::dropStrayDatagrams() {
   }
 }
 
+// A read that does not end with a whole message leaves its reply (or the rest of it) to
+// come later: the socket is marked so that no later borrower meets it.
 int ipcSock::ipcRead(void** readBuffer, int wait) {
+  int result = readMessage(readBuffer, wait);
+  if (result < 1) _replyGivenUp = true;
+  return result;
+}
+
+int ipcSock::readMessage(void** readBuffer, int wait) {
   Piece pieces[kMaxPieces];
   int count = 0;
   uint32_t totalRead = 0;

@@ -268,10 +268,19 @@ void ipcSock::finishPiece(int slot, TcpMessageState state) {
   }
 }
 
+// The clock is read only while some message is due (on some hosts each reading is a
+// system call).
 void ipcSock::expireStalledMessages() {
-  auto now = std::chrono::steady_clock::now();
+  std::chrono::steady_clock::time_point now{};
+  bool nowRead = false;
   for (int slot = 0; slot < IPCSOCK_MAX_CLIENTS; ++slot) {
-    if (_sockClientFD[slot] <= 0 || !_server->connections[slot].message.expired(now)) continue;
+    const TcpMessageAssembly& message = _server->connections[slot].message;
+    if (_sockClientFD[slot] <= 0 || !message.timed()) continue;
+    if (!nowRead) {
+      now = std::chrono::steady_clock::now();
+      nowRead = true;
+    }
+    if (!message.expired(now)) continue;
     TRC(TRC_ERROR, "Error: _sockClientFD[%d]=%d sent no more of its message within %d seconds", slot,
         _sockClientFD[slot], _envDCHtimeout);
     askForResend(slot);

@@ -6,10 +6,7 @@
 #include <sys/socket.h>
 
 #include "dch/ipc_sock.h"
-#include "trc1.h"
 #include "zev0/sockets.h"
-
-TRC_UNIT();
 
 namespace {
 

@@ -20,12 +20,18 @@ constexpr uint32_t kKeptCapacity = 65536;
 TcpMessageAssembly::~TcpMessageAssembly() { release(); }
 
 TcpMessageState TcpMessageAssembly::add(const char* piece, int bytes, int timeoutSeconds) {
+  TcpMessageState state = join(piece, bytes);
+  // The time-out runs from the first piece, for a message that it did not bring whole.
+  if (state == TcpMessageState::partial && pieces_ == 1 && timeoutSeconds > 0) {
+    timed_ = true;
+    deadline_ = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
+  }
+  return state;
+}
+
+TcpMessageState TcpMessageAssembly::join(const char* piece, int bytes) {
   uint32_t count = static_cast<uint32_t>(bytes);
   uint32_t before = totalRead_;
-  if (before == 0) {
-    timed_ = timeoutSeconds > 0;
-    if (timed_) deadline_ = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
-  }
   ++pieces_;
   for (uint32_t at = 0; before + at < sizeof head_ && at < count; ++at)
     head_[before + at] = piece[at];

@@ -46,6 +46,7 @@ class TcpMessageAssembly {
   int pieces() const { return pieces_; }
 
  private:
+  TcpMessageState join(const char* piece, int bytes);
   bool keep(const char* piece, uint32_t bytes);
   bool reserve(uint32_t needed);
   void freeBuffer();

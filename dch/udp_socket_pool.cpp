@@ -56,6 +56,15 @@ void drain(int sockFD) {
   if (drained > 0) TRC(TRC_DETAIL, "UDP socket %d: %d late datagrams discarded", sockFD, drained);
 }
 
+// Under the lock. The new socket is opened while the old one still holds its port, so
+// that it cannot get that port (a failed open is tried again at the next borrow).
+void replaceSpoiled(UDPSockElement& element) {
+  int fresh = openPoolSocket();
+  TRC(TRC_DETAIL, "UDP socket %d given up on a reply: replaced by socket %d", element.sockFD, fresh);
+  ZEV0_CloseTheSocket(element.sockFD);
+  element.sockFD = fresh;
+}
+
 // Under the lock: the first free element, waiting while none is. -1 when the wait failed;
 // the lock is then held only when *locked says so.
 int waitForFreeElement(const void* tag, bool* locked) {
@@ -127,7 +136,7 @@ int UDPSockPool::borrow(const void* tag) {
   return sockFD;
 }
 
-int UDPSockPool::giveBack(int sockFD, const void* tag) {
+int UDPSockPool::giveBack(int sockFD, const void* tag, bool spoiled) {
   if (ZEVA_GetLock(&UDPSockLock, tag) != 0) {
     TRC(TRC_ERROR, "Error: pthread_cond_lock failed. errno=%d", errno);
     return 1;
@@ -135,6 +144,7 @@ int UDPSockPool::giveBack(int sockFD, const void* tag) {
   bool found = false;
   for (int element = 0; element < poolSize && !found; ++element) {
     if (UDPSockList[element].sockFD != sockFD) continue;
+    if (spoiled) replaceSpoiled(UDPSockList[element]);
     UDPSockList[element].inUse = 0;
     found = true;
   }

@@ -14,8 +14,10 @@ class UDPSockPool {
   // fails. tag only appears in lock error traces.
   static int borrow(const void* tag);
   // 0 when the socket is free again; 1 when the lock or the wake-up failed or the socket is
-  // not one of the pool's.
-  static int giveBack(int sockFD, const void* tag);
+  // not one of the pool's. A spoiled socket (its borrower gave up on a reply, which may
+  // still come) is closed and its place taken by a new one on another port: a reply
+  // still on its way then never reaches the next borrower.
+  static int giveBack(int sockFD, const void* tag, bool spoiled = false);
   // Whether the socket is one of the pool's (a borrower then leaves it open).
   static bool holds(int sockFD);
 };

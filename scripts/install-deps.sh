@@ -3,7 +3,8 @@
 # Quiet and quick when everything is already there.
 set -euo pipefail
 
-packages=(g++ make cmake libgtest-dev libgmock-dev libbenchmark-dev python3 python3-pyasn1 openssl coreutils iproute2)
+packages=(g++ make cmake clang libclang-rt-dev libgtest-dev libgmock-dev libbenchmark-dev python3 python3-pyasn1 openssl
+          coreutils iproute2)
 
 missing=()
 for pkg in "${packages[@]}"; do

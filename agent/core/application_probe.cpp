@@ -2,11 +2,13 @@
 
 #include <new>
 #include <string>
+#include <vector>
 
 #include "application_probe_list.h"
 #include "trc1.h"
 #include "user_data_info.h"
 #include "user_data_list.h"
+#include "user_table_columns.h"
 #include "zev0/threads.h"
 #include "zev_dorvan_manager.h"
 
@@ -18,6 +20,23 @@ struct probeStart {
   std::string applName;
   std::shared_ptr<probeSignals> signals;
 };
+
+// A copy of a filled description; null when there is no storage for it.
+userTableColumnsPtr userTableColumnsOf(const userDataInfo& description) {
+  try {
+    std::vector<userTableColumn> columns;
+    for (int i = 0; i < description.noOfColumns(); ++i) {
+      const attrInfo_t* column = description.attrInfo(i);
+      columns.push_back(userTableColumn{column->colName, column->attrName, column->colType, column->length,
+                                        column->offset});
+    }
+    return std::make_shared<const userTableColumns>(std::move(columns), description.rowSize(),
+                                                    description.applName(), description.attrGroup(),
+                                                    description.tableNameRR());
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
 
 // The requests of each table take their columns from the complete definition.
 void publishColumns(const userDataList& definition) {

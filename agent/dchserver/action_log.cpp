@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <new>
 #include <set>
@@ -74,6 +75,15 @@ bool startDetached(void* (*routine)(void*), void* argument, const char* failedTe
   pthread_t thread;
   if (ZEV0_CreateThread(routine, argument, PTHREAD_CREATE_DETACHED, &thread) == 0) return true;
   TRC(TRC_ERROR, "%s", failedText);
+  return false;
+}
+
+// The thread deletes its share of the table when it ends.
+bool startWithShare(void* (*routine)(void*), const std::shared_ptr<actionTable>& table, const char* failedText) {
+  auto* share = new (std::nothrow) std::shared_ptr<actionTable>(table);
+  if (share != nullptr && startDetached(routine, share, failedText)) return true;
+  if (share == nullptr) TRC(TRC_ERROR, "%s", failedText);
+  delete share;
   return false;
 }
 
@@ -170,8 +180,9 @@ int updateActionTable(actionTable* table) {
   return result;
 }
 
-void* actionOnline(void* argument) {
-  auto* table = static_cast<actionTable*>(argument);
+void* actionOnline(void* tableShare) {
+  std::unique_ptr<std::shared_ptr<actionTable>> share(static_cast<std::shared_ptr<actionTable>*>(tableShare));
+  actionTable* table = share->get();
   char sourceName[actionTable::kSourceNameSize];
   actionLogSourceName(ZEV0_LocalHostNameString(), sourceName);
   table->sourceName(sourceName);
@@ -203,8 +214,9 @@ void* actionData(void* argument) {
   return nullptr;
 }
 
-void* actionOffline(void* argument) {
-  auto* table = static_cast<actionTable*>(argument);
+void* actionOffline(void* tableShare) {
+  std::unique_ptr<std::shared_ptr<actionTable>> share(static_cast<std::shared_ptr<actionTable>*>(tableShare));
+  actionTable* table = share->get();
   // An online still on its way brings the handle to take offline.
   pendingOnlines().awaitEnd(table);
   long handle = table->handle();
@@ -216,10 +228,10 @@ void* actionOffline(void* argument) {
   return nullptr;
 }
 
-int doActionOnline(actionTable* table) {
-  pendingOnlines().begin(table);
-  if (startDetached(actionOnline, table, "Error: actionOnline thread failed creation.")) return 0;
-  pendingOnlines().end(table);
+int doActionOnline(const std::shared_ptr<actionTable>& table) {
+  pendingOnlines().begin(table.get());
+  if (startWithShare(actionOnline, table, "Error: actionOnline thread failed creation.")) return 0;
+  pendingOnlines().end(table.get());
   return 1;
 }
 
@@ -230,6 +242,6 @@ int doActionData(actionTable* table) {
   return 1;
 }
 
-int doActionOffline(actionTable* table) {
-  return startDetached(actionOffline, table, "Error: actionOffline thread failed creation.") ? 0 : 1;
+int doActionOffline(const std::shared_ptr<actionTable>& table) {
+  return startWithShare(actionOffline, table, "Error: actionOffline thread failed creation.") ? 0 : 1;
 }

@@ -10,7 +10,14 @@
 // offline again. The server starts them when a data provider brings DVAGENT/"DPLOG"
 // online and takes it offline (DCHserver::actionLogSourceOnline / Offline); the
 // logging thread is started once and runs until an error ends it or the table goes.
+//
+// The online and offline threads wait for the server's replies, which a server being
+// destroyed never sends: they share the table with its owner, so that it outlives them.
+// The logging thread needs no share: the table's destructor closes its ring and waits
+// until the thread has stopped taking from it.
 #pragma once
+
+#include <memory>
 
 #include "action_table.h"
 
@@ -21,15 +28,16 @@ constexpr char kActionLogFeedGroup[] = "DPLOG";
 // Each starts its thread, detached, with the table: 0 started, 1 not.
 // Rows and offlines wait (a while at most) for an online in progress, so that they use
 // the handle it brings.
-int doActionOnline(actionTable* table);
+int doActionOnline(const std::shared_ptr<actionTable>& table);
 // The table keeps the records put from the moment this returns 0.
 int doActionData(actionTable* table);
-int doActionOffline(actionTable* table);
+int doActionOffline(const std::shared_ptr<actionTable>& table);
 
-// The threads' routines.
-void* actionOnline(void* table);
+// The threads' routines. actionOnline and actionOffline take a share of the table
+// (a new std::shared_ptr<actionTable>) and delete it when done; actionData the table.
+void* actionOnline(void* tableShare);
 void* actionData(void* table);
-void* actionOffline(void* table);
+void* actionOffline(void* tableShare);
 
 // Takes the next record from the ring (waiting while there is none) and applies it to
 // the table under its lock: 0 applied (the table's latest and requestType tell what),

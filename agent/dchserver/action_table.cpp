@@ -35,7 +35,7 @@ actionTable::actionTable() {
 }
 
 actionTable::~actionTable() {
-  _actionInfo.close();
+  closeRing();
   while (actionTableEntry* head = _list.head()) {
     _list.remove(head);
     delete head;
@@ -144,7 +144,11 @@ int actionTable::removeEntry(actionTableEntry* entry) {
   return found ? 0 : 1;
 }
 
-void actionTable::sourceName(const char* name) { copyText(_sourceName, name); }
+void actionTable::sourceName(const char* name) {
+  if (ZEVA_GetLock(&_lock, this) != 0) return;
+  copyText(_sourceName, name);
+  ZEVA_ReleaseLock(&_lock, this);
+}
 
 void actionTable::printList() {
   if (!TRC_ON(TRC_DETAIL) || ZEVA_GetLock(&_lock, this) != 0) return;

@@ -11,6 +11,8 @@
 
 #include <pthread.h>
 
+#include <atomic>
+
 #include "action_ring.h"
 #include "action_table_entry.h"
 #include "agent_ring.h"
@@ -23,8 +25,7 @@ class actionTable {
   static constexpr int kSourceNameSize = 36;
 
   actionTable();
-  // Closes the ring and waits until the action log's thread has stopped taking from
-  // it; then frees the entries still in the list.
+  // Closes the ring (closeRing), then frees the entries still in the list.
   ~actionTable();
   actionTable(const actionTable&) = delete;
   actionTable& operator=(const actionTable&) = delete;
@@ -57,6 +58,10 @@ class actionTable {
   // table is being destroyed, or the ring failed): the thread then ends.
   int cb_get_data(ActionInfo_t* record);
   void actionLogStarted() { _actionInfo.readerStarted(); }
+  // Ends every present and later take without a record and waits until the action
+  // log's thread has stopped taking (the owner's last step, before the table may
+  // linger with threads that share it).
+  void closeRing() { _actionInfo.close(); }
   // The last thing the thread does with the table.
   void actionLogStopped() { _actionInfo.readerStopped(); }
 
@@ -79,9 +84,11 @@ class actionTable {
   int requestType() const { return _requestType; }
   void requestType(int type) { _requestType = type; }
 
-  // The action log's own source.
-  long handle() const { return _handle; }
-  void handle(long handle) { _handle = handle; }
+  // The action log's own source. The handle is written by the online thread and read by
+  // the others without the table's lock (an atomic value); the source name is written
+  // under the lock, by every online thread alike.
+  long handle() const { return _handle.load(); }
+  void handle(long handle) { _handle.store(handle); }
   const char* sourceName() const { return _sourceName; }
   // Cut to 35 characters.
   void sourceName(const char* name);
@@ -100,7 +107,7 @@ class actionTable {
  private:
   Ring<actionTableEntry> _list;
   actionTableEntry* _latest = nullptr;
-  long _handle = 0;
+  std::atomic<long> _handle{0};
   char _sourceName[kSourceNameSize] = {};
   int _requestType = 0;
   actionRing _actionInfo;

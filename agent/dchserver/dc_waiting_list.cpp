@@ -28,6 +28,20 @@ int DCwaitingList::addEntry(const char* applName, const char* attrGroup, short w
   return 0;
 }
 
+int DCwaitingList::parkOnce(const char* applName, const char* attrGroup, short waiterType,
+                            const WaiterReplyAddress& requester) {
+  DCwaitingListIterator lookUp(ring_);
+  while (DCwaitingListEntry* entry = lookUp.Next()) {
+    if (entry->waiterType() != waiterType || !entry->replyAddress().sameRequester(requester)) continue;
+    if (applName != nullptr && attrGroup != nullptr && std::strcmp(entry->applName(), applName) == 0 &&
+        std::strcmp(entry->attrGroup(), attrGroup) == 0)
+      return 0;
+    deleteEntry(entry, &lookUp);
+    break;
+  }
+  return addEntry(applName, attrGroup, waiterType, requester, kNoName, kAnyActionType);
+}
+
 int DCwaitingList::removeEntry(DCwaitingListEntry* entry) {
   DCwaitingListIterator lookUp(ring_);
   while (DCwaitingListEntry* candidate = lookUp.Next()) {

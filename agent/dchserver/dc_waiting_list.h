@@ -16,6 +16,11 @@ using DCwaitingListIterator = RingIterator<DCwaitingListEntry>;
 
 class DCwaitingList {
  public:
+  // The name of a waiter that is not tied to an application, group or source.
+  static constexpr char kNoName[] = "NULL";
+  // The action type of every waiter but a data provider's wait for actions.
+  static constexpr short kAnyActionType = 1;
+
   DCwaitingList() = default;
   ~DCwaitingList();
   DCwaitingList(const DCwaitingList&) = delete;
@@ -25,6 +30,13 @@ class DCwaitingList {
   // group and source 32 characters) or the entry cannot be allocated.
   int addEntry(const char* applName, const char* attrGroup, short waiterType, const WaiterReplyAddress& replyAddress,
                const char* sourceName, short actionType);
+
+  // Parks a consumer's request, which each requester (address, or connection) has
+  // parked at most once per waiter type: its earlier waiter of the type goes, unless
+  // it waits for the same names, which keeps it as it stands. A peer that asks again
+  // and again, for whatever names, so never makes the list grow. Outside a walk.
+  // 0, or 1 as addEntry.
+  int parkOnce(const char* applName, const char* attrGroup, short waiterType, const WaiterReplyAddress& requester);
 
   // Marks an entry for deletion at the next deleteIterator(). 0, or 1 when the
   // entry is not in the list.

@@ -41,7 +41,7 @@ int maxAttrGroups() {
 DCHserver::DCHserver()
     : _buckets(new applSpaceList),
       _waitList(new DCwaitingList),
-      _actionList(new actionTable),
+      _actionList(std::make_shared<actionTable>()),
       _maxApplications(maxApplications()),
       _maxAttrGroupPerAppl(maxAttrGroups()) {
   startTransports();
@@ -84,7 +84,8 @@ void* DCHserver::process_request(void* server) {
 
 // The request thread first: the transport's destruction expects its owner to have
 // stopped taking from the ring (it drains the ring itself until its thread has ended),
-// and frees the ring. Then what the two threads used.
+// and frees the ring. Then what the two threads used. The action table goes when the
+// action log's last thread is done with it; its logging thread stops here.
 DCHserver::~DCHserver() {
   stopRequestThread();
   delete _ipcSrv;
@@ -92,7 +93,8 @@ DCHserver::~DCHserver() {
   delete _buckets;
   delete _ipcClient;
   delete _waitList;
-  delete _actionList;
+  _actionList->closeRing();
+  _actionList.reset();
 }
 
 // The stop marker goes through the ring like any message, so the request thread

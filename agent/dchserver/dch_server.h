@@ -27,6 +27,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 
 #include "dch/dchipc.h"
 #include "waiter_reply_address.h"
@@ -140,7 +141,8 @@ class DCHserver {
   // connection whose descriptor a new one reuses; null otherwise.
   ipcSock* _replySock = nullptr;
   DCwaitingList* _waitList;
-  actionTable* _actionList;
+  // Shared with the action log's online and offline threads, which may outlive the server.
+  std::shared_ptr<actionTable> _actionList;
   // The sender of the request in hand: address, TCP connection (0 for a datagram)
   // and that connection's generation.
   WaiterReplyAddress _requester;

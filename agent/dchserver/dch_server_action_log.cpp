@@ -8,7 +8,7 @@ void DCHserver::actionLogSourceOnline() {
   if (_actionOnline != 0 || _buckets->numberOnline(DCH_ACTION_LOG_APPLICATION, kActionLogFeedGroup) == 0) return;
   if (doActionOnline(_actionList) != 0) return;
   // The logging thread is started once and keeps running while the log is offline.
-  if (_actionData == 0 && doActionData(_actionList) == 0) _actionData = 1;
+  if (_actionData == 0 && doActionData(_actionList.get()) == 0) _actionData = 1;
   _actionOnline = 1;
 }
 

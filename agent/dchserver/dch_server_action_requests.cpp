@@ -22,7 +22,7 @@ TRC_UNIT();
 namespace {
 
 // The names of a waiter that is tied to no application.
-constexpr char kNoName[] = "NULL";
+constexpr const char* kNoName = DCwaitingList::kNoName;
 constexpr char kRuleStop[] = "RULESTOP";
 constexpr char kTrapEmit[] = "TRAPEMIT";
 constexpr int kMissing = 1;
@@ -116,14 +116,6 @@ void forgetAtomicEvents(const char* situation) {
   entry->removeAtomicEventList();
 }
 
-// The same data provider: the same connection, or for a datagram the same address.
-bool sameRequester(const WaiterReplyAddress& parked, const WaiterReplyAddress& requester) {
-  if (parked.connectedSockFD != requester.connectedSockFD) return false;
-  if (parked.connectedSockFD != 0) return parked.connectionGeneration == requester.connectionGeneration;
-  return parked.clientAddrLen == requester.clientAddrLen &&
-         std::memcmp(parked.clientAddr, requester.clientAddr, static_cast<size_t>(parked.clientAddrLen)) == 0;
-}
-
 bool waitsForAction(const DCwaitingListEntry& waiter, uint16_t actionType, const char* hostName) {
   return waiter.waiterType() == static_cast<short>(DCH_dp_waitForAction) && waiter.actionType() == actionType &&
          std::strcmp(waiter.sourceName(), hostName) == 0;
@@ -162,7 +154,7 @@ int DCHserver::dp_waitForAction(char* message) {
   copyView(host, hostName);
 
   if (holdsWaiter(*_waitList, [&](const DCwaitingListEntry& waiter) {
-        return waitsForAction(waiter, actionType, hostName) && sameRequester(waiter.replyAddress(), _requester);
+        return waitsForAction(waiter, actionType, hostName) && waiter.replyAddress().sameRequester(_requester);
       })) {
     TRC(TRC_DETAIL, "Found a waiting DCH_dp_waitForAction");
     return 0;
@@ -271,7 +263,7 @@ int DCHserver::dc_waitForActionResults(char* message, long* results) {
   if (*results != ZEV_ACTION_STATUS_UNKNOWN) return 0;
   // No outcome yet: the consumer hears of the later results, once however often it asks.
   if (holdsWaiter(*_waitList, [&](const DCwaitingListEntry& waiter) {
-        return waitsForResults(waiter) && sameRequester(waiter.replyAddress(), _requester);
+        return waitsForResults(waiter) && waiter.replyAddress().sameRequester(_requester);
       }))
     return 0;
   if (_waitList->addEntry(kNoName, kNoName, DCH_dc_waitForActionResults, _requester, kNoName, ZEV_ACTION_AUTOMATION) !=

@@ -19,8 +19,7 @@ TRC_UNIT();
 
 namespace {
 
-constexpr char kNoName[] = "NULL";
-constexpr short kAnyActionType = 1;
+constexpr const char* kNoName = DCwaitingList::kNoName;
 constexpr size_t kStatusNoticeSize = 4096;
 
 // The requester of the request in hand, answered by datagram whatever it came on.
@@ -120,7 +119,7 @@ void takeTextRequest(const ConsumerRoad& road, const TextRequest& request, char*
   }
   TRC(TRC_DETAIL, "No information on applName <%s>", named ? applName : "(all)");
   if (!named) return;
-  if (road.waiters.addEntry(applName, kNoName, request.waiterType, road.requester, kNoName, kAnyActionType) == 0 &&
+  if (road.waiters.parkOnce(applName, kNoName, request.waiterType, road.requester) == 0 &&
       DV_Debug() == 1)
     road.waiters.printList();
 }
@@ -185,7 +184,7 @@ void takeWaitOnData(const ConsumerRoad& road, char* message) {
   if (!readWait(fields, &wait)) return;
 
   if (wait == DCH_WAIT_PARK) {
-    if (road.waiters.addEntry(applName, attrGroup, DCH_dc_waitOnData, road.requester, kNoName, kAnyActionType) != 0)
+    if (road.waiters.parkOnce(applName, attrGroup, DCH_dc_waitOnData, road.requester) != 0)
       TRC(TRC_ERROR, "Error: Adding entry for applName <%s> attrGroup <%s>", applName, attrGroup);
     else if (DV_Debug() == 1)
       road.waiters.printList();
@@ -247,7 +246,7 @@ void takeWaitForDPStatus(const ConsumerRoad& road, char* message) {
   if (!readWait(fields, &wait)) return;
   if (wait == DCH_WAIT_PARK) {
     TRC(TRC_DETAIL, "Putting dc_waitForDPStatus on waiting list.");
-    if (road.waiters.addEntry(kNoName, kNoName, DCH_dc_waitForDPStatus, road.requester, kNoName, kAnyActionType) != 0) {
+    if (road.waiters.parkOnce(kNoName, kNoName, DCH_dc_waitForDPStatus, road.requester) != 0) {
       TRC(TRC_ERROR, "Error: Adding entry for <%x> and <%s>", DCH_dc_waitForDPStatus, kNoName);
       return;
     }

@@ -12,3 +12,10 @@ bool WaiterReplyAddress::assign(const void* address, int addressLength, unsigned
   connectionGeneration = generation;
   return true;
 }
+
+bool WaiterReplyAddress::sameRequester(const WaiterReplyAddress& other) const {
+  if (connectedSockFD != other.connectedSockFD) return false;
+  if (connectedSockFD != 0) return connectionGeneration == other.connectionGeneration;
+  return clientAddrLen == other.clientAddrLen &&
+         std::memcmp(clientAddr, other.clientAddr, static_cast<size_t>(clientAddrLen)) == 0;
+}

@@ -15,4 +15,6 @@ struct WaiterReplyAddress {
   // Fills the record; false (record unchanged) for a length outside 0..256 or a
   // null address with a non-zero length.
   bool assign(const void* address, int addressLength, unsigned int sockFD, uint32_t generation);
+  // The same requester: the same connection, or for a datagram the same address.
+  bool sameRequester(const WaiterReplyAddress& other) const;
 };

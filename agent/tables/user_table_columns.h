@@ -2,8 +2,8 @@
 // (column 0 the origin node, 1 to n the attributes) with their names, types, lengths and
 // offsets, the row size, and the application and group that a situation's rule names.
 //
-// The table's manager takes this copy of the description once the description is
-// complete and hands it to its requests, so a request never reads a description that its
+// The table's manager keeps a copy of its description, taken once the description is
+// complete, and hands it to its requests, so a request never reads a description that its
 // application's probe is deleting.
 #pragma once
 
@@ -11,8 +11,6 @@
 #include <memory>
 #include <string>
 #include <vector>
-
-class userDataInfo;
 
 struct userTableColumn {
   std::string columnName;  // "ORIGINNODE", "DV1", "DV2", ...
@@ -51,6 +49,3 @@ class userTableColumns {
 };
 
 using userTableColumnsPtr = std::shared_ptr<const userTableColumns>;
-
-// A copy of a filled description; null when there is no storage for it.
-userTableColumnsPtr userTableColumnsOf(const userDataInfo& description);

@@ -79,7 +79,8 @@ void zev_dorvan_agent::takeSubnodes() {
     int i = numberOfSubnodes_++;
     subnodeEntry& subnode = subnodes_[i];
     copyName(subnode.originNode, requested);
-    copyName(subnode.subnodeName, actionTable ? actionTableSubnode(subnode.originNode).c_str() : subnode.originNode);
+    std::string served = actionTable ? actionTableSubnode(subnode.originNode) : std::string(subnode.originNode);
+    copyName(subnode.subnodeName, served.c_str());
     int status = checkSubnodeName2TableName(subnode.subnodeName);
     subnode.subnodeStatus = status;
     if (status == kNotOnline) {

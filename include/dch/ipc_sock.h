@@ -113,6 +113,7 @@ class ipcSock : public DCHipc {
   bool fromDCHpeer(const sockaddr_in& sender) const;
   void traceStray(const sockaddr_in& sender, ssize_t bytes);
   int awaitDatagram(char* piece, int size, int waitSeconds, bool* timedOut);
+  int readMessage(void** readBuffer, int wait);
 
   std::atomic<int> _sockError{0};
   unsigned short _portTCP = 0;
@@ -129,6 +130,8 @@ class ipcSock : public DCHipc {
   int _connectTo = 0;
   // Whether this transport holds a socket lent by the pool (given back only once).
   bool _holdsPooledSocket = false;
+  // A read ended without its whole reply, which may still come to this socket.
+  bool _replyGivenUp = false;
   bool _listening = false;
   // Wakes the server's select when the owner destroys the server.
   int _stopPipe[2] = {-1, -1};

@@ -64,7 +64,11 @@ void ZEVP_DoApplicationAutoLoad(DPAB* anchor) {
     TRC(TRC_DETAIL, "Processing directory entry %s", name.c_str());
     if (anchor->metafileDirectory != nullptr) {
       name = anchor->metafileDirectory + name;
-    } else if (!LooksLikeMetafile(name)) {
+    } else if (LooksLikeMetafile(name)) {
+      // The entry of the current directory, by its full name: the metafile open
+      // looks for a name without a path elsewhere.
+      name = directory + "/" + name;
+    } else {
       continue;
     }
     ZEVP_ConstructApplDataModel(anchor, name.c_str(), 0, nullptr, nullptr, 1, 0);

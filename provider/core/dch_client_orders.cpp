@@ -217,7 +217,7 @@ void ZEVP_UnregisterThroughSource(DCHclientWork& work, SourceEntry* source) {
 }
 
 bool ZEVP_PerformDCHorder(DCHclientWork& work, SourceEntry* source) {
-  switch (source->State) {
+  switch (ZEVP_SourceStateOf(source)) {
     case ZEVP_Initial:
       TRC(TRC_ERROR, "*** Logic error. Source in Initial state, ignored");
       return false;
@@ -246,7 +246,7 @@ bool ZEVP_PerformDCHorder(DCHclientWork& work, SourceEntry* source) {
       ZEVP_UnregisterThroughSource(work, source);
       return false;
     default:
-      TRC(TRC_ERROR, "*** Invalid source state %d, ignored", source->State);
+      TRC(TRC_ERROR, "*** Invalid source state %d, ignored", ZEVP_SourceStateOf(source));
       return false;
   }
 }

@@ -85,20 +85,36 @@ void finish(DCHclientWork& work, SourceEntry* source, ProcessEntry* owner) {
     BSV1_ReleaseLock(&source->EntryLock);
     TRC(TRC_DETAIL, ">>> signal bypassed for unowned DCH work request");
   } else {
+    // The owner may go as soon as its mutex is let go: nothing of it is used after.
+    unsigned long ownerThread = owner->threadId.load();
+    int32_t request = source->DCHrequestSeqNumber;
     pthread_mutex_lock(&owner->mutex);
     ZEVP_SetDCHenqueued(source, 0);
     BSV1_ReleaseLock(&source->EntryLock);
-    TRC(TRC_DETAIL, ">>>>>Notify task %lX for completed DCH request %d", owner->threadId.load(),
-        source->DCHrequestSeqNumber);
+    TRC(TRC_DETAIL, ">>>>>Notify task %lX for completed DCH request %d", ownerThread, request);
     int rc = pthread_cond_signal(&owner->condition);
     pthread_mutex_unlock(&owner->mutex);
-    TRC(TRC_DETAIL, ">>>>>Task %lX notified, rc %d errno %d", owner->threadId.load(), rc, rc);
+    TRC(TRC_DETAIL, ">>>>>Task %lX notified, rc %d errno %d", ownerThread, rc, rc);
   }
   if (work.releaseCopy) {
     ZEVP_ReleaseOfflineCopy(&source);
     work.releaseCopy = false;
   }
 }
+
+// A request is sent and its status awaited under the status mutex, on which the
+// receive thread signals a status. The client takes it inside every other lock it
+// holds for a request, so the status wait never reacquires it under another order.
+class StatusHeld {
+ public:
+  explicit StatusHeld(DCHcomm* comm) : comm_(comm) { pthread_mutex_lock(&comm_->StatusMutex); }
+  ~StatusHeld() { pthread_mutex_unlock(&comm_->StatusMutex); }
+  StatusHeld(const StatusHeld&) = delete;
+  StatusHeld& operator=(const StatusHeld&) = delete;
+
+ private:
+  DCHcomm* comm_;
+};
 
 void serve(DCHclientWork& work, SourceEntry* chain) {
   while (chain != nullptr) {
@@ -110,7 +126,10 @@ void serve(DCHclientWork& work, SourceEntry* chain) {
       TRC(TRC_DETAIL, "Processing request %d from task %lX", source->DCHrequestSeqNumber, owner->threadId.load());
     else
       TRC(TRC_DETAIL, "Processing request %d from unknown task", source->DCHrequestSeqNumber);
-    while (ZEVP_PerformDCHorder(work, source)) {
+    {
+      StatusHeld held(work.comm);
+      while (ZEVP_PerformDCHorder(work, source)) {
+      }
     }
     finish(work, source, source->OwningTask);
   }
@@ -122,7 +141,7 @@ bool timeToEnd(ProcessEntry* entry) {
 
 // A source that never had an order (NoState) was never registered either.
 bool notYetRegistered(const SourceEntry* source) {
-  return source->State == ZEVP_Pending || source->State == ZEVP_Initial || source->State == ZEVP_NoState;
+  return ZEVP_SourceStateOf(source) == ZEVP_Pending || ZEVP_SourceStateOf(source) == ZEVP_Initial || ZEVP_SourceStateOf(source) == ZEVP_NoState;
 }
 
 // The log goes offline first, then the applications are unregistered (the log's
@@ -132,7 +151,10 @@ void signOff(DCHclientWork& work) {
   SourceEntry* logSource = anchor->logSource;
   if (ZEVP_DPlogEnabled() && logSource != nullptr && !notYetRegistered(logSource)) {
     ZEVP_UpdateSourceEntryState(logSource, ZEVP_Inactive);
-    ZEVP_DoDPoffline(logSource, work.comm);
+    {
+      StatusHeld held(work.comm);
+      ZEVP_DoDPoffline(logSource, work.comm);
+    }
     BSV1_Sleep(3);
   }
   BSV1_GetLock(&anchor->applicationListLock);
@@ -141,17 +163,22 @@ void signOff(DCHclientWork& work) {
       for (TableEntry* table = application->FirstTable; table != nullptr; table = table->next) {
         if (table->FirstSource == nullptr) continue;
         ZEVP_UpdateSourceEntryState(table->FirstSource, ZEVP_Inactive);
+        StatusHeld held(work.comm);
         ZEVP_DoDPoffline(table->FirstSource, work.comm);
       }
     }
     SourceEntry* first = application->FirstTable != nullptr ? application->FirstTable->FirstSource : nullptr;
-    if (first != nullptr && !notYetRegistered(first) && first != logSource) ZEVP_UnregisterThroughSource(work, first);
+    if (first == nullptr || notYetRegistered(first) || first == logSource) continue;
+    StatusHeld held(work.comm);
+    ZEVP_UnregisterThroughSource(work, first);
   }
   BSV1_ReleaseLock(&anchor->applicationListLock);
 }
 
 // The log source's owning task was made for it when the log application was
-// defined; the client, which wakes it, frees it at its end.
+// defined; the client, which wakes it, frees it at its end. The source itself goes
+// with the model, once every thread has ended: the anchor keeps pointing at it, for
+// the periodic task may still look at it in a cycle it began before the end.
 void releaseLogSourceOwner(DPAB* anchor) {
   ProcessEntry* owner = anchor->logReportEntry;
   anchor->logReportEntry = nullptr;
@@ -161,7 +188,6 @@ void releaseLogSourceOwner(DPAB* anchor) {
     BSV1_ReleaseLock(&logSource->EntryLock);
   }
   ZEVP_DestroyProcessEntry(owner);
-  anchor->logSource = nullptr;
 }
 
 // Requests that came after the last look are finished without being carried out,
@@ -193,7 +219,6 @@ void ZEVP_DCHclientRoutine(ProcessEntry* entry) {
     ZEVP_EndThread();
   }
   ZEVP_InitializeDCHcomm(comm, anchor);
-  pthread_mutex_lock(&comm->StatusMutex);
   if (anchor->batchMode != 0)
     comm->Socket = 1;  // nothing is connected: every request reports 0 at once
   else
@@ -215,7 +240,6 @@ void ZEVP_DCHclientRoutine(ProcessEntry* entry) {
   releaseLogSourceOwner(anchor);
   unpublish(work);
   anchor->dchLink = nullptr;
-  pthread_mutex_unlock(&comm->StatusMutex);
   if (anchor->batchMode != 0)
     comm->Socket = 0;
   else

@@ -12,6 +12,10 @@
 struct DPAB;
 struct ProcessEntry;
 
+// The source's state as the last ZEVP_UpdateSourceEntryState left it; read by
+// threads other than the one that set it (the DCH client, the periodic task, the log).
+inline int32_t ZEVP_SourceStateOf(const SourceEntry* source) { return __atomic_load_n(&source->State, __ATOMIC_ACQUIRE); }
+
 // Stores the state after checking the pointer ("*****Input source entry invalid
 // @%p" and no change for a null one). Takes no lock: the caller owns the source or
 // holds its entry lock.

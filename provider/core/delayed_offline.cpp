@@ -19,7 +19,7 @@ bool sameName(const char* one, const char* other) {
 }
 
 // A copy that the periodic task has ordered offline belongs to the DCH client.
-bool ordered(const SourceEntry* copy) { return copy->State == ZEVP_Inactive || ZEVP_IsDCHenqueued(copy) != 0; }
+bool ordered(const SourceEntry* copy) { return ZEVP_SourceStateOf(copy) == ZEVP_Inactive || ZEVP_IsDCHenqueued(copy) != 0; }
 
 // Unlinks the first queued copy that the test accepts; the caller holds the lock.
 template <typename Test>

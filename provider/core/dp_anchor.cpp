@@ -5,6 +5,7 @@
 #include <array>
 #include <new>
 
+#include "dp_log.h"
 #include "trc1.h"
 #include "zev0/storage.h"
 
@@ -50,6 +51,8 @@ DPAB* NewAnchor() {
 
 void FreeAnchor(DPAB* anchor) {
   if (anchor == nullptr) return;
+  ForgetDPlogAnchor(anchor);
+  DiscardDPlogQueue(anchor);
   for (BSV1_Lock* lock : LocksOf(anchor)) BSV1_DestroyLock(lock);
   TRC(TRC_STORAGE, "Freeing DP anchor @%p", static_cast<void*>(anchor));
   anchor->~DPAB();

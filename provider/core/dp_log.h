@@ -68,7 +68,7 @@ void ZEVP_CloseBatchLog();
 namespace zevp {
 
 // The process-wide anchor of the log, set by the first sender that passes one;
-// forgotten when that anchor is released.
+// forgotten when that anchor is freed (zevp::FreeAnchor).
 DPAB* DPlogAnchor();
 void SetDPlogAnchor(DPAB* anchor);
 void ForgetDPlogAnchor(DPAB* anchor);

@@ -75,7 +75,7 @@ void queueAndWaitAsOwner(DPAB* anchor, ProcessEntry* waiter, SourceEntry* source
   BSV1_ReleaseLock(&source->EntryLock);
 }
 
-bool delivered(const SourceEntry* source) { return source->State == ZEVP_Active || source->State == ZEVP_Output; }
+bool delivered(const SourceEntry* source) { return ZEVP_SourceStateOf(source) == ZEVP_Active || ZEVP_SourceStateOf(source) == ZEVP_Output; }
 
 void sendRow(DPAB* anchor, SourceEntry* source) {
   bool lent = false;
@@ -86,7 +86,7 @@ void sendRow(DPAB* anchor, SourceEntry* source) {
     ZEVP_UpdateSourceEntryState(source, ZEVP_Ready);
     queueAndWaitAsOwner(anchor, waiter, source);
   }
-  if (source->State == ZEVP_Output) {
+  if (ZEVP_SourceStateOf(source) == ZEVP_Output) {
     TRC(TRC_ERROR, "*****dp_data not performed. Log bypassed");
     ZEVP_UpdateSourceEntryState(source, ZEVP_Active);
   }
@@ -138,7 +138,7 @@ void ZEVP_DispatchDPlogMessage(DPAB* anchor, int32_t number, const char* const i
     std::fflush(stdout);
   }
   SourceEntry* source = anchor->logSource;
-  if (source == nullptr || source->State != ZEVP_Active) {
+  if (source == nullptr || ZEVP_SourceStateOf(source) != ZEVP_Active) {
     TRC(TRC_DETAIL, ">>> Log message discarded. DCH communication not ready or busy");
     return;
   }

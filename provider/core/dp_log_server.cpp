@@ -36,6 +36,7 @@ void ZEVP_DPlogServer(ProcessEntry* entry) {
   entry->threadId = BSV1_ThreadID();
   TRC(TRC_DETAIL, ">>>>> DP log server process started. Thread: %lX", entry->threadId.load());
   registerServer(anchor, entry);
+  zevp::SetDPlogAnchor(anchor);  // senders without an anchor reach this one
   anchor->logServerReady = 1;
 
   for (;;) {

@@ -2,7 +2,6 @@
 
 #include "bsv1.h"
 #include "dp_anchor.h"
-#include "dp_log.h"
 #include "engine_routines.h"
 #include "metafile_request_area.h"
 #include "model_records.h"
@@ -134,7 +133,5 @@ void ZEVP_ReleaseGlobalResources(DPAB* anchor) {
   anchor->logReportEntry = nullptr;
   anchor->dchClientEntry = nullptr;
   if (anchor->batchLog != nullptr) zevp::Routines().closeBatchLog();
-  zevp::ForgetDPlogAnchor(anchor);
-  zevp::DiscardDPlogQueue(anchor);
   zevp::FreeAnchor(anchor);
 }

@@ -99,7 +99,7 @@ void wakeFileServers(DPAB* anchor, const PeriodicSettings& settings, TaskState& 
   BSV1_GetLock(&anchor->fileIOListLock);
   for (IOEntry* input = anchor->fileIOEntries; input != nullptr; input = input->NextOfKind) {
     bool due = input->Stream == nullptr ? ZEVP_FileWaitPending(input) != 0
-                                        : input->Source != nullptr && input->Source->State == ZEVP_Ready;
+                                        : input->Source != nullptr && ZEVP_SourceStateOf(input->Source) == ZEVP_Ready;
     if (!due) continue;
     pthread_mutex_lock(&input->Mutex);
     pthread_cond_signal(&input->Condition);
@@ -124,14 +124,14 @@ void interruptListeners(DPAB* anchor) {
 // application whose registration the agent deferred.
 void retryRegistrations(DPAB* anchor) {
   if (SourceEntry* log = anchor->logSource) {
-    if (log->State == ZEVP_Pending) {
+    if (ZEVP_SourceStateOf(log) == ZEVP_Pending) {
       ZEVP_UpdateSourceEntryState(log, ZEVP_Register);
       TRC(TRC_DETAIL, "Enqueue delayed application registration 1");
       ZEVP_EnqueueSourceToDCH(anchor, log);
       return;
     }
-    if (log->State == ZEVP_Register) ZEVP_UpdateSourceEntryState(log, ZEVP_Ready);
-    if (log->State == ZEVP_Ready) {
+    if (ZEVP_SourceStateOf(log) == ZEVP_Register) ZEVP_UpdateSourceEntryState(log, ZEVP_Ready);
+    if (ZEVP_SourceStateOf(log) == ZEVP_Ready) {
       TRC(TRC_DETAIL, "Enqueue delayed dp_online");
       ZEVP_EnqueueSourceToDCH(anchor, log);
       return;
@@ -142,7 +142,7 @@ void retryRegistrations(DPAB* anchor) {
     SourceEntry* first = application->FirstTable != nullptr ? application->FirstTable->FirstSource : nullptr;
     if (first == nullptr) continue;
     BSV1_GetLock(&first->DataLock);
-    if (first->State == ZEVP_Pending) {
+    if (ZEVP_SourceStateOf(first) == ZEVP_Pending) {
       ZEVP_UpdateSourceEntryState(first, ZEVP_Register);
       TRC(TRC_DETAIL, "Enqueue application registration 2");
       ZEVP_EnqueueSourceToDCH(anchor, first);
@@ -169,7 +169,7 @@ bool orderExpiredOffline(DPAB* anchor, int64_t now) {
   bool ordered = false;
   BSV1_GetLock(&anchor->offlineQueueLock);
   for (SourceEntry* copy = anchor->delayedOfflineQueue; copy != nullptr; copy = copy->NextInOfflineQueue) {
-    if (copy->DataExpiryTime > now || copy->State == ZEVP_Inactive) continue;
+    if (copy->DataExpiryTime > now || ZEVP_SourceStateOf(copy) == ZEVP_Inactive) continue;
     ZEVP_UpdateSourceEntryState(copy, ZEVP_Inactive);
     TRC(TRC_DETAIL, "Enqueue delayed dp_offline");
     ZEVP_EnqueueSourceToDCH(anchor, copy);

@@ -55,7 +55,7 @@ void logDisconnect(DPAB* anchor, int32_t message, const IOEntry* partner) {
                         table != nullptr ? table->TableName : nullptr);
 }
 
-bool inInput(const IOEntry* partner) { return partner->Source != nullptr && partner->Source->State == ZEVP_Input; }
+bool inInput(const IOEntry* partner) { return partner->Source != nullptr && ZEVP_SourceStateOf(partner->Source) == ZEVP_Input; }
 
 // The partner leaves the select set and may be bound anew.
 void unbind(IOEntry* partner) {

@@ -18,7 +18,7 @@ void ZEVP_UpdateSourceEntryState(SourceEntry* source, int32_t state) {
     TRC(TRC_ERROR, "*****Input source entry invalid @%p", static_cast<void*>(source));
     return;
   }
-  TRC(TRC_DETAIL, "Source @%p Old state %s, New state %s", static_cast<void*>(source), stateName(source->State),
+  TRC(TRC_DETAIL, "Source @%p Old state %s, New state %s", static_cast<void*>(source), stateName(ZEVP_SourceStateOf(source)),
       stateName(state));
-  source->State = state;
+  __atomic_store_n(&source->State, state, __ATOMIC_RELEASE);
 }

@@ -300,6 +300,15 @@ TEST(TypedFieldTest, BoundedReaderTakesAFieldThatDoesNotFitAsTheEnd) {
   }
 }
 
+// The fault: a reader of no message at all made a pointer 4 bytes past null.
+TEST(TypedFieldTest, RegressionANullMessageHasNoFields) {
+  DataFieldReader reader(nullptr, 0);
+  char* value = nullptr;
+  uint32_t valueLength = 0;
+  EXPECT_EQ(reader.next(&value, &valueLength), 0);
+  EXPECT_EQ(reader.cursor(), nullptr);
+}
+
 TEST(TypedFieldTest, BoundedReaderStopsAtTheBytesHeldWhenTheTotalClaimsMore) {
   MessageBuffer buffer;
   buffer.load({0, 0, 0, 60,                              // claims more than arrived

@@ -14,7 +14,9 @@ constexpr unsigned short kLastPort = 32000;  // the ephemeral range begins at 32
 bool bindable(int type, unsigned short port) {
   int sockFD = socket(AF_INET, type, 0);
   if (sockFD < 0) return false;
-  int reuse = 1;
+  // As a DCH server binds: over TCP connections in TIME_WAIT, but never onto a UDP port
+  // that a socket holds (with the option on before the bind, a UDP socket would share it).
+  int reuse = type == SOCK_STREAM ? 1 : 0;
   setsockopt(sockFD, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
   sockaddr_in address{};
   address.sin_family = AF_INET;

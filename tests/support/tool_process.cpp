@@ -143,6 +143,10 @@ int ToolProcess::waitForEnd(int waitMs) {
   return -1;
 }
 
+bool ToolProcess::writeInput(const std::string& text) {
+  return input_ >= 0 && write(input_, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+}
+
 void ToolProcess::closeInput() {
   if (input_ >= 0) close(input_);
   input_ = -1;

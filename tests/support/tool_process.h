@@ -28,6 +28,8 @@ class ToolProcess {
   // The wait status once the program has ended within the time; -1 when it has not.
   int waitForEnd(int waitMs);
   void closeInput();
+  // Writes the text to the program's standard input; false when it did not all go.
+  bool writeInput(const std::string& text);
   // Sends SIGTERM and waits for the end: the wait status, or -1.
   int terminate(int waitMs);
 

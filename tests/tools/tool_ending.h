@@ -18,11 +18,16 @@ inline int TerminationSignal() {
 }
 
 // True once SIGTERM has come or standard input has closed; waits at most waitMs
-// (-1: without limit) for either. Input that comes is read and dropped.
-inline bool EndRequested(int signalDescriptor, int waitMs) {
+// (-1: without limit) for either. Input that comes goes to onInput, when given, and
+// is dropped otherwise.
+inline bool EndRequested(int signalDescriptor, int waitMs, void (*onInput)(const char*, ssize_t) = nullptr) {
   pollfd watched[] = {{signalDescriptor, POLLIN, 0}, {STDIN_FILENO, POLLIN, 0}};
   if (poll(watched, 2, waitMs) <= 0) return false;
   if (watched[0].revents != 0) return true;
+  if (watched[1].revents == 0) return false;
   char input[256];
-  return watched[1].revents != 0 && read(STDIN_FILENO, input, sizeof input) <= 0;
+  ssize_t length = read(STDIN_FILENO, input, sizeof input);
+  if (length <= 0) return true;
+  if (onInput != nullptr) onInput(input, length);
+  return false;
 }

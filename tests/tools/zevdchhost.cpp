@@ -5,14 +5,18 @@
 // the locks and the server.
 //
 // The port is ZEVA_DCH_PORT (required). Once the server is ready the program writes
-// "ready <port>" and a newline to standard output.
+// "ready <port>" and a newline to standard output; a line "heap" on its standard input
+// it answers with "heap <bytes of heap in use>".
 // Exit status: 0 after a clean end, 1 when the server could not start (the server
 // ends the process itself), 2 for a missing or malformed ZEVA_DCH_PORT.
+
+#include <malloc.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <string>
 
 #include "dch/channel_functions.h"
 #include "dch/dch_api.h"
@@ -22,6 +26,9 @@
 #include "zev0/threads.h"
 
 TRC_UNIT();
+
+// Present only in a program built with a sanitizer.
+extern "C" size_t __sanitizer_get_current_allocated_bytes() __attribute__((weak));
 
 namespace {
 
@@ -35,6 +42,24 @@ int portFromEnvironment() {
   char* end = nullptr;
   long port = std::strtol(text, &end, 10);
   return end != text && *end == '\0' && port > 0 && port < 65536 ? static_cast<int>(port) : 0;
+}
+
+// The bytes of heap in use: the sanitizer's count where one runs, else the C library's.
+size_t heapInUse() {
+  if (__sanitizer_get_current_allocated_bytes != nullptr) return __sanitizer_get_current_allocated_bytes();
+  struct mallinfo2 heap = mallinfo2();
+  return heap.uordblks + heap.hblkhd;
+}
+
+// Answers the lines of standard input it knows: "heap" with "heap <bytes in use>".
+void answerInput(const char* input, ssize_t length) {
+  static std::string pending;
+  pending.append(input, static_cast<size_t>(length));
+  for (size_t end; (end = pending.find('\n')) != std::string::npos; pending.erase(0, end + 1)) {
+    if (pending.compare(0, end, "heap") != 0) continue;
+    std::printf("heap %zu\n", heapInUse());
+    std::fflush(stdout);
+  }
 }
 
 // A wait on the ready condition short enough to notice an end soon.
@@ -55,7 +80,7 @@ bool waitUntilReady(DCHserver& server, int signalDescriptor) {
   bool ready = true;
   if (server.readyState() == 0) TRC(TRC_DETAIL, "Waiting for DCHServer to notify us it is ready for request.");
   while (server.readyState() == 0) {
-    if (EndRequested(signalDescriptor, 0)) {
+    if (EndRequested(signalDescriptor, 0, answerInput)) {
       ready = false;
       break;
     }
@@ -85,7 +110,7 @@ int main() {
       DCH_api_init();
       std::printf("ready %d\n", port);
       std::fflush(stdout);
-      while (!EndRequested(signalDescriptor, -1)) {
+      while (!EndRequested(signalDescriptor, -1, answerInput)) {
       }
       DCH_api_destroy();
     }

@@ -116,6 +116,8 @@ class ReadinessWait {
         emptyTold_ = true;
       }
       TRC(TRC_DETAIL, "empty file. continue to wait");
+      // What is written into it from now on is new: it is read from its beginning.
+      *restart_ = 1;
       ZEVP_WaitForSignal(entry_);
       stream = std::fopen(fileName, "rb");
       if (stream == nullptr) return false;

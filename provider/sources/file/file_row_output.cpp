@@ -1,4 +1,5 @@
 // A row of a file source to the agent, through the DCH work queue.
+#include "dch_work_queue.h"
 #include "dp_log.h"
 #include "engine_routines.h"
 #include "file_monitor.h"
@@ -26,12 +27,12 @@ bool SendFileRow(FileMonitor& monitor) {
   if (monitor.unregistered || Routines().checkDataSummaryReady(monitor.source) == 0) return true;
   Request(monitor, ZEVP_Output);
   if (monitor.toldToEnd()) return false;
-  if (monitor.source->State == ZEVP_Active) {
+  if (ZEVP_SourceStateOf(monitor.source) == ZEVP_Active) {
     Routines().updateSourceEntryState(monitor.source, ZEVP_Input);
     return true;
   }
   TRC(TRC_ERROR, "*** dp_data failed for %s", monitor.fileName());
-  while (monitor.source->State != ZEVP_Active) {
+  while (ZEVP_SourceStateOf(monitor.source) != ZEVP_Active) {
     Routines().updateSourceEntryState(monitor.source, ZEVP_Ready);
     if (!SleepUnlessToldToEnd(monitor, kResynchronizeSeconds)) return false;
     Request(monitor, ZEVP_Ready);

@@ -7,6 +7,7 @@
 
 #include "bsv1.h"
 #include "dp_anchor.h"
+#include "dch_work_queue.h"
 #include "dp_log.h"
 #include "engine_routines.h"
 #include "file_monitor.h"
@@ -41,13 +42,17 @@ int64_t Now() {
 bool AwaitRegistration(FileMonitor& monitor) {
   SourceEntry* source = monitor.source;
   BSV1_GetLock(&source->DataLock);
-  while ((source->State == ZEVP_Pending || source->State == ZEVP_Register) && !monitor.toldToEnd()) {
+  auto registering = [source] {
+    int32_t state = ZEVP_SourceStateOf(source);
+    return state == ZEVP_Pending || state == ZEVP_Register;
+  };
+  while (registering() && !monitor.toldToEnd()) {
     BSV1_ReleaseLock(&source->DataLock);
     TRC(TRC_DETAIL, "Wait for registration to complete");
     BSV1_Sleep(kRegistrationLookSeconds);
     BSV1_GetLock(&source->DataLock);
   }
-  bool ready = source->State == ZEVP_Ready;
+  bool ready = ZEVP_SourceStateOf(source) == ZEVP_Ready;
   BSV1_ReleaseLock(&source->DataLock);
   return ready && !monitor.toldToEnd();
 }

@@ -2,6 +2,7 @@
 #include <cctype>
 #include <cstring>
 
+#include "dch_work_queue.h"
 #include "dp_anchor.h"
 #include "file_server.h"
 #include "file_spec_control_block.h"
@@ -71,7 +72,8 @@ void ZEVP_CheckAndStartFileServer(DPAB* anchor, void (*routine)(ProcessEntry* en
       continue;
     }
     if (source->FileSpec->FileServer != nullptr) continue;
-    if (source->State != ZEVP_Ready && source->State != ZEVP_Pending) continue;
+    int32_t state = ZEVP_SourceStateOf(source);
+    if (state != ZEVP_Ready && state != ZEVP_Pending) continue;
     ProcessEntry* entry = nullptr;
     if (!ZEVP_CreateProcess(anchor, ZEV_DP_FILE, source, routine, 0, &entry)) {
       TRC(TRC_ERROR, "***** File server process startup failed for file %s", source->SourceName);

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "dch_work_queue.h"
 #include "dp_anchor.h"
 #include "dp_log.h"
 #include "engine_routines.h"
@@ -102,11 +103,14 @@ bool SetUpFileMonitoring(FileMonitor& monitor) {
   monitor.spec->IdentityCheckSum = monitor.identity.checkSum;
   monitor.monitoring = true;
   ReportStart(monitor);
+  // Where reading starts is settled before the source goes online: lines appended
+  // while it waits for the agent are read by its first pass.
+  SettleStartPosition(monitor);
   if (!monitor.unregistered) {
     Routines().updateSourceEntryState(monitor.source, ZEVP_Ready);
     Routines().queueAndWaitDCHstatus(monitor.anchor, monitor.server, monitor.source);
     if (monitor.toldToEnd()) return false;
-    if (monitor.source->State != ZEVP_Active) {
+    if (ZEVP_SourceStateOf(monitor.source) != ZEVP_Active) {
       TRC(TRC_ERROR, "*** dp_online failed for %s", monitor.fileName());
       return false;
     }
@@ -114,7 +118,6 @@ bool SetUpFileMonitoring(FileMonitor& monitor) {
   Routines().updateSourceEntryState(monitor.source, ZEVP_Input);
   if (monitor.table->RoutingBlock != nullptr)
     Routines().dispatchInternalOutput(monitor.anchor, monitor.source, monitor.table->RoutingBlock, nullptr, 0);
-  SettleStartPosition(monitor);
   SettleRecordSets(monitor);
   return true;
 }

@@ -23,7 +23,7 @@ bool MonitorFileStream::readLine(char* buffer, size_t capacity, FileLine* line) 
     if (kept + 1 < capacity) {
       buffer[kept++] = static_cast<char>(c);
     } else if (c != '\n') {
-      line->cut = true;
+      ++line->dropped;
     }
     if (c == '\n') {
       line->ended = true;

@@ -14,7 +14,7 @@ namespace zevp {
 struct FileLine {
   size_t length = 0;   // characters kept, the line feed included when it fit
   bool ended = false;  // it ended with a line feed (else at the end of the file)
-  bool cut = false;    // it was longer than the buffer: the rest was read and dropped
+  size_t dropped = 0;  // characters of a line longer than the buffer, read and dropped
 };
 
 class MonitorFileStream {

@@ -67,7 +67,7 @@ class RecordBuilder {
 
   // Appends a line with the delimiters that join it; once the record is full the
   // line is dropped.
-  void add(const char* text, bool lineCut) {
+  void add(const char* text, size_t lineDropped) {
     ++lines_;
     if (full_) {
       TRC(TRC_ERROR, "***** File record discarded");
@@ -81,9 +81,9 @@ class RecordBuilder {
     if (delimiting_.pair && text[0] != delimiting_.begin) piece += delimiting_.begin;
     piece += text;
     size_t room = capacity_ - 1 - used_;
-    if (lineCut || piece.size() > room) {
+    if (lineDropped > 0 || piece.size() > room) {
       TRC(TRC_ERROR, "***** Total record size %d exceeded defined record size %d. Remaining file record discarded",
-          static_cast<int>(used_ + piece.size() + (lineCut ? 1 : 0)), static_cast<int>(capacity_));
+          static_cast<int>(used_ + piece.size() + lineDropped), static_cast<int>(capacity_));
       full_ = true;
     }
     size_t copied = std::min(piece.size(), room);
@@ -105,9 +105,9 @@ class RecordBuilder {
 // The next line into the read's buffer: the rule's pending line, or one read
 // from the stream. False at the end of the file (or before a last line left for
 // the next pass).
-bool NextLine(MonitorFileRead& read, int32_t* linesOfRecord, bool* lineCut) {
+bool NextLine(MonitorFileRead& read, int32_t* linesOfRecord, size_t* lineDropped) {
   char* buffer = read.line.data();
-  *lineCut = false;
+  *lineDropped = 0;
   if (read.rule != nullptr && read.rule->HasPendingLine) {
     std::strncpy(buffer, read.rule->PendingLine.c_str(), read.line.size() - 1);
     buffer[read.line.size() - 1] = '\0';
@@ -125,7 +125,7 @@ bool NextLine(MonitorFileRead& read, int32_t* linesOfRecord, bool* lineCut) {
   }
   ++read.recordCounter;
   ++*linesOfRecord;
-  *lineCut = line.cut;
+  *lineDropped = line.dropped;
   return true;
 }
 
@@ -148,8 +148,8 @@ char* ReadMonitorFileRecord(MonitorFileRead& read, char* record, int32_t length)
 
   int32_t linesOfRecord = 0;
   int32_t values = 0;
-  bool lineCut = false;
-  bool atEnd = !NextLine(read, &linesOfRecord, &lineCut);
+  size_t lineDropped = 0;
+  bool atEnd = !NextLine(read, &linesOfRecord, &lineDropped);
   while (!atEnd) {
     char* text = read.line.data();
     ZEV0_RemoveCRandLF(text, 'B');
@@ -169,7 +169,7 @@ char* ReadMonitorFileRecord(MonitorFileRead& read, char* record, int32_t length)
       read.pendingLineStart = read.stream->lineStart();
       break;
     } else {
-      builder.add(text, lineCut);
+      builder.add(text, lineDropped);
       if (delimiting.counted != '\0') values += CountValues(text, delimiting.counted);
       if (rule != nullptr && rule->Type == ZEVP_RULE_END && builder.lines() > 1 &&
           MatchesRule(*rule, text, textLength, "End")) {
@@ -181,7 +181,7 @@ char* ReadMonitorFileRecord(MonitorFileRead& read, char* record, int32_t length)
       }
     }
     if (ends) break;
-    atEnd = !NextLine(read, &linesOfRecord, &lineCut);
+    atEnd = !NextLine(read, &linesOfRecord, &lineDropped);
   }
   if (atEnd && rule != nullptr) {
     rule->EndOfFile = 1;

@@ -78,14 +78,17 @@ void RoadProvider::unregisterApplication(const std::string& applName) {
 uint32_t RoadProvider::online(const std::string& applName, const std::string& attrGroup,
                               const std::string& sourceName) {
   rawdch::StatusReply reply = peer_.exchange(rawdch::OnlineRequest(applName, attrGroup, sourceName), kRoadWaitMs);
-  EXPECT_TRUE(reply.valid && reply.hasHandle && reply.status == 0)
-      << "online " << applName << "/" << attrGroup << "/" << sourceName;
+  bool online = reply.valid && reply.hasHandle && reply.status == 0;
+  EXPECT_TRUE(online) << "online " << applName << "/" << attrGroup << "/" << sourceName;
+  if (online) ++onlines_;
   return reply.handle;
 }
 
 void RoadProvider::offline(uint32_t handle) {
   rawdch::StatusReply reply = peer_.exchange(rawdch::OfflineRequest(handle), kRoadWaitMs);
-  EXPECT_TRUE(reply.valid && reply.status == 0) << "offline " << handle;
+  bool offline = reply.valid && reply.status == 0;
+  EXPECT_TRUE(offline) << "offline " << handle;
+  if (offline) ++offlines_;
 }
 
 int32_t RoadProvider::sendNameAndCount(uint32_t handle, const std::string& name, uint32_t count) {
@@ -103,6 +106,13 @@ void RoadProvider::waitForActions(uint16_t actionType, const std::string& hostNa
 }
 
 rawdch::ActionMessage RoadProvider::nextAction(int waitMs) { return rawdch::ReadActionMessage(peer_.receive(waitMs)); }
+
+void RoadProvider::close() {
+  peer_.close();
+  closed_ = true;
+}
+
+int RoadProvider::notices() const { return onlines_ + (closed_ ? onlines_ : offlines_); }
 
 // --- AgentRoad ------------------------------------------------------------------------
 
@@ -137,8 +147,10 @@ AgentRoad::AgentRoad(const std::vector<std::string>& settings) : trace_("*=0x90"
   started_ = true;
 }
 
+// The lists go only once the monitor has handled the last notice.
 AgentRoad::~AgentRoad() {
   for (auto& provider : providers_) provider->close();
+  EXPECT_TRUE(noticesHandled()) << "the monitor handles the offline of every source";
   EXPECT_TRUE(probesEnded()) << "every probe ends once its data providers have gone";
   closeOpenRequests();
   if (server_ != nullptr) {
@@ -191,6 +203,13 @@ bool AgentRoad::subnodeGone(const std::string& subnodeName, int waitMs) {
 bool AgentRoad::probesEnded(int waitMs) {
   return Eventually(
       [&] { return trace_.count("Leaving startNewProbe") == trace_.count("Starting probe for application"); }, waitMs);
+}
+
+bool AgentRoad::noticesHandled(int waitMs) {
+  int notices = 0;
+  for (const auto& provider : providers_) notices += provider->notices();
+  // The monitor says it waits once before the first notice and once after each.
+  return traced("Waiting for DP status change.", notices + 1, waitMs);
 }
 
 bool AgentRoad::filed(const std::string& tableName, const std::string& sourceName, int count) {

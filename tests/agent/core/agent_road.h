@@ -47,10 +47,16 @@ class RoadProvider {
   // The next action message, or an invalid one when none came within the time.
   rawdch::ActionMessage nextAction(int waitMs);
   // The data provider goes: for the server, its sources go offline.
-  void close() { peer_.close(); }
+  void close();
+  // The status notices its sources have caused so far: one per online and per offline,
+  // and once it is closed, one for each source that was still online.
+  int notices() const;
 
  private:
   rawdch::TcpPeer peer_;
+  int onlines_ = 0;
+  int offlines_ = 0;
+  bool closed_ = false;
 };
 
 class AgentRoad {
@@ -85,6 +91,8 @@ class AgentRoad {
   bool subnodeGone(const std::string& subnodeName, int waitMs = kRoadWaitMs);
   // Every probe started has ended.
   bool probesEnded(int waitMs = kRoadWaitMs);
+  // The status monitor has handled every notice the data providers have caused.
+  bool noticesHandled(int waitMs = kRoadWaitMs);
   // Records of the table filed (or refused) by its data thread for the source, in all.
   bool filed(const std::string& tableName, const std::string& sourceName, int count);
 

@@ -387,11 +387,14 @@ class ActionLogThreadTest : public ::testing::Test {
  protected:
   ActionLogThreadTest() : server_(ScriptedServer::instance()) {
     server_.reset();
-    table_ = std::make_unique<actionTable>();
+    table_ = std::make_shared<actionTable>();
     table_->handle(kHandle);
   }
+  // The logging thread stops before the clock goes; a thread of the log that still
+  // waits for its reply keeps its share of the table.
   ~ActionLogThreadTest() override {
     server_.release();
+    if (table_ != nullptr) table_->closeRing();
     table_.reset();
   }
 
@@ -402,6 +405,13 @@ class ActionLogThreadTest : public ::testing::Test {
   void result(long actionID, long status = ZEV_ACTION_SUCCESS, const char* text = nullptr) {
     ASSERT_EQ(table_->recordActionResults(actionID, status, text), 0);
   }
+  // The number of entries, read under the table's lock as the logging thread changes it.
+  int entries() {
+    if (ZEVA_GetLock(table_->lock(), this) != 0) return -1;
+    int count = table_->noOfElements();
+    ZEVA_ReleaseLock(table_->lock(), this);
+    return count;
+  }
   bool holds(long actionID) {
     if (ZEVA_GetLock(table_->lock(), this) != 0) return false;
     bool held = table_->findEntry(actionID) != nullptr;
@@ -411,12 +421,12 @@ class ActionLogThreadTest : public ::testing::Test {
 
   ManualClock clock_;
   ScriptedServer& server_;
-  std::unique_ptr<actionTable> table_;
+  std::shared_ptr<actionTable> table_;
 };
 
 TEST_F(ActionLogThreadTest, OnlineBringsTheLogsSourceOnlineAndKeepsItsHandle) {
   server_.answerOnline(0, 77);
-  ASSERT_EQ(doActionOnline(table_.get()), 0);
+  ASSERT_EQ(doActionOnline(table_), 0);
   std::vector<Request> online = server_.waitFor(DCH_dp_online, 1);
   ASSERT_EQ(online.size(), 1u);
   EXPECT_EQ(RequestTexts(online[0].bytes), (std::vector<std::string>{"DVAGENT", "ACTION", "localhostACT"}));
@@ -427,7 +437,7 @@ TEST_F(ActionLogThreadTest, OnlineBringsTheLogsSourceOnlineAndKeepsItsHandle) {
 TEST_F(ActionLogThreadTest, AFailedOnlineLeavesTheHandleAsItWas) {
   TraceCapture capture("*=0x80");
   server_.answerOnline(4, 0);
-  ASSERT_EQ(doActionOnline(table_.get()), 0);
+  ASSERT_EQ(doActionOnline(table_), 0);
   EXPECT_TRUE(
       Eventually([&] { return capture.contains("Error: dp_online failed for Action table. ERROR<0> STATUS<4>"); }));
   EXPECT_EQ(table_->handle(), kHandle);
@@ -436,7 +446,7 @@ TEST_F(ActionLogThreadTest, AFailedOnlineLeavesTheHandleAsItWas) {
 TEST_F(ActionLogThreadTest, OfflineTakesTheHandleOffline) {
   TraceCapture capture("*=0x80");
   server_.answerOthersWith(2);
-  ASSERT_EQ(doActionOffline(table_.get()), 0);
+  ASSERT_EQ(doActionOffline(table_), 0);
   std::vector<Request> offline = server_.waitFor(DCH_dp_offline, 1);
   ASSERT_EQ(offline.size(), 1u);
   EXPECT_EQ(offline[0].bytes.substr(18, 4), std::string("\x00\x00\x10\x92", 4)) << "handle 4242";
@@ -444,16 +454,35 @@ TEST_F(ActionLogThreadTest, OfflineTakesTheHandleOffline) {
       [&] { return capture.contains("Error: dp_offline failed for Action table. HANDLE<4242> ERROR<0> STATUS<2>"); }));
 }
 
+// The fault: the server freed the table while the online and offline threads, still
+// waiting for their replies, were to use it.
+TEST_F(ActionLogThreadTest, RegressionOnlineAndOfflineOutliveTheTablesOwner) {
+  table_->handle(0);
+  server_.hold(true);
+  ASSERT_EQ(doActionOnline(table_), 0);
+  ASSERT_EQ(server_.waitFor(DCH_dp_online, 1).size(), 1u);
+  ASSERT_EQ(doActionOffline(table_), 0);
+  std::weak_ptr<actionTable> lingering = table_;
+  table_->closeRing();
+  table_.reset();
+  EXPECT_FALSE(lingering.expired()) << "the threads keep the table";
+  server_.release();
+  std::vector<Request> offline = server_.waitFor(DCH_dp_offline, 1);
+  ASSERT_EQ(offline.size(), 1u);
+  EXPECT_EQ(offline[0].bytes.substr(18, 4), std::string("\x00\x00\x00\x4d", 4)) << "handle 77";
+  EXPECT_TRUE(Eventually([&] { return lingering.expired(); })) << "the last thread frees it";
+}
+
 // The fault: an offline or a row that came right after the online used the handle from
 // before it, as the online's answer had not come yet.
 TEST_F(ActionLogThreadTest, RegressionOfflineAndRowsWaitForTheOnlineInProgress) {
   table_->handle(0);
   server_.hold(true);
-  ASSERT_EQ(doActionOnline(table_.get()), 0);
+  ASSERT_EQ(doActionOnline(table_), 0);
   ASSERT_EQ(server_.waitFor(DCH_dp_online, 1).size(), 1u);
   startLogging();
   route(1);
-  ASSERT_EQ(doActionOffline(table_.get()), 0);
+  ASSERT_EQ(doActionOffline(table_), 0);
   EXPECT_EQ(server_.waitFor(DCH_dp_offline, 1, 200ms).size(), 0u);
   EXPECT_EQ(server_.rows(1, 10ms).size(), 0u);
   server_.hold(false);
@@ -484,7 +513,7 @@ TEST_F(ActionLogThreadTest, EachActionAndEachResultIsOneRowOfTheEightAttributes)
   EXPECT_EQ(rows[1].text("Action_Result"), "exit 3");
   EXPECT_EQ(rows[1].actionID, 7);
   // The result is the last the log hears of the action.
-  EXPECT_TRUE(Eventually([&] { return table_->noOfElements() == 0; }));
+  EXPECT_TRUE(Eventually([&] { return entries() == 0; }));
 }
 
 TEST_F(ActionLogThreadTest, AResultForAnUnknownActionWritesNoRow) {

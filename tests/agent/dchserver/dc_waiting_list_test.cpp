@@ -162,6 +162,35 @@ TEST(DCwaitingListTest, ClosedConnectionTakesAllItsWaitersAndOnlyThem) {
   EXPECT_EQ(left, (std::vector<unsigned int>{0, 8}));
 }
 
+// The names and sockets of the list in visiting order, as "APPL/GRP@fd".
+std::vector<std::string> Waiters(DCwaitingList& list) {
+  std::vector<std::string> waiters;
+  for (DCwaitingListEntry* entry = list.getEntry(1); entry != nullptr; entry = list.getEntry(0))
+    waiters.push_back(std::string(entry->applName()) + "/" + entry->attrGroup() + "@" +
+                      std::to_string(entry->connectedSockFD()));
+  list.deleteIterator();
+  return waiters;
+}
+
+// The fault: a peer asking again and again, for whatever names, grew the list for ever.
+TEST(DCwaitingListTest, RegressionARequesterIsParkedOncePerWaiterType) {
+  DCwaitingList list;
+  ASSERT_EQ(list.parkOnce("APPL", "G1", kWaitOnData, addressOn(3)), 0);
+  ASSERT_EQ(list.parkOnce("APPL", "G1", kWaitOnData, addressOn(4)), 0);
+  ASSERT_EQ(list.parkOnce("APPL", "NULL", 0x2040, addressOn(3)), 0);
+  EXPECT_EQ(Waiters(list), (std::vector<std::string>{"APPL/G1@3", "APPL/G1@4", "APPL/NULL@3"}));
+
+  ASSERT_EQ(list.parkOnce("APPL", "G1", kWaitOnData, addressOn(3)), 0);
+  EXPECT_EQ(Waiters(list), (std::vector<std::string>{"APPL/G1@3", "APPL/G1@4", "APPL/NULL@3"}))
+      << "the same request again keeps its place";
+  for (int i = 0; i < 100; ++i)
+    ASSERT_EQ(list.parkOnce(("A" + std::to_string(i)).c_str(), "G1", kWaitOnData, addressOn(3)), 0);
+  std::vector<std::string> left = Waiters(list);
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, (std::vector<std::string>{"A99/G1@3", "APPL/G1@4", "APPL/NULL@3"}))
+      << "another request replaces the earlier one";
+}
+
 TEST(DCwaitingListTest, DeletingTheEntryUnderTheOpenWalkRestartsTheWalk) {
   DCwaitingList list;
   Entries e = addEntries(list, 3);

@@ -1,5 +1,6 @@
 #include "dch_host_process.h"
 
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
@@ -44,4 +45,18 @@ std::string DCHhostProcess::traceText() const {
   std::stringstream text;
   text << in.rdbuf();
   return text.str();
+}
+
+long DCHhostProcess::residentKilobytes() const {
+  std::ifstream status("/proc/" + std::to_string(host_.pid()) + "/status");
+  std::string line;
+  while (std::getline(status, line))
+    if (line.compare(0, 6, "VmRSS:") == 0) return std::atol(line.c_str() + 6);
+  return -1;
+}
+
+long DCHhostProcess::heapBytes(int waitMs) {
+  if (!host_.writeInput("heap\n")) return -1;
+  std::string answer = readLine(waitMs);
+  return answer.compare(0, 5, "heap ") == 0 ? std::atol(answer.c_str() + 5) : -1;
 }

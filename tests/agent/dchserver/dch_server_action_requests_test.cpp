@@ -359,6 +359,14 @@ INSTANTIATE_TEST_SUITE_P(Settings, TrapEmissionLogTest, ::testing::Values("Y", "
 
 // --- Rule stops, with the server in this process ------------------------------------
 
+// Read under the list's lock, as the request thread changes it.
+bool hasEventList(atomicSituationList& situations, const atomicSituationEntry* entry) {
+  EXPECT_EQ(situations.getLock(), 0);
+  bool has = entry->getAtomicEventList() != nullptr;
+  EXPECT_EQ(situations.releaseLock(), 0);
+  return has;
+}
+
 TEST(RuleStopTest, ARuleStopForgetsTheAtomicValuesOfItsSituationOnly) {
   unsigned short port = LoopbackDCHPort();
   atomicSituationList situations;
@@ -378,11 +386,11 @@ TEST(RuleStopTest, ARuleStopForgetsTheAtomicValuesOfItsSituationOnly) {
     Action stop{2, "Sit_A", "hostA:S", "sub", "RULESTOP", 3, ""};
     for (const Action& action : {start, stopUnknown}) ASSERT_TRUE(consumer.send(ProvideActionRequest(action)));
     ASSERT_EQ(consumer.exchange(WaitForActionResultsRequest(1), kAnswerWaitMs).status, 1);  // all handled
-    EXPECT_NE(stopped->getAtomicEventList(), nullptr);
+    EXPECT_TRUE(hasEventList(situations, stopped));
     ASSERT_TRUE(consumer.send(ProvideActionRequest(stop)));
     ASSERT_EQ(consumer.exchange(WaitForActionResultsRequest(1), kAnswerWaitMs).status, 1);
-    EXPECT_EQ(stopped->getAtomicEventList(), nullptr);
-    EXPECT_NE(other->getAtomicEventList(), nullptr);
+    EXPECT_FALSE(hasEventList(situations, stopped));
+    EXPECT_TRUE(hasEventList(situations, other));
   }
   setAtomicSituations(nullptr);
 }

@@ -60,6 +60,22 @@ TEST_F(ConsumerRequestsTest, ARequestForAnApplicationNotYetRegisteredIsAnsweredO
     EXPECT_EQ(consumer->receive(0), "") << "the waiters went with their answer";
 }
 
+// The fault: every request for an application not yet registered stayed parked, so a
+// peer asking for one name after the other grew the server without end.
+TEST_F(ConsumerRequestsTest, RegressionARequesterWaitsForItsLatestRequestOnly) {
+  UdpPeer consumer(port());
+  for (const char* applName : {"LATE1", "LATE2"})
+    ASSERT_TRUE(consumer.send(rawdch::GetRequest(rawdch::kGetAttrInfo, applName)));
+  for (const char* applName : {"LATE1", "LATE2"}) {
+    Group group{std::string("G_") + applName, "group", 'P', 300, kNameAndCount};
+    ASSERT_NO_FATAL_FAILURE(registerApplication(provider_, applName, {group}));
+    online(provider_, applName, group.name, "HOST1");
+  }
+  EXPECT_EQ(ResponseText(consumer.receive(kAnswerWaitMs)), "G_LATE2,NAME,D,8:CNT,C,4:;");
+  syncWithServer();
+  EXPECT_EQ(consumer.receive(0), "") << "one answer: to the latest request";
+}
+
 TEST_F(ConsumerRequestsTest, ARegisteredApplicationIsAnsweredAtOnceAndANameOutOfItsLimitsNotAtAll) {
   ASSERT_NO_FATAL_FAILURE(registerApplication(provider_, "APPL", {kGroupOne}));
   UdpPeer consumer(port());

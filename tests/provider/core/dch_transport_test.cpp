@@ -20,6 +20,7 @@
 #include <thread>
 
 #include "bare_anchor.h"
+#include "data_provider_run.h"
 #include "dch_client_player.h"
 #include "dch_requests.h"
 #include "dch_tcp_transport.h"
@@ -146,7 +147,8 @@ TEST_F(DCHreceiveTaskTest, MessagesSharingASegmentAreTakenOneAfterTheOther) {
   const std::string unsupported = rawdch::Message().text(rawdch::kApplName, "Abc").bytes();
   agent_.send(unsupported + StatusReplyWithHandle(0, 0x11) + StatusReplyWithHandle(0, 0x22));
   EXPECT_EQ(Outcome(first), 0);
-  // Once the next request is answered, everything before it has been taken.
+  // The second reply is taken before the next request goes: it answers none.
+  EXPECT_TRUE(WaitUntil([&trace] { return trace.contains("Received DCH Handle 00000022"); }));
   std::future<int32_t> second = sendRequest();
   agent_.send(StatusReply(9));
   EXPECT_EQ(Outcome(second), 9);

@@ -126,6 +126,7 @@ void FileServerFixture::Answer(DPAB*, ProcessEntry*, SourceEntry* source) {
   std::function<void()> action;
   {
     std::lock_guard<std::mutex> lock(fixture->mutex_);
+    // Answered on the file server's own thread, which waits for the answer.
     switch (source->State) {
       case ZEVP_Ready:
         fixture->requests_.push_back("online");

@@ -6,11 +6,16 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "data_provider_run.h"
+#include "dch_work_queue.h"
+#include "dp_anchor.h"
 #include "file_server_fixture.h"
+#include "process_entry.h"
 #include "source_entry.h"
 
 namespace {
@@ -31,6 +36,15 @@ std::string Numbered(int first, int last) {
   std::string text;
   for (int n = first; n <= last; ++n) text += "line " + std::to_string(n) + "\n";
   return text;
+}
+
+// Starts the file servers and lets them do their first pass; what they asked of the
+// agent and logged so far is dropped.
+void StartSettled(FileServerFixture& f) {
+  f.start();
+  ASSERT_TRUE(f.firstPass());
+  f.takeRequests();
+  f.takeLog();
 }
 
 class FileServerTest : public ::testing::Test {
@@ -80,9 +94,7 @@ TEST_F(FileServerTest, TailSendsWhatWasAppendedSinceTheLastPassLineByLine) {
 TEST_F(FileServerTest, ShorterFileIsReadFromItsBeginningOnce) {
   FileServerFixture f(EventGroup());
   std::string path = f.files().write("monitored.log", Numbered(1, 20));
-  f.start();
-  ASSERT_TRUE(f.firstPass());
-  f.takeRequests();
+  StartSettled(f);
   // Truncated and written again between two passes, with its old first line.
   f.files().write("monitored.log", "line 1\nnew 2\n");
   ASSERT_TRUE(f.nextPass());
@@ -120,13 +132,9 @@ TEST_F(FileServerTest, FileReplacedByOneOfTheSameLengthIsKnownByItsFirstLine) {
 TEST_F(FileServerTest, DeletedFileGoesOfflineAndIsReadFromItsFirstLineWhenBack) {
   FileServerFixture f(EventGroup());
   std::string path = f.files().write("monitored.log", "old\n");
-  f.start();
-  ASSERT_TRUE(f.firstPass());
-  f.takeRequests();
-  f.takeLog();
+  StartSettled(f);
   f.files().remove("monitored.log");
   f.release();
-  Lines requests;
   Lines log;
   ASSERT_TRUE(WaitUntil([&] {
     for (const std::string& message : f.takeLog()) log.push_back(message);
@@ -144,3 +152,140 @@ TEST_F(FileServerTest, DeletedFileGoesOfflineAndIsReadFromItsFirstLineWhenBack) 
   ASSERT_EQ(log.size(), 1u);
   EXPECT_EQ(log[0].substr(0, 4), "16: ");
 }
+TEST_F(FileServerTest, CopySendsTheFileAsOneSetEveryPass) {
+  FileServerFixture f(CopyGroup("COPY"));
+  f.files().write("copied.log", "r1\nr2\nr3\n");
+  f.start();
+  ASSERT_TRUE(f.firstPass());
+  const Lines set = {"1 Text='r1'", "0 Text='r2'", "16 Text='r3'"};
+  EXPECT_EQ(f.takeRows(), set);
+  ASSERT_TRUE(f.nextPass());
+  EXPECT_EQ(f.takeRows(), set);
+  // Lines that come while a pass reads belong to the next pass's set.
+  f.onNextRow([&] { f.files().append("copied.log", "r4\nr5\n"); });
+  ASSERT_TRUE(f.nextPass());
+  EXPECT_EQ(f.takeRows(), set);
+  ASSERT_TRUE(f.nextPass());
+  EXPECT_EQ(f.takeRows(), (Lines{"1 Text='r1'", "0 Text='r2'", "0 Text='r3'", "0 Text='r4'", "16 Text='r5'"}));
+  // A record alone is a row of its own, and an empty row closes the set.
+  f.files().write("copied.log", "only\n");
+  ASSERT_TRUE(f.nextPass());
+  EXPECT_EQ(f.takeRows(), (Lines{"17 Text='only'", "16 Text -"}));
+  EXPECT_EQ(f.takeLog(16), Lines{"16: " + f.files().file("copied.log") + ", POLL, 1, COPY, ;"});
+}
+
+TEST_F(FileServerTest, CopyClearEmptiesTheFileOnceCopied) {
+  FileServerFixture f(CopyGroup("COPY CLEAR"));
+  f.files().write("copied.log", "r1\nr2\n");
+  f.start();
+  ASSERT_TRUE(f.firstPass());
+  EXPECT_EQ(f.takeRows(), (Lines{"1 Text='r1'", "16 Text='r2'"}));
+  EXPECT_EQ(f.files().read("copied.log"), "");
+  ASSERT_TRUE(f.nextPass());
+  EXPECT_EQ(f.takeRows(), Lines{});
+  f.files().append("copied.log", "r3\n");
+  ASSERT_TRUE(f.nextPass());
+  EXPECT_EQ(f.takeRows(), (Lines{"17 Text='r3'", "16 Text -"}));
+  // Gone between two passes: it is simply waited for.
+  f.files().remove("copied.log");
+  ASSERT_TRUE(f.nextPass());
+  EXPECT_EQ(f.takeRequests(), Lines{});
+  EXPECT_EQ(f.takeLog(54), Lines{});
+}
+
+TEST_F(FileServerTest, UnregisteredGroupTakesItsRowsIntoItsAttributesWithoutTheAgent) {
+  FileServerFixture f(EventGroup("~Hidden"));
+  f.files().write("monitored.log", "old\n");
+  f.start();
+  ASSERT_TRUE(f.firstPass());
+  f.files().append("monitored.log", "a\nb\n");
+  ASSERT_TRUE(f.nextPass());
+  EXPECT_EQ(ValuesOf(f.source()), Lines{"Text='b'"});
+  EXPECT_EQ(ZEVP_SourceStateOf(f.source()), ZEVP_Input);
+  f.files().remove("monitored.log");
+  f.release();
+  ASSERT_TRUE(WaitUntil([&] { return ZEVP_SourceStateOf(f.source()) == ZEVP_Inactive; }));
+  EXPECT_EQ(f.takeRequests(), Lines{}) << "no online, data or offline request";
+}
+
+TEST_F(FileServerTest, FailedRowIsNotSentAgainOnceTheSourceIsBack) {
+  FileServerFixture f(EventGroup());
+  std::string path = f.files().write("monitored.log", "old\n");
+  StartSettled(f);
+  f.failRows(1);
+  f.files().append("monitored.log", "a\nb\n");
+  f.release();
+  // Ready again, it waits 30 seconds before it asks to go online.
+  ASSERT_TRUE(f.passSleeps(30));
+  ASSERT_TRUE(f.firstPass());
+  EXPECT_EQ(f.takeRequests(), (Lines{"row 17 Text='a'", "online", "row 17 Text='b'"}));
+  EXPECT_EQ(f.takeLog(), Lines{"55: " + path});
+}
+
+TEST_F(FileServerTest, SourceWaitsForItsRegistration) {
+  FileServerFixture f(EventGroup());
+  f.files().write("monitored.log", "old\n");
+  f.start(ZEVP_Pending);
+  ASSERT_TRUE(f.passSleeps(2));
+  EXPECT_EQ(f.takeRequests(), Lines{});
+  ZEVP_UpdateSourceEntryState(f.source(), ZEVP_Ready);
+  ASSERT_TRUE(f.passSleeps(1));
+  ASSERT_TRUE(f.firstPass());
+  EXPECT_EQ(f.takeRequests(), Lines{"online"});
+}
+
+TEST_F(FileServerTest, PatternSwitchesToTheNewestFileAtItsCheck) {
+  setenv("ZEVP_DP_FILE_SWITCH_CHECK_INTERVAL", "2", 1);
+  FileServerFixture f(EventGroup("Lines", "LOG{YYMMDD}.TXT"));
+  unsetenv("ZEVP_DP_FILE_SWITCH_CHECK_INTERVAL");
+  std::string first = f.files().write("LOG020105.TXT", "first\n");
+  f.start();
+  ASSERT_TRUE(f.firstPass());
+  std::string second = f.files().write("LOG020106.TXT", "second 1\nsecond 2\n");
+  ASSERT_TRUE(f.nextPass());
+  EXPECT_EQ(f.takeRows(), Lines{}) << "before the switch check";
+  ASSERT_TRUE(f.nextPass());
+  EXPECT_EQ(f.takeRows(), (Lines{"17 Text='second 1'", "17 Text='second 2'"}));
+  EXPECT_EQ(f.takeLog(76), Lines{"76: " + first + ", " + second});
+}
+
+TEST_F(FileServerTest, AllMatchModeMonitorsEveryMatchingFileThenEnds) {
+  setenv("ZEVP_DP_FILE_SWITCH_CHECK_INTERVAL", "1", 1);
+  FileServerFixture f(EventGroup("Lines", "trace{##}.log"));
+  unsetenv("ZEVP_DP_FILE_SWITCH_CHECK_INTERVAL");
+  setenv("ZEVP_PROCESS_ALL_MATCH_PATTERN_FILES", "Y", 1);
+  for (const char* name : {"trace01.log", "trace02.log", "trace03.log"}) f.files().write(name, std::string(name) + "\n");
+  f.start();
+  ASSERT_TRUE(f.firstPass());
+  ASSERT_TRUE(f.nextPass());
+  ASSERT_TRUE(f.nextPass());
+  f.release();
+  ASSERT_TRUE(f.passSleeps(1)) << "the pause at the end of the thread";
+  ASSERT_TRUE(WaitUntil([&] { return ZEVP_ActiveThreadCount(f.anchor()) == 0; }));
+  Lines requests = f.takeRequests();
+  ASSERT_EQ(requests.size(), 4u);
+  EXPECT_EQ(requests.front(), "online");
+  EXPECT_EQ(requests.back(), "offline");
+  // The first file is watched from its end; the others are read from their first line.
+  std::sort(requests.begin() + 1, requests.end() - 1);
+  EXPECT_EQ(requests[1].substr(0, 16), "row 17 Text='tra");
+  Lines log = f.takeLog();
+  ASSERT_EQ(log.size(), 4u);
+  EXPECT_EQ(log[0].substr(0, 3), "16:");
+  EXPECT_EQ(log[1].substr(0, 3), "75:") << "each further file read from its beginning";
+  EXPECT_EQ(log[2].substr(0, 3), "75:");
+  EXPECT_EQ(log[3].substr(0, 3), "17:");
+}
+
+TEST_F(FileServerTest, BatchModeCopiesTheFileOnceAndEnds) {
+  FileServerFixture f(EventGroup());
+  f.anchor()->batchMode = 1;
+  f.files().write("monitored.log", "b1\nb2\n");
+  f.start();
+  ASSERT_TRUE(f.passSleeps(1)) << "the pause at the end of the thread";
+  ASSERT_TRUE(WaitUntil([&] { return ZEVP_ActiveThreadCount(f.anchor()) == 0; }));
+  EXPECT_EQ(f.takeRequests(), (Lines{"online", "row 1 Text='b1'", "row 16 Text='b2'", "offline"}));
+  f.anchor()->batchMode = 0;
+}
+
+}  // namespace

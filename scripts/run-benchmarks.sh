@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Runs every benchmark of a benchmark build folder, one after the other.
+#   scripts/run-benchmarks.sh <build folder>
+set -euo pipefail
+
+build=${1:?build folder}
+list="$build/benchmarks"
+[[ -d "$list" ]] || { echo "no benchmarks listed in $list: build the benchmark folder first" >&2; exit 1; }
+for name in $(ls "$list"); do
+  echo "== $name"
+  ZEV_TEST_TOOLS="$build/bin" "$build/bin/$name"
+done
