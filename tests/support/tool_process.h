@@ -36,6 +36,8 @@ class ToolProcess {
   bool running() const { return pid_ > 0; }
   // The process id while it runs (for a test that stops or kills it), else -1.
   pid_t pid() const { return pid_; }
+  // Its resident memory in kB, from /proc; -1 when it cannot be read.
+  long residentKilobytes() const;
   // A folder of the child's own, removed with the object.
   const std::string& scratch() const { return scratch_; }
   std::string errorText() const;

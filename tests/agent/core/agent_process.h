@@ -34,6 +34,8 @@ class AgentProcess {
   // SIGTERM, then as waitForExit.
   int terminate(int waitMs);
   pid_t pid() const { return agent_.pid(); }
+  // The agent's resident memory in kB, from /proc; -1 when it cannot be read.
+  long residentKilobytes() const { return agent_.residentKilobytes(); }
 
   // zevraf against the agent's framework port.
   ToolRun zevraf(const std::vector<std::string>& arguments) const;

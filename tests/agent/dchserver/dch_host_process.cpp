@@ -47,14 +47,6 @@ std::string DCHhostProcess::traceText() const {
   return text.str();
 }
 
-long DCHhostProcess::residentKilobytes() const {
-  std::ifstream status("/proc/" + std::to_string(host_.pid()) + "/status");
-  std::string line;
-  while (std::getline(status, line))
-    if (line.compare(0, 6, "VmRSS:") == 0) return std::atol(line.c_str() + 6);
-  return -1;
-}
-
 long DCHhostProcess::heapBytes(int waitMs) {
   if (!host_.writeInput("heap\n")) return -1;
   std::string answer = readLine(waitMs);
