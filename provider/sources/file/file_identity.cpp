@@ -61,7 +61,7 @@ FileIdentity ReadFileIdentity(const char* fileName, int32_t recordLength) {
 
 bool IsSameFile(FileIdentity* identity, const char* fileName, int32_t recordLength) {
   FileIdentity current = ReadFileIdentity(fileName, recordLength);
-  bool same = current.checkSum == identity->checkSum;
+  bool same = current.checkSum == identity->checkSum || identity->checkSum == 0;
   if (!identity->ended && identity->checkSum != 0 && current.length > identity->length) {
     // The first line was still being written: the same file when it begins with
     // what was there then.

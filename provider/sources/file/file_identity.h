@@ -22,7 +22,9 @@ FileIdentity ReadFileIdentity(const char* fileName, int32_t recordLength);
 
 // Whether the file is still the one of the identity. A first line that was still
 // being written when the identity was taken is compared over the part that was
-// there; once it has its end, the identity is taken again from the whole line.
+// there; once it has its end, the identity is taken again from the whole line. A
+// file that had no identity (it was empty) and has one now is the same file,
+// written since.
 bool IsSameFile(FileIdentity* identity, const char* fileName, int32_t recordLength);
 
 }  // namespace zevp

@@ -4,6 +4,7 @@
 #include "file_server.h"
 
 #include <cctype>
+#include <string>
 
 #include "bsv1.h"
 #include "dp_anchor.h"
@@ -70,12 +71,16 @@ void AwaitNextPass(const FileMonitor& monitor) {
 }
 
 // A pattern's file is looked for again once its switch-check interval has passed;
-// false when no file is left (all-match mode: every file was monitored).
-bool CheckFileSwitch(FileMonitor& monitor, int64_t* nextCheck) {
+// false when no file is left (all-match mode: every file was monitored). *switched
+// tells whether another file was selected.
+bool CheckFileSwitch(FileMonitor& monitor, int64_t* nextCheck, bool* switched) {
+  *switched = false;
   if (monitor.spec->PatternFlag == 0) return true;
   if (monitor.anchor->batchMode == 0 && Now() < *nextCheck) return true;
+  std::string previous = monitor.fileName();
   ZEVP_DetermineCurrentMonitorFileName(monitor.spec, monitor.allMatch ? 1 : 0);
   if (monitor.spec->CurrentSpecFileName == nullptr) return false;
+  *switched = previous != monitor.spec->CurrentSpecFileName;
   *nextCheck = Now() + monitor.spec->SwitchCheckInterval;
   return true;
 }
@@ -83,10 +88,8 @@ bool CheckFileSwitch(FileMonitor& monitor, int64_t* nextCheck) {
 // A file whose first line changed since the last pass was switched, re-created or
 // copied over: it is read again from its beginning. False in batch mode once the
 // file stays the same (its one pass is done).
-bool CheckFileIdentity(FileMonitor& monitor) {
-  // A new selection has no identity yet.
-  if (monitor.spec->IdentityCheckSum != monitor.identity.checkSum) monitor.identity = FileIdentity{};
-  if (IsSameFile(&monitor.identity, monitor.fileName(), monitor.io->RecordLength)) {
+bool CheckFileIdentity(FileMonitor& monitor, bool switched) {
+  if (!switched && IsSameFile(&monitor.identity, monitor.fileName(), monitor.io->RecordLength)) {
     monitor.restart = 0;
     return monitor.anchor->batchMode == 0;
   }
@@ -132,8 +135,9 @@ Outcome Monitor(FileMonitor& monitor) {
         break;
       }
       if (monitor.anchor->batchMode == 0) AwaitNextPass(monitor);
-      if (!CheckFileSwitch(monitor, &nextSwitchCheck)) return Outcome::offline;
-      if (!CheckFileIdentity(monitor)) return Outcome::offline;
+      bool switched = false;
+      if (!CheckFileSwitch(monitor, &nextSwitchCheck, &switched)) return Outcome::offline;
+      if (!CheckFileIdentity(monitor, switched)) return Outcome::offline;
       if (monitor.toldToEnd()) return Outcome::offline;
     }
     if (monitor.toldToEnd()) return Outcome::ended;

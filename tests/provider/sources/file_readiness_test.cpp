@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <cstdio>
 #include <future>
 #include <string>
 #include <vector>
@@ -100,7 +101,9 @@ TEST_F(FileReadinessTest, MissingFileIsWaitedForAndThenReadFromItsBeginning) {
     f.signalFileServers();
   }
   EXPECT_EQ(ZEVP_FileWaitPending(f.source()->IO), 1) << "the periodic task is to wake it";
-  f.files().write("watched.log", "first\n");
+  // Created whole (a file seen empty would be waited for as such).
+  std::string created = f.files().write("created.tmp", "first\n");
+  ASSERT_EQ(std::rename(created.c_str(), f.files().file("watched.log").c_str()), 0);
   f.signalFileServers();
   EXPECT_EQ(wait.result(), 1);
   EXPECT_EQ(wait.restart(), 1);
@@ -165,6 +168,12 @@ TEST(FileIdentityTest, FirstLineIsTheIdentity) {
   EXPECT_TRUE(kept.ended);
   files.write("d", "bEginning\n");
   EXPECT_FALSE(zevp::IsSameFile(&kept, files.file("d").c_str(), recordLength));
+
+  // An empty file has no identity yet: written since, it is the same file.
+  kept = identity("empty");
+  files.write("empty", "now written\n");
+  EXPECT_TRUE(zevp::IsSameFile(&kept, files.file("empty").c_str(), recordLength));
+  EXPECT_EQ(kept.checkSum, identity("empty").checkSum);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <stdlib.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -144,7 +145,9 @@ TEST_F(FileServerTest, DeletedFileGoesOfflineAndIsReadFromItsFirstLineWhenBack) 
   EXPECT_EQ(f.takeRequests(), Lines{"offline"});
   // Woken while the file is still missing: no further message.
   for (int i = 0; i < 3; ++i) f.signalFileServers();
-  f.files().write("monitored.log", "new 1\nnew 2\n");
+  // Created whole (a file seen empty would be waited for as such).
+  std::string created = f.files().write("created.tmp", "new 1\nnew 2\n");
+  ASSERT_EQ(std::rename(created.c_str(), path.c_str()), 0);
   f.signalFileServers();
   ASSERT_TRUE(f.firstPass());
   EXPECT_EQ(f.takeRequests(), (Lines{"online", "row 17 Text='new 1'", "row 17 Text='new 2'"}));
