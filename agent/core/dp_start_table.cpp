@@ -39,7 +39,7 @@ int32_t namedType(const char* name) {
   return -1;
 }
 
-// The pieces between commas that are not empty, in order.
+// The texts between commas that are not empty, in order.
 std::vector<std::string> namesBetweenCommas(const std::string& text) {
   std::vector<std::string> names;
   size_t from = 0;
