@@ -6,12 +6,9 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <fstream>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -20,8 +17,7 @@
 #include "dch_host_process.h"
 #include "dch_test_settings.h"
 #include "file_provider_process.h"
-
-using Clock = std::chrono::steady_clock;
+#include "row_counter.h"
 
 namespace {
 
@@ -29,46 +25,6 @@ constexpr int kLinesPerTurn = 20000;
 constexpr int kTurns = 7;
 constexpr auto kTurnLimit = std::chrono::seconds(60);
 constexpr auto kTailPoll = std::chrono::milliseconds(10);
-
-// Counts the rows of the group as they come, and lets the bench wait for a count.
-class RowCounter {
- public:
-  RowCounter(const char* applName, const char* group) : handle_(dc_waitOnDataInitialize(applName, group)) {
-    if (handle_ != nullptr) thread_ = std::thread([this] { take(); });
-  }
-  ~RowCounter() {
-    if (handle_ == nullptr) return;
-    dc_waitOnDataCancel(handle_);
-    thread_.join();
-    dc_waitOnDataDestroy(handle_);
-  }
-  bool parked() const { return handle_ != nullptr; }
-  long count() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return rows_;
-  }
-  // False when the count was not reached in time.
-  bool waitFor(long count, Clock::time_point until) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    return changed_.wait_until(lock, until, [&] { return rows_ >= count; });
-  }
-
- private:
-  void take() {
-    char buffer[8192];
-    while (dc_waitOnData(handle_, buffer, sizeof buffer) == 0) {
-      std::lock_guard<std::mutex> lock(mutex_);
-      ++rows_;
-      changed_.notify_all();
-    }
-  }
-
-  DCHclient* handle_;
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  long rows_ = 0;
-  std::thread thread_;
-};
 
 // tail -F: reads what was appended, looking again a little later at the end.
 class TailReader {
