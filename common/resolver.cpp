@@ -38,7 +38,12 @@ class SystemResolver : public zev0::Resolver {
   }
 };
 
-SystemResolver systemResolver;
+// Never destroyed: a detached thread may still look a name up while the process ends.
+SystemResolver& systemResolver() {
+  static auto* resolver = new SystemResolver;
+  return *resolver;
+}
+
 std::atomic<zev0::Resolver*> installedResolver{nullptr};
 
 }  // namespace
@@ -47,7 +52,7 @@ namespace zev0 {
 
 Resolver& CurrentResolver() {
   Resolver* installed = installedResolver.load();
-  return installed != nullptr ? *installed : systemResolver;
+  return installed != nullptr ? *installed : systemResolver();
 }
 
 Resolver* SetResolver(Resolver* resolver) { return installedResolver.exchange(resolver); }

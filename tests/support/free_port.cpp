@@ -1,15 +1,20 @@
 #include "free_port.h"
 
+#include <fcntl.h>
 #include <netinet/in.h>
+#include <sys/file.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <random>
+#include <string>
 
 namespace {
 
 constexpr unsigned short kFirstPort = 20000;
 constexpr unsigned short kLastPort = 32000;  // the ephemeral range begins at 32768
+constexpr char kReservations[] = "/tmp/zev-test-ports";
 
 bool bindable(int type, unsigned short port) {
   int sockFD = socket(AF_INET, type, 0);
@@ -27,6 +32,20 @@ bool bindable(int type, unsigned short port) {
   return bound;
 }
 
+// A port handed out stays this process's until it ends: a lock on a file named after
+// it, which the system drops with the process. Between the check that a port is free
+// and the bind of the server that takes it, another test process could otherwise take
+// the same port. False when another process holds the port.
+bool reserve(unsigned short port) {
+  mkdir(kReservations, 01777);
+  std::string path = std::string(kReservations) + "/" + std::to_string(port);
+  int lockFD = open(path.c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0666);
+  if (lockFD < 0) return true;  // no reservations here: the check alone decides
+  if (flock(lockFD, LOCK_EX | LOCK_NB) == 0) return true;  // held open for the process's life
+  close(lockFD);
+  return false;
+}
+
 }  // namespace
 
 unsigned short FreeLoopbackPort() {
@@ -35,7 +54,7 @@ unsigned short FreeLoopbackPort() {
   std::uniform_int_distribution<int> ports(kFirstPort, kLastPort);
   for (int attempt = 0; attempt < 200; ++attempt) {
     auto port = static_cast<unsigned short>(ports(pick));
-    if (LoopbackPortIsFree(port)) return port;
+    if (reserve(port) && LoopbackPortIsFree(port)) return port;
   }
   return 0;
 }

@@ -2,7 +2,8 @@
 #pragma once
 
 // Chosen at random below the kernel's ephemeral range, so that the client sockets of
-// other tests running at the same time cannot take it between the check and the bind.
+// other tests running at the same time cannot take it between the check and the bind,
+// and reserved for this process (the other test processes pass it by) until it ends.
 // 0 when none was found.
 unsigned short FreeLoopbackPort();
 
