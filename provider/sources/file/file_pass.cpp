@@ -44,14 +44,13 @@ void ReleaseBuffer(IObuffer* buffer) {
   TRC(TRC_UNIT_DETAIL, "Buffer @%p released", static_cast<void*>(buffer));
 }
 
-// The lines of a file by the count of TAILBYRECORD: those that hold more than
-// blanks, and whether a last line has no line end yet.
+// The lines of a file by the count of TAILBYRECORD: those that are not empty once
+// their line end is cut (as records are read), and whether a last line has no line
+// end yet.
 struct LineCount {
   int32_t records = 0;
   bool unended = false;
 };
-
-bool HoldsText(const char* line) { return line[std::strspn(line, " ")] != '\0'; }
 
 LineCount CountLines(MonitorFileStream& stream, std::vector<char>& line) {
   LineCount count;
@@ -62,7 +61,7 @@ LineCount CountLines(MonitorFileStream& stream, std::vector<char>& line) {
       break;
     }
     ZEV0_RemoveCRandLF(line.data(), 'B');
-    if (HoldsText(line.data())) ++count.records;
+    if (line[0] != '\0') ++count.records;
   }
   return count;
 }
@@ -72,7 +71,7 @@ void SkipLines(MonitorFileStream& stream, std::vector<char>& line, int32_t recor
   FileLine read;
   for (int32_t skipped = 0; skipped < records && stream.readLine(line.data(), line.size(), &read);) {
     ZEV0_RemoveCRandLF(line.data(), 'B');
-    if (HoldsText(line.data())) ++skipped;
+    if (line[0] != '\0') ++skipped;
   }
 }
 

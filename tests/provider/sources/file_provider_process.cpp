@@ -1,6 +1,5 @@
 #include "file_provider_process.h"
 
-#include <gtest/gtest.h>
 #include <sys/wait.h>
 
 #include <regex>

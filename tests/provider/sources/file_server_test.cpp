@@ -291,4 +291,33 @@ TEST_F(FileServerTest, BatchModeCopiesTheFileOnceAndEnds) {
   f.anchor()->batchMode = 0;
 }
 
+TEST_F(FileServerTest, TailByRecordCountSendsTheLinesCountedSinceTheLastPass) {
+  FileServerFixture f({"//APPL FileApp", "//NAME Lines E 60", "//SOURCE FILE %DIR%counted.log TAILBYRECORD",
+                       "//ATTRIBUTES ';'", "Text D 64"});
+  std::string path = f.files().write("counted.log", "one\n\ntwo\n");
+  StartSettled(f);
+  struct Step {
+    const char* label;
+    std::string appended;
+    Lines rows;
+  } steps[] = {
+      {"nothing new", "", {}},
+      {"two lines", "three\nfour\n", {"17 Text='three'", "17 Text='four'"}},
+      {"a line of blanks is a line like any other", "  \n", {"17 Text='  '"}},
+      {"a line being written waits", "fi", {}},
+      {"and is taken as it is when the file stays as it is", "", {"17 Text='fi'"}},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.label);
+    f.files().append("counted.log", step.appended);
+    ASSERT_TRUE(f.nextPass());
+    EXPECT_EQ(f.takeRows(), step.rows);
+  }
+  // Fewer lines than before: read again from the first.
+  f.files().write("counted.log", "one\nnew\n");
+  ASSERT_TRUE(f.nextPass());
+  EXPECT_EQ(f.takeRows(), (Lines{"17 Text='one'", "17 Text='new'"}));
+  EXPECT_EQ(f.takeLog(75), Lines{"75: " + path});
+}
+
 }  // namespace

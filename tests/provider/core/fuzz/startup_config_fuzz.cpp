@@ -6,6 +6,8 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "dp_anchor.h"
@@ -16,6 +18,9 @@
 namespace {
 
 DPAB* anchor = nullptr;
+std::string scratch;
+
+void RemoveScratch() { std::filesystem::remove_all(scratch); }
 
 }  // namespace
 
@@ -23,6 +28,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   char pattern[] = "/tmp/zev_startup_config_fuzz_XXXXXX";
   const char* directory = mkdtemp(pattern);
   if (directory == nullptr) std::abort();
+  scratch = directory;
+  std::atexit(RemoveScratch);
   setenv("ZEVP_META_PATH", directory, 1);
   setenv("ZEVP_INIT_CONFIG_PATH", directory, 1);
   setenv("ZEV_WORK_PATH", directory, 1);
