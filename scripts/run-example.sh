@@ -50,8 +50,10 @@ aligned() {
 stop() {
   kill "$writer" 2>/dev/null
   [[ $1 == TERM ]] && kill -TERM "$agent" 2>/dev/null
-  echo
-  echo "Waiting for the agent to end (its data provider ends first) ..."
+  if [[ $1 != END ]]; then
+    echo
+    echo "Waiting for the agent to end (its data provider ends first) ..."
+  fi
   wait "$agent"
   status=$?
   tail -n 2 "$state/agent.trc"
@@ -62,7 +64,10 @@ trap 'stop INT' INT
 trap 'stop TERM' TERM
 
 echo "zeva350 FILE runs (DCH port $ZEVA_DCH_PORT, framework port $ZEVA_RAF_PORT); Ctrl-C ends it."
-while kill -0 "$agent" 2>/dev/null; do
+# Running, not ended: an ended child stays a zombie until waited for, and kill -0 still reaches it.
+agent_runs() { [[ -r /proc/$agent/stat && $(cut -d' ' -f3 "/proc/$agent/stat") != Z ]]; }
+
+while agent_runs; do
   sleep 3
   tables=$("$bin/zevraf" tables 2>/dev/null | awk -F'\t' '$1 == "HOSTLOAD00" { print $2 }')
   [[ -z $tables ]] && { echo "(waiting for the example's tables)"; continue; }
@@ -71,4 +76,4 @@ while kill -0 "$agent" 2>/dev/null; do
     "$bin/zevraf" sample HOSTLOAD00 "$table" | aligned
   done
 done
-wait "$agent"
+stop END
