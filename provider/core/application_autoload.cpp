@@ -9,6 +9,7 @@
 #include "dp_anchor.h"
 #include "hqn.h"
 #include "metafile_parser.h"
+#include "shutdown_request.h"
 #include "startup_config.h"
 #include "trc1.h"
 
@@ -57,7 +58,8 @@ void ZEVP_DoApplicationAutoLoad(DPAB* anchor) {
     return;
   }
   char field[HQN_ENTRY_NAME_FIELD];
-  while (hqnqprdd(handle, field, nullptr) == 0) {
+  // Once shut-down is requested the start loads nothing more.
+  while (!zevp::ShutdownRequested(anchor) && hqnqprdd(handle, field, nullptr) == 0) {
     std::string name = field;
     name.erase(name.find_last_not_of(" \t") + 1);
     if (name.empty()) continue;

@@ -175,21 +175,6 @@ void signOff(DCHclientWork& work) {
   BSV1_ReleaseLock(&anchor->applicationListLock);
 }
 
-// The log source's owning task was made for it when the log application was
-// defined; the client, which wakes it, frees it at its end. The source itself goes
-// with the model, once every thread has ended: the anchor keeps pointing at it, for
-// the periodic task may still look at it in a cycle it began before the end.
-void releaseLogSourceOwner(DPAB* anchor) {
-  ProcessEntry* owner = anchor->logReportEntry;
-  anchor->logReportEntry = nullptr;
-  if (SourceEntry* logSource = anchor->logSource) {
-    BSV1_GetLock(&logSource->EntryLock);
-    if (logSource->OwningTask == owner) logSource->OwningTask = nullptr;
-    BSV1_ReleaseLock(&logSource->EntryLock);
-  }
-  ZEVP_DestroyProcessEntry(owner);
-}
-
 // Requests that came after the last look are finished without being carried out,
 // so that no requester waits for them; new ones go to the wait queue from now on.
 void unpublish(DCHclientWork& work) {
@@ -237,7 +222,6 @@ void ZEVP_DCHclientRoutine(ProcessEntry* entry) {
   }
 
   if (anchor->batchMode == 0 && connected(comm)) signOff(work);
-  releaseLogSourceOwner(anchor);
   unpublish(work);
   anchor->dchLink = nullptr;
   if (anchor->batchMode != 0)

@@ -2,6 +2,10 @@
 
 #include <cstring>
 
+#include "dch_tcp_transport.h"
+#include "dp_anchor.h"
+#include "process_entry.h"
+#include "shutdown_request.h"
 #include "trc1.h"
 #include "zev0/threads.h"
 
@@ -11,6 +15,27 @@ namespace {
 
 // How long a lost wake-up of the status wait goes unnoticed.
 constexpr int kStatusWaitSeconds = 3;
+
+// The data provider ends: shut-down was requested or its DCH client told to end.
+bool ending(const DCHcomm* comm) {
+  const DPAB* anchor = comm->Anchor;
+  if (anchor == nullptr) return false;
+  const ProcessEntry* client = anchor->dchClientEntry.load();
+  return zevp::ShutdownRequested(anchor) || (client != nullptr && client->terminationFlag != 0);
+}
+
+// While the data provider ends, a status that did not come within a whole wait is
+// not waited for any longer (over TCP the wait has no limit of its own): the link is
+// dropped, so that a late status is never taken for a later request's, and the
+// request ends as lost. The agent, when it is there, answers well within the wait.
+void giveUpStatus(DCHcomm* comm) {
+  TRC(TRC_ERROR, "*** DCH status for request %d not received while the data provider ends, DCH link dropped",
+      comm->RequestAwaited);
+  ZEVP_DropDCHconnection(comm);
+  BSV1_GetLock(&comm->SendLock);
+  comm->DCHstatus = ZEVP_DCH_CONNECTION_LOST;
+  BSV1_ReleaseLock(&comm->SendLock);
+}
 
 }  // namespace
 
@@ -46,10 +71,12 @@ void ZEVP_CheckDCHstatus(DCHcomm* comm) {
   for (int waits = 1; comm->StatusPending != 0; ++waits) {
     TRC(TRC_DETAIL, ">>>>> Wait %d DCH status for request %d", waits, comm->RequestAwaited);
     int rc = ZEV0_ConditionTimedWait(&comm->StatusCond, &comm->StatusMutex, kStatusWaitSeconds);
-    if (rc == 0)
+    if (rc == 0) {
       TRC(TRC_DETAIL, ">>>>> DCH status signal received, %d", comm->StatusPending);
-    else
+    } else {
       TRC(TRC_DETAIL, ">>>>> DCH status not yet received, %d", comm->StatusPending);
+      if (comm->StatusPending != 0 && ending(comm)) giveUpStatus(comm);
+    }
   }
   TRC(TRC_DETAIL, ">>>>> Wait DCH status completed");
 }

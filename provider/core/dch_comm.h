@@ -69,6 +69,8 @@ void ZEVP_AwaitReceiveTaskEnd(DCHcomm* comm);
 
 // The status wait of the sender of a request, which holds SendLock and StatusMutex
 // and has set StatusPending: releases SendLock and waits until the receive side
-// has cleared StatusPending, waking every 3 seconds to look again. Returns with
-// StatusMutex held.
+// has cleared StatusPending, waking every 3 seconds to look again. Once the data
+// provider ends (shut-down requested, or the DCH client told to end), a status
+// that has not come within one such wait is given up: the link is dropped and the
+// status is -3. Returns with StatusMutex held.
 void ZEVP_CheckDCHstatus(DCHcomm* comm);

@@ -24,17 +24,6 @@ namespace {
 
 constexpr int kConnectWaitMs = 5000;
 
-// Clears the socket field and wakes the receive thread, which closes the socket.
-// No request waits afterwards, so the ending thread never needs the status mutex.
-void dropConnection(DCHcomm* comm) {
-  BSV1_GetLock(&comm->SendLock);
-  int socket = comm->Socket;
-  comm->Socket = 0;
-  comm->StatusPending = 0;
-  BSV1_ReleaseLock(&comm->SendLock);
-  if (socket != 0) shutdown(socket, SHUT_RDWR);
-}
-
 // 0 when the TCP socket is connected within the wait, else the error (ETIMEDOUT
 // for no answer). A refused connect makes the socket writable too: only the
 // connect's own result or SO_ERROR tells.
@@ -100,9 +89,19 @@ void startReceiveTask(DCHcomm* comm) {
 
 }  // namespace
 
+// No request waits afterwards, so the ending receive thread never needs the status mutex.
+void ZEVP_DropDCHconnection(DCHcomm* comm) {
+  BSV1_GetLock(&comm->SendLock);
+  int socket = comm->Socket;
+  comm->Socket = 0;
+  comm->StatusPending = 0;
+  BSV1_ReleaseLock(&comm->SendLock);
+  if (socket != 0) shutdown(socket, SHUT_RDWR);
+}
+
 void ZEVP_TCPIP_WaitDCHcomeOnline(DCHcomm* comm) {
   ZEV0_WinSockInitialization();
-  dropConnection(comm);
+  ZEVP_DropDCHconnection(comm);
   sockaddr_in local;
   int udp = ZEV0_OpenLocalSocket(SOCK_DGRAM, 0, &local, 0);
   int tcp = ZEV0_OpenLocalSocket(SOCK_STREAM, 0, &local, 0);
@@ -150,6 +149,6 @@ void ZEVP_TCPIP_HandleDCHdisconnect(DCHcomm* comm) {
 }
 
 void ZEVP_CloseDCHconnection(DCHcomm* comm) {
-  dropConnection(comm);
+  ZEVP_DropDCHconnection(comm);
   ZEVP_AwaitReceiveTaskEnd(comm);
 }

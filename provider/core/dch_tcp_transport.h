@@ -21,6 +21,9 @@ int ZEVP_TCPIP_DCHreceive(DCHcomm* comm, char* buffer, int size, int* errorNumbe
 // longer than one datagram is refused over UDP.
 int ZEVP_TCPIP_DCHsend(DCHcomm* comm, const char* buffer, int length, int* errorNumber);
 
+// Drops the connection without waiting: the socket field cleared, no request
+// pending, the socket shut down so that its receive thread ends.
+void ZEVP_DropDCHconnection(DCHcomm* comm);
 // Drops the connection and waits until its receive thread has ended; the status
 // is left as it is.
 void ZEVP_CloseDCHconnection(DCHcomm* comm);

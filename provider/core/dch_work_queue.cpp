@@ -2,9 +2,11 @@
 
 #include <atomic>
 #include <cerrno>
+#include <optional>
 
 #include "dp_anchor.h"
 #include "process_entry.h"
+#include "shutdown_request.h"
 #include "trc1.h"
 #include "zev0/threads.h"
 
@@ -109,19 +111,28 @@ void ZEVP_EnqueueSourceToDCH(DPAB* anchor, SourceEntry* source) {
   BSV1_ReleaseLock(&anchor->dchWaitQueueLock);
 }
 
+// A thread of the anchor waits for its request until it is told to end; any other
+// thread (the start, the console) learns of the end only from a shut-down request,
+// which wakes it at once. Its request may then still be with the DCH client: what
+// the request uses lives until every thread of the anchor has ended.
 void ZEVP_QueueAndWaitDCHstatus(DPAB* anchor, ProcessEntry* caller, SourceEntry* source) {
+  const bool untilShutdownRequest = ZEVP_LocateOwnProcessEntry(anchor) == nullptr;
+  auto shutdownEndsWait = [&] { return untilShutdownRequest && zevp::ShutdownRequested(anchor); };
   BSV1_GetLock(&caller->requestLock);
+  std::optional<zevp::ShutdownWake> wake;
+  if (untilShutdownRequest) wake.emplace(caller);
   pthread_mutex_lock(&caller->mutex);
   ZEVP_EnqueueSourceToDCH(anchor, source);
-  for (;;) {
+  while (!shutdownEndsWait()) {
     TRC(TRC_DETAIL, ">>>>> waits for DCH server notification");
     int rc = ZEV0_ConditionTimedWait(&caller->condition, &caller->mutex, kRequestWaitSeconds);
     TRC(TRC_DETAIL, ">>>>> DCH server notification received, rc %d errno %d", rc, rc == 0 ? 0 : errno);
-    if (anchor->shutdownFlag != 0 || ZEVP_IsDCHenqueued(source) == 0) break;
+    if (anchor->shutdownFlag != 0 || ZEVP_IsDCHenqueued(source) == 0 || shutdownEndsWait()) break;
     TRC(TRC_DETAIL, ">>>>> Continue wait for DCH request complete signal");
     BSV1_Sleep(1);
   }
   pthread_mutex_unlock(&caller->mutex);
+  wake.reset();
   BSV1_ReleaseLock(&caller->requestLock);
 }
 

@@ -28,7 +28,10 @@ void ZEVP_EnqueueSourceToDCH(DPAB* anchor, SourceEntry* source);
 
 // Enqueues and waits, on the caller's own entry, until the DCH client has finished
 // the request (its flag is 0 again) or shut-down has begun; it looks every 10
-// seconds, for a caller that is not the source's owning task is not woken.
+// seconds, for a caller that is not the source's owning task is not woken. On a
+// thread that is not one of the anchor's own the wait also ends, at once, when
+// shut-down is requested (zevp::ShutdownRequested): the request may then still be
+// with the DCH client, and the caller leaves the source alone.
 void ZEVP_QueueAndWaitDCHstatus(DPAB* anchor, ProcessEntry* caller, SourceEntry* source);
 
 // Hands the DCH wait queue over to the running DCH client: each queued source is

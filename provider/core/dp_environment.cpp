@@ -8,6 +8,7 @@
 #include "dp_log.h"
 #include "engine_routines.h"
 #include "process_entry.h"
+#include "shutdown_request.h"
 #include "trc1.h"
 #include "zev/dp_types.h"
 #include "zev0/env.h"
@@ -50,10 +51,19 @@ int StartCommonThread(DPAB* anchor, ZEVP_ProcessRoutine routine, const char* fai
   return 0;
 }
 
+// The start goes on only while no shut-down is requested; the threads it made are
+// ended by its caller, as at any shut-down.
+bool StartGoesOn(const DPAB* anchor) {
+  if (!zevp::ShutdownRequested(anchor)) return true;
+  TRC(TRC_ERROR, "***** Data provider start-up ended: shut-down requested");
+  return false;
+}
+
+// Waits for the log server's readiness, or until shut-down is requested.
 int StartLogServer(DPAB* anchor) {
   if (!StartCommonThread(anchor, zevp::Routines().dpLogServer, "***** DP log server process startup failed"))
     return 0;
-  while (anchor->logServerReady == 0) BSV1_Sleep(1);
+  while (anchor->logServerReady == 0 && !zevp::ShutdownRequested(anchor)) BSV1_Sleep(1);
   return 1;
 }
 
@@ -101,16 +111,22 @@ int ZEVP_StartDataProviderEnvironment(DPAB* anchor) {
     return 0;
   if (anchor->batchMode) return 1;
 
+  // Every step below may wait for the agent or for a thread: a shut-down requested
+  // meanwhile ends the start.
   routines.defineDPlogReport(anchor);
   if (anchor->dpType == ZEV_DP_HTTP) routines.defineHTTPapplication(anchor);
+  if (!StartGoesOn(anchor)) return 0;
   if (ZEVP_DPlogEnabled() && !StartLogServer(anchor)) return 0;
+  if (!StartGoesOn(anchor)) return 0;
 
   const char* metaServerHost = ZEV0_GetEnv("ZEVP_META_SERVER", nullptr);
   if (ZEV0_QueryProductSpec(ZEV2_PACKAGED_PRODUCT) == nullptr && anchor->dpType != ZEV_DP_POST &&
       metaServerHost != nullptr && !StartMetaServer(anchor, metaServerHost))
     return 0;
+  if (!StartGoesOn(anchor)) return 0;
 
   if (LoadsStartupMetafiles(anchor->dpType) && routines.processStartUpConfig(anchor) == 0)
     routines.doApplicationAutoLoad(anchor);
+  if (!StartGoesOn(anchor)) return 0;
   return StartCommonThread(anchor, routines.automationServer, "***** Automation Server process startup failed");
 }

@@ -2,7 +2,10 @@
 
 #include <pthread.h>
 
+#include <atomic>
+
 #include "dp_anchor.h"
+#include "process_entry.h"
 #include "trc1.h"
 
 TRC_UNIT();
@@ -11,7 +14,8 @@ namespace {
 
 pthread_mutex_t requestMutex = PTHREAD_MUTEX_INITIALIZER;
 pthread_cond_t requestCondition = PTHREAD_COND_INITIALIZER;
-bool everyDPrequested = false;  // requestMutex
+std::atomic<bool> everyDPrequested{false};  // set under requestMutex
+zevp::ShutdownWake* wakes = nullptr;         // requestMutex; linked through the waits' own storage
 
 }  // namespace
 
@@ -22,18 +26,48 @@ void RequestShutdownOfEveryDP() {
   everyDPrequested = true;
   TRC(TRC_DETAIL, "Shut-down of every data provider requested");
   pthread_cond_broadcast(&requestCondition);
+  ShutdownWake::wakeEvery();
   pthread_mutex_unlock(&requestMutex);
 }
 
 void NotifyShutdownFlagSet() {
   pthread_mutex_lock(&requestMutex);
   pthread_cond_broadcast(&requestCondition);
+  ShutdownWake::wakeEvery();
   pthread_mutex_unlock(&requestMutex);
 }
 
+bool ShutdownRequested(const DPAB* anchor) { return anchor->shutdownFlag != 0 || everyDPrequested; }
+
 void WaitForShutdownRequest(DPAB* anchor) {
   pthread_mutex_lock(&requestMutex);
-  while (anchor->shutdownFlag == 0 && !everyDPrequested) pthread_cond_wait(&requestCondition, &requestMutex);
+  while (!ShutdownRequested(anchor)) pthread_cond_wait(&requestCondition, &requestMutex);
+  pthread_mutex_unlock(&requestMutex);
+}
+
+ShutdownWake::ShutdownWake(ProcessEntry* waiter) : waiter_(waiter) {
+  pthread_mutex_lock(&requestMutex);
+  next_ = wakes;
+  wakes = this;
+  pthread_mutex_unlock(&requestMutex);
+}
+
+void ShutdownWake::wakeEvery() {
+  for (ShutdownWake* wake = wakes; wake != nullptr; wake = wake->next_) {
+    pthread_mutex_lock(&wake->waiter_->mutex);
+    pthread_cond_broadcast(&wake->waiter_->condition);
+    pthread_mutex_unlock(&wake->waiter_->mutex);
+  }
+}
+
+ShutdownWake::~ShutdownWake() {
+  pthread_mutex_lock(&requestMutex);
+  for (ShutdownWake** link = &wakes; *link != nullptr; link = &(*link)->next_) {
+    if (*link == this) {
+      *link = next_;
+      break;
+    }
+  }
   pthread_mutex_unlock(&requestMutex);
 }
 

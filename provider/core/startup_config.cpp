@@ -13,6 +13,7 @@
 #include "dp_anchor.h"
 #include "dp_start.h"
 #include "metafile_parser.h"
+#include "shutdown_request.h"
 #include "trc1.h"
 #include "zev/prodspec_items.h"
 #include "zev0/hostnames.h"
@@ -53,7 +54,12 @@ class FileAccess {
 
 const char* FileName(const DPAB* anchor) { return anchor->startupConfigFile != nullptr ? anchor->startupConfigFile : ""; }
 
+// Once shut-down is requested the start loads nothing more.
 ApplicationEntry* Load(DPAB* anchor, const std::string& name, int programStart) {
+  if (zevp::ShutdownRequested(anchor)) {
+    TRC(TRC_DETAIL, "Metafile <%s> not loaded: the data provider is shutting down", name.c_str());
+    return nullptr;
+  }
   return ZEVP_ConstructApplDataModel(anchor, name.c_str(), 0, nullptr, nullptr, programStart, 0);
 }
 

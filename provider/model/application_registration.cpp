@@ -9,6 +9,7 @@
 #include "metafile_text.h"
 #include "model_release.h"
 #include "process_entry.h"
+#include "shutdown_request.h"
 #include "source_entry.h"
 #include "table_entry.h"
 #include "trc1.h"
@@ -59,6 +60,7 @@ int32_t AwaitRegistration(DPAB* anchor, ProcessEntry* waiter, SourceEntry* sourc
   source->OwningTask = waiter;
   routines.updateSourceEntryState(source, ZEVP_Register);
   routines.queueAndWaitDCHstatus(anchor, waiter, source);
+  if (ShutdownRequested(anchor)) return kRegistrationAbandoned;
   source->OwningTask = previous;
   return source->State;
 }
@@ -67,6 +69,11 @@ ApplicationEntry* RegisterApplication(DPAB* anchor, ApplicationEntry* applicatio
                                       int startup) {
   SourceEntry* first = firstSourceOf(application);
   int32_t state = first != nullptr ? registrationOutcome(anchor, first) : ZEVP_Initial;
+  if (state == kRegistrationAbandoned) {
+    TRC(TRC_ERROR, "*** Application %s of metafile %s not loaded: the data provider is shutting down",
+        application->ApplName, metafileName);
+    return nullptr;
+  }
   switch (state) {
     case ZEVP_Ready:
     case ZEVP_Pending:

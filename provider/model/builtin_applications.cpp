@@ -11,6 +11,7 @@
 #include "metafile_text.h"
 #include "model_release.h"
 #include "process_entry.h"
+#include "shutdown_request.h"
 #include "source_entry.h"
 #include "table_entry.h"
 #include "trc1.h"
@@ -190,6 +191,13 @@ int ZEVP_DefineDPlogReport(DPAB* anchor) {
 
   logSource->OwningTask = entry;
   queueAndWait(anchor, entry, logSource, ZEVP_Register);
+  if (zevp::ShutdownRequested(anchor)) {
+    // The registration may still be with the DCH client: the application stays in
+    // the anchor's list and goes with the model once every thread has ended, the
+    // entry with the anchor.
+    TRC(TRC_ERROR, "*** DP Log Report not defined: the data provider is shutting down");
+    return 0;
+  }
   switch (logSource->State) {
     case ZEVP_Ready:
     case ZEVP_Pending:

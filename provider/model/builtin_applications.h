@@ -11,5 +11,7 @@ struct DPAB;
 // application with the agent, then puts the DPLOG source online. The source's
 // owning task is a process entry made here, which the anchor keeps
 // (logReportEntry). 1 when defined and registered (or its registration is under
-// way); 0 when it could not be built or was refused (ZEVPV86E).
+// way); 0 when it could not be built or was refused (ZEVPV86E), or when shut-down
+// was requested while it waited for the registration (the application is then
+// left to the release of the model).
 int ZEVP_DefineDPlogReport(DPAB* anchor);

@@ -6,6 +6,7 @@
 #include <poll.h>
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <string>
@@ -20,6 +21,7 @@
 #include "metafile_server_task.h"
 #include "metafile_socket_io.h"
 #include "process_entry.h"
+#include "shutdown_request.h"
 #include "trc1.h"
 #include "zev0/codepage.h"
 #include "zev0/hostnames.h"
@@ -33,6 +35,8 @@ constexpr int kConnectWaitMs = 5000;
 constexpr int kConnectRetrySeconds = 60;
 constexpr int kReconnectSeconds = 10;
 constexpr size_t kReceivePiece = 255;
+// How often a reply's wait looks whether the data provider ends.
+constexpr long long kEndLookMs = 1000;
 
 bool brokenConnection(int error) {
   return error == ECONNRESET || error == ECONNABORTED || error == ENETRESET || error == ESHUTDOWN ||
@@ -48,6 +52,9 @@ class Client {
 
  private:
   bool stopAsked() const { return entry_->terminationFlag != 0; }
+  // A fetch is given up as soon as the data provider ends, so that its requester
+  // (the start, which waits for its answer) is not kept waiting.
+  bool ending() const { return stopAsked() || zevp::ShutdownRequested(anchor_); }
   void pause(int seconds);
   bool openSocket();
   void closeSocket();
@@ -148,7 +155,11 @@ int32_t Client::receiveReply() {
           zevp::MetafileReplyWait());
       return anyReceived ? ZEVP_MFRA_INVALID_RECORDS : ZEVP_MFRA_REQUEST_PENDING;
     }
-    if (zevp::WaitForSocket(socket_, POLLIN, static_cast<int>(left)) <= 0) continue;
+    if (ending()) {
+      TRC(TRC_ERROR, "*** metafile reply not awaited: the data provider is ending");
+      return ZEVP_MFRA_REQUEST_PENDING;
+    }
+    if (zevp::WaitForSocket(socket_, POLLIN, static_cast<int>(std::min<long long>(left, kEndLookMs))) <= 0) continue;
     char piece[kReceivePiece];
     ssize_t received = recv(socket_, piece, sizeof piece, 0);
     if (received == 0 || (received < 0 && brokenConnection(errno))) return broken();
