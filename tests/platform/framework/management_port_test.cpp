@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "free_port.h"
+#include "silent_listener.h"
 #include "tool_process.h"
 
 namespace {
@@ -240,24 +241,15 @@ TEST(ManagementPortTest, ABadOrTakenPortLeavesTheFrameworkRunningWithoutIt) {
     EXPECT_NE(host.errorText().find("ZEVA_RAF_PORT <19x> does not name a port (1 to 65535)"), std::string::npos)
         << host.errorText();
   }
-  unsigned short port = FreeLoopbackPort();
-  int taken = socket(AF_INET, SOCK_STREAM, 0);
-  // Connections of earlier tests may linger on the port in TIME_WAIT.
-  int reuse = 1;
-  setsockopt(taken, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(port);
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ASSERT_EQ(bind(taken, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-  ASSERT_EQ(listen(taken, 1), 0);
+  SilentListener taken;
+  ASSERT_TRUE(taken.listening());
+  const unsigned short port = taken.port();
   {
     RafHost host(10000, "ZEVA_RAF_PORT=" + std::to_string(port));
     EXPECT_EQ(host.readyLine(), "ready 0");
     EXPECT_NE(host.errorText().find("cannot listen on 127.0.0.1 port " + std::to_string(port)), std::string::npos)
         << host.errorText();
   }
-  close(taken);
 }
 
 }  // namespace

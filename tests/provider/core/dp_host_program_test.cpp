@@ -1,13 +1,16 @@
 // The host program zevdphost: a data provider of the type named on its command
 // line, shut down in order on SIGTERM or when its standard input closes (its DCH
-// served by the DCH server in its host program).
+// served by the DCH server in its host program, or by no agent at all).
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
 #include <string>
 
 #include "dch_host_process.h"
+#include "eventually.h"
+#include "free_port.h"
 #include "scratch_directory.h"
+#include "silent_listener.h"
 #include "tool_process.h"
 
 namespace {
@@ -38,6 +41,36 @@ TEST(DPhostProgramTest, EndsInOrderOnSigtermOrWhenItsInputCloses) {
       provider.closeInput();
       EXPECT_EQ(ExitStatus(provider.waitForEnd(kEndWaitMs)), 0) << provider.errorText();
     }
+  }
+}
+
+// Without its agent the start waits for the DVAgent registration: with the reply
+// wait set far beyond the test, a request to nobody over UDP, and one to a listener
+// that takes the connection and never answers over TCP, where no wait has a limit.
+// SIGTERM or the input closing ends the start there, and the data provider in order.
+TEST(DPhostProgramTest, WithoutAnAnsweringAgentTheStartEndsOnSigtermOrWhenItsInputCloses) {
+  for (bool silentAgent : {false, true}) {
+    SCOPED_TRACE(silentAgent ? "an agent that never answers, input closed" : "no agent, SIGTERM");
+    ScratchDirectory scratch;
+    SilentListener listener;
+    ASSERT_TRUE(listener.listening());
+    std::vector<std::string> settings = Settings(scratch, silentAgent ? listener.port() : FreeLoopbackPort());
+    settings = SettingsWith(settings, {"ZEVP_DCH_REPLY_WAIT=600", "ZEV_TRACE=*=0x90 >" + scratch.file("dp.trc")});
+    ToolProcess provider("zevdphost");
+    ASSERT_TRUE(provider.start({"FILE"}, settings)) << provider.failure();
+    ASSERT_EQ(provider.readLine(5000), "started FILE");
+    auto traced = [&scratch](const char* text) { return scratch.read("dp.trc").find(text) != std::string::npos; };
+    ASSERT_TRUE(Eventually([&] { return traced(">>>>> Wait 1 DCH status for request"); }, kEndWaitMs))
+        << "the registration is under way";
+    int status;
+    if (silentAgent) {
+      provider.closeInput();
+      status = provider.waitForEnd(kEndWaitMs);
+    } else {
+      status = provider.terminate(kEndWaitMs);
+    }
+    EXPECT_EQ(ExitStatus(status), 0) << provider.errorText();
+    EXPECT_TRUE(traced("***** Data provider start-up ended: shut-down requested"));
   }
 }
 

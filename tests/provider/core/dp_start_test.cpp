@@ -17,7 +17,10 @@
 #include "refused_thread_starts.h"
 #include "routine_overrides.h"
 #include "run_in_child.h"
+#include "running_provider.h"
+#include "scratch_directory.h"
 #include "shutdown_request.h"
+#include "silent_listener.h"
 #include "trace_capture.h"
 #include "zev/dp_types.h"
 
@@ -142,6 +145,45 @@ TEST(StartByTypeTest, ImmediateShutdownEndsTheRunningDataProvider) {
     EXPECT_EQ(start.join(), &ZEVP_ThreadRC);
     EXPECT_EQ(Main_DPAB.load(), nullptr);
   });
+}
+
+// An agent that takes the connection and never answers: the start waits for the
+// DVAgent registration, over TCP without a limit. A shut-down request, of the main
+// anchor or of every data provider, ends that wait at once, the DCH client gives up
+// the status it waits for, and the data provider ends in order: its threads ended,
+// its anchor released (what is left shows as a leak when the child ends).
+TEST(StartByTypeTest, AStartWaitingForAnAgentThatNeverAnswersEndsOnAShutDownRequest) {
+  const std::pair<const char*, void (*)()> requests[] = {
+      {"immediate shut-down", ZEVP_ImmediateDPshutdown},
+      {"every data provider", zevp::RequestShutdownOfEveryDP},
+  };
+  for (const auto& [title, request] : requests) {
+    SCOPED_TRACE(title);
+    RunInChild([request = request] {
+      ProdSpecDirectory directory;
+      UseProductSpec(directory, {"ENABLE_DPLOG=Y"});
+      ScratchDirectory scratch;
+      SilentListener agent;
+      ASSERT_TRUE(agent.listening());
+      for (const char* variable : {"ZEVP_META_PATH", "ZEVP_INIT_CONFIG_PATH", "ZEV_WORK_PATH"})
+        setenv(variable, scratch.path().c_str(), 1);
+      setenv("ZEVP_DCH_HOST", "127.0.0.1", 1);
+      setenv("ZEVA_DCH_PORT", std::to_string(agent.port()).c_str(), 1);
+      setenv("ZEVP_DCH_REPLY_WAIT", "600", 1);
+      // The shut-down's looks pass quickly, and its time limit never: the DCH client's
+      // status waits are real seconds.
+      HeldClock clock;
+      TraceCapture capture(kEngineTrace);
+
+      DataProviderThread start(ZEV_DP_FILE);
+      ASSERT_TRUE(WaitUntil([&capture] { return capture.contains(">>>>> Wait 1 DCH status for request"); }));
+      request();
+      ASSERT_TRUE(start.joinWithin(20000)) << "the start still waits";
+      EXPECT_TRUE(capture.contains("***** Data provider start-up ended: shut-down requested"));
+      EXPECT_TRUE(capture.contains("not received while the data provider ends, DCH link dropped"));
+      EXPECT_EQ(Main_DPAB.load(), nullptr) << "released once every thread had ended";
+    });
+  }
 }
 
 TEST(StartByTypeTest, TypesWithoutAStartHereEndInOrderAfterTheEnvironment) {

@@ -30,6 +30,7 @@
 #include "model_dump.h"
 #include "process_entry.h"
 #include "run_in_child.h"
+#include "shutdown_request.h"
 #include "stdout_capture.h"
 #include "trace_capture.h"
 #include "zev0/codepage.h"
@@ -299,6 +300,29 @@ TEST_F(MetafileServerTest, AReplyThatDoesNotComeWholeFailsTheFetch) {
   EXPECT_TRUE(trace.contains("*** metafile reply incomplete within 2 seconds"));
   EXPECT_TRUE(trace.contains("Status->-3"));
   peer.join();
+}
+
+// A data provider that shuts down does not wait out the reply wait of a fetch: the
+// start, which waits for the fetch, would wait with it.
+TEST_F(MetafileServerTest, AFetchIsGivenUpOnceShutDownIsRequested) {
+  RunInChild([this] {
+    setenv("ZEVP_META_IO_WAIT", "20", 1);  // far beyond the time the test allows
+    RawMetafileServer raw(port_);
+    MetafileFixture client;
+    ASSERT_TRUE(StartTask(client.anchor(), "127.0.0.1"));
+    ASSERT_TRUE(raw.accept(kWaitMs));
+    ASSERT_EQ(log_.waitFor(48).number, 48);
+    std::thread peer([&] {
+      EXPECT_EQ(raw.request(16), InNetworkCode("GETMETA slow.mdl"));
+      zevp::RequestShutdownOfEveryDP();
+    });
+    TraceCapture trace("*=0x80");
+    auto began = steady_clock::now();
+    EXPECT_EQ(Fetch(client.anchor(), "slow.mdl"), std::vector<std::string>{"<none>"});
+    EXPECT_LT(steady_clock::now() - began, milliseconds(kWaitMs));
+    EXPECT_TRUE(trace.contains("*** metafile reply not awaited: the data provider is ending"));
+    peer.join();
+  });
 }
 
 TEST_F(MetafileServerTest, AServerThatGoesAwayIsReportedAndConnectedAgain) {
