@@ -12,6 +12,7 @@
 #include "free_port.h"
 #include "raw_action_requests.h"
 #include "raw_dch_peer.h"
+#include "silent_listener.h"
 
 namespace {
 
@@ -182,6 +183,36 @@ TEST(AgentProgramTest, LinesAppendedToAWatchedFileAreSampledFromItsTable) {
   }
   ExpectCleanEnd(agent, agent.terminate(kFileEndWaitMs));
   EXPECT_NE(agent.traceText().find("Thread for DP <FILE> completed."), std::string::npos);
+}
+
+// SIGTERM while its data provider's start still waits for a DCH that does not answer
+// (the data provider looks for it on another loopback address, with a reply wait far
+// beyond the test): the start ends there, and the agent in order.
+TEST(AgentProgramTest, SigtermWhileItsDataProviderWaitsForAnUnansweredDCHEndsTheAgentInOrder) {
+  AgentProcess agent;
+  ASSERT_TRUE(agent.start({"FILE"}, {"ZEVP_DCH_HOST=127.0.0.2", "ZEVP_DCH_REPLY_WAIT=600"})) << agent.failure();
+  ASSERT_TRUE(agent.waitForTrace("The framework listens", kStartWaitMs)) << agent.traceText() << agent.errorText();
+  ASSERT_TRUE(agent.waitForTrace(">>>>> Wait 1 DCH status for request", kStartWaitMs)) << agent.traceText();
+  ExpectCleanEnd(agent, agent.terminate(kFileEndWaitMs));
+  std::string trace = agent.traceText();
+  EXPECT_NE(trace.find("***** Data provider start-up ended: shut-down requested"), std::string::npos);
+  EXPECT_NE(trace.find("Thread for DP <FILE> completed."), std::string::npos);
+}
+
+// Another process holds the agent's DCH port: the agent's DCH server cannot start, and
+// the agent ends at once, before any data provider, with exit code 1 and the reason.
+TEST(AgentProgramTest, ADCHportTakenByAnotherProcessEndsTheAgentWithExitCodeOne) {
+  AgentProcess agent;
+  SilentListener other(agent.dchPort());
+  ASSERT_TRUE(other.listening());
+  ASSERT_TRUE(agent.start({"FILE"})) << agent.failure();
+  EXPECT_EQ(agent.waitForExit(kEndWaitMs), 1) << agent.traceText();
+  std::string trace = agent.traceText();
+  EXPECT_NE(trace.find("Error: Could not open TCP/UDP sockets bound to Dorvane_Agent DCH port " +
+                       std::to_string(agent.dchPort())),
+            std::string::npos)
+      << trace;
+  EXPECT_EQ(trace.find("Starting DP thread"), std::string::npos);
 }
 
 TEST(AgentProgramTest, AnInvalidArgumentStartsNoDataProviderAndTheAgentWaitsForTheFramework) {
