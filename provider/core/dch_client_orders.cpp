@@ -200,7 +200,20 @@ void doOffline(DCHclientWork& work, SourceEntry* source) {
     work.releaseCopy = true;
 }
 
+SourceEntry* lockUnlessRegistration(SourceEntry* source) {
+  if (ZEVP_SourceStateOf(source) == ZEVP_Register) return nullptr;
+  BSV1_GetLock(&source->EntryLock);
+  return source;
+}
+
 }  // namespace
+
+DCHorderHeld::DCHorderHeld(SourceEntry* source, DCHcomm* comm)
+    : locked_(lockUnlessRegistration(source)), status_(comm) {}
+
+DCHorderHeld::~DCHorderHeld() {
+  if (locked_ != nullptr) BSV1_ReleaseLock(&locked_->EntryLock);
+}
 
 void ZEVP_UnregisterThroughSource(DCHclientWork& work, SourceEntry* source) {
   TRC(TRC_DETAIL, ">>> Process DP unregister");

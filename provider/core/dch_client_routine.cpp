@@ -102,20 +102,6 @@ void finish(DCHclientWork& work, SourceEntry* source, ProcessEntry* owner) {
   }
 }
 
-// A request is sent and its status awaited under the status mutex, on which the
-// receive thread signals a status. The client takes it inside every other lock it
-// holds for a request, so the status wait never reacquires it under another order.
-class StatusHeld {
- public:
-  explicit StatusHeld(DCHcomm* comm) : comm_(comm) { pthread_mutex_lock(&comm_->StatusMutex); }
-  ~StatusHeld() { pthread_mutex_unlock(&comm_->StatusMutex); }
-  StatusHeld(const StatusHeld&) = delete;
-  StatusHeld& operator=(const StatusHeld&) = delete;
-
- private:
-  DCHcomm* comm_;
-};
-
 void serve(DCHclientWork& work, SourceEntry* chain) {
   while (chain != nullptr) {
     SourceEntry* source = chain;
@@ -126,11 +112,12 @@ void serve(DCHclientWork& work, SourceEntry* chain) {
       TRC(TRC_DETAIL, "Processing request %d from task %lX", source->DCHrequestSeqNumber, owner->threadId.load());
     else
       TRC(TRC_DETAIL, "Processing request %d from unknown task", source->DCHrequestSeqNumber);
-    {
-      StatusHeld held(work.comm);
-      while (ZEVP_PerformDCHorder(work, source)) {
-      }
+    BSV1_ReleaseLock(&source->EntryLock);
+    for (bool again = true; again;) {
+      DCHorderHeld held(source, work.comm);
+      again = ZEVP_PerformDCHorder(work, source);
     }
+    BSV1_GetLock(&source->EntryLock);
     finish(work, source, source->OwningTask);
   }
 }
@@ -152,7 +139,7 @@ void signOff(DCHclientWork& work) {
   if (ZEVP_DPlogEnabled() && logSource != nullptr && !notYetRegistered(logSource)) {
     ZEVP_UpdateSourceEntryState(logSource, ZEVP_Inactive);
     {
-      StatusHeld held(work.comm);
+      DCHstatusHeld held(work.comm);
       ZEVP_DoDPoffline(logSource, work.comm);
     }
     BSV1_Sleep(3);
@@ -163,13 +150,13 @@ void signOff(DCHclientWork& work) {
       for (TableEntry* table = application->FirstTable; table != nullptr; table = table->next) {
         if (table->FirstSource == nullptr) continue;
         ZEVP_UpdateSourceEntryState(table->FirstSource, ZEVP_Inactive);
-        StatusHeld held(work.comm);
+        DCHstatusHeld held(work.comm);
         ZEVP_DoDPoffline(table->FirstSource, work.comm);
       }
     }
     SourceEntry* first = application->FirstTable != nullptr ? application->FirstTable->FirstSource : nullptr;
     if (first == nullptr || notYetRegistered(first) || first == logSource) continue;
-    StatusHeld held(work.comm);
+    DCHstatusHeld held(work.comm);
     ZEVP_UnregisterThroughSource(work, first);
   }
   BSV1_ReleaseLock(&anchor->applicationListLock);

@@ -174,6 +174,24 @@ TEST_F(DCHclientRoutineTest, TheLogAndAMetafilesApplicationGoOnlineAndAnOwnedSou
   EXPECT_EQ(sendRow(owner, one, "beta"), (std::vector<std::string>{"beta", "beta text"}));
 }
 
+// The registration works on the whole application under the model's locks, which come
+// before a source's: copies of a group's attribute list, made as it is parsed, take a
+// source's lock under the group's. Under ThreadSanitizer the two orders meet here.
+TEST_F(DCHclientRoutineTest, AGroupOfTwoSourcesIsRegisteredUnderTheModelsLockOrder) {
+  DPAB* anchor = start();
+  ASSERT_NE(anchor, nullptr);
+  std::ofstream(directory_ + "two.mdl") << "//APPL Two\n//NAME Grp P 60\n//SOURCE BASE one\n//SOURCE BASE two\n"
+                                           "//ATTRIBUTES ';'\nName D 8\n";
+  int definitionError = 0, alreadyLoaded = 0;
+  ApplicationEntry* two = ZEVP_ConstructApplDataModel(anchor, "two.mdl", 0, &definitionError, &alreadyLoaded, 0, 1);
+  ASSERT_NE(two, nullptr);
+  SourceEntry* first = two->FirstTable->FirstSource;
+  ASSERT_NE(first->next, nullptr);
+  EXPECT_EQ(ZEVP_SourceStateOf(first), ZEVP_Ready) << "registered";
+  EXPECT_EQ(ZEVP_SourceStateOf(first->next), ZEVP_Ready);
+  EXPECT_NE(first->next->FirstAttribute, nullptr) << "the second source has its copy of the attributes";
+}
+
 // The row of one log message as the consumer receives it.
 struct LogRow {
   std::string time, name, type, category, text, version;
