@@ -196,8 +196,7 @@ void doOffline(DCHclientWork& work, SourceEntry* source) {
   ZEVP_DoDPoffline(source, work.comm);
   ZEVP_UpdateSourceEntryState(source, ZEVP_Ready);
   TRC(TRC_DETAIL, "dp_offline completed");
-  if (ZEVP_RemoveSourceFromWaitQueue(work.anchor, source) != 0 || source->CopiedFrom != nullptr)
-    work.releaseCopy = true;
+  if (source->CopiedFrom != nullptr) work.releaseCopy = true;
 }
 
 SourceEntry* lockUnlessRegistration(SourceEntry* source) {
@@ -221,7 +220,7 @@ void ZEVP_UnregisterThroughSource(DCHclientWork& work, SourceEntry* source) {
     while (SourceEntry* copy = ZEVP_TakeDelayedOfflineOfApplication(work.anchor, source->Table->Application)) {
       ZEVP_DoDPoffline(copy, work.comm);
       TRC(TRC_STORAGE, "Freeing Source entry @%p", static_cast<void*>(copy));
-      ZEVP_ReleaseOfflineCopy(&copy);
+      ZEVP_ReleaseOfflineCopy(work.anchor, &copy);
     }
   }
   ZEVP_DoDPunregister(source, work.comm);

@@ -81,7 +81,9 @@ void finish(DCHclientWork& work, SourceEntry* source, ProcessEntry* owner) {
   TRC(TRC_DETAIL, ">>>>>Request %d processing completed", source->DCHrequestSeqNumber);
   source->NextInDCHqueue = nullptr;
   if (owner == nullptr) {
-    ZEVP_SetDCHenqueued(source, 0);
+    // A copy that went offline stays enqueued, the client's, until the client has freed
+    // it: a release of its application waits for that.
+    if (!work.releaseCopy) ZEVP_SetDCHenqueued(source, 0);
     BSV1_ReleaseLock(&source->EntryLock);
     TRC(TRC_DETAIL, ">>> signal bypassed for unowned DCH work request");
   } else {
@@ -97,7 +99,7 @@ void finish(DCHclientWork& work, SourceEntry* source, ProcessEntry* owner) {
     TRC(TRC_DETAIL, ">>>>>Task %lX notified, rc %d errno %d", ownerThread, rc, rc);
   }
   if (work.releaseCopy) {
-    ZEVP_ReleaseOfflineCopy(&source);
+    ZEVP_ReleaseOfflineCopy(work.anchor, &source);
     work.releaseCopy = false;
   }
 }

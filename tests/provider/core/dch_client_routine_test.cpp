@@ -26,6 +26,7 @@
 #include "dp_log.h"
 #include "hand_built_model.h"
 #include "metafile_parser.h"
+#include "model_release.h"
 #include "process_entry.h"
 #include "routine_overrides.h"
 #include "running_provider.h"
@@ -375,6 +376,46 @@ TEST_F(DCHclientRoutineTest, AnInactiveSourceStaysOnlineUntilItsRowsExpire) {
   size_t second = Where(lines, "Enqueue delayed dp_offline", first + 1);
   ASSERT_NE(second, std::string::npos) << lines;
   EXPECT_LT(cycle, second) << "one a cycle";
+}
+
+// The fault: the release of an application freed a delayed-offline copy whose offline was
+// on the DCH client's queue already; the client then served freed storage and dropped the
+// rows of a freed source. Here the client is held at the copy's lock while the release runs.
+TEST_F(DCHclientRoutineTest, RegressionAReleaseWaitsForTheCopyWhoseOfflineTheClientHas) {
+  DPAB* anchor = start();
+  ASSERT_NE(anchor, nullptr);
+  ApplicationEntry* abc = load(anchor);
+  ASSERT_NE(abc, nullptr);
+  SourceEntry* one = SourceOf(abc, 0);
+  SourceOwner owner(anchor);
+  ASSERT_EQ(owner.order(one, ZEVP_Ready), ZEVP_Active);
+  SetAttributeValue(one, "Name", "row");
+  ASSERT_EQ(owner.order(one, ZEVP_Output), ZEVP_Active);
+  ASSERT_EQ(owner.order(one, ZEVP_Inactive), ZEVP_Ready);
+  BSV1_GetLock(&anchor->offlineQueueLock);
+  SourceEntry* copy = anchor->delayedOfflineQueue;
+  BSV1_ReleaseLock(&anchor->offlineQueueLock);
+  ASSERT_NE(copy, nullptr);
+
+  TraceCapture trace("*=0x90 storage=0x80");
+  BSV1_GetLock(&copy->EntryLock);
+  clock_.advance(61);
+  ASSERT_TRUE(WaitFor([copy] { return ZEVP_IsDCHenqueued(copy) != 0; })) << "the periodic task orders its offline";
+  std::thread release([anchor, abc] { ZEVP_ReleaseApplResources(anchor, abc, 1); });
+  auto unchained = [anchor, abc] {
+    BSV1_GetLock(&anchor->applicationListLock);
+    bool listed = false;
+    for (ApplicationEntry* application = anchor->applications; application != nullptr; application = application->next)
+      listed = listed || application == abc;
+    BSV1_ReleaseLock(&anchor->applicationListLock);
+    return !listed;
+  };
+  EXPECT_TRUE(WaitFor(unchained));
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));  // on to the copies
+  BSV1_ReleaseLock(&copy->EntryLock);
+  release.join();
+  EXPECT_EQ(trace.count("Releasing resources for source entry"), 1) << "the client freed it";
+  EXPECT_EQ(OfflineCopies(anchor), std::vector<SourceEntry*>{});
 }
 
 TEST_F(DCHclientRoutineTest, OrdersThatAreNoRequestsAreFinishedAtOnce) {
