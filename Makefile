@@ -4,7 +4,8 @@
 #               (build-tsan/), every fuzz harness over its corpus (build-fuzz/, clang)
 #   make fuzz   fuzz every harness for FUZZ_SECONDS (default 60), JOBS at a time
 #   make bench  build the benchmarks in release mode (build-bench/) and run them
-#   make run    build and start the agent on the shipped example
+#   make run    release build in build-run/, the agent with a FILE data provider on the
+#               shipped example (state in build-run/example/) until Ctrl-C
 
 MAKEFLAGS += --no-print-directory
 JOBS ?= $(shell nproc)
@@ -64,8 +65,9 @@ bench: deps
 	@scripts/run-benchmarks.sh $(BENCH_BUILD_DIR)
 
 run: deps
-	@echo "The agent program (zeva350) is not built yet: the common utilities are all there is so far."
-	@exit 1
+	@cmake -S . -B $(RUN_BUILD_DIR) -DCMAKE_BUILD_TYPE=Release -DZEV_BUILD_TESTS=OFF >/dev/null
+	@cmake --build $(RUN_BUILD_DIR) -j $(JOBS) --target zeva350 zevraf
+	@scripts/run-example.sh $(RUN_BUILD_DIR)
 
 clean:
 	rm -rf $(BUILD_DIR) $(TSAN_BUILD_DIR) $(FUZZ_BUILD_DIR) $(BENCH_BUILD_DIR) $(RUN_BUILD_DIR)

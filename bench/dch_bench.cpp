@@ -4,13 +4,11 @@
 // over UDP through the library's single calls, and the host program's idle memory.
 #include <unistd.h>
 
-#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "bare_loops.h"
@@ -19,6 +17,7 @@
 #include "dch_test_settings.h"
 #include "raw_dch_peer.h"
 #include "ratio.h"
+#include "row_counter.h"
 
 namespace {
 
@@ -51,32 +50,6 @@ std::unique_ptr<Provider> OnlineProvider(unsigned short port, int index) {
   return provider;
 }
 
-// The consumer parked for the rows, taking them as they come.
-class RowConsumer {
- public:
-  RowConsumer() : handle_(dc_waitOnDataInitialize(kApplName, kGroup)) {
-    if (handle_ != nullptr) thread_ = std::thread([this] { take(); });
-  }
-  ~RowConsumer() {
-    if (handle_ == nullptr) return;
-    dc_waitOnDataCancel(handle_);
-    thread_.join();
-    dc_waitOnDataDestroy(handle_);
-  }
-  bool parked() const { return handle_ != nullptr; }
-  long rows() const { return rows_.load(); }
-
- private:
-  void take() {
-    char buffer[8192];
-    while (dc_waitOnData(handle_, buffer, sizeof buffer) == 0) ++rows_;
-  }
-
-  DCHclient* handle_;
-  std::atomic<long> rows_{0};
-  std::thread thread_;
-};
-
 int Fail(const char* what) {
   std::fprintf(stderr, "dch_bench: %s\n", what);
   return 1;
@@ -101,7 +74,7 @@ int main() {
     providers.push_back(OnlineProvider(port, index));
     if (providers.back() == nullptr) return Fail("a source did not come online");
   }
-  RowConsumer consumer;
+  RowCounter consumer(kApplName, kGroup);
   if (!consumer.parked()) return Fail("the consumer could not park");
 
   BareServer statusServer(kStatusZero);
@@ -120,7 +93,7 @@ int main() {
   PrintRatio("rows/s, 1 data provider over TCP / bare TCP loop", MedianRatio(bareRow(0), dchRow(0)));
   PrintRatio("rows/s, 8 data providers at once / 8 bare TCP loops",
              MedianRatio(SideBySide(kProviders, bareRow), SideBySide(kProviders, dchRow)));
-  if (consumer.rows() == 0) return Fail("the consumer received no rows");
+  if (consumer.count() == 0) return Fail("the consumer received no rows");
 
   // The consumer's get request and its answer, as the library sends and reads them.
   const std::string getRequest = rawdch::GetRequest(rawdch::kGetAppl, kApplName);

@@ -1,6 +1,7 @@
 #include "status_monitor.h"
 
 #include <cstdlib>
+#include <mutex>
 #include <string>
 
 #include "dch/dch_api.h"
@@ -18,6 +19,10 @@ namespace {
 
 constexpr int kMostFailedWaits = 100;
 
+// Held while a notice is handled; once stopped, no notice is.
+std::mutex noticeInHand;
+bool stopped = false;
+
 }  // namespace
 
 bool startStatusMonitor() {
@@ -28,6 +33,11 @@ bool startStatusMonitor() {
   }
   TRC(TRC_DETAIL, "monitorDPStatus thread created.");
   return true;
+}
+
+void stopStatusMonitor() {
+  std::lock_guard<std::mutex> handling(noticeInHand);
+  stopped = true;
 }
 
 void handleStatusNotice(const char* text, const char* affinity) {
@@ -64,6 +74,8 @@ void* monitorDPStatus(void*) {
   for (int failures = 0; failures < kMostFailedWaits;) {
     TRC(TRC_DETAIL, "Waiting for DP status change.");
     const char* notice = dc_waitForDPStatus(handle);
+    std::lock_guard<std::mutex> handling(noticeInHand);
+    if (stopped) return nullptr;
     if (notice == nullptr) {
       TRC(TRC_ERROR, "Error: dc_waitForDPStatus failed: erros=%d", failures);
       ++failures;

@@ -6,6 +6,10 @@
 // Starts the monitor, detached. False (traced) when the thread could not be created.
 bool startStatusMonitor();
 
+// For an agent that is ending: returns once the notice in hand, if any, is handled; the
+// monitor handles none after it (it stays parked until the process ends).
+void stopStatusMonitor();
+
 // The thread body. Without the product's subnode affinity code the process ends (exit
 // code 1). Returns null.
 void* monitorDPStatus(void* unused);

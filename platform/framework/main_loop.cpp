@@ -8,6 +8,7 @@
 #include "internal/main_loop.h"
 #include "internal/management_port.h"
 #include "internal/manager_registry.h"
+#include "internal/termination_signals.h"
 #include "internal/request_registry.h"
 #include "raf_driver.h"
 #include "trc1.h"
@@ -21,6 +22,8 @@ std::condition_variable loopChanged;
 bool running = false;
 bool ready = false;
 bool shutDown = false;
+// SIGTERM or SIGINT came while the loop ran: the loop ends, the framework does not shut down.
+bool signalled = false;
 int servedPort = 0;
 
 // The port in ZEVA_RAF_PORT, or 0 (traced) when it names none.
@@ -44,8 +47,14 @@ int tzomain(int argc, char* argv[]) {
     }
     if (shutDown) return 0;
     running = true;
+    signalled = false;
   }
   TRC(TRC_DETAIL, "Framework main loop starts: %s", argc > 0 && argv != nullptr && argv[0] != nullptr ? argv[0] : "");
+  raf::TerminationSignals signals([] {
+    std::lock_guard<std::mutex> guard(loopLock);
+    signalled = true;
+    loopChanged.notify_all();
+  });
   if (RAF_AgentLoader loader = raf::CurrentAgentLoader()) loader();
   raf::ManagementPort managementPort;
   int port = configuredPort();
@@ -55,7 +64,7 @@ int tzomain(int argc, char* argv[]) {
     servedPort = port;
     ready = true;
     loopChanged.notify_all();
-    loopChanged.wait(guard, [] { return shutDown; });
+    loopChanged.wait(guard, [] { return shutDown || signalled; });
   }
   managementPort.stop();
   std::lock_guard<std::mutex> guard(loopLock);

@@ -45,8 +45,10 @@ void RAF_CreateMessage(const char* severity, const char* category, const char* t
 int PXRAF_insert_log(const char* recordType, const char* text, const char* productCode);
 
 // The framework's main loop: calls the agent loader once, serves the management-server
-// port and returns 0 when RAF_Shutdown is called (at once when it was called already).
-// One main loop at a time: a second one returns 1 at once.
+// port and returns 0 when RAF_Shutdown is called (at once when it was called already),
+// or when the process receives SIGTERM or SIGINT while the loop runs (the framework is
+// then not shut down: RAF_Shutdown still ends the open requests). One main loop at a
+// time: a second one returns 1 at once.
 int tzomain(int argc, char* argv[]);
 // Ends the main loop and every open request; later calls do nothing. 0.
 int RAF_Shutdown(int code);

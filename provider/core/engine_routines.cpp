@@ -7,8 +7,10 @@
 #include "derived_attributes.h"
 #include "dp_log.h"
 #include "engine_stand_ins.h"
+#include "file_server.h"
 #include "metafile_server_task.h"
 #include "periodic_task.h"
+#include "startup_config.h"
 
 namespace zevp {
 
@@ -22,7 +24,7 @@ EngineRoutines DefaultRoutines() {
   table.metaServerTask = ZEVP_MetaServerTask;
   table.automationServer = standin::IdleUntilTerminated;
   table.apiServer = standin::IdleUntilTerminated;
-  table.fileServer = standin::IdleUntilTerminated;
+  table.fileServer = ZEVP_FileServer;
   table.socketServer = standin::IdleUntilTerminated;
   table.postServer = standin::IdleUntilTerminated;
   table.httpManagerTask = standin::IdleUntilTerminated;
@@ -33,9 +35,9 @@ EngineRoutines DefaultRoutines() {
   table.initializeStatisticBlock = standin::InitializeStatisticBlock;
   table.defineDPlogReport = ZEVP_DefineDPlogReport;
   table.defineHTTPapplication = standin::DefineHTTPapplication;
-  table.processStartUpConfig = standin::ProcessStartUpConfig;
-  table.doApplicationAutoLoad = standin::DoApplicationAutoLoad;
-  table.checkAndStartFileServer = standin::CheckAndStartFileServer;
+  table.processStartUpConfig = ZEVP_ProcessStartUpConfig;
+  table.doApplicationAutoLoad = ZEVP_DoApplicationAutoLoad;
+  table.checkAndStartFileServer = ZEVP_CheckAndStartFileServer;
   table.initializeUMB = standin::InitializeUMB;
   table.consoleService = standin::ConsoleService;
 
@@ -52,13 +54,14 @@ EngineRoutines DefaultRoutines() {
   table.dispatchInternalOutput = standin::DispatchInternalOutput;
   table.updateSummaryDataArray = standin::UpdateSummaryDataArray;
   table.checkDataSummaryReady = standin::CheckDataSummaryReady;
+  table.checkRedirectSourceOffline = standin::CheckRedirectSourceOffline;
+  table.updateStatLogFileIO = standin::UpdateStatLogFileIO;
   table.sendDPlogMessage = ZEVP_SendDPlogMessage;
   table.snmpApplOnline = standin::SNMPapplOnline;
 
   table.updateSourceEntryState = ZEVP_UpdateSourceEntryState;
   table.queueAndWaitDCHstatus = ZEVP_QueueAndWaitDCHstatus;
   table.releaseSummaryManagementBlock = standin::ReleaseSummaryManagementBlock;
-  table.releaseOMB = standin::ReleaseOMB;
   table.closeBatchOutputFile = standin::CloseBatchOutputFile;
   table.closeBatchLog = ZEVP_CloseBatchLog;
   return table;

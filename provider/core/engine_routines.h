@@ -21,7 +21,6 @@ struct DCHcomm;
 struct DPAB;
 struct IOEntry;
 struct InternalRoutingBlock;
-struct OMB;
 struct SourceEntry;
 struct StatisticBlock;
 struct SummaryManagementBlock;
@@ -86,6 +85,13 @@ struct EngineRoutines {
                                  const char* record, int32_t length);  // ZEVP_DispatchInternalOutput
   void (*updateSummaryDataArray)(SourceEntry* source);  // ZEVP_UpdateSummaryDataArray
   int (*checkDataSummaryReady)(SourceEntry* source);    // ZEVP_CheckDataSummaryReady: 1 when rows may be sent
+  // When the source of an internal output group goes offline, ends the receiving
+  // groups' summaries and takes their sources offline.
+  void (*checkRedirectSourceOffline)(DPAB* anchor, SourceEntry* source,
+                                     InternalRoutingBlock* block);  // ZEVP_CheckRedirectSourceOffline
+
+  // Statistics: files opened and file reads (ZEVP_UpdateStatLogFileIO).
+  void (*updateStatLogFileIO)(int32_t files, int32_t ios);
 
   // The model's neighbours.
   // ZEVP_SendDPlogMessage: one row of the DP log, message `number` with up to five
@@ -99,7 +105,6 @@ struct EngineRoutines {
   void (*updateSourceEntryState)(SourceEntry* source, int32_t state);
   void (*queueAndWaitDCHstatus)(DPAB* anchor, ProcessEntry* caller, SourceEntry* source);
   void (*releaseSummaryManagementBlock)(SummaryManagementBlock* block);
-  void (*releaseOMB)(DPAB* anchor, OMB* block);
   void (*closeBatchOutputFile)(ApplicationEntry* application);
   void (*closeBatchLog)();
 };

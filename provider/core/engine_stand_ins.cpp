@@ -34,15 +34,6 @@ StatisticBlock* InitializeStatisticBlock() { return nullptr; }
 
 int DefineHTTPapplication(DPAB*) { return 0; }
 
-int ProcessStartUpConfig(DPAB* anchor) {
-  anchor->startupConfigDone = 1;
-  return 0;
-}
-
-void DoApplicationAutoLoad(DPAB*) {}
-
-void CheckAndStartFileServer(DPAB*, ZEVP_ProcessRoutine) {}
-
 void InitializeUMB(DPAB*) {}
 
 void ConsoleService(DPAB* anchor, ZEVP_ProcessRoutine) {
@@ -75,6 +66,12 @@ void UpdateSummaryDataArray(SourceEntry* source) {
 
 int CheckDataSummaryReady(SourceEntry*) { return 1; }
 
+void CheckRedirectSourceOffline(DPAB*, SourceEntry* source, InternalRoutingBlock*) {
+  TRC(TRC_DETAIL, "No internal routing: groups fed by source @%p stay as they are", static_cast<void*>(source));
+}
+
+void UpdateStatLogFileIO(int32_t, int32_t) {}
+
 void PerformDataSummaryOutput(SourceEntry* source, DCHcomm* comm) {
   TRC(TRC_ERROR, "***** summary output not available: row of source @%p not sent", static_cast<void*>(source));
   ZEVP_SetDCHstatus(comm, ZEVP_DCH_SEND_FAILED);
@@ -96,8 +93,6 @@ void SNMPapplOnline(DPAB*, ApplicationEntry* application) {
 }
 
 void ReleaseSummaryManagementBlock(SummaryManagementBlock* block) { ZEV0_FreeStorage(&block); }
-
-void ReleaseOMB(DPAB*, OMB*) {}
 
 void CloseBatchOutputFile(ApplicationEntry*) {}
 

@@ -15,9 +15,6 @@ int CheckDPalreadyActive(DPAB* anchor);  // never active
 sockaddr_in* ConstructTrapDestinationArray(const char* destinations, int32_t* count);  // none
 StatisticBlock* InitializeStatisticBlock();  // none
 int DefineHTTPapplication(DPAB* anchor);
-int ProcessStartUpConfig(DPAB* anchor);  // done, nothing loaded
-void DoApplicationAutoLoad(DPAB* anchor);
-void CheckAndStartFileServer(DPAB* anchor, ZEVP_ProcessRoutine fileServer);
 void InitializeUMB(DPAB* anchor);
 // Waits (not busily) for a shut-down request (shutdown_request.h), then shuts the
 // data provider down as the console command SHUTDOWN does.
@@ -40,11 +37,12 @@ void DispatchInternalOutput(DPAB* anchor, SourceEntry* source, InternalRoutingBl
                             int32_t length);
 void UpdateSummaryDataArray(SourceEntry* source);
 int CheckDataSummaryReady(SourceEntry* source);
-
+void CheckRedirectSourceOffline(DPAB* anchor, SourceEntry* source, InternalRoutingBlock* block);
+// No statistics are kept yet.
+void UpdateStatLogFileIO(int32_t files, int32_t ios);
 // The model's calls into the SNMP collection, not built yet.
 void SNMPapplOnline(DPAB* anchor, ApplicationEntry* application);  // "not available"
 void ReleaseSummaryManagementBlock(SummaryManagementBlock* block);  // frees the block
-void ReleaseOMB(DPAB* anchor, OMB* block);
 void CloseBatchOutputFile(ApplicationEntry* application);
 
 }  // namespace zevp::standin

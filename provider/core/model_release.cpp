@@ -5,6 +5,7 @@
 #include "dp_anchor.h"
 #include "engine_routines.h"
 #include "model_records.h"
+#include "odbc_block.h"
 #include "process_entry.h"
 #include "trc1.h"
 #include "zev0/storage.h"
@@ -122,7 +123,7 @@ void ReleaseTable(DPAB* anchor, TableEntry* table) {
   table->Summary = nullptr;
   BSV1_ReleaseLock(&table->SourceListLock);
 
-  if (table->Odbc != nullptr) zevp::Routines().releaseOMB(anchor, table->Odbc);
+  ZEVP_ReleaseOMB(anchor, table->Odbc);
   table->Odbc = nullptr;
   if (table->HelpBuffer != nullptr) {
     TRC(TRC_STORAGE, "Freeing table group help @%p", static_cast<void*>(table->HelpBuffer));

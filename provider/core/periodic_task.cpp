@@ -98,7 +98,7 @@ void wakeFileServers(DPAB* anchor, const PeriodicSettings& settings, TaskState& 
   bool signalled = false;
   BSV1_GetLock(&anchor->fileIOListLock);
   for (IOEntry* input = anchor->fileIOEntries; input != nullptr; input = input->NextOfKind) {
-    bool due = input->Stream == nullptr ? input->FileWaitPending != 0
+    bool due = input->Stream == nullptr ? ZEVP_FileWaitPending(input) != 0
                                         : input->Source != nullptr && ZEVP_SourceStateOf(input->Source) == ZEVP_Ready;
     if (!due) continue;
     pthread_mutex_lock(&input->Mutex);

@@ -118,6 +118,10 @@ void ZEVP_ReleaseFileSpecControl(SourceEntry* source) {
   if (block->FilePathSpec != nullptr)
     TRC(TRC_STORAGE, "Freeing FilePathSpec @%p", static_cast<void*>(block->FilePathSpec));
   ZEV0_FreeStorage(&block->FilePathSpec);
+  while (SelectedFileEntry* selected = block->SpecSelectedFileList) {
+    block->SpecSelectedFileList = selected->next;
+    ZEV0_FreeStorage(&selected);
+  }
   ZEV0_FreeStorage(&block->Extension);
   ZEV0_FreeStorage(&block->Pattern);
   ZEV0_FreeStorage(&block->Prefix);

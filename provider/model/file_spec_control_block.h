@@ -8,8 +8,17 @@
 #include <cstdint>
 
 struct ProcessEntry;
-struct SelectedFileEntry;
 struct SourceEntry;
+
+// The path and name fields of the file input.
+constexpr int32_t ZEVP_FILE_NAME_FIELD = 512;
+
+// One file of a pattern that matched in all-match mode, waiting its turn; an entry
+// whose name is empty marks the end of the queue.
+struct SelectedFileEntry {
+  char FileName[ZEVP_FILE_NAME_FIELD];  // path and name
+  SelectedFileEntry* next;
+};
 
 // Seconds between checks for a newer file that matches the pattern.
 constexpr int32_t ZEVP_DEFAULT_FILE_SWITCH_CHECK_INTERVAL = 600;
@@ -35,7 +44,7 @@ struct FileSpecControlBlock {
   char* CurrentSpecFileName;  // the file in use; a plain name is its own
   int64_t NextSwitchCheck;
   int32_t SwitchCheckInterval;
-  SelectedFileEntry* SpecSelectedFileList;
+  SelectedFileEntry* SpecSelectedFileList;  // all-match mode: the files still to monitor
   uint16_t IdentityCheckSum;
 };
 

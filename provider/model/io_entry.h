@@ -41,13 +41,24 @@ struct IOEntry {
   char Mode;             // 'T' tail (at creation), 'C' copy
   int32_t CopyClear;     // COPY CLEAR: empty the file once copied
   int32_t TailByRecord;  // TAILBYRECORD
-  int32_t FileWaitPending;  // asks the periodic task to wake a file server waiting for its file
+  // Asks the periodic task to wake a file server waiting for its file; read and
+  // written through the two functions below.
+  int32_t FileWaitPending;
 
   SourceEntry* Source;
   pthread_mutex_t Mutex;
   pthread_cond_t Condition;
   BSV1_Lock Lock;
 };
+
+// The file server sets it while it waits for its file; the periodic task reads it
+// under the anchor's file list lock only.
+inline int32_t ZEVP_FileWaitPending(const IOEntry* entry) {
+  return __atomic_load_n(&entry->FileWaitPending, __ATOMIC_ACQUIRE);
+}
+inline void ZEVP_SetFileWaitPending(IOEntry* entry, int32_t pending) {
+  __atomic_store_n(&entry->FileWaitPending, pending, __ATOMIC_RELEASE);
+}
 
 // A new I/O entry for the source (or, without one, of the given kind letter),
 // linked into the anchor's lists; null after a message.

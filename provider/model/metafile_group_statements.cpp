@@ -10,6 +10,7 @@
 #include "io_entry.h"
 #include "metafile_numbers.h"
 #include "model_lists.h"
+#include "odbc_block.h"
 #include "metafile_parser.h"
 #include "metafile_statements.h"
 #include "metafile_text.h"
@@ -287,8 +288,13 @@ void SummaryStatement(MetafileParseState& state, const Words_t& words) {
 }
 
 void OdbcStatement(MetafileParseState& state, const Words_t& words) {
-  TRC(TRC_DETAIL, "ODBC %s %s for group %s: ODBC blocks are not built by this data provider",
-      words.size() > 1 ? words[1].c_str() : "", state.options.dsn.c_str(), state.table->TableName);
+  // //ODBC DSN=name names no type: its operand is the second word.
+  bool typed = words.size() > 1 && !BeginsWithUpper(words[1], "DSN=");
+  OMB* block = ZEVP_InitializeOMB(state.anchor, typed ? words[1].c_str() : nullptr,
+                                  state.options.dsn.empty() ? nullptr : state.options.dsn.c_str());
+  if (block == nullptr) return;
+  ZEVP_ReleaseOMB(state.anchor, state.table->Odbc);  // a later statement of the group replaces it
+  state.table->Odbc = block;
 }
 
 }  // namespace zevp

@@ -53,6 +53,10 @@ class ProdSpecDirectory {
 
   void remove() const { std::filesystem::remove(path_ + name_); }
 
+  // The directory, ending in "/", and the file's name.
+  const std::string& path() const { return path_; }
+  const std::string& name() const { return name_; }
+
  private:
   std::string path_;
   std::string name_ = "TESTPSF";

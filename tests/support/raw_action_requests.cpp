@@ -1,5 +1,6 @@
 #include "raw_action_requests.h"
 
+#include <cstdio>
 #include <vector>
 
 namespace rawdch {
@@ -43,6 +44,22 @@ const Group kActionLogGroup{"ACTION", "Action log", 'E', 300,
                             "Action_Type,D,16, , ;Action_Owner,D,64, , ;Action_Node,D,32, , ;"
                             "Action_Name,D,256, , ;Action_Parms,D,1024, , ;Action_Status,D,64, , ;"
                             "Action_Result,D,256, , ;Action_ID,C,4, , ;"};
+
+std::string DescribeActionMessage(const std::string& message) {
+  std::vector<Field> fields;
+  if (!SplitFields(message, &fields)) return "";
+  std::string described;
+  for (const Field& field : fields) {
+    bool number = field.type == kRequestType || field.type == kActionType || field.type == kActionID;
+    std::string value = !number                   ? FromNetworkCode(field.value)
+                        : field.value.size() == 2 ? std::to_string(Big16(field.value, 0))
+                                                  : std::to_string(Big32(field.value, 0));
+    char type[8];
+    std::snprintf(type, sizeof type, "%x", field.type);
+    described += std::string(described.empty() ? "" : " ") + type + "=" + value;
+  }
+  return described;
+}
 
 bool HeardOnline(UdpPeer& sources, const std::string& sourceName, int waitMs) {
   const std::string source = ToNetworkCode(sourceName);

@@ -39,6 +39,10 @@ struct ActionMessage {
 };
 ActionMessage ReadActionMessage(const std::string& message);
 
+// The fields of a received action message as "type=value" pairs in their order (type in
+// hex, texts back in ASCII, numbers in decimal); "" when it is none.
+std::string DescribeActionMessage(const std::string& message);
+
 // The agent's own application DVAGENT: a source of DPLOG online brings the action
 // log's source of ACTION online.
 extern const Group kDataProviderLogGroup;

@@ -157,11 +157,32 @@ int ToolProcess::terminate(int waitMs) {
   return waitForEnd(waitMs);
 }
 
+long ToolProcess::residentKilobytes() const {
+  std::ifstream status("/proc/" + std::to_string(pid_) + "/status");
+  std::string line;
+  while (std::getline(status, line))
+    if (line.compare(0, 6, "VmRSS:") == 0) return std::atol(line.c_str() + 6);
+  return -1;
+}
+
 std::string ToolProcess::errorText() const {
   std::ifstream in(errorPath());
   std::stringstream text;
   text << in.rdbuf();
   return text.str();
+}
+
+std::vector<std::string> SettingsWith(std::vector<std::string> settings, const std::vector<std::string>& overrides) {
+  for (const std::string& setting : overrides) {
+    bool replaced = false;
+    for (std::string& earlier : settings)
+      if (VariableName(earlier) == VariableName(setting)) {
+        earlier = setting;
+        replaced = true;
+      }
+    if (!replaced) settings.push_back(setting);
+  }
+  return settings;
 }
 
 ToolRun RunTool(const std::string& program, const std::vector<std::string>& arguments,

@@ -36,6 +36,8 @@ class ToolProcess {
   bool running() const { return pid_ > 0; }
   // The process id while it runs (for a test that stops or kills it), else -1.
   pid_t pid() const { return pid_; }
+  // Its resident memory in kB, from /proc; -1 when it cannot be read.
+  long residentKilobytes() const;
   // A folder of the child's own, removed with the object.
   const std::string& scratch() const { return scratch_; }
   std::string errorText() const;
@@ -51,6 +53,10 @@ class ToolProcess {
   int input_ = -1;
   int output_ = -1;
 };
+
+// The settings ("NAME=value") with each of the overrides in place of the setting of the
+// same name, or after them.
+std::vector<std::string> SettingsWith(std::vector<std::string> settings, const std::vector<std::string>& overrides);
 
 // Runs a program to its end (killed after waitMs): its exit status (-1 when it did
 // not end normally), standard output and standard error.

@@ -10,8 +10,6 @@ namespace {
 
 constexpr int kReadyWaitMs = 5000;
 
-std::string VariableName(const std::string& setting) { return setting.substr(0, setting.find('=') + 1); }
-
 }  // namespace
 
 DCHhostProcess::DCHhostProcess(unsigned short port)
@@ -21,19 +19,9 @@ DCHhostProcess::~DCHhostProcess() = default;
 
 // The host's settings, and the caller's over them.
 std::vector<std::string> DCHhostProcess::settings(const std::vector<std::string>& overrides) const {
-  std::vector<std::string> chosen = {"ZEVA_DCH_PORT=" + std::to_string(port_), "ZEVA_DCH_ADDR=127.0.0.1",
-                                     "QFEB0_HOSTNAME=localhost", "ZEVA_DCH_TIMEOUT=1",
-                                     "ZEV_TRACE=*=0x80 >" + tracePath()};
-  for (const std::string& setting : overrides) {
-    bool replaced = false;
-    for (std::string& earlier : chosen)
-      if (VariableName(earlier) == VariableName(setting)) {
-        earlier = setting;
-        replaced = true;
-      }
-    if (!replaced) chosen.push_back(setting);
-  }
-  return chosen;
+  return SettingsWith({"ZEVA_DCH_PORT=" + std::to_string(port_), "ZEVA_DCH_ADDR=127.0.0.1", "QFEB0_HOSTNAME=localhost",
+                       "ZEVA_DCH_TIMEOUT=1", "ZEV_TRACE=*=0x80 >" + tracePath()},
+                      overrides);
 }
 
 bool DCHhostProcess::start(const std::vector<std::string>& settings) {
@@ -57,14 +45,6 @@ std::string DCHhostProcess::traceText() const {
   std::stringstream text;
   text << in.rdbuf();
   return text.str();
-}
-
-long DCHhostProcess::residentKilobytes() const {
-  std::ifstream status("/proc/" + std::to_string(host_.pid()) + "/status");
-  std::string line;
-  while (std::getline(status, line))
-    if (line.compare(0, 6, "VmRSS:") == 0) return std::atol(line.c_str() + 6);
-  return -1;
 }
 
 long DCHhostProcess::heapBytes(int waitMs) {

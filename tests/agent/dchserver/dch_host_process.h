@@ -41,7 +41,7 @@ class DCHhostProcess {
   // The host's process id while it runs (for a test that stops or kills it), else -1.
   pid_t pid() const { return host_.pid(); }
   // The host's resident memory in kB, from /proc; -1 when it cannot be read.
-  long residentKilobytes() const;
+  long residentKilobytes() const { return host_.residentKilobytes(); }
   // The bytes of heap the host has in use, as it says when asked; -1 without an answer.
   long heapBytes(int waitMs);
   std::string traceText() const;

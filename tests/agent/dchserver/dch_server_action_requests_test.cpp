@@ -50,23 +50,6 @@ std::string ProvideActionRequest(const Action& action) {
   return request.bytes();
 }
 
-// The fields of a received action message, texts back in ASCII; "" when it is none.
-std::string DescribeActionMessage(const std::string& message) {
-  std::vector<Field> fields;
-  if (!SplitFields(message, &fields)) return "";
-  std::string described;
-  for (const Field& field : fields) {
-    bool number = field.type == kRequestType || field.type == kActionType || field.type == kActionID;
-    std::string value = !number                   ? FromNetworkCode(field.value)
-                        : field.value.size() == 2 ? std::to_string(Big16(field.value, 0))
-                                                  : std::to_string(Big32(field.value, 0));
-    char type[8];
-    std::snprintf(type, sizeof type, "%x", field.type);
-    described += std::string(described.empty() ? "" : " ") + type + "=" + value;
-  }
-  return described;
-}
-
 std::string Described(const Action& action) {
   std::string described = "10=" + std::to_string(kProvideAction) + " 100=" + std::to_string(action.type) +
                           " 150=" + action.owner + " 21=" + action.node + " 110=" + action.name +

@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <string>
@@ -67,6 +69,29 @@ TEST_F(FrameworkProcessTest, TheMainLoopCallsTheLoaderOnceAndRunsUntilShutDown) 
   char* arguments[] = {name, nullptr};
   EXPECT_EQ(tzomain(1, arguments), 0) << "after the shut-down the main loop returns at once";
   EXPECT_EQ(loaderCalls.load(), 1);
+}
+
+// The process's own termination signals end the loop, and afterwards the signals are
+// handled as before the loop ran.
+TEST_F(FrameworkProcessTest, ATerminationSignalEndsTheMainLoopAndLeavesTheSignalsAsTheyWere) {
+  for (int signalNumber : {SIGTERM, SIGINT}) {
+    SCOPED_TRACE(signalNumber);
+    struct sigaction before {};
+    sigaction(signalNumber, nullptr, &before);
+    std::atomic<int> result{-1};
+    std::thread loop([&result] {
+      char name[] = "zevagent";
+      char* arguments[] = {name, nullptr};
+      result = tzomain(1, arguments);
+    });
+    ASSERT_TRUE(raf::WaitForMainLoop(5000));
+    ASSERT_EQ(kill(getpid(), signalNumber), 0);
+    loop.join();
+    EXPECT_EQ(result.load(), 0);
+    struct sigaction after {};
+    sigaction(signalNumber, nullptr, &after);
+    EXPECT_EQ(after.sa_handler, before.sa_handler);
+  }
 }
 
 TEST_F(FrameworkProcessTest, ManagersRegisterBeforeTheMainLoopRuns) {

@@ -54,7 +54,17 @@ TEST(MetafileGroupStatements, SummaryAndOdbcStatements) {
       {"a summary interval above a day", metafile({"//SUMMARY 90000 BATCH"}),
        {"ZEVPV93W Specification Warning: Summary interval too large. Reset to default maximum from 90000"},
        model("")},
-      {"an ODBC statement", metafile({"//ODBC I DSN=orders"}), {}, model("")},
+      {"an ODBC statement", metafile({"//ODBC i DSN=orders"}), {}, model(" odbc=I:orders")},
+      {"the later of two ODBC statements", metafile({"//ODBC O DSN=first", "//ODBC input dsn=second"}), {},
+       model(" odbc=I:second")},
+      {"an ODBC type that is neither I nor O", metafile({"//ODBC x DSN=orders"}),
+       {"ZEVPV97E Specification Error: Invalid ODBC type or not specified. x"}, model("")},
+      {"no ODBC type", metafile({"//ODBC DSN=orders"}),
+       {"ZEVPV97E Specification Error: Invalid ODBC type or not specified.  "}, model("")},
+      {"no data source name", metafile({"//ODBC I", "//ODBC O DSN="}),
+       {"ZEVPV98E Specification Error: ODBC Data Source Name required.",
+        "ZEVPV98E Specification Error: ODBC Data Source Name required."},
+       model("")},
   });
 }
 

@@ -1,0 +1,145 @@
+// The agent program zeva350 end to end, against a bare loopback TCP request/reply loop of
+// the same message sizes measured in the same run: rows per second that a data provider
+// sends over TCP into the agent (each data request waits for its status, while the agent's
+// data thread files the rows into the row store), rows per second that come out of the
+// row store through samples of the framework's port, the rows sent against the rows a
+// sample gives back, and the agent's idle resident memory.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "agent_process.h"
+#include "bare_loops.h"
+#include "raw_dch_peer.h"
+#include "ratio.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr size_t kStatusReplySize = 14;
+constexpr size_t kOnlineReplySize = 24;
+constexpr char kApplName[] = "BENCH";
+constexpr char kManagerName[] = "BENCH00";
+constexpr char kGroup[] = "ROWS";
+constexpr char kSource[] = "SRC0";
+constexpr int kStartWaitMs = 20000;
+constexpr int kSettleWaitMs = 10000;
+constexpr auto kPoll = std::chrono::milliseconds(100);
+
+const std::string kStatusZero = rawdch::Hex("0000000e 0000000a 0011 00000000");
+
+int Fail(const char* what, const AgentProcess& agent) {
+  std::fprintf(stderr, "agent_bench: %s\n%s", what, agent.traceText().c_str());
+  return 1;
+}
+
+// One request line to the framework's port; its answer whole (empty when none came).
+std::string AskPort(unsigned short port, const std::string& line) {
+  int sockFD = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address = rawdch::LoopbackAddress(port);
+  std::string answer;
+  if (sockFD >= 0 && connect(sockFD, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+      send(sockFD, line.data(), line.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(line.size())) {
+    char buffer[65536];
+    for (ssize_t got; (got = recv(sockFD, buffer, sizeof buffer, 0)) > 0;) answer.append(buffer, got);
+  }
+  if (sockFD >= 0) close(sockFD);
+  return answer;
+}
+
+// The lines of an OK answer after its first ("OK\tn"); -1 for an error answer.
+long AnswerLines(const std::string& answer) {
+  if (answer.compare(0, 3, "OK\t") != 0) return -1;
+  long lines = 0;
+  for (char c : answer) lines += c == '\n';
+  return lines - 1;
+}
+
+// The table that the agent made for the group, once its subnode is registered.
+std::string WaitForTable(const AgentProcess& agent) {
+  const std::string subnode = std::string(kSource) + ":" + kManagerName;
+  auto deadline = Clock::now() + std::chrono::milliseconds(kStartWaitMs);
+  while (Clock::now() < deadline) {
+    std::string tables = AskPort(agent.rafPort(), "tables\n");
+    size_t at = tables.find(std::string(kManagerName) + "\t");
+    if (at != std::string::npos && AskPort(agent.rafPort(), "subnodes\n").find(subnode + "\t") != std::string::npos) {
+      size_t start = at + std::string(kManagerName).size() + 1;
+      return tables.substr(start, tables.find('\n', start) - start);
+    }
+    std::this_thread::sleep_for(kPoll);
+  }
+  return {};
+}
+
+// A data request of the source with this count.
+std::string Row(uint32_t handle, uint32_t count) {
+  rawdch::Message row = rawdch::DataRequest(handle, 0x11);
+  row.text(rawdch::kAttrName, "NAME").text(rawdch::kAttrValue, "bench").text(rawdch::kAttrName, "CNT");
+  return row.u32(rawdch::kAttrValue, count).bytes();
+}
+
+}  // namespace
+
+int main() {
+  AgentProcess agent;
+  // Errors only in the trace; every row of a table in the first sample of a request.
+  if (!agent.start({"NODP"}, {"ZEV_TRACE=*=0x80 >" + agent.directory() + "agent.trc", "ZEVA_EMIT_DUP_REC=0"}))
+    return Fail(agent.failure().c_str(), agent);
+  if (!agent.waitForTrace("startup complete.", kStartWaitMs)) return Fail("the agent did not start", agent);
+  std::this_thread::sleep_for(std::chrono::seconds(1));
+  std::printf("%-70s %6ld kB\n", "idle resident memory of zeva350 NODP", agent.residentKilobytes());
+
+  BareClient provider(agent.dchPort(), true);
+  rawdch::Group group{kGroup, "bench rows", 'S', 3600, "NAME,D,8, ,the name;CNT,C,4, ,a count;"};
+  if (provider.exchange(rawdch::RegisterRequest(kApplName, "bench", {group}), kStatusReplySize) != kStatusZero)
+    return Fail("the application was not registered", agent);
+  rawdch::StatusReply online = rawdch::ReadStatusReply(
+      provider.exchange(rawdch::OnlineRequest(kApplName, kGroup, kSource), kOnlineReplySize));
+  if (!online.valid || online.status != 0) return Fail("the source did not come online", agent);
+  const std::string table = WaitForTable(agent);
+  if (table.empty()) return Fail("the group's table was not registered", agent);
+
+  BareServer statusServer(kStatusZero);
+  BareClient bare(statusServer.port(), true);
+  const std::string sameSize = Row(online.handle, 0);
+  auto bareRow = Repeat([&] { return bare.exchange(sameSize, kStatusReplySize) == kStatusZero; });
+  uint32_t sent = 0;
+  auto rowIn = Repeat([&] {
+    if (provider.exchange(Row(online.handle, sent + 1), kStatusReplySize) != kStatusZero) return false;
+    ++sent;
+    return true;
+  });
+  PrintRatio("rows/s in: a data provider over TCP into zeva350 / bare TCP loop", MedianRatio(bareRow, rowIn));
+
+  // The data thread files what the server passed on; then one sample holds every row.
+  const std::string sample = "sample\t" + std::string(kManagerName) + "\t" + table + "\n";
+  long sampled = -1;
+  auto deadline = Clock::now() + std::chrono::milliseconds(kSettleWaitMs);
+  while ((sampled = AnswerLines(AskPort(agent.rafPort(), sample)) - 1) < static_cast<long>(sent) &&
+         Clock::now() < deadline)
+    std::this_thread::sleep_for(kPoll);
+  std::printf("%-70s %ld of %u\n", "rows sampled of the rows sent", sampled, sent);
+
+  auto rowsOut = [&](Clock::time_point until) {
+    long rows = 0;
+    while (Clock::now() < until) {
+      long lines = AnswerLines(AskPort(agent.rafPort(), sample));
+      if (lines < 1) break;
+      rows += lines - 1;
+    }
+    return rows;
+  };
+  PrintRatio("rows/s out: rows of samples through the framework's port / bare TCP loop",
+             MedianRatio(bareRow, rowsOut, 5), std::to_string(sampled) + " rows a sample");
+
+  if (agent.terminate(kStartWaitMs) != 0) return Fail("the agent did not end cleanly", agent);
+  return sampled == static_cast<long>(sent) ? 0 : 1;
+}

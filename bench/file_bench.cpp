@@ -1,0 +1,112 @@
+// The file input against a plain reader of the same file, measured in the same run:
+// lines appended to a file that a FILE data provider (in a process of its own,
+// a pass a second) turns into rows at a consumer parked at the DCH server's host,
+// per second, over the lines per second that a tail -F-like loop reads from the
+// same file at the same time.
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "dch/dch_api.h"
+#include "dch_host_process.h"
+#include "dch_test_settings.h"
+#include "file_provider_process.h"
+#include "row_counter.h"
+
+namespace {
+
+constexpr int kLinesPerTurn = 20000;
+constexpr int kTurns = 7;
+constexpr auto kTurnLimit = std::chrono::seconds(60);
+constexpr auto kTailPoll = std::chrono::milliseconds(10);
+
+// tail -F: reads what was appended, looking again a little later at the end.
+class TailReader {
+ public:
+  explicit TailReader(const std::string& path) : file_(path, std::ios::binary) { file_.seekg(0, std::ios::end); }
+  // Reads until `count` more lines came; false when they did not in time.
+  bool readLines(long count, Clock::time_point until) {
+    std::string line;
+    for (long read = 0; read < count;) {
+      if (std::getline(file_, line)) {
+        ++read;
+        continue;
+      }
+      if (Clock::now() > until) return false;
+      file_.clear();
+      std::this_thread::sleep_for(kTailPoll);
+    }
+    return true;
+  }
+
+ private:
+  std::ifstream file_;
+};
+
+std::string Lines(int turn) {
+  std::string text;
+  for (int n = 0; n < kLinesPerTurn; ++n)
+    text += "turn " + std::to_string(turn) + " line " + std::to_string(n) + " of the benchmark's file\n";
+  return text;
+}
+
+double Seconds(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+
+int Fail(const char* what) {
+  std::fprintf(stderr, "file_bench: %s\n", what);
+  return 1;
+}
+
+}  // namespace
+
+int main() {
+  unsigned short port = LoopbackDCHPort();  // the consumer's settings, before its first transport
+  DCH_api_init();
+  DCHhostProcess host(port);
+  if (!host.startReady({"ZEVA_DCH_TIMEOUT=5"})) return Fail(host.failure().c_str());
+  RowCounter rows("FILEAPP", "LINES");
+  if (!rows.parked()) return Fail("the consumer could not park");
+  FileProviderProcess provider(port, {"//APPL FileApp", "//NAME Lines E 60", "//SOURCE FILE %DIR%bench.log",
+                                      "//ATTRIBUTES ';'", "Text D 64"});
+  std::string path = provider.files().write("bench.log", "first\n");
+  if (!provider.start({"ZEV_TRACE=*=0"})) return Fail("the data provider did not start");
+
+  // The source is online once a line appended now comes as a row.
+  Clock::time_point giveUp = Clock::now() + kTurnLimit;
+  do provider.files().append("bench.log", "probe\n");
+  while (!rows.waitFor(1, Clock::now() + std::chrono::seconds(2)) && Clock::now() < giveUp);
+  if (rows.count() == 0) return Fail("no row came from the data provider");
+  sleep(2);  // the rows of later probes are in
+  long base = rows.count();
+
+  TailReader tail(path);
+  std::vector<double> ratios;
+  for (int turn = 0; turn < kTurns; ++turn) {
+    std::string lines = Lines(turn);
+    Clock::time_point start = Clock::now();
+    provider.files().append("bench.log", lines);
+    double tailSeconds = 0;
+    std::thread reader([&] {
+      if (tail.readLines(kLinesPerTurn, start + kTurnLimit)) tailSeconds = Seconds(start);
+    });
+    bool delivered = rows.waitFor(base + kLinesPerTurn, start + kTurnLimit);
+    double rowSeconds = Seconds(start);
+    reader.join();
+    if (!delivered) return Fail("the rows of a turn did not all come");
+    if (tailSeconds <= 0) return Fail("the tail -F-like reader did not read a turn's lines");
+    base += kLinesPerTurn;
+    ratios.push_back(tailSeconds / rowSeconds);  // the rows' rate over the reader's
+  }
+  std::sort(ratios.begin(), ratios.end());
+  // Far below 1: a row is one data request that waits for its status from the
+  // server, while the reader only copies bytes.
+  std::printf("%-58s %8.4f   %d lines a turn, median of %d\n", "lines/s appended to rows at a consumer / tail -F-like read",
+              ratios[ratios.size() / 2], kLinesPerTurn, kTurns);
+  return provider.stop() ? 0 : Fail("the data provider did not end in order");
+}

@@ -1,0 +1,72 @@
+#include "agent_process.h"
+
+#include <sys/wait.h>
+
+#include <chrono>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "free_port.h"
+
+namespace {
+
+constexpr int kTracePollMs = 50;
+
+}  // namespace
+
+std::vector<std::string> AgentProcess::DefaultProduct() {
+  return {"PRODUCT_CODE=EV",           "NODE_TYPE=DV",          "PRODUCT_NAME=Dorvane_Agent",
+          "AGENT_AFF_NAME=AFF_DORVANE", "SUBNODE_AFF_NAME=AFF_DORVANE_DATA", "SUBNODE_AFF_FEAT=00000000071",
+          "ENABLE_DPLOG=Y",            "ZEVATBLS_FILE_NAME=ZEVATBLS"};
+}
+
+AgentProcess::AgentProcess(const std::vector<std::string>& product)
+    : agent_("zeva350"), dchPort_(FreeLoopbackPort()), rafPort_(FreeLoopbackPort()) {
+  while (rafPort_ == dchPort_) rafPort_ = FreeLoopbackPort();
+  product_.write(product);
+}
+
+bool AgentProcess::start(const std::vector<std::string>& arguments, const std::vector<std::string>& settings) {
+  std::vector<std::string> chosen = {"ZEVA_DCH_PORT=" + std::to_string(dchPort_),
+                                     "ZEVA_RAF_PORT=" + std::to_string(rafPort_),
+                                     "ZEVA_DCH_ADDR=127.0.0.1",
+                                     "QFEB0_HOSTNAME=localhost",
+                                     "ZEV_WORK_PATH=" + directory(),
+                                     "ZEV_PRODSPEC_PATH=" + product_.path(),
+                                     "ZEV_PRODSPEC_NAME=" + product_.name(),
+                                     "ZEV_TRACE=*=0x90 >" + directory() + "agent.trc"};
+  return agent_.start(arguments, SettingsWith(chosen, settings));
+}
+
+std::string AgentProcess::traceText() const {
+  std::ifstream in(directory() + "agent.trc");
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+bool AgentProcess::waitForTrace(const std::string& text, int waitMs) const {
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
+  for (;;) {
+    if (traceText().find(text) != std::string::npos) return true;
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(kTracePollMs));
+  }
+}
+
+int AgentProcess::waitForExit(int waitMs) {
+  int status = agent_.waitForEnd(waitMs);
+  return status != -1 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+int AgentProcess::terminate(int waitMs) {
+  int status = agent_.terminate(waitMs);
+  return status != -1 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+ToolRun AgentProcess::zevraf(const std::vector<std::string>& arguments) const {
+  std::vector<std::string> words = {"-p", std::to_string(rafPort_)};
+  words.insert(words.end(), arguments.begin(), arguments.end());
+  return RunTool("zevraf", words);
+}

@@ -1,0 +1,273 @@
+// The agent program zeva350 from start-up to its end: what it starts, how it ends.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "agent_process.h"
+#include "eventually.h"
+#include "free_port.h"
+#include "raw_action_requests.h"
+#include "raw_dch_peer.h"
+
+namespace {
+
+constexpr int kStartWaitMs = 10000;
+constexpr int kEndWaitMs = 10000;
+// A data provider looks at its threads every five seconds while it ends.
+constexpr int kFileEndWaitMs = 30000;
+constexpr char kStartupComplete[] = "Dorvane_Agent startup complete.";
+
+void ExpectCleanEnd(AgentProcess& agent, int exitStatus) {
+  EXPECT_EQ(exitStatus, 0) << agent.errorText();
+  std::string trace = agent.traceText();
+  size_t inProgress = trace.find("Dorvane Agent shutdown in progress");
+  EXPECT_NE(inProgress, std::string::npos) << trace;
+  EXPECT_NE(trace.find("Dorvane Agent shutdown complete", inProgress), std::string::npos);
+  EXPECT_EQ(agent.errorText().find("Sanitizer"), std::string::npos) << agent.errorText();
+}
+
+// Without data providers the agent runs until the framework's main loop ends: here, on
+// SIGTERM. Both its ports are free again afterwards.
+TEST(AgentProgramTest, WithoutDataProvidersTheAgentServesUntilItIsTerminated) {
+  AgentProcess agent;
+  ASSERT_TRUE(agent.start({"NODP"})) << agent.failure();
+  ASSERT_TRUE(agent.waitForTrace(kStartupComplete, kStartWaitMs)) << agent.traceText() << agent.errorText();
+  ASSERT_TRUE(agent.waitForTrace("The framework listens", kStartWaitMs));
+  ToolRun tables = agent.zevraf({"tables"});
+  EXPECT_EQ(tables.exitStatus, 0) << tables.errors;
+  ToolRun action = agent.zevraf({"action", "nobody:APP00", "'RESTART'"});
+  EXPECT_EQ(action.exitStatus, 1);
+  EXPECT_NE(action.errors.find("unknown subnode <nobody:APP00>"), std::string::npos) << action.errors;
+
+  ExpectCleanEnd(agent, agent.terminate(kEndWaitMs));
+  EXPECT_TRUE(agent.traceText().find("Waiting for startRAF thread to complete.") != std::string::npos);
+  EXPECT_TRUE(LoopbackPortIsFree(agent.dchPort()));
+  EXPECT_TRUE(LoopbackPortIsFree(agent.rafPort()));
+}
+
+// The lines of a zevraf answer that hold the text; none when zevraf failed.
+std::vector<std::string> LinesWith(const ToolRun& run, const std::string& text) {
+  std::vector<std::string> lines;
+  if (run.exitStatus != 0) return lines;
+  size_t from = 0;
+  while (from < run.output.size()) {
+    size_t end = run.output.find('\n', from);
+    if (end == std::string::npos) end = run.output.size();
+    std::string line = run.output.substr(from, end - from);
+    if (line.find(text) != std::string::npos) lines.push_back(line);
+    from = end + 1;
+  }
+  return lines;
+}
+
+// A data provider of the test's making: it registers an application over the DCH, puts a
+// source online and sends rows; the agent makes it a subnode with a table that the
+// management server samples, and routes the server's actions to it.
+TEST(AgentProgramTest, ADataProvidersSourceBecomesASubnodeWhoseRowsAreSampledAndWhichTakesActions) {
+  using namespace rawdch;
+  AgentProcess agent;
+  ASSERT_TRUE(agent.start({"NODP"})) << agent.failure();
+  ASSERT_TRUE(agent.waitForTrace(kStartupComplete, kStartWaitMs)) << agent.traceText() << agent.errorText();
+  ASSERT_TRUE(agent.waitForTrace("Waiting for DP status change.", kStartWaitMs));
+
+  TcpPeer provider(agent.dchPort());
+  ASSERT_TRUE(provider.connected());
+  StatusReply registered = provider.exchange(
+      RegisterRequest("NODEAPP", "an application", {{"GRP1", "a group", 'P', 300, "Name,D,8, ,the name;Count,C,4, ,a count;"}}),
+      kStartWaitMs);
+  ASSERT_TRUE(registered.valid);
+  ASSERT_EQ(registered.status, 0);
+  StatusReply online = provider.exchange(OnlineRequest("NODEAPP", "GRP1", "srcA"), kStartWaitMs);
+  ASSERT_TRUE(online.valid && online.hasHandle);
+  const std::string subnode = "srcA:NODEAPP00";
+
+  std::vector<std::string> subnodes;
+  EXPECT_TRUE(Eventually([&] { return !(subnodes = LinesWith(agent.zevraf({"subnodes"}), subnode)).empty(); },
+                         kStartWaitMs))
+      << agent.traceText();
+  ASSERT_EQ(subnodes.size(), 1u);
+  // The affinity: the product's 32-character subnode affinity code and the feature code.
+  const std::string affinity = subnodes[0].substr(subnode.size() + 1, 43);
+  EXPECT_EQ(affinity.substr(32), "00000000071");
+  EXPECT_EQ(subnodes[0], subnode + "\t" + affinity + "\tNODEAPP\t03.00.00");
+  std::vector<std::string> tables = LinesWith(agent.zevraf({"tables"}), "NODEAPP00\t");
+  ASSERT_EQ(tables.size(), 1u) << agent.zevraf({"tables"}).output;
+  const std::string table = tables[0].substr(tables[0].find('\t') + 1);
+
+  for (uint32_t count : {5u, 6u}) {
+    Message row = DataRequest(online.handle, 0x11);
+    row.text(kAttrName, "Name").text(kAttrValue, "first").text(kAttrName, "Count").u32(kAttrValue, count);
+    StatusReply sent = provider.exchange(row.bytes(), kStartWaitMs);
+    ASSERT_TRUE(sent.valid);
+    ASSERT_EQ(sent.status, 0);
+  }
+  std::vector<std::string> rows;
+  EXPECT_TRUE(Eventually(
+      [&] { return !(rows = LinesWith(agent.zevraf({"sample", "NODEAPP00", table}), "\tfirst\t6")).empty(); },
+      kStartWaitMs));
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0].substr(0, subnode.size() + 1), subnode + "\t") << "the origin node is the subnode";
+
+  TcpPeer parked(agent.dchPort());
+  StatusReply waiting = parked.exchange(WaitForActionRequest(1, "srcA"), kStartWaitMs);
+  ASSERT_TRUE(waiting.valid);
+  ASSERT_EQ(waiting.status, 0);
+  ToolRun action = agent.zevraf({"action", subnode, "'RESTART'", "-f", "now"});
+  EXPECT_EQ(action.exitStatus, 0) << action.errors;
+  EXPECT_EQ(action.output, "0\n");
+  ActionMessage received = ReadActionMessage(parked.receive(kStartWaitMs));
+  ASSERT_TRUE(received.valid);
+  EXPECT_EQ(received.actionType, 1);
+  EXPECT_EQ(received.name, "\"RESTART\"");
+  EXPECT_TRUE(received.hasParms);
+  EXPECT_EQ(received.parms, "-f now");
+  EXPECT_EQ(received.owner, "_POLNAME_");
+  EXPECT_EQ(received.node, subnode);
+
+  ExpectCleanEnd(agent, agent.terminate(kEndWaitMs));
+  EXPECT_TRUE(LoopbackPortIsFree(agent.dchPort()));
+  EXPECT_TRUE(LoopbackPortIsFree(agent.rafPort()));
+}
+
+// The FILE data provider in the agent: a metafile named by the start-up configuration
+// watches a file whose appended lines come back as the rows of its table.
+TEST(AgentProgramTest, LinesAppendedToAWatchedFileAreSampledFromItsTable) {
+  AgentProcess agent;
+  const std::string watched = agent.directory() + "counts.txt";
+  {
+    std::ofstream metafile(agent.directory() + "counts.mdl");
+    metafile << "//APPL COUNTS @Counts of a test\n"
+             << "//NAME TALLY P 5 @One line a tally\n"
+             << "//SOURCE FILE " << watched << "\n"
+             << "//ATTRIBUTES ' '\n"
+             << "Label D 12 @What is counted\n"
+             << "Tally C 100000 @How many\n";
+    std::ofstream(agent.directory() + "ZEVPCNFG") << "counts.mdl\n";
+    std::ofstream(watched) << "apples 6\n";  // a file that is there and not empty
+  }
+  ASSERT_TRUE(agent.start({"FILE"}, {"ZEVP_META_PATH=" + agent.directory()})) << agent.failure();
+  ASSERT_TRUE(agent.waitForTrace(kStartupComplete, kStartWaitMs)) << agent.traceText() << agent.errorText();
+  std::string table;
+  ASSERT_TRUE(Eventually(
+      [&] {
+        std::vector<std::string> tables = LinesWith(agent.zevraf({"tables"}), "COUNTS00\t");
+        if (!tables.empty()) table = tables[0].substr(tables[0].find('\t') + 1);
+        return !tables.empty() && !LinesWith(agent.zevraf({"subnodes"}), ":COUNTS00\t").empty();
+      },
+      kStartWaitMs))
+      << agent.traceText();
+
+  // Reading starts at the file's end once it is watched: lines go in until one comes back.
+  int warmUp = 0;
+  ASSERT_TRUE(Eventually(
+      [&] {
+        std::ofstream(watched, std::ios::app) << "pears " << ++warmUp << "\n";
+        return !LinesWith(agent.zevraf({"sample", "COUNTS00", table}), "\tpears\t").empty();
+      },
+      kStartWaitMs));
+  for (int tally : {7, 8}) {
+    std::ofstream(watched, std::ios::app) << "apples " << tally << "\n";
+    std::vector<std::string> rows;
+    EXPECT_TRUE(Eventually(
+        [&] {
+          return !(rows = LinesWith(agent.zevraf({"sample", "COUNTS00", table}), "\tapples\t" + std::to_string(tally)))
+                      .empty();
+        },
+        kStartWaitMs))
+        << agent.zevraf({"sample", "COUNTS00", table}).output;
+  }
+  ExpectCleanEnd(agent, agent.terminate(kFileEndWaitMs));
+  EXPECT_NE(agent.traceText().find("Thread for DP <FILE> completed."), std::string::npos);
+}
+
+TEST(AgentProgramTest, AnInvalidArgumentStartsNoDataProviderAndTheAgentWaitsForTheFramework) {
+  AgentProcess agent;
+  ASSERT_TRUE(agent.start({"xyz"})) << agent.failure();
+  ASSERT_TRUE(agent.waitForTrace(kStartupComplete, kStartWaitMs)) << agent.traceText();
+  EXPECT_EQ(agent.waitForExit(500), -1) << "still running";
+  std::string trace = agent.traceText();
+  EXPECT_NE(trace.find("Error: DV Argument 1 of <XYZ> is invalid."), std::string::npos);
+  EXPECT_NE(trace.find("Waiting for startRAF thread to complete."), std::string::npos);
+  ExpectCleanEnd(agent, agent.terminate(kEndWaitMs));
+}
+
+// A data provider that cannot run here ends at once, and the agent with it.
+TEST(AgentProgramTest, TheAgentEndsWhenItsDataProvidersHaveEnded) {
+  const struct {
+    const char* argument;
+    const char* traced;
+  } cases[] = {
+      {"APPC", "DP <APPC> did not start. No waiting."},
+      {"SNMP", "Thread for DP <SNMP> completed."},
+  };
+  for (const auto& end : cases) {
+    SCOPED_TRACE(end.argument);
+    AgentProcess agent;
+    ASSERT_TRUE(agent.start({end.argument})) << agent.failure();
+    ExpectCleanEnd(agent, agent.waitForExit(kEndWaitMs));
+    EXPECT_NE(agent.traceText().find(end.traced), std::string::npos) << agent.traceText();
+  }
+}
+
+TEST(AgentProgramTest, TheClientProcessIsStartedFromTheSearchPath) {
+  AgentProcess agent;
+  const std::string marker = agent.directory() + "dpstub.marker";
+  const char* tools = std::getenv("ZEV_TEST_TOOLS");
+  ASSERT_NE(tools, nullptr);
+  ASSERT_TRUE(agent.start({"APPC"}, {"ZEVA_CLIENT_PROCESS=zevdpstub", "ZEV_TEST_DPSTUB_MARKER=" + marker,
+                                     "PATH=" + std::string(tools) + ":/usr/bin:/bin"}))
+      << agent.failure();
+  ExpectCleanEnd(agent, agent.waitForExit(kEndWaitMs));
+  EXPECT_TRUE(agent.waitForTrace("Process <zevdpstub> successfully started", 0));
+  std::string ranAs;
+  for (int waited = 0; waited < 100 && ranAs.empty(); ++waited) {
+    std::ifstream in(marker);
+    std::getline(in, ranAs);
+    if (ranAs.empty()) usleep(50000);
+  }
+  EXPECT_EQ(ranAs, "zevdpstub");
+}
+
+// A packaged product (a code of its own) starts the data providers its specification
+// lists, whatever the arguments say.
+std::vector<std::string> PackagedProduct(const std::string& dpToStart) {
+  return {"PRODUCT_CODE=XY",        "NODE_TYPE=XY",         "PRODUCT_NAME=Packaged",
+          "AGENT_AFF_NAME=AFF_DORVANE",  "SUBNODE_AFF_NAME=AFF_DORVANE_DATA", "DP_TO_START=" + dpToStart,
+          "DCH_PORT_NUMBER=1919",   "DP_PORT_OFFSET=0",      "INITCNFG_FILE_NAME=XYCNFG",
+          "ZEVATBLS_FILE_NAME=XYTBLS"};
+}
+
+TEST(AgentProgramTest, APackagedProductStartsTheDataProvidersItsSpecificationLists) {
+  AgentProcess agent(PackagedProduct("SNMP"));
+  ASSERT_TRUE(agent.start({"NODP"})) << agent.failure();
+  EXPECT_EQ(agent.waitForExit(kEndWaitMs), 0) << agent.traceText();
+  EXPECT_NE(agent.traceText().find("Thread for DP <SNMP> completed."), std::string::npos) << agent.traceText();
+}
+
+TEST(AgentProgramTest, AMissingProductSpecificationOrListOfDataProvidersEndsTheAgentWithExitCodeOne) {
+  const struct {
+    const char* title;
+    std::vector<std::string> product;
+    const char* fileName;  // null: the one written
+    const char* traced;
+  } cases[] = {
+      {"no file", AgentProcess::DefaultProduct(), "NOSUCHFILE",
+       "Error: Initialization of Product Specification File failed."},
+      {"no data provider listed", PackagedProduct("NONE"), nullptr, "Error: ZEV0_QueryProductSpec(ZEV2_DP_TO_START)"},
+  };
+  for (const auto& missing : cases) {
+    SCOPED_TRACE(missing.title);
+    AgentProcess agent(missing.product);
+    std::vector<std::string> settings;
+    if (missing.fileName != nullptr) settings.push_back(std::string("ZEV_PRODSPEC_NAME=") + missing.fileName);
+    ASSERT_TRUE(agent.start({"NODP"}, settings)) << agent.failure();
+    EXPECT_EQ(agent.waitForExit(kEndWaitMs), 1);
+    EXPECT_NE(agent.traceText().find(missing.traced), std::string::npos) << agent.traceText();
+  }
+}
+
+}  // namespace
