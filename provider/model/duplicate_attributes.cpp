@@ -9,10 +9,7 @@
 #include "model_release.h"
 #include "source_entry.h"
 #include "table_entry.h"
-#include "trc1.h"
 #include "validation_messages.h"
-
-TRC_UNIT();
 
 namespace {
 
