@@ -154,8 +154,9 @@ class DCHlinkTest : public ProviderRoadTest {
     abc_ = parse("abc.mdl", kAbc);
     xyz_ = parse("xyz.mdl", kXyz);
     ASSERT_TRUE(abc_ != nullptr && xyz_ != nullptr);
-    wire_ = std::make_unique<SendSlotRecorder>(anchor());
   }
+  // The client's receive task reads the transport table from its start.
+  void beforeClientStarts() override { wire_ = std::make_unique<SendSlotRecorder>(anchor()); }
   void TearDown() override {
     stopClient();
     wire_.reset();
