@@ -46,14 +46,17 @@ function(zev_add_test name)
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 30 PROPERTIES ${properties})
 endfunction()
 
-# zev_add_fuzzer(<name> SOURCES <files...> [LIBS <targets...>] CORPUS <folder>)
+# zev_add_fuzzer(<name> SOURCES <files...> [LIBS <targets...>] [DEFINITIONS <defs...>]
+#                CORPUS <folder> [DICT <file>])
 # A libFuzzer harness (LLVMFuzzerTestOneInput) of a parser of outside input, built only
 # in the fuzz folder (ZEV_FUZZ, clang, -fsanitize=fuzzer,address,undefined). Its corpus
-# folder, beside the tests, holds the seeds and every input that once crashed it.
+# folder, beside the tests, holds the seeds and every input that once crashed it; a
+# dictionary of the format's words, when given, guides the fuzzing.
 # CTest runs the harness over the corpus once (label "fuzz"); `make fuzz` fuzzes it
-# for a bounded time, reading the list that this writes to <build>/fuzzers/.
+# for a bounded time, reading the list that this writes to <build>/fuzzers/ (the
+# corpus on its first line, the dictionary on the second).
 function(zev_add_fuzzer name)
-  cmake_parse_arguments(ARG "" "CORPUS" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "" "CORPUS;DICT" "SOURCES;LIBS;DEFINITIONS" ${ARGN})
   if(NOT ZEV_FUZZ)
     return()
   endif()
@@ -61,11 +64,19 @@ function(zev_add_fuzzer name)
     message(FATAL_ERROR "zev_add_fuzzer(${name}): a CORPUS folder is needed")
   endif()
   cmake_path(ABSOLUTE_PATH ARG_CORPUS BASE_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR} OUTPUT_VARIABLE corpus)
+  if(NOT IS_DIRECTORY ${corpus})
+    message(FATAL_ERROR "zev_add_fuzzer(${name}): no corpus folder ${corpus}")
+  endif()
+  set(dict "")
+  if(ARG_DICT)
+    cmake_path(ABSOLUTE_PATH ARG_DICT BASE_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR} OUTPUT_VARIABLE dict)
+  endif()
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS})
+  target_compile_definitions(${name} PRIVATE ${ARG_DEFINITIONS})
   target_link_options(${name} PRIVATE -fsanitize=fuzzer)
   add_dependencies(zev_fuzzers ${name})
   add_test(NAME ${name}.corpus COMMAND ${name} -runs=0 ${corpus})
   set_tests_properties(${name}.corpus PROPERTIES LABELS fuzz)
-  file(WRITE ${CMAKE_BINARY_DIR}/fuzzers/${name} "${corpus}\n")
+  file(WRITE ${CMAKE_BINARY_DIR}/fuzzers/${name} "${corpus}\n${dict}\n")
 endfunction()

@@ -15,14 +15,16 @@ list="$build/fuzzers"
 
 fuzz_one() {
   local build=$1 seconds=$2 name=$3
-  local corpus work artifacts log
-  corpus=$(<"$build/fuzzers/$name")
+  local corpus dict work artifacts log
+  local -a options=()
+  { read -r corpus; read -r dict || true; } <"$build/fuzzers/$name"
+  [[ -n "$dict" ]] && options+=(-dict="$dict")
   work="$build/fuzz-work/$name"
   artifacts="$build/fuzz-artifacts/$name"
   log="$build/fuzz-logs/$name.log"
   mkdir -p "$work" "$artifacts" "$(dirname "$log")"
   if "$build/bin/$name" -max_total_time="$seconds" -timeout=25 -rss_limit_mb=4096 -print_final_stats=1 \
-       -artifact_prefix="$artifacts/" "$work" "$corpus" >"$log" 2>&1; then
+       "${options[@]}" -artifact_prefix="$artifacts/" "$work" "$corpus" >"$log" 2>&1; then
     echo "ok    $name: $(grep -m1 -o 'stat::number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$') runs"
   else
     echo "FAIL  $name: see $log and $artifacts/"

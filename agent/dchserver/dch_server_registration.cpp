@@ -5,6 +5,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "appl_space_list.h"
 #include "dch/channel_functions.h"
@@ -72,6 +73,8 @@ class Registration {
   int readGroupFields(DataFieldReader& fields, GroupFields* group);
   int allocateGroup(const GroupFields& group);
   int addTexts(const GroupFields& group);
+  void noteListsBefore();
+  void withdraw();
 
   applSpaceList& store_;
   int maxGroups_;
@@ -81,12 +84,17 @@ class Registration {
   std::optional<RegistrationTexts> texts_;
   std::set<std::string> groupsTaken_;
   bool duplicate_ = false;
+  // What the store held of the application before this request: a refused request
+  // takes out what it added.
+  bool existedBefore_ = false;
+  std::vector<uint32_t> handlesBefore_;
 };
 
 int Registration::run(char* message) {
   DataFieldReader fields = requestFields(message);
   int status = readHead(fields);
   if (status != 0) return status;
+  noteListsBefore();
   texts_.emplace(applName_, applHelp_.c_str());
   status = registerGroups(fields);
   if (status == 0) {
@@ -94,6 +102,7 @@ int Registration::run(char* message) {
     status =
         store_.setApplInfo(applName_, texts_->applInfo().c_str(), texts_->attrInfo().c_str(), texts_->help().c_str());
   }
+  if (status != 0) withdraw();
   if (duplicate_) status = 1;
   if (status == 0) TRC(TRC_ERROR, "Application <%s> successfully registered", applName_);
   return status;
@@ -176,16 +185,13 @@ int Registration::readGroupFields(DataFieldReader& fields, GroupFields* group) {
   return 0;
 }
 
-// The first group of the request may create the application. When that group is
-// refused the application would stay behind without any group: it goes again.
+// The first group of the request may create the application; the store keeps an
+// application whose first group it refused, without any group.
 int Registration::allocateGroup(const GroupFields& group) {
   bool initGroup = groupsTaken_.size() == 1;
   int result = store_.allocApplicationSpace(applName_, group.name, group.sampleType, group.TTL,
                                             group.attrRegister.c_str(), initGroup ? 1 : 0, connectedDP_);
-  if (result == 0 && initGroup && store_.searchApplSpace(applName_)->noOfElements() == 0) {
-    store_.freeApplicationSpace(applName_);
-    result = -1;
-  }
+  if (result == 0 && initGroup && store_.searchApplSpace(applName_)->noOfElements() == 0) result = -1;
   if (result == -1) {
     TRC(TRC_ERROR, "Error: allocating application space. applName: <%s> attrGroup: <%s>", applName_, group.name);
     return -1;
@@ -209,6 +215,31 @@ int Registration::addTexts(const GroupFields& group) {
   bool added = texts_->addGroup(texts);
   ZEV0_FreeStorage(&attributeHelp);
   return added ? 0 : -1;
+}
+
+void Registration::noteListsBefore() {
+  applSpaceEntry* application = store_.searchApplSpace(applName_);
+  existedBefore_ = application != nullptr;
+  if (!existedBefore_) return;
+  applSpaceEntryIterator walk(application->lists());
+  while (attrInfoList* list = walk.Next()) handlesBefore_.push_back(list->handle());
+}
+
+// A refused registration leaves no trace: groups kept from it would make the next
+// registration of the application answer that it is registered already.
+void Registration::withdraw() {
+  applSpaceEntry* application = store_.searchApplSpace(applName_);
+  if (application == nullptr) return;
+  if (!existedBefore_) {
+    store_.freeApplicationSpace(applName_);
+    return;
+  }
+  std::vector<attrInfoList*> added;
+  applSpaceEntryIterator walk(application->lists());
+  while (attrInfoList* list = walk.Next())
+    if (std::find(handlesBefore_.begin(), handlesBefore_.end(), list->handle()) == handlesBefore_.end())
+      added.push_back(list);
+  for (attrInfoList* list : added) application->freeAttrInfoList(list);
 }
 
 }  // namespace

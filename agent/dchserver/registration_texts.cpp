@@ -49,6 +49,9 @@ bool RegistrationTexts::addGroup(const RegisteredGroup& group) {
   applInfo_.append(group.name).append(",").append(typeAndTTL);
   attrInfo_.append(group.name).append(",").append(reduced).append(";");
   help_.append(group.name).append(",").append(group.help).append(",").append(group.attributeHelp);
+  // Each group's help ends with ':', by which the agent pairs the help blocks with the
+  // groups in order; the attribute help of a group without attributes is empty.
+  if (*group.attributeHelp == '\0') help_.append(":");
   ++groups_;
   return true;
 }

@@ -196,11 +196,23 @@ void doOffline(DCHclientWork& work, SourceEntry* source) {
   ZEVP_DoDPoffline(source, work.comm);
   ZEVP_UpdateSourceEntryState(source, ZEVP_Ready);
   TRC(TRC_DETAIL, "dp_offline completed");
-  if (ZEVP_RemoveSourceFromWaitQueue(work.anchor, source) != 0 || source->CopiedFrom != nullptr)
-    work.releaseCopy = true;
+  if (source->CopiedFrom != nullptr) work.releaseCopy = true;
+}
+
+SourceEntry* lockUnlessRegistration(SourceEntry* source) {
+  if (ZEVP_SourceStateOf(source) == ZEVP_Register) return nullptr;
+  BSV1_GetLock(&source->EntryLock);
+  return source;
 }
 
 }  // namespace
+
+DCHorderHeld::DCHorderHeld(SourceEntry* source, DCHcomm* comm)
+    : locked_(lockUnlessRegistration(source)), status_(comm) {}
+
+DCHorderHeld::~DCHorderHeld() {
+  if (locked_ != nullptr) BSV1_ReleaseLock(&locked_->EntryLock);
+}
 
 void ZEVP_UnregisterThroughSource(DCHclientWork& work, SourceEntry* source) {
   TRC(TRC_DETAIL, ">>> Process DP unregister");
@@ -208,7 +220,7 @@ void ZEVP_UnregisterThroughSource(DCHclientWork& work, SourceEntry* source) {
     while (SourceEntry* copy = ZEVP_TakeDelayedOfflineOfApplication(work.anchor, source->Table->Application)) {
       ZEVP_DoDPoffline(copy, work.comm);
       TRC(TRC_STORAGE, "Freeing Source entry @%p", static_cast<void*>(copy));
-      ZEVP_ReleaseOfflineCopy(&copy);
+      ZEVP_ReleaseOfflineCopy(work.anchor, &copy);
     }
   }
   ZEVP_DoDPunregister(source, work.comm);

@@ -2,6 +2,8 @@
 // request, and the state the source goes to from the agent's answer.
 #pragma once
 
+#include "dch_comm.h"
+
 struct DCHcomm;
 struct DPAB;
 struct ProcessEntry;
@@ -17,8 +19,25 @@ struct DCHclientWork {
   bool releaseCopy = false;  // the entry just finished is a delayed-offline copy that went offline
 };
 
-// Carries out the order of the source's state; the caller holds the source's entry
-// lock. True when the same source is to be served once more (now in its new state).
+// The locks the DCH client holds while it carries out one order of a source. A
+// registration works on the whole application, under the application's locks and
+// its groups', which come before a source's lock: it does not hold the source's
+// entry lock, which every other order holds. Inside them, the status mutex.
+class DCHorderHeld {
+ public:
+  DCHorderHeld(SourceEntry* source, DCHcomm* comm);
+  ~DCHorderHeld();
+  DCHorderHeld(const DCHorderHeld&) = delete;
+  DCHorderHeld& operator=(const DCHorderHeld&) = delete;
+
+ private:
+  SourceEntry* locked_;  // null for a registration
+  DCHstatusHeld status_;
+};
+
+// Carries out the order of the source's state, under DCHorderHeld. True when the
+// same source is to be served once more (now in its new state), under the locks of
+// that order.
 bool ZEVP_PerformDCHorder(DCHclientWork& work, SourceEntry* source);
 
 // The unregister order: the application's copies on the delayed-offline queue go

@@ -81,7 +81,9 @@ void finish(DCHclientWork& work, SourceEntry* source, ProcessEntry* owner) {
   TRC(TRC_DETAIL, ">>>>>Request %d processing completed", source->DCHrequestSeqNumber);
   source->NextInDCHqueue = nullptr;
   if (owner == nullptr) {
-    ZEVP_SetDCHenqueued(source, 0);
+    // A copy that went offline stays enqueued, the client's, until the client has freed
+    // it: a release of its application waits for that.
+    if (!work.releaseCopy) ZEVP_SetDCHenqueued(source, 0);
     BSV1_ReleaseLock(&source->EntryLock);
     TRC(TRC_DETAIL, ">>> signal bypassed for unowned DCH work request");
   } else {
@@ -97,24 +99,10 @@ void finish(DCHclientWork& work, SourceEntry* source, ProcessEntry* owner) {
     TRC(TRC_DETAIL, ">>>>>Task %lX notified, rc %d errno %d", ownerThread, rc, rc);
   }
   if (work.releaseCopy) {
-    ZEVP_ReleaseOfflineCopy(&source);
+    ZEVP_ReleaseOfflineCopy(work.anchor, &source);
     work.releaseCopy = false;
   }
 }
-
-// A request is sent and its status awaited under the status mutex, on which the
-// receive thread signals a status. The client takes it inside every other lock it
-// holds for a request, so the status wait never reacquires it under another order.
-class StatusHeld {
- public:
-  explicit StatusHeld(DCHcomm* comm) : comm_(comm) { pthread_mutex_lock(&comm_->StatusMutex); }
-  ~StatusHeld() { pthread_mutex_unlock(&comm_->StatusMutex); }
-  StatusHeld(const StatusHeld&) = delete;
-  StatusHeld& operator=(const StatusHeld&) = delete;
-
- private:
-  DCHcomm* comm_;
-};
 
 void serve(DCHclientWork& work, SourceEntry* chain) {
   while (chain != nullptr) {
@@ -126,11 +114,12 @@ void serve(DCHclientWork& work, SourceEntry* chain) {
       TRC(TRC_DETAIL, "Processing request %d from task %lX", source->DCHrequestSeqNumber, owner->threadId.load());
     else
       TRC(TRC_DETAIL, "Processing request %d from unknown task", source->DCHrequestSeqNumber);
-    {
-      StatusHeld held(work.comm);
-      while (ZEVP_PerformDCHorder(work, source)) {
-      }
+    BSV1_ReleaseLock(&source->EntryLock);
+    for (bool again = true; again;) {
+      DCHorderHeld held(source, work.comm);
+      again = ZEVP_PerformDCHorder(work, source);
     }
+    BSV1_GetLock(&source->EntryLock);
     finish(work, source, source->OwningTask);
   }
 }
@@ -152,7 +141,7 @@ void signOff(DCHclientWork& work) {
   if (ZEVP_DPlogEnabled() && logSource != nullptr && !notYetRegistered(logSource)) {
     ZEVP_UpdateSourceEntryState(logSource, ZEVP_Inactive);
     {
-      StatusHeld held(work.comm);
+      DCHstatusHeld held(work.comm);
       ZEVP_DoDPoffline(logSource, work.comm);
     }
     BSV1_Sleep(3);
@@ -163,13 +152,13 @@ void signOff(DCHclientWork& work) {
       for (TableEntry* table = application->FirstTable; table != nullptr; table = table->next) {
         if (table->FirstSource == nullptr) continue;
         ZEVP_UpdateSourceEntryState(table->FirstSource, ZEVP_Inactive);
-        StatusHeld held(work.comm);
+        DCHstatusHeld held(work.comm);
         ZEVP_DoDPoffline(table->FirstSource, work.comm);
       }
     }
     SourceEntry* first = application->FirstTable != nullptr ? application->FirstTable->FirstSource : nullptr;
     if (first == nullptr || notYetRegistered(first) || first == logSource) continue;
-    StatusHeld held(work.comm);
+    DCHstatusHeld held(work.comm);
     ZEVP_UnregisterThroughSource(work, first);
   }
   BSV1_ReleaseLock(&anchor->applicationListLock);

@@ -2,8 +2,9 @@
 // buffer of the short requests, and the status handshake between the thread that
 // sends a request and the receive thread that takes its reply.
 //
-// The DCH client thread holds StatusMutex while it runs, except inside its waits
-// on StatusCond; so a status can only be signalled while the client waits for it.
+// The DCH client thread holds StatusMutex while it sends a request and takes its
+// status, except inside its waits on StatusCond; so a status can only be signalled
+// while the client waits for it.
 // SendLock is held from just before a request is sent until its status has been
 // stored, and by the receive thread while it stores one. The receive thread never
 // holds one of these while it takes another (the client takes SendLock and
@@ -74,3 +75,17 @@ void ZEVP_AwaitReceiveTaskEnd(DCHcomm* comm);
 // that has not come within one such wait is given up: the link is dropped and the
 // status is -3. Returns with StatusMutex held.
 void ZEVP_CheckDCHstatus(DCHcomm* comm);
+
+// Holds StatusMutex for one request: its send and the wait for its status. It is
+// taken inside every other lock held for the request (a source's, an application's),
+// so the status wait, which reacquires it, keeps one order of locks.
+class DCHstatusHeld {
+ public:
+  explicit DCHstatusHeld(DCHcomm* comm) : comm_(comm) { pthread_mutex_lock(&comm_->StatusMutex); }
+  ~DCHstatusHeld() { pthread_mutex_unlock(&comm_->StatusMutex); }
+  DCHstatusHeld(const DCHstatusHeld&) = delete;
+  DCHstatusHeld& operator=(const DCHstatusHeld&) = delete;
+
+ private:
+  DCHcomm* comm_;
+};

@@ -10,7 +10,7 @@
 struct DCHcomm;
 
 // Connects (TCP, else UDP) to the DCH of the settings in effect and starts the
-// receive thread. The caller holds the block's StatusMutex.
+// receive thread.
 void ZEVP_TCPIP_WaitDCHcomeOnline(DCHcomm* comm);
 // Drops the connection, connects again and reports the loss (-3).
 void ZEVP_TCPIP_HandleDCHdisconnect(DCHcomm* comm);

@@ -136,6 +136,17 @@ void ZEVP_QueueAndWaitDCHstatus(DPAB* anchor, ProcessEntry* caller, SourceEntry*
   BSV1_ReleaseLock(&caller->requestLock);
 }
 
+void ZEVP_RemoveFromDCHwaitQueue(DPAB* anchor, SourceEntry* source) {
+  BSV1_GetLock(&anchor->dchWaitQueueLock);
+  for (SourceEntry** link = &anchor->dchWaitQueue; *link != nullptr; link = &(*link)->NextInDCHqueue) {
+    if (*link != source) continue;
+    *link = source->NextInDCHqueue;
+    source->NextInDCHqueue = nullptr;
+    break;
+  }
+  BSV1_ReleaseLock(&anchor->dchWaitQueueLock);
+}
+
 void ZEVP_EnqueueWaitingDCHrequests(DPAB* anchor) {
   BSV1_GetLock(&anchor->dchWaitQueueLock);
   if (ProcessEntry* client = anchor->dchClientEntry.load()) handOverWaitQueue(anchor, client);

@@ -38,6 +38,9 @@ void ZEVP_QueueAndWaitDCHstatus(DPAB* anchor, ProcessEntry* caller, SourceEntry*
 // enqueued on its own. Nothing while the client does not run.
 void ZEVP_EnqueueWaitingDCHrequests(DPAB* anchor);
 
+// Takes a source off the DCH wait queue, where its request waits for a client to start.
+void ZEVP_RemoveFromDCHwaitQueue(DPAB* anchor, SourceEntry* source);
+
 // Unlinks a copy from the delayed-offline queue: 1 when it was there, else 0 (also
 // for a null entry). The caller frees the copy.
 int ZEVP_RemoveSourceFromWaitQueue(DPAB* anchor, SourceEntry* source);

@@ -1,6 +1,8 @@
 #include "delayed_offline.h"
 
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 #include "dch_work_queue.h"
 #include "dp_anchor.h"
@@ -12,6 +14,9 @@
 TRC_UNIT();
 
 namespace {
+
+// How often a release looks whether the DCH client has freed a copy of its application.
+constexpr std::chrono::milliseconds kClientLookInterval{10};
 
 bool sameName(const char* one, const char* other) {
   if (one == nullptr || other == nullptr) return one == other;
@@ -37,6 +42,31 @@ SourceEntry* unlinkFirst(DPAB* anchor, Test test) {
 void freeCopy(SourceEntry* copy) {
   BSV1_DestroyLock(&copy->EntryLock);
   ZEV0_FreeStorage(&copy);
+}
+
+bool ofApplication(const SourceEntry* copy, const ApplicationEntry* application) {
+  return copy->Table != nullptr && copy->Table->Application == application;
+}
+
+// Frees the application's copies that are not the DCH client's; true when the client
+// has none of them. The caller holds the offline-queue lock.
+bool dropIdleCopies(DPAB* anchor, const ApplicationEntry* application) {
+  bool clientHasOne = false;
+  SourceEntry** place = &anchor->delayedOfflineQueue;
+  while (SourceEntry* copy = *place) {
+    if (!ofApplication(copy, application)) {
+      place = &copy->NextInOfflineQueue;
+    } else if (ZEVP_IsDCHenqueued(copy) != 0) {
+      clientHasOne = true;
+      place = &copy->NextInOfflineQueue;
+    } else {
+      *place = copy->NextInOfflineQueue;
+      ZEVP_RemoveFromDCHwaitQueue(anchor, copy);
+      TRC(TRC_DETAIL, "Source entry @%p removed from offline queue", static_cast<void*>(copy));
+      freeCopy(copy);
+    }
+  }
+  return !clientHasOne;
 }
 
 }  // namespace
@@ -96,14 +126,13 @@ bool ZEVP_TakeBackDelayedOffline(DPAB* anchor, SourceEntry* source) {
 
 SourceEntry* ZEVP_TakeDelayedOfflineOfApplication(DPAB* anchor, const ApplicationEntry* application) {
   BSV1_GetLock(&anchor->offlineQueueLock);
-  SourceEntry* copy = unlinkFirst(anchor, [application](const SourceEntry* queued) {
-    return queued->Table != nullptr && queued->Table->Application == application;
-  });
+  SourceEntry* copy =
+      unlinkFirst(anchor, [application](const SourceEntry* queued) { return ofApplication(queued, application); });
   BSV1_ReleaseLock(&anchor->offlineQueueLock);
   return copy;
 }
 
-void ZEVP_ReleaseOfflineCopy(SourceEntry** copy) {
+void ZEVP_ReleaseOfflineCopy(DPAB* anchor, SourceEntry** copy) {
   SourceEntry* origin = (*copy)->CopiedFrom;
   if (origin != nullptr) {
     BSV1_GetLock(&origin->DataLock);
@@ -113,7 +142,18 @@ void ZEVP_ReleaseOfflineCopy(SourceEntry** copy) {
     ZEV0_FreeStorage(&origin->SummaryBuffer);
     BSV1_ReleaseLock(&origin->SummaryLock);
   }
+  ZEVP_RemoveSourceFromWaitQueue(anchor, *copy);
   TRC(TRC_DETAIL, "Releasing resources for source entry @%p", static_cast<void*>(*copy));
   freeCopy(*copy);
   *copy = nullptr;
+}
+
+void ZEVP_DropDelayedOfflineOfApplication(DPAB* anchor, const ApplicationEntry* application) {
+  for (;;) {
+    BSV1_GetLock(&anchor->offlineQueueLock);
+    bool done = dropIdleCopies(anchor, application);
+    BSV1_ReleaseLock(&anchor->offlineQueueLock);
+    if (done) return;
+    std::this_thread::sleep_for(kClientLookInterval);
+  }
 }

@@ -7,7 +7,8 @@
 //
 // The queue is changed under the anchor's offline-queue lock. A copy whose
 // offline is ordered (Inactive, on the DCH queue) is no longer taken back: it is
-// the DCH client's until its offline is done.
+// the DCH client's until the client has freed it, and it stays on the queue until
+// then.
 #pragma once
 
 #include "source_entry.h"
@@ -28,5 +29,12 @@ bool ZEVP_TakeBackDelayedOffline(DPAB* anchor, SourceEntry* source);
 SourceEntry* ZEVP_TakeDelayedOfflineOfApplication(DPAB* anchor, const ApplicationEntry* application);
 
 // After a copy's offline: the rows its source kept for the agent are dropped (once,
-// from the source; the copy only shared them), then the copy is freed.
-void ZEVP_ReleaseOfflineCopy(SourceEntry** copy);
+// from the source; the copy only shared them), then the copy leaves the queue and
+// is freed.
+void ZEVP_ReleaseOfflineCopy(DPAB* anchor, SourceEntry** copy);
+
+// Before an application is released: frees every copy of its sources. A copy on the
+// DCH client's queue is the client's, which still uses its source: the call waits
+// until the client has freed it. A copy whose offline waits for a client to start
+// leaves that wait too.
+void ZEVP_DropDelayedOfflineOfApplication(DPAB* anchor, const ApplicationEntry* application);

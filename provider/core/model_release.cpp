@@ -1,6 +1,7 @@
 #include "model_release.h"
 
 #include "attribute_copies.h"
+#include "delayed_offline.h"
 #include "dp_anchor.h"
 #include "engine_routines.h"
 #include "model_records.h"
@@ -168,23 +169,6 @@ void Unregister(DPAB* anchor, ApplicationEntry* application, ProcessEntry* ownEn
   if (ownEntry == nullptr) BSV1_ReleaseLock(&anchor->statPELock);
 }
 
-// The delayed-offline copies of the application's sources point into it: they go first.
-void DropOfflineCopies(DPAB* anchor, const ApplicationEntry* application) {
-  BSV1_GetLock(&anchor->offlineQueueLock);
-  SourceEntry** place = &anchor->delayedOfflineQueue;
-  while (*place != nullptr) {
-    SourceEntry* copy = *place;
-    if (copy->Table != nullptr && copy->Table->Application == application) {
-      *place = copy->NextInOfflineQueue;
-      TRC(TRC_DETAIL, "Source entry @%p removed from offline queue", static_cast<void*>(copy));
-      ZEV0_FreeStorage(&copy);
-    } else {
-      place = &copy->NextInOfflineQueue;
-    }
-  }
-  BSV1_ReleaseLock(&anchor->offlineQueueLock);
-}
-
 void FreeApplicationTexts(ApplicationEntry* application) {
   ZEV0_FreeStorage(&application->MetafileNameUpper);
   ZEV0_FreeStorage(&application->MetafileName);
@@ -214,7 +198,8 @@ void ZEVP_ReleaseApplResources(DPAB* anchor, ApplicationEntry* application, int 
   bool hasTables = application->FirstTable != nullptr;
   if (hasTables && application->FirstTable->FirstSource != nullptr && !keepRegistration)
     Unregister(anchor, application, ownEntry);
-  DropOfflineCopies(anchor, application);
+  // The delayed-offline copies of the application's sources point into it: they go first.
+  ZEVP_DropDelayedOfflineOfApplication(anchor, application);
 
   BSV1_GetLock(&application->TableListLock);
   BSV1_GetLock(&application->EntryLock);

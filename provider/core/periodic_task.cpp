@@ -101,9 +101,7 @@ void wakeFileServers(DPAB* anchor, const PeriodicSettings& settings, TaskState& 
     bool due = input->Stream == nullptr ? ZEVP_FileWaitPending(input) != 0
                                         : input->Source != nullptr && ZEVP_SourceStateOf(input->Source) == ZEVP_Ready;
     if (!due) continue;
-    pthread_mutex_lock(&input->Mutex);
-    pthread_cond_signal(&input->Condition);
-    pthread_mutex_unlock(&input->Mutex);
+    ZEVP_WakeFileServer(input);
     signalled = true;
     if (++state.fileWakeups > settings.cycle.scanDelayCycles) {
       state.fileWakeups = 0;

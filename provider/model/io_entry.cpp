@@ -97,3 +97,10 @@ IOEntry* ZEVP_InitializeIOEntry(DPAB* anchor, SourceEntry* source, char kind) {
   }
   return entry;
 }
+
+void ZEVP_WakeFileServer(IOEntry* entry) {
+  pthread_mutex_lock(&entry->Mutex);
+  entry->WakeUpPending = 1;
+  pthread_cond_signal(&entry->Condition);
+  pthread_mutex_unlock(&entry->Mutex);
+}

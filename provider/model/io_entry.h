@@ -48,6 +48,7 @@ struct IOEntry {
   SourceEntry* Source;
   pthread_mutex_t Mutex;
   pthread_cond_t Condition;
+  int32_t WakeUpPending;  // under Mutex: set by ZEVP_WakeFileServer, taken by the wait
   BSV1_Lock Lock;
 };
 
@@ -59,6 +60,10 @@ inline int32_t ZEVP_FileWaitPending(const IOEntry* entry) {
 inline void ZEVP_SetFileWaitPending(IOEntry* entry, int32_t pending) {
   __atomic_store_n(&entry->FileWaitPending, pending, __ATOMIC_RELEASE);
 }
+
+// Wakes the file server waiting on the entry's condition. A wake-up that comes while
+// it is not waiting yet (looking at its file) is kept for its next wait, not lost.
+void ZEVP_WakeFileServer(IOEntry* entry);
 
 // A new I/O entry for the source (or, without one, of the given kind letter),
 // linked into the anchor's lists; null after a message.

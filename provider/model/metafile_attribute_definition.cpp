@@ -55,6 +55,12 @@ Flags keyAndAtomic(MetafileParseState& state, char type, const Words_t& words, s
   return flags;
 }
 
+// The word after the type is its size, unless it is KEY, ATOMIC or an option (SEQ=,
+// SKEY=, DLM=, ENUM{, a filter): a type that needs no size word may be followed by those.
+bool isSizeWord(const std::string& word) {
+  return word.find_first_of("={") == npos && !BeginsWithUpper(word, "KEY") && !BeginsWithUpper(word, "ATOMIC");
+}
+
 // An earlier attribute of the definition's source by name; any type when
 // anyType, else only the types a formula can compute with.
 AttributeEntry* operand(MetafileParseState& state, const std::string& name, bool anyType) {
@@ -195,7 +201,8 @@ void AttributeDefinition(MetafileParseState& state, const std::string& record, c
   }
   const std::string& typeWord = words[1];
   char type = static_cast<char>(std::toupper(static_cast<unsigned char>(typeWord[0])));
-  if (std::strchr("DORZK", type) != nullptr && words.size() < 3) {
+  bool sized = words.size() > 2 && isSizeWord(words[2]);
+  if (std::strchr("DORZK", type) != nullptr && !sized) {
     ZEVP_DisplayValidationMessage(ZEVPV07E, name.c_str());
     return;
   }
@@ -220,10 +227,9 @@ void AttributeDefinition(MetafileParseState& state, const std::string& record, c
     attribute->AttrOperator = formula.operation;
     attribute->Real = state.options.real ? 1 : 0;
   } else {
-    Flags flags = keyAndAtomic(state, type, words, 3);
+    Flags flags = keyAndAtomic(state, type, words, sized ? 3 : 2);
     attribute = ZEVP_InitializeAttrEntry(state.attributeSource, name.c_str(), typeWord.c_str(),
-                                         words.size() > 2 ? words[2].c_str() : nullptr, flags.key, flags.atomic,
-                                         help, filter);
+                                         sized ? words[2].c_str() : nullptr, flags.key, flags.atomic, help, filter);
     if (attribute == nullptr) return;
     if (state.snmpSeen && !setObjectIdentifier(state, attribute, words)) {
       ZEVP_ReleaseAttributeEntry(state.attributeSource, attribute);

@@ -92,7 +92,7 @@ struct SourceEntry {
   BSV1_Lock AttributeLock;  // the attribute list
   BSV1_Lock DataLock;       // the source: held while a record is split into its attributes
   BSV1_Lock ActionListLock;
-  BSV1_Lock EntryLock;  // held by the DCH client while it works on the entry
+  BSV1_Lock EntryLock;  // held by the DCH client while it works on the entry (not for a registration)
 };
 
 // A new source appended to the group's list (group may be null for a source of a

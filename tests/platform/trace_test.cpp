@@ -68,4 +68,17 @@ TEST(TraceTest, CaptureIsWholeLinesFromManyThreads) {
   EXPECT_EQ(count, 800);
 }
 
+// The fault: an empty text was found at the same place again and again, so the count
+// never ended.
+TEST(TraceTest, RegressionACaptureCountsATextAndAnEmptyTextCountsTheLines) {
+  TraceCapture capture("*=0x10");
+  TRC(TRC_DETAIL, "one row row");
+  TRC(TRC_DETAIL, "two");
+  TRC(TRC_DETAIL, "three row");
+  EXPECT_EQ(capture.count("row"), 3);
+  EXPECT_EQ(capture.count("row\n"), 2);
+  EXPECT_EQ(capture.count(""), 3);
+  EXPECT_EQ(capture.count("four"), 0);
+}
+
 }  // namespace

@@ -1,5 +1,6 @@
 #include "trace_capture.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "trc1.h"
@@ -24,6 +25,7 @@ bool TraceCapture::contains(const std::string& text) { return count(text) > 0; }
 
 int TraceCapture::count(const std::string& text) {
   lines_ += TRC1_TakeCapture();
+  if (text.empty()) return static_cast<int>(std::count(lines_.begin(), lines_.end(), '\n'));
   int found = 0;
   for (size_t at = lines_.find(text); at != std::string::npos; at = lines_.find(text, at + text.size())) ++found;
   return found;

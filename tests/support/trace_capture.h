@@ -14,7 +14,8 @@ class TraceCapture {
   std::string take();
   // True when some captured line holds the text; keeps the capture.
   bool contains(const std::string& text);
-  // How many captured lines hold the text.
+  // How many times the text was captured (a text may end with the line's '\n'); an
+  // empty text counts the lines.
   int count(const std::string& text);
 
  private:

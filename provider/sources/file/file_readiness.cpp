@@ -164,10 +164,10 @@ void ZEVP_WaitForSignal(IOEntry* entry) {
   ProcessEntry* server = ServerOf(entry);
   BSV1_ReleaseLock(&entry->Lock);
   pthread_mutex_lock(&entry->Mutex);
-  // Signalled, or looked again now and then so that a thread told to end sees it.
-  while (ZEV0_ConditionTimedWait(&entry->Condition, &entry->Mutex, kEndCheckSeconds) != 0 &&
-         !zevp::FileServerToldToEnd(server)) {
-  }
+  // Woken, or looked again now and then so that a thread told to end sees it.
+  while (entry->WakeUpPending == 0 && !zevp::FileServerToldToEnd(server))
+    ZEV0_ConditionTimedWait(&entry->Condition, &entry->Mutex, kEndCheckSeconds);
+  entry->WakeUpPending = 0;
   pthread_mutex_unlock(&entry->Mutex);
   BSV1_GetLock(&entry->Lock);
 }

@@ -15,5 +15,6 @@ struct IOEntry;
 int ZEVP_WaitFileReadyForMonitor(IOEntry* entry, int32_t* restart);
 
 // With the entry's lock held: releases it, waits on the entry's condition until it
-// is signalled or the file server is told to end, and takes the lock again.
+// is woken (ZEVP_WakeFileServer, since its last wait) or the file server is told to
+// end, and takes the lock again.
 void ZEVP_WaitForSignal(IOEntry* entry);

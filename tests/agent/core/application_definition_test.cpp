@@ -125,6 +125,22 @@ TEST_F(ApplicationDefinitionTest, TwoGroupsBuildTwoTablesBoundAndParked) {
   EXPECT_EQ(registry().getTblMgr("DEFA00", t1.c_str())->userDataInfoPtr(), nullptr);
 }
 
+// The fault: the help of a group without attributes did not end with ':', so every group
+// after it took the help block of the group before it and lost its enumerations.
+TEST_F(ApplicationDefinitionTest, RegressionAGroupWithoutAttributesKeepsTheHelpOfTheGroupsAfterIt) {
+  ASSERT_NO_FATAL_FAILURE(registerApplication(
+      "EMPT", {{"G0", "group none", 'P', 300, ""}, {"G1", "group one", 'P', 300, "LVL,C,4,ENUM{LOW(1) HIGH(2)},a level;"}}));
+  EXPECT_EQ(Text(dc_getApplHelp, "EMPT"), "appl help,G0,group none,:G1,group one,LVL,a level,ENUM{LOW(1) HIGH(2)}:;");
+  auto list = std::make_unique<userDataList>("EMPT");
+  userDataListIterator walk(list->entries());
+  userDataListEntry* g1 = nullptr;
+  while (userDataListEntry* entry = walk.Next())
+    if (std::string(entry->attrGroup()) == "G1") g1 = entry;
+  ASSERT_NE(g1, nullptr) << trace().take();
+  ASSERT_GE(g1->udi()->noOfColumns(), 2);
+  EXPECT_EQ(g1->udi()->attrInfo(1)->enumStr, "LOW(1) HIGH(2)");
+}
+
 TEST_F(ApplicationDefinitionTest, AGroupAddedTwiceOrUnknownIsRefused) {
   ASSERT_NO_FATAL_FAILURE(registerApplication("TWICE", {{"G1", "group one", 'P', 300, "A,D,4, ,a;"}}));
   userDataList list("TWICE");

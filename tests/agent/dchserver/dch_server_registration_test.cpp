@@ -50,9 +50,9 @@ TEST_F(RegistrationTest, NamesAreUpperCasedAndTheirOtherCharactersReplaced) {
   EXPECT_EQ(onlineStatus("MY_APPL", "THE_GROUP"), 0);
 }
 
-// Each request fails at one field; what was registered before that field stays, so an
-// online for the first group tells what the request left behind.
-TEST_F(RegistrationTest, AFaultyRequestAnswersItsStatusAndKeepsOnlyTheGroupsBefore) {
+// Each request fails at one field; none leaves anything behind, so an online for the
+// first group finds no application and the same application then registers afresh.
+TEST_F(RegistrationTest, AFaultyRequestAnswersItsStatusAndLeavesNothingBehind) {
   auto head = [](const std::string& applName) {
     return Message::Request(rawdch::kRegister).text(rawdch::kApplName, applName).text(rawdch::kHelpText, "help");
   };
@@ -64,7 +64,7 @@ TEST_F(RegistrationTest, AFaultyRequestAnswersItsStatusAndKeepsOnlyTheGroupsBefo
     std::string applName;
     std::string request;
     int32_t status;
-    int32_t onlineAfter;  // of APPLNAME/G1
+    int32_t onlineAfter;  // of APPLNAME/G1: -1 for a name no request may have, 4 for no application
   } cases[] = {
       {"an application name of 2 characters", "AB", rawdch::RegisterRequest("AB", "h", {kGroupOne}), -1, -1},
       {"an application name of 21 characters", std::string(21, 'A'),
@@ -86,29 +86,41 @@ TEST_F(RegistrationTest, AFaultyRequestAnswersItsStatusAndKeepsOnlyTheGroupsBefo
            .text(rawdch::kAttrRegister, kNameAndCount)
            .text(rawdch::kAttrGroup, "G2")
            .bytes(),
-       -1, 0},
-      {"the same group twice", "TWICE", rawdch::RegisterRequest("TWICE", "h", {kGroupOne, kGroupOne}), 6, 0},
+       -1, 4},
+      {"the same group twice", "TWICE", rawdch::RegisterRequest("TWICE", "h", {kGroupOne, kGroupOne}), 6, 4},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     EXPECT_EQ(registerStatus(c.request), c.status);
     EXPECT_EQ(onlineStatus(c.applName, "G1"), c.onlineAfter);
+    if (c.onlineAfter == 4) {
+      EXPECT_EQ(registerStatus(rawdch::RegisterRequest(c.applName, "h", {kGroupOne})), 0);
+    }
   }
-  // An application whose registration failed after its first group has no texts.
-  rawdch::UdpPeer consumer(port());
-  ASSERT_TRUE(consumer.send(rawdch::GetRequest(rawdch::kGetAppl, "TWICE")));
-  EXPECT_EQ(consumer.receive(kSilenceMs), "");
 }
 
-TEST_F(RegistrationTest, MoreGroupsThanTheLimitAnswerMinusOneAndTheGroupsBeforeStay) {
+// A repeated registration that is refused takes out the groups it added and leaves the
+// application as it was.
+TEST_F(RegistrationTest, ARefusedRepeatOfARegisteredApplicationLeavesItAsItWas) {
+  ASSERT_EQ(registerStatus(rawdch::RegisterRequest("AGAIN", "h", {kGroupOne})), 0);
+  const Group other{"G2", "group two", 'S', 60, kNameAndCount};
+  EXPECT_EQ(registerStatus(rawdch::RegisterRequest("AGAIN", "h", {kGroupOne, other, other})), 1);
+  EXPECT_EQ(onlineStatus("AGAIN", "G2"), 5);
+  EXPECT_EQ(onlineStatus("AGAIN", "G1"), 0);
+  EXPECT_EQ(Text(dc_getApplications, "AGAIN"), "AGAIN,G1,P,300:;");
+}
+
+TEST_F(RegistrationTest, MoreGroupsThanTheLimitAnswerMinusOneAndRegisterNone) {
   std::vector<Group> groups;
   for (int i = 1; i <= 65; ++i) groups.push_back({"G" + std::to_string(i), "h", 'P', 300, kNameAndCount});
   EXPECT_EQ(registerStatus(rawdch::RegisterRequest("MANY", "h", groups)), -1);
-  EXPECT_EQ(onlineStatus("MANY", "G64"), 0);
-  EXPECT_EQ(onlineStatus("MANY", "G65"), 5);
+  EXPECT_EQ(onlineStatus("MANY", "G64"), 4);
   EXPECT_NE(host().traceText().find("Error: Maximum of 64 attribute groups per application exceeded. "
                                     "Application <MANY> failed to register "),
             std::string::npos);
+  groups.pop_back();
+  EXPECT_EQ(registerStatus(rawdch::RegisterRequest("MANY", "h", groups)), 0);
+  EXPECT_EQ(onlineStatus("MANY", "G64"), 0);
 }
 
 // The fault: when the first group of a new application was refused by the store, the

@@ -23,6 +23,15 @@ TEST(RegistrationTextsTest, TwoGroupsGiveTheThreeTexts) {
   EXPECT_EQ(texts.help(), "appl help,G1,help one,KEY,k, ,CNT,c,a b:G2,help two,X,x, :;");
 }
 
+TEST(RegistrationTextsTest, AGroupWithoutAttributesEndsItsHelpLikeEveryOther) {
+  RegistrationTexts texts("APPL", "appl help");
+  ASSERT_TRUE(texts.addGroup({"G0", "help none", 'P', 300, "", ""}));
+  ASSERT_TRUE(texts.addGroup({"G1", "help one", 'P', 300, "X,G,2, , ;", "X,x, :"}));
+  texts.close();
+  EXPECT_EQ(texts.attrInfo(), "G0,;G1,X,G,2:;");
+  EXPECT_EQ(texts.help(), "appl help,G0,help none,:G1,help one,X,x, :;");
+}
+
 TEST(RegistrationTextsTest, ReducingKeepsTheFirstThreeFieldsOfEachRecord) {
   const struct {
     const char* registerText;

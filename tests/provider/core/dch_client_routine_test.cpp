@@ -26,6 +26,7 @@
 #include "dp_log.h"
 #include "hand_built_model.h"
 #include "metafile_parser.h"
+#include "model_release.h"
 #include "process_entry.h"
 #include "routine_overrides.h"
 #include "running_provider.h"
@@ -172,6 +173,24 @@ TEST_F(DCHclientRoutineTest, TheLogAndAMetafilesApplicationGoOnlineAndAnOwnedSou
 
   EXPECT_EQ(sendRow(owner, one, "alpha"), (std::vector<std::string>{"alpha", "alpha text"}));
   EXPECT_EQ(sendRow(owner, one, "beta"), (std::vector<std::string>{"beta", "beta text"}));
+}
+
+// The registration works on the whole application under the model's locks, which come
+// before a source's: copies of a group's attribute list, made as it is parsed, take a
+// source's lock under the group's. Under ThreadSanitizer the two orders meet here.
+TEST_F(DCHclientRoutineTest, AGroupOfTwoSourcesIsRegisteredUnderTheModelsLockOrder) {
+  DPAB* anchor = start();
+  ASSERT_NE(anchor, nullptr);
+  std::ofstream(directory_ + "two.mdl") << "//APPL Two\n//NAME Grp P 60\n//SOURCE BASE one\n//SOURCE BASE two\n"
+                                           "//ATTRIBUTES ';'\nName D 8\n";
+  int definitionError = 0, alreadyLoaded = 0;
+  ApplicationEntry* two = ZEVP_ConstructApplDataModel(anchor, "two.mdl", 0, &definitionError, &alreadyLoaded, 0, 1);
+  ASSERT_NE(two, nullptr);
+  SourceEntry* first = two->FirstTable->FirstSource;
+  ASSERT_NE(first->next, nullptr);
+  EXPECT_EQ(ZEVP_SourceStateOf(first), ZEVP_Ready) << "registered";
+  EXPECT_EQ(ZEVP_SourceStateOf(first->next), ZEVP_Ready);
+  EXPECT_NE(first->next->FirstAttribute, nullptr) << "the second source has its copy of the attributes";
 }
 
 // The row of one log message as the consumer receives it.
@@ -357,6 +376,46 @@ TEST_F(DCHclientRoutineTest, AnInactiveSourceStaysOnlineUntilItsRowsExpire) {
   size_t second = Where(lines, "Enqueue delayed dp_offline", first + 1);
   ASSERT_NE(second, std::string::npos) << lines;
   EXPECT_LT(cycle, second) << "one a cycle";
+}
+
+// The fault: the release of an application freed a delayed-offline copy whose offline was
+// on the DCH client's queue already; the client then served freed storage and dropped the
+// rows of a freed source. Here the client is held at the copy's lock while the release runs.
+TEST_F(DCHclientRoutineTest, RegressionAReleaseWaitsForTheCopyWhoseOfflineTheClientHas) {
+  DPAB* anchor = start();
+  ASSERT_NE(anchor, nullptr);
+  ApplicationEntry* abc = load(anchor);
+  ASSERT_NE(abc, nullptr);
+  SourceEntry* one = SourceOf(abc, 0);
+  SourceOwner owner(anchor);
+  ASSERT_EQ(owner.order(one, ZEVP_Ready), ZEVP_Active);
+  SetAttributeValue(one, "Name", "row");
+  ASSERT_EQ(owner.order(one, ZEVP_Output), ZEVP_Active);
+  ASSERT_EQ(owner.order(one, ZEVP_Inactive), ZEVP_Ready);
+  BSV1_GetLock(&anchor->offlineQueueLock);
+  SourceEntry* copy = anchor->delayedOfflineQueue;
+  BSV1_ReleaseLock(&anchor->offlineQueueLock);
+  ASSERT_NE(copy, nullptr);
+
+  TraceCapture trace("*=0x90 storage=0x80");
+  BSV1_GetLock(&copy->EntryLock);
+  clock_.advance(61);
+  ASSERT_TRUE(WaitFor([copy] { return ZEVP_IsDCHenqueued(copy) != 0; })) << "the periodic task orders its offline";
+  std::thread release([anchor, abc] { ZEVP_ReleaseApplResources(anchor, abc, 1); });
+  auto unchained = [anchor, abc] {
+    BSV1_GetLock(&anchor->applicationListLock);
+    bool listed = false;
+    for (ApplicationEntry* application = anchor->applications; application != nullptr; application = application->next)
+      listed = listed || application == abc;
+    BSV1_ReleaseLock(&anchor->applicationListLock);
+    return !listed;
+  };
+  EXPECT_TRUE(WaitFor(unchained));
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));  // on to the copies
+  BSV1_ReleaseLock(&copy->EntryLock);
+  release.join();
+  EXPECT_EQ(trace.count("Releasing resources for source entry"), 1) << "the client freed it";
+  EXPECT_EQ(OfflineCopies(anchor), std::vector<SourceEntry*>{});
 }
 
 TEST_F(DCHclientRoutineTest, OrdersThatAreNoRequestsAreFinishedAtOnce) {

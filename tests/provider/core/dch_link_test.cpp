@@ -23,13 +23,10 @@
 #include "application_entry.h"
 #include "attribute_entry.h"
 #include "dch/dch_api.h"
-#include "dch_client_player.h"
 #include "dch_message_parser.h"
 #include "dch_requests.h"
-#include "dch_road_fixture.h"
 #include "dp_anchor.h"
-#include "loopback_engine.h"
-#include "metafile_fixture.h"
+#include "provider_road_fixture.h"
 #include "routine_overrides.h"
 #include "send_slot_recorder.h"
 #include "source_entry.h"
@@ -140,10 +137,11 @@ bool ReceiveTaskEnds(DCHcomm* comm) {
   }
 }
 
-class DCHlinkTest : public DCHroadTest {
+class DCHlinkTest : public ProviderRoadTest {
  protected:
+  DCHlinkTest() : ProviderRoadTest(PerformRequestOfState) {}
   void SetUp() override {
-    DCHroadTest::SetUp();
+    ProviderRoadTest::SetUp();
     if (HasFatalFailure()) return;
     // A test that hangs is cut short by the fixture's alarm, silently: say first where
     // the host had got to.
@@ -153,44 +151,28 @@ class DCHlinkTest : public DCHroadTest {
                    host().traceText().c_str());
       std::fflush(stderr);
     });
-    UseLoopbackDCHhost();
-    models_ = std::make_unique<MetafileFixture>();
     abc_ = parse("abc.mdl", kAbc);
     xyz_ = parse("xyz.mdl", kXyz);
     ASSERT_TRUE(abc_ != nullptr && xyz_ != nullptr);
-    wire_ = std::make_unique<SendSlotRecorder>(anchor());
-    startClient();
   }
+  // The client's receive task reads the transport table from its start.
+  void beforeClientStarts() override { wire_ = std::make_unique<SendSlotRecorder>(anchor()); }
   void TearDown() override {
-    player_.reset();
+    stopClient();
     wire_.reset();
-    models_.reset();
     testEnded_.set_value();
     if (watchdog_.joinable()) watchdog_.join();
-    DCHroadTest::TearDown();
+    ProviderRoadTest::TearDown();
   }
-
-  DPAB* anchor() const { return models_->anchor(); }
-  ApplicationEntry* parse(const char* name, const std::vector<std::string>& lines) {
-    models_->write(name, lines);
-    return models_->parse(name).application;
-  }
-  // The source of the application's group of that index.
-  static SourceEntry* SourceOf(ApplicationEntry* application, int group) {
-    TableEntry* table = application->FirstTable;
-    for (int i = 0; i < group && table != nullptr; ++i) table = table->next;
-    return table != nullptr ? table->FirstSource : nullptr;
-  }
-  void startClient() { player_ = std::make_unique<DCHclientPlayer>(anchor()); }
 
   // A request on the client thread; the status it left.
   int32_t request(Request send, SourceEntry* source) {
-    player_->run([&](DCHcomm* comm) { send(source, comm); });
-    return player_->status();
+    client().run([&](DCHcomm* comm) { send(source, comm); });
+    return client().status();
   }
   int32_t waitForAction(SourceEntry* source, int type) {
-    player_->run([&](DCHcomm* comm) { ZEVP_DoDPwaitForAction(source, comm, type); });
-    return player_->status();
+    client().run([&](DCHcomm* comm) { ZEVP_DoDPwaitForAction(source, comm, type); });
+    return client().status();
   }
 
   static void SetRow(SourceEntry* source, const char* name, int32_t count) {
@@ -205,11 +187,9 @@ class DCHlinkTest : public DCHroadTest {
   static constexpr int kHangReportSeconds = 20;
   std::promise<void> testEnded_;
   std::thread watchdog_;
-  std::unique_ptr<MetafileFixture> models_;
   ApplicationEntry* abc_ = nullptr;
   ApplicationEntry* xyz_ = nullptr;
   std::unique_ptr<SendSlotRecorder> wire_;
-  std::unique_ptr<DCHclientPlayer> player_;
 };
 
 TEST_F(DCHlinkTest, RequestsGoOutAsTheWireFormatSays) {
@@ -279,7 +259,7 @@ TEST_F(DCHlinkTest, TheServersStatusesAndHandlesReachTheLinkAndTheSource) {
     EXPECT_EQ(step.request(), step.status);
     if (std::strcmp(step.name, "online") == 0) {
       EXPECT_NE(one->DCHhandle, 0u);
-      EXPECT_EQ(one->DCHhandle, player_->handle());
+      EXPECT_EQ(one->DCHhandle, client().handle());
     }
     if (std::strcmp(step.name, "online of a second source") == 0) {
       secondHandle = two->DCHhandle;
@@ -403,30 +383,30 @@ TEST_F(DCHlinkTest, AServerThatGoesAwayEndsTheWaitingRequestAndANewHostTakesTheN
   host().waitForEnd(kAnswerWaitMs);
 
   EXPECT_EQ(waiting.get(), -3);
-  EXPECT_EQ(player_->socket(), 0);
-  EXPECT_TRUE(ReceiveTaskEnds(player_->comm()));
+  EXPECT_EQ(client().socket(), 0);
+  EXPECT_TRUE(ReceiveTaskEnds(client().comm()));
 
   ASSERT_TRUE(host().startReady()) << host().failure();
   EXPECT_EQ(request(ZEVP_DoDPregister, one), 0) << "connected again to the new host";
-  EXPECT_EQ(player_->connectionState(), ZEVP_DCH_OVER_TCP);
+  EXPECT_EQ(client().connectionState(), ZEVP_DCH_OVER_TCP);
 }
 
 TEST_F(DCHlinkTest, WithNobodyListeningTheLinkGoesOverUDP) {
-  player_.reset();
+  stopClient();
   ASSERT_NE(host().terminate(kAnswerWaitMs), -1);
   TraceCapture trace("*=0x80");
   auto began = steady_clock::now();
   startClient();
   EXPECT_LT(steady_clock::now() - began, milliseconds(1000)) << "a refused connect is known at once";
   EXPECT_TRUE(trace.contains("TCP connection failed. DCH TCP not available, errno 111"));
-  EXPECT_EQ(player_->connectionState(), ZEVP_DCH_OVER_UDP);
-  EXPECT_NE(player_->socket(), 0);
+  EXPECT_EQ(client().connectionState(), ZEVP_DCH_OVER_UDP);
+  EXPECT_NE(client().socket(), 0);
 
   SourceEntry* one = SourceOf(abc_, 0);
   EXPECT_EQ(request(ZEVP_DoDPregister, one), -2) << "no reply within ZEVP_DCH_REPLY_WAIT";
   ASSERT_TRUE(host().startReady()) << host().failure();
   EXPECT_EQ(request(ZEVP_DoDPregister, one), 0) << "a register datagram answered";
-  EXPECT_EQ(player_->connectionState(), ZEVP_DCH_OVER_UDP);
+  EXPECT_EQ(client().connectionState(), ZEVP_DCH_OVER_UDP);
 }
 
 TEST_F(DCHlinkTest, AnActionForTheSourcesHostReachesTheAutomationServer) {

@@ -183,6 +183,9 @@ TEST(PartnerProbeTest, AListeningHostIsAliveAndOneThatRefusesIsToldApart) {
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   address.sin_port = htons(FreeLoopbackPort());
+  // As a server binds: connections of an earlier test on the port may be in TIME_WAIT.
+  int reuse = 1;
+  setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
   ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
   ASSERT_EQ(listen(listener, 4), 0);
   EXPECT_EQ(ZEVP_ProbePartnerAddress(address), PartnerProbe::Alive);

@@ -28,7 +28,9 @@ TEST(ValidationMessages, EveryTextBeginsWithItsIdentifier) {
     // The severity, then a blank; the rows without a message hold only the blank.
     bool empty = number == 20 || number == 23 || number == 73;
     EXPECT_EQ(lines[0].find_first_of(' '), empty ? 7u : 8u);
-    if (!empty) EXPECT_NE(std::string("IWEV").find(lines[0][7]), std::string::npos);
+    if (!empty) {
+      EXPECT_NE(std::string("IWEV").find(lines[0][7]), std::string::npos);
+    }
   }
 }
 

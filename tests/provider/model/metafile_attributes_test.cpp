@@ -177,6 +177,13 @@ TEST(MetafileAttributes, Options) {
        model("Grp P ttl=60 sources=1 attrs=5/5",
              {"F G 2/1000 skey=-1", "Fd D 8/8", "Fk D 8/8 seq=3 skey=2", "H G 2/9",
               "J D 8/8 enum=ENUM{0=Down,1=Up} help=Link state "})},
+      // The fault: the option or keyword after a type without a size word was taken as
+      // its size (SEQ=1 gave a count of 2 bytes).
+      {"an option or keyword where a type has no size word",
+       definitions({"Cnt C SEQ=1", "Stamp T SKEY=2", "Flag S DLM='|'", "Key C KEY", "Text D SEQ=2"}, "Grp K 60"),
+       {"ZEVPV07E Specification Error: Incomplete attribute definition, Text"},
+       model("Grp K ttl=60 sources=1 attrs=4/4",
+             {"Cnt C 4/2147483647 seq=1", "Stamp T 16/0 skey=2", "Flag S 2/1 dlm=|", "Key C 4/2147483647 key"})},
   });
 }
 

@@ -41,8 +41,9 @@ TEST(MetafileIO, ABareNameIsTriedAsItStandsThenWithEitherExtension) {
     EXPECT_EQ(parse.opening, opening);
     EXPECT_EQ(parse.opened, opened.empty() ? 0 : 1);
     EXPECT_EQ(parse.application != nullptr, !opened.empty());
-    if (opened.empty())
+    if (opened.empty()) {
       EXPECT_EQ(parse.output, std::vector<std::string>{kNotFound + std::string("m")});
+    }
   }
 }
 

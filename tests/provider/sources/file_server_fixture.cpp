@@ -80,11 +80,7 @@ bool FileServerFixture::passSleeps(int count) {
 void FileServerFixture::signalFileServers() {
   DPAB* anchor = application_.anchor();
   BSV1_GetLock(&anchor->fileIOListLock);
-  for (IOEntry* io = anchor->fileIOEntries; io != nullptr; io = io->NextOfKind) {
-    pthread_mutex_lock(&io->Mutex);
-    pthread_cond_signal(&io->Condition);
-    pthread_mutex_unlock(&io->Mutex);
-  }
+  for (IOEntry* io = anchor->fileIOEntries; io != nullptr; io = io->NextOfKind) ZEVP_WakeFileServer(io);
   BSV1_ReleaseLock(&anchor->fileIOListLock);
 }
 

@@ -10,6 +10,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -68,9 +71,15 @@ class Peer {
   void send(const char* message, size_t length) {
     sendto(sockFD_, message, length, 0, reinterpret_cast<const sockaddr*>(&server_), sizeof server_);
   }
+  // libFuzzer's timer signal interrupts the wait: it goes on for the time left.
   bool answered(int waitMs) {
-    pollfd watched{sockFD_, POLLIN, 0};
-    return poll(&watched, 1, waitMs) == 1;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
+    for (;;) {
+      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+      pollfd watched{sockFD_, POLLIN, 0};
+      int ready = poll(&watched, 1, static_cast<int>(std::max<long long>(left.count(), 0)));
+      if (ready >= 0 || errno != EINTR) return ready == 1;
+    }
   }
 
  private:
