@@ -2,7 +2,8 @@
 // providers, in the order start-up takes them:
 //   construct the DCHserver, waitForDCHserver, DCH_api_init, createAgentLists, enter
 //   the atomic situations (addAtomicSituations), startStatusMonitor (status_monitor.h)
-// and at shut-down deleteAgentLists, DCH_api_destroy, destroy the DCHserver.
+// and at shut-down deleteAgentLists and destroy the DCHserver where no thread of the agent
+// uses them any more (the agent itself keeps its lists until the process ends).
 #pragma once
 
 class DCHserver;

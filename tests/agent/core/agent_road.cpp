@@ -147,7 +147,9 @@ AgentRoad::AgentRoad(const std::vector<std::string>& settings) : trace_("*=0x90"
   started_ = true;
 }
 
-// The lists go only once the monitor has handled the last notice.
+// The lists go only once the monitor has handled the last notice. The consumer locks stay,
+// as in the agent: a table's data thread that has let its description go may still be
+// giving back its wait.
 AgentRoad::~AgentRoad() {
   for (auto& provider : providers_) provider->close();
   EXPECT_TRUE(noticesHandled()) << "the monitor handles the offline of every source";
@@ -155,7 +157,6 @@ AgentRoad::~AgentRoad() {
   closeOpenRequests();
   if (server_ != nullptr) {
     deleteAgentLists();
-    DCH_api_destroy();
     server_.reset();
   }
   std::filesystem::remove_all(workDirectory_);
