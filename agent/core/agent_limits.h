@@ -19,8 +19,8 @@ void fillAgentLimits();
 int Max_Event_Entries();
 // Applications that get a probe: ZEVA_MAX_APPLICATIONS, default 64.
 int Max_Applications();
-// Tables of one application: ZEVA_MAX_ATTRGROUPS_PER_APPL, default 256 when product
-// specification item 0 holds a value, else 64; a value below 1 gives the default.
+// Tables of one application: ZEVA_MAX_ATTRGROUPS_PER_APPL, default 256 when item 0
+// of the product file (ZEVPSF) holds a value, else 64; a value below 1 gives the default.
 int Max_AttrGroup_Per_Appl();
 // Ten-second waits for an application's definition: ZEVA_WAIT_UDL, default 5.
 int Max_Wait_UDL();

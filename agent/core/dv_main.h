@@ -5,7 +5,7 @@
 // Reads the agent's limits, gives the framework the agent's identity, brings up the
 // agent's DCH server and the DCH consumer side, creates the row store's global lists,
 // starts the data providers named by the arguments (or ZEVA_STARTUP_DP, or the product
-// specification), registers DV_Action and runs the framework's main loop on a thread of
+// file's list), registers DV_Action and runs the framework's main loop on a thread of
 // its own. Returns once every data provider has ended (with none: once the framework's
 // main loop has returned), with the status monitor stopped, the framework ended and the
 // DCH server destroyed; the lists stay for the threads that outlive it until the process

@@ -9,8 +9,8 @@
 
 struct DPAB;
 
-// Loads the metafiles of the start-up configuration file, then those of product
-// specification item 19. The count of metafiles processed: 0 when the file did
+// Loads the metafiles of the start-up configuration file, then those of item 19
+// of the product file. The count of metafiles processed: 0 when the file did
 // not open and no packaged metafile loaded, -1 when it named none and none loaded.
 // Sets the anchor's startupConfigDone in every case.
 int ZEVP_ProcessStartUpConfig(DPAB* anchor);

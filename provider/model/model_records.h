@@ -5,7 +5,7 @@
 
 #include "application_entry.h"
 #include "attribute_entry.h"
-#include "file_spec_control_block.h"
+#include "file_pattern_control_block.h"
 #include "internal_routing_block.h"
 #include "io_entry.h"
 #include "model_limits.h"

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "bsv1.h"
-#include "file_spec_control_block.h"
+#include "file_pattern_control_block.h"
 #include "io_entry.h"
 #include "metafile_text.h"
 #include "model_lists.h"

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "file_spec_control_block.h"
+#include "file_pattern_control_block.h"
 #include "io_entry.h"
 #include "trc1.h"
 #include "zev0/text.h"

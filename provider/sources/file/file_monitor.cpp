@@ -5,7 +5,7 @@
 #include "bsv1.h"
 #include "dp_anchor.h"
 #include "file_server_thread.h"
-#include "file_spec_control_block.h"
+#include "file_pattern_control_block.h"
 #include "process_entry.h"
 #include "source_entry.h"
 

@@ -3,7 +3,7 @@
 #include <cctype>
 #include <cstring>
 
-#include "file_spec_control_block.h"
+#include "file_pattern_control_block.h"
 #include "trc1.h"
 
 TRC_UNIT();

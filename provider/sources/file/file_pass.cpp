@@ -9,7 +9,7 @@
 #include "dp_log.h"
 #include "file_monitor.h"
 #include "file_server.h"
-#include "file_spec_control_block.h"
+#include "file_pattern_control_block.h"
 #include "io_buffer.h"
 #include "io_entry.h"
 #include "monitor_file_stream.h"

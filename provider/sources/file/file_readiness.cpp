@@ -11,7 +11,7 @@
 #include "dp_log.h"
 #include "engine_routines.h"
 #include "file_server_thread.h"
-#include "file_spec_control_block.h"
+#include "file_pattern_control_block.h"
 #include "io_buffer.h"
 #include "io_entry.h"
 #include "process_entry.h"

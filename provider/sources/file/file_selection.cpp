@@ -10,7 +10,7 @@
 #include "dp_log.h"
 #include "file_name_pattern.h"
 #include "file_server_thread.h"
-#include "file_spec_control_block.h"
+#include "file_pattern_control_block.h"
 #include "hqn.h"
 #include "process_entry.h"
 #include "trc1.h"

@@ -13,7 +13,7 @@
 #include "engine_routines.h"
 #include "file_monitor.h"
 #include "file_selection.h"
-#include "file_spec_control_block.h"
+#include "file_pattern_control_block.h"
 #include "io_entry.h"
 #include "process_entry.h"
 #include "source_entry.h"

@@ -5,7 +5,7 @@
 #include "dch_work_queue.h"
 #include "dp_anchor.h"
 #include "file_server.h"
-#include "file_spec_control_block.h"
+#include "file_pattern_control_block.h"
 #include "internal_routing_block.h"
 #include "io_entry.h"
 #include "process_entry.h"

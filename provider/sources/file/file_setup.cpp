@@ -11,7 +11,7 @@
 #include "engine_routines.h"
 #include "file_monitor.h"
 #include "file_readiness.h"
-#include "file_spec_control_block.h"
+#include "file_pattern_control_block.h"
 #include "io_entry.h"
 #include "monitor_file_stream.h"
 #include "source_entry.h"

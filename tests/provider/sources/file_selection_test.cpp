@@ -14,7 +14,7 @@
 
 #include "dp_log_capture.h"
 #include "file_name_pattern.h"
-#include "file_spec_control_block.h"
+#include "file_pattern_control_block.h"
 #include "metafile_fixture.h"
 #include "process_entry.h"
 #include "scratch_directory.h"

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "file_name_pattern.h"
-#include "file_spec_control_block.h"
+#include "file_pattern_control_block.h"
 #include "source_entry.h"
 #include "stdout_silenced.h"
 

@@ -2,7 +2,7 @@
 #include <cstring>
 #include <string>
 
-#include "file_spec_control_block.h"
+#include "file_pattern_control_block.h"
 #include "metafile_numbers.h"
 #include "metafile_text.h"
 #include "source_entry.h"
