@@ -96,7 +96,7 @@ struct DPAB {
   AttributeEntry* logCategoryAttribute;  // DP_Log_Category
   AttributeEntry* logTextAttribute;      // DP_Log_Text
   OMB* ombs;
-  StatisticBlock* statistics;
+  StatisticBlock* statistics;  // the process's block, shared by every anchor
   Console_Communication_Area* consoleArea;
   // The metafile client's request area, made at its first connection and freed with
   // the anchor; a pending request's waiter is woken at shut-down.
@@ -150,7 +150,7 @@ DPAB* NewAnchor();
 void FreeAnchor(DPAB* anchor);
 
 // Frees what the start-up initialisation made for the anchor (names, buffers, the
-// lent entry, the statistics block, the trap destinations); not the anchor.
+// lent entry, the trap destinations; it forgets the process's statistics block); not the anchor.
 void ReleaseStartupResources(DPAB* anchor);
 
 // Runs the action on the main anchor, when there is one, while it cannot be

@@ -11,6 +11,7 @@
 #include "metafile_server_task.h"
 #include "periodic_task.h"
 #include "startup_config.h"
+#include "statistics.h"
 
 namespace zevp {
 
@@ -32,7 +33,7 @@ EngineRoutines DefaultRoutines() {
   table.checkDPalreadyActive = standin::CheckDPalreadyActive;
   table.determineMaxAttributesPerGroup = ZEVP_DetermineMaxAttributesPerGroup;
   table.constructTrapDestinationArray = standin::ConstructTrapDestinationArray;
-  table.initializeStatisticBlock = standin::InitializeStatisticBlock;
+  table.initializeStatisticBlock = ZEVP_InitializeStatisticBlock;
   table.defineDPlogReport = ZEVP_DefineDPlogReport;
   table.defineHTTPapplication = standin::DefineHTTPapplication;
   table.processStartUpConfig = ZEVP_ProcessStartUpConfig;
@@ -55,7 +56,7 @@ EngineRoutines DefaultRoutines() {
   table.updateSummaryDataArray = standin::UpdateSummaryDataArray;
   table.checkDataSummaryReady = standin::CheckDataSummaryReady;
   table.checkRedirectSourceOffline = standin::CheckRedirectSourceOffline;
-  table.updateStatLogFileIO = standin::UpdateStatLogFileIO;
+  table.updateStatLogFileIO = ZEVP_UpdateStatLogFileIO;
   table.sendDPlogMessage = ZEVP_SendDPlogMessage;
   table.snmpApplOnline = standin::SNMPapplOnline;
 

@@ -30,8 +30,6 @@ sockaddr_in* ConstructTrapDestinationArray(const char*, int32_t* count) {
   return nullptr;
 }
 
-StatisticBlock* InitializeStatisticBlock() { return nullptr; }
-
 int DefineHTTPapplication(DPAB*) { return 0; }
 
 void InitializeUMB(DPAB*) {}
@@ -69,8 +67,6 @@ int CheckDataSummaryReady(SourceEntry*) { return 1; }
 void CheckRedirectSourceOffline(DPAB*, SourceEntry* source, InternalRoutingBlock*) {
   TRC(TRC_DETAIL, "No internal routing: groups fed by source @%p stay as they are", static_cast<void*>(source));
 }
-
-void UpdateStatLogFileIO(int32_t, int32_t) {}
 
 void PerformDataSummaryOutput(SourceEntry* source, DCHcomm* comm) {
   TRC(TRC_ERROR, "***** summary output not available: row of source @%p not sent", static_cast<void*>(source));

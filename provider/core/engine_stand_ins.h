@@ -13,7 +13,6 @@ void IdleUntilTerminated(ProcessEntry* entry);
 
 int CheckDPalreadyActive(DPAB* anchor);  // never active
 sockaddr_in* ConstructTrapDestinationArray(const char* destinations, int32_t* count);  // none
-StatisticBlock* InitializeStatisticBlock();  // none
 int DefineHTTPapplication(DPAB* anchor);
 void InitializeUMB(DPAB* anchor);
 // Waits (not busily) for a shut-down request (shutdown_request.h), then shuts the
@@ -38,8 +37,6 @@ void DispatchInternalOutput(DPAB* anchor, SourceEntry* source, InternalRoutingBl
 void UpdateSummaryDataArray(SourceEntry* source);
 int CheckDataSummaryReady(SourceEntry* source);
 void CheckRedirectSourceOffline(DPAB* anchor, SourceEntry* source, InternalRoutingBlock* block);
-// No statistics are kept yet.
-void UpdateStatLogFileIO(int32_t files, int32_t ios);
 // The model's calls into the SNMP collection, not built yet.
 void SNMPapplOnline(DPAB* anchor, ApplicationEntry* application);  // "not available"
 void ReleaseSummaryManagementBlock(SummaryManagementBlock* block);  // frees the block
