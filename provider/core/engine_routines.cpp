@@ -1,6 +1,7 @@
 #include "engine_routines.h"
 
 #include "attribute_limit.h"
+#include "batch_output.h"
 #include "builtin_applications.h"
 #include "dch_client_routine.h"
 #include "dch_work_queue.h"
@@ -44,7 +45,7 @@ EngineRoutines DefaultRoutines() {
 
   table.provideAction = standin::ProvideAction;
   table.performDeriveAttrFunction = ZEVP_PerformDeriveAttrFunction;
-  table.outputBatchDataRecord = standin::OutputBatchDataRecord;
+  table.outputBatchDataRecord = ZEVP_OutputBatchDataRecord;
   table.provideActionReply = standin::ProvideActionReply;
   table.performDataSummaryOutput = standin::PerformDataSummaryOutput;
   table.summaryIntervalEnded = standin::SummaryIntervalEnded;
@@ -63,7 +64,7 @@ EngineRoutines DefaultRoutines() {
   table.updateSourceEntryState = ZEVP_UpdateSourceEntryState;
   table.queueAndWaitDCHstatus = ZEVP_QueueAndWaitDCHstatus;
   table.releaseSummaryManagementBlock = standin::ReleaseSummaryManagementBlock;
-  table.closeBatchOutputFile = standin::CloseBatchOutputFile;
+  table.closeBatchOutputFile = ZEVP_CloseBatchOutputFile;
   table.closeBatchLog = ZEVP_CloseBatchLog;
   return table;
 }

@@ -44,10 +44,6 @@ void ProvideAction(DPAB*, const DCHactionMessage* action) {
   TRC(TRC_ERROR, "***** no automation server: DCH action %u dropped", action->actionID);
 }
 
-void OutputBatchDataRecord(SourceEntry* source) {
-  TRC(TRC_ERROR, "***** no batch output: row of source @%p dropped", static_cast<void*>(source));
-}
-
 void ProvideActionReply(SourceEntry* source, DCHcomm* comm) {
   TRC(TRC_ERROR, "***** action replies not available: action of source @%p not answered", static_cast<void*>(source));
   ZEVP_SetDCHstatus(comm, ZEVP_DCH_SEND_FAILED);
@@ -89,7 +85,5 @@ void SNMPapplOnline(DPAB*, ApplicationEntry* application) {
 }
 
 void ReleaseSummaryManagementBlock(SummaryManagementBlock* block) { ZEV0_FreeStorage(&block); }
-
-void CloseBatchOutputFile(ApplicationEntry*) {}
 
 }  // namespace zevp::standin

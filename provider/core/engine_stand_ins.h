@@ -21,7 +21,6 @@ void ConsoleService(DPAB* anchor, ZEVP_ProcessRoutine typeRoutine);
 
 // The DCH link's calls into parts not built yet: each traces and does nothing.
 void ProvideAction(DPAB* anchor, const DCHactionMessage* action);  // the action is dropped
-void OutputBatchDataRecord(SourceEntry* source);
 // Calls of the DCH client and the periodic task into parts not built yet: each
 // traces that it is not available and does nothing.
 void ProvideActionReply(SourceEntry* source, DCHcomm* comm);        // the status is -1
@@ -40,6 +39,5 @@ void CheckRedirectSourceOffline(DPAB* anchor, SourceEntry* source, InternalRouti
 // The model's calls into the SNMP collection, not built yet.
 void SNMPapplOnline(DPAB* anchor, ApplicationEntry* application);  // "not available"
 void ReleaseSummaryManagementBlock(SummaryManagementBlock* block);  // frees the block
-void CloseBatchOutputFile(ApplicationEntry* application);
 
 }  // namespace zevp::standin
