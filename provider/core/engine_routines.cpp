@@ -11,6 +11,7 @@
 #include "file_server.h"
 #include "metafile_server_task.h"
 #include "periodic_task.h"
+#include "post_server.h"
 #include "startup_config.h"
 #include "statistics.h"
 
@@ -28,7 +29,7 @@ EngineRoutines DefaultRoutines() {
   table.apiServer = standin::IdleUntilTerminated;
   table.fileServer = ZEVP_FileServer;
   table.socketServer = standin::IdleUntilTerminated;
-  table.postServer = standin::IdleUntilTerminated;
+  table.postServer = ZEVP_PostServer;
   table.httpManagerTask = standin::IdleUntilTerminated;
 
   table.checkDPalreadyActive = standin::CheckDPalreadyActive;

@@ -29,15 +29,7 @@ constexpr char kMetafileName[] = "ZEV";
 constexpr char kVersion[] = "ZEV350";
 constexpr char kDefaultActionLogTTL[] = "1800";
 
-struct AttributeDefinition {
-  const char* name;
-  const char* type;
-  const char* size;
-  int key;
-  const char* help;
-};
-
-constexpr AttributeDefinition kLogAttributes[] = {
+constexpr zevp::BuiltInAttribute kLogAttributes[] = {
     {"DP_Time", "D", "24", 0, "Timestamp of the DP Log event message"},
     {"DP_Name", "D", "32", 0, "Managed System name of the DP issuing the log message"},
     {"DP_Type", "D", "4", 0, "DP types and they are ASFS, API Server, Socket, File, Post, SNMP, APPC, and HTTP"},
@@ -48,7 +40,7 @@ constexpr AttributeDefinition kLogAttributes[] = {
     {"DP_Version", "D", "8", 0, "Dorvane Agent version release identifier"},
 };
 
-constexpr AttributeDefinition kActionAttributes[] = {
+constexpr zevp::BuiltInAttribute kActionAttributes[] = {
     {"Action_Type", "D", "16", 0, "The action type such as Reflex or Policy automation."},
     {"Action_Owner", "D", "64", 0,
      "The cause of the action: a situation or a policy. Take Action items of the management workstation count "
@@ -68,46 +60,20 @@ constexpr AttributeDefinition kActionAttributes[] = {
      "DV internally generated action sequence number used to keep track of the action activities and progress."},
 };
 
-struct GroupDefinition {
-  const char* name;
-  const char* type;
-  const char* help;
-  const AttributeDefinition* attributes;
-  int count;
-};
-
-constexpr GroupDefinition kLogGroup = {
+constexpr zevp::BuiltInGroup kLogGroup = {
     "DPLOG", "E",
     "Data Provider console log shows all DP operation activities, such as errors, warnings, or exceptions detected, "
     "loading metafile, source coming on-line or off-line, monitoring status, and so on.",
     kLogAttributes, static_cast<int>(std::size(kLogAttributes))};
 
-constexpr GroupDefinition kActionGroup = {
+constexpr zevp::BuiltInGroup kActionGroup = {
     "ACTION", "K",
     "The Action Status contains the short term, default is 30 minutes, automation action status including reflex "
     "automations, policies, and Take Action activities. The agent's Operation Log contains all action status.",
     kActionAttributes, static_cast<int>(std::size(kActionAttributes))};
 
-// The group with its one BASE source and its attributes; the source, or null.
-SourceEntry* defineGroup(DPAB* anchor, ApplicationEntry* application, const GroupDefinition& definition,
-                         const char* ttl) {
-  TableEntry* table = ZEVP_InitializeTableEntry(application, definition.name, definition.type, ttl, definition.help);
-  if (table == nullptr) return nullptr;
-  ++application->NumberOfGroups;
-  SourceEntry* source = ZEVP_InitializeSourceEntry(anchor, table, "BASE", nullptr, nullptr, nullptr);
-  if (source == nullptr) return nullptr;
-  source->BuiltIn = 1;
-  for (int i = 0; i < definition.count; ++i) {
-    const AttributeDefinition& attribute = definition.attributes[i];
-    if (ZEVP_InitializeAttrEntry(source, attribute.name, attribute.type, attribute.size, attribute.key, 0,
-                                 attribute.help, nullptr) == nullptr)
-      return nullptr;
-  }
-  table->SourceCount = 1;
-  table->AttributesDefined = definition.count;
-  table->AttributesPerRow = definition.count;
-  table->AttributesNotDerived = definition.count;
-  return source;
+const char* typeCode(const DPAB* anchor) {
+  return anchor->dpType >= 0 && anchor->dpType < ZEV_DP_TYPE_COUNT ? DPtypeString[anchor->dpType] : "";
 }
 
 void setValue(AttributeEntry* attribute, const std::string& value) {
@@ -119,12 +85,8 @@ void setValue(AttributeEntry* attribute, const std::string& value) {
 // The DP log source's node name ends in the data provider's type and "dp"; its
 // fixed values, and the attributes the DP log writer fills, go on the anchor.
 void prepareLogSource(DPAB* anchor, SourceEntry* source) {
-  const char* type = anchor->dpType >= 0 && anchor->dpType < ZEV_DP_TYPE_COUNT ? DPtypeString[anchor->dpType] : "";
-  std::string node = std::string(source->pSourceNodeName != nullptr ? source->pSourceNodeName : "") + type + "dp";
-  ZEV0_FreeStorage(&source->pSourceNodeName);
-  source->pSourceNodeName = zevp::NewStorageText(node);
-  source->SourceNodeNameLength = static_cast<int32_t>(node.size());
-  TRC(TRC_DETAIL, "Set pSourceNodeName <%s> SEptr @%p", node.c_str(), static_cast<void*>(source));
+  const char* type = typeCode(anchor);
+  std::string node = zevp::NameBuiltInSource(anchor, source);
   for (AttributeEntry* attribute = source->FirstAttribute; attribute != nullptr; attribute = attribute->next) {
     std::string name = attribute->AttrName;
     if (name == "DP_Time") {
@@ -154,10 +116,10 @@ ApplicationEntry* defineApplication(DPAB* anchor, SourceEntry** logSource) {
   }
   application->MetafileName = zevp::NewStorageText(kMetafileName);
   application->MetafileNameUpper = zevp::NewStorageText(kMetafileName);
-  *logSource = defineGroup(anchor, application, kLogGroup, nullptr);
+  *logSource = zevp::DefineBuiltInGroup(anchor, application, kLogGroup, nullptr);
   if (*logSource != nullptr) prepareLogSource(anchor, *logSource);
   const char* actionTTL = ZEV0_GetEnv("ZEVP_ACTIONLOG_TTL", kDefaultActionLogTTL);
-  if (*logSource == nullptr || defineGroup(anchor, application, kActionGroup, actionTTL) == nullptr) {
+  if (*logSource == nullptr || zevp::DefineBuiltInGroup(anchor, application, kActionGroup, actionTTL) == nullptr) {
     TRC(TRC_ERROR, "*** Failed to define the built-in application <%s>", kApplicationName);
     ZEVP_ReleaseApplResources(anchor, application, 1);
     return nullptr;
@@ -177,6 +139,41 @@ void forgetEntry(DPAB* anchor) {
 }
 
 }  // namespace
+
+namespace zevp {
+
+SourceEntry* DefineBuiltInGroup(DPAB* anchor, ApplicationEntry* application, const BuiltInGroup& definition,
+                                const char* ttl) {
+  TableEntry* table = ZEVP_InitializeTableEntry(application, definition.name, definition.type, ttl, definition.help);
+  if (table == nullptr) return nullptr;
+  ++application->NumberOfGroups;
+  SourceEntry* source = ZEVP_InitializeSourceEntry(anchor, table, "BASE", nullptr, nullptr, nullptr);
+  if (source == nullptr) return nullptr;
+  source->BuiltIn = 1;
+  for (int i = 0; i < definition.count; ++i) {
+    const BuiltInAttribute& attribute = definition.attributes[i];
+    if (ZEVP_InitializeAttrEntry(source, attribute.name, attribute.type, attribute.size, attribute.key, 0,
+                                 attribute.help, nullptr) == nullptr)
+      return nullptr;
+  }
+  table->SourceCount = 1;
+  table->AttributesDefined = definition.count;
+  table->AttributesPerRow = definition.count;
+  table->AttributesNotDerived = definition.count;
+  return source;
+}
+
+std::string NameBuiltInSource(const DPAB* anchor, SourceEntry* source) {
+  const char* type = typeCode(anchor);
+  std::string node = std::string(source->pSourceNodeName != nullptr ? source->pSourceNodeName : "") + type + "dp";
+  ZEV0_FreeStorage(&source->pSourceNodeName);
+  source->pSourceNodeName = NewStorageText(node);
+  source->SourceNodeNameLength = static_cast<int32_t>(node.size());
+  TRC(TRC_DETAIL, "Set pSourceNodeName <%s> SEptr @%p", node.c_str(), static_cast<void*>(source));
+  return node;
+}
+
+}  // namespace zevp
 
 int ZEVP_DefineDPlogReport(DPAB* anchor) {
   ProcessEntry* entry = ZEVP_InitializeProcessEntry(anchor);
