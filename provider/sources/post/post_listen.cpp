@@ -36,6 +36,7 @@ constexpr int kListenBacklog = 10;
 constexpr size_t kMaxConnections = 64;
 // Datagrams taken in one pass: a flood of them leaves the connections their turn.
 constexpr int kDatagramsPerPass = 64;
+constexpr int kAcceptsPerPass = 16;
 constexpr int32_t kTCPrecordLength = 4096;
 constexpr int32_t kUDPrecordLength = 1600;
 
@@ -94,7 +95,7 @@ class PostListener {
       for (const pollfd& polled : watched) {
         if (polled.revents == 0) continue;
         if (polled.fd == tcp_)
-          accept();
+          acceptWaiting();
         else if (polled.fd == udp_)
           drainDatagrams();
         else
@@ -104,14 +105,21 @@ class PostListener {
   }
 
  private:
-  void accept() {
+  // The connections waiting, a bounded number a pass: a short backlog that fills
+  // makes new senders wait for their connect to be tried again.
+  void acceptWaiting() {
+    for (int taken = 0; taken < kAcceptsPerPass && accept(); ++taken) {
+    }
+  }
+
+  bool accept() {
     sockaddr_in peer{};
     socklen_t length = sizeof peer;
     int socket = ::accept(tcp_, reinterpret_cast<sockaddr*>(&peer), &length);
     if (socket < 0) {
       if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
         TRC(TRC_ERROR, "***** Accept for TCP socket failed errno %d", errno);
-      return;
+      return false;
     }
     // A sender that neither sends nor reads must not hold the one thread.
     fcntl(socket, F_SETFL, fcntl(socket, F_GETFL) | O_NONBLOCK);
@@ -119,6 +127,7 @@ class PostListener {
         ntohs(peer.sin_port), socket);
     connections_.add(socket, peer);
     recordPartner(socket, socket, peer, kTCPrecordLength);
+    return true;
   }
 
   void drainDatagrams() {
