@@ -26,6 +26,7 @@
 #include "running_provider.h"
 #include "scratch_directory.h"
 #include "source_entry.h"
+#include "statistics.h"
 #include "table_entry.h"
 #include "trace_capture.h"
 #include "zev/dp_types.h"
@@ -266,12 +267,16 @@ TEST(BatchModeRoadTest, AFileDataProviderInBatchModeWritesItsFilesLinesAsRecords
     ApplicationEntry* application = ZEVP_ConstructApplDataModel(anchor, "batch.mdl", 0, nullptr, nullptr, 1, 1);
     ASSERT_NE(application, nullptr);
     application->BatchOutputFileName = StorageText(files.file("records.dat"));
+    StatisticBlock* statistics = anchor->statistics;  // the process's, kept to its end
+    ASSERT_NE(statistics, nullptr);
     ZEVP_StartBatchFileMonitoring(anchor);
     // The DCH client and the periodic task stay; the file server ends after its pass.
     EXPECT_TRUE(WaitUntil([anchor] { return ZEVP_ActiveThreadCount(anchor) <= 2; })) << trace.take();
     ZEVP_ShutdownCleanUp(anchor, 1);
     ZEVP_ReleaseGlobalResources(anchor);
     ZEVP_CloseBatchLog();
+    EXPECT_GE(statistics->fileIOs, 2u) << "the file was opened and its first line read";
+    EXPECT_EQ(statistics->dchMessages, 0u) << "nothing goes to an agent in batch mode";
 
     Lines records = LinesOf(files.read("records.dat"));
     ASSERT_EQ(records.size(), 3u) << files.read("records.dat");
