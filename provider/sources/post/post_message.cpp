@@ -17,6 +17,7 @@ int ZEVP_CheckDataConversion(const unsigned char* data, int length) {
 namespace zevp {
 
 std::string_view PostText(const char* data, size_t length) {
+  if (length == 0) return {};
   const void* zero = std::memchr(data, '\0', length);
   return std::string_view(data, zero != nullptr ? static_cast<size_t>(static_cast<const char*>(zero) - data) : length);
 }
