@@ -20,6 +20,7 @@
 #include "dp_shutdown.h"
 #include "file_server.h"
 #include "metafile_parser.h"
+#include "metafile_text.h"
 #include "parsed_application.h"
 #include "process_entry.h"
 #include "run_in_child.h"
@@ -30,7 +31,6 @@
 #include "table_entry.h"
 #include "trace_capture.h"
 #include "zev/dp_types.h"
-#include "zev0/storage.h"
 #include "zevp/data_provider.h"
 
 namespace {
@@ -62,20 +62,6 @@ bool IsStamp(const std::string& text) {
   return text.size() == 16 && text.find_first_not_of("0123456789") == std::string::npos;
 }
 
-template <typename Number>
-void SetNumber(SourceEntry* source, const char* name, Number value) {
-  AttributeEntry* attribute = AttributeNamed(source, name);
-  ASSERT_NE(attribute, nullptr) << name;
-  std::memcpy(attribute->Value(), &value, sizeof value);
-  attribute->ActualValSize = sizeof value;
-}
-
-char* StorageText(const std::string& text) {
-  auto* copy = static_cast<char*>(ZEV0_GetStorage(static_cast<int32_t>(text.size() + 1)));
-  std::memcpy(copy, text.c_str(), text.size() + 1);
-  return copy;
-}
-
 // One application of a small metafile whose records go to out.dat of a scratch
 // folder, with the batch log in the same folder.
 class BatchOutputTest : public ::testing::Test {
@@ -83,7 +69,7 @@ class BatchOutputTest : public ::testing::Test {
   void use(const Lines& metafile, const std::string& fileName = "out.dat") {
     parsed_ = std::make_unique<ParsedApplication>(metafile);
     anchor()->batchMode = 1;
-    application()->BatchOutputFileName = StorageText(files_.file(fileName));
+    application()->BatchOutputFileName = zevp::NewStorageText(files_.file(fileName));
     ZEVP_OpenBatchLog(anchor(), files_.file("batch.log").c_str());
   }
   void TearDown() override {
@@ -107,7 +93,7 @@ TEST_F(BatchOutputTest, ARowIsTheStampTheApplicationTheGroupAndItsValuesEachEnde
        "Used C 100000"});
   SetAttributeValue(source(), "_LocalTimeStamp", kStamp);
   SetAttributeValue(source(), "Name", "disk1   ");
-  SetNumber<int32_t>(source(), "Used", 42);
+  SetAttributeNumber<int32_t>(source(), "Used", 42);
   ZEVP_OutputBatchDataRecord(source());
   EXPECT_EQ(written(), std::string(kStamp) + ",APP,GRP," + kStamp + ",disk1,42,\n");
   EXPECT_EQ(batchLog(), Lines{"Batch application APP data output file " + files_.file("out.dat") +
@@ -122,10 +108,10 @@ TEST_F(BatchOutputTest, EachValueIsWrittenByItsTypeAndLength) {
        "Amount N 12", "Odd G 100000", "EmptyText D 8", "EmptyNumber C 100", "_DataSourceName D 32",
        "-Hidden D 8"});
   SetAttributeValue(source(), "_LocalTimeStamp", kStamp);
-  SetNumber<uint16_t>(source(), "ShortGauge", 0xFFFF);
-  SetNumber<uint16_t>(source(), "ShortCounter", 0xFFFF);
-  SetNumber<int32_t>(source(), "LongGauge", -70000);
-  SetNumber<uint32_t>(source(), "LongCounter", 4000000000u);
+  SetAttributeNumber<uint16_t>(source(), "ShortGauge", 0xFFFF);
+  SetAttributeNumber<uint16_t>(source(), "ShortCounter", 0xFFFF);
+  SetAttributeNumber<int32_t>(source(), "LongGauge", -70000);
+  SetAttributeNumber<uint32_t>(source(), "LongCounter", 4000000000u);
   SetAttributeValue(source(), "Amount", "1,234.5");
   AttributeNamed(source(), "Odd")->ActualValSize = 3;  // no number of that length
   SetAttributeValue(source(), "Hidden", "secret");  // an operand, outside the row
@@ -166,7 +152,7 @@ TEST_F(BatchOutputTest, AnSNMPApplicationKeepsItsAgentName) {
   application()->SNMPapplication = 1;
   SetAttributeValue(source(), "_LocalTimeStamp", kStamp);
   SetAttributeValue(source(), "Agent_Name", "router7");
-  SetNumber<uint16_t>(source(), "Value", 3);
+  SetAttributeNumber<uint16_t>(source(), "Value", 3);
   ZEVP_OutputBatchDataRecord(source());
   SetAttributeValue(source(), "_LocalTimeStamp", kStamp);
   ZEVP_OutputBatchDataRecord(source());
@@ -187,7 +173,7 @@ TEST_F(BatchOutputTest, ALongRecordIsWrittenWhole) {
   SetAttributeValue(source(), "Text", text);
   std::string expected = std::string(kStamp) + ",APP,GRP," + kStamp + "," + text + ",";
   for (int n = 0; n < 60; ++n) {
-    SetNumber<int32_t>(source(), ("Gauge" + std::to_string(n)).c_str(), INT32_MIN);
+    SetAttributeNumber<int32_t>(source(), ("Gauge" + std::to_string(n)).c_str(), INT32_MIN);
     expected += "-2147483648,";
   }
   ZEVP_OutputBatchDataRecord(source());
@@ -217,7 +203,7 @@ TEST_F(BatchOutputTest, AFileThatCannotBeOpenedIsReportedAndTriedAgainAtTheNextR
 TEST_F(BatchOutputTest, RegressionEachApplicationCountsItsOwnRecords) {
   use({"//APPL APP", "//NAME GRP P 60", "//SOURCE BASE one", "//ATTRIBUTES ';'", "Name D 8"});
   ParsedApplication other({"//APPL OTHER", "//NAME GRP P 60", "//SOURCE BASE two", "//ATTRIBUTES ';'", "Name D 8"});
-  other.application()->BatchOutputFileName = StorageText(files_.file("other.dat"));
+  other.application()->BatchOutputFileName = zevp::NewStorageText(files_.file("other.dat"));
   for (int i = 0; i < 3; ++i) ZEVP_OutputBatchDataRecord(source());
   ZEVP_OutputBatchDataRecord(other.source());
   ZEVP_CloseBatchOutputFile(application());
@@ -266,7 +252,7 @@ TEST(BatchModeRoadTest, AFileDataProviderInBatchModeWritesItsFilesLinesAsRecords
     ASSERT_EQ(ZEVP_StartDataProviderEnvironment(anchor), 1);
     ApplicationEntry* application = ZEVP_ConstructApplDataModel(anchor, "batch.mdl", 0, nullptr, nullptr, 1, 1);
     ASSERT_NE(application, nullptr);
-    application->BatchOutputFileName = StorageText(files.file("records.dat"));
+    application->BatchOutputFileName = zevp::NewStorageText(files.file("records.dat"));
     StatisticBlock* statistics = anchor->statistics;  // the process's, kept to its end
     ASSERT_NE(statistics, nullptr);
     ZEVP_StartBatchFileMonitoring(anchor);

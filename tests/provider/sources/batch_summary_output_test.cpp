@@ -13,25 +13,18 @@
 #include "batch_output.h"
 #include "dp_anchor.h"
 #include "dp_log.h"
+#include "metafile_text.h"
 #include "parsed_application.h"
 #include "run_in_child.h"
 #include "running_provider.h"
 #include "scratch_directory.h"
 #include "source_entry.h"
 #include "trace_capture.h"
-#include "zev0/storage.h"
 
 namespace {
 
 const char kStamp[] = "1021102093000000";
 
-template <typename Number>
-void SetNumber(SourceEntry* source, const char* name, Number value) {
-  AttributeEntry* attribute = AttributeNamed(source, name);
-  ASSERT_NE(attribute, nullptr) << name;
-  std::memcpy(attribute->Value(), &value, sizeof value);
-  attribute->ActualValSize = sizeof value;
-}
 
 // A group whose summary order (keys, interval, unit, occurrences, the interval's
 // stamp, totals) is not its definition order.
@@ -51,10 +44,7 @@ class SummaryRows {
     }
     previous->NextInSequence = nullptr;
     AttributeNamed(source, "Disk")->AttrSortKey = 1;
-    std::string name = files_.file("out.dat");
-    auto* copy = static_cast<char*>(ZEV0_GetStorage(static_cast<int32_t>(name.size() + 1)));
-    std::memcpy(copy, name.c_str(), name.size() + 1);
-    parsed_.application()->BatchOutputFileName = copy;
+    parsed_.application()->BatchOutputFileName = zevp::NewStorageText(files_.file("out.dat"));
   }
   ~SummaryRows() {
     if (parsed_.application()->BatchOutputStream != nullptr) ZEVP_CloseBatchOutputFile(parsed_.application());
@@ -65,11 +55,11 @@ class SummaryRows {
   void summaryRow(const char* disk, int32_t occurrences, int32_t used) {
     source()->SummaryDelivering = 1;
     SetAttributeValue(source(), "Disk", disk);
-    SetNumber<int32_t>(source(), "_Interval", 3600);
-    SetNumber<uint16_t>(source(), "_Interval_Unit", 9);
-    SetNumber<int32_t>(source(), "_Occurrences", occurrences);
+    SetAttributeNumber<int32_t>(source(), "_Interval", 3600);
+    SetAttributeNumber<uint16_t>(source(), "_Interval_Unit", 9);
+    SetAttributeNumber<int32_t>(source(), "_Occurrences", occurrences);
     SetAttributeValue(source(), "_LocalTimeStamp", kStamp);
-    SetNumber<int32_t>(source(), "Used", used);
+    SetAttributeNumber<int32_t>(source(), "Used", used);
     ZEVP_OutputBatchDataRecord(source());
     source()->SummaryDelivering = 0;
   }
@@ -77,7 +67,7 @@ class SummaryRows {
   void row(const char* disk, int32_t used) {
     SetAttributeValue(source(), "Disk", disk);
     SetAttributeValue(source(), "_LocalTimeStamp", kStamp);
-    SetNumber<int32_t>(source(), "Used", used);
+    SetAttributeNumber<int32_t>(source(), "Used", used);
     ZEVP_OutputBatchDataRecord(source());
   }
   std::string written() { return files_.read("out.dat"); }

@@ -3,7 +3,6 @@
 // service does, then loaded into the built-in POST group: fields, category, time,
 // origin and stamp. None may crash, read past the message or make a stamp of
 // another length.
-#include <netdb.h>
 #include <netinet/in.h>
 #include <stdlib.h>
 
@@ -21,28 +20,12 @@
 #include "source_entry.h"
 #include "stdout_silenced.h"
 #include "table_entry.h"
+#include "unknown_hosts.h"
 #include "zev/dp_types.h"
 #include "zev0/codepage.h"
 #include "zev0/hostnames.h"
 
 namespace {
-
-// No name resolves: the origin is the dotted address, and no look-up leaves the process.
-class NoNames : public zev0::Resolver {
- public:
-  int hostByName(const char*, hostent*, char*, size_t, int* hostError) override {
-    *hostError = HOST_NOT_FOUND;
-    return 1;
-  }
-  int hostByAddress(const in_addr&, hostent*, char*, size_t, int* hostError) override {
-    *hostError = HOST_NOT_FOUND;
-    return 1;
-  }
-  int systemHostName(char* name, size_t size) override {
-    std::strncpy(name, "fuzzhost", size);
-    return 0;
-  }
-};
 
 // The agent takes every row.
 void RowTaken(DPAB*, ProcessEntry*, SourceEntry* source) { ZEVP_UpdateSourceEntryState(source, ZEVP_Active); }
@@ -56,7 +39,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   setenv("ZEV_TRACE", "*=0", 1);
   setenv("ZEV_WORK_PATH", "/nonexistent/zev/", 1);  // no ZEVPOST metafile
   static StdoutSilenced silenced;
-  static NoNames names;
+  static UnknownHosts names;  // the origin is the dotted address
   zev0::SetResolver(&names);
   zevp::Routines().queueAndWaitDCHstatus = RowTaken;
   anchor = zevp::NewAnchor();
