@@ -25,7 +25,6 @@
 #include "eventually.h"
 #include "free_port.h"
 #include "posted_message.h"
-#include "run_in_child.h"
 #include "running_provider.h"
 #include "scratch_directory.h"
 #include "source_entry.h"
@@ -87,9 +86,19 @@ ApplicationEntry* PostApplication(DPAB* anchor) {
   return found;
 }
 
+// Its first group's first source, under the locks the POST thread makes them under.
 SourceEntry* PostSource(DPAB* anchor) {
   ApplicationEntry* application = PostApplication(anchor);
-  return application != nullptr && application->FirstTable != nullptr ? application->FirstTable->FirstSource : nullptr;
+  if (application == nullptr) return nullptr;
+  SourceEntry* source = nullptr;
+  BSV1_GetLock(&application->TableListLock);
+  if (TableEntry* table = application->FirstTable) {
+    BSV1_GetLock(&table->SourceListLock);
+    source = table->FirstSource;
+    BSV1_ReleaseLock(&table->SourceListLock);
+  }
+  BSV1_ReleaseLock(&application->TableListLock);
+  return source;
 }
 
 int32_t PostSourceState(DPAB* anchor) {
@@ -354,26 +363,24 @@ class RefusingAgent {
 TEST_F(PostProviderTest, ARefusedRegistrationEndsTheDataProvider) {
   RefusingAgent agent;
   ASSERT_TRUE(agent.listening());
-  unsigned short agentPort = agent.port();
-  RunInChild([agentPort] {
-    setenv("ZEVA_DCH_PORT", std::to_string(agentPort).c_str(), 1);
-    ProdSpecDirectory product;
-    UseProductSpec(product, {"ENABLE_DPLOG=Y"});
+  setenv("ZEVA_DCH_PORT", std::to_string(agent.port()).c_str(), 1);
+  ProdSpecDirectory product;  // read once per process: the first test's serves them all
+  UseProductSpec(product, {"ENABLE_DPLOG=Y"});
+  Lines printed;
+  bool ended = false;
+  {
     ScaledClock clock;
-    Lines printed;
-    bool ended = false;
-    {
-      StdoutCapture out;
-      DataProviderThread provider(ZEV_DP_POST);
-      ended = provider.joinWithin(kStartWaitMs);
-      printed = out.takeLines();
-    }
-    EXPECT_TRUE(ended) << "the data provider did not end";
-    EXPECT_NE(std::find(printed.begin(), printed.end(),
-                        "ZEVPV87E POST DP unable to register dpPost application with Agent. Job ended."),
-              printed.end())
-        << ::testing::PrintToString(printed);
-  });
+    StdoutCapture out;  // gtest writes its failures there too: the checks come after it
+    DataProviderThread provider(ZEV_DP_POST);  // with the console that ends it when it is told to
+    ended = provider.joinWithin(kStartWaitMs);
+    printed = out.takeLines();
+  }
+  setenv("ZEVA_DCH_PORT", std::to_string(port()).c_str(), 1);
+  EXPECT_TRUE(ended) << "the data provider did not end";
+  EXPECT_NE(std::find(printed.begin(), printed.end(),
+                      "ZEVPV87E POST DP unable to register dpPost application with Agent. Job ended."),
+            printed.end())
+      << ::testing::PrintToString(printed);
 }
 
 // The process's statistics count each post, and each row the DCH link sends.
