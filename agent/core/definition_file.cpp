@@ -3,6 +3,7 @@
 #include <cerrno>
 
 #include "trc1.h"
+#include "zev0/scrambler.h"
 #include "zev0/storage.h"
 #include "zev0/text.h"
 
@@ -43,19 +44,34 @@ bool DefinitionFile::openSQL(const char* applKey, const char* RR, int sqlMode, c
   return openNamed(mode);
 }
 
-bool DefinitionFile::write(std::string_view text) {
-  errno = 0;
-  size_t wrote = std::fwrite(text.data(), 1, text.size(), file_);
-  if (wrote == text.size()) return true;
-  TRC(TRC_ERROR, "Error: errno=%d wrote=%d writing <%.*s>", errno, static_cast<int>(wrote),
-      static_cast<int>(text.size()), text.data());
-  return false;
-}
+bool DefinitionFile::write(std::string_view text) { return put(text, 0); }
 
 bool DefinitionFile::writeLine(std::string_view line) {
   std::string text(line);
   text += '\n';
   return write(text);
+}
+
+bool DefinitionFile::writeScrambledLine(std::string line, int* lineCounter) {
+  ++*lineCounter;
+  ZEV0_EncipherRecord(line.data(), static_cast<int32_t>(static_cast<int64_t>(line.size()) * *lineCounter));
+  line += '\n';
+  return put(line, *lineCounter);
+}
+
+// The failure names the text as far as it goes, and the line of a scrambled file.
+bool DefinitionFile::put(std::string_view text, int lineCount) {
+  errno = 0;
+  size_t wrote = std::fwrite(text.data(), 1, text.size(), file_);
+  if (wrote == text.size()) return true;
+  int failure = errno;
+  if (lineCount > 0)
+    TRC(TRC_ERROR, "Error: errno=%d wrote=%d line=%d writing <%.*s>", failure, static_cast<int>(wrote), lineCount,
+        static_cast<int>(text.size()), text.data());
+  else
+    TRC(TRC_ERROR, "Error: errno=%d wrote=%d writing <%.*s>", failure, static_cast<int>(wrote),
+        static_cast<int>(text.size()), text.data());
+  return false;
 }
 
 bool DefinitionFile::close() {

@@ -1,7 +1,9 @@
 // One definition file of an application as a writer fills it, group by group: named for
 // the application key, the kind ("CAT", "ATR", ...) and the release, in the work
 // directory; the first group's call opens it anew ("w"), later groups append ("a").
-// Every failure is traced; a file that stops is closed and keeps what was written.
+// Every failure is traced; a file that stops is closed and keeps what was written. The
+// ODI and JPF files are stored scrambled line by line, each kind counting its lines over
+// all groups of the pass.
 #pragma once
 
 #include <cstdio>
@@ -25,6 +27,9 @@ class DefinitionFile {
   bool write(std::string_view text);
   // Writes the line and a line feed.
   bool writeLine(std::string_view line);
+  // Advances the file kind's line counter and writes the line scrambled with its length
+  // times the counter (the line feed neither counted nor scrambled).
+  bool writeScrambledLine(std::string line, int* lineCounter);
   // Closes the file. False when what was written could not be flushed into it: a writer
   // must not succeed with a file that holds less than it wrote.
   bool close();
@@ -34,6 +39,8 @@ class DefinitionFile {
  private:
   bool nameFile(const char* applKey, const char* kind, const char* RR);
   bool openNamed(const char* mode);
+  // lineCount: the scrambled line's count, 0 for a plain file.
+  bool put(std::string_view text, int lineCount);
 
   std::FILE* file_ = nullptr;
   std::string name_;

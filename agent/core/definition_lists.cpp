@@ -3,9 +3,11 @@
 #include <algorithm>
 
 #include "dch/channel_functions.h"
+#include "help_text_walk.h"
 #include "trc1.h"
 #include "user_data_info.h"
 #include "user_data_list.h"
+#include "zev0/timestamp.h"
 
 TRC_UNIT();
 
@@ -72,4 +74,10 @@ bool userDataList::addDomain(std::string_view domainName) {
 
 std::string userDataList::objectName(const userDataListEntry& entry) const {
   return std::string(applName_) + entry.attrGroup() + RR_;
+}
+
+DefinitionFileHead userDataList::fileHead(const char* affinityName, const char* affinityString) const {
+  char now[ZEV0_PLOVEN_TIME_LENGTH + 1];
+  ZEV0_GetPlovenTime(now);
+  return {now, applKey_, RR_, cvrm_, applNameRR_, std::string(ApplicationHelp(helpInfo_)), affinityName, affinityString};
 }

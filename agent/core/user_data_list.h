@@ -20,6 +20,7 @@
 
 #include "agent_ring.h"
 #include "checksum_info.h"
+#include "definition_file_headers.h"
 #include "user_data_list_entry.h"
 
 using userDataListIterator = RingIterator<userDataListEntry>;
@@ -112,6 +113,8 @@ class userDataList {
   bool addDomain(std::string_view domainName);
   // tableNameList and attrGroupList: the names of the entries of that list type into text.
   const char* nameList(int listType, bool tableNames, std::string* text);
+  // The values that open the ODI and JPF files, stamped now.
+  DefinitionFileHead fileHead(const char* affinityName, const char* affinityString) const;
   // Application name, group name and release run together.
   std::string objectName(const userDataListEntry& entry) const;
 
@@ -156,4 +159,6 @@ class userDataList {
   std::vector<std::string> domainsWritten_;
   std::string tableNameList_;
   std::string attrGroupList_;
+  int ODIlineCounter_ = 0;
+  int JPFlineCounter_ = 0;
 };

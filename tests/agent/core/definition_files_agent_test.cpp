@@ -47,6 +47,34 @@ void ExpectFailedBuildAndCleanEnd(AgentProcess& agent, const std::string& subnod
   EXPECT_EQ(agent.errorText().find("Sanitizer"), std::string::npos) << agent.errorText();
 }
 
+// The catalogue and the attribute file always; the ODI and property files unless
+// ZEVA_GENERATE_ODI is N; the historical-data file only when ZEVA_GENERATE_SQL is Y.
+TEST(DefinitionFilesAgentTest, TheSwitchesChooseTheFilesWritten) {
+  const struct Case {
+    const char* settings[2];
+    bool ODI;
+    bool SQL;
+  } cases[] = {{{"ZEVA_GENERATE_ODI=N", "ZEVA_GENERATE_SQL=Y"}, false, true},
+               {{"ZEVA_GENERATE_ODI=Y", "ZEVA_GENERATE_SQL=N"}, true, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.settings[0]);
+    AgentProcess agent;
+    ASSERT_TRUE(agent.start({"NODP"}, {c.settings[0], c.settings[1]})) << agent.failure();
+    ASSERT_TRUE(agent.waitForTrace("Waiting for DP status change.", kStartWaitMs)) << agent.traceText();
+    rawdch::TcpPeer peer(agent.dchPort());
+    RegisteredOnline(peer, "SWITCHED", "srcA");
+    ASSERT_TRUE(Eventually([&] { return !LinesWith(agent.zevraf({"subnodes"}), "srcA:SWITCHED00\t").empty(); },
+                           kStartWaitMs))
+        << agent.traceText();
+    const std::string work = agent.directory();
+    EXPECT_TRUE(Exists(work + "SWICAT00") && Exists(work + "SWIATR00") && Exists(work + "zevawSWI"));
+    EXPECT_EQ(Exists(work + "SWIODI00"), c.ODI);
+    EXPECT_EQ(Exists(work + "SWIJPF00"), c.ODI);
+    EXPECT_EQ(Exists(work + "SWISQL00"), c.SQL);
+    EXPECT_EQ(agent.terminate(kStartWaitMs), 0) << agent.errorText();
+  }
+}
+
 TEST(DefinitionFilesAgentTest, AWorkDirectoryThatCannotHoldFilesFailsTheBuildAndTheAgentRunsOn) {
   const struct Case {
     const char* what;
@@ -109,11 +137,10 @@ TEST(DefinitionFilesAgentTest, AFileThatCannotBeOpenedFailsOnlyItsApplication) {
   EXPECT_EQ(peer.exchange(row.bytes(), kStartWaitMs).status, 0);
   EXPECT_TRUE(Eventually([&] { return !LinesWith(agent.zevraf({"sample", "OTHER00", table}), "\tpears\t7").empty(); },
                          kStartWaitMs));
-  for (const char* file : {"OTHCAT00", "OTHATR00", "zevawOTH"}) {
+  for (const char* file : {"OTHCAT00", "OTHATR00", "OTHODI00", "OTHJPF00", "zevawOTH"}) {
     SCOPED_TRACE(file);
     EXPECT_TRUE(Exists(agent.directory() + file));
   }
-  EXPECT_FALSE(Exists(agent.directory() + "OTHSQL00")) << "the historical-data file is off by default";
 
   RegisteredOnline(peer, "MYAPP", "srcA");
   EXPECT_TRUE(agent.waitForTrace("Error: could not open <" + agent.directory() + "MYAATR00> for mode w: errno=21",
