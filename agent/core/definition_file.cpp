@@ -13,16 +13,20 @@ DefinitionFile::~DefinitionFile() {
   if (file_ != nullptr) std::fclose(file_);
 }
 
-bool DefinitionFile::nameFile(const char* applKey, const char* kind, const char* RR) {
-  std::string bare = std::string(applKey) + kind + RR;
-  char* qualified = ZEV0_ConstructFullyQualifiedName(nullptr, bare.c_str());
+std::string DefinitionFilePath(const std::string& name) {
+  char* qualified = ZEV0_ConstructFullyQualifiedName(nullptr, name.c_str());
   if (qualified == nullptr) {
     TRC(TRC_ERROR, "Error: Could not build fully qualified file name.");
-    return false;
+    return "";
   }
-  name_ = qualified;
+  std::string path = qualified;
   ZEV0_FreeStorage(&qualified);
-  return true;
+  return path;
+}
+
+bool DefinitionFile::nameFile(const char* applKey, const char* kind, const char* RR) {
+  name_ = DefinitionFilePath(std::string(applKey) + kind + RR);
+  return !name_.empty();
 }
 
 bool DefinitionFile::openNamed(const char* mode) {

@@ -10,6 +10,9 @@
 #include <string>
 #include <string_view>
 
+// The name in the work directory; empty (traced) when it cannot be built.
+std::string DefinitionFilePath(const std::string& name);
+
 class DefinitionFile {
  public:
   DefinitionFile() = default;
