@@ -3,6 +3,7 @@
 // of the attribute file too long to hold. Applications come from the real DCH server.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <memory>
 #include <set>
 #include <string>
@@ -37,6 +38,7 @@ class DefinitionFileLimitsTest : public DefinitionRoadTest {
   }
 
   userDataList* build(const std::string& applName, const std::vector<rawdch::Group>& groups) {
+    list_.reset();
     registerApplication(applName, groups);
     if (HasFatalFailure()) return nullptr;
     trace().take();
@@ -119,6 +121,33 @@ TEST_F(DefinitionFileLimitsTest, ADomainSetPast639CharactersFailsTheCatalogue) {
   const std::string cat = ReadWorkFile("DSECAT00");
   EXPECT_EQ(Count(cat, "\nTDSE00   "), 1) << "no table record after the failure";
   EXPECT_EQ(ReadWorkFile("DSEATR00").find("name DSETSG200"), std::string::npos);
+}
+
+// The catalogue's lengths and offsets have four digits: a column beyond them fails the
+// catalogue, named, rather than be placed with a number cut short.
+TEST_F(DefinitionFileLimitsTest, AColumnBeyondTheCataloguesFourDigitsFailsIt) {
+  const struct {
+    const char* applName;
+    const char* attributes;
+    const char* trace;
+    int placed;  // the columns placed before it
+  } cases[] = {
+      {"WIDE", "Wide,D,10000, ,w;", "Error: column <Wide> of table <%s>: length 10000 or offset 32 beyond 9999", 1},
+      {"FAR", "Filler,D,9990, ,f;Far,C,4, ,n;",
+       "Error: column <Far> of table <%s>: length 4 or offset 10022 beyond 9999", 2},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.applName);
+    userDataList* list = build(c.applName, {{"G1", "g", 'P', 60, c.attributes}});
+    ASSERT_NE(list, nullptr);
+    EXPECT_NE(list->errors(), 0);
+    char expected[256];
+    std::snprintf(expected, sizeof expected, c.trace, list->List()->udi()->tableNameRR());
+    EXPECT_TRUE(trace().contains(expected)) << trace().take();
+    const std::string cat = ReadWorkFile(std::string(c.applName).substr(0, 3) + "CAT00");
+    EXPECT_EQ(Count(cat, "\nP"), c.placed);
+    EXPECT_EQ(cat.find("\nT"), std::string::npos) << "no table record after the failure";
+  }
 }
 
 // A column block of the attribute file is held in 4096 bytes: an enumeration that would
