@@ -94,7 +94,6 @@ bool ZEVP_PostponeOffline(DPAB* anchor, SourceEntry* source) {
   copy->next = nullptr;
   copy->NextInDCHqueue = nullptr;
   copy->NextInOfflineQueue = nullptr;
-  copy->LocateLink = nullptr;
   copy->OwningTask = nullptr;
   TRC(TRC_DETAIL, "Initializing EntryLock for TempSE @%p, copied from currSEptr @%p", static_cast<void*>(copy),
       static_cast<void*>(source));

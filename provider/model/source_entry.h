@@ -85,7 +85,6 @@ struct SourceEntry {
   int32_t EndBatchSummary;
 
   int32_t SendOrder;
-  SourceEntry* LocateLink;  // chains the matches of a policy look-up
   int64_t CreationTime;     // seconds
 
   BSV1_Lock SummaryLock;
