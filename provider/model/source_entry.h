@@ -80,9 +80,8 @@ struct SourceEntry {
 
   // Summaries.
   SummaryManagementBlock* Summary;
-  char* SummaryBuffer;
-  int32_t SummaryDelivering;
-  int32_t EndBatchSummary;
+  int32_t SummaryDelivering;  // set while the summary output fills the values of its rows
+  int32_t EndBatchSummary;    // the interval in hand is to end now (under the block's lock)
 
   int32_t SendOrder;
   int64_t CreationTime;     // seconds
