@@ -2,6 +2,8 @@
 
 #include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "application_entry.h"
 #include "dch_work_queue.h"
@@ -140,18 +142,25 @@ void stopSource(DPAB* anchor, SourceEntry* source) {
 void ZEVP_DeleteExistingApplication(DPAB* anchor, ApplicationEntry* application) {
   if (anchor == nullptr || application == nullptr) return;
   BSV1_GetLock(&anchor->applDefinitionLock);
+  // The groups and sources are gathered under the application's locks, and their
+  // threads awaited out of them: a thread that ends may wait for the DCH client,
+  // which takes them to register the application again.
+  std::vector<std::pair<TableEntry*, std::vector<SourceEntry*>>> groups;
   BSV1_GetLock(&application->TableListLock);
   BSV1_GetLock(&application->EntryLock);
   for (TableEntry* table = application->FirstTable; table != nullptr; table = table->next) {
+    groups.emplace_back(table, std::vector<SourceEntry*>());
     BSV1_GetLock(&table->SourceListLock);
     for (SourceEntry* source = table->FirstSource; source != nullptr; source = source->next)
-      stopSource(anchor, source);
+      groups.back().second.push_back(source);
     BSV1_ReleaseLock(&table->SourceListLock);
-    // Out of the group's lock: a routing that holds the block takes the input groups' locks.
-    zevp::RemoveTableFromRouting(anchor, table);
   }
   BSV1_ReleaseLock(&application->EntryLock);
   BSV1_ReleaseLock(&application->TableListLock);
+  for (const auto& [table, sources] : groups) {
+    for (SourceEntry* source : sources) stopSource(anchor, source);
+    zevp::RemoveTableFromRouting(anchor, table);
+  }
   if (application->SNMPapplication != 0 && anchor->dpType == ZEV_DP_SNMP)
     zevp::Routines().snmpApplOffline(anchor, application);
   std::string name = application->ApplName;
