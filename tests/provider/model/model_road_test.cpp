@@ -19,6 +19,7 @@
 #include "eventually.h"
 #include "file_server.h"
 #include "internal_routing_block.h"
+#include "loopback_engine.h"
 #include "metafile_parser.h"
 #include "running_provider.h"
 #include "scratch_directory.h"
@@ -26,7 +27,6 @@
 #include "table_entry.h"
 #include "trace_capture.h"
 #include "zev/dp_types.h"
-#include "zev0/hostnames.h"
 
 namespace {
 
@@ -48,10 +48,7 @@ class ModelRoadTest : public DCHroadTest {
   void SetUp() override {
     DCHroadTest::SetUp();
     if (HasFatalFailure()) return;
-    setenv("ZEVP_DCH_HOST", "127.0.0.1", 1);
-    setenv("ZEV_DP_HOSTNAME", "localhost", 1);
-    setenv("ZEVP_DCH_REPLY_WAIT", "1", 1);
-    ZEV0_LocalHostNameString();
+    UseLoopbackDCHhost();
   }
   void TearDown() override {
     provider_.reset();
