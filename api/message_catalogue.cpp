@@ -64,8 +64,8 @@ const char* const API_Message[101] = {
     /*  54 */ "ZEVPA54E dp_BeginInput API server application registration with DCH unsuccessful",
     /*  55 */ "ZEVPA55E dp_EndInput rejected. dp_BeginInput not performed or dp_EndInput already completed",
     /*  56 */
-    "ZEVPA56E Ambiguous dp_EndInput rejected. More than one active dp_BeginInput outstanding without sufficient "
-    "qualifying input parameter",
+    ("ZEVPA56E Ambiguous dp_EndInput rejected. More than one active dp_BeginInput outstanding without sufficient "
+     "qualifying input parameter"),
     /*  57 */ "ZEVPA57W dp_EndInput specified application is not active. dp_BeginInput was not performed",
     /*  58 */ "ZEVPA58E dp_EndInput API server application unregistration with DCH unsuccessful",
     /*  59 */ "ZEVPA59 ",
