@@ -232,7 +232,7 @@ TEST_F(DataExchangeTest, NoReplyFromTheDataProviderTimesOutAfterTheRequestWait) 
     double seconds = std::chrono::duration<double>(Clock::now() - start).count();
     EXPECT_EQ(status, 11);
     EXPECT_GE(seconds, 0.9);
-    EXPECT_LT(seconds, 2.5);
+    EXPECT_LT(seconds, 5.0) << "no hang";
     dp_FreeHandle(handle, nullptr);
   }
 }
@@ -256,13 +256,13 @@ TEST_F(DataExchangeTest, AReplyWithoutABlankKeepsTheStamp) {
 // next request opens the session again.
 TEST_F(DataExchangeTest, AFailedBindEndsTheRequestWithSeventyFive) {
   ApiResponder responder(Always({Reply("0 123")}));
+  // A port of this process's that another socket holds without address reuse.
   int holder = socket(AF_INET, SOCK_DGRAM, 0);
   sockaddr_in address{};
   address.sin_family = AF_INET;
+  address.sin_port = htons(FreeLoopbackPort());
   address.sin_addr.s_addr = htonl(INADDR_ANY);
   ASSERT_EQ(bind(holder, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-  socklen_t length = sizeof address;
-  getsockname(holder, reinterpret_cast<sockaddr*>(&address), &length);
   WorkingDirectory here(scratch_.path());
   scratch_.write("ZEVPINIT", "123\nAPPLGRP#" + std::to_string(ntohs(address.sin_port)) + "\n");
 
@@ -281,21 +281,22 @@ TEST_F(DataExchangeTest, AFailedBindEndsTheRequestWithSeventyFive) {
 }
 
 // With standard input closed a new socket would be descriptor 0, which a handle takes for
-// "none": the session socket is moved off it and 0 stays closed.
+// "none": the session socket is moved off it and 0 stays closed. (The responder runs in
+// the child: a process is forked only while it has no other thread.)
 TEST_F(DataExchangeTest, ASessionSocketIsNeverDescriptorZero) {
-  ApiResponder responder(Always({Reply("0 123")}));
   RunInChild([&] {
+    ApiResponder responder(Always({Reply("0 123")}));
     APIhandle* handle = handleFor(responder);
     close(0);
     int status = -1;
     EXPECT_EQ(sendRecord(handle, {"a"}, &status), 1);
     EXPECT_EQ(sendRecord(handle, {"b"}, &status), 1) << "the session stays open";
     EXPECT_EQ(fcntl(0, F_GETFD), -1) << "descriptor 0 stays closed";
+    auto requests = responder.requests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[0].senderPort, requests[1].senderPort);
     dp_FreeHandle(handle, nullptr);
   });
-  auto requests = responder.requests();
-  ASSERT_EQ(requests.size(), 2u);
-  EXPECT_EQ(requests[0].senderPort, requests[1].senderPort);
 }
 
 }  // namespace
