@@ -24,6 +24,14 @@ namespace {
 constexpr int kDefaultWait = 30;
 constexpr int kDefaultPort = 7600;
 
+// A variable's decimal value when that is 1 to `highest`, else `fallback`.
+int SettingOr(const char* variable, int fallback, int highest) {
+  const char* value = std::getenv(variable);
+  if (value == nullptr) return fallback;
+  long number = std::strtol(value, nullptr, 10);
+  return number >= 1 && number <= highest ? static_cast<int>(number) : fallback;
+}
+
 char FirstLetterOf(const char* variable) {
   const char* value = std::getenv(variable);
   return value == nullptr ? '\0' : static_cast<char>(std::toupper(static_cast<unsigned char>(value[0])));
@@ -66,8 +74,8 @@ int BuildAnchor() {
   if (FirstLetterOf("ZEVP_API_BYPASS_VAL") == 'Y') BypassInputValidation = 1;
   char transport = FirstLetterOf("ZEVP_API_TRANSPORT");
   if (transport == 'I' || transport == 'R') anchor->transport = transport;
-  anchor->requestWait = zevpapi::SettingOr("ZEVP_API_REQUEST_WAIT", kDefaultWait, INT_MAX);
-  anchor->commandWait = zevpapi::SettingOr("ZEVP_CONSOLE_COMMAND_WAIT", kDefaultWait, INT_MAX);
+  anchor->requestWait = SettingOr("ZEVP_API_REQUEST_WAIT", kDefaultWait, INT_MAX);
+  anchor->commandWait = SettingOr("ZEVP_CONSOLE_COMMAND_WAIT", kDefaultWait, INT_MAX);
   int status = zevpapi::kSuccess;
   if (anchor->transport == 'I') {
     ZEVP_APIU_InitWinSock();
@@ -85,13 +93,6 @@ int BuildAnchor() {
 }  // namespace
 
 namespace zevpapi {
-
-int SettingOr(const char* variable, int fallback, int highest) {
-  const char* value = std::getenv(variable);
-  if (value == nullptr) return fallback;
-  long number = std::strtol(value, nullptr, 10);
-  return number >= 1 && number <= highest ? static_cast<int>(number) : fallback;
-}
 
 int EnsureAnchor() { return DPAA != nullptr ? kSuccess : BuildAnchor(); }
 
@@ -127,7 +128,7 @@ extern "C" int ZEVP_GetAPIdpAddr(sockaddr* out) {
   }
   sockaddr_in address{};
   address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<uint16_t>(zevpapi::SettingOr("ZEVP_API_DPAPI_PORT", kDefaultPort, 65535)));
+  address.sin_port = htons(static_cast<uint16_t>(SettingOr("ZEVP_API_DPAPI_PORT", kDefaultPort, 65535)));
   address.sin_addr = reinterpret_cast<sockaddr_in*>(found->ai_addr)->sin_addr;
   freeaddrinfo(found);
   std::memcpy(out, &address, sizeof address);

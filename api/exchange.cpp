@@ -4,7 +4,9 @@
 #include <poll.h>
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <chrono>
 #include <cstring>
 
@@ -124,7 +126,7 @@ int ReceiveReply(APIhandle* handle, int waitForData) {
     int timeoutMs = -1;
     if (!waitsForever) {
       auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-      timeoutMs = left > 0 ? static_cast<int>(left) : 0;
+      timeoutMs = static_cast<int>(std::min<long long>(std::max<long long>(left, 0), INT_MAX));
     }
     pollfd wait{handle->sessionSocket, POLLIN, 0};
     int ready = poll(&wait, 1, timeoutMs);
