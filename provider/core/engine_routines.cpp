@@ -9,11 +9,14 @@
 #include "dp_log.h"
 #include "engine_stand_ins.h"
 #include "file_server.h"
+#include "internal_routing.h"
 #include "metafile_server_task.h"
 #include "periodic_task.h"
 #include "post_server.h"
 #include "startup_config.h"
 #include "statistics.h"
+#include "summary_block.h"
+#include "summary_data.h"
 
 namespace zevp {
 
@@ -48,23 +51,25 @@ EngineRoutines DefaultRoutines() {
   table.performDeriveAttrFunction = ZEVP_PerformDeriveAttrFunction;
   table.outputBatchDataRecord = ZEVP_OutputBatchDataRecord;
   table.provideActionReply = standin::ProvideActionReply;
-  table.performDataSummaryOutput = standin::PerformDataSummaryOutput;
-  table.summaryIntervalEnded = standin::SummaryIntervalEnded;
+  table.performDataSummaryOutput = ZEVP_PerformDataSummaryOutput;
+  table.summaryIntervalEnded = ZEVP_SummaryIntervalEnded;
   table.processSockRequestByState = standin::ProcessSockRequestByState;
   table.updateMIBinteresToDCH = standin::UpdateMIBinteresToDCH;
   table.doNoDataStatusReport = standin::DoNoDataStatusReport;
 
-  table.dispatchInternalOutput = standin::DispatchInternalOutput;
-  table.updateSummaryDataArray = standin::UpdateSummaryDataArray;
-  table.checkDataSummaryReady = standin::CheckDataSummaryReady;
-  table.checkRedirectSourceOffline = standin::CheckRedirectSourceOffline;
+  table.dispatchInternalOutput = ZEVP_DispatchInternalOutput;
+  table.updateSummaryDataArray = ZEVP_UpdateSummaryDataArray;
+  table.checkDataSummaryReady = ZEVP_CheckDataSummaryReady;
+  table.checkRedirectSourceOffline = ZEVP_CheckRedirectSourceOffline;
   table.updateStatLogFileIO = ZEVP_UpdateStatLogFileIO;
   table.sendDPlogMessage = ZEVP_SendDPlogMessage;
   table.snmpApplOnline = standin::SNMPapplOnline;
+  table.snmpApplOffline = standin::SNMPapplOffline;
+  table.stopSNMPcollection = standin::StopSNMPcollection;
 
   table.updateSourceEntryState = ZEVP_UpdateSourceEntryState;
   table.queueAndWaitDCHstatus = ZEVP_QueueAndWaitDCHstatus;
-  table.releaseSummaryManagementBlock = standin::ReleaseSummaryManagementBlock;
+  table.releaseSummaryManagementBlock = ZEVP_ReleaseSummaryManagementBlock;
   table.closeBatchOutputFile = ZEVP_CloseBatchOutputFile;
   table.closeBatchLog = ZEVP_CloseBatchLog;
   return table;

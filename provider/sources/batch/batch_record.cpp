@@ -6,6 +6,7 @@
 #include "application_entry.h"
 #include "attribute_entry.h"
 #include "source_entry.h"
+#include "summary_array.h"
 #include "table_entry.h"
 #include "trc1.h"
 #include "zev0/timestamp.h"
@@ -29,11 +30,11 @@ bool holdsTimeStamp(const AttributeEntry* attribute) {
 }
 
 AttributeEntry* FirstOfRow(const SourceEntry* source, bool summaryRow) {
-  return summaryRow && source->FirstInSequence != nullptr ? source->FirstInSequence : source->FirstAttribute;
+  return summaryRow ? zevp::FirstInSummaryOrder(source) : source->FirstAttribute;
 }
 
-AttributeEntry* NextOfRow(const AttributeEntry* attribute, bool summaryRow) {
-  return summaryRow ? attribute->NextInSequence : attribute->next;
+AttributeEntry* NextOfRow(const SourceEntry* source, const AttributeEntry* attribute, bool summaryRow) {
+  return summaryRow ? zevp::NextInSummaryOrder(source, attribute) : attribute->next;
 }
 
 // The attribute that holds the row's time stamp, or null. A summary row has its
@@ -42,8 +43,8 @@ AttributeEntry* NextOfRow(const AttributeEntry* attribute, bool summaryRow) {
 const AttributeEntry* TimeStampOf(const SourceEntry* source, bool summaryRow) {
   const AttributeEntry* attribute = FirstOfRow(source, summaryRow);
   if (summaryRow) {
-    while (attribute != nullptr && attribute->AttrSortKey > 0) attribute = NextOfRow(attribute, true);
-    for (int place = 0; place < 3 && attribute != nullptr; ++place) attribute = NextOfRow(attribute, true);
+    while (attribute != nullptr && attribute->AttrSortKey > 0) attribute = NextOfRow(source, attribute, true);
+    for (int place = 0; place < 3 && attribute != nullptr; ++place) attribute = NextOfRow(source, attribute, true);
     return holdsTimeStamp(attribute) ? attribute : nullptr;
   }
   for (; attribute != nullptr; attribute = attribute->next)
@@ -121,7 +122,7 @@ std::string FormatBatchRecord(SourceEntry* source, bool summaryRow) {
   record += ',';
   bool keepAgentName = application->SNMPapplication != 0;
   for (AttributeEntry* attribute = FirstOfRow(source, summaryRow); attribute != nullptr;
-       attribute = NextOfRow(attribute, summaryRow)) {
+       attribute = NextOfRow(source, attribute, summaryRow)) {
     if (attribute->AttrType == ZEVP_ATTR_SKIP || attribute->AttrAccessible == 0) continue;
     AppendField(record, source, attribute);
     if (!(keepAgentName && named(attribute, "Agent_Name"))) attribute->ActualValSize = 0;

@@ -29,15 +29,6 @@ std::vector<std::string> Split(const std::string& text, char separator) {
   return parts;
 }
 
-// The lines of a zevraf answer that hold the text; none when zevraf failed.
-std::vector<std::string> LinesWith(const ToolRun& run, const std::string& text) {
-  std::vector<std::string> lines;
-  if (run.exitStatus != 0) return lines;
-  for (const std::string& line : Split(run.output, '\n'))
-    if (line.find(text) != std::string::npos) lines.push_back(line);
-  return lines;
-}
-
 TEST(AgentPostTest, APostOverTCPIsStampedAndSampledFromItsTable) {
   AgentProcess agent;
   unsigned short postPort = FreeLoopbackPort();

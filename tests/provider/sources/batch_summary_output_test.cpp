@@ -4,86 +4,92 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "application_entry.h"
-#include "attribute_entry.h"
 #include "batch_output.h"
+#include "dch_comm.h"
+#include "dch_requests.h"
 #include "dp_anchor.h"
-#include "dp_log.h"
+#include "manual_clock.h"
 #include "metafile_text.h"
 #include "parsed_application.h"
+#include "record_split.h"
 #include "run_in_child.h"
-#include "running_provider.h"
 #include "scratch_directory.h"
 #include "source_entry.h"
+#include "summary_data.h"
 #include "trace_capture.h"
 
 namespace {
 
-const char kStamp[] = "1021102093000000";
-
-
-// A group whose summary order (keys, interval, unit, occurrences, the interval's
-// stamp, totals) is not its definition order.
-class SummaryRows {
+// An application of a plain group and a group that summarises a minute per host,
+// its rows going to out.dat of a scratch folder.
+class BatchRows {
  public:
-  SummaryRows()
-      : parsed_({"//APPL APP", "//NAME GRP P 60", "//SOURCE BASE one", "//ATTRIBUTES ';'", "Used C 100000",
-                 "Disk D 8", "_Interval C 100000", "_Interval_Unit C 100", "_Occurrences C 100000",
-                 "_LocalTimeStamp T 16"}) {
-    SourceEntry* source = parsed_.source();
-    const char* order[] = {"Disk", "_Interval", "_Interval_Unit", "_Occurrences", "_LocalTimeStamp", "Used"};
-    AttributeEntry* previous = nullptr;
-    for (const char* name : order) {
-      AttributeEntry* attribute = AttributeNamed(source, name);
-      (previous == nullptr ? source->FirstInSequence : previous->NextInSequence) = attribute;
-      previous = attribute;
-    }
-    previous->NextInSequence = nullptr;
-    AttributeNamed(source, "Disk")->AttrSortKey = 1;
+  BatchRows()
+      : parsed_({"//APPL Sum", "//NAME Plain P 60", "//SOURCE BASE one", "//ATTRIBUTES ';'", "Host D 8",
+                 "Bytes C 999999", "LocalTimeStamp T 16", "//NAME Traffic P 60", "//SOURCE BASE one",
+                 "//SUMMARY 60", "//ATTRIBUTES ';'", "Host D 16 SKEY=1", "Bytes C 999999 SKEY=SUM",
+                 "LocalTimeStamp T 16"}) {
+    parsed_.anchor()->batchMode = 1;
+    ZEVP_InitializeDCHcomm(&comm_, parsed_.anchor());
     parsed_.application()->BatchOutputFileName = zevp::NewStorageText(files_.file("out.dat"));
   }
-  ~SummaryRows() {
+  ~BatchRows() {
     if (parsed_.application()->BatchOutputStream != nullptr) ZEVP_CloseBatchOutputFile(parsed_.application());
+    ZEVP_DestroyDCHcomm(&comm_);
   }
 
-  SourceEntry* source() const { return parsed_.source(); }
-  // One row as the summary output delivers it.
-  void summaryRow(const char* disk, int32_t occurrences, int32_t used) {
-    source()->SummaryDelivering = 1;
-    SetAttributeValue(source(), "Disk", disk);
-    SetAttributeNumber<int32_t>(source(), "_Interval", 3600);
-    SetAttributeNumber<uint16_t>(source(), "_Interval_Unit", 9);
-    SetAttributeNumber<int32_t>(source(), "_Occurrences", occurrences);
-    SetAttributeValue(source(), "_LocalTimeStamp", kStamp);
-    SetAttributeNumber<int32_t>(source(), "Used", used);
-    ZEVP_OutputBatchDataRecord(source());
-    source()->SummaryDelivering = 0;
+  // A record of the plain group, sent as its file server sends it.
+  void plain(const std::string& record) {
+    SourceEntry* source = parsed_.source(0);
+    std::string copy = record;
+    ZEVP_MoveDataToAttr(source, copy.data(), static_cast<int32_t>(copy.size()), nullptr);
+    ZEVP_DoDPdata(source, &comm_);
   }
-  // One ordinary row.
-  void row(const char* disk, int32_t used) {
-    SetAttributeValue(source(), "Disk", disk);
-    SetAttributeValue(source(), "_LocalTimeStamp", kStamp);
-    SetAttributeNumber<int32_t>(source(), "Used", used);
-    ZEVP_OutputBatchDataRecord(source());
+  // A record of the summary group, taken into its interval.
+  void summarised(const std::string& record) {
+    SourceEntry* source = parsed_.source(1);
+    std::string copy = record;
+    ZEVP_MoveDataToAttr(source, copy.data(), static_cast<int32_t>(copy.size()), nullptr);
+    ZEVP_UpdateSummaryDataArray(source);
   }
-  std::string written() { return files_.read("out.dat"); }
+  // The summary rows of the interval that ended.
+  void summaryOutput() { ZEVP_PerformDataSummaryOutput(parsed_.source(1), &comm_); }
+  std::string written() const { return files_.read("out.dat"); }
 
  private:
+  ManualClock clock_;
   ScratchDirectory files_{"zev_batch_summary"};
   ParsedApplication parsed_;
+  DCHcomm comm_{};
 };
 
-TEST(BatchSummaryOutputTest, ASummaryRowIsWrittenInSummaryOrderFromItsIntervalsStamp) {
+// Two hosts in the minute from 10:05; a row at 10:06:01 ends it.
+void TrafficOfAMinute(BatchRows& rows) {
+  rows.summarised("A;100;1021210100500000");
+  rows.summarised("B;7;1021210100510000");
+  rows.summarised("A;200;1021210100520000");
+  rows.summarised("A;5;1021210100601000");
+  rows.summaryOutput();
+}
+
+// A summary row: the interval's stamp first, then the row in summary order: the key,
+// the unit, the interval, the occurrences, the stamp, its display form, the unit's
+// name, the total.
+const char kSummaryRows[] =
+    "1021210100500000,Sum,Traffic,A,5,60,2,1021210100500000,2002/12/10 10:05:00 000,1 Minute(s),300,\n"
+    "1021210100500000,Sum,Traffic,B,5,60,1,1021210100500000,2002/12/10 10:05:00 000,1 Minute(s),7,\n";
+
+TEST(BatchSummaryOutputTest, SummaryRowsAreWrittenInSummaryOrderFromTheirIntervalsStamp) {
   RunInChild([] {
-    SummaryRows rows;
-    rows.summaryRow("sda", 4, 17);
-    rows.row("sdb", 5);
-    EXPECT_EQ(rows.written(), std::string(kStamp) + ",APP,GRP,sda,3600,9,4," + kStamp + ",17,\n" + kStamp +
-                                  ",APP,GRP,5,sdb,0,0,0," + kStamp + ",\n");
+    BatchRows rows;
+    rows.plain("disk;12;1021210100500000");
+    TrafficOfAMinute(rows);
+    EXPECT_EQ(rows.written(), std::string("1021210100500000,Sum,Plain,disk,12,1021210100500000,\n") + kSummaryRows);
   });
 }
 
@@ -91,11 +97,11 @@ TEST(BatchSummaryOutputTest, WithTheSwitchOnlySummaryRowsAreWritten) {
   RunInChild([] {
     setenv("ZEVP_BATCH_SUMMARY_OUTPUT_ONLY", "y", 1);
     TraceCapture trace("*=0x90 storage=0x80");
-    SummaryRows rows;
-    rows.row("sdb", 5);
-    EXPECT_TRUE(trace.contains("Summary Batch Output Only! Batch output bypassed. {"));
-    rows.summaryRow("sda", 4, 17);
-    EXPECT_EQ(rows.written(), std::string(kStamp) + ",APP,GRP,sda,3600,9,4," + kStamp + ",17,\n");
+    BatchRows rows;
+    rows.plain("disk;12;1021210100500000");
+    EXPECT_TRUE(trace.contains("Summary Batch Output Only! Batch output bypassed. {1021210100500000,Sum,Plain,disk,"));
+    TrafficOfAMinute(rows);
+    EXPECT_EQ(rows.written(), kSummaryRows);
   });
 }
 
