@@ -97,6 +97,8 @@ void ReleaseSource(DPAB* anchor, SourceEntry* source) {
     BSV1_ReleaseLock(&source->SummaryLock);
   }
   FreeFileSpec(source);
+  if (source->OwnsTask) ZEVP_DestroyProcessEntry(source->OwningTask);
+  source->OwningTask = nullptr;
   for (BSV1_Lock* lock :
        {&source->SummaryLock, &source->AttributeLock, &source->DataLock, &source->ActionListLock, &source->EntryLock})
     BSV1_DestroyLock(lock);
