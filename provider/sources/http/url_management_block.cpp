@@ -9,6 +9,7 @@
 #include "dp_anchor.h"
 #include "http_trace.h"
 #include "isp_name.h"
+#include "url_activity.h"
 #include "url_config_file.h"
 #include "url_entry_storage.h"
 #include "url_management.h"
@@ -135,6 +136,7 @@ URLmanagementBlock* CurrentURLmanagement() { return processBlock.load(); }
 void ReleaseURLmanagement(DPAB* anchor) {
   URLmanagementBlock* block = anchor->urlManagement;
   if (block == nullptr) return;
+  EndActivitySubtasks(block);
   BSV1_GetLock(&block->URLListLock);
   while (URLrequestEntry* entry = block->URLs) {
     block->URLs = entry->next;

@@ -25,6 +25,15 @@ constexpr int ZEVP_URL_PAGE_TITLE_SIZE = 256;
 // The alias of an owner who gave none.
 constexpr char ZEVP_URL_NO_ALIAS[] = "    ";
 
+// What the HTTP library said of a request's status: the reply's HTTP code (0 when
+// the status is not a reply's) and the status's text.
+constexpr int ZEVP_URL_STATUS_TEXT_MAX = 64;
+struct URLstatusDescription {
+  int32_t HTTPcode;
+  int32_t TextLength;
+  char Text[ZEVP_URL_STATUS_TEXT_MAX + 1];
+};
+
 struct URLownerEntry {
   URLownerEntry* next;  // next owner of the same URL
   int32_t UserLength;
@@ -45,6 +54,7 @@ struct URLrequestEntry {
   int32_t URLlength;
   int32_t ServerTypeLength;
   int32_t RequestStatus;  // of the last page request, 0 OK
+  URLstatusDescription RequestDescription;  // of RequestStatus, when it is not 0
   int32_t StatusInterval;
   int32_t SampleSetSize;
   int32_t OwnerCount;
