@@ -1,6 +1,9 @@
 #include "engine_routines.h"
 
+#include "action_intake.h"
+#include "action_replies.h"
 #include "attribute_limit.h"
+#include "automation_server.h"
 #include "builtin_applications.h"
 #include "dch_client_routine.h"
 #include "dch_work_queue.h"
@@ -22,7 +25,7 @@ EngineRoutines DefaultRoutines() {
   table.taskPeriodical = ZEVP_TaskPeriodical;
   table.dpLogServer = ZEVP_DPlogServer;
   table.metaServerTask = ZEVP_MetaServerTask;
-  table.automationServer = standin::IdleUntilTerminated;
+  table.automationServer = ZEVP_AutomationServer;
   table.apiServer = standin::IdleUntilTerminated;
   table.fileServer = ZEVP_FileServer;
   table.socketServer = standin::IdleUntilTerminated;
@@ -41,10 +44,10 @@ EngineRoutines DefaultRoutines() {
   table.initializeUMB = standin::InitializeUMB;
   table.consoleService = standin::ConsoleService;
 
-  table.provideAction = standin::ProvideAction;
+  table.provideAction = ZEVP_TakeActionFromAgent;
   table.performDeriveAttrFunction = ZEVP_PerformDeriveAttrFunction;
   table.outputBatchDataRecord = standin::OutputBatchDataRecord;
-  table.provideActionReply = standin::ProvideActionReply;
+  table.provideActionReply = ZEVP_ProvideActionReply;
   table.performDataSummaryOutput = standin::PerformDataSummaryOutput;
   table.summaryIntervalEnded = standin::SummaryIntervalEnded;
   table.processSockRequestByState = standin::ProcessSockRequestByState;
@@ -58,6 +61,16 @@ EngineRoutines DefaultRoutines() {
   table.updateStatLogFileIO = standin::UpdateStatLogFileIO;
   table.sendDPlogMessage = ZEVP_SendDPlogMessage;
   table.snmpApplOnline = standin::SNMPapplOnline;
+
+  table.snmpWorkerTask = standin::SNMPWorkerTask;
+  table.allocateAutoStartActionEntry = standin::AllocateAutoStartActionEntry;
+  table.doAutoStartMIBmonitorTasks = standin::DoAutoStartMIBmonitorTasks;
+  table.locateNetworkBySymbolicName = standin::LocateNetworkBySymbolicName;
+  table.emitSNMPtrap = standin::EmitSNMPtrap;
+  table.scheduleRunConsoleCommand = standin::ScheduleRunConsoleCommand;
+  table.scheduleDPconfigurationRequest = standin::ScheduleDPconfigurationRequest;
+  table.allocateHTTPrequestBlock = standin::AllocateHTTPrequestBlock;
+  table.stopSitHTTPrequest = standin::StopSitHTTPrequest;
 
   table.updateSourceEntryState = ZEVP_UpdateSourceEntryState;
   table.queueAndWaitDCHstatus = ZEVP_QueueAndWaitDCHstatus;

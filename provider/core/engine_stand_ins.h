@@ -21,11 +21,9 @@ void InitializeUMB(DPAB* anchor);
 void ConsoleService(DPAB* anchor, ZEVP_ProcessRoutine typeRoutine);
 
 // The DCH link's calls into parts not built yet: each traces and does nothing.
-void ProvideAction(DPAB* anchor, const DCHactionMessage* action);  // the action is dropped
 void OutputBatchDataRecord(SourceEntry* source);
 // Calls of the DCH client and the periodic task into parts not built yet: each
 // traces that it is not available and does nothing.
-void ProvideActionReply(SourceEntry* source, DCHcomm* comm);        // the status is -1
 void PerformDataSummaryOutput(SourceEntry* source, DCHcomm* comm);  // the status is -1
 int SummaryIntervalEnded(SourceEntry* source, int64_t now, int64_t ageLimit);  // never
 void ProcessSockRequestByState(DPAB* anchor, ProcessEntry* caller, IOEntry* partner, int n, char* buffer);
@@ -42,6 +40,20 @@ void CheckRedirectSourceOffline(DPAB* anchor, SourceEntry* source, InternalRouti
 void UpdateStatLogFileIO(int32_t files, int32_t ios);
 // The model's calls into the SNMP collection, not built yet.
 void SNMPapplOnline(DPAB* anchor, ApplicationEntry* application);  // "not available"
+// What action workers hand over to parts not built yet.
+// An SNMP worker that gives each action back as it came, traced.
+void SNMPWorkerTask(ActionWorkerTaskEntry* worker, ProcessEntry* own);
+ActionEntry* AllocateAutoStartActionEntry(DPAB* anchor);  // as the SNMP collection makes it
+void DoAutoStartMIBmonitorTasks(DPAB* anchor, const char* applicationName);  // traced
+char* LocateNetworkBySymbolicName(const char* symbolicName);                 // none
+// Each sets DP_NOSUPPORT and traces.
+void EmitSNMPtrap(DPAB* anchor, ActionEntry* entry);
+void ScheduleRunConsoleCommand(DPAB* anchor, ActionEntry* entry);
+void ScheduleDPconfigurationRequest(DPAB* anchor, ActionEntry* entry);
+// No URL is monitored: refused, traced.
+URLrequestEntry* AllocateHTTPrequestBlock(DPAB* anchor, const char* url, const char* alias, int interval,
+                                          const char* user, int cachePercent, int* alreadyMonitored);
+void StopSitHTTPrequest(DPAB* anchor, const char* ownerName);
 void ReleaseSummaryManagementBlock(SummaryManagementBlock* block);  // frees the block
 void CloseBatchOutputFile(ApplicationEntry* application);
 

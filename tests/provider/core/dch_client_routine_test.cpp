@@ -87,9 +87,10 @@ std::vector<SourceEntry*> OfflineCopies(DPAB* anchor) {
 
 // The DCH client's connection state, read as the link changes it.
 int32_t ConnectionStateOf(DPAB* anchor) {
-  BSV1_GetLock(&anchor->dchLink->SendLock);
-  int32_t state = anchor->dchLink->ConnectionState;
-  BSV1_ReleaseLock(&anchor->dchLink->SendLock);
+  DCHcomm* link = anchor->dchLink.load();
+  BSV1_GetLock(&link->SendLock);
+  int32_t state = link->ConnectionState;
+  BSV1_ReleaseLock(&link->SendLock);
   return state;
 }
 
