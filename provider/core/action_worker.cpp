@@ -20,6 +20,13 @@ TRC_UNIT();
 
 namespace {
 
+// How often an idle worker looks at its process entry's termination flag.
+constexpr int kEndLookSeconds = 1;
+
+bool changeStatus(ActionWorkerTaskEntry* worker, int32_t from, int32_t to) {
+  return worker->ActionWorkerStatus.compare_exchange_strong(from, to);
+}
+
 // The thread of every worker: the body of its type, then the end of its entry.
 void runWorker(ProcessEntry* own) {
   auto* worker = static_cast<ActionWorkerTaskEntry*>(own->parameter);
@@ -64,17 +71,17 @@ ActionWorkerTaskEntry* takeIdleWorker(DPAB* anchor, int32_t type) {
   ActionWorkerTaskEntry* found = nullptr;
   for (ActionWorkerTaskEntry* worker = anchor->actionWorkers; worker != nullptr && found == nullptr;
        worker = worker->NextWorker) {
-    int32_t idle = ZEVP_WORKER_IDLE;
-    if (worker->ActionWorkerType == type &&
-        worker->ActionWorkerStatus.compare_exchange_strong(idle, ZEVP_WORKER_ASSIGNED))
+    if (worker->ActionWorkerType == type && changeStatus(worker, ZEVP_WORKER_IDLE, ZEVP_WORKER_ASSIGNED))
       found = worker;
   }
   BSV1_ReleaseLock(&anchor->actionWorkerListLock);
   return found;
 }
 
-// Starts the worker's thread and waits for its first word: idle, or AWshutdown
-// when it could not set itself up (it then leaves the entry to this caller).
+// Starts the worker's thread and waits for its first word: assigned (a new worker
+// is born for the action it was made for, so it cannot end before that action
+// comes), or AWshutdown when it could not set itself up (it then leaves the entry
+// to this caller).
 bool startWorker(DPAB* anchor, ActionWorkerTaskEntry* worker) {
   pthread_mutex_lock(&worker->WorkerMutex);
   if (!ZEVP_CreateProcess(anchor, -1, worker, runWorker, 0, nullptr)) {
@@ -93,7 +100,6 @@ bool startWorker(DPAB* anchor, ActionWorkerTaskEntry* worker) {
 void appendToWorkerList(DPAB* anchor, ActionWorkerTaskEntry* worker) {
   BSV1_GetLock(&worker->WorkerLock);
   BSV1_GetLock(&anchor->actionWorkerListLock);
-  worker->ActionWorkerStatus = ZEVP_WORKER_ASSIGNED;
   ActionWorkerTaskEntry** link = &anchor->actionWorkers;
   while (*link != nullptr) link = &(*link)->NextWorker;
   *link = worker;
@@ -131,11 +137,13 @@ void ZEVP_AssignWorkerAction(ActionWorkerTaskEntry* worker, ActionEntry* entry) 
   pthread_mutex_unlock(&worker->WorkerMutex);
 }
 
+// An assigned worker is left alone: its action comes, and after it the worker ends
+// on its own termination flag.
 void ZEVP_EndActionWorkers(DPAB* anchor) {
   BSV1_GetLock(&anchor->actionWorkerListLock);
   for (ActionWorkerTaskEntry* worker = anchor->actionWorkers; worker != nullptr; worker = worker->NextWorker) {
     pthread_mutex_lock(&worker->WorkerMutex);
-    worker->ActionWorkerStatus = AWshutdown;
+    if (!changeStatus(worker, ZEVP_WORKER_IDLE, AWshutdown)) changeStatus(worker, ZEVP_WORKER_WORKING, AWshutdown);
     pthread_cond_signal(&worker->WorkerCondition);
     pthread_mutex_unlock(&worker->WorkerMutex);
   }
@@ -144,7 +152,7 @@ void ZEVP_EndActionWorkers(DPAB* anchor) {
 
 void ZEVP_ReportWorkerStart(ActionWorkerTaskEntry* worker, int failed) {
   pthread_mutex_lock(&worker->WorkerMutex);
-  worker->ActionWorkerStatus = failed != 0 ? AWshutdown : ZEVP_WORKER_IDLE;
+  worker->ActionWorkerStatus = failed != 0 ? AWshutdown : ZEVP_WORKER_ASSIGNED;
   pthread_cond_broadcast(&worker->WorkerCondition);
   pthread_mutex_unlock(&worker->WorkerMutex);
 }
@@ -161,14 +169,22 @@ void ZEVP_LeaveWorkerList(DPAB* anchor, ActionWorkerTaskEntry* worker) {
   freeWorker(worker);
 }
 
-// An action given is done before an end is heeded: a worker is told to end only
-// once the automation server, which gives the actions, has ended.
-ActionEntry* ZEVP_AwaitWorkerAction(ActionWorkerTaskEntry* worker) {
+// An action given is done before an end is heeded. Told to end by shut-down, an
+// idle worker retires (idle to AWshutdown, which no allocator can then take); it
+// looks every second, for shut-down signals its process entry, not this condition.
+ActionEntry* ZEVP_AwaitWorkerAction(ActionWorkerTaskEntry* worker, ProcessEntry* own) {
   pthread_mutex_lock(&worker->WorkerMutex);
-  while (worker->WorkerAction == nullptr && worker->ActionWorkerStatus != AWshutdown)
-    pthread_cond_wait(&worker->WorkerCondition, &worker->WorkerMutex);
-  ActionEntry* entry = worker->WorkerAction;
-  if (entry != nullptr) worker->ActionWorkerStatus = ZEVP_WORKER_WORKING;
+  ActionEntry* entry = nullptr;
+  for (;;) {
+    entry = worker->WorkerAction;
+    if (entry != nullptr) {
+      worker->ActionWorkerStatus = ZEVP_WORKER_WORKING;
+      break;
+    }
+    if (worker->ActionWorkerStatus == AWshutdown) break;
+    if (own->terminationFlag != 0 && changeStatus(worker, ZEVP_WORKER_IDLE, AWshutdown)) break;
+    ZEV0_ConditionTimedWait(&worker->WorkerCondition, &worker->WorkerMutex, kEndLookSeconds);
+  }
   pthread_mutex_unlock(&worker->WorkerMutex);
   return entry;
 }
@@ -180,7 +196,7 @@ void ZEVP_GiveActionBack(DPAB* anchor, ActionWorkerTaskEntry* worker, ActionEntr
       entry->ActionStatus);
   pthread_mutex_lock(&worker->WorkerMutex);
   worker->WorkerAction = nullptr;
-  if (worker->ActionWorkerStatus != AWshutdown) worker->ActionWorkerStatus = ZEVP_WORKER_IDLE;
+  changeStatus(worker, ZEVP_WORKER_WORKING, ZEVP_WORKER_IDLE);
   pthread_mutex_unlock(&worker->WorkerMutex);
   ZEVP_EnqueueActionToServer(anchor, entry);
 }
@@ -190,7 +206,7 @@ void ZEVP_ActionWorkerTask(ActionWorkerTaskEntry* worker, ProcessEntry* own) {
   SourceEntry* reply = ZEVP_NewActionReplySource(own);
   ZEVP_ReportWorkerStart(worker, reply == nullptr ? 1 : 0);
   if (reply == nullptr) return;  // the allocator frees the entry
-  while (ActionEntry* entry = ZEVP_AwaitWorkerAction(worker)) {
+  while (ActionEntry* entry = ZEVP_AwaitWorkerAction(worker, own)) {
     ZEVP_PerformAction(worker, own, entry);
     if (entry->ActionType == ZEV_ACTION_AUTOMATION) ZEVP_ReplyThroughDCHclient(anchor, own, reply, entry);
     ZEVP_GiveActionBack(anchor, worker, entry);

@@ -50,6 +50,9 @@ ActionWorkerTaskEntry* ZEVP_AllocateActionWorkerTask(DCHcomm* connection, int32_
 void ZEVP_AssignWorkerAction(ActionWorkerTaskEntry* worker, ActionEntry* entry);
 
 // Tells every worker of the anchor to end once it is idle (status AWshutdown).
+// Statuses: a new worker reports ASSIGNED (it is made for an action), takes its
+// action (WORKING), is IDLE once it gave it back; the allocator takes an IDLE one
+// (ASSIGNED); AWshutdown is reached only from IDLE or WORKING.
 void ZEVP_EndActionWorkers(DPAB* anchor);
 
 // The body of a worker of every type but 3; own is the worker's process entry.
@@ -61,8 +64,9 @@ void ZEVP_ActionWorkerTask(ActionWorkerTaskEntry* worker, ProcessEntry* own);
 // frees its entry.
 void ZEVP_ReportWorkerStart(ActionWorkerTaskEntry* worker, int failed);
 // Waits until the worker has an action (its status then WORKING) or is told to end
-// (null).
-ActionEntry* ZEVP_AwaitWorkerAction(ActionWorkerTaskEntry* worker);
+// (null): by the automation server, or, once idle, by its process entry's
+// termination flag.
+ActionEntry* ZEVP_AwaitWorkerAction(ActionWorkerTaskEntry* worker, ProcessEntry* own);
 // The action is done: marked finished and handed to the automation server, which
 // resets it; the worker is idle again unless told to end.
 void ZEVP_GiveActionBack(DPAB* anchor, ActionWorkerTaskEntry* worker, ActionEntry* entry);

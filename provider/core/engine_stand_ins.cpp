@@ -87,7 +87,7 @@ void SNMPapplOnline(DPAB*, ApplicationEntry* application) {
 
 void SNMPWorkerTask(ActionWorkerTaskEntry* worker, ProcessEntry* own) {
   ZEVP_ReportWorkerStart(worker, 0);
-  while (ActionEntry* entry = ZEVP_AwaitWorkerAction(worker)) {
+  while (ActionEntry* entry = ZEVP_AwaitWorkerAction(worker, own)) {
     TRC(TRC_ERROR, "***** SNMP worker not available: action %s %u given back", entry->ActionName, entry->ActionID);
     ZEVP_GiveActionBack(own->anchor, worker, entry);
   }
