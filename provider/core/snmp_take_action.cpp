@@ -75,7 +75,7 @@ void rewriteSet(ActionEntry* entry, const std::string& rest) {
 }
 
 // The agents a monitor command names: after "AGENTINFO=(" up to ')', or the whole
-// parameter text.
+// text the operator gave.
 std::string agentsNamed(const std::string& parameters) {
   size_t at = parameters.find(kAgentInfo);
   if (at == std::string::npos) return parameters;
@@ -94,22 +94,24 @@ void rewriteMonitor(DPAB* anchor, ActionEntry* entry, const std::string& qualifi
     return;
   }
   std::string key;
+  std::string agents;
   size_t group = parameters.find(kAttrGroup);
   if (group != std::string::npos) {
     if (!applicationKey(entry, kReleaseLength, &key)) return;
     size_t value = group + sizeof kAttrGroup - 1;
     parameters.replace(value, std::string::npos, zevp::UpperCased(parameters.substr(value)));
     parameters.replace(group, sizeof kAttrGroup - 1, sizeof kAttrGroup - 1, ' ');
+    agents = agentsNamed(parameters);
     parameters += " APPLNAME=" + key.substr(0, key.size() - kReleaseLength);
   } else {
     if (!applicationKey(entry, kPrefixLength + kReleaseLength, &key)) return;
+    agents = agentsNamed(parameters);
     parameters += " APPLNAME=" + key.substr(0, kPrefixLength) + " ATTRGROUP=" +
                   key.substr(kPrefixLength, key.size() - kPrefixLength - kReleaseLength);
   }
   entry->ActionStatus = ZEV_ACTION_SUCCESS;
   replaceText(&entry->ActionName, start ? "SNMPSTARTGET" : "SNMPSTOPGET");
   replaceText(&entry->ActionParm, parameters);
-  std::string agents = agentsNamed(parameters);
   zevp::Routines().sendDPlogMessage(anchor, start ? 110 : 111, agents.c_str(), nullptr, nullptr, nullptr, nullptr);
 }
 
