@@ -70,6 +70,10 @@ std::string enterpriseOf(const char* objectIdentifier) {
 bool matches(const ApplicationEntry* application, const std::string& enterprise, const ManagedNodeEntry* node) {
   if (application->EnterpriseOID == nullptr) return false;
   if (std::strncmp(application->EnterpriseOID, enterprise.c_str(), enterprise.size()) == 0) return true;
+  // An application that names the enterprise itself, without the dot the cut keeps.
+  if (!enterprise.empty() && enterprise.back() == '.' &&
+      enterprise.compare(0, enterprise.size() - 1, application->EnterpriseOID) == 0)
+    return true;
   return std::strcmp(application->ApplName, kMIB2application) == 0 &&
          (settings().mib2ForEveryNode || node->MIB2Admitted != 0);
 }

@@ -4,7 +4,8 @@
 //   AGENTINFO=( node ) INTERVAL=600 APPLNAME=application ATTRGROUP=group
 // A node's system object identifier in the private enterprise arc
 // (1.3.6.1.4.1.<n>...) is compared by its enterprise, 1.3.6.1.4.1.<n>.; any other
-// in full. The application "MIB-2" is also collected for a node of any enterprise
+// in full. An application's identifier matches when it begins with that, or is the
+// enterprise 1.3.6.1.4.1.<n> itself. The application "MIB-2" is also collected for a node of any enterprise
 // when ZEVP_SNMP_AUTOSTART_COLLECTION_MIB2 is on or the node admits it.
 //
 // A group is collected when every attribute has an object identifier (Agent_Info,
