@@ -16,12 +16,12 @@
 #include <vector>
 
 #include "free_port.h"
+#include "loopback_engine.h"
 #include "raw_action_requests.h"
 #include "raw_dch_peer.h"
 #include "running_provider.h"
 #include "scratch_directory.h"
 #include "zev/dp_types.h"
-#include "zev0/hostnames.h"
 
 namespace {
 
@@ -108,9 +108,7 @@ class RawAgent {
 };
 
 TEST(RawAgentActionTest, AnActionMessageWithoutARequiredFieldIsAnsweredProtoError) {
-  setenv("ZEVP_DCH_HOST", "127.0.0.1", 1);
-  setenv("ZEV_DP_HOSTNAME", "localhost", 1);
-  ZEV0_LocalHostNameString();
+  UseLoopbackDCHhost();
   RawAgent agent;
   setenv("ZEVA_DCH_PORT", std::to_string(agent.port()).c_str(), 1);
   HeldClock clock;

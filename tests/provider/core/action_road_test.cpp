@@ -23,20 +23,6 @@ constexpr int kEndWaitMs = 30000;
 constexpr char kActionTable[] = "DVA6034300";
 constexpr char kLogTable[] = "DVA524400";
 
-std::vector<std::string> LinesWith(const ToolRun& run, const std::string& text) {
-  std::vector<std::string> lines;
-  if (run.exitStatus != 0) return lines;
-  size_t from = 0;
-  while (from < run.output.size()) {
-    size_t end = run.output.find('\n', from);
-    if (end == std::string::npos) end = run.output.size();
-    std::string line = run.output.substr(from, end - from);
-    if (line.find(text) != std::string::npos) lines.push_back(line);
-    from = end + 1;
-  }
-  return lines;
-}
-
 std::vector<std::string> Columns(const std::string& line) {
   std::vector<std::string> columns;
   size_t from = 0;

@@ -26,6 +26,7 @@
 #include "dch_road_fixture.h"
 #include "dp_anchor.h"
 #include "dp_log_recorder.h"
+#include "loopback_engine.h"
 #include "metafile_parser.h"
 #include "process_entry.h"
 #include "refused_thread_starts.h"
@@ -36,7 +37,6 @@
 #include "table_entry.h"
 #include "zev/action_codes.h"
 #include "zev/dp_types.h"
-#include "zev0/hostnames.h"
 
 namespace {
 
@@ -78,10 +78,7 @@ class AutomationRoadTest : public DCHroadTest {
   void SetUp() override {
     DCHroadTest::SetUp();
     if (HasFatalFailure()) return;
-    setenv("ZEVP_DCH_HOST", "127.0.0.1", 1);
-    setenv("ZEV_DP_HOSTNAME", "localhost", 1);
-    setenv("ZEVP_DCH_REPLY_WAIT", "1", 1);
-    ZEV0_LocalHostNameString();
+    UseLoopbackDCHhost();
     scratch_.write("acts.mdl", "//APPL Acts\n//NAME Grp P 60\n//SOURCE BASE one\n//ATTRIBUTES ';'\nName D 8\n");
     // Commands write their output files into the working directory.
     ASSERT_NE(getcwd(previous_, sizeof previous_), nullptr);

@@ -3,44 +3,24 @@
 // take-action rewrite (as an operator's SNMP command to that node) and through the
 // RULESTART parse. No name resolves, so nothing leaves the process. Nothing may
 // crash, hang or leak.
-#include <netdb.h>
 #include <stdlib.h>
 
-#include <cerrno>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <string>
 
 #include "action_entry.h"
 #include "dp_anchor.h"
 #include "engine_routines.h"
+#include "no_name_service.h"
 #include "snmp_take_action.h"
 #include "url_rule_start.h"
-#include "zev0/hostnames.h"
 
 namespace {
-
-class NoNames : public zev0::Resolver {
- public:
-  int hostByName(const char*, hostent*, char*, size_t, int* hostError) override {
-    *hostError = HOST_NOT_FOUND;
-    return ENOENT;
-  }
-  int hostByAddress(const in_addr&, hostent*, char*, size_t, int* hostError) override {
-    *hostError = HOST_NOT_FOUND;
-    return ENOENT;
-  }
-  int systemHostName(char* name, size_t size) override {
-    std::strncpy(name, "fuzzhost", size);
-    return 0;
-  }
-};
 
 void NoLog(DPAB*, int32_t, const char*, const char*, const char*, const char*, const char*) {}
 
 DPAB* anchor = nullptr;
-NoNames names;
 
 char* Copy(const std::string& text) { return ZEVP_CopyActionText(text.data(), static_cast<uint32_t>(text.size())); }
 
@@ -48,7 +28,7 @@ char* Copy(const std::string& text) { return ZEVP_CopyActionText(text.data(), st
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   setenv("ZEV_TRACE", "*=0", 1);
-  zev0::SetResolver(&names);
+  static NoNameService noNames;
   zevp::Routines().sendDPlogMessage = NoLog;
   anchor = zevp::NewAnchor();
   if (anchor == nullptr) std::abort();

@@ -27,6 +27,7 @@
 #include "record_split.h"
 #include "source_entry.h"
 #include "table_entry.h"
+#include "no_name_service.h"
 #include "zev0/hostnames.h"
 #include "zev0/storage.h"
 
@@ -49,23 +50,6 @@ const char* const kMetafile[] = {
     "//NAME Out P 60",    "//INTERNAL OUTPUT Fz", "//ATTRIBUTES ';'", "A D 8 +FILTER={SCAN(0,x) OR MATCH(1,y)}",
     "B G 10",             "_Date_Time D 16",      "C D 4",
     "//NAME In P 60",     "//INTERNAL INPUT Fz",  "//ATTRIBUTES ';'", "X D 8",
-};
-
-// No address has a name: the fuzzer asks no name service.
-class NoNames : public zev0::Resolver {
- public:
-  int hostByName(const char*, hostent*, char*, size_t, int* hostError) override {
-    *hostError = HOST_NOT_FOUND;
-    return ENOENT;
-  }
-  int hostByAddress(const in_addr&, hostent*, char*, size_t, int* hostError) override {
-    *hostError = HOST_NOT_FOUND;
-    return ENOENT;
-  }
-  int systemHostName(char* name, size_t size) override {
-    std::snprintf(name, size, "dphost");
-    return 0;
-  }
 };
 
 DPAB* anchor = nullptr;
@@ -104,8 +88,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   setenv("ZEV_PRODSPEC_NAME", "ZEVPSF", 1);
   setenv("QFEB0_HOSTNAME", "dphost.example", 1);
   setenv("ZEV_TRACE", "*=0", 1);
-  static NoNames noNames;
-  zev0::SetResolver(&noNames);
+  static NoNameService noNames;  // the fuzzer asks no name service
   std::ofstream(std::string(directory) + "/fuzz.mdl") << [] {
     std::string text;
     for (const char* line : kMetafile) text += std::string(line) + "\n";
