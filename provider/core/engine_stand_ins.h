@@ -22,24 +22,17 @@ void ConsoleService(DPAB* anchor, ZEVP_ProcessRoutine typeRoutine);
 
 // The DCH link's calls into parts not built yet: each traces and does nothing.
 void OutputBatchDataRecord(SourceEntry* source);
-// Calls of the DCH client and the periodic task into parts not built yet: each
-// traces that it is not available and does nothing.
-void PerformDataSummaryOutput(SourceEntry* source, DCHcomm* comm);  // the status is -1
-int SummaryIntervalEnded(SourceEntry* source, int64_t now, int64_t ageLimit);  // never
+// Takes a partner's source set Inactive offline (queued on the caller's entry, and
+// waited for); any other state of the machine is not available.
 void ProcessSockRequestByState(DPAB* anchor, ProcessEntry* caller, IOEntry* partner, int n, char* buffer);
 void UpdateMIBinteresToDCH(DPAB* anchor);
 void DoNoDataStatusReport(DPAB* anchor);
-// No group has a routing or summary block yet: a row is traced and not routed,
-// nothing is summarised, and every source is ready to send (as one without a summary).
-void DispatchInternalOutput(DPAB* anchor, SourceEntry* source, InternalRoutingBlock* block, const char* record,
-                            int32_t length);
-void UpdateSummaryDataArray(SourceEntry* source);
-int CheckDataSummaryReady(SourceEntry* source);
-void CheckRedirectSourceOffline(DPAB* anchor, SourceEntry* source, InternalRoutingBlock* block);
 // No statistics are kept yet.
 void UpdateStatLogFileIO(int32_t files, int32_t ios);
 // The model's calls into the SNMP collection, not built yet.
-void SNMPapplOnline(DPAB* anchor, ApplicationEntry* application);  // "not available"
+void SNMPapplOnline(DPAB* anchor, ApplicationEntry* application);   // "not available"
+void SNMPapplOffline(DPAB* anchor, ApplicationEntry* application);  // "not available"
+void StopSNMPcollection(SourceEntry* source);                       // "not available"
 // What action workers hand over to parts not built yet.
 // An SNMP worker that gives each action back as it came, traced.
 void SNMPWorkerTask(ActionWorkerTaskEntry* worker, ProcessEntry* own);
@@ -54,7 +47,6 @@ void ScheduleDPconfigurationRequest(DPAB* anchor, ActionEntry* entry);
 URLrequestEntry* AllocateHTTPrequestBlock(DPAB* anchor, const char* url, const char* alias, int interval,
                                           const char* user, int cachePercent, int* alreadyMonitored);
 void StopSitHTTPrequest(DPAB* anchor, const char* ownerName);
-void ReleaseSummaryManagementBlock(SummaryManagementBlock* block);  // frees the block
 void CloseBatchOutputFile(ApplicationEntry* application);
 
 }  // namespace zevp::standin
