@@ -75,7 +75,7 @@ class SNMPmodels {
   }
   ~SNMPmodels() {
     ZEVP_EndActionWorkers(anchor());
-    for (ProcessEntry* entry : ProcessEntriesOf(anchor())) TellToEnd(entry);
+    TellEveryThreadToEnd(anchor());
     EXPECT_TRUE(WaitForThreadCount(anchor(), 0));
     anchor()->dchLink = nullptr;
     ZEVP_DestroyDCHcomm(&link_);
