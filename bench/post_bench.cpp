@@ -4,7 +4,6 @@
 // row reached a consumer parked at the DCH server's host), over request/reply
 // exchanges of a 32-byte request and a 26-byte reply.
 #include <arpa/inet.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -14,6 +13,7 @@
 #include <vector>
 
 #include "bare_loops.h"
+#include "data_provider_process.h"
 #include "dch/dch_api.h"
 #include "dch_host_process.h"
 #include "dch_test_settings.h"
@@ -22,15 +22,12 @@
 #include "raw_dch_peer.h"
 #include "ratio.h"
 #include "row_counter.h"
-#include "scratch_directory.h"
-#include "tool_process.h"
 
 namespace {
 
 constexpr size_t kStampSize = 26;
 constexpr auto kRowWait = std::chrono::seconds(5);
 constexpr int kStartWaitMs = 20000;
-constexpr int kStopWaitMs = 30000;
 
 const std::string kPost = PostedMessage("Disk full", "W");  // 32 bytes
 
@@ -58,17 +55,9 @@ int main() {
   RowCounter rows("MAS", "DPPOST");
   if (!rows.parked()) return Fail("the consumer could not park");
 
-  ScratchDirectory scratch("zev_post_bench");
   unsigned short postPort = FreeLoopbackPort();
-  ToolProcess provider("zevdphost");
-  std::vector<std::string> settings = {
-      "ZEVP_DCH_HOST=127.0.0.1",         "ZEVA_DCH_PORT=" + std::to_string(port),
-      "ZEV_DP_HOSTNAME=localhost",       "ZEV_PRODSPEC_PATH=" ZEV_EXAMPLES_DIR "/",
-      "ZEV_PRODSPEC_NAME=ZEVPSF",        "ZEVP_META_PATH=" + scratch.path(),
-      "ZEV_WORK_PATH=" + scratch.path(), "ZEVP_POST_DP_PORT=" + std::to_string(postPort),
-      "ZEV_TRACE=*=0",
-  };
-  if (!provider.start({"POST"}, settings) || provider.readLine(kStartWaitMs) != "started POST")
+  DataProviderProcess provider("POST", port);
+  if (!provider.start({"ZEVP_POST_DP_PORT=" + std::to_string(postPort), "ZEV_TRACE=*=0"}))
     return Fail("the data provider did not start");
 
   // The source is online once a post is stamped.
@@ -94,6 +83,5 @@ int main() {
   PrintRatio("posts/s over UDP, as rows at a parked consumer / bare UDP request-reply loop",
              MedianRatio(bareUdpLoop, postUdpLoop));
 
-  int ended = provider.terminate(kStopWaitMs);
-  return ended != -1 && WIFEXITED(ended) && WEXITSTATUS(ended) == 0 ? 0 : Fail("the data provider did not end in order");
+  return provider.terminate() ? 0 : Fail("the data provider did not end in order");
 }

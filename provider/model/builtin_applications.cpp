@@ -6,6 +6,7 @@
 
 #include "application_entry.h"
 #include "attribute_entry.h"
+#include "builtin_group.h"
 #include "dp_anchor.h"
 #include "engine_routines.h"
 #include "metafile_text.h"
@@ -13,7 +14,6 @@
 #include "process_entry.h"
 #include "shutdown_request.h"
 #include "source_entry.h"
-#include "table_entry.h"
 #include "trc1.h"
 #include "validation_messages.h"
 #include "zev/dp_types.h"
@@ -30,33 +30,33 @@ constexpr char kVersion[] = "ZEV350";
 constexpr char kDefaultActionLogTTL[] = "1800";
 
 constexpr zevp::BuiltInAttribute kLogAttributes[] = {
-    {"DP_Time", "D", "24", 0, "Timestamp of the DP Log event message"},
-    {"DP_Name", "D", "32", 0, "Managed System name of the DP issuing the log message"},
-    {"DP_Type", "D", "4", 0, "DP types and they are ASFS, API Server, Socket, File, Post, SNMP, APPC, and HTTP"},
-    {"DP_Log_Category", "D", "8", 0,
+    {"DP_Time", "D", "24", 0, 0, "Timestamp of the DP Log event message"},
+    {"DP_Name", "D", "32", 0, 0, "Managed System name of the DP issuing the log message"},
+    {"DP_Type", "D", "4", 0, 0, "DP types and they are ASFS, API Server, Socket, File, Post, SNMP, APPC, and HTTP"},
+    {"DP_Log_Category", "D", "8", 0, 0,
      "DP Log category. Categories are grouped by: DP - System, Error, Warning, Communication - API, Socket, "
      "Metafile server, Informational - API, socket, metafile server, and SNMP."},
-    {"DP_Log_Text", "D", "256", 0, "DP Log message text"},
-    {"DP_Version", "D", "8", 0, "Dorvane Agent version release identifier"},
+    {"DP_Log_Text", "D", "256", 0, 0, "DP Log message text"},
+    {"DP_Version", "D", "8", 0, 0, "Dorvane Agent version release identifier"},
 };
 
 constexpr zevp::BuiltInAttribute kActionAttributes[] = {
-    {"Action_Type", "D", "16", 0, "The action type such as Reflex or Policy automation."},
-    {"Action_Owner", "D", "64", 0,
+    {"Action_Type", "D", "16", 0, 0, "The action type such as Reflex or Policy automation."},
+    {"Action_Owner", "D", "64", 0, 0,
      "The cause of the action: a situation or a policy. Take Action items of the management workstation count "
      "as policies."},
-    {"Action_Node", "D", "32", 0,
+    {"Action_Node", "D", "32", 0, 0,
      "The location where action is performed. In most cases, it is the DP location or location of customer API "
      "program running remotely that supports automation requests."},
-    {"Action_Name", "D", "256", 0, "The action to run or command to be executed."},
-    {"Action_Parms", "D", "1024", 0, "The exact input parameters to be passed to the action program or command."},
-    {"Action_Status", "D", "64", 0,
+    {"Action_Name", "D", "256", 0, 0, "The action to run or command to be executed."},
+    {"Action_Parms", "D", "1024", 0, 0, "The exact input parameters to be passed to the action program or command."},
+    {"Action_Status", "D", "64", 0, 0,
      "The action outcome status. An action may include a number of stages and the status reflects its progress as "
      "the action is handled by various operation components."},
-    {"Action_Result", "D", "256", 0,
+    {"Action_Result", "D", "256", 0, 0,
      "Action result, if any, provided by the action program or command, for example, a message produced by the "
      "action command indicating error in input parameter. The result is blank for action that generates no output."},
-    {"Action_ID", "C", "2147483647l", 1,
+    {"Action_ID", "C", "2147483647l", 1, 0,
      "DV internally generated action sequence number used to keep track of the action activities and progress."},
 };
 
@@ -72,10 +72,6 @@ constexpr zevp::BuiltInGroup kActionGroup = {
     "automations, policies, and Take Action activities. The agent's Operation Log contains all action status.",
     kActionAttributes, static_cast<int>(std::size(kActionAttributes))};
 
-const char* typeCode(const DPAB* anchor) {
-  return anchor->dpType >= 0 && anchor->dpType < ZEV_DP_TYPE_COUNT ? DPtypeString[anchor->dpType] : "";
-}
-
 void setValue(AttributeEntry* attribute, const std::string& value) {
   size_t length = std::min<size_t>(value.size(), attribute->MaxValSize);
   std::memcpy(attribute->Value(), value.data(), length);
@@ -85,7 +81,7 @@ void setValue(AttributeEntry* attribute, const std::string& value) {
 // The DP log source's node name ends in the data provider's type and "dp"; its
 // fixed values, and the attributes the DP log writer fills, go on the anchor.
 void prepareLogSource(DPAB* anchor, SourceEntry* source) {
-  const char* type = typeCode(anchor);
+  const char* type = anchor->dpType >= 0 && anchor->dpType < ZEV_DP_TYPE_COUNT ? DPtypeString[anchor->dpType] : "";
   std::string node = zevp::NameBuiltInSource(anchor, source);
   for (AttributeEntry* attribute = source->FirstAttribute; attribute != nullptr; attribute = attribute->next) {
     std::string name = attribute->AttrName;
@@ -139,41 +135,6 @@ void forgetEntry(DPAB* anchor) {
 }
 
 }  // namespace
-
-namespace zevp {
-
-SourceEntry* DefineBuiltInGroup(DPAB* anchor, ApplicationEntry* application, const BuiltInGroup& definition,
-                                const char* ttl) {
-  TableEntry* table = ZEVP_InitializeTableEntry(application, definition.name, definition.type, ttl, definition.help);
-  if (table == nullptr) return nullptr;
-  ++application->NumberOfGroups;
-  SourceEntry* source = ZEVP_InitializeSourceEntry(anchor, table, "BASE", nullptr, nullptr, nullptr);
-  if (source == nullptr) return nullptr;
-  source->BuiltIn = 1;
-  for (int i = 0; i < definition.count; ++i) {
-    const BuiltInAttribute& attribute = definition.attributes[i];
-    if (ZEVP_InitializeAttrEntry(source, attribute.name, attribute.type, attribute.size, attribute.key, 0,
-                                 attribute.help, nullptr) == nullptr)
-      return nullptr;
-  }
-  table->SourceCount = 1;
-  table->AttributesDefined = definition.count;
-  table->AttributesPerRow = definition.count;
-  table->AttributesNotDerived = definition.count;
-  return source;
-}
-
-std::string NameBuiltInSource(const DPAB* anchor, SourceEntry* source) {
-  const char* type = typeCode(anchor);
-  std::string node = std::string(source->pSourceNodeName != nullptr ? source->pSourceNodeName : "") + type + "dp";
-  ZEV0_FreeStorage(&source->pSourceNodeName);
-  source->pSourceNodeName = NewStorageText(node);
-  source->SourceNodeNameLength = static_cast<int32_t>(node.size());
-  TRC(TRC_DETAIL, "Set pSourceNodeName <%s> SEptr @%p", node.c_str(), static_cast<void*>(source));
-  return node;
-}
-
-}  // namespace zevp
 
 int ZEVP_DefineDPlogReport(DPAB* anchor) {
   ProcessEntry* entry = ZEVP_InitializeProcessEntry(anchor);

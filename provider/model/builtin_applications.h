@@ -3,11 +3,7 @@
 // ACTION, the short-term status of automation actions.
 #pragma once
 
-#include <string>
-
-struct ApplicationEntry;
 struct DPAB;
-struct SourceEntry;
 
 // Builds DVAgent, fills the fixed values of the DPLOG source (DP_Name, DP_Type,
 // DP_Version), records on the anchor the DPLOG source and the attributes the DP
@@ -19,33 +15,3 @@ struct SourceEntry;
 // was requested while it waited for the registration (the application is then
 // left to the release of the model).
 int ZEVP_DefineDPlogReport(DPAB* anchor);
-
-namespace zevp {
-
-// The definition of a group of a built-in application: its one source is a BASE
-// source made with it.
-struct BuiltInAttribute {
-  const char* name;
-  const char* type;
-  const char* size;  // null: the type's own
-  int key;
-  const char* help;  // may be null
-};
-struct BuiltInGroup {
-  const char* name;
-  const char* type;
-  const char* help;  // may be null
-  const BuiltInAttribute* attributes;
-  int count;
-};
-
-// Appends the group to the application with its source (marked built-in) and
-// attributes; the source, or null when a part could not be made.
-SourceEntry* DefineBuiltInGroup(DPAB* anchor, ApplicationEntry* application, const BuiltInGroup& definition,
-                                const char* ttl);
-
-// Renames the source of a built-in application after the data provider that runs
-// it: its node name followed by the data provider's type code and "dp"; the new name.
-std::string NameBuiltInSource(const DPAB* anchor, SourceEntry* source);
-
-}  // namespace zevp

@@ -19,7 +19,6 @@
 #include "manual_clock.h"
 #include "sock_test_support.h"
 #include "trace_capture.h"
-#include "unknown_hosts.h"
 #include "zev0/hostnames.h"
 
 // Fails the next 8192-byte allocations made without exceptions (the reader's pieces) while
@@ -278,6 +277,23 @@ TEST_F(SockClientTest, ServerRepliesLeaveFromTheDCHPortAndAreJoined) {
   EXPECT_EQ(received, reply);
   transport->releaseIPC();
 }
+
+// Answers no name: nothing leaves the process for a look-up.
+class UnknownHosts : public zev0::Resolver {
+ public:
+  int hostByName(const char*, hostent*, char*, size_t, int* hostError) override {
+    *hostError = HOST_NOT_FOUND;
+    return 1;
+  }
+  int hostByAddress(const in_addr&, hostent*, char*, size_t, int* hostError) override {
+    *hostError = HOST_NOT_FOUND;
+    return 1;
+  }
+  int systemHostName(char* name, size_t size) override {
+    snprintf(name, size, "localhost");
+    return 0;
+  }
+};
 
 int unresolvableDCHHostStatus() {
   UnknownHosts resolver;

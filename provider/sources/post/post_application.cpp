@@ -3,7 +3,7 @@
 #include <iterator>
 
 #include "application_entry.h"
-#include "builtin_applications.h"
+#include "builtin_group.h"
 #include "metafile_parser.h"
 #include "metafile_text.h"
 #include "model_release.h"
@@ -21,9 +21,9 @@ namespace {
 constexpr char kMetafileName[] = "ZEVPOST";
 
 constexpr zevp::BuiltInAttribute kPostAttributes[] = {
-    {"Post_Time", "T", nullptr, 0, nullptr},      {"Post_Origin", "D", "32", 0, nullptr},
-    {"Post_Ack_Stamp", "D", "26", 0, nullptr},    {"Post_Text", "D", "512", 0, nullptr},
-    {"Post_Category", "D", "16", 0, nullptr},
+    {"Post_Time", "T", nullptr, 0, 0, nullptr},   {"Post_Origin", "D", "32", 0, 0, nullptr},
+    {"Post_Ack_Stamp", "D", "26", 0, 0, nullptr}, {"Post_Text", "D", "512", 0, 0, nullptr},
+    {"Post_Category", "D", "16", 0, 0, nullptr},
 };
 
 ApplicationEntry* LoadPostMetafile(DPAB* anchor) {

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <dirent.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -13,12 +12,11 @@
 #include <string>
 #include <vector>
 
+#include "data_provider_process.h"
 #include "dch_road_fixture.h"
 #include "eventually.h"
 #include "free_port.h"
 #include "posted_message.h"
-#include "scratch_directory.h"
-#include "tool_process.h"
 
 namespace {
 
@@ -63,28 +61,13 @@ class PostInputRoadTest : public DCHroadTest {
     ASSERT_NE(postPort_, 0);
   }
   void TearDown() override {
-    if (provider_.running()) provider_.terminate(kStopWaitMs);
     EXPECT_EQ(provider_.errorText().find("Sanitizer"), std::string::npos) << provider_.errorText();
-    if (HasFailure()) std::cerr << "The data provider's trace:\n" << scratch_.read("provider.trc");
+    if (HasFailure()) std::cerr << "The data provider's trace:\n" << provider_.traceText();
     alarm(0);
     DCHroadTest::TearDown();
   }
 
-  // Starts zevdphost POST; true once it says so.
-  bool start() {
-    std::vector<std::string> settings = {
-        "ZEVP_DCH_HOST=127.0.0.1",
-        "ZEVA_DCH_PORT=" + std::to_string(port()),
-        "ZEV_DP_HOSTNAME=localhost",
-        "ZEV_PRODSPEC_PATH=" ZEV_EXAMPLES_DIR "/",
-        "ZEV_PRODSPEC_NAME=ZEVPSF",
-        "ZEVP_META_PATH=" + scratch_.path(),
-        "ZEV_WORK_PATH=" + scratch_.path(),
-        "ZEVP_POST_DP_PORT=" + std::to_string(postPort_),
-        "ZEV_TRACE=*=0x80 >" + scratch_.file("provider.trc"),
-    };
-    return provider_.start({"POST"}, settings) && provider_.readLine(kStartWaitMs) == "started POST";
-  }
+  bool start() { return provider_.start({"ZEVP_POST_DP_PORT=" + std::to_string(postPort_)}); }
 
   static bool Heard(StatusWaiter& status, const std::string& notice) {
     auto deadline = steady_clock::now() + std::chrono::milliseconds(kStopWaitMs);
@@ -96,8 +79,7 @@ class PostInputRoadTest : public DCHroadTest {
     return false;
   }
 
-  ScratchDirectory scratch_{"zev_post_road"};
-  ToolProcess provider_{"zevdphost"};
+  DataProviderProcess provider_{"POST", port()};
   unsigned short postPort_ = 0;
 };
 
@@ -135,7 +117,7 @@ TEST_F(PostInputRoadTest, AGoodPosterIsServedThroughBadInputAndFloodsAndSigtermT
   StatusWaiter status;
   RowWaiter rows("MAS", "DPPOST");
   syncWithServer();
-  ASSERT_TRUE(start()) << provider_.failure() << provider_.errorText();
+  ASSERT_TRUE(start()) << provider_.errorText();
   ASSERT_TRUE(Heard(status, "MAS,DPPOST,localhostPOSTdp,4117"));
   ASSERT_TRUE(Eventually([this] { return rawdch::TcpPeer(postPort_).connected(); }, kStartWaitMs));
   GoodPoster good(postPort_, rows);
@@ -179,8 +161,7 @@ TEST_F(PostInputRoadTest, AGoodPosterIsServedThroughBadInputAndFloodsAndSigtermT
   for (int n = 0; n < kDatagramFlood; ++n) bad.send(PostedMessage("flood " + std::to_string(n), "I"));
   EXPECT_TRUE(good.post(false)) << "after the datagrams";
 
-  int ended = provider_.terminate(kStopWaitMs);
-  EXPECT_TRUE(ended != -1 && WIFEXITED(ended) && WEXITSTATUS(ended) == 0) << "wait status " << ended;
+  EXPECT_TRUE(provider_.terminate()) << "exit status 0 after SIGTERM";
   EXPECT_TRUE(Heard(status, "MAS,DPPOST,localhostPOSTdp,4133")) << "the source went offline";
 }
 

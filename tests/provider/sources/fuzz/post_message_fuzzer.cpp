@@ -15,12 +15,12 @@
 #include "dp_anchor.h"
 #include "engine_routines.h"
 #include "io_entry.h"
+#include "no_name_service.h"
 #include "post_message.h"
 #include "post_server.h"
 #include "source_entry.h"
 #include "stdout_silenced.h"
 #include "table_entry.h"
-#include "unknown_hosts.h"
 #include "zev/dp_types.h"
 #include "zev0/codepage.h"
 #include "zev0/hostnames.h"
@@ -39,8 +39,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   setenv("ZEV_TRACE", "*=0", 1);
   setenv("ZEV_WORK_PATH", "/nonexistent/zev/", 1);  // no ZEVPOST metafile
   static StdoutSilenced silenced;
-  static UnknownHosts names;  // the origin is the dotted address
-  zev0::SetResolver(&names);
+  static NoNameService names;  // the origin is the dotted address
   zevp::Routines().queueAndWaitDCHstatus = RowTaken;
   anchor = zevp::NewAnchor();
   anchor->dpType = ZEV_DP_POST;
