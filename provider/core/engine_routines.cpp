@@ -2,6 +2,7 @@
 
 #include "attribute_limit.h"
 #include "builtin_applications.h"
+#include "console_socket.h"
 #include "dch_client_routine.h"
 #include "dch_work_queue.h"
 #include "derived_attributes.h"
@@ -10,6 +11,7 @@
 #include "file_server.h"
 #include "metafile_server_task.h"
 #include "periodic_task.h"
+#include "zevp/console.h"
 #include "startup_config.h"
 
 namespace zevp {
@@ -29,7 +31,7 @@ EngineRoutines DefaultRoutines() {
   table.postServer = standin::IdleUntilTerminated;
   table.httpManagerTask = standin::IdleUntilTerminated;
 
-  table.checkDPalreadyActive = standin::CheckDPalreadyActive;
+  table.checkDPalreadyActive = ZEVP_CheckDPalreadyActive;
   table.determineMaxAttributesPerGroup = ZEVP_DetermineMaxAttributesPerGroup;
   table.constructTrapDestinationArray = standin::ConstructTrapDestinationArray;
   table.initializeStatisticBlock = standin::InitializeStatisticBlock;
@@ -39,7 +41,7 @@ EngineRoutines DefaultRoutines() {
   table.doApplicationAutoLoad = ZEVP_DoApplicationAutoLoad;
   table.checkAndStartFileServer = ZEVP_CheckAndStartFileServer;
   table.initializeUMB = standin::InitializeUMB;
-  table.consoleService = standin::ConsoleService;
+  table.consoleService = ZEVP_ConsoleService;
 
   table.provideAction = standin::ProvideAction;
   table.performDeriveAttrFunction = ZEVP_PerformDeriveAttrFunction;
@@ -50,6 +52,11 @@ EngineRoutines DefaultRoutines() {
   table.processSockRequestByState = standin::ProcessSockRequestByState;
   table.updateMIBinteresToDCH = standin::UpdateMIBinteresToDCH;
   table.doNoDataStatusReport = standin::DoNoDataStatusReport;
+  table.loadSNMPcommunityName = standin::LoadSNMPcommunityName;
+  table.updateMonitorNodeCommunity = standin::UpdateMonitorNodeCommunity;
+  table.loadSNMPNetworkName = standin::LoadSNMPNetworkName;
+  table.updateMonitorNetworkSymbolicName = standin::UpdateMonitorNetworkSymbolicName;
+  table.loadSNMPManagedNodeList = standin::LoadSNMPManagedNodeList;
 
   table.dispatchInternalOutput = standin::DispatchInternalOutput;
   table.updateSummaryDataArray = standin::UpdateSummaryDataArray;

@@ -5,8 +5,6 @@
 #include "dch_message_parser.h"
 #include "dch_requests.h"
 #include "dp_anchor.h"
-#include "dp_shutdown.h"
-#include "shutdown_request.h"
 #include "trc1.h"
 #include "zev0/storage.h"
 
@@ -23,8 +21,6 @@ void IdleUntilTerminated(ProcessEntry* entry) {
   ZEVP_EndThread();
 }
 
-int CheckDPalreadyActive(DPAB*) { return 0; }
-
 sockaddr_in* ConstructTrapDestinationArray(const char*, int32_t* count) {
   if (count != nullptr) *count = 0;
   return nullptr;
@@ -35,12 +31,6 @@ StatisticBlock* InitializeStatisticBlock() { return nullptr; }
 int DefineHTTPapplication(DPAB*) { return 0; }
 
 void InitializeUMB(DPAB*) {}
-
-void ConsoleService(DPAB* anchor, ZEVP_ProcessRoutine) {
-  WaitForShutdownRequest(anchor);
-  ZEVP_ShutdownCleanUp(anchor, 1);
-  anchor->shutdownFlag = 1;
-}
 
 void ProvideAction(DPAB*, const DCHactionMessage* action) {
   TRC(TRC_ERROR, "***** no automation server: DCH action %u dropped", action->actionID);
@@ -87,6 +77,25 @@ void ProcessSockRequestByState(DPAB*, ProcessEntry*, IOEntry* partner, int, char
 void UpdateMIBinteresToDCH(DPAB*) { TRC(TRC_ERROR, "***** MIB interest update not available"); }
 
 void DoNoDataStatusReport(DPAB*) { TRC(TRC_ERROR, "***** no-data status report not available"); }
+
+int LoadSNMPcommunityName() {
+  TRC(TRC_ERROR, "***** SNMP community name file not available");
+  return 0;
+}
+
+void UpdateMonitorNodeCommunity(DPAB*) { TRC(TRC_ERROR, "***** SNMP node communities not available"); }
+
+int LoadSNMPNetworkName() {
+  TRC(TRC_ERROR, "***** SNMP network name file not available");
+  return 0;
+}
+
+void UpdateMonitorNetworkSymbolicName(DPAB*) { TRC(TRC_ERROR, "***** SNMP network names not available"); }
+
+int LoadSNMPManagedNodeList(DPAB*, const char* file) {
+  TRC(TRC_ERROR, "***** SNMP managed node list not available: %s not loaded", file);
+  return 0;
+}
 
 void SNMPapplOnline(DPAB*, ApplicationEntry* application) {
   TRC(TRC_ERROR, "***** SNMP collection not available: application %s not started", application->ApplName);

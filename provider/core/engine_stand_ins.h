@@ -11,14 +11,10 @@ namespace zevp::standin {
 // releases its entry and ends: every common and input server thread.
 void IdleUntilTerminated(ProcessEntry* entry);
 
-int CheckDPalreadyActive(DPAB* anchor);  // never active
 sockaddr_in* ConstructTrapDestinationArray(const char* destinations, int32_t* count);  // none
 StatisticBlock* InitializeStatisticBlock();  // none
 int DefineHTTPapplication(DPAB* anchor);
 void InitializeUMB(DPAB* anchor);
-// Waits (not busily) for a shut-down request (shutdown_request.h), then shuts the
-// data provider down as the console command SHUTDOWN does.
-void ConsoleService(DPAB* anchor, ZEVP_ProcessRoutine typeRoutine);
 
 // The DCH link's calls into parts not built yet: each traces and does nothing.
 void ProvideAction(DPAB* anchor, const DCHactionMessage* action);  // the action is dropped
@@ -31,6 +27,12 @@ int SummaryIntervalEnded(SourceEntry* source, int64_t now, int64_t ageLimit);  /
 void ProcessSockRequestByState(DPAB* anchor, ProcessEntry* caller, IOEntry* partner, int n, char* buffer);
 void UpdateMIBinteresToDCH(DPAB* anchor);
 void DoNoDataStatusReport(DPAB* anchor);
+// The SNMP configuration files: "not available", nothing loaded.
+int LoadSNMPcommunityName();
+void UpdateMonitorNodeCommunity(DPAB* anchor);
+int LoadSNMPNetworkName();
+void UpdateMonitorNetworkSymbolicName(DPAB* anchor);
+int LoadSNMPManagedNodeList(DPAB* anchor, const char* file);
 // No group has a routing or summary block yet: a row is traced and not routed,
 // nothing is summarised, and every source is ready to send (as one without a summary).
 void DispatchInternalOutput(DPAB* anchor, SourceEntry* source, InternalRoutingBlock* block, const char* record,

@@ -4,6 +4,8 @@
 
 #include <regex>
 
+#include "free_port.h"
+
 namespace {
 
 constexpr int kStartWaitMs = 5000;
@@ -12,7 +14,7 @@ constexpr int kStopWaitMs = 20000;
 }  // namespace
 
 FileProviderProcess::FileProviderProcess(unsigned short dchPort, const std::vector<std::string>& metafile)
-    : port_(dchPort), configuration_("zev_fileprovider"), files_("zev_files"), provider_("zevdphost") {
+    : port_(dchPort), consoleBase_(FreeConsoleBase()), configuration_("zev_fileprovider"), files_("zev_files"), provider_("zevdphost") {
   std::string text;
   for (const std::string& line : metafile) text += std::regex_replace(line, std::regex("%DIR%"), files_.path()) + "\n";
   configuration_.write("monitor.mdl", text);
@@ -27,6 +29,7 @@ bool FileProviderProcess::start(const std::vector<std::string>& settings) {
   std::vector<std::string> all = {
       "ZEVP_DCH_HOST=127.0.0.1",
       "ZEVA_DCH_PORT=" + std::to_string(port_),
+      "ZEVP_DPCONSOLE_PORT=" + std::to_string(consoleBase_),
       "ZEV_DP_HOSTNAME=localhost",
       "ZEV_PRODSPEC_PATH=" ZEV_EXAMPLES_DIR "/",
       "ZEV_PRODSPEC_NAME=ZEVPSF",

@@ -1,7 +1,7 @@
 // A FILE data provider in a process of its own (the host program zevdphost), for
 // tests that watch its rows arrive at the agent's DCH server: its metafile and
 // start-up configuration file in a scratch folder, its monitored files in another,
-// a pass a second, and the DCH host on a loopback port.
+// a pass a second, the DCH host on a loopback port and console ports of its own.
 #pragma once
 
 #include <string>
@@ -21,6 +21,10 @@ class FileProviderProcess {
   FileProviderProcess& operator=(const FileProviderProcess&) = delete;
 
   const ScratchDirectory& files() const { return files_; }
+  // The folder of its metafile and start-up configuration file.
+  const ScratchDirectory& configuration() const { return configuration_; }
+  // The base of its console ports (ZEVP_DPCONSOLE_PORT).
+  unsigned short consoleBase() const { return consoleBase_; }
 
   // Starts the provider; false when it did not say it started.
   bool start(const std::vector<std::string>& settings = {});
@@ -33,6 +37,7 @@ class FileProviderProcess {
 
  private:
   unsigned short port_;
+  unsigned short consoleBase_;
   ScratchDirectory configuration_;
   ScratchDirectory files_;
   ToolProcess provider_;
