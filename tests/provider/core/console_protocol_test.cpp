@@ -10,10 +10,13 @@
 #include "console_commands.h"
 #include "console_messages.h"
 #include "console_verbs.h"
+#include "prodspec_directory.h"
 #include "routine_overrides.h"
+#include "run_in_child.h"
 #include "stdout_capture.h"
 #include "zev/dp_types.h"
 #include "zevp/console.h"
+#include "zev0/prodspec.h"
 
 namespace {
 
@@ -58,7 +61,7 @@ TEST(ConsoleVerbTest, TheVerbAndTheArgumentAreTheFirstTwoWords) {
   }
 }
 
-TEST(ConsoleMessageTest, TheInsertGoesInFrontOfADollarTextOrOverItsHash) {
+TEST(ConsoleMessageTextTest, TheInsertGoesInFrontOfADollarTextOrOverItsHash) {
   const std::string longInsert(400, 'x');
   const struct {
     int index;
@@ -179,6 +182,33 @@ TEST_F(ConsoleVerbByTypeTest, TheSNMPVerbsLoadOnlyInTheSNMPDataProvider) {
     EXPECT_EQ(loads, c.loads);
     EXPECT_EQ(applied, c.applied);
     typeRoutineCalls = 0;
+  }
+}
+
+// CHECK needs the product's ENABLE_METAFILE_COMMANDS, with any value: the default
+// product selects it, a packaged one must name it.
+TEST_F(ConsoleVerbByTypeTest, CheckAnswersOnlyWhenTheProductHasMetafileCommands) {
+  const std::vector<std::string> packaged = {
+      "PRODUCT_CODE=AB",           "NODE_TYPE=AB",          "PRODUCT_NAME=Packaged", "AGENT_AFF_NAME=AFF_DORVANE",
+      "SUBNODE_AFF_NAME=AFF_DORVANE_DATA", "DP_TO_START=FILE", "DCH_PORT_NUMBER=2020", "DP_PORT_OFFSET=5",
+      "INITCNFG_FILE_NAME=ABCNFG", "ZEVATBLS_FILE_NAME=ABTBLS"};
+  std::vector<std::string> packagedWith = packaged;
+  packagedWith.push_back("ENABLE_METAFILE_COMMANDS=N");
+  const std::pair<std::vector<std::string>, int32_t> products[] = {
+      {{"PRODUCT_CODE=EV"}, ZEVP_CONSOLE_NOT_DEFINED},
+      {{"PRODUCT_CODE=EV", "ENABLE_METAFILE_COMMANDS=N"}, ZEVP_CONSOLE_NOT_DEFINED},
+      {packaged, ZEVP_CONSOLE_NOT_ENABLED},
+      {packagedWith, ZEVP_CONSOLE_NOT_DEFINED},
+  };
+  for (const auto& [product, status] : products) {
+    SCOPED_TRACE(product.back());
+    RunInChild([&] {
+      ProdSpecDirectory directory;
+      directory.use();
+      directory.write(product);
+      ASSERT_EQ(ZEV0_InitializeProductSpec(), 1);
+      EXPECT_EQ(run(ZEV_DP_FILE, ZEVP_VERB_CHECK, "nothere.mdl").status, status);
+    });
   }
 }
 
