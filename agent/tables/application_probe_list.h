@@ -91,7 +91,9 @@ class applicationProbeList {
   int releaseLock();
   // Under the lock.
   applicationProbeListEntry* findLocked(const char* applName) const;
-  int signalExit(applicationProbeListEntry* entry);
+  // Under the lock: asks the probe of the record of that name to exit. 0, or 1 when
+  // there is none or the signal failed.
+  int signalExit(const char* applName);
 
   Ring<applicationProbeListEntry> entries_;
   pthread_mutex_t lock_;

@@ -19,7 +19,7 @@ class zev_dorvan_base : public Pxraf {
   void PrintSelf() override;
   // The attribute columns n; 0 without a description.
   int NumColumns() override;
-  // Columns 0 to n: name, attribute name, type code (text 9, else 5 for two bytes,
+  // Columns 0 to n: name, attribute name, type code (text, enumerated too, 9, else 5 for two bytes,
   // else 3), length and offset; 0, else RAF_STATUS_BAD_COLUMN.
   int GetColumnInfo(ColumnInfo* info, int column) override;
   // The column's value against "oper value": integers at their width, texts at their

@@ -88,6 +88,7 @@ TEST_F(ApplicationProbeListTest, CleanUpRemovesASourceAndWithTheLastOneTheApplic
   EXPECT_EQ(registry_.noOfElements(), 1);
   EXPECT_EQ(probes_.searchProbes("MYAPP"), applDataStruct::kStarted);
   EXPECT_EQ(probes_.cleanUp("MYAPP", "PGRP", "00", "host2"), -1) << "the last source";
+  EXPECT_TRUE(trace_.contains("Comparing applName <MYAPP> against <MYAPP>"));
   EXPECT_EQ(registry_.noOfElements(), 0);
   EXPECT_EQ(probes_.searchProbes("MYAPP"), 0);
   EXPECT_EQ(probes_.getUDLPtr("MYAPP"), nullptr);
