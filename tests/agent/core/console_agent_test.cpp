@@ -1,0 +1,165 @@
+// The console of the data providers inside the agent program zeva350: a raw UDP
+// client on their console ports, the framework's port asked with zevraf.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "agent_process.h"
+#include "console_client.h"
+#include "eventually.h"
+
+namespace {
+
+constexpr int kStartWaitMs = 10000;
+constexpr int kReplyWaitMs = 30000;
+// A data provider looks at its threads every five seconds while it ends.
+constexpr int kEndWaitMs = 40000;
+
+// The lines of a zevraf answer that hold the text; none when zevraf failed.
+std::vector<std::string> LinesWith(const ToolRun& run, const std::string& text) {
+  std::vector<std::string> lines;
+  if (run.exitStatus != 0) return lines;
+  std::istringstream output(run.output);
+  for (std::string line; std::getline(output, line);)
+    if (line.find(text) != std::string::npos) lines.push_back(line);
+  return lines;
+}
+
+std::string FileText(const std::string& path) {
+  std::ifstream in(path);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+class ConsoleAgentTest : public ::testing::Test {
+ protected:
+  // A metafile of one group of two attributes whose FILE source is the file named.
+  void writeMetafile(const std::string& name, const std::string& application, const std::string& file) {
+    std::ofstream(agent_.directory() + name) << "//APPL " << application << "\n"
+                                             << "//NAME TALLY P 60\n"
+                                             << "//SOURCE FILE " << agent_.directory() + file << "\n"
+                                             << "//ATTRIBUTES ' '\n"
+                                             << "Label D 12\n"
+                                             << "Tally C 100000\n";
+    std::ofstream(agent_.directory() + file) << "start 1\n";
+  }
+  bool start(const std::vector<std::string>& types) {
+    if (!agent_.start(types, {"ZEVP_META_PATH=" + agent_.directory()})) return false;
+    return agent_.waitForTrace("Dorvane_Agent startup complete.", kStartWaitMs);
+  }
+  unsigned short port(int type) const { return static_cast<unsigned short>(agent_.consoleBase() + type); }
+  std::string waitForConsole(int type) {
+    // A client of its own, which takes the late answers to its tries with it.
+    ConsoleClient discovery;
+    std::string reply;
+    Eventually([&] { return !(reply = discovery.exchange(port(type), "GETPORT", 100)).empty(); }, kStartWaitMs);
+    return reply;
+  }
+  std::string ask(int type, const std::string& command) { return client_.exchange(port(type), command, kReplyWaitMs); }
+  std::string configuration() const { return FileText(agent_.directory() + "ZEVPCNFG"); }
+  // The table of an application's subnode once it is registered; empty when none came.
+  std::string tableOf(const std::string& applicationKey) {
+    std::string table;
+    Eventually(
+        [&] {
+          std::vector<std::string> tables = LinesWith(agent_.zevraf({"tables"}), applicationKey + "\t");
+          if (!tables.empty()) table = tables[0].substr(tables[0].find('\t') + 1);
+          return !tables.empty() && !LinesWith(agent_.zevraf({"subnodes"}), ":" + applicationKey + "\t").empty();
+        },
+        kStartWaitMs);
+    return table;
+  }
+  // True once a row whose values hold the text comes back from some table of the application.
+  bool sampled(const std::string& applicationKey, const std::string& text) {
+    return Eventually(
+        [&] {
+          for (const std::string& line : LinesWith(agent_.zevraf({"tables"}), applicationKey + "\t")) {
+            std::string table = line.substr(line.find('\t') + 1);
+            if (!LinesWith(agent_.zevraf({"sample", applicationKey, table}), text).empty()) return true;
+          }
+          return false;
+        },
+        kStartWaitMs);
+  }
+
+  AgentProcess agent_;
+  ConsoleClient client_;
+};
+
+// The agent is left to be killed at the end: how it ends is shown below.
+TEST_F(ConsoleAgentTest, TheFileDataProviderAnswersEachVerb) {
+  writeMetafile("counts.mdl", "COUNTS", "counts.txt");
+  std::ofstream(agent_.directory() + "ZEVPCNFG") << "counts.mdl\n";
+  ASSERT_TRUE(start({"FILE"})) << agent_.traceText() << agent_.errorText();
+  ASSERT_EQ(waitForConsole(1), "0 1 " + std::to_string(port(1)));
+  EXPECT_TRUE(sampled("DVAGENT00", "DP console interface active"));
+  EXPECT_TRUE(sampled("DVAGENT00", "DP ready"));
+
+  const std::string counts = agent_.directory() + "counts.mdl";
+  const std::pair<std::string, std::string> exchanges[] = {
+      {"list", "0 ZEV " + counts + " "},
+      {"SET somehost", "1 "},
+      {"VALIDATE counts.mdl", "1 "},
+      {"NOSUCHVERB", "1 "},
+      {"", "1 "},
+      {"CHECK counts.mdl", "4 "},  // the default product has metafile commands
+      {"CHECK nothere.mdl", "3 "},
+      {"PING", "10 "},
+      {"LIST", "0 ZEV " + counts + " "},
+      {"SHOW nothere", "3 "},
+  };
+  for (const auto& [command, reply] : exchanges) {
+    SCOPED_TRACE(command);
+    EXPECT_EQ(ask(1, command), reply);
+  }
+}
+
+TEST_F(ConsoleAgentTest, AnImportedApplicationSendsItsRowsAndShutdownEndsTheAgent) {
+  writeMetafile("new.mdl", "NEWAPP", "new.txt");
+  std::ofstream(agent_.directory() + "ZEVPCNFG") << "* none at start\n";
+  ASSERT_TRUE(start({"FILE"})) << agent_.traceText() << agent_.errorText();
+  ASSERT_EQ(waitForConsole(1), "0 1 " + std::to_string(port(1)));
+
+  EXPECT_EQ(ask(1, "IMPORT new.mdl"), "0 ");
+  EXPECT_EQ(configuration(), "* none at start\nnew.mdl\n");
+  const std::string table = tableOf("NEWAPP00");
+  ASSERT_FALSE(table.empty()) << agent_.traceText();
+  int line = 0;
+  EXPECT_TRUE(Eventually(
+      [&] {
+        std::ofstream(agent_.directory() + "new.txt", std::ios::app) << "pears " << ++line << "\n";
+        return !LinesWith(agent_.zevraf({"sample", "NEWAPP00", table}), "\tpears\t").empty();
+      },
+      kStartWaitMs))
+      << "the imported application's rows";
+  EXPECT_EQ(ask(1, "SHOW new.mdl"), "0 2 0;" + agent_.directory() +
+                                        "new.mdl;1;NEWAPP;2;TALLY;Poll Data TTL=60;3;FILE;" + agent_.directory() +
+                                        "new.txt;4;Label;Display Type Max Size 12;4;Tally;Counter Type;");
+
+  EXPECT_EQ(ask(1, "SHUTDOWN"), "0 ");
+  EXPECT_EQ(agent_.waitForExit(kEndWaitMs), 0) << agent_.errorText();
+  EXPECT_NE(agent_.traceText().find("Thread for DP <FILE> completed."), std::string::npos);
+  EXPECT_EQ(agent_.errorText().find("Sanitizer"), std::string::npos) << agent_.errorText();
+}
+
+// Two data providers of one agent answer each on the port of its type. An
+// application the agent knows already (from the POST data provider) is "known to
+// the agent" to the FILE data provider, which does not name it again in the
+// start-up configuration. The agent is killed at the end.
+TEST_F(ConsoleAgentTest, EachDataProviderOfTheAgentAnswersOnItsPort) {
+  std::ofstream(agent_.directory() + "shared.mdl") << "//APPL SHARED\n//NAME GRP P 60\n//ATTRIBUTES ';'\nName D 8\n";
+  std::ofstream(agent_.directory() + "ZEVPCNFG") << "* none at start\n";
+  ASSERT_TRUE(start({"FILE", "POST"})) << agent_.traceText() << agent_.errorText();
+  ASSERT_EQ(waitForConsole(1), "0 1 " + std::to_string(port(1)));
+  ASSERT_EQ(waitForConsole(4), "0 4 " + std::to_string(port(4)));
+  EXPECT_EQ(ask(4, "IMPORT shared.mdl"), "0 ");
+  EXPECT_EQ(configuration(), "* none at start\nshared.mdl\n") << "the agent's one start-up configuration";
+  EXPECT_EQ(ask(1, "IMPORT shared.mdl"), "6 ");
+  EXPECT_EQ(configuration(), "* none at start\nshared.mdl\n") << "not added again";
+}
+
+}  // namespace
