@@ -13,13 +13,10 @@
 #include "model_records.h"
 #include "model_release.h"
 #include "startup_config.h"
-#include "trc1.h"
 #include "zev/dp_types.h"
 #include "zev0/hostnames.h"
 #include "zev0/storage.h"
 #include "zev0/text.h"
-
-TRC_UNIT();
 
 namespace zevp {
 
