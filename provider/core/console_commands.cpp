@@ -89,17 +89,11 @@ ConsoleOutcome LoadTrapConfiguration(const ConsoleContext& context) {
   return Status(ZEVP_CONSOLE_DONE);
 }
 
-ConsoleOutcome LoadCommunityNames(const ConsoleContext& context) {
-  if (!ServedBySNMP(context, "Non-SNMP server, LoadComm command ignored")) return Status(ZEVP_CONSOLE_NOT_SERVED);
-  EngineRoutines& routines = Routines();
-  if (routines.loadSNMPcommunityName()) routines.updateMonitorNodeCommunity(context.anchor);
-  return Status(ZEVP_CONSOLE_DONE);
-}
-
-ConsoleOutcome LoadNetworkNames(const ConsoleContext& context) {
-  if (!ServedBySNMP(context, "Non-SNMP server, LoadName command ignored")) return Status(ZEVP_CONSOLE_NOT_SERVED);
-  EngineRoutines& routines = Routines();
-  if (routines.loadSNMPNetworkName()) routines.updateMonitorNetworkSymbolicName(context.anchor);
+// LOADCOMM and LOADNAME: a file reloaded and, when it loaded, applied.
+ConsoleOutcome ReloadSNMPfile(const ConsoleContext& context, const char* refusal, int (*load)(),
+                              void (*apply)(DPAB* anchor)) {
+  if (!ServedBySNMP(context, refusal)) return Status(ZEVP_CONSOLE_NOT_SERVED);
+  if (load()) apply(context.anchor);
   return Status(ZEVP_CONSOLE_DONE);
 }
 
@@ -137,9 +131,11 @@ ConsoleOutcome RunConsoleCommand(const ConsoleContext& context, int32_t verb, co
     case ZEVP_VERB_TRAPCNFG:
       return LoadTrapConfiguration(context);
     case ZEVP_VERB_LOADCOMM:
-      return LoadCommunityNames(context);
+      return ReloadSNMPfile(context, "Non-SNMP server, LoadComm command ignored", Routines().loadSNMPcommunityName,
+                            Routines().updateMonitorNodeCommunity);
     case ZEVP_VERB_LOADNAME:
-      return LoadNetworkNames(context);
+      return ReloadSNMPfile(context, "Non-SNMP server, LoadName command ignored", Routines().loadSNMPNetworkName,
+                            Routines().updateMonitorNetworkSymbolicName);
     case ZEVP_VERB_LOADLIST:
       return LoadNodeList(context, argument);
     default:

@@ -8,22 +8,11 @@
 #include <algorithm>
 #include <chrono>
 
+#include "raw_dch_peer.h"
 #include "zev0/codepage.h"
 
-namespace {
-
-sockaddr_in Loopback(unsigned short port) {
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(port);
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  return address;
-}
-
-}  // namespace
-
 ConsoleClient::ConsoleClient() : socket_(socket(AF_INET, SOCK_DGRAM, 0)) {
-  sockaddr_in own = Loopback(0);
+  sockaddr_in own = rawdch::LoopbackAddress(0);
   bind(socket_, reinterpret_cast<sockaddr*>(&own), sizeof own);
 }
 
@@ -36,7 +25,7 @@ bool ConsoleClient::send(unsigned short port, const std::string& command) {
 }
 
 bool ConsoleClient::sendRaw(unsigned short port, const std::string& bytes) {
-  sockaddr_in to = Loopback(port);
+  sockaddr_in to = rawdch::LoopbackAddress(port);
   return sendto(socket_, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to) ==
          static_cast<ssize_t>(bytes.size());
 }

@@ -22,6 +22,7 @@
 #include "dch_work_queue.h"
 #include "dp_anchor.h"
 #include "eventually.h"
+#include "loopback_engine.h"
 #include "model_records.h"
 #include "raf.h"
 #include "routine_overrides.h"
@@ -84,9 +85,7 @@ class ConsoleServiceTest : public DCHroadTest {
   void SetUp() override {
     DCHroadTest::SetUp();
     if (HasFatalFailure()) return;
-    setenv("ZEVP_DCH_HOST", "127.0.0.1", 1);
-    setenv("ZEV_DP_HOSTNAME", "localhost", 1);
-    setenv("ZEVP_DCH_REPLY_WAIT", "1", 1);
+    UseLoopbackDCHhost();
     char pattern[] = "/tmp/zev_console_XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
     directory_ = std::string(pattern) + "/";
