@@ -2,7 +2,10 @@
 // agent's DCH server in its host program on loopback: a raw UDP client on its console
 // port, commands from actions on the test's threads, a registration held back to
 // keep a command in progress, and the shut-down.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -16,6 +19,7 @@
 #include <vector>
 
 #include "console_action.h"
+#include "console_area.h"
 #include "console_client.h"
 #include "console_socket.h"
 #include "dch_road_fixture.h"
@@ -253,6 +257,67 @@ TEST_F(ConsoleServiceTest, ConsoleCommandsFromActionsGetTheirStatusAndResultText
   // Refused commands and those the loaded applications answer never reach the service.
   EXPECT_EQ(trace.count(">>>>>Signal console command task for processing action command"), 8);
   EXPECT_EQ(ask("LIST"), "0 ZEV " + directory_ + "m1.mdl ");
+}
+
+// SHOW of a large application: its segments one datagram each, the first after the
+// status, the last headed 3.
+TEST_F(ConsoleServiceTest, ShowOfALargeApplicationComesInDatagramsHeadedOneZeroAndThree) {
+  std::vector<std::string> lines = {"//APPL WIDE", "//NAME GRP P 60", "//ATTRIBUTES ';'"};
+  for (int n = 0; n < 60; ++n) lines.push_back("Attribute_number_" + std::to_string(n) + " D 32");
+  write("wide.mdl", lines);
+  start();
+  EXPECT_EQ(ask("IMPORT wide.mdl"), "0 ");
+  ASSERT_TRUE(client_.send(port_, "SHOW wide.mdl"));
+  std::vector<std::string> datagrams;
+  for (std::string datagram = client_.receive(kReplyWaitMs); !datagram.empty(); datagram = client_.receive(300))
+    datagrams.push_back(datagram);
+  ASSERT_GE(datagrams.size(), 3u);
+  EXPECT_EQ(datagrams.front().substr(0, 4), "0 1 ");
+  std::string records = datagrams.front().substr(4);
+  for (size_t n = 1; n < datagrams.size(); ++n) {
+    EXPECT_EQ(datagrams[n].substr(0, 2), n + 1 == datagrams.size() ? "3 " : "0 ") << n;
+    records += datagrams[n].substr(2);
+  }
+  std::string expected = "0;" + directory_ + "wide.mdl;1;WIDE;2;GRP;Poll Data TTL=60;3;API;-;";
+  for (int n = 0; n < 60; ++n) expected += "4;Attribute_number_" + std::to_string(n) + ";Display Type Max Size 32;";
+  EXPECT_EQ(records, expected);
+}
+
+// An action that waits to hand its command over gives up when the data provider is
+// shut down meanwhile.
+TEST_F(ConsoleServiceTest, AnActionWaitingForTheConsoleGivesUpAtShutdown) {
+  held_ = std::make_unique<HeldRegistration>();
+  DPAB* anchor = start();
+  ASSERT_TRUE(client_.send(port_, "IMPORT late.mdl"));
+  ASSERT_TRUE(held_->waitUntilHeld());
+  auto action = std::async(std::launch::async, [anchor] {
+    return zevp::RunConsoleCommandFromAction(anchor, "CHECK late.mdl");
+  });
+  EXPECT_EQ(action.wait_for(std::chrono::milliseconds(100)), std::future_status::timeout);
+  anchor->shutdownFlag = 1;
+  ASSERT_EQ(action.wait_for(std::chrono::milliseconds(kReplyWaitMs)), std::future_status::ready);
+  zevp::ConsoleActionOutcome outcome = action.get();
+  EXPECT_EQ(outcome.status, -1);
+  EXPECT_EQ(outcome.text, "Console to DP communication unsuccessful. Command not processed.");
+  held_->release();
+}
+
+// In the agent, which raises its open-file limit, the console socket may be numbered
+// above what a select set holds.
+TEST_F(ConsoleServiceTest, AConsoleSocketNumberedAbove1023IsServed) {
+  rlimit limit{};
+  ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &limit), 0);
+  ASSERT_GE(limit.rlim_max, 1200u) << "the hard limit of open files";
+  rlimit raised = limit;
+  raised.rlim_cur = limit.rlim_max;
+  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &raised), 0);
+  std::vector<int> taken;
+  while (taken.empty() || taken.back() < 1100) taken.push_back(open("/dev/null", O_RDONLY));
+  start();
+  EXPECT_EQ(ask("GETPORT"), "0 1 " + std::to_string(port_));
+  EXPECT_GT(Main_DPAB.load()->consoleArea.load()->consoleSocket, 1023);
+  for (int descriptor : taken) close(descriptor);
+  setrlimit(RLIMIT_NOFILE, &limit);
 }
 
 TEST_F(ConsoleServiceTest, ShutdownFromAnActionReturnsAtOnceAndTheDataProviderEnds) {
