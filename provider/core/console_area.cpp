@@ -49,7 +49,6 @@ bool DeliverConsoleCommand(Console_Communication_Area* area, char* buffer, int32
     area->commandStatus = ZEVP_CONSOLE_IN_PROGRESS;
     area->receivingType = receivingType;
     area->commandBuffer = buffer;
-    area->commandBufferSize = ZEVP_CONSOLE_BUFFER_SIZE;
     area->clientAddress = client;
     area->waiter = waiter;
     pthread_cond_signal(&area->condition);

@@ -63,7 +63,6 @@ struct Console_Communication_Area {
   // The command being handed over (ZEVP_CONSOLE_BUFFER_SIZE bytes of storage), owned
   // by the service once taken; null when none waits. mutex.
   char* commandBuffer;
-  int32_t commandBufferSize;
   int consoleSocket;                    // the console port's socket; replies go out from it
   std::atomic<int32_t> commandIndex;    // of the command in progress; -1 at start and after an invalid verb
   std::atomic<int32_t> commandStatus;   // ZEVP_CONSOLE_IN_PROGRESS while a command runs
