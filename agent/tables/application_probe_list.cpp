@@ -128,6 +128,21 @@ userDataList* applicationProbeList::getUDLPtr(const char* applName) {
   return udl;
 }
 
+userDataListHold applicationProbeList::holdUDL(const char* applName) {
+  if (getLock() != 0) return {};
+  userDataListHold hold;
+  RingIterator<applicationProbeListEntry> walk(entries_);
+  while (applicationProbeListEntry* entry = walk.Next()) {
+    if (std::strncmp(entry->info().applName, applName, kApplKeyLength) != 0) continue;
+    // Taken under the list's lock: cleanUp cannot let the probe go in between.
+    if (entry->info().udl != nullptr && entry->info().signals != nullptr)
+      hold = userDataListHold(entry->info().udl, entry->info().signals);
+    break;
+  }
+  releaseLock();
+  return hold;
+}
+
 int applicationProbeList::signalWaiters(const char* applName) {
   if (getLock() != 0) return 1;
   applicationProbeListEntry* entry = findLocked(applName);

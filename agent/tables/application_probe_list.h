@@ -70,6 +70,9 @@ class applicationProbeList {
   // The definition of the first record whose name begins with the same three
   // characters (the application key), or null.
   userDataList* getUDLPtr(const char* applName);
+  // As getUDLPtr, the definition held until the hold goes: its probe does not delete it
+  // meanwhile. Empty when there is none.
+  userDataListHold holdUDL(const char* applName);
 
   // The definition-built handshake: the probe marks its definition built and signals;
   // the monitor waits for it (probe_signals.h). 0, or 1 for a missing record or a

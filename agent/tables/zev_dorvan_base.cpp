@@ -23,7 +23,7 @@ int typeCode(const userTableColumn& column) {
 }  // namespace
 
 zev_dorvan_base::zev_dorvan_base(RequestDetail* detail, ContextInfo* context, zev_dorvan_manager* manager)
-    : Pxraf(detail, context, manager), tblMgr_(manager) {
+    : requestRows(detail, context, manager), tblMgr_(manager) {
   int rowSize = 0;
   if (manager == nullptr) {
     TRC(TRC_ERROR, "Warning: tm was NULL.");

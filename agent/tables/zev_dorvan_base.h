@@ -6,12 +6,12 @@
 // may come, go or be replaced while the request lives.
 #pragma once
 
-#include "pxraf.h"
+#include "request_rows.h"
 #include "user_table_columns.h"
 
 class zev_dorvan_manager;
 
-class zev_dorvan_base : public Pxraf {
+class zev_dorvan_base : public requestRows {
  public:
   // The row size is the table's, or 0 while the manager has no description.
   zev_dorvan_base(RequestDetail* detail, ContextInfo* context, zev_dorvan_manager* manager);

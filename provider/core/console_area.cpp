@@ -5,6 +5,7 @@
 
 #include <new>
 
+#include "console_verbs.h"
 #include "dp_anchor.h"
 #include "trc1.h"
 #include "zev0/storage.h"
@@ -47,6 +48,9 @@ bool DeliverConsoleCommand(Console_Communication_Area* area, char* buffer, int32
               area->commandStatus != ZEVP_CONSOLE_IN_PROGRESS;
   if (free) {
     area->commandStatus = ZEVP_CONSOLE_IN_PROGRESS;
+    // Its index already, for the busy answers before the service takes it.
+    int32_t verb = ConsoleVerbIndex(SplitConsoleCommand(buffer).verb);
+    area->commandIndex = ServedConsoleVerb(verb) ? verb : -1;
     area->receivingType = receivingType;
     area->commandBuffer = buffer;
     area->clientAddress = client;

@@ -87,9 +87,9 @@ Console_Communication_Area* NewConsoleArea();
 void ReleaseConsoleArea(DPAB* anchor);
 
 // Hands a command buffer (ZEVP_CONSOLE_BUFFER_SIZE bytes of storage) to the service,
-// under the area's mutex: the status becomes 99, the buffer, the receiving type, the
-// client address and the waiter (may be null) are stored and the service is
-// signalled. False, the buffer still the caller's, when a command is in progress
+// under the area's mutex: the status becomes 99, the command's index, the buffer,
+// the receiving type, the client address and the waiter (may be null) are stored
+// and the service is signalled. False, the buffer still the caller's, when a command is in progress
 // or waits, or the service has ended.
 bool DeliverConsoleCommand(Console_Communication_Area* area, char* buffer, int32_t receivingType,
                            const sockaddr_in& client,

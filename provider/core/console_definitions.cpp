@@ -2,7 +2,7 @@
 // and ACCEPT, with the look-up of the application a command names.
 #include <string>
 
-#include "application_deletion_stand_in.h"
+#include "application_deletion.h"
 #include "console_area.h"
 #include "console_commands.h"
 #include "console_verbs.h"

@@ -9,10 +9,13 @@
 #include "dp_log.h"
 #include "engine_stand_ins.h"
 #include "file_server.h"
+#include "internal_routing.h"
 #include "metafile_server_task.h"
 #include "periodic_task.h"
 #include "zevp/console.h"
 #include "startup_config.h"
+#include "summary_block.h"
+#include "summary_data.h"
 
 namespace zevp {
 
@@ -47,8 +50,8 @@ EngineRoutines DefaultRoutines() {
   table.performDeriveAttrFunction = ZEVP_PerformDeriveAttrFunction;
   table.outputBatchDataRecord = standin::OutputBatchDataRecord;
   table.provideActionReply = standin::ProvideActionReply;
-  table.performDataSummaryOutput = standin::PerformDataSummaryOutput;
-  table.summaryIntervalEnded = standin::SummaryIntervalEnded;
+  table.performDataSummaryOutput = ZEVP_PerformDataSummaryOutput;
+  table.summaryIntervalEnded = ZEVP_SummaryIntervalEnded;
   table.processSockRequestByState = standin::ProcessSockRequestByState;
   table.updateMIBinteresToDCH = standin::UpdateMIBinteresToDCH;
   table.doNoDataStatusReport = standin::DoNoDataStatusReport;
@@ -58,17 +61,19 @@ EngineRoutines DefaultRoutines() {
   table.updateMonitorNetworkSymbolicName = standin::UpdateMonitorNetworkSymbolicName;
   table.loadSNMPManagedNodeList = standin::LoadSNMPManagedNodeList;
 
-  table.dispatchInternalOutput = standin::DispatchInternalOutput;
-  table.updateSummaryDataArray = standin::UpdateSummaryDataArray;
-  table.checkDataSummaryReady = standin::CheckDataSummaryReady;
-  table.checkRedirectSourceOffline = standin::CheckRedirectSourceOffline;
+  table.dispatchInternalOutput = ZEVP_DispatchInternalOutput;
+  table.updateSummaryDataArray = ZEVP_UpdateSummaryDataArray;
+  table.checkDataSummaryReady = ZEVP_CheckDataSummaryReady;
+  table.checkRedirectSourceOffline = ZEVP_CheckRedirectSourceOffline;
   table.updateStatLogFileIO = standin::UpdateStatLogFileIO;
   table.sendDPlogMessage = ZEVP_SendDPlogMessage;
   table.snmpApplOnline = standin::SNMPapplOnline;
+  table.snmpApplOffline = standin::SNMPapplOffline;
+  table.stopSNMPcollection = standin::StopSNMPcollection;
 
   table.updateSourceEntryState = ZEVP_UpdateSourceEntryState;
   table.queueAndWaitDCHstatus = ZEVP_QueueAndWaitDCHstatus;
-  table.releaseSummaryManagementBlock = standin::ReleaseSummaryManagementBlock;
+  table.releaseSummaryManagementBlock = ZEVP_ReleaseSummaryManagementBlock;
   table.closeBatchOutputFile = standin::CloseBatchOutputFile;
   table.closeBatchLog = ZEVP_CloseBatchLog;
   return table;

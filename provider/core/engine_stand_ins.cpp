@@ -4,7 +4,9 @@
 #include "dch_comm.h"
 #include "dch_message_parser.h"
 #include "dch_requests.h"
+#include "dch_work_queue.h"
 #include "dp_anchor.h"
+#include "io_entry.h"
 #include "trc1.h"
 #include "zev0/storage.h"
 
@@ -45,31 +47,14 @@ void ProvideActionReply(SourceEntry* source, DCHcomm* comm) {
   ZEVP_SetDCHstatus(comm, ZEVP_DCH_SEND_FAILED);
 }
 
-void DispatchInternalOutput(DPAB*, SourceEntry* source, InternalRoutingBlock*, const char*, int32_t length) {
-  TRC(TRC_DETAIL, "No internal routing: row of %d bytes of source @%p not routed", length,
-      static_cast<void*>(source));
-}
-
-void UpdateSummaryDataArray(SourceEntry* source) {
-  TRC(TRC_DETAIL, "No summaries: row of source @%p not summarised", static_cast<void*>(source));
-}
-
-int CheckDataSummaryReady(SourceEntry*) { return 1; }
-
-void CheckRedirectSourceOffline(DPAB*, SourceEntry* source, InternalRoutingBlock*) {
-  TRC(TRC_DETAIL, "No internal routing: groups fed by source @%p stay as they are", static_cast<void*>(source));
-}
-
 void UpdateStatLogFileIO(int32_t, int32_t) {}
 
-void PerformDataSummaryOutput(SourceEntry* source, DCHcomm* comm) {
-  TRC(TRC_ERROR, "***** summary output not available: row of source @%p not sent", static_cast<void*>(source));
-  ZEVP_SetDCHstatus(comm, ZEVP_DCH_SEND_FAILED);
-}
-
-int SummaryIntervalEnded(SourceEntry*, int64_t, int64_t) { return 0; }
-
-void ProcessSockRequestByState(DPAB*, ProcessEntry*, IOEntry* partner, int, char*) {
+void ProcessSockRequestByState(DPAB* anchor, ProcessEntry* caller, IOEntry* partner, int, char*) {
+  SourceEntry* source = partner != nullptr ? partner->Source : nullptr;
+  if (source != nullptr && caller != nullptr && ZEVP_SourceStateOf(source) == ZEVP_Inactive) {
+    Routines().queueAndWaitDCHstatus(anchor, caller, source);
+    return;
+  }
   TRC(TRC_ERROR, "***** socket request state machine not available: partner @%p left as it is",
       static_cast<void*>(partner));
 }
@@ -101,7 +86,14 @@ void SNMPapplOnline(DPAB*, ApplicationEntry* application) {
   TRC(TRC_ERROR, "***** SNMP collection not available: application %s not started", application->ApplName);
 }
 
-void ReleaseSummaryManagementBlock(SummaryManagementBlock* block) { ZEV0_FreeStorage(&block); }
+void SNMPapplOffline(DPAB*, ApplicationEntry* application) {
+  TRC(TRC_ERROR, "***** SNMP collection not available: application %s not taken offline", application->ApplName);
+}
+
+void StopSNMPcollection(SourceEntry* source) {
+  TRC(TRC_ERROR, "***** SNMP collection not available: collection of source @%p not stopped",
+      static_cast<void*>(source));
+}
 
 void CloseBatchOutputFile(ApplicationEntry*) {}
 

@@ -75,17 +75,16 @@ struct SourceEntry {
   int32_t DCHrequestSeqNumber;
   SourceEntry* CopiedFrom;  // delayed-offline copies only
   SourceEntry* Origin;      // routed sources: the output group's source that feeds this one
+  int32_t Routed;           // made by internal routing: its OwningTask is its own waiting entry
   char* OutputBuffer;
   int32_t OutputBufferSize;
 
   // Summaries.
   SummaryManagementBlock* Summary;
-  char* SummaryBuffer;
-  int32_t SummaryDelivering;
-  int32_t EndBatchSummary;
+  int32_t SummaryDelivering;  // set while the summary output fills the values of its rows
+  int32_t EndBatchSummary;    // the interval in hand is to end now (under the block's lock)
 
   int32_t SendOrder;
-  SourceEntry* LocateLink;  // chains the matches of a policy look-up
   int64_t CreationTime;     // seconds
 
   BSV1_Lock SummaryLock;

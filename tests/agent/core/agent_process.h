@@ -56,3 +56,6 @@ class AgentProcess {
   unsigned short rafPort_;
   unsigned short consoleBase_;
 };
+
+// The lines of a zevraf answer that hold the text; none when zevraf failed.
+std::vector<std::string> LinesWith(const ToolRun& run, const std::string& text);

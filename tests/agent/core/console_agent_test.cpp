@@ -18,16 +18,6 @@ constexpr int kReplyWaitMs = 30000;
 // A data provider looks at its threads every five seconds while it ends.
 constexpr int kEndWaitMs = 40000;
 
-// The lines of a zevraf answer that hold the text; none when zevraf failed.
-std::vector<std::string> LinesWith(const ToolRun& run, const std::string& text) {
-  std::vector<std::string> lines;
-  if (run.exitStatus != 0) return lines;
-  std::istringstream output(run.output);
-  for (std::string line; std::getline(output, line);)
-    if (line.find(text) != std::string::npos) lines.push_back(line);
-  return lines;
-}
-
 std::string FileText(const std::string& path) {
   std::ifstream in(path);
   std::stringstream text;
@@ -53,10 +43,11 @@ class ConsoleAgentTest : public ::testing::Test {
   }
   unsigned short port(int type) const { return static_cast<unsigned short>(agent_.consoleBase() + type); }
   std::string waitForConsole(int type) {
-    // A client of its own, which takes the late answers to its tries with it.
+    // A client of its own, which takes the late answers (and busy ones) to its tries with it.
     ConsoleClient discovery;
     std::string reply;
-    Eventually([&] { return !(reply = discovery.exchange(port(type), "GETPORT", 100)).empty(); }, kStartWaitMs);
+    Eventually([&] { return (reply = discovery.exchange(port(type), "GETPORT", 100)).rfind("0 ", 0) == 0; },
+               kStartWaitMs);
     return reply;
   }
   std::string ask(int type, const std::string& command) { return client_.exchange(port(type), command, kReplyWaitMs); }
@@ -84,6 +75,20 @@ class ConsoleAgentTest : public ::testing::Test {
           return false;
         },
         kStartWaitMs);
+  }
+
+  // True once a line of the label appended to new.txt comes back as a row of NEWAPP.
+  bool rowsComeBack(const std::string& label) {
+    const std::string table = tableOf("NEWAPP00");
+    int line = 0;
+    return !table.empty() && Eventually(
+                                 [&] {
+                                   std::ofstream(agent_.directory() + "new.txt", std::ios::app)
+                                       << label << " " << ++line << "\n";
+                                   return !LinesWith(agent_.zevraf({"sample", "NEWAPP00", table}), "\t" + label + "\t")
+                                               .empty();
+                                 },
+                                 kStartWaitMs);
   }
 
   AgentProcess agent_;
@@ -118,7 +123,7 @@ TEST_F(ConsoleAgentTest, TheFileDataProviderAnswersEachVerb) {
   }
 }
 
-TEST_F(ConsoleAgentTest, AnImportedApplicationSendsItsRowsAndShutdownEndsTheAgent) {
+TEST_F(ConsoleAgentTest, ImportRefreshDeleteAndShutdownOfAnApplicationWithItsRows) {
   writeMetafile("new.mdl", "NEWAPP", "new.txt");
   std::ofstream(agent_.directory() + "ZEVPCNFG") << "* none at start\n";
   ASSERT_TRUE(start({"FILE"})) << agent_.traceText() << agent_.errorText();
@@ -126,19 +131,17 @@ TEST_F(ConsoleAgentTest, AnImportedApplicationSendsItsRowsAndShutdownEndsTheAgen
 
   EXPECT_EQ(ask(1, "IMPORT new.mdl"), "0 ");
   EXPECT_EQ(configuration(), "* none at start\nnew.mdl\n");
-  const std::string table = tableOf("NEWAPP00");
-  ASSERT_FALSE(table.empty()) << agent_.traceText();
-  int line = 0;
-  EXPECT_TRUE(Eventually(
-      [&] {
-        std::ofstream(agent_.directory() + "new.txt", std::ios::app) << "pears " << ++line << "\n";
-        return !LinesWith(agent_.zevraf({"sample", "NEWAPP00", table}), "\tpears\t").empty();
-      },
-      kStartWaitMs))
-      << "the imported application's rows";
+  EXPECT_TRUE(rowsComeBack("pears")) << "the imported application's rows";
   EXPECT_EQ(ask(1, "SHOW new.mdl"), "0 2 0;" + agent_.directory() +
                                         "new.mdl;1;NEWAPP;2;TALLY;Poll Data TTL=60;3;FILE;" + agent_.directory() +
                                         "new.txt;4;Label;Display Type Max Size 12;4;Tally;Counter Type;");
+  EXPECT_EQ(ask(1, "REFRESH new.mdl"), "0 ");
+  EXPECT_TRUE(rowsComeBack("plums")) << "the refreshed application's rows";
+  EXPECT_EQ(configuration(), "* none at start\nnew.mdl\n") << "a refresh leaves the configuration";
+  EXPECT_EQ(ask(1, "DELETE new.mdl"), "0 ");
+  EXPECT_EQ(ask(1, "LIST"), "0 ZEV ");
+  EXPECT_EQ(configuration(), "* none at start\n");
+  EXPECT_EQ(ask(1, "DELETE new.mdl"), "3 ");
 
   EXPECT_EQ(ask(1, "SHUTDOWN"), "0 ");
   EXPECT_EQ(agent_.waitForExit(kEndWaitMs), 0) << agent_.errorText();

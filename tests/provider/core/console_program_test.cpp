@@ -55,10 +55,11 @@ class ConsoleProgramTest : public ::testing::Test {
   }
   // Waits until the console on the port answers GETPORT; its reply.
   std::string waitForConsole(unsigned short port) {
-    // A client of its own, which takes the late answers to its tries with it.
+    // A client of its own, which takes the late answers (and busy ones) to its tries with it.
     ConsoleClient discovery;
     std::string reply;
-    Eventually([&] { return !(reply = discovery.exchange(port, "GETPORT", 100)).empty(); }, kReplyWaitMs);
+    Eventually([&] { return (reply = discovery.exchange(port, "GETPORT", 100)).rfind("0 ", 0) == 0; },
+               kReplyWaitMs);
     return reply;
   }
   // The trace of the data provider started n-th.

@@ -7,6 +7,7 @@
 #include "internal_routing_block.h"
 #include "metafile_cases.h"
 #include "metafile_fixture.h"
+#include "summary_help_texts.h"
 #include "table_entry.h"
 
 namespace {
@@ -52,8 +53,15 @@ TEST(MetafileGroupStatements, ConfirmAndRecordSets) {
 TEST(MetafileGroupStatements, SummaryAndOdbcStatements) {
   RunMetafileCases({
       {"a summary interval above a day", metafile({"//SUMMARY 90000 BATCH"}),
-       {"ZEVPV93W Specification Warning: Summary interval too large. Reset to default maximum from 90000"},
-       model("")},
+       {"ZEVPV93W Specification Warning: Summary interval too large. Reset to default maximum from 90000",
+        "ZEVPV91W Specification Warning: Summary attribute group defined without key attribute. Summarize by "
+        "timestamp for Grp"},
+       {"APPL Abc", "  GROUP Grp E ttl=0 sources=1 attrs=7/6", "    SOURCE B node=dphost delim=' '",
+        std::string("      ATTR _Interval_Unit C 4/99999999 help=") + kSummaryIntervalHelp,
+        std::string("      ATTR _Interval C 4/99999999 help=") + kSummaryIntervalHelp,
+        std::string("      ATTR _Occurrences C 4/99999999 help=") + kSummaryOccurrencesHelp, "      ATTR A1 D 8/8 hidden",
+        "      ATTR _LocalTimeStamp T 16/16", std::string("      ATTR _Date_Time D 24/24 help=") + kSummaryDateTimeHelp,
+        std::string("      ATTR _Interval_Unit_Name D 24/24 help=") + kSummaryUnitNameHelp}},
       {"an ODBC statement", metafile({"//ODBC i DSN=orders"}), {}, model(" odbc=I:orders")},
       {"the later of two ODBC statements", metafile({"//ODBC O DSN=first", "//ODBC input dsn=second"}), {},
        model(" odbc=I:second")},
