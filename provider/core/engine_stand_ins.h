@@ -10,11 +10,12 @@ namespace zevp::standin {
 // A thread that waits on its condition until its termination flag is set, then
 // releases its entry and ends: every common and input server thread.
 void IdleUntilTerminated(ProcessEntry* entry);
+// The HTTP manager: idles as above and at its end frees the URL management block
+// and its entries, sending no rows.
+void HTTPmanagerTask(ProcessEntry* entry);
 
 sockaddr_in* ConstructTrapDestinationArray(const char* destinations, int32_t* count);  // none
 StatisticBlock* InitializeStatisticBlock();  // none
-int DefineHTTPapplication(DPAB* anchor);
-void InitializeUMB(DPAB* anchor);
 
 // The DCH link's calls into parts not built yet: each traces and does nothing.
 void ProvideAction(DPAB* anchor, const DCHactionMessage* action);  // the action is dropped
