@@ -3,12 +3,14 @@
 #include <cstring>
 #include <memory>
 
+#include "action_entry.h"
 #include "bsv1.h"
 #include "console_area.h"
 #include "console_commands.h"
 #include "console_messages.h"
 #include "console_verbs.h"
 #include "dp_anchor.h"
+#include "process_entry.h"
 #include "shutdown_request.h"
 #include "trc1.h"
 #include "zev0/storage.h"
@@ -42,14 +44,22 @@ char* CommandBuffer(const char* commandText) {
   return buffer;
 }
 
+// The waits end when the data provider is shut down, or its shut-down tells the
+// calling thread (an action worker) to end: the console may be carrying out the
+// SHUTDOWN that waits for this thread.
+bool ShuttingDown(const DPAB* anchor, const ProcessEntry* own) {
+  return ShutdownRequested(anchor) || (own != nullptr && own->terminationFlag != 0);
+}
+
 // Hands the command over once no other is in progress; false (the command not
 // handed over) at shut-down.
-bool Deliver(DPAB* anchor, const char* commandText, const std::shared_ptr<ConsoleCommandWaiter>& waiter) {
+bool Deliver(DPAB* anchor, const ProcessEntry* own, const char* commandText,
+             const std::shared_ptr<ConsoleCommandWaiter>& waiter) {
   char* buffer = CommandBuffer(commandText);
   if (buffer == nullptr) return false;
   const sockaddr_in nobody{};
   for (;;) {
-    if (ShutdownRequested(anchor)) break;
+    if (ShuttingDown(anchor, own)) break;
     Console_Communication_Area* area = anchor->consoleArea;
     if (area != nullptr && area->commandStatus != ZEVP_CONSOLE_IN_PROGRESS &&
         DeliverConsoleCommand(area, buffer, anchor->dpType, nobody, waiter)) {
@@ -133,12 +143,13 @@ ConsoleActionOutcome RunConsoleCommandFromAction(DPAB* anchor, const char* comma
     }
   }
 
+  const ProcessEntry* own = ZEVP_LocateOwnProcessEntry(anchor);
   auto waiter = std::make_shared<ConsoleCommandWaiter>();
-  if (!Deliver(anchor, commandText, waiter)) return NotProcessed();
+  if (!Deliver(anchor, own, commandText, waiter)) return NotProcessed();
   // The service shuts the data provider down, this worker among its threads.
   if (verb == ZEVP_VERB_SHUTDOWN) return Outcome(0, ZEVP_CMSG_SHUTDOWN_DONE);
   while (waiter->status == ZEVP_CONSOLE_IN_PROGRESS) {
-    if (ShutdownRequested(anchor)) return NotProcessed();
+    if (ShuttingDown(anchor, own)) return NotProcessed();
     BSV1_Sleep(kPollSeconds);
   }
   TRC(TRC_DETAIL, "Console command return status %d", waiter->status.load());
@@ -146,3 +157,11 @@ ConsoleActionOutcome RunConsoleCommandFromAction(DPAB* anchor, const char* comma
 }
 
 }  // namespace zevp
+
+void ZEVP_ScheduleRunConsoleCommand(DPAB* anchor, ActionEntry* action) {
+  const char* command = action->ActionParm != nullptr ? action->ActionParm : "";
+  zevp::ConsoleActionOutcome outcome = zevp::RunConsoleCommandFromAction(anchor, command);
+  action->ActionStatus = outcome.status;
+  ZEVP_SetActionResult(action, outcome.text.c_str());
+  action->ResultLength = static_cast<int32_t>(outcome.text.size());
+}

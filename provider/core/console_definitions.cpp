@@ -109,6 +109,10 @@ ConsoleOutcome RefreshApplication(const ConsoleContext& context, const std::stri
     std::string metafileName = application->MetafileName != nullptr ? application->MetafileName : name;
     ZEVP_DeleteExistingApplication(anchor, application);
     status = BuildApplication(context, metafileName);
+    application = LookUpConsoleApplication(anchor, metafileName);
+    // The SNMP data provider starts the rebuilt application's MIB collections anew.
+    if (application != nullptr && application->SNMPapplication != 0 && anchor->dpType == ZEV_DP_SNMP)
+      Routines().doAutoStartMIBmonitorTasks(anchor, application->ApplName);
   }
   BSV1_ReleaseLock(&anchor->applDefinitionLock);
   return Status(status);

@@ -149,6 +149,48 @@ TEST_F(ConsoleAgentTest, ImportRefreshDeleteAndShutdownOfAnApplicationWithItsRow
   EXPECT_EQ(agent_.errorText().find("Sanitizer"), std::string::npos) << agent_.errorText();
 }
 
+// Console commands as DP_CONTROL actions from the management server, sent to the
+// data provider's own log subnode: each result comes back to the agent as a row of
+// its action log (a refused command's status -1 shows as INPUTPARM_ERROR 1).
+TEST_F(ConsoleAgentTest, DPControlActionsRunConsoleCommandsAndTheAgentGetsTheirResults) {
+  writeMetafile("counts.mdl", "COUNTS", "counts.txt");
+  std::ofstream(agent_.directory() + "ZEVPCNFG") << "counts.mdl\n";
+  ASSERT_TRUE(start({"FILE"})) << agent_.traceText() << agent_.errorText();
+  ASSERT_EQ(waitForConsole(1), "0 1 " + std::to_string(port(1)));
+  std::vector<std::string> subnodes;
+  ASSERT_TRUE(Eventually(
+      [&] { return !(subnodes = LinesWith(agent_.zevraf({"subnodes"}), "FILEdp:DVAGENT00\t")).empty(); },
+      kStartWaitMs));
+  const std::string subnode = subnodes[0].substr(0, subnodes[0].find('\t'));
+  const struct {
+    const char* parameters;
+    const char* status;
+    const char* result;
+  } cases[] = {
+      {"SHOW counts.mdl", "INPUTPARM_ERROR 1", "Input console command invalid."},
+      {"IMPORT", "INPUTPARM_ERROR 1", "Required input parameter file name not specified"},
+      {"IMPORT counts.mdl", "SUCCESS", "counts.mdl already defined. Use REFRESH command to reload data definition."},
+      {"DELETE counts.mdl", "SUCCESS", "Delete successful."},
+      {"DELETE counts.mdl", "SUCCESS", "Delete failed. Specified application not defined."},
+  };
+  int number = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.parameters);
+    std::vector<std::string> words = {"action", subnode, "DP_CONTROL"};
+    std::istringstream parameters(c.parameters);
+    for (std::string word; parameters >> word;) words.push_back(word);
+    ToolRun run = agent_.zevraf(words);
+    EXPECT_EQ(run.output, "0\n") << run.errors;
+    // The row of this action: its result closes with the action's number.
+    const std::string row = std::string("\tDP_CONTROL\t") + c.parameters + "\t" + c.status + "\t" + c.result + "\t" +
+                            std::to_string(++number);
+    EXPECT_TRUE(Eventually(
+        [&] { return !LinesWith(agent_.zevraf({"sample", "DVAGENT00", "DVA6034300"}), row).empty(); }, kStartWaitMs))
+        << agent_.zevraf({"sample", "DVAGENT00", "DVA6034300"}).output;
+  }
+  EXPECT_EQ(ask(1, "LIST"), "0 ZEV ");
+}
+
 // Two data providers of one agent answer each on the port of its type. An
 // application the agent knows already (from the POST data provider) is "known to
 // the agent" to the FILE data provider, which does not name it again in the

@@ -25,9 +25,11 @@
 #include "dch_road_fixture.h"
 #include "dch_work_queue.h"
 #include "dp_anchor.h"
+#include "bare_anchor.h"
 #include "eventually.h"
 #include "loopback_engine.h"
 #include "model_records.h"
+#include "process_entry.h"
 #include "raf.h"
 #include "routine_overrides.h"
 #include "running_provider.h"
@@ -288,22 +290,46 @@ TEST_F(ConsoleServiceTest, ShowOfALargeApplicationComesInDatagramsHeadedOneZeroA
 }
 
 // An action that waits to hand its command over gives up when the data provider is
-// shut down meanwhile.
+// shut down meanwhile, or when the shut-down tells its thread (an action worker,
+// counted among the data provider's threads) to end: the console may be carrying
+// out the SHUTDOWN that waits for that thread.
+struct ActionThread {
+  DPAB* anchor;
+  std::promise<zevp::ConsoleActionOutcome> outcome;
+  ProcessEntry* entry = nullptr;
+};
+
+void RunCheckAction(ProcessEntry* entry) {
+  auto* action = static_cast<ActionThread*>(entry->parameter);
+  action->outcome.set_value(zevp::RunConsoleCommandFromAction(action->anchor, "CHECK late.mdl"));
+  ZEVP_ReleaseProcessResources(action->anchor, entry);
+  ZEVP_EndThread();
+}
+
 TEST_F(ConsoleServiceTest, AnActionWaitingForTheConsoleGivesUpAtShutdown) {
-  held_ = std::make_unique<HeldRegistration>();
-  DPAB* anchor = start();
-  ASSERT_TRUE(client_.send(port_, "IMPORT late.mdl"));
-  ASSERT_TRUE(held_->waitUntilHeld());
-  auto action = std::async(std::launch::async, [anchor] {
-    return zevp::RunConsoleCommandFromAction(anchor, "CHECK late.mdl");
-  });
-  EXPECT_EQ(action.wait_for(std::chrono::milliseconds(100)), std::future_status::timeout);
-  anchor->shutdownFlag = 1;
-  ASSERT_EQ(action.wait_for(std::chrono::milliseconds(kReplyWaitMs)), std::future_status::ready);
-  zevp::ConsoleActionOutcome outcome = action.get();
-  EXPECT_EQ(outcome.status, -1);
-  EXPECT_EQ(outcome.text, "Console to DP communication unsuccessful. Command not processed.");
-  held_->release();
+  for (bool byThread : {false, true}) {
+    SCOPED_TRACE(byThread ? "the worker told to end" : "the data provider's shut-down flag");
+    held_ = std::make_unique<HeldRegistration>();
+    DPAB* anchor = start();
+    ASSERT_TRUE(client_.send(port_, "IMPORT late.mdl"));
+    ASSERT_TRUE(held_->waitUntilHeld());
+    ActionThread action{anchor, {}, nullptr};
+    std::future<zevp::ConsoleActionOutcome> outcome = action.outcome.get_future();
+    ASSERT_TRUE(ZEVP_CreateProcess(anchor, -1, &action, RunCheckAction, 0, &action.entry));
+    EXPECT_EQ(outcome.wait_for(std::chrono::milliseconds(100)), std::future_status::timeout);
+    if (byThread) {
+      TellToEnd(action.entry);
+    } else {
+      anchor->shutdownFlag = 1;
+    }
+    ASSERT_EQ(outcome.wait_for(std::chrono::milliseconds(kReplyWaitMs)), std::future_status::ready);
+    zevp::ConsoleActionOutcome given = outcome.get();
+    EXPECT_EQ(given.status, -1);
+    EXPECT_EQ(given.text, "Console to DP communication unsuccessful. Command not processed.");
+    held_->release();
+    provider_.reset();
+    held_.reset();
+  }
 }
 
 // In the agent, which raises its open-file limit, the console socket may be numbered
