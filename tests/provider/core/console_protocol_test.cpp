@@ -5,11 +5,13 @@
 #include <string>
 #include <vector>
 
+#include "accepted_registrations.h"
 #include "bare_anchor.h"
 #include "console_area.h"
 #include "console_commands.h"
 #include "console_messages.h"
 #include "console_verbs.h"
+#include "metafile_fixture.h"
 #include "prodspec_directory.h"
 #include "routine_overrides.h"
 #include "run_in_child.h"
@@ -210,6 +212,30 @@ TEST_F(ConsoleVerbByTypeTest, CheckAnswersOnlyWhenTheProductHasMetafileCommands)
       EXPECT_EQ(run(ZEV_DP_FILE, ZEVP_VERB_CHECK, "nothere.mdl").status, status);
     });
   }
+}
+
+// REFRESH rebuilds an application from its metafile; in the SNMP data provider an
+// SNMP application's MIB collections start anew.
+TEST(ConsoleRefreshTest, RefreshOfAnSNMPApplicationRestartsItsMIBCollections) {
+  static std::vector<std::string> restarted;
+  restarted.clear();
+  MetafileFixture models;
+  AcceptedRegistrations registrations;
+  RoutineOverrides overrides;
+  overrides.routines().doAutoStartMIBmonitorTasks = [](DPAB*, const char* application) {
+    restarted.push_back(application);
+  };
+  DPAB* anchor = models.anchor();
+  anchor->dpType = ZEV_DP_SNMP;
+  models.write("mib.mdl", {"//SNMP TEXT", "//APPL Mib Ent 1.3.6.1.4.1.99", "//NAME System P 60", "//ATTRIBUTES",
+                           "Agent_Info D 64 1.3.6.1.4.1.99.1.1.0", "Agent_Name D 64 1.3.6.1.4.1.99.1.2"});
+  ASSERT_NE(models.parse("mib.mdl", 0).application, nullptr);
+  zevp::ConsoleContext context{anchor, nullptr, ZEV_DP_SNMP, 7705};
+  EXPECT_EQ(zevp::RunConsoleCommand(context, ZEVP_VERB_REFRESH, "mib.mdl").status, ZEVP_CONSOLE_DONE);
+  EXPECT_EQ(restarted, std::vector<std::string>{"Mib"});
+  EXPECT_NE(zevp::LookUpConsoleApplication(anchor, "mib.mdl"), nullptr) << "loaded again";
+  EXPECT_EQ(zevp::RunConsoleCommand(context, ZEVP_VERB_REFRESH, "none.mdl").status, ZEVP_CONSOLE_NOT_DEFINED);
+  EXPECT_EQ(restarted.size(), 1u);
 }
 
 }  // namespace
