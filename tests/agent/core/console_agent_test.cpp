@@ -13,6 +13,8 @@
 
 namespace {
 
+// How long one GETPORT of the wait for a console is given.
+constexpr int kDiscoveryTryMs = 1500;
 constexpr int kStartWaitMs = 10000;
 constexpr int kReplyWaitMs = 30000;
 // A data provider looks at its threads every five seconds while it ends.
@@ -43,11 +45,14 @@ class ConsoleAgentTest : public ::testing::Test {
   }
   unsigned short port(int type) const { return static_cast<unsigned short>(agent_.consoleBase() + type); }
   std::string waitForConsole(int type) {
-    // A client of its own, which takes the late answers (and busy ones) to its tries with it.
+    // A client of its own, which takes the late answers (and busy ones) to its tries with
+    // it. A try waits longer than the console's pause after each command, so that tries
+    // do not queue up behind each other.
     ConsoleClient discovery;
     std::string reply;
-    Eventually([&] { return (reply = discovery.exchange(port(type), "GETPORT", 100)).rfind("0 ", 0) == 0; },
-               kStartWaitMs);
+    Eventually(
+        [&] { return (reply = discovery.exchange(port(type), "GETPORT", kDiscoveryTryMs)).rfind("0 ", 0) == 0; },
+        kReplyWaitMs);
     return reply;
   }
   std::string ask(int type, const std::string& command) { return client_.exchange(port(type), command, kReplyWaitMs); }

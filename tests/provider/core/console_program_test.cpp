@@ -18,6 +18,8 @@
 
 namespace {
 
+// How long one GETPORT of the wait for a console is given.
+constexpr int kDiscoveryTryMs = 1500;
 constexpr int kReplyWaitMs = 5000;
 constexpr int kEndWaitMs = 30000;
 constexpr char kAlreadyActive[] = "ZEVPV89E Same type DP is already active in the system. DP startup ended.";
@@ -55,11 +57,13 @@ class ConsoleProgramTest : public ::testing::Test {
   }
   // Waits until the console on the port answers GETPORT; its reply.
   std::string waitForConsole(unsigned short port) {
-    // A client of its own, which takes the late answers (and busy ones) to its tries with it.
+    // A client of its own, which takes the late answers (and busy ones) to its tries with
+    // it. A try waits longer than the console's pause after each command, so that tries
+    // do not queue up behind each other.
     ConsoleClient discovery;
     std::string reply;
-    Eventually([&] { return (reply = discovery.exchange(port, "GETPORT", 100)).rfind("0 ", 0) == 0; },
-               kReplyWaitMs);
+    Eventually([&] { return (reply = discovery.exchange(port, "GETPORT", kDiscoveryTryMs)).rfind("0 ", 0) == 0; },
+               kEndWaitMs);
     return reply;
   }
   // The trace of the data provider started n-th.

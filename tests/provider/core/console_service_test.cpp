@@ -39,6 +39,8 @@
 
 namespace {
 
+// How long one GETPORT of the wait for a console is given.
+constexpr int kDiscoveryTryMs = 1500;
 constexpr int kReplyWaitMs = 5000;
 
 // Holds the registration of the application LATE until the test lets it go: the
@@ -119,10 +121,12 @@ class ConsoleServiceTest : public DCHroadTest {
     provider_ = std::make_unique<RunningDataProvider>(ZEV_DP_FILE, directory_, RunningDataProvider::Console::Served);
     DPAB* anchor = provider_->anchor();
     port_ = ZEVP_ConsolePortOf(ZEV_DP_FILE);
-    // A client of its own, which takes the late answers (and busy ones) to its tries with it.
+    // A client of its own, which takes the late answers (and busy ones) to its tries with
+    // it. A try waits longer than the console's pause after each command, so that tries
+    // do not queue up behind each other.
     ConsoleClient discovery;
-    EXPECT_TRUE(
-        Eventually([&] { return discovery.exchange(port_, "GETPORT", 100).rfind("0 ", 0) == 0; }, kReplyWaitMs))
+    EXPECT_TRUE(Eventually(
+        [&] { return discovery.exchange(port_, "GETPORT", kDiscoveryTryMs).rfind("0 ", 0) == 0; }, kReplyWaitMs))
         << "the console answers";
     return anchor;
   }
