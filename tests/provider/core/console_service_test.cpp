@@ -322,7 +322,10 @@ TEST_F(ConsoleServiceTest, AnActionWaitingForTheConsoleGivesUpAtShutdown) {
     ASSERT_TRUE(ZEVP_CreateProcess(anchor, -1, &action, RunCheckAction, 0, &action.entry));
     EXPECT_EQ(outcome.wait_for(std::chrono::milliseconds(100)), std::future_status::timeout);
     if (byThread) {
+      // As the shut-down does, under the list lock: the thread's release waits for it.
+      BSV1_GetLock(&anchor->processListLock);
       TellToEnd(action.entry);
+      BSV1_ReleaseLock(&anchor->processListLock);
     } else {
       anchor->shutdownFlag = 1;
     }
