@@ -2,21 +2,16 @@
 // in the network code, taken as the console IO thread takes it (at most one byte
 // less than its buffer, converted to the local code), split into its verb and
 // argument, its verb checked, and the verbs that only look at the loaded
-// applications carried out on a model parsed once.
-#include <fcntl.h>
-#include <stdlib.h>
-#include <unistd.h>
-
+// applications carried out on a model parsed once (metafile fuzz.mdl).
 #include <cstdint>
 #include <cstring>
-#include <fstream>
 #include <string>
 
 #include "console_area.h"
 #include "console_commands.h"
 #include "console_verbs.h"
 #include "dp_anchor.h"
-#include "metafile_parser.h"
+#include "fuzz_model.h"
 #include "partner_code_conversion.h"
 #include "zev/dp_types.h"
 
@@ -29,25 +24,12 @@ void Nothing(ProcessEntry*) {}
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  char pattern[] = "/tmp/zev_console_fuzz_XXXXXX";
-  const char* directory = mkdtemp(pattern);
-  if (directory == nullptr) std::abort();
-  setenv("ZEVP_META_PATH", directory, 1);
-  setenv("ZEV_PRODSPEC_PATH", ZEV_EXAMPLES_DIR "/", 1);
-  setenv("ZEV_PRODSPEC_NAME", "ZEVPSF", 1);
-  setenv("QFEB0_HOSTNAME", "dphost.example", 1);
-  setenv("ZEV_TRACE", "*=0", 1);
-  int devNull = open("/dev/null", O_WRONLY);
-  dup2(devNull, STDOUT_FILENO);
-  close(devNull);
-  anchor = ZEVP_StartupInitialization();
-  if (anchor == nullptr) std::abort();
+  static const char* const lines[] = {
+      "//APPL APPL", "//NAME GRP P 300", "//SOURCE FILE app.log", "//ATTRIBUTES ';'", "A1 D 32", "A2 C 999",
+      "//NAME EVT E 60", "//SOURCE SOCK 127.0.0.1", "//ATTRIBUTES ';'", "When T 16", nullptr};
+  ApplicationEntry* application = nullptr;
+  anchor = LoadFuzzModel(lines, &application);
   anchor->dpType = ZEV_DP_FILE;
-  std::ofstream(std::string(directory) + "/app.mdl")
-      << "//APPL APPL\n//NAME GRP P 300\n//SOURCE FILE app.log\n//ATTRIBUTES ';'\nA1 D 32\nA2 C 999\n"
-      << "//NAME EVT E 60\n//SOURCE SOCK 127.0.0.1\n//ATTRIBUTES ';'\nWhen T 16\n";
-  int opened = 0;
-  if (ZEVP_ConstructApplDataModel(anchor, "app.mdl", 1, &opened, nullptr, 0, 1) == nullptr) std::abort();
   return 0;
 }
 
