@@ -6,6 +6,8 @@
 #include "automation_server.h"
 #include "batch_output.h"
 #include "builtin_applications.h"
+#include "console_action.h"
+#include "console_socket.h"
 #include "dch_client_routine.h"
 #include "dch_work_queue.h"
 #include "derived_attributes.h"
@@ -17,6 +19,7 @@
 #include "metafile_server_task.h"
 #include "periodic_task.h"
 #include "post_server.h"
+#include "zevp/console.h"
 #include "startup_config.h"
 #include "statistics.h"
 #include "summary_block.h"
@@ -41,7 +44,7 @@ EngineRoutines DefaultRoutines() {
   table.postServer = ZEVP_PostServer;
   table.httpManagerTask = standin::HTTPmanagerTask;
 
-  table.checkDPalreadyActive = standin::CheckDPalreadyActive;
+  table.checkDPalreadyActive = ZEVP_CheckDPalreadyActive;
   table.determineMaxAttributesPerGroup = ZEVP_DetermineMaxAttributesPerGroup;
   table.constructTrapDestinationArray = standin::ConstructTrapDestinationArray;
   table.initializeStatisticBlock = ZEVP_InitializeStatisticBlock;
@@ -51,7 +54,7 @@ EngineRoutines DefaultRoutines() {
   table.doApplicationAutoLoad = ZEVP_DoApplicationAutoLoad;
   table.checkAndStartFileServer = ZEVP_CheckAndStartFileServer;
   table.initializeUMB = ZEVP_InitializeUMB;
-  table.consoleService = standin::ConsoleService;
+  table.consoleService = ZEVP_ConsoleService;
 
   table.provideAction = ZEVP_TakeActionFromAgent;
   table.performDeriveAttrFunction = ZEVP_PerformDeriveAttrFunction;
@@ -62,6 +65,11 @@ EngineRoutines DefaultRoutines() {
   table.processSockRequestByState = standin::ProcessSockRequestByState;
   table.updateMIBinteresToDCH = standin::UpdateMIBinteresToDCH;
   table.doNoDataStatusReport = standin::DoNoDataStatusReport;
+  table.loadSNMPcommunityName = standin::LoadSNMPcommunityName;
+  table.updateMonitorNodeCommunity = standin::UpdateMonitorNodeCommunity;
+  table.loadSNMPNetworkName = standin::LoadSNMPNetworkName;
+  table.updateMonitorNetworkSymbolicName = standin::UpdateMonitorNetworkSymbolicName;
+  table.loadSNMPManagedNodeList = standin::LoadSNMPManagedNodeList;
 
   table.dispatchInternalOutput = ZEVP_DispatchInternalOutput;
   table.updateSummaryDataArray = ZEVP_UpdateSummaryDataArray;
@@ -78,7 +86,7 @@ EngineRoutines DefaultRoutines() {
   table.doAutoStartMIBmonitorTasks = standin::DoAutoStartMIBmonitorTasks;
   table.locateNetworkBySymbolicName = standin::LocateNetworkBySymbolicName;
   table.emitSNMPtrap = standin::EmitSNMPtrap;
-  table.scheduleRunConsoleCommand = standin::ScheduleRunConsoleCommand;
+  table.scheduleRunConsoleCommand = ZEVP_ScheduleRunConsoleCommand;
   table.scheduleDPconfigurationRequest = standin::ScheduleDPconfigurationRequest;
   table.allocateHTTPrequestBlock = ZEVP_AllocateHTTPrequestBlock;
   table.stopSitHTTPrequest = ZEVP_StopSitHTTPrequest;
