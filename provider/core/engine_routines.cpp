@@ -10,6 +10,8 @@
 #include "file_server.h"
 #include "metafile_server_task.h"
 #include "periodic_task.h"
+#include "request_state_machine.h"
+#include "socket_server.h"
 #include "startup_config.h"
 
 namespace zevp {
@@ -23,9 +25,9 @@ EngineRoutines DefaultRoutines() {
   table.dpLogServer = ZEVP_DPlogServer;
   table.metaServerTask = ZEVP_MetaServerTask;
   table.automationServer = standin::IdleUntilTerminated;
-  table.apiServer = standin::IdleUntilTerminated;
+  table.apiServer = ZEVP_SOCKpgmAPIServer;
   table.fileServer = ZEVP_FileServer;
-  table.socketServer = standin::IdleUntilTerminated;
+  table.socketServer = ZEVP_SocketServer;
   table.postServer = standin::IdleUntilTerminated;
   table.httpManagerTask = standin::IdleUntilTerminated;
 
@@ -47,7 +49,7 @@ EngineRoutines DefaultRoutines() {
   table.provideActionReply = standin::ProvideActionReply;
   table.performDataSummaryOutput = standin::PerformDataSummaryOutput;
   table.summaryIntervalEnded = standin::SummaryIntervalEnded;
-  table.processSockRequestByState = standin::ProcessSockRequestByState;
+  table.processSockRequestByState = ZEVP_ProcessSockRequestByState;
   table.updateMIBinteresToDCH = standin::UpdateMIBinteresToDCH;
   table.doNoDataStatusReport = standin::DoNoDataStatusReport;
 

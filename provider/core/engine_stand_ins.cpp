@@ -79,11 +79,6 @@ void PerformDataSummaryOutput(SourceEntry* source, DCHcomm* comm) {
 
 int SummaryIntervalEnded(SourceEntry*, int64_t, int64_t) { return 0; }
 
-void ProcessSockRequestByState(DPAB*, ProcessEntry*, IOEntry* partner, int, char*) {
-  TRC(TRC_ERROR, "***** socket request state machine not available: partner @%p left as it is",
-      static_cast<void*>(partner));
-}
-
 void UpdateMIBinteresToDCH(DPAB*) { TRC(TRC_ERROR, "***** MIB interest update not available"); }
 
 void DoNoDataStatusReport(DPAB*) { TRC(TRC_ERROR, "***** no-data status report not available"); }

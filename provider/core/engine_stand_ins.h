@@ -28,7 +28,6 @@ void OutputBatchDataRecord(SourceEntry* source);
 void ProvideActionReply(SourceEntry* source, DCHcomm* comm);        // the status is -1
 void PerformDataSummaryOutput(SourceEntry* source, DCHcomm* comm);  // the status is -1
 int SummaryIntervalEnded(SourceEntry* source, int64_t now, int64_t ageLimit);  // never
-void ProcessSockRequestByState(DPAB* anchor, ProcessEntry* caller, IOEntry* partner, int n, char* buffer);
 void UpdateMIBinteresToDCH(DPAB* anchor);
 void DoNoDataStatusReport(DPAB* anchor);
 // No group has a routing or summary block yet: a row is traced and not routed,
