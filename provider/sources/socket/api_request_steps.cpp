@@ -85,12 +85,12 @@ bool sendRow(PartnerRequest& request) {
   return true;
 }
 
-// SNDDTA (records) and ENDROW (none): each record is held or sent by the marker;
-// a record that makes no row is passed by.
+// SNDDTA (records) and ENDROW (none): a held row goes before the next record is
+// loaded; each record is held or sent by the marker; a record that makes no row is
+// passed by.
 void recordLoop(PartnerRequest& request, const std::vector<RecordView>& records) {
   SourceEntry* source = request.source;
-  size_t next = 0;
-  for (;;) {
+  for (size_t next = 0;; ++next) {
     int16_t marker = source->DataSequence;
     if (source->DataPending != 0 && (marker == kBlockMiddle || marker == kBlockLast)) {
       TRC(TRC_DETAIL, "Using source entry @%p", static_cast<void*>(source));
@@ -102,33 +102,28 @@ void recordLoop(PartnerRequest& request, const std::vector<RecordView>& records)
         return;
       }
     }
-    bool endOfBlock = marker == kBlockLast;
-    if (next == records.size() && !endOfBlock) return;
-    if (next < records.size()) {
-      const RecordView& record = records[next++];
-      if (LoadPartnerRecord(request.anchor, request.partner, record.text, record.length) == 0) {
-        TRC(TRC_DETAIL, "Record of %d bytes of %s makes no row, next record", record.length, NodeNameOf(source));
-        continue;
-      }
+    bool record = next < records.size();
+    if (!record && marker != kBlockLast) return;
+    if (record && LoadPartnerRecord(request.anchor, request.partner, records[next].text, records[next].length) == 0) {
+      TRC(TRC_DETAIL, "Record of %d bytes of %s makes no row, next record", records[next].length, NodeNameOf(source));
+      continue;
     }
     if (marker == kBlockMiddle) {
       source->DataPending = 1;
       request.status = ZEVP_API_DONE;
+    } else if (Routines().checkDataSummaryReady(source) == 0) {
+      setState(source, ZEVP_Input);
+    } else if (sendRow(request)) {
+      request.status = ZEVP_API_DONE;
     } else {
-      if (Routines().checkDataSummaryReady(source) == 0) {
-        setState(source, ZEVP_Input);
-      } else if (!sendRow(request)) {
-        return;
-      } else {
-        request.status = ZEVP_API_DONE;
-      }
-      if (marker == kBlockFirst) source->DataSequence = kBlockMiddle;
-      if (marker == kBlockLast) {
-        source->DataSequence = kSingleRow;
-        source->DataPending = 0;
-        return;
-      }
+      return;
     }
+    if (marker == kBlockFirst) source->DataSequence = kBlockMiddle;
+    if (marker == kBlockLast) {
+      source->DataSequence = kSingleRow;
+      source->DataPending = 0;
+    }
+    if (next + 1 >= records.size()) return;
   }
 }
 

@@ -59,7 +59,7 @@ std::string ZEVP_FormatAPIreply(const DPAB* anchor, int status, const char* data
 void ZEVP_SendAPIreply(DPAB* anchor, int socket, const sockaddr_in* address, int status, const char* data,
                        int dataLength) {
   std::string reply = ZEVP_FormatAPIreply(anchor, status, data, dataLength);
-  TRC(TRC_DETAIL, "### API Reply %d %s", status, reply.c_str());
+  TRC(TRC_DETAIL, "### API Reply %d %s", status, data != nullptr ? std::string(data, static_cast<size_t>(dataLength)).c_str() : "");
   ZEVP_ConvertBufferToNetwork(reply.data(), static_cast<int>(reply.size()));
   std::lock_guard<std::mutex> oneAtATime(replyMutex);
   ssize_t rc = sendTo(socket, reply, address);
