@@ -11,6 +11,7 @@
 #include "model_release.h"
 #include "registration_body.h"
 #include "source_entry.h"
+#include "summary_block.h"
 #include "table_entry.h"
 #include "trc1.h"
 #include "zev0/storage.h"
@@ -47,7 +48,7 @@ void clearRequestBuffer(DCHcomm* comm) { std::memset(comm->RequestBuffer, 0, siz
 void releaseSavedRows(SourceEntry* source) {
   if (source->CopiedFrom != nullptr) return;
   ZEVP_ReleaseSavedRows(source);
-  if (source->Summary != nullptr) ZEV0_FreeStorage(&source->SummaryBuffer);
+  ZEVP_ResetSummaryManagementBlock(source->Summary);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "dch_work_queue.h"
 #include "dp_anchor.h"
 #include "model_release.h"
+#include "summary_block.h"
 #include "table_entry.h"
 #include "trc1.h"
 #include "zev0/storage.h"
@@ -94,7 +95,6 @@ bool ZEVP_PostponeOffline(DPAB* anchor, SourceEntry* source) {
   copy->next = nullptr;
   copy->NextInDCHqueue = nullptr;
   copy->NextInOfflineQueue = nullptr;
-  copy->LocateLink = nullptr;
   copy->OwningTask = nullptr;
   TRC(TRC_DETAIL, "Initializing EntryLock for TempSE @%p, copied from currSEptr @%p", static_cast<void*>(copy),
       static_cast<void*>(source));
@@ -139,7 +139,7 @@ void ZEVP_ReleaseOfflineCopy(DPAB* anchor, SourceEntry** copy) {
     ZEVP_ReleaseSavedRows(origin);
     BSV1_ReleaseLock(&origin->DataLock);
     BSV1_GetLock(&origin->SummaryLock);
-    ZEV0_FreeStorage(&origin->SummaryBuffer);
+    ZEVP_ResetSummaryManagementBlock(origin->Summary);
     BSV1_ReleaseLock(&origin->SummaryLock);
   }
   ZEVP_RemoveSourceFromWaitQueue(anchor, *copy);

@@ -122,7 +122,10 @@ bool ZEVP_ComputeFormula(char operatorLetter, int32_t first, int32_t second, int
 }
 
 void ZEVP_ComputeDerivedValues(SourceEntry* source) {
-  if (source->SummaryDelivering != 0) return;
-  for (AttributeEntry* attribute = source->FirstAttribute; attribute != nullptr; attribute = attribute->next)
-    if (attribute->AttrOper1 != nullptr && attribute->AttrOper2 != nullptr) computeAttribute(attribute);
+  for (AttributeEntry* attribute = source->FirstAttribute; attribute != nullptr; attribute = attribute->next) {
+    if (attribute->AttrOper1 == nullptr || attribute->AttrOper2 == nullptr) continue;
+    // The summary output gives its keys and totals the values of the summary row.
+    if (source->SummaryDelivering != 0 && attribute->AttrSortKey != 0) continue;
+    computeAttribute(attribute);
+  }
 }

@@ -12,6 +12,6 @@ struct SourceEntry;
 bool ZEVP_ComputeFormula(char operatorLetter, int32_t first, int32_t second, int32_t* result, double* exact);
 
 // Computes every formula attribute of the source whose operands both hold a
-// value; not while the source's summary output fills the values. The caller
-// holds the source's attribute lock.
+// value, but not the keys and totals of a summary row, whose values the
+// summary output gave. The caller holds the source's attribute lock.
 void ZEVP_ComputeDerivedValues(SourceEntry* source);

@@ -13,6 +13,8 @@
 #include "request_state_machine.h"
 #include "socket_server.h"
 #include "startup_config.h"
+#include "summary_block.h"
+#include "summary_data.h"
 
 namespace zevp {
 
@@ -47,15 +49,15 @@ EngineRoutines DefaultRoutines() {
   table.performDeriveAttrFunction = ZEVP_PerformDeriveAttrFunction;
   table.outputBatchDataRecord = standin::OutputBatchDataRecord;
   table.provideActionReply = standin::ProvideActionReply;
-  table.performDataSummaryOutput = standin::PerformDataSummaryOutput;
-  table.summaryIntervalEnded = standin::SummaryIntervalEnded;
+  table.performDataSummaryOutput = ZEVP_PerformDataSummaryOutput;
+  table.summaryIntervalEnded = ZEVP_SummaryIntervalEnded;
   table.processSockRequestByState = ZEVP_ProcessSockRequestByState;
   table.updateMIBinteresToDCH = standin::UpdateMIBinteresToDCH;
   table.doNoDataStatusReport = standin::DoNoDataStatusReport;
 
   table.dispatchInternalOutput = standin::DispatchInternalOutput;
-  table.updateSummaryDataArray = standin::UpdateSummaryDataArray;
-  table.checkDataSummaryReady = standin::CheckDataSummaryReady;
+  table.updateSummaryDataArray = ZEVP_UpdateSummaryDataArray;
+  table.checkDataSummaryReady = ZEVP_CheckDataSummaryReady;
   table.checkRedirectSourceOffline = standin::CheckRedirectSourceOffline;
   table.updateStatLogFileIO = standin::UpdateStatLogFileIO;
   table.sendDPlogMessage = ZEVP_SendDPlogMessage;
@@ -63,7 +65,7 @@ EngineRoutines DefaultRoutines() {
 
   table.updateSourceEntryState = ZEVP_UpdateSourceEntryState;
   table.queueAndWaitDCHstatus = ZEVP_QueueAndWaitDCHstatus;
-  table.releaseSummaryManagementBlock = standin::ReleaseSummaryManagementBlock;
+  table.releaseSummaryManagementBlock = ZEVP_ReleaseSummaryManagementBlock;
   table.closeBatchOutputFile = standin::CloseBatchOutputFile;
   table.closeBatchLog = ZEVP_CloseBatchLog;
   return table;

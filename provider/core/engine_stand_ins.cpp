@@ -60,24 +60,11 @@ void DispatchInternalOutput(DPAB*, SourceEntry* source, InternalRoutingBlock*, c
       static_cast<void*>(source));
 }
 
-void UpdateSummaryDataArray(SourceEntry* source) {
-  TRC(TRC_DETAIL, "No summaries: row of source @%p not summarised", static_cast<void*>(source));
-}
-
-int CheckDataSummaryReady(SourceEntry*) { return 1; }
-
 void CheckRedirectSourceOffline(DPAB*, SourceEntry* source, InternalRoutingBlock*) {
   TRC(TRC_DETAIL, "No internal routing: groups fed by source @%p stay as they are", static_cast<void*>(source));
 }
 
 void UpdateStatLogFileIO(int32_t, int32_t) {}
-
-void PerformDataSummaryOutput(SourceEntry* source, DCHcomm* comm) {
-  TRC(TRC_ERROR, "***** summary output not available: row of source @%p not sent", static_cast<void*>(source));
-  ZEVP_SetDCHstatus(comm, ZEVP_DCH_SEND_FAILED);
-}
-
-int SummaryIntervalEnded(SourceEntry*, int64_t, int64_t) { return 0; }
 
 void UpdateMIBinteresToDCH(DPAB*) { TRC(TRC_ERROR, "***** MIB interest update not available"); }
 
@@ -86,8 +73,6 @@ void DoNoDataStatusReport(DPAB*) { TRC(TRC_ERROR, "***** no-data status report n
 void SNMPapplOnline(DPAB*, ApplicationEntry* application) {
   TRC(TRC_ERROR, "***** SNMP collection not available: application %s not started", application->ApplName);
 }
-
-void ReleaseSummaryManagementBlock(SummaryManagementBlock* block) { ZEV0_FreeStorage(&block); }
 
 void CloseBatchOutputFile(ApplicationEntry*) {}
 

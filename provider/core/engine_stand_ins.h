@@ -26,22 +26,16 @@ void OutputBatchDataRecord(SourceEntry* source);
 // Calls of the DCH client and the periodic task into parts not built yet: each
 // traces that it is not available and does nothing.
 void ProvideActionReply(SourceEntry* source, DCHcomm* comm);        // the status is -1
-void PerformDataSummaryOutput(SourceEntry* source, DCHcomm* comm);  // the status is -1
-int SummaryIntervalEnded(SourceEntry* source, int64_t now, int64_t ageLimit);  // never
 void UpdateMIBinteresToDCH(DPAB* anchor);
 void DoNoDataStatusReport(DPAB* anchor);
-// No group has a routing or summary block yet: a row is traced and not routed,
-// nothing is summarised, and every source is ready to send (as one without a summary).
+// No group has a routing block yet: a row is traced and not routed.
 void DispatchInternalOutput(DPAB* anchor, SourceEntry* source, InternalRoutingBlock* block, const char* record,
                             int32_t length);
-void UpdateSummaryDataArray(SourceEntry* source);
-int CheckDataSummaryReady(SourceEntry* source);
 void CheckRedirectSourceOffline(DPAB* anchor, SourceEntry* source, InternalRoutingBlock* block);
 // No statistics are kept yet.
 void UpdateStatLogFileIO(int32_t files, int32_t ios);
 // The model's calls into the SNMP collection, not built yet.
 void SNMPapplOnline(DPAB* anchor, ApplicationEntry* application);  // "not available"
-void ReleaseSummaryManagementBlock(SummaryManagementBlock* block);  // frees the block
 void CloseBatchOutputFile(ApplicationEntry* application);
 
 }  // namespace zevp::standin

@@ -89,7 +89,6 @@ void ReleaseSource(DPAB* anchor, SourceEntry* source) {
   ZEV0_FreeStorage(&source->FullyQualifiedLU);
   ZEV0_FreeStorage(&source->AttrDelimiter);
   ZEV0_FreeStorage(&source->OutputBuffer);
-  ZEV0_FreeStorage(&source->SummaryBuffer);
   if (source->Summary != nullptr) {
     BSV1_GetLock(&source->SummaryLock);
     zevp::Routines().releaseSummaryManagementBlock(source->Summary);

@@ -9,6 +9,10 @@
 constexpr int32_t ZEVP_DPLOG_APPLICATION_LOADED = 4;
 constexpr int32_t ZEVP_DPLOG_METAFILE_FAILED = 5;
 constexpr int32_t ZEVP_DPLOG_ALREADY_REGISTERED = 57;
+// Deleting an application: its name.
+constexpr int32_t ZEVP_DPLOG_APPLICATION_DELETED = 10;
+// A summary array that cannot grow: the group's name.
+constexpr int32_t ZEVP_DPLOG_SUMMARY_CANNOT_GROW = 77;
 
 // The metafile server.
 constexpr int32_t ZEVP_DPLOG_META_LISTEN_FAILED = 37;      // "TCP Socket", errno

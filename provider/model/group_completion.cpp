@@ -4,6 +4,7 @@
 #include "metafile_statements.h"
 #include "snmp_tabular_key.h"
 #include "source_entry.h"
+#include "summary_definition.h"
 #include "table_entry.h"
 #include "trc1.h"
 
@@ -20,7 +21,15 @@ constexpr const char* kTimeStampHelp =
     "Dorvane Agent inserted attribute per metafile keyword AddTimeStamp specification. It is the 16-byte Ploven "
     "timestamp when the data arrived.";
 
-void insertAttribute(MetafileParseState& state, const char* name, const char* type, const char* size,
+bool hasKey(const SourceEntry* source) {
+  for (const AttributeEntry* attribute = source->FirstAttribute; attribute != nullptr; attribute = attribute->next)
+    if (attribute->AttrKey) return true;
+  return false;
+}
+
+}  // namespace
+
+void InsertAttribute(MetafileParseState& state, const char* name, const char* type, const char* size,
                      const char* help) {
   AttributeEntry* attribute =
       ZEVP_InitializeAttrEntry(state.attributeSource, name, type, size, 0, 0, help, nullptr);
@@ -34,19 +43,11 @@ void insertAttribute(MetafileParseState& state, const char* name, const char* ty
   ++state.attributeCount;
 }
 
-bool hasKey(const SourceEntry* source) {
-  for (const AttributeEntry* attribute = source->FirstAttribute; attribute != nullptr; attribute = attribute->next)
-    if (attribute->AttrKey) return true;
-  return false;
-}
-
-}  // namespace
-
 void CompleteGroup(MetafileParseState& state) {
   TableEntry* table = state.table;
   if (table == nullptr || state.attributeSource == nullptr) return;
-  if (state.addSourceName) insertAttribute(state, "_DataSourceName", "D", "32", kSourceNameHelp);
-  if (state.addTimeStamp) insertAttribute(state, "_LocalTimeStamp", "T", "16", kTimeStampHelp);
+  if (state.addSourceName) InsertAttribute(state, "_DataSourceName", "D", "32", kSourceNameHelp);
+  if (state.addTimeStamp) InsertAttribute(state, "_LocalTimeStamp", "T", "16", kTimeStampHelp);
   if (state.attributeSectionOpen && (state.snmpSeen || state.packaged))
     state.attributeCount += ZEVP_CheckSNMPtabularKey(table);
   if (ZEVP_CheckCopySourceAttributes(table, state.attributeSource) < 0) {
@@ -54,6 +55,7 @@ void CompleteGroup(MetafileParseState& state) {
     state.copyFailed = true;
     state.stopReading = true;
   }
+  if (table->Summary != nullptr) ZEVP_CompleteSummaryTableDefinition(table, 1);
   if (table->DataType[0] == 'K') {
     BSV1_GetLock(&table->SourceListLock);
     for (SourceEntry* source = table->FirstSource; source != nullptr; source = source->next)

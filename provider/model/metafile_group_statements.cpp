@@ -15,6 +15,8 @@
 #include "metafile_statements.h"
 #include "metafile_text.h"
 #include "source_entry.h"
+#include "summary_block.h"
+#include "summary_definition.h"
 #include "table_entry.h"
 #include "trc1.h"
 #include "validation_messages.h"
@@ -171,6 +173,13 @@ void linkToBlock(MetafileParseState& state, InternalRoutingBlock* block, const s
   BSV1_ReleaseLock(&block->Lock);
 }
 
+// The summary attributes come first: the split reads no field for them.
+void insertSummaryHead(MetafileParseState& state) {
+  for (const char* name : ZEVP_SUMMARY_HEAD)
+    InsertAttribute(state, name, "C", ZEVP_SUMMARY_HEAD_MAXIMUM,
+                    std::strcmp(name, "_Occurrences") == 0 ? ZEVP_SUMMARY_OCCURRENCES_HELP : ZEVP_SUMMARY_INTERVAL_HELP);
+}
+
 }  // namespace
 
 void SourceStatement(MetafileParseState& state, const std::string& record, const Words_t& words) {
@@ -208,6 +217,7 @@ void AttributesStatement(MetafileParseState& state, const std::string& record, c
   std::string delimiterWord = quote != npos ? record.substr(quote) : (words.size() > 1 ? words[1] : std::string());
   ZEV0_FreeStorage(&state.source->AttrDelimiter);
   state.source->AttrDelimiter = ZEVP_CheckAttributeDelimiter(delimiterWord.empty() ? nullptr : delimiterWord.c_str());
+  if (state.table->Summary != nullptr) insertSummaryHead(state);
 }
 
 void RecordSetStatement(MetafileParseState& state, const std::string& record, const Words_t& words) {
@@ -283,8 +293,17 @@ void SummaryStatement(MetafileParseState& state, const Words_t& words) {
   }
   if (interval < 0) interval = 0;  // the default interval applies
   bool batch = words.size() > 2 && UpperCased(words[2]) == "BATCH";
-  TRC(TRC_DETAIL, "SUMMARY interval %d%s for group %s: summaries are not built by this data provider", interval,
-      batch ? " BATCH" : "", state.table->TableName);
+  TableEntry* table = state.table;
+  // The summary attributes lead the attribute list: once it has begun they can no
+  // longer take their place, and the split would read fields as summary values.
+  if (state.groupHadAttributes) {
+    TRC(TRC_ERROR, "*****Error: SUMMARY statement after the ATTRIBUTES of group <%s> ignored", table->TableName);
+    return;
+  }
+  SummaryManagementBlock* block = ZEVP_CreateSummaryManagementBlock(interval, batch ? 1 : 0);
+  if (block == nullptr) return;
+  ZEVP_ReleaseSummaryManagementBlock(table->Summary);  // a later statement of the group replaces it
+  table->Summary = block;
 }
 
 void OdbcStatement(MetafileParseState& state, const Words_t& words) {

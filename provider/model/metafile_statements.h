@@ -25,8 +25,14 @@ void SummaryStatement(MetafileParseState& state, const Words_t& words);
 void OdbcStatement(MetafileParseState& state, const Words_t& words);
 void AttributeDefinition(MetafileParseState& state, const std::string& record, const Words_t& words);
 
+// Appends an attribute to the group's attribute source, counted in the group and
+// towards its limit; help may be null.
+void InsertAttribute(MetafileParseState& state, const char* name, const char* type, const char* size,
+                     const char* help);
+
 // Completes the current group: inserted attributes, the SNMP table key, the
-// attribute copies to every source, the key of a key data group.
+// attribute copies to every source, the summary definition, the key of a key
+// data group.
 void CompleteGroup(MetafileParseState& state);
 
 }  // namespace zevp

@@ -80,12 +80,10 @@ struct SourceEntry {
 
   // Summaries.
   SummaryManagementBlock* Summary;
-  char* SummaryBuffer;
-  int32_t SummaryDelivering;
-  int32_t EndBatchSummary;
+  int32_t SummaryDelivering;  // set while the summary output fills the values of its rows
+  int32_t EndBatchSummary;    // the interval in hand is to end now (under the block's lock)
 
   int32_t SendOrder;
-  SourceEntry* LocateLink;  // chains the matches of a policy look-up
   int64_t CreationTime;     // seconds
 
   BSV1_Lock SummaryLock;

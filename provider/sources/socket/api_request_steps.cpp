@@ -7,7 +7,7 @@
 #include "engine_routines.h"
 #include "io_entry.h"
 #include "metafile_text.h"
-#include "model_look_ups.h"
+#include "model_lookups.h"
 #include "partner_records.h"
 #include "partner_sources.h"
 #include "request_state_machine.h"

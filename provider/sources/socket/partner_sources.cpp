@@ -5,10 +5,10 @@
 #include "dch_work_queue.h"
 #include "engine_routines.h"
 #include "io_entry.h"
-#include "model_look_ups.h"
 #include "model_lists.h"
 #include "model_release.h"
 #include "source_entry.h"
+#include "summary_definition.h"
 #include "table_entry.h"
 #include "trc1.h"
 #include "zev0/storage.h"
@@ -87,7 +87,6 @@ void DisassociateDynamicSource(SourceEntry* source) {
   ZEV0_FreeStorage(&source->AttrDelimiter);
   ZEV0_FreeStorage(&source->OutputBuffer);
   source->OutputBufferSize = 0;
-  ZEV0_FreeStorage(&source->SummaryBuffer);
   BSV1_ReleaseLock(&source->DataLock);
   if (source->Summary != nullptr) {
     BSV1_GetLock(&source->SummaryLock);

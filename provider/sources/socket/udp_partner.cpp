@@ -11,7 +11,7 @@
 #include "metafile_parser.h"
 #include "metafile_socket_io.h"
 #include "metafile_text.h"
-#include "model_look_ups.h"
+#include "model_lookups.h"
 #include "partner_binding.h"
 #include "partner_lookup.h"
 #include "partner_replies.h"

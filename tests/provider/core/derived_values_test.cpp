@@ -95,15 +95,19 @@ TEST_F(DerivedValuesTest, EachOperatorOnTwoAndFourByteOperands) {
   }
 }
 
-TEST_F(DerivedValuesTest, FormulaWaitsForBothOperandsAndForTheSummaryOutput) {
+TEST_F(DerivedValuesTest, FormulaWaitsForBothOperandsAndKeepsTheSummaryOutputsTotals) {
   setOperands(1, 3);
   attribute("B")->ActualValSize = 0;
   ZEVP_ComputeDerivedValues(source_);
   EXPECT_EQ(attribute("Pct")->ActualValSize, 0);
+  // While summary rows go, a total (SKEY=SUM) holds the summed value; a formula
+  // over the row's values is computed from them.
   setOperands(1, 3);
+  attribute("Pct")->AttrSortKey = -1;
   source_->SummaryDelivering = 1;
   ZEVP_ComputeDerivedValues(source_);
   EXPECT_EQ(attribute("Pct")->ActualValSize, 0);
+  EXPECT_EQ(number("Sum"), 4);
 }
 
 TEST_F(DerivedValuesTest, TwoTextsJoinWithinTheDeclaredSize) {

@@ -15,6 +15,7 @@
 #include "routine_overrides.h"
 #include "source_entry.h"
 #include "source_states.h"
+#include "summary_block.h"
 #include "table_entry.h"
 #include "trace_capture.h"
 #include "zev0/storage.h"
@@ -122,7 +123,7 @@ TEST_F(BufferPathTest, ASummarySourceAddsRowsThatPassAndReadsNoSummaryAttributeF
                             "A D 8", "N G 100 +FILTER={NUMBER>(0,5)}"});
   SourceEntry* source = parsed.source();
   // A block of the summary's own; the release frees it.
-  source->Summary = static_cast<SummaryManagementBlock*>(ZEV0_GetStorage(16));
+  source->Summary = ZEVP_CreateSummaryManagementBlock(60, 0);
   InputBuffer input(source);
   EXPECT_EQ(ZEVP_MoveDataFromBufferToAttr(parsed.anchor(), input.entry(), input.fill("a;6", ZEVP_ValidData)), 1);
   EXPECT_EQ(ValuesOf(source), (std::vector<std::string>{"S1 -", "S2 -", "S3 -", "A='a'", "N=6"}));

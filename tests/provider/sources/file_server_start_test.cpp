@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
-#include <cstring>
 #include <mutex>
 #include <set>
 #include <string>
@@ -17,7 +16,6 @@
 #include "model_records.h"
 #include "parsed_application.h"
 #include "process_entry.h"
-#include "zev0/storage.h"
 
 namespace {
 
@@ -39,20 +37,12 @@ void RecordingServer(ProcessEntry* entry) {
   ZEVP_EndThread();
 }
 
-// A summary block whose first field, its batch flag, is as given.
-SummaryManagementBlock* SummaryBlock(int32_t batch) {
-  void* block = ZEV0_GetStorage(64);
-  std::memset(block, 0, 64);
-  std::memcpy(block, &batch, sizeof batch);
-  return static_cast<SummaryManagementBlock*>(block);
-}
-
 TEST(FileServerStartTest, SourcesAreStartedByTheirStateAndTheBatchSwitches) {
   const std::vector<std::string> metafile = {
       "//APPL FileApp",
       "//NAME Plain E", "//SOURCE FILE /tmp/plain.log", "//ATTRIBUTES", "A1 D 8",
-      "//NAME Batch E", "//SOURCE FILE /tmp/batch.log", "//ATTRIBUTES", "A1 D 8",
-      "//NAME Summary E", "//SOURCE FILE /tmp/summary.log", "//ATTRIBUTES", "A1 D 8",
+      "//NAME Batch E", "//SOURCE FILE /tmp/batch.log", "//SUMMARY 60 BATCH", "//ATTRIBUTES", "A1 D 8",
+      "//NAME Summary E", "//SOURCE FILE /tmp/summary.log", "//SUMMARY 60", "//ATTRIBUTES", "A1 D 8",
       "//NAME Router E", "//INTERNAL OUTPUT route", "//SOURCE FILE /tmp/router.log", "//ATTRIBUTES", "A1 D 8",
       "//NAME Pending E", "//SOURCE FILE /tmp/pending.log", "//ATTRIBUTES", "A1 D 8",
       "//NAME Active E", "//SOURCE FILE /tmp/active.log", "//ATTRIBUTES", "A1 D 8",
@@ -82,8 +72,6 @@ TEST(FileServerStartTest, SourcesAreStartedByTheirStateAndTheBatchSwitches) {
     setting("ZEVP_BATCH_SUMMARY_OUTPUT_ONLY", c.summaryOnly);
     ParsedApplication application(metafile);
     for (int group = 0; group < 8; ++group) application.source(group)->State = ZEVP_Ready;
-    application.source(1)->Summary = SummaryBlock(1);
-    application.source(2)->Summary = SummaryBlock(0);
     application.source(4)->State = ZEVP_Pending;
     application.source(5)->State = ZEVP_Active;
     ProcessEntry* running = ZEVP_InitializeProcessEntry(application.anchor());
