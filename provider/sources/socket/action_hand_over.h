@@ -5,17 +5,18 @@
 
 #include <cstdint>
 
+struct DPAB;
 struct SourceEntry;
 
-// The verb index (1 to 9) of the request's six bytes after its eye-catcher; 0 when
-// none matches. The request holds at least the header.
-int ZEVP_ExtractAPIcallType(const char* request);
+// The API verb of a request: the six bytes after its ten-byte header compared with
+// the verbs BGNINP to SETSRC; 0 when none matches or the request is shorter.
+int ZEVP_ExtractAPIcallType(const char* request, int32_t length);
 
-// The next action waiting for the source's partner as request text (the entry
-// keeps it), or null when none waits.
-char* ZEVP_CheckOutstandingActionRequest(SourceEntry* source);
-// After the request text went to the partner.
+// The next queued action of the source as the request text for its partner (owned
+// by the entry), or null when none is queued.
+char* ZEVP_CheckOutstandingActionRequest(DPAB* anchor, SourceEntry* source);
+// The partner has the request text.
 void ZEVP_CheckActionRequestCompletion(SourceEntry* source);
-// The partner's result for the action: 0, or 85 when no action of the source with
-// that ID waits for one.
-int ZEVP_PostActionRequestCompletion(SourceEntry* source, int32_t actionID, const char* text);
+// The partner's result for the action: 0, or 85 when no delivered action of the
+// source has that ID.
+int ZEVP_PostActionRequestCompletion(SourceEntry* source, uint32_t actionID, const char* text);

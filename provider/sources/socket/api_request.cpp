@@ -32,8 +32,7 @@ int ZEVP_ValidateAPIversion(const char* request, int length) {
 }
 
 int32_t ZEVP_APIverbOf(const char* request, int length) {
-  if (request == nullptr || length < ZEVP_API_HEADER_LENGTH) return ZEVP_API_NO_VERB;
-  return ZEVP_ExtractAPIcallType(request);
+  return ZEVP_ExtractAPIcallType(request, length);
 }
 
 std::string ZEVP_APIoperands(const char* request, int length) {

@@ -14,16 +14,16 @@ constexpr int ZEVP_API_HEADER_LENGTH = ZEVP_API_EYE_CATCHER_LENGTH + ZEVP_API_VE
 
 // Verb indexes, the positions in the verb table.
 enum ZEVP_APIverb : int32_t {
-  ZEVP_API_NO_VERB = 0,
-  ZEVP_API_BGNINP = 1,
-  ZEVP_API_ENDINP = 2,
-  ZEVP_API_BGNROW = 3,
-  ZEVP_API_ENDROW = 4,
-  ZEVP_API_SNDDTA = 5,
-  ZEVP_API_ACCREQ = 6,
-  ZEVP_API_RCVREQ = 7,
-  ZEVP_API_RESULT = 8,
-  ZEVP_API_SETSRC = 9,
+  ZEVP_VERB_NONE = 0,
+  ZEVP_VERB_BGNINP = 1,
+  ZEVP_VERB_ENDINP = 2,
+  ZEVP_VERB_BGNROW = 3,
+  ZEVP_VERB_ENDROW = 4,
+  ZEVP_VERB_SNDDTA = 5,
+  ZEVP_VERB_ACCREQ = 6,
+  ZEVP_VERB_RCVREQ = 7,
+  ZEVP_VERB_RESULT = 8,
+  ZEVP_VERB_SETSRC = 9,
 };
 
 // Statuses of the API server's replies (0 is success).

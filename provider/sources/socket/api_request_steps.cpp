@@ -136,7 +136,7 @@ void result(PartnerRequest& request) {
     request.status = ZEVP_API_BAD_RESULT;
     return;
   }
-  request.status = ZEVP_PostActionRequestCompletion(request.source, actionID, hasText ? text.c_str() : nullptr);
+  request.status = ZEVP_PostActionRequestCompletion(request.source, static_cast<uint32_t>(actionID), hasText ? text.c_str() : nullptr);
 }
 
 }  // namespace
@@ -148,14 +148,14 @@ void ConnectedSteps(PartnerRequest& request) {
     return;
   }
   switch (verbOf(request)) {
-    case ZEVP_API_BGNINP:
+    case ZEVP_VERB_BGNINP:
       beginInput(request);
       return;
-    case ZEVP_API_ACCREQ:
+    case ZEVP_VERB_ACCREQ:
       ZEVP_SetAcceptRequestOptions(request.source, operandsOf(request));
       request.status = ZEVP_API_DONE;
       return;
-    case ZEVP_API_SETSRC:
+    case ZEVP_VERB_SETSRC:
       saveSourceName(request);
       return;
     default:
@@ -166,15 +166,15 @@ void ConnectedSteps(PartnerRequest& request) {
 
 void ReadySteps(PartnerRequest& request) {
   switch (verbOf(request)) {
-    case ZEVP_API_ACCREQ:
+    case ZEVP_VERB_ACCREQ:
       ZEVP_SetAcceptRequestOptions(request.source, operandsOf(request));
       OnlineSteps(request);
       return;
-    case ZEVP_API_BGNINP:
-    case ZEVP_API_SNDDTA:
+    case ZEVP_VERB_BGNINP:
+    case ZEVP_VERB_SNDDTA:
       OnlineSteps(request);
       return;
-    case ZEVP_API_SETSRC:
+    case ZEVP_VERB_SETSRC:
       saveSourceName(request);
       return;
     default:
@@ -186,12 +186,12 @@ void ReadySteps(PartnerRequest& request) {
 void APIinputSteps(PartnerRequest& request) {
   SourceEntry* source = request.source;
   switch (verbOf(request)) {
-    case ZEVP_API_ACCREQ:
+    case ZEVP_VERB_ACCREQ:
       ZEVP_SetAcceptRequestOptions(source, operandsOf(request));
       request.status = ZEVP_API_DONE;
       return;
-    case ZEVP_API_RCVREQ: {
-      const char* outstanding = ZEVP_CheckOutstandingActionRequest(source);
+    case ZEVP_VERB_RCVREQ: {
+      const char* outstanding = ZEVP_CheckOutstandingActionRequest(request.anchor, source);
       request.status = ZEVP_API_DONE;
       if (outstanding != nullptr) {
         request.replyData = true;
@@ -200,18 +200,18 @@ void APIinputSteps(PartnerRequest& request) {
       }
       return;
     }
-    case ZEVP_API_RESULT:
+    case ZEVP_VERB_RESULT:
       result(request);
       return;
-    case ZEVP_API_BGNROW:
+    case ZEVP_VERB_BGNROW:
       source->DataSequence = kBlockFirst;
       request.status = ZEVP_API_DONE;
       return;
-    case ZEVP_API_ENDROW:
+    case ZEVP_VERB_ENDROW:
       source->DataSequence = kBlockLast;
       recordLoop(request, {});
       return;
-    case ZEVP_API_SNDDTA: {
+    case ZEVP_VERB_SNDDTA: {
       std::string operands = operandsOf(request);
       recordLoop(request, CutAtLineFeeds(operands));
       return;

@@ -71,7 +71,7 @@ bool SocketServerLoop::partnerInput(IOEntry* partner) {
   if (mode_ == PartnerMode::API) {
     ZEVP_ConvertBufferToLocal(buffer, length, 0);
     partner->APIverb = ZEVP_APIverbOf(buffer, length);
-    if (partner->APIverb == ZEVP_API_ENDINP) routines.updateSourceEntryState(source, ZEVP_Inactive);
+    if (partner->APIverb == ZEVP_VERB_ENDINP) routines.updateSourceEntryState(source, ZEVP_Inactive);
     BSV1_ReleaseLock(&partner->Lock);
     routines.processSockRequestByState(anchor_, entry_, partner, length, buffer);
     BSV1_GetLock(&partner->Lock);
@@ -110,7 +110,7 @@ bool SocketServerLoop::connectionEnded(IOEntry* partner, int error) {
       BSV1_GetLock(&partner->Lock);
     }
   }
-  partner->APIverb = ZEVP_API_NO_VERB;
+  partner->APIverb = ZEVP_VERB_NONE;
   ZEV0_CloseTheSocket(socket);
   if (partner->ConnectionSocket == socket) partner->ConnectionSocket = 0;
   UnbindPartner(partner);

@@ -88,11 +88,11 @@ void SocketServerLoop::datagram(int length, const sockaddr_in& sender) {
   }
   EngineRoutines& routines = Routines();
   bool inputEnded = false;
-  int32_t verb = ZEVP_API_NO_VERB;
+  int32_t verb = ZEVP_VERB_NONE;
   if (api) {
     verb = ZEVP_APIverbOf(buffer, length);
     partner->APIverb = verb;
-    if (verb == ZEVP_API_ENDINP) routines.updateSourceEntryState(source, ZEVP_Inactive);
+    if (verb == ZEVP_VERB_ENDINP) routines.updateSourceEntryState(source, ZEVP_Inactive);
   } else {
     if (source->CodeConversion != 0) {
       TRC(TRC_DETAIL, "Receive data buffer translated to local representation");
@@ -108,10 +108,10 @@ void SocketServerLoop::datagram(int length, const sockaddr_in& sender) {
   routines.processSockRequestByState(anchor_, entry_, partner, length, buffer);
 
   BSV1_GetLock(&partner->Lock);
-  bool endedInput = inputEnded || verb == ZEVP_API_ENDINP;
+  bool endedInput = inputEnded || verb == ZEVP_VERB_ENDINP;
   if (endedInput) {
     UnbindPartner(partner);
-    partner->APIverb = ZEVP_API_NO_VERB;
+    partner->APIverb = ZEVP_VERB_NONE;
     if (api) partner->PartnerAddress.sin_addr.s_addr = 0;
   } else if (source->Table != nullptr && source->Table->TTL > 0) {
     partner->ExpiryTime = nowSeconds() + source->Table->TTL * expiryFactor_;

@@ -71,7 +71,7 @@ int beginInput(DPAB* anchor, const char* datagram, int length, IOEntry** partner
     TRC(TRC_ERROR, "*** API request rejected, incorrect version");
     return ZEVP_API_WRONG_VERSION;
   }
-  if (ZEVP_APIverbOf(datagram, length) != ZEVP_API_BGNINP) return ZEVP_API_SEQUENCE_ERROR;
+  if (ZEVP_APIverbOf(datagram, length) != ZEVP_VERB_BGNINP) return ZEVP_API_SEQUENCE_ERROR;
   std::vector<std::string> names = Words(ZEVP_APIoperands(datagram, length));
   ApplicationEntry* application =
       names.empty() ? nullptr : ZEVP_LocateApplicationByName(anchor, names[0].c_str(), static_cast<int>(names[0].size()));

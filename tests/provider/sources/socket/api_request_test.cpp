@@ -35,15 +35,15 @@ TEST(APIrequestLayoutTest, TheVerbFollowsTheEyeCatcherAndTheOperandsTheVerb) {
     int32_t verb;
     std::string operands;
   } cases[] = {
-      {"ZEVPAPI300BGNINPAPP GRP ", 1, ZEVP_API_BGNINP, "APP GRP "},
-      {"ZEVPAPI300SNDDTAa;1\nb;2", 1, ZEVP_API_SNDDTA, "a;1\nb;2"},
-      {"ZEVPAPI300ENDINP", 1, ZEVP_API_ENDINP, ""},
-      {"ZEVPAPI300SETSRC", 1, ZEVP_API_SETSRC, ""},
-      {"ZEVPAPI200RESULT1;x", 0, ZEVP_API_RESULT, "1;x"},
-      {"ZEVPAPI300sndDTA", 1, ZEVP_API_NO_VERB, ""},
-      {"ZEVPAPI300BGNIN", 1, ZEVP_API_NO_VERB, ""},
-      {"ZEVPAPI", 0, ZEVP_API_NO_VERB, ""},
-      {"", 0, ZEVP_API_NO_VERB, ""},
+      {"ZEVPAPI300BGNINPAPP GRP ", 1, ZEVP_VERB_BGNINP, "APP GRP "},
+      {"ZEVPAPI300SNDDTAa;1\nb;2", 1, ZEVP_VERB_SNDDTA, "a;1\nb;2"},
+      {"ZEVPAPI300ENDINP", 1, ZEVP_VERB_ENDINP, ""},
+      {"ZEVPAPI300SETSRC", 1, ZEVP_VERB_SETSRC, ""},
+      {"ZEVPAPI200RESULT1;x", 0, ZEVP_VERB_RESULT, "1;x"},
+      {"ZEVPAPI300sndDTA", 1, ZEVP_VERB_NONE, ""},
+      {"ZEVPAPI300BGNIN", 1, ZEVP_VERB_NONE, ""},
+      {"ZEVPAPI", 0, ZEVP_VERB_NONE, ""},
+      {"", 0, ZEVP_VERB_NONE, ""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.request);
