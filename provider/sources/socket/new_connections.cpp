@@ -97,13 +97,14 @@ void NewConnections::accept(int listenSocket) {
     ZEV0_CloseTheSocket(socket);
     return;
   }
-  Waiting connection{socket, peer, NowMs() + ZEVP_FIRST_DATA_WAIT_SECONDS * kMillisecondsPerSecond};
+  // A flood of connections that never send makes the longest waiting go first, so
+  // that a partner that comes meanwhile is not refused.
   if (waiting_.size() >= ZEVP_WAITING_CONNECTIONS_MAX) {
     TRC(TRC_ERROR, "***** %d connections wait for their first data already", static_cast<int>(waiting_.size()));
-    refuseSilent(connection);
-    return;
+    refuseSilent(waiting_.front());
+    waiting_.erase(waiting_.begin());
   }
-  waiting_.push_back(connection);
+  waiting_.push_back({socket, peer, NowMs() + ZEVP_FIRST_DATA_WAIT_SECONDS * kMillisecondsPerSecond});
 }
 
 void NewConnections::watch(std::vector<pollfd>* watched) const {

@@ -24,7 +24,8 @@ class UnfinishedRecords;
 
 // How long a new socket partner's connection waits for its first data.
 constexpr int ZEVP_FIRST_DATA_WAIT_SECONDS = 5;
-// Connections waiting for their first data at most; one more is refused at once.
+// Connections waiting for their first data at most; one more makes the longest
+// waiting one go.
 constexpr size_t ZEVP_WAITING_CONNECTIONS_MAX = 64;
 
 class NewConnections {

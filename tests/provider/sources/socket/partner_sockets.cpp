@@ -94,5 +94,5 @@ std::string StreamEnd::receive(size_t count, int waitMs) const {
 bool StreamEnd::closedByPeer(int waitMs) const {
   if (!Readable(socket_, waitMs)) return false;
   char byte;
-  return recv(socket_, &byte, 1, MSG_PEEK) == 0;
+  return recv(socket_, &byte, 1, MSG_PEEK) <= 0;  // an end, or a reset of unread data
 }

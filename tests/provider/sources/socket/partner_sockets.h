@@ -43,7 +43,7 @@ class StreamEnd {
   bool send(const std::string& bytes) const;
   // What comes within the time, up to `count` bytes (fewer when the time runs out).
   std::string receive(size_t count, int waitMs) const;
-  // True when the other side closed the connection within the time.
+  // True when the other side closed (or reset) the connection within the time.
   bool closedByPeer(int waitMs) const;
   void close();
 
