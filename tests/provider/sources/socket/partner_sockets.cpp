@@ -4,8 +4,6 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <chrono>
-
 #include "zev0/codepage.h"
 
 std::string ToNetworkCode(std::string text) {
@@ -77,18 +75,11 @@ bool StreamEnd::send(const std::string& bytes) const {
   return true;
 }
 
-std::string StreamEnd::receive(size_t count, int waitMs) const {
-  std::string bytes;
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
-  while (bytes.size() < count) {
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0 || !Readable(socket_, static_cast<int>(left.count()))) break;
-    char buffer[4096];
-    ssize_t n = recv(socket_, buffer, std::min(sizeof buffer, count - bytes.size()), 0);
-    if (n <= 0) break;
-    bytes.append(buffer, static_cast<size_t>(n));
-  }
-  return bytes;
+std::string StreamEnd::next(int waitMs) const {
+  if (!Readable(socket_, waitMs)) return "<none>";
+  char buffer[4096];
+  ssize_t n = recv(socket_, buffer, sizeof buffer, 0);
+  return n <= 0 ? "<none>" : std::string(buffer, static_cast<size_t>(n));
 }
 
 bool StreamEnd::closedByPeer(int waitMs) const {

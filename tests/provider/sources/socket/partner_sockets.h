@@ -41,8 +41,8 @@ class StreamEnd {
   bool connected() const { return socket_ >= 0; }
   int socket() const { return socket_; }
   bool send(const std::string& bytes) const;
-  // What comes within the time, up to `count` bytes (fewer when the time runs out).
-  std::string receive(size_t count, int waitMs) const;
+  // What one receive takes once something came within the time; "<none>" when nothing did.
+  std::string next(int waitMs) const;
   // True when the other side closed (or reset) the connection within the time.
   bool closedByPeer(int waitMs) const;
   void close();
