@@ -119,7 +119,10 @@ TEST_F(SocketServerTest, ABurstOfRecordsOverTCPisTakenWithoutCuttingARecord) {
   StreamEnd partner(socketPort());
   std::string burst = "//lines\n";
   int count = 0;
-  while (burst.size() < 65536) burst += "record" + std::to_string(++count) + ";" + std::to_string(count) + "\n";
+  while (burst.size() < 65536) {
+    ++count;
+    burst += "record" + std::to_string(count) + ";" + std::to_string(count) + "\n";
+  }
   ASSERT_TRUE(partner.send(burst));
   for (int n = 1; n <= count; ++n) {
     std::string row = NextRowText(rows);
@@ -170,7 +173,9 @@ TEST_F(SocketServerTest, BadInputGetsItsAnswerWhileAGoodPartnersRowsKeepFlowing)
     std::string name = "good" + std::to_string(++round);
     ASSERT_TRUE(good.send(name + ";1\n"));
     EXPECT_EQ(NextRowText(rows), name + "/17");
-    if (c.message != 0) EXPECT_TRUE(WaitFor([&] { return log().count(c.message) == before + 1; }));
+    if (c.message != 0) {
+      EXPECT_TRUE(WaitFor([&] { return log().count(c.message) == before + 1; }));
+    }
   }
   EXPECT_EQ(log().count(29) + log().count(23) + log().count(22), 0);
 
