@@ -7,11 +7,8 @@
 #include "metafile_socket_io.h"
 #include "process_entry.h"
 #include "source_entry.h"
-#include "trc1.h"
 #include "zev0/hostnames.h"
 #include "zev0/storage.h"
-
-TRC_UNIT();
 
 namespace zevp {
 
