@@ -1,5 +1,5 @@
 // An API request as the API server reads it: the eye-catcher, the six-character
-// verb and the operands (docs/api-requests.md), and the statuses it is answered with.
+// verb and the operands (docs/socket-input.md), and the statuses it is answered with.
 #pragma once
 
 #include <cstdint>
