@@ -71,13 +71,13 @@ NewConnections::~NewConnections() {
   for (const Waiting& connection : waiting_) ZEV0_CloseTheSocket(connection.socket);
 }
 
-void NewConnections::accept(int listenSocket) {
+bool NewConnections::accept(int listenSocket) {
   sockaddr_in peer{};
   socklen_t length = sizeof peer;
   int socket = ::accept(listenSocket, reinterpret_cast<sockaddr*>(&peer), &length);
   if (socket < 0) {
     if (!wouldBlock(errno)) TRC(TRC_ERROR, "***** Accept for TCP socket failed errno %d", errno);
-    return;
+    return false;
   }
   int nonBlocking = 1;
   ZEV0_SetSocketIoctl(socket, FIONBIO, &nonBlocking);
@@ -88,14 +88,14 @@ void NewConnections::accept(int listenSocket) {
   if (partner == nullptr && mode_ == PartnerMode::API) partner = openSession(anchor_, peer);
   if (partner != nullptr) {
     bind(socket, peer, partner, 0, {});
-    return;
+    return true;
   }
   if (mode_ == PartnerMode::API) {
     TRC(TRC_ERROR,
         "*** TCP connection abandoned. Unable to initialize IO entry. Possibly missing SOURCE statement for "
         "connection partner.");
     ZEV0_CloseTheSocket(socket);
-    return;
+    return true;
   }
   // A flood of connections that never send makes the longest waiting go first, so
   // that a partner that comes meanwhile is not refused.
@@ -105,6 +105,7 @@ void NewConnections::accept(int listenSocket) {
     waiting_.erase(waiting_.begin());
   }
   waiting_.push_back({socket, peer, NowMs() + ZEVP_FIRST_DATA_WAIT_SECONDS * kMillisecondsPerSecond});
+  return true;
 }
 
 void NewConnections::watch(std::vector<pollfd>* watched) const {

@@ -36,8 +36,8 @@ class NewConnections {
   NewConnections(const NewConnections&) = delete;
   NewConnections& operator=(const NewConnections&) = delete;
 
-  // Accepts one connection from the listening socket.
-  void accept(int listenSocket);
+  // Accepts one connection from the listening socket; false when none waited.
+  bool accept(int listenSocket);
   // The waiting connections, to be watched for their first data.
   void watch(std::vector<pollfd>* watched) const;
   // Milliseconds until the first waiting connection's time runs out; -1 when none waits.

@@ -157,7 +157,8 @@ void SocketServerLoop::pass() {
   servePartners(&readySockets);
   if (listen_ >= 0 && readySockets.erase(listen_) != 0) {
     TRC(TRC_DETAIL, "sock %d selected for inbound TCP connection", listen_);
-    for (int accepted = 0; accepted < ZEVP_CONNECTIONS_PER_PASS; ++accepted) connections_.accept(listen_);
+    int accepted = 0;
+    while (accepted < ZEVP_CONNECTIONS_PER_PASS && connections_.accept(listen_)) ++accepted;
   }
   connections_.serve(readySockets);
   BSV1_ReleaseLock(&anchor_->applDefinitionLock);

@@ -2,20 +2,63 @@
 
 #include <stdlib.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <fstream>
 #include <thread>
 
+#include "dch/dch_api.h"
 #include "dp_anchor.h"
 #include "free_port.h"
 #include "loopback_engine.h"
 #include "metafile_parser.h"
 #include "zev/dp_types.h"
 
-std::string NextRowText(RowWaiter& rows, int waitMs) {
+
+
+namespace {
+
+std::string RowText(const std::string& message) {
   Row row;
-  if (!ReadRow(rows.next(waitMs), &row) || row.values.empty()) return "<none>";
+  if (!ReadRow(message, &row) || row.values.empty()) return "<not a row>";
   return row.values[0].c_str() + std::string("/") + std::to_string(row.controlField);
+}
+
+}  // namespace
+
+RowCollector::RowCollector(const char* applName, const char* group)
+    : handle_(dc_waitOnDataInitialize(applName, group)) {
+  if (handle_ == nullptr) return;
+  thread_ = std::thread([this] {
+    char buffer[8192];
+    while (dc_waitOnData(handle_, buffer, sizeof buffer) == 0) {
+      uint32_t length = (static_cast<uint8_t>(buffer[0]) << 24) | (static_cast<uint8_t>(buffer[1]) << 16) |
+                        (static_cast<uint8_t>(buffer[2]) << 8) | static_cast<uint8_t>(buffer[3]);
+      std::string text = RowText(std::string(buffer, std::min<size_t>(length, sizeof buffer)));
+      std::lock_guard<std::mutex> lock(mutex_);
+      rows_.push_back(text);
+      changed_.notify_all();
+    }
+  });
+}
+
+RowCollector::~RowCollector() {
+  if (handle_ == nullptr) return;
+  dc_waitOnDataCancel(handle_);
+  thread_.join();
+  dc_waitOnDataDestroy(handle_);
+}
+
+std::vector<std::string> RowCollector::waitFor(size_t count) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  changed_.wait_for(lock, std::chrono::seconds(10), [&] { return rows_.size() >= count; });
+  return rows_;
+}
+
+std::string NextRowText(RowWaiter& rows, int waitMs) {
+  std::string message = rows.next(waitMs);
+  return message.empty() ? "<none>" : RowText(message);
 }
 
 void SocketInputTest::SetUp() {

@@ -6,7 +6,10 @@
 // consumers parked at the host see the rows.
 #pragma once
 
+#include <condition_variable>
 #include <memory>
+#include <mutex>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -16,11 +19,33 @@
 #include "scratch_directory.h"
 
 struct ApplicationEntry;
+class DCHclient;
 struct DPAB;
 
 // The first value of the next row of the waiter's group and its control field
 // ("name/17"); "<none>" when none came within the time.
 std::string NextRowText(RowWaiter& rows, int waitMs = kAnswerWaitMs);
+
+// A consumer that takes the rows of a group as they come, on a thread of its own,
+// so that a burst of rows does not overflow its socket: each as NextRowText gives it.
+class RowCollector {
+ public:
+  RowCollector(const char* applName, const char* group);
+  ~RowCollector();
+  RowCollector(const RowCollector&) = delete;
+  RowCollector& operator=(const RowCollector&) = delete;
+
+  bool parked() const { return handle_ != nullptr; }
+  // The rows once `count` came (fewer when they did not within ten seconds).
+  std::vector<std::string> waitFor(size_t count);
+
+ private:
+  DCHclient* handle_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::vector<std::string> rows_;
+  std::thread thread_;
+};
 
 class SocketInputTest : public DCHroadTest {
  protected:

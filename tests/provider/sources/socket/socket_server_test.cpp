@@ -114,7 +114,7 @@ TEST_F(SocketServerTest, AnAssociationRecordInEBCDICmakesAPartnerWhoseRecordsAre
 // 64 KiB of records in one burst come in many receives; none is cut in two.
 TEST_F(SocketServerTest, ABurstOfRecordsOverTCPisTakenWithoutCuttingARecord) {
   ASSERT_NE(start(ZEV_DP_SOCK), nullptr);
-  RowWaiter rows("Lines", "Text");
+  RowCollector rows("Lines", "Text");
   syncWithServer();
   StreamEnd partner(socketPort());
   std::string burst = "//lines\n";
@@ -124,10 +124,9 @@ TEST_F(SocketServerTest, ABurstOfRecordsOverTCPisTakenWithoutCuttingARecord) {
     burst += "record" + std::to_string(count) + ";" + std::to_string(count) + "\n";
   }
   ASSERT_TRUE(partner.send(burst));
-  for (int n = 1; n <= count; ++n) {
-    std::string row = NextRowText(rows);
-    ASSERT_EQ(row, "record" + std::to_string(n) + "/17") << "row " << n << " of " << count;
-  }
+  std::vector<std::string> taken = rows.waitFor(static_cast<size_t>(count));
+  ASSERT_EQ(taken.size(), static_cast<size_t>(count));
+  for (int n = 1; n <= count; ++n) ASSERT_EQ(taken[n - 1], "record" + std::to_string(n) + "/17") << "row " << n;
 }
 
 // Each kind of bad input gets its answer (a DP log message, a closed connection,
