@@ -5,7 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "association_record.h"
 #include "partner_records.h"
+#include "zev0/codepage.h"
 
 namespace {
 
@@ -68,6 +70,39 @@ TEST(PartnerRecordsTest, WhatIsKeptIsFlushedAtTheEndOrForgotten) {
   EXPECT_EQ(unfinished.flush(released), "");
   EXPECT_EQ(unfinished.flush(partner), "b");
   EXPECT_EQ(unfinished.flush(partner), "") << "handed out once";
+}
+
+TEST(PartnerRecordsTest, AnAssociationRecordIsTheFirstRecordWithItsNameUpToABlank) {
+  std::string ebcdic = "//lines\r\nnext";
+  ZEV0_ConvertDataToNetwork(ebcdic.data(), static_cast<int32_t>(ebcdic.size()));
+  const struct {
+    const char* title;
+    std::string bytes;
+    bool present;
+    bool convert;
+    std::string metafile;
+    std::string rest;
+  } cases[] = {
+      {"with its line end", "//lines\r\nfirst;1\r\n", true, false, "lines", "first;1\r\n"},
+      {"a datagram without one", "//lines", true, false, "lines", ""},
+      {"LF CR", "//lines\n\rfirst", true, false, "lines", "first"},
+      {"words after the name", "//lines by partner 7\nfirst", true, false, "lines", "first"},
+      {"in EBCDIC", ebcdic, true, true, "lines", "next"},
+      {"the end of input", "//END-DP-INPUT", false, false, "", ""},
+      {"slashes alone", "//\r\n", false, false, "", ""},
+      {"one slash", "/lines", false, false, "", ""},
+      {"a record", "lines;1", false, false, "", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.title);
+    std::string bytes = c.bytes;
+    zevp::AssociationRecord association = zevp::ReadAssociationRecord(bytes);
+    EXPECT_EQ(association.present, c.present);
+    if (!c.present) continue;
+    EXPECT_EQ(association.convert, c.convert);
+    EXPECT_EQ(association.metafile, c.metafile);
+    EXPECT_EQ(bytes.substr(association.end), c.rest);
+  }
 }
 
 }  // namespace

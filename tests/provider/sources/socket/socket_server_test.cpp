@@ -69,9 +69,12 @@ TEST_F(SocketServerTest, AUDPpartnerIsBoundByItsAssociationUnboundByItsEndAndBou
   EXPECT_EQ(partner.next(kAckWaitMs), Seq(2));
   EXPECT_EQ(NextRowText(rows), "one/17");
   EXPECT_EQ(NextRowText(rows), "two/17");
+  partner.sendTo(socketPort(), "long;3;" + std::string(3000, 'l'));
+  EXPECT_EQ(partner.next(kAckWaitMs), Seq(3));
+  EXPECT_EQ(NextRowText(rows), "long/17") << "longer than its input buffer, cut to it";
 
   partner.sendTo(socketPort(), "//END-DP-INPUT");
-  EXPECT_EQ(partner.next(kAckWaitMs), Seq(3)) << "acknowledged before it is processed";
+  EXPECT_EQ(partner.next(kAckWaitMs), Seq(4)) << "acknowledged before it is processed";
   DPlogMessage ended = log().waitFor(24);
   EXPECT_EQ(ended.inserts.at(0), "UDP");
   IOEntry* bound = anchor()->sockIOEntries;
