@@ -89,11 +89,12 @@ IOEntry* ZEVP_InitializeIOEntry(DPAB* anchor, SourceEntry* source, char kind) {
   IOEntry** list = nullptr;
   BSV1_Lock* listLock = nullptr;
   if (kindList(anchor, kind, &list, &listLock)) {
-    BSV1_GetLock(&entry->Lock);
+    // The list's lock before the entry's, as every walk of the list takes them.
     BSV1_GetLock(listLock);
+    BSV1_GetLock(&entry->Lock);
     zevp::AppendToList(list, entry, &IOEntry::NextOfKind);
-    BSV1_ReleaseLock(listLock);
     BSV1_ReleaseLock(&entry->Lock);
+    BSV1_ReleaseLock(listLock);
   }
   return entry;
 }

@@ -5,6 +5,7 @@
 #include "dch_work_queue.h"
 #include "engine_routines.h"
 #include "io_entry.h"
+#include "metafile_text.h"
 #include "model_lists.h"
 #include "model_release.h"
 #include "source_entry.h"
@@ -38,9 +39,15 @@ void countSource(TableEntry* group, int32_t change) {
 void CopyGroupDefinition(TableEntry* group, SourceEntry* source) {
   SourceEntry* model = firstWithAttributes(group);
   if (model == nullptr || model == source) return;
-  if (ZEVP_CheckCopySourceAttributes(group, model) != 0)
+  // The one source alone: the copy for a whole group holds the group's list while
+  // it takes each source's entry lock, which the DCH client holds around a request.
+  if (ZEVP_DuplicateSourceAttrs(model, source) == 0)
     TRC(TRC_ERROR, "*** attribute definitions of group %s not copied to source @%p", group->TableName,
         static_cast<void*>(source));
+  BSV1_GetLock(&source->DataLock);
+  if (source->AttrDelimiter == nullptr && model->AttrDelimiter != nullptr)
+    source->AttrDelimiter = NewStorageText(model->AttrDelimiter);
+  BSV1_ReleaseLock(&source->DataLock);
   ZEVP_CompleteSummaryTableDefinition(group, 0);
   ZEVP_ConstructAttributeOrderLinkList(nullptr, group);
 }

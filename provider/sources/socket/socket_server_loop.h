@@ -49,6 +49,7 @@ class SocketServerLoop {
   // UDP (udp_datagrams.cpp).
   void receiveDatagrams();
   void datagram(int length, const sockaddr_in& sender);
+  void renewExpiry(IOEntry* partner);
   // Bound TCP partners (tcp_partner_input.cpp).
   void servePartners(std::unordered_set<int>* readable);
   // The partner's data or end; true when its dynamic source is to be released.

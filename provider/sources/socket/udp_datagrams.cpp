@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <limits>
 #include <string>
 
 #include "api_request.h"
@@ -56,6 +57,19 @@ void logSessionEnded(DPAB* anchor, const SourceEntry* source, const sockaddr_in&
 
 }  // namespace
 
+// Every datagram puts off the partner's expiry, before it is processed: the periodic
+// task drops a partner in Input whose expiry has passed. A group without a time to
+// live has partners that never expire.
+void SocketServerLoop::renewExpiry(IOEntry* partner) {
+  const TableEntry* group = partner->Source->Table;
+  BSV1_GetLock(&partner->Lock);
+  if (group == nullptr || group->TTL <= 0)
+    partner->ExpiryTime = std::numeric_limits<int64_t>::max();
+  else
+    partner->ExpiryTime = nowSeconds() + group->TTL * expiryFactor_;
+  BSV1_ReleaseLock(&partner->Lock);
+}
+
 void SocketServerLoop::receiveDatagrams() {
   for (int taken = 0; taken < ZEVP_DATAGRAMS_PER_PASS; ++taken) {
     char* buffer = clearedBuffer();
@@ -86,6 +100,7 @@ void SocketServerLoop::datagram(int length, const sockaddr_in& sender) {
     TakeSourceForPeer(source, entry_, sender);
     BindPartner(partner, udp_, 0, sender);
   }
+  renewExpiry(partner);
   EngineRoutines& routines = Routines();
   bool inputEnded = false;
   int32_t verb = ZEVP_VERB_NONE;
@@ -113,8 +128,6 @@ void SocketServerLoop::datagram(int length, const sockaddr_in& sender) {
     UnbindPartner(partner);
     partner->APIverb = ZEVP_VERB_NONE;
     if (api) partner->PartnerAddress.sin_addr.s_addr = 0;
-  } else if (source->Table != nullptr && source->Table->TTL > 0) {
-    partner->ExpiryTime = nowSeconds() + source->Table->TTL * expiryFactor_;
   }
   BSV1_ReleaseLock(&partner->Lock);
   // An API partner's dynamic source has left its group: nothing is left to bind it again.

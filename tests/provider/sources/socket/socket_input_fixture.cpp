@@ -11,6 +11,7 @@
 #include "dch/dch_api.h"
 #include "dp_anchor.h"
 #include "free_port.h"
+#include "io_entry.h"
 #include "loopback_engine.h"
 #include "metafile_parser.h"
 #include "zev/dp_types.h"
@@ -59,6 +60,13 @@ std::vector<std::string> RowCollector::waitFor(size_t count) {
 std::string NextRowText(RowWaiter& rows, int waitMs) {
   std::string message = rows.next(waitMs);
   return message.empty() ? "<none>" : RowText(message);
+}
+
+int BoundSocketOf(IOEntry* partner) {
+  BSV1_GetLock(&partner->Lock);
+  int socket = partner->Socket;
+  BSV1_ReleaseLock(&partner->Lock);
+  return socket;
 }
 
 void SocketInputTest::SetUp() {

@@ -21,6 +21,7 @@
 struct ApplicationEntry;
 class DCHclient;
 struct DPAB;
+struct IOEntry;
 
 // The first value of the next row of the waiter's group and its control field
 // ("name/17"); "<none>" when none came within the time.
@@ -46,6 +47,9 @@ class RowCollector {
   std::vector<std::string> rows_;
   std::thread thread_;
 };
+
+// The partner's socket, read under its lock as the server changes it (0: unbound).
+int BoundSocketOf(IOEntry* partner);
 
 class SocketInputTest : public DCHroadTest {
  protected:

@@ -77,15 +77,43 @@ TEST_F(SocketServerTest, AUDPpartnerIsBoundByItsAssociationUnboundByItsEndAndBou
   EXPECT_EQ(partner.next(kAckWaitMs), Seq(4)) << "acknowledged before it is processed";
   DPlogMessage ended = log().waitFor(24);
   EXPECT_EQ(ended.inserts.at(0), "UDP");
+  BSV1_GetLock(&anchor()->sockIOListLock);
   IOEntry* bound = anchor()->sockIOEntries;
+  BSV1_ReleaseLock(&anchor()->sockIOListLock);
   ASSERT_NE(bound, nullptr);
   EXPECT_TRUE(WaitFor([bound] { return ZEVP_SourceStateOf(bound->Source) == ZEVP_Ready; })) << "offline";
-  EXPECT_EQ(bound->Socket, 0) << "unbound";
+  EXPECT_EQ(BoundSocketOf(bound), 0) << "unbound";
 
   partner.sendTo(socketPort(), "three;3");
   EXPECT_EQ(partner.next(kAckWaitMs), Seq(1)) << "bound again, counted from 1";
   EXPECT_EQ(NextRowText(rows), "three/17");
   EXPECT_EQ(log().count(31), 1) << "found again by its address";
+}
+
+// Each datagram puts a partner's expiry off by the group's time to live five times
+// over; the periodic task takes a partner whose expiry passed offline.
+TEST_F(SocketServerTest, ADatagramPartnerExpiresAfterItsGroupsTimeToLiveFiveTimesOver) {
+  ASSERT_NE(start(ZEV_DP_SOCK), nullptr);
+  RowWaiter rows("Lines", "Text");
+  syncWithServer();
+  DatagramEnd partner;
+  partner.sendTo(socketPort(), "//lines");
+  partner.sendTo(socketPort(), "one;1");
+  EXPECT_EQ(NextRowText(rows), "one/17");
+  TraceCapture trace("*=0x90 storage=0x80");
+  clock().advance(290);
+  partner.sendTo(socketPort(), "two;2");
+  EXPECT_EQ(NextRowText(rows), "two/17");
+  clock().advance(290);
+  partner.sendTo(socketPort(), "three;3");
+  EXPECT_EQ(NextRowText(rows), "three/17") << "not expired: renewed by the datagram before";
+  EXPECT_FALSE(trace.contains("UDP contact expired"));
+  clock().advance(301);
+  EXPECT_TRUE(WaitFor([&trace] { return trace.contains("UDP contact expired for 127.0.0.1"); }));
+  BSV1_GetLock(&anchor()->sockIOListLock);
+  IOEntry* bound = anchor()->sockIOEntries;
+  BSV1_ReleaseLock(&anchor()->sockIOListLock);
+  EXPECT_TRUE(WaitFor([bound] { return BoundSocketOf(bound) == 0; })) << "unbound";
 }
 
 // A predefined partner needs no association record; one marked EBCDIC (E) has its
@@ -218,13 +246,13 @@ TEST_F(SocketServerTest, AtShutDownEveryBoundPartnerGoesOfflineAndItsConnectionI
   ASSERT_NE(start(ZEV_DP_SOCK), nullptr);
   ASSERT_NE(load("pre"), nullptr);
   RowWaiter rows("Pre", "Text");
+  RowWaiter lines("Lines", "Text");
   syncWithServer();
   DatagramEnd datagrams;
   datagrams.sendTo(socketPort(), "udp");
   EXPECT_EQ(NextRowText(rows), "udp/17");
   StreamEnd connection(socketPort());
   ASSERT_TRUE(connection.send("//lines\ntcp;1\n"));
-  RowWaiter lines("Lines", "Text");
   EXPECT_EQ(NextRowText(lines), "tcp/17");
   TraceCapture trace("*=0x90 storage=0x80");
   stop();
