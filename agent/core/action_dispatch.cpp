@@ -153,6 +153,7 @@ int admitAtomicAction(Pxraf* request, const char* row) {
   const char* situation = request->SituationName();
   atomicSituationEntry* entry = situations->findEntry(situation);
   if (entry == nullptr) return 0;
+  situations->recordInterval(entry, request->Interval());
   ColumnInfo column{};
   int rc = request->GetColumnInfo(&column, entry->getColumnNumber());
   std::string value;

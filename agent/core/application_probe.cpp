@@ -93,6 +93,8 @@ void* startNewProbe(void* probe) {
     }
   }
   short errors = definition->errors();
+  // A reader that found the definition before the probe was asked to exit still uses it.
+  start->signals->holds().waitUntilReleased();
   delete definition;
   TRC(TRC_DETAIL, "Leaving startNewProbe for applName <%s> errors=%d", applName, errors);
   return nullptr;

@@ -16,6 +16,9 @@ constexpr int16_t kStringColumn = 2;
 constexpr int16_t kEnumIntegerColumn = 4;
 constexpr int16_t kEnumStringColumn = 5;
 
+// Column 0 of every table: the origin node.
+constexpr char kOriginNodeColumn[] = "ORIGINNODE";
+
 struct attrInfo_t {
   static constexpr size_t kMaxAttrName = 200;
   static constexpr size_t kTypeImageSize = 64;

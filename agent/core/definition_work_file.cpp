@@ -32,7 +32,11 @@ std::string_view recordedText(std::string_view token) {
   return token;
 }
 
-int readHelpLine(std::string_view rest, const char* fileName, recordedDefinition* recorded) {
+int readHelpLine(std::string_view mark, std::string_view rest, const char* fileName, recordedDefinition* recorded) {
+  if (mark != kHelpMark) {
+    TRC(TRC_ERROR, "Error: @HELP token missing from workfile <%s>", fileName);
+    return 1;
+  }
   std::string_view checksum;
   if (!nextBlankToken(&rest, &checksum) || !takeChecksum(checksum, &recorded->helpChecksum)) {
     TRC(TRC_ERROR, "Error: Help checksum token missing from workfile <%s>", fileName);
@@ -105,9 +109,11 @@ int readDefinitionWorkFile(std::FILE* file, const char* fileName, int maxGroups,
     std::string_view first;
     // A blank line (a hand-written file) holds nothing to compare.
     if (!nextBlankToken(&line, &first)) continue;
-    if (first == kHelpMark) {
+    // A line that holds the mark anywhere is taken for the help line; one that does not
+    // begin with it is a damaged file.
+    if (std::string_view(buffer, static_cast<size_t>(read)).find(kHelpMark) != std::string_view::npos) {
       TRC(TRC_DETAIL, "HelpText record<%.*s>", static_cast<int>(read), buffer);
-      result = readHelpLine(line, fileName, recorded);
+      result = readHelpLine(first, line, fileName, recorded);
       break;
     }
     result = readGroupLine(first, line, fileName, maxGroups, recorded);

@@ -14,7 +14,7 @@ void userDataInfo::fillOriginNode() {
   attrInfo_t& column = columns_[0];
   column = attrInfo_t();
   copyIfFits(column.attrName, "Node_Name");
-  copyIfFits(column.colName, "ORIGINNODE");
+  copyIfFits(column.colName, kOriginNodeColumn);
   column.colType = kStringColumn;
   column.length = kOriginNodeLength;
   setTypeImage(&column, "S32");

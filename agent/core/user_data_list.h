@@ -16,9 +16,11 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "agent_ring.h"
 #include "checksum_info.h"
+#include "definition_file_headers.h"
 #include "user_data_list_entry.h"
 
 using userDataListIterator = RingIterator<userDataListEntry>;
@@ -56,6 +58,21 @@ class userDataList {
   // Under the lock: makes the table of that group's entry the current one. 1 found, 0 not.
   int setTableName(std::string_view attrGroup);
 
+  // The lists the definition files print, built under the lock and kept until the next
+  // call: type 1 of every group, type 2 of the groups with an integer column. Table names
+  // each followed by ";" ("TA;TB;"), group names joined by ";" ("A;B"). Null (and the
+  // error flag) for another type.
+  const char* tableNameList(int listType);
+  const char* attrGroupList(int listType);
+  // 1 when the named group (with null, any group) has an integer column; else 0.
+  int anyNumericalAttrs(const char* attrGroup = nullptr);
+  // 1 when the catalogue's record of that data domain is written already; else records
+  // it as written and gives 0.
+  int findDomain(std::string_view domainName);
+  // Every data domain the catalogue has used so far, each followed by ";".
+  const std::string& domainSet() const { return domainSet_; }
+  const std::vector<std::string>& domainsWritten() const { return domainsWritten_; }
+
   const Ring<userDataListEntry>& entries() const { return entries_; }
   userDataListEntry* List() const { return entries_.head(); }
   int noOfElements() const { return entries_.count(); }
@@ -91,6 +108,16 @@ class userDataList {
   int generateODIfile(userDataListEntry* entry, int firstGroup, int position);
   int generateJPFfile(userDataListEntry* entry, int firstGroup);
 
+  // Adds the domain to domainSet unless it is there. False (traced) when the set would
+  // outgrow kMaxDomainSet.
+  bool addDomain(std::string_view domainName);
+  // tableNameList and attrGroupList: the names of the entries of that list type into text.
+  const char* nameList(int listType, bool tableNames, std::string* text);
+  // The values that open the ODI and JPF files, stamped now.
+  DefinitionFileHead fileHead(const char* affinityName, const char* affinityString) const;
+  // Application name, group name and release run together.
+  std::string objectName(const userDataListEntry& entry) const;
+
   bool setNames(const char* applName);
   int fetchDefinitionTexts();
   int takeApplInfoRecords();
@@ -124,4 +151,14 @@ class userDataList {
   uint16_t newHelpChecksum_ = 0;
   Ring<userDataListEntry> entries_;
   pthread_mutex_t lock_;
+
+  // The definition-file writers' state, over all groups of one pass.
+  static constexpr size_t kMaxDomainSet = 639;
+  int columnCounter_ = 0;
+  std::string domainSet_;
+  std::vector<std::string> domainsWritten_;
+  std::string tableNameList_;
+  std::string attrGroupList_;
+  int ODIlineCounter_ = 0;
+  int JPFlineCounter_ = 0;
 };

@@ -8,6 +8,7 @@
 #include "dch/channel_functions.h"
 #include "samples_list.h"
 #include "table_name.h"
+#include "user_data_list.h"
 #include "trc1.h"
 #include "zev0/threads.h"
 
@@ -127,10 +128,26 @@ userDataList* applicationProbeList::getUDLPtr(const char* applName) {
   return udl;
 }
 
+userDataListHold applicationProbeList::holdUDL(const char* applName) {
+  if (getLock() != 0) return {};
+  userDataListHold hold;
+  RingIterator<applicationProbeListEntry> walk(entries_);
+  while (applicationProbeListEntry* entry = walk.Next()) {
+    if (std::strncmp(entry->info().applName, applName, kApplKeyLength) != 0) continue;
+    // Taken under the list's lock: cleanUp cannot let the probe go in between.
+    if (entry->info().udl != nullptr && entry->info().signals != nullptr)
+      hold = userDataListHold(entry->info().udl, entry->info().signals);
+    break;
+  }
+  releaseLock();
+  return hold;
+}
+
 int applicationProbeList::signalWaiters(const char* applName) {
   if (getLock() != 0) return 1;
   applicationProbeListEntry* entry = findLocked(applName);
   std::shared_ptr<probeSignals> signals = entry != nullptr ? entry->info().signals : nullptr;
+  if (entry != nullptr && entry->info().udl != nullptr) entry->info().udl->status(1);
   releaseLock();
   return signals != nullptr ? signals->signalBuilt(applName) : 1;
 }
@@ -145,8 +162,13 @@ int applicationProbeList::WaitForUDL(const char* applName) {
   return signals->waitForBuilt(applName);
 }
 
-int applicationProbeList::signalExit(applicationProbeListEntry* entry) {
-  return entry->info().signals->signalExit(entry->info().applName);
+int applicationProbeList::signalExit(const char* applName) {
+  RingIterator<applicationProbeListEntry> walk(entries_);
+  while (applicationProbeListEntry* entry = walk.Next()) {
+    TRC(TRC_DETAIL, "Comparing applName <%s> against <%s>", entry->info().applName, applName);
+    if (std::strcmp(entry->info().applName, applName) == 0) return entry->info().signals->signalExit(applName);
+  }
+  return 1;
 }
 
 int applicationProbeList::cleanUp(const char* applName, const char* attrGroup, const char* RR,
@@ -167,7 +189,7 @@ int applicationProbeList::cleanUp(const char* applName, const char* attrGroup, c
   int othersLeft = registry != nullptr ? registry->removeEntry(applKey, tableName, sourceName) : 0;
   int result = 0;
   if (othersLeft == 0) {
-    signalExit(entry);
+    signalExit(applName);
     // The probe deletes the definition itself once it has left its wait.
     entry->setUserDataList(nullptr);
     entries_.remove(entry);

@@ -70,6 +70,9 @@ class applicationProbeList {
   // The definition of the first record whose name begins with the same three
   // characters (the application key), or null.
   userDataList* getUDLPtr(const char* applName);
+  // As getUDLPtr, the definition held until the hold goes: its probe does not delete it
+  // meanwhile. Empty when there is none.
+  userDataListHold holdUDL(const char* applName);
 
   // The definition-built handshake: the probe marks its definition built and signals;
   // the monitor waits for it (probe_signals.h). 0, or 1 for a missing record or a
@@ -91,7 +94,9 @@ class applicationProbeList {
   int releaseLock();
   // Under the lock.
   applicationProbeListEntry* findLocked(const char* applName) const;
-  int signalExit(applicationProbeListEntry* entry);
+  // Under the lock: asks the probe of the record of that name to exit. 0, or 1 when
+  // there is none or the signal failed.
+  int signalExit(const char* applName);
 
   Ring<applicationProbeListEntry> entries_;
   pthread_mutex_t lock_;

@@ -25,9 +25,6 @@ bool windowOver(unsigned long now, unsigned long windowStart, int interval) {
 }
 
 atomicAdmission admitInWindow(atomicSituationEntry* entry, int interval, const char* atomicValue) {
-  entry->setSituationInterval(interval);
-  TRC(TRC_DETAIL, "Atomic situation <%s> column number <%d> has an interval of %d seconds", entry->getSituation(),
-      entry->getColumnNumber(), interval);
   atomicEventList* events = entry->getAtomicEventList();
   if (events == nullptr) events = entry->addAtomicEventList();
   if (events == nullptr) return atomicAdmission::act;
@@ -63,6 +60,18 @@ atomicAdmission admitInWindow(atomicSituationEntry* entry, int interval, const c
 }
 
 }  // namespace
+
+void atomicSituationList::recordInterval(atomicSituationEntry* entry, int interval) {
+  if (entry == nullptr) return;
+  if (getLock() != 0) {
+    TRC(TRC_ERROR, "Error: unable to acquire lock");
+    return;
+  }
+  entry->setSituationInterval(interval);
+  TRC(TRC_DETAIL, "Atomic situation <%s> column number <%d> has an interval of %d seconds", entry->getSituation(),
+      entry->getColumnNumber(), interval);
+  releaseLock();
+}
 
 atomicAdmission atomicSituationList::admitAction(atomicSituationEntry* entry, int interval, const char* atomicValue) {
   if (entry == nullptr) return atomicAdmission::act;

@@ -44,11 +44,14 @@ class atomicSituationList {
   // Under the lock: deletes every entry. 0.
   int emptyList();
 
+  // Under the list's lock (the caller must not hold it): records the situation's sampling
+  // interval in its entry (an entry of this list), whatever becomes of the action then.
+  void recordInterval(atomicSituationEntry* entry, int interval);
   // The de-duplication window of an action of the entry's situation (an entry of this
-  // list), under the list's lock (the caller must not hold it): records the situation's
-  // sampling interval; makes the event list on first use; starts a new window
-  // (forgetting the values not seen in the last one) when more than interval - 10
-  // seconds have passed since the window began, so never for an interval below 10;
+  // list), under the list's lock (the caller must not hold it): makes the event list on
+  // first use; starts a new window (forgetting the values not seen in the last one) when
+  // more than interval - 10 seconds have passed since the window began, so never for an
+  // interval below 10;
   // then drops a value seen in the window (keeping it for the next) or records a new
   // one. atomicValue: the text of the row's atomic column (a number as decimal text).
   // A value over atomicEventEntry::kMaxValueLength characters is acted upon and not

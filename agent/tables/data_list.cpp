@@ -210,6 +210,13 @@ void dataList::cleanupLocked(char sampleType, int16_t force, int64_t now) {
 
 void dataList::removeRowLocked(std::list<dataListEntry>::iterator entry) {
   if (lastEntry_ == &*entry) lastEntry_ = nullptr;
+  if (walking_ && !walkAtHead_ && walkLast_ == entry) {
+    // The walk goes on with the row after it.
+    if (entry == rows_.begin())
+      walkAtHead_ = true;
+    else
+      walkLast_ = std::prev(entry);
+  }
   rows_.erase(entry);
 }
 
@@ -222,8 +229,31 @@ int dataList::emptyList() {
   if (!getLock()) return 0;
   rows_.clear();
   lastEntry_ = nullptr;
+  walkAtHead_ = true;
   releaseLock();
   return 0;
+}
+
+std::optional<dataList::rowEntry> dataList::getEntry(int16_t first) {
+  if (!getLock()) return std::nullopt;
+  if (first != 0) {
+    walking_ = true;
+    walkAtHead_ = true;
+  }
+  std::optional<rowEntry> next;
+  if (walking_) {
+    auto entry = walkAtHead_ ? rows_.begin() : std::next(walkLast_);
+    if (entry != rows_.end()) {
+      std::string row = entry->row != nullptr ? std::string(entry->row.get(), rowSize_) : std::string();
+      next = rowEntry{entry->timeStamp, std::move(row)};
+      walkLast_ = entry;
+      walkAtHead_ = false;
+    } else {
+      walking_ = false;
+    }
+  }
+  releaseLock();
+  return next;
 }
 
 void dataList::printList() {

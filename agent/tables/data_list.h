@@ -25,6 +25,8 @@
 #include <cstdint>
 #include <list>
 #include <memory>
+#include <optional>
+#include <string>
 
 #include "row_layout.h"
 #include "sample_set.h"
@@ -81,6 +83,17 @@ class dataList {
   void cleanupEntries(char sampleType, int16_t force);
   // Deletes every row and set. 0.
   int emptyList();
+
+  // A single row as the list's walk hands it out: a copy, as the row may go while the
+  // caller looks at it.
+  struct rowEntry {
+    int64_t timeStamp;
+    std::string row;  // rowSize() bytes
+  };
+  // The list's own walk over its single rows in arrival order (first non-zero opens a new
+  // one): the next row, or nothing at the end of the walk, which closes it. A row removed
+  // meanwhile is passed over; one added meanwhile is still reached.
+  std::optional<rowEntry> getEntry(int16_t first);
   void printList();
 
   const char* applKey() const { return applKey_; }
@@ -139,4 +152,8 @@ class dataList {
   keyInfo keys_[kMaxKeys] = {};
   int keyCount_ = 0;
   int cleanupCounter_ = 0;
+  // getEntry's walk, while one is open: the row it handed out last, none before the first.
+  bool walking_ = false;
+  bool walkAtHead_ = false;
+  std::list<dataListEntry>::iterator walkLast_;
 };

@@ -12,6 +12,8 @@
 
 #include <ctime>
 
+#include "definition_holds.h"
+
 // One handshake: a flag that is set once, with the lock and condition of its waiters.
 class signalledFlag {
  public:
@@ -50,7 +52,11 @@ class probeSignals {
   // failure.
   int WaitForExit(const char* applName);
 
+  // The holds on the probe's definition; the probe waits for them before deleting it.
+  definitionHolds& holds() { return holds_; }
+
  private:
+  definitionHolds holds_;
   signalledFlag built_;
   signalledFlag exit_;
 };

@@ -96,6 +96,7 @@ int tableRecordFiler::fileRecord(char* record, size_t length) {
   if (!keysRegistered_) registerKeys(*list);
   keysRegistered_ = true;
   list->userData(layout_);
+  // A clear record carries no action: its row is blanks.
   if (actionLog_ && head.controlField != kClearRecord && writeOptLog() == 'Y')
     processOptLog(filled.row.get(), table_.rowSize());
 

@@ -13,6 +13,8 @@ namespace {
 
 constexpr char kOriginNodeColumn[] = "ORIGINNODE";
 
+// A text with an enumeration is a text still: described by its width alone, the server
+// would read its characters as an integer.
 int typeCode(const userTableColumn& column) {
   if (column.isText()) return RAF_COLUMN_TEXT;
   return column.length == 2 ? RAF_COLUMN_INTEGER_2 : RAF_COLUMN_INTEGER_4;
@@ -21,7 +23,7 @@ int typeCode(const userTableColumn& column) {
 }  // namespace
 
 zev_dorvan_base::zev_dorvan_base(RequestDetail* detail, ContextInfo* context, zev_dorvan_manager* manager)
-    : Pxraf(detail, context, manager), tblMgr_(manager) {
+    : requestRows(detail, context, manager), tblMgr_(manager) {
   int rowSize = 0;
   if (manager == nullptr) {
     TRC(TRC_ERROR, "Warning: tm was NULL.");
@@ -92,6 +94,8 @@ int zev_dorvan_base::ColumnIsException(char* row, char* column, _IntfOper oper, 
       found->offset + found->length > DataSize())
     return 0;
   const char* field = row + found->offset;
+  // An enumerated column holds its integer or text as a plain one does: a situation on it
+  // tests that value (taken as never met, it would never fire).
   if (found->isText()) return IsException(oper, field, value, found->length);
   // An integer is read at its width, never past its column.
   if (found->length < IntfInteger_2) return 0;

@@ -6,12 +6,12 @@
 // may come, go or be replaced while the request lives.
 #pragma once
 
-#include "pxraf.h"
+#include "request_rows.h"
 #include "user_table_columns.h"
 
 class zev_dorvan_manager;
 
-class zev_dorvan_base : public Pxraf {
+class zev_dorvan_base : public requestRows {
  public:
   // The row size is the table's, or 0 while the manager has no description.
   zev_dorvan_base(RequestDetail* detail, ContextInfo* context, zev_dorvan_manager* manager);
@@ -19,7 +19,7 @@ class zev_dorvan_base : public Pxraf {
   void PrintSelf() override;
   // The attribute columns n; 0 without a description.
   int NumColumns() override;
-  // Columns 0 to n: name, attribute name, type code (text 9, else 5 for two bytes,
+  // Columns 0 to n: name, attribute name, type code (text, enumerated too, 9, else 5 for two bytes,
   // else 3), length and offset; 0, else RAF_STATUS_BAD_COLUMN.
   int GetColumnInfo(ColumnInfo* info, int column) override;
   // The column's value against "oper value": integers at their width, texts at their

@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "event_push.h"
 #include "raf_status.h"
 #include "trc1.h"
 #include "user_data_info.h"
@@ -67,27 +68,7 @@ int zev_dorvan_manager::EventArrived(char* row, int length) {
   return result;
 }
 
-// Only event requests take pushed rows: a sampled request gets the table's rows at its
-// samples, and a push would clear the rows of a sample that the framework has yet to
-// collect.
-int zev_dorvan_manager::AddDataToEvent(char* row, int length) {
-  int result = 0;
-  lock();
-  PxrafListIter walk(RequestList());
-  while (Pxraf* request = walk.Next()) {
-    Pxraf* pinned = Pxraf::UseHandle(request->Handle());
-    if (pinned == nullptr) continue;
-    if (pinned->_get_sampletype() == IntfSampleType_event) {
-      pinned->AddData(row, length);
-      int dispatched = pinned->Dispatch();
-      if (dispatched != 0) result = dispatched;
-      pinned->ClearCount();
-    }
-    pinned->Drop();
-  }
-  unlock();
-  return result;
-}
+int zev_dorvan_manager::AddDataToEvent(char* row, int length) { return PushToEventRequests(this, row, length); }
 
 void zev_dorvan_manager::SNMPflag(short flag) {
   std::lock_guard<std::mutex> guard(bindingLock_);

@@ -24,8 +24,10 @@ void tableLines(std::vector<std::string>* lines) {
 }
 
 // One demand sample of the table for the subnode, or for every online subnode.
-std::string sampleLines(const std::vector<std::string>& fields, std::vector<std::string>* lines) {
+std::string sampleLines(const PortRequest& request, std::vector<std::string>* lines) {
+  const std::vector<std::string>& fields = request.fields;
   RequestSpec spec;
+  spec.predicates = request.predicates;
   spec.application = fields[0];
   spec.table = fields[1];
   spec.sampleType = IntfSampleType_demand;
@@ -41,10 +43,10 @@ std::string sampleLines(const std::vector<std::string>& fields, std::vector<std:
   uint32_t handle = OpenRequest(spec);
   if (handle == 0) return "the table manager of <" + spec.application + "> <" + spec.table + "> made no request";
   std::string error;
-  if (Pxraf* request = Pxraf::UseHandle(handle)) {
-    request->TakeSample();
-    *lines = SampleLines(request, PxrafInternals::takeRows(request));
-    request->Drop();
+  if (Pxraf* sampled = Pxraf::UseHandle(handle)) {
+    sampled->TakeSample();
+    *lines = SampleLines(sampled, PxrafInternals::takeRows(sampled));
+    sampled->Drop();
   } else {
     error = "the request ended before its sample";
   }
@@ -77,7 +79,7 @@ std::string AnswerPortRequest(const PortRequest& request) {
   switch (request.kind) {
     case PortRequest::kSubnodes: subnodeLines(&lines); break;
     case PortRequest::kTables: tableLines(&lines); break;
-    case PortRequest::kSample: error = sampleLines(request.fields, &lines); break;
+    case PortRequest::kSample: error = sampleLines(request, &lines); break;
     case PortRequest::kAction: error = actionLines(request.fields, &lines); break;
     case PortRequest::kInvalid: error = request.error; break;
   }

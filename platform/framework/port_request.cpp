@@ -1,5 +1,9 @@
 #include "internal/port_request.h"
 
+#include <cstddef>
+
+#include "pxraf.h"
+
 namespace raf {
 
 namespace {
@@ -27,6 +31,28 @@ bool anyEmpty(const std::vector<std::string>& fields) {
   return false;
 }
 
+constexpr char kWhere[] = "-w";
+constexpr char kSampleUsage[] = "usage: sample [-w COLUMN=VALUE]... APPL TABLE [SUBNODE]";
+
+// Takes the leading "-w" "COLUMN=VALUE" pairs off the fields. False for a pair without
+// its predicate, "=" or column.
+bool takePredicates(std::vector<std::string>* fields, std::vector<Predicate>* predicates) {
+  size_t next = 0;
+  for (; next < fields->size() && (*fields)[next] == kWhere; next += 2) {
+    if (next + 1 >= fields->size()) return false;
+    const std::string& predicate = (*fields)[next + 1];
+    size_t equals = predicate.find('=');
+    if (equals == std::string::npos || equals == 0) return false;
+    Predicate where;
+    where.column = predicate.substr(0, equals);
+    where.comparison = IntfOper_EQ;
+    where.value = predicate.substr(equals + 1);
+    predicates->push_back(where);
+  }
+  fields->erase(fields->begin(), fields->begin() + static_cast<std::ptrdiff_t>(next));
+  return true;
+}
+
 }  // namespace
 
 PortRequest ParsePortRequest(const std::string& line) {
@@ -39,7 +65,9 @@ PortRequest ParsePortRequest(const std::string& line) {
     if (!fields.empty()) return refused("usage: " + command);
     request.kind = command == "subnodes" ? PortRequest::kSubnodes : PortRequest::kTables;
   } else if (command == "sample") {
-    if (fields.size() < 2 || fields.size() > 3 || anyEmpty(fields)) return refused("usage: sample APPL TABLE [SUBNODE]");
+    if (!takePredicates(&request.fields, &request.predicates) || request.fields.size() < 2 ||
+        request.fields.size() > 3 || anyEmpty(request.fields))
+      return refused(kSampleUsage);
     request.kind = PortRequest::kSample;
   } else if (command == "action") {
     if (fields.size() != 2 || anyEmpty(fields)) return refused("usage: action SUBNODE COMMAND");

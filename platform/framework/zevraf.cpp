@@ -3,7 +3,7 @@
 //
 //   zevraf [-p PORT] subnodes
 //   zevraf [-p PORT] tables
-//   zevraf [-p PORT] sample APPL TABLE [SUBNODE]
+//   zevraf [-p PORT] sample [-w COLUMN=VALUE]... APPL TABLE [SUBNODE]
 //   zevraf [-p PORT] action SUBNODE COMMAND...
 //
 // The port is -p, else ZEVA_RAF_PORT, else 1920. Exit status: 0 answered, 1 the agent
@@ -37,7 +37,8 @@ constexpr size_t kAnswerLineLimit = 1 << 20;
 int usage(const char* why) {
   std::fprintf(stderr,
                "zevraf: %s\n"
-               "usage: zevraf [-p PORT] subnodes | tables | sample APPL TABLE [SUBNODE] | action SUBNODE COMMAND...\n",
+               "usage: zevraf [-p PORT] subnodes | tables | sample [-w COLUMN=VALUE]... APPL TABLE [SUBNODE] |\n"
+               "              action SUBNODE COMMAND...\n",
                why);
   return kUsage;
 }
@@ -57,7 +58,11 @@ std::string requestLine(const std::vector<const char*>& words) {
   size_t count = words.size() - 1;
   std::string line = command;
   if ((command == "subnodes" || command == "tables") && count == 0) return line + "\n";
-  if (command == "sample" && (count == 2 || count == 3)) {
+  if (command == "sample") {
+    // The predicates go first, as they were given; the port checks each.
+    size_t first = 1;
+    while (first + 1 < words.size() && std::strcmp(words[first], "-w") == 0) first += 2;
+    if (words.size() - first != 2 && words.size() - first != 3) return "";
     for (size_t i = 1; i < words.size(); ++i) line += "\t" + field(words[i]);
     return line + "\n";
   }

@@ -99,6 +99,7 @@ void serve(const Connection& connection, char* buffer) {
     // Dropped by the DCH client, which reports that itself.
     if (!stillConnected(connection)) return;
     if (bytes > 0) {
+      if (stream.held() > 0) TRC(TRC_DETAIL, "#####Received data concatenated to residual data");
       stream.append(buffer, static_cast<size_t>(bytes));
       if (ZEVP_TakeInboundDCHmessages(comm, stream)) continue;
       connectionLost(connection);

@@ -21,6 +21,13 @@ void ZEVP_DoDPunregister(SourceEntry* source, DCHcomm* comm);
 void ZEVP_DoDPwaitForAction(SourceEntry* source, DCHcomm* comm, int actionType);
 void ZEVP_DoDPdata(SourceEntry* source, DCHcomm* comm);
 
+// The first step of ZEVP_DoDPdata: builds the data request of the source's current
+// values in its output buffer (true), or leaves the status saying why nothing is
+// to be sent (false; in batch mode the row is written as a batch record). Takes
+// the source's attribute lock for the build; waits for nothing, so a caller may
+// hold the source's own locks and send the message after releasing them.
+bool ZEVP_BuildDPdataRequest(SourceEntry* source, DCHcomm* comm);
+
 // Sends one message and, unless noWait is non-zero, waits for its status. A send
 // that stops short leaves -1, or -3 after a reconnect when the agent had closed
 // or reset the connection.

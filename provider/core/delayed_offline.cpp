@@ -142,8 +142,10 @@ void ZEVP_ReleaseOfflineCopy(DPAB* anchor, SourceEntry** copy) {
     ZEVP_ResetSummaryManagementBlock(origin->Summary);
     BSV1_ReleaseLock(&origin->SummaryLock);
   }
-  ZEVP_RemoveSourceFromWaitQueue(anchor, *copy);
+  // Traced while still queued: a release of its application, waiting for the copy to
+  // leave the queue, then finds it said.
   TRC(TRC_DETAIL, "Releasing resources for source entry @%p", static_cast<void*>(*copy));
+  ZEVP_RemoveSourceFromWaitQueue(anchor, *copy);
   freeCopy(*copy);
   *copy = nullptr;
 }

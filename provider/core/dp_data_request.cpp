@@ -127,16 +127,16 @@ bool buildRow(SourceEntry* source, DCHcomm* comm) {
 
 }  // namespace
 
-void ZEVP_DoDPdata(SourceEntry* source, DCHcomm* comm) {
+bool ZEVP_BuildDPdataRequest(SourceEntry* source, DCHcomm* comm) {
   if (source->Table == nullptr || source->Table->Application == nullptr) {
     TRC(TRC_ERROR, "*** source @%p belongs to no attribute group, no dp_data", static_cast<void*>(source));
     ZEVP_SetDCHstatus(comm, ZEVP_DCH_SEND_FAILED);
-    return;
+    return false;
   }
   if (!prepareOutputBuffer(source)) {
     TRC(TRC_ERROR, "*** unable to obtain storage for output buffer");
     ZEVP_SetDCHstatus(comm, ZEVP_DCH_SEND_FAILED);
-    return;
+    return false;
   }
   // Held while the row is built, so the source threads cannot change values
   // meanwhile; not while it waits for the agent, which may take long and needs
@@ -144,7 +144,11 @@ void ZEVP_DoDPdata(SourceEntry* source, DCHcomm* comm) {
   BSV1_GetLock(&source->AttributeLock);
   bool built = buildRow(source, comm);
   BSV1_ReleaseLock(&source->AttributeLock);
-  if (!built) return;
+  return built;
+}
+
+void ZEVP_DoDPdata(SourceEntry* source, DCHcomm* comm) {
+  if (!ZEVP_BuildDPdataRequest(source, comm)) return;
   TRC(TRC_DETAIL, "Sending dp_data request %d for SourceEntry object @%p", source->DCHrequestSeqNumber,
       static_cast<void*>(source));
   ZEVP_SendUntilAnswered(source, comm, source->OutputBuffer);

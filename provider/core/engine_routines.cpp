@@ -8,6 +8,7 @@
 #include "dp_log.h"
 #include "engine_stand_ins.h"
 #include "file_server.h"
+#include "internal_routing.h"
 #include "metafile_server_task.h"
 #include "periodic_task.h"
 #include "request_state_machine.h"
@@ -55,13 +56,15 @@ EngineRoutines DefaultRoutines() {
   table.updateMIBinteresToDCH = standin::UpdateMIBinteresToDCH;
   table.doNoDataStatusReport = standin::DoNoDataStatusReport;
 
-  table.dispatchInternalOutput = standin::DispatchInternalOutput;
+  table.dispatchInternalOutput = ZEVP_DispatchInternalOutput;
   table.updateSummaryDataArray = ZEVP_UpdateSummaryDataArray;
   table.checkDataSummaryReady = ZEVP_CheckDataSummaryReady;
-  table.checkRedirectSourceOffline = standin::CheckRedirectSourceOffline;
+  table.checkRedirectSourceOffline = ZEVP_CheckRedirectSourceOffline;
   table.updateStatLogFileIO = standin::UpdateStatLogFileIO;
   table.sendDPlogMessage = ZEVP_SendDPlogMessage;
   table.snmpApplOnline = standin::SNMPapplOnline;
+  table.snmpApplOffline = standin::SNMPapplOffline;
+  table.stopSNMPcollection = standin::StopSNMPcollection;
 
   table.updateSourceEntryState = ZEVP_UpdateSourceEntryState;
   table.queueAndWaitDCHstatus = ZEVP_QueueAndWaitDCHstatus;

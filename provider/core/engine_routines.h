@@ -72,7 +72,7 @@ struct EngineRoutines {
   int (*summaryIntervalEnded)(SourceEntry* source, int64_t now, int64_t ageLimit);
 
   // Socket partners: runs the partner's request state machine (n bytes of buffer;
-  // 0 and null when the partner is taken offline).
+  // 0 and null when the partner's source, set Inactive, is taken offline).
   void (*processSockRequestByState)(DPAB* anchor, ProcessEntry* caller, IOEntry* partner, int n, char* buffer);
 
   // The SNMP data provider's periodic reports.
@@ -100,6 +100,12 @@ struct EngineRoutines {
                            const char* p4, const char* p5);
   // ZEVP_SNMPapplOnline: starts the collection of a registered SNMP application.
   void (*snmpApplOnline)(DPAB* anchor, ApplicationEntry* application);
+  // ZEVP_SNMPapplOffline: sets every source of the SNMP application Inactive and
+  // queues it to the DCH client routine (offline).
+  void (*snmpApplOffline)(DPAB* anchor, ApplicationEntry* application);
+  // Asks the collection thread of an SNMP source to stop: state word 5 in its
+  // collection block, under the block's lock, and its condition signalled.
+  void (*stopSNMPcollection)(SourceEntry* source);
 
   // Shut-down and release.
   void (*updateSourceEntryState)(SourceEntry* source, int32_t state);

@@ -4,8 +4,10 @@
 #include "dch_comm.h"
 #include "dch_message_parser.h"
 #include "dch_requests.h"
+#include "dch_work_queue.h"
 #include "dp_anchor.h"
 #include "dp_shutdown.h"
+#include "io_entry.h"
 #include "shutdown_request.h"
 #include "trc1.h"
 #include "zev0/storage.h"
@@ -55,15 +57,6 @@ void ProvideActionReply(SourceEntry* source, DCHcomm* comm) {
   ZEVP_SetDCHstatus(comm, ZEVP_DCH_SEND_FAILED);
 }
 
-void DispatchInternalOutput(DPAB*, SourceEntry* source, InternalRoutingBlock*, const char*, int32_t length) {
-  TRC(TRC_DETAIL, "No internal routing: row of %d bytes of source @%p not routed", length,
-      static_cast<void*>(source));
-}
-
-void CheckRedirectSourceOffline(DPAB*, SourceEntry* source, InternalRoutingBlock*) {
-  TRC(TRC_DETAIL, "No internal routing: groups fed by source @%p stay as they are", static_cast<void*>(source));
-}
-
 void UpdateStatLogFileIO(int32_t, int32_t) {}
 
 void UpdateMIBinteresToDCH(DPAB*) { TRC(TRC_ERROR, "***** MIB interest update not available"); }
@@ -72,6 +65,15 @@ void DoNoDataStatusReport(DPAB*) { TRC(TRC_ERROR, "***** no-data status report n
 
 void SNMPapplOnline(DPAB*, ApplicationEntry* application) {
   TRC(TRC_ERROR, "***** SNMP collection not available: application %s not started", application->ApplName);
+}
+
+void SNMPapplOffline(DPAB*, ApplicationEntry* application) {
+  TRC(TRC_ERROR, "***** SNMP collection not available: application %s not taken offline", application->ApplName);
+}
+
+void StopSNMPcollection(SourceEntry* source) {
+  TRC(TRC_ERROR, "***** SNMP collection not available: collection of source @%p not stopped",
+      static_cast<void*>(source));
 }
 
 void CloseBatchOutputFile(ApplicationEntry*) {}

@@ -28,14 +28,12 @@ void OutputBatchDataRecord(SourceEntry* source);
 void ProvideActionReply(SourceEntry* source, DCHcomm* comm);        // the status is -1
 void UpdateMIBinteresToDCH(DPAB* anchor);
 void DoNoDataStatusReport(DPAB* anchor);
-// No group has a routing block yet: a row is traced and not routed.
-void DispatchInternalOutput(DPAB* anchor, SourceEntry* source, InternalRoutingBlock* block, const char* record,
-                            int32_t length);
-void CheckRedirectSourceOffline(DPAB* anchor, SourceEntry* source, InternalRoutingBlock* block);
 // No statistics are kept yet.
 void UpdateStatLogFileIO(int32_t files, int32_t ios);
 // The model's calls into the SNMP collection, not built yet.
-void SNMPapplOnline(DPAB* anchor, ApplicationEntry* application);  // "not available"
+void SNMPapplOnline(DPAB* anchor, ApplicationEntry* application);   // "not available"
+void SNMPapplOffline(DPAB* anchor, ApplicationEntry* application);  // "not available"
+void StopSNMPcollection(SourceEntry* source);                       // "not available"
 void CloseBatchOutputFile(ApplicationEntry* application);
 
 }  // namespace zevp::standin

@@ -19,7 +19,7 @@ constexpr int32_t kShortNumberWidth = 5;  // widest decimal text of a 16-bit num
 constexpr int32_t kLongNumberWidth = 10;  // and of a 32-bit one
 
 // Types whose value is text of the attribute's size (O, an object of a required
-// size, among them).
+// size, among them: counted as a number, an object's record would not fit).
 bool isSizedText(char type) { return std::strchr("DNRKZTO", type) != nullptr && type != '\0'; }
 
 const char* stateName(int32_t state) {

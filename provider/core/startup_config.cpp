@@ -205,6 +205,8 @@ int ZEVP_RemoveMetafileFromStartUpConfig(DPAB* anchor, const char* metafileName)
         FileName(anchor), std::strerror(errno));
     return 1;
   }
+  // The given name is qualified as the records are: given bare, it would never equal a
+  // record's full name.
   std::string removed = ComparableName(anchor, metafileName);
   bool written = false;
   for (const ConfigRecord& record : records) {

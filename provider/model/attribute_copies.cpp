@@ -1,6 +1,7 @@
 #include "attribute_copies.h"
 
 #include <cstring>
+#include <vector>
 
 #include "attribute_entry.h"
 #include "derived_functions.h"
@@ -131,10 +132,19 @@ int ZEVP_CheckCopySourceAttributes(TableEntry* table, SourceEntry* model) {
   BSV1_ReleaseLock(&table->CounterLock);
   if (sources < 2) return 0;
 
-  int result = 0;
+  // The sources are taken from the list under its lock, and given their copies
+  // after: a source's entry lock, which the DCH client holds around its requests,
+  // is never taken under the group's lock, which a registration takes under the
+  // DCH status mutex.
+  std::vector<SourceEntry*> sourcesOfGroup;
   BSV1_GetLock(&table->SourceListLock);
-  for (SourceEntry* source = table->FirstSource; source != nullptr && result == 0; source = source->next) {
-    if (source == model) continue;
+  for (SourceEntry* source = table->FirstSource; source != nullptr; source = source->next)
+    if (source != model) sourcesOfGroup.push_back(source);
+  BSV1_ReleaseLock(&table->SourceListLock);
+
+  int result = 0;
+  for (SourceEntry* source : sourcesOfGroup) {
+    if (result != 0) break;
     // The model before the target, as every copy locks them.
     BSV1_GetLock(&model->EntryLock);
     BSV1_GetLock(&source->EntryLock);
@@ -147,6 +157,5 @@ int ZEVP_CheckCopySourceAttributes(TableEntry* table, SourceEntry* model) {
     BSV1_ReleaseLock(&model->EntryLock);
     if (needsCopy && !ZEVP_DuplicateSourceAttrs(model, source)) result = -1;
   }
-  BSV1_ReleaseLock(&table->SourceListLock);
   return result;
 }

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <string>
 
 #include "bsv1.h"
@@ -220,10 +221,16 @@ bool Client::serve() {
   zevp::MetaServerDPlog(anchor_, ZEVP_DPLOG_META_CLIENT_CONNECTED, serverHost_);
   bool lost = false;
   while (!lost) {
-    while (!stopAsked() && zevp::PostedRequest(area_) == nullptr)
-      pthread_cond_wait(&entry_->condition, &entry_->mutex);
+    while (!stopAsked() && !zevp::RequestPosted(area_)) pthread_cond_wait(&entry_->condition, &entry_->mutex);
     if (stopAsked()) break;
-    int32_t status = fetch(zevp::PostedRequest(area_));
+    const char* name = zevp::PostedRequest(area_);
+    // The server answers no request without a name: its requester would wait out the reply wait.
+    if (name == nullptr || name[std::strspn(name, " ")] == '\0') {
+      TRC(TRC_ERROR, "*** invlide request. Metafaile name unspecified");
+      zevp::AnswerRequest(area_, ZEVP_MFRA_REQUEST_PENDING);
+      continue;
+    }
+    int32_t status = fetch(name);
     if (status != ZEVP_MFRA_RECEIVED) ZEVP_FreeMetafileRecords(&area_->Records);
     zevp::AnswerRequest(area_, status);
     lost = status == ZEVP_MFRA_CONNECTION_BROKEN;

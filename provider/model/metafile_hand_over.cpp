@@ -33,7 +33,7 @@ int32_t requestAndWait(MFRA* area, ProcessEntry* client, ProcessEntry* requester
   if (!post(area, client, requester, metafileName)) return ZEVP_MFRA_CONNECTION_BROKEN;
   pthread_mutex_lock(&requester->mutex);
   int32_t status;
-  while ((status = area->Status) == ZEVP_MFRA_REQUEST_PENDING && area->MetafileName != nullptr)
+  while ((status = area->Status) == ZEVP_MFRA_REQUEST_PENDING && area->Requester == requester)
     pthread_cond_wait(&requester->condition, &requester->mutex);
   pthread_mutex_unlock(&requester->mutex);
   return status;
@@ -82,11 +82,13 @@ void AttachClient(MFRA* area, ProcessEntry* client) {
   BSV1_ReleaseLock(&area->Lock);
 }
 
+bool RequestPosted(const MFRA* area) { return area->Requester != nullptr; }
+
 const char* PostedRequest(const MFRA* area) { return area->MetafileName; }
 
 void AnswerRequest(MFRA* area, int32_t status) {
   ProcessEntry* requester = area->Requester;
-  if (requester == nullptr || area->MetafileName == nullptr) return;
+  if (requester == nullptr) return;
   pthread_mutex_lock(&requester->mutex);
   area->Status = status;
   area->MetafileName = nullptr;
@@ -97,7 +99,7 @@ void AnswerRequest(MFRA* area, int32_t status) {
 
 void DetachClient(MFRA* area, ProcessEntry* client) {
   area->Leaving = 1;
-  if (area->MetafileName != nullptr) {
+  if (area->Requester != nullptr) {
     ZEVP_FreeMetafileRecords(&area->Records);
     AnswerRequest(area, ZEVP_MFRA_CONNECTION_BROKEN);
   }

@@ -26,6 +26,8 @@ bool FetchMetafile(DPAB* anchor, MFRA* area, const char* metafileName);
 // taken for it, so it waits for a reader of an earlier fetch).
 void AttachClient(MFRA* area, ProcessEntry* client);
 
+// Whether a request was posted and not yet answered (its name may be missing).
+bool RequestPosted(const MFRA* area);
 // The name of the request posted and not yet answered, or null.
 const char* PostedRequest(const MFRA* area);
 

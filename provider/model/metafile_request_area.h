@@ -48,8 +48,8 @@ constexpr int32_t ZEVP_MFRA_OWN_MEMORY_METAFILE = -4;
 struct MFRA {
   BSV1_Lock Lock;
   std::atomic<ProcessEntry*> Owner{nullptr};
-  std::atomic<ProcessEntry*> Requester{nullptr};
-  const char* MetafileName = nullptr;  // the requester's, not copied; null when no request is posted
+  std::atomic<ProcessEntry*> Requester{nullptr};  // null when no request is posted
+  const char* MetafileName = nullptr;             // the requester's, not copied
   std::atomic<int32_t> Status{0};
   MetafileRecordList Records;
   std::atomic<int32_t> Leaving{0};

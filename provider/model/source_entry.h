@@ -75,6 +75,7 @@ struct SourceEntry {
   int32_t DCHrequestSeqNumber;
   SourceEntry* CopiedFrom;  // delayed-offline copies only
   SourceEntry* Origin;      // routed sources: the output group's source that feeds this one
+  int32_t Routed;           // made by internal routing: its OwningTask is its own waiting entry
   char* OutputBuffer;
   int32_t OutputBufferSize;
 

@@ -25,12 +25,21 @@ struct ActionNodeName {
   std::string rest;  // after it: application, group and release
 };
 
-bool split(const char* text, ActionNodeName* name) {
+enum class Caller { source, policy };
+
+// The name's parts; false for a name without ':' (traced) or without node part.
+bool split(const char* text, Caller caller, ActionNodeName* name) {
   const char* colon = std::strchr(text, ':');
-  if (colon == nullptr) return false;
+  if (colon == nullptr) {
+    if (caller == Caller::source)
+      TRC(TRC_ERROR, "***** invalide action source node name format %s", text);
+    else
+      TRC(TRC_ERROR, "*****Error: invalid action source node name format <%s>", text);
+    return false;
+  }
   name->node.assign(text, colon);
   name->rest = colon + 1;
-  return true;
+  return !name->node.empty();
 }
 
 bool online(const SourceEntry* source) {
@@ -86,11 +95,7 @@ void walkMatches(ApplicationEntry* application, const std::string& nodePart, Gro
 SourceEntry* ZEVP_LocateSourceBySubNode(DPAB* anchor, const char* nodeName) {
   if (anchor == nullptr || nodeName == nullptr) return nullptr;
   ActionNodeName name;
-  if (!split(nodeName, &name)) {
-    TRC(TRC_ERROR, "***** invalide action source node name format %s", nodeName);
-    return nullptr;
-  }
-  if (name.node.empty()) return nullptr;
+  if (!split(nodeName, Caller::source, &name)) return nullptr;
   SourceEntry* found = nullptr;
   BSV1_GetLock(&anchor->applicationListLock);
   for (ApplicationEntry* application = anchor->applications; application != nullptr && found == nullptr;
@@ -116,11 +121,7 @@ std::vector<SourceEntry*> ZEVP_LocatePolicySourceBySubNode(DPAB* anchor, const c
   std::vector<SourceEntry*> matches;
   if (anchor == nullptr || nodeName == nullptr) return matches;
   ActionNodeName name;
-  if (!split(nodeName, &name)) {
-    TRC(TRC_ERROR, "*****Error: invalid action source node name format <%s>", nodeName);
-    return matches;
-  }
-  if (name.node.empty()) return matches;
+  if (!split(nodeName, Caller::policy, &name)) return matches;
   BSV1_GetLock(&anchor->applicationListLock);
   for (ApplicationEntry* application = anchor->applications; application != nullptr && matches.empty();
        application = application->next) {

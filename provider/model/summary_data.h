@@ -30,7 +30,7 @@ int ZEVP_CheckDataSummaryReady(SourceEntry* source);
 // mode, at least ageLimit seconds ago; the end is then asked for.
 int ZEVP_SummaryIntervalEnded(SourceEntry* source, int64_t now, int64_t ageLimit);
 
-// Sends the rows of the ended interval through ZEVP_DoDPdata, one per key; then
+// Sends the rows of the ended interval as data requests, one per key; then
 // the next interval begins with the row that ended this one, or, at an asked
 // end, the array is emptied. The DCH status is that of the first row that
 // failed, else 0 (also when no row went).

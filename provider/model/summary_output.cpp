@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "attribute_entry.h"
@@ -17,6 +19,7 @@
 #include "summary_stamp.h"
 #include "trc1.h"
 #include "zev0/storage.h"
+#include "zev0/typed_field.h"
 
 TRC_UNIT();
 
@@ -175,7 +178,20 @@ class IntervalOutput {
     std::memset(block_->IntervalStatus, 0, sizeof block_->IntervalStatus);
   }
 
-  int32_t failure() const { return failure_; }
+  // Sends the rows built, until one fails; the DCH status is that of the first
+  // that failed, else 0.
+  void sendBuilt() {
+    for (const std::string& message : built_) {
+      if (failure_ != 0) break;
+      TRC(TRC_DETAIL, "Sending dp_data request %d for SourceEntry object @%p", source_->DCHrequestSeqNumber,
+          static_cast<void*>(source_));
+      ZEVP_SendUntilAnswered(source_, comm_, message.data());
+      int32_t status = ZEVP_DCHstatusOf(comm_);
+      if (status != 0) failure_ = status;
+    }
+    built_.clear();
+    ZEVP_SetDCHstatus(comm_, failure_);
+  }
 
  private:
   void sendRun(const std::vector<const char*>& entries, size_t first, size_t last) {
@@ -226,10 +242,17 @@ class IntervalOutput {
     return kDays[month - 1];
   }
 
+  // Builds the row's request; it is sent with the others once the source's
+  // locks are let go (sendBuilt).
   void send() {
-    ZEVP_DoDPdata(source_, comm_);
-    int32_t status = ZEVP_DCHstatusOf(comm_);
-    if (status != 0) failure_ = status;
+    if (!ZEVP_BuildDPdataRequest(source_, comm_)) {
+      int32_t status = ZEVP_DCHstatusOf(comm_);
+      if (status != 0) failure_ = status;
+      return;
+    }
+    uint32_t length = std::min<uint32_t>(ZEV0_MessageTotalLength(source_->OutputBuffer),
+                                         static_cast<uint32_t>(source_->OutputBufferSize));
+    built_.emplace_back(source_->OutputBuffer, length);
   }
 
   SourceEntry* source_;
@@ -238,6 +261,7 @@ class IntervalOutput {
   bool endOfBatch_;
   RowAttributes row_;
   char stamp_[ZEV0_PLOVEN_TIME_LENGTH + 1] = {};
+  std::vector<std::string> built_;
   int32_t failure_ = 0;
 };
 
@@ -276,6 +300,10 @@ void ZEVP_PerformDataSummaryOutput(SourceEntry* source, DCHcomm* comm) {
   ZEVP_SetDCHstatus(comm, 0);
   if (source == nullptr || source->Summary == nullptr) return;
   SummaryManagementBlock* block = source->Summary;
+  std::optional<IntervalOutput> output;
+  // The rows are made under the source's data lock and the block's lock, so that
+  // no input row comes between; they are sent after, for the wait for the agent
+  // holds none of the source's locks.
   BSV1_GetLock(&source->DataLock);
   BSV1_GetLock(&block->Lock);
   bool endOfBatch = source->EndBatchSummary != 0;
@@ -287,23 +315,23 @@ void ZEVP_PerformDataSummaryOutput(SourceEntry* source, DCHcomm* comm) {
     // Without an asked end, the last row taken belongs to the next interval.
     int32_t n = endOfBatch ? block->UsedEntries : block->UsedEntries - 1;
     source->SummaryDelivering = 1;
-    IntervalOutput output(source, block, comm, endOfBatch);
-    output.sendRows(n);
-    if (block->SummaryBatchMode != 0 && !output.keyed() && output.intervalChanged()) output.sendMissing();
+    output.emplace(source, block, comm, endOfBatch);
+    output->sendRows(n);
+    if (block->SummaryBatchMode != 0 && !output->keyed() && output->intervalChanged()) output->sendMissing();
     if (endOfBatch)
       endBatch(source, block);
     else
       nextInterval(block);
     source->SummaryDelivering = 0;
-    ZEVP_SetDCHstatus(comm, output.failure());
   }
   BSV1_ReleaseLock(&block->Lock);
   BSV1_ReleaseLock(&source->DataLock);
+  if (output) output->sendBuilt();
 }
 
 void ZEVP_GenerateMissingSummaryIntervalOutput(SourceEntry* source, SummaryManagementBlock* block, DCHcomm* comm) {
   if (source == nullptr || block == nullptr) return;
   IntervalOutput output(source, block, comm, source->EndBatchSummary != 0);
   output.sendMissing();
-  ZEVP_SetDCHstatus(comm, output.failure());
+  output.sendBuilt();
 }

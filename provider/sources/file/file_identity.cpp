@@ -17,8 +17,9 @@ namespace zevp {
 namespace {
 
 // The first line (at most limit characters, its line end included when it fits).
-bool ReadFirstLine(const char* fileName, size_t limit, std::string* line, bool* ended) {
+bool ReadFirstLine(const char* fileName, size_t limit, std::string* line, bool* ended, bool* opened = nullptr) {
   FILE* file = fileName != nullptr ? std::fopen(fileName, "rb") : nullptr;
+  if (opened != nullptr) *opened = file != nullptr;
   if (file == nullptr) {
     TRC(TRC_DETAIL, "*****File %s open failed. ErrorText <%s>", fileName != nullptr ? fileName : "", std::strerror(errno));
     return false;
@@ -50,9 +51,9 @@ FileIdentity ReadFileIdentity(const char* fileName, int32_t recordLength) {
   FileIdentity identity;
   std::string line;
   size_t limit = recordLength > 1 ? static_cast<size_t>(recordLength - 1) : 1;
-  if (!ReadFirstLine(fileName, limit, &line, &identity.ended)) {
-    if (fileName != nullptr) TRC(TRC_DETAIL, "Check sum record read failed. ErrorText <%s>", std::strerror(errno));
-    return FileIdentity{};
+  if (!ReadFirstLine(fileName, limit, &line, &identity.ended, &identity.opened)) {
+    if (identity.opened) TRC(TRC_DETAIL, "Check sum record read failed. ErrorText <%s>", std::strerror(errno));
+    return FileIdentity{0, 0, false, identity.opened};
   }
   identity.checkSum = CheckSumOf(line);
   identity.length = line.size();

@@ -15,6 +15,7 @@ struct FileIdentity {
   uint16_t checkSum = 0;  // 0: no identity (the file did not open or is empty)
   size_t length = 0;      // characters of the first line taken
   bool ended = false;     // the first line had its line end
+  bool opened = false;    // the file opened (an empty one has no check sum)
 };
 
 // The identity of the file: its first line, at most recordLength - 1 characters.

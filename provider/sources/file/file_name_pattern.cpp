@@ -112,6 +112,8 @@ bool MatchMonitorFileName(const FileSpecControlBlock& spec, const std::string& n
       return false;
     }
   }
+  // The letters are placed within the numeric run, as the digits are: in {??YYMMDD} the
+  // year is the run's first two digits, not the pattern's third and fourth characters.
   match->value = numericLength > 0 ? NumericValue(pattern.substr(numericOffset, numericLength), digits) : 0;
   match->characters = spec.CharLength > 0 ? patternPart.substr(static_cast<size_t>(spec.CharOffset),
                                                                static_cast<size_t>(spec.CharLength))

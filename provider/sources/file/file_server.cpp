@@ -98,7 +98,8 @@ bool CheckFileIdentity(FileMonitor& monitor, bool switched) {
   monitor.previousCount = 0;
   monitor.identity = ReadFileIdentity(monitor.fileName(), monitor.io->RecordLength);
   monitor.spec->IdentityCheckSum = monitor.identity.checkSum;
-  if (monitor.identity.checkSum != 0) {
+  // Also a file found empty: what is written into it before the next pass is new.
+  if (monitor.identity.opened) {
     monitor.previousEnd = monitor.savedPosition = 0;
     ZEVP_SendDPlogMessage(monitor.anchor, 75, monitor.fileName());
   }

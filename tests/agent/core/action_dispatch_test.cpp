@@ -114,6 +114,7 @@ class AtomicActionTest : public ActionDispatchTest {
     ASSERT_NE(situations_.addEntry("SIT_ATOM", 2), nullptr);   // DV2, a 4-byte integer
     ASSERT_NE(situations_.addEntry("SIT_SHORT", 2), nullptr);
     ASSERT_NE(situations_.addEntry("SIT_TEXT", 1), nullptr);   // DV1, text
+    ASSERT_NE(situations_.addEntry("SIT_GONE", 9), nullptr);   // no such column
     setAtomicSituations(&situations_);
   }
   void TearDown() override {
@@ -157,6 +158,18 @@ TEST_F(AtomicActionTest, AnIntervalBelowTenSecondsNeverEndsTheWindow) {
   EXPECT_EQ(fire("SIT_SHORT", 5, 3), Outcome(0, true));
   clock_.advance(100000);
   EXPECT_EQ(fire("SIT_SHORT", 5, 3), Outcome(1, false));
+}
+
+// The interval is recorded before the column is looked up: also when the table lacks it,
+// which lets every action go on.
+TEST_F(AtomicActionTest, AnAtomicColumnTheTableLacksLetsEveryActionGoOn) {
+  using Outcome = std::pair<int, bool>;
+  TraceCapture trace;
+  EXPECT_EQ(fire("SIT_GONE", 45, 7), Outcome(0, true));
+  EXPECT_EQ(fire("SIT_GONE", 45, 7), Outcome(0, true));
+  EXPECT_EQ(situations_.findEntry("SIT_GONE")->getSituationInterval(), 45);
+  EXPECT_TRUE(trace.contains("Atomic situation <SIT_GONE> column number <9> has an interval of 45 seconds"));
+  EXPECT_TRUE(trace.contains("Error: GetColumnInfo failed for column number <9> in atomic situation <SIT_GONE>"));
 }
 
 TEST_F(AtomicActionTest, ATextValueEndsAtItsFirstBlankAndAnEmptyOneIsRefused) {

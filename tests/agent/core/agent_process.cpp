@@ -70,3 +70,17 @@ ToolRun AgentProcess::zevraf(const std::vector<std::string>& arguments) const {
   words.insert(words.end(), arguments.begin(), arguments.end());
   return RunTool("zevraf", words);
 }
+
+std::vector<std::string> LinesWith(const ToolRun& run, const std::string& text) {
+  std::vector<std::string> lines;
+  if (run.exitStatus != 0) return lines;
+  size_t from = 0;
+  while (from < run.output.size()) {
+    size_t end = run.output.find('\n', from);
+    if (end == std::string::npos) end = run.output.size();
+    std::string line = run.output.substr(from, end - from);
+    if (line.find(text) != std::string::npos) lines.push_back(line);
+    from = end + 1;
+  }
+  return lines;
+}

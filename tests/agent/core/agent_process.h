@@ -53,3 +53,6 @@ class AgentProcess {
   unsigned short dchPort_;
   unsigned short rafPort_;
 };
+
+// The lines of a zevraf answer that hold the text; none when zevraf failed.
+std::vector<std::string> LinesWith(const ToolRun& run, const std::string& text);

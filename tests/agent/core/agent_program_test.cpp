@@ -50,21 +50,6 @@ TEST(AgentProgramTest, WithoutDataProvidersTheAgentServesUntilItIsTerminated) {
   EXPECT_TRUE(LoopbackPortIsFree(agent.rafPort()));
 }
 
-// The lines of a zevraf answer that hold the text; none when zevraf failed.
-std::vector<std::string> LinesWith(const ToolRun& run, const std::string& text) {
-  std::vector<std::string> lines;
-  if (run.exitStatus != 0) return lines;
-  size_t from = 0;
-  while (from < run.output.size()) {
-    size_t end = run.output.find('\n', from);
-    if (end == std::string::npos) end = run.output.size();
-    std::string line = run.output.substr(from, end - from);
-    if (line.find(text) != std::string::npos) lines.push_back(line);
-    from = end + 1;
-  }
-  return lines;
-}
-
 // A data provider of the test's making: it registers an application over the DCH, puts a
 // source online and sends rows; the agent makes it a subnode with a table that the
 // management server samples, and routes the server's actions to it.

@@ -240,6 +240,7 @@ TEST_F(WorkFileLinesTest, AMissingOrOversizedFieldFailsWithItsMessage) {
       {"03.00.00.00 G1 1 <P,G1,>\n", "Error: version token missing from workfile"},
       {"03.00.00 G123456789012345678901234567890123 1 <P,G1,>\n", "Error: attrGroup token missing from workfile"},
       {"03.00.00 G1 1 <P,G1,>\n@HELP\n", "Error: Help checksum token missing from workfile"},
+      {"03.00.00 G1 1 <P,G1,>\n03.00.00 G2 2 <P,G2@HELP,>\n", "Error: @HELP token missing from workfile"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.content);

@@ -7,9 +7,11 @@
 #include <thread>
 
 #include "agent_road.h"
+#include "application_probe_list.h"
 #include "eventually.h"
 #include "manual_clock.h"
 #include "pinned_agent.h"
+#include "user_data_list.h"
 #include "zev0/prodspec.h"
 
 namespace {
@@ -63,6 +65,9 @@ TEST(StatusMonitorRoad, ANewApplicationGetsOneProbeAndItsSourceOneSubnode) {
     EXPECT_EQ(subnodes[0].affinity, affinityCode.substr(0, 32) + "00000000071");
     EXPECT_EQ(subnodes[0].application, "MYAPP");
     EXPECT_EQ(subnodes[0].version, "03.00.00");
+    userDataList* definition = startedProbes()->getUDLPtr("MYAPP");
+    ASSERT_NE(definition, nullptr);
+    EXPECT_EQ(definition->status(), 1) << "marked built";
 
     provider.online("MYAPP", "EGRP", "peerhost");
     EXPECT_TRUE(road.traced(

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <memory>
 #include <thread>
 
 #include "manual_clock.h"
@@ -88,11 +89,39 @@ TEST_F(ApplicationProbeListTest, CleanUpRemovesASourceAndWithTheLastOneTheApplic
   EXPECT_EQ(registry_.noOfElements(), 1);
   EXPECT_EQ(probes_.searchProbes("MYAPP"), applDataStruct::kStarted);
   EXPECT_EQ(probes_.cleanUp("MYAPP", "PGRP", "00", "host2"), -1) << "the last source";
+  EXPECT_TRUE(trace_.contains("Comparing applName <MYAPP> against <MYAPP>"));
   EXPECT_EQ(registry_.noOfElements(), 0);
   EXPECT_EQ(probes_.searchProbes("MYAPP"), 0);
   EXPECT_EQ(probes_.getUDLPtr("MYAPP"), nullptr);
   // The probe's record has gone; its wait for the exit asked meanwhile returns at once.
   EXPECT_EQ(record.signals->WaitForExit("MYAPP"), 0);
+}
+
+// A reader that holds a definition (a remote-file sample) keeps it from its probe: the
+// probe, asked to exit when the application's last source goes, deletes the definition
+// only once the hold is released.
+TEST_F(ApplicationProbeListTest, RegressionAHeldDefinitionOutlivesItsApplicationUntilReleased) {
+  ASSERT_EQ(probes_.addEntry(Record("MYAPP", applDataStruct::kStarted, Definition(0))), 0);
+  Online("MYAPP", "PGRP", "host1");
+  applDataStruct record;
+  ASSERT_TRUE(probes_.getApplDataStore("MYAPP", &record));
+  EXPECT_EQ(probes_.holdUDL("NOAPP").get(), nullptr);
+  auto hold = std::make_unique<userDataListHold>(probes_.holdUDL("MYAXYZ"));
+  ASSERT_EQ(hold->get(), Definition(0));
+
+  ASSERT_EQ(probes_.cleanUp("MYAPP", "PGRP", "00", "host1"), -1);
+  EXPECT_EQ(probes_.holdUDL("MYAPP").get(), nullptr) << "no new hold once the application went";
+  std::atomic<bool> deleted{false};
+  std::thread probe([&] {
+    record.signals->WaitForExit("MYAPP");
+    record.signals->holds().waitUntilReleased();
+    deleted = true;
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_FALSE(deleted) << "the definition is still held";
+  hold.reset();
+  probe.join();
+  EXPECT_TRUE(deleted);
 }
 
 TEST_F(ApplicationProbeListTest, TheDefinitionWaitEndsWithTheBuiltFlagOrAfterItsRetries) {

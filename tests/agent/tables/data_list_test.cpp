@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -268,6 +269,35 @@ TEST_F(DataListTest, EmptyListDeletesEveryRowEvenASingleOne) {
   EXPECT_EQ(list->emptyList(), 0);
   EXPECT_EQ(list->noOfElements(), 0);
   EXPECT_EQ(Emitted(*list), Rows{});
+}
+
+TEST_F(DataListTest, TheListsOwnWalkHandsOutItsRowsAsTheyStandThen) {
+  auto list = List('K');
+  list->addKey(1, 1, kKeyOffset, 4);
+  auto walk = [&list](int16_t first) {
+    std::optional<dataList::rowEntry> entry = list->getEntry(first);
+    return entry ? Described(entry->row) : std::string("end");
+  };
+  EXPECT_EQ(walk(1), "end") << "an empty list";
+  for (int32_t key : {1, 2, 3}) ASSERT_EQ(list->addEntry(kSingleRow, Row(key, "r"), 0), 0);
+  EXPECT_EQ(walk(0), "end") << "no walk open";
+  EXPECT_EQ(walk(1), "1:r");
+  EXPECT_EQ(walk(0), "2:r");
+  EXPECT_EQ(walk(1), "1:r") << "a new walk starts at the head";
+  ASSERT_EQ(list->addEntry(kDeleteKeyRecord, Row(1, ""), 0), 0);
+  EXPECT_EQ(walk(0), "2:r") << "the head the walk stood at went";
+  ASSERT_EQ(list->addEntry(kDeleteKeyRecord, Row(2, ""), 0), 0);
+  EXPECT_EQ(walk(0), "3:r") << "the row the walk stood at went";
+  ASSERT_EQ(list->addEntry(kSingleRow, Row(4, "new"), 0), 0);
+  EXPECT_EQ(walk(0), "4:new");
+  EXPECT_EQ(walk(0), "end");
+  EXPECT_EQ(walk(0), "end") << "the walk ended";
+  std::optional<dataList::rowEntry> first = list->getEntry(1);
+  ASSERT_TRUE(first);
+  EXPECT_EQ(first->timeStamp, rowStoreNow());
+  EXPECT_EQ(first->row.size(), static_cast<size_t>(kRowSize));
+  list->emptyList();
+  EXPECT_EQ(walk(0), "end");
 }
 
 TEST_F(DataListTest, EmittedRowsCarryTheOriginNodeBlankPaddedAndAFailedInsertEndsTheWalk) {

@@ -10,6 +10,7 @@
 
 #include "action_table_subnode.h"
 #include "agent_limits.h"
+#include "attribute_column.h"
 #include "data_list.h"
 #include "pxraf.h"
 #include "raf_driver.h"
@@ -243,6 +244,37 @@ TEST_F(UserTableAgentTest, EventRowsArePushedToTheTablesEventRequests) {
   EXPECT_EQ(manager().EventArrived(row.data(), kRowSize), 1);
   EXPECT_TRUE(trace().contains("Error: _coInfo was NULL."));
   EXPECT_TRUE(raf::TakeEventBatches(events).empty());
+}
+
+// An enumeration names the values of a column; the row holds the integer or the text
+// itself. A situation on such a column tests that value (taken as never met, it would
+// never fire), and a text column with an enumeration is described as a text (as a number
+// of its width the server would show its characters as an integer).
+TEST_F(UserTableAgentTest, ASituationOnAnEnumeratedColumnTestsItsValue) {
+  userTableColumnsPtr plain = Columns();
+  std::vector<userTableColumn> columns;
+  for (int i = 0; i <= plain->numColumns(); ++i) columns.push_back(*plain->column(i));
+  columns[2].type = kEnumIntegerColumn;  // Small
+  ASSERT_EQ(columns[4].type, kEnumStringColumn);  // State
+  manager().publishColumns(nullptr,
+                           std::make_shared<const userTableColumns>(columns, kRowSize, kAppl, "PGRP", kTable));
+
+  raf::RequestSpec spec = Spec({"host:MYAPP00"}, 4, "SIT_ENUM");
+  spec.predicates = {{"DV2", IntfOper_EQ, "300"}, {"DV4", IntfOper_EQ, "down"}};
+  uint32_t situation = Open(spec);
+  WithAgent(situation, [](zev_dorvan_agent& agent) {
+    ColumnInfo info{};
+    ASSERT_EQ(agent.GetColumnInfo(&info, 2), 0);
+    EXPECT_EQ(info.type, RAF_COLUMN_INTEGER_2);
+    ASSERT_EQ(agent.GetColumnInfo(&info, 4), 0);
+    EXPECT_EQ(info.type, RAF_COLUMN_TEXT);
+  });
+  for (std::string row : {Row("both", 300, 1, "down"), Row("small", 299, 1, "down"), Row("state", 300, 1, "up")})
+    manager().EventArrived(row.data(), kRowSize);
+  std::vector<std::string> fired;
+  for (const std::vector<std::string>& batch : raf::TakeEventBatches(situation))
+    for (const std::string& row : batch) fired.push_back(NameOf(row));
+  EXPECT_EQ(fired, std::vector<std::string>{"both"});
 }
 
 }  // namespace

@@ -126,6 +126,13 @@ TEST(ManagementPortTest, ZevrafPrintsSubnodesTablesSamplesAndActionResults) {
       {{"sample", "DEMOAPP", "DEM0000100", "host2:DEMOAPP00"},
        "Node_Name\tJob_Name\tCount\tDV3\n"
        "host2:DEMOAPP00\tline feed\t-2147483648\t32767\n"},
+      // Equality predicates: every one must hold (the second row has an empty job).
+      {{"sample", "-w", "DV2=42", "DEMOAPP", "DEM0000100"},
+       "Node_Name\tJob_Name\tCount\tDV3\n"
+       "host1:DEMOAPP00\tbackup nightly\t42\t-7\n"},
+      {{"sample", "-w", "ORIGINNODE=host1:DEMOAPP00", "-w", "DV1=", "DEMOAPP", "DEM0000100"},
+       "Node_Name\tJob_Name\tCount\tDV3\n"
+       "host1:DEMOAPP00\t\t0\t0\n"},
       {{"action", "host1:DEMOAPP00", "RESULT", "5", "now"}, "5\n"},
       {{"action", "host2:DEMOAPP00", "LOG\tdisk full"}, "0\n"},
   };
@@ -151,6 +158,9 @@ TEST(ManagementPortTest, ZevrafExitStatusTellsErrorUsageAndSilence) {
       {{}, 2, "zevraf: no request\n"},
       {{"bogus"}, 2, "zevraf: unknown request or wrong arguments\n"},
       {{"sample", "DEMOAPP"}, 2, "zevraf: unknown request or wrong arguments\n"},
+      {{"sample", "-w", "DV2=1", "DEMOAPP"}, 2, "zevraf: unknown request or wrong arguments\n"},
+      {{"sample", "-w", "DV2", "DEMOAPP", "DEM0000100"}, 1,
+       "zevraf: usage: sample [-w COLUMN=VALUE]... APPL TABLE [SUBNODE]\n"},
       {{"action", "host1:DEMOAPP00"}, 2, "zevraf: unknown request or wrong arguments\n"},
       {{"tables", "extra"}, 2, "zevraf: unknown request or wrong arguments\n"},
   };
@@ -184,8 +194,11 @@ TEST(ManagementPortTest, BadRequestLinesGetOneErrorLineWhileOthersAreServed) {
   } cases[] = {
       {"bogus\n", "ERROR\tunknown request <bogus>\n"},
       {"\n", "ERROR\tunknown request <>\n"},
-      {"sample\tDEMOAPP\n", "ERROR\tusage: sample APPL TABLE [SUBNODE]\n"},
-      {"sample\tDEMOAPP\t\n", "ERROR\tusage: sample APPL TABLE [SUBNODE]\n"},
+      {"sample\tDEMOAPP\n", "ERROR\tusage: sample [-w COLUMN=VALUE]... APPL TABLE [SUBNODE]\n"},
+      {"sample\tDEMOAPP\t\n", "ERROR\tusage: sample [-w COLUMN=VALUE]... APPL TABLE [SUBNODE]\n"},
+      {"sample\t-w\tDEMOAPP\tDEM0000100\n", "ERROR\tusage: sample [-w COLUMN=VALUE]... APPL TABLE [SUBNODE]\n"},
+      {"sample\t-w\t=5\tDEMOAPP\tDEM0000100\n", "ERROR\tusage: sample [-w COLUMN=VALUE]... APPL TABLE [SUBNODE]\n"},
+      {"sample\tDEMOAPP\tDEM0000100\t-w\tDV2=0\n", "ERROR\tusage: sample [-w COLUMN=VALUE]... APPL TABLE [SUBNODE]\n"},
       {"action\thost1:DEMOAPP00\tRESULT 2\r\n", "OK\t1\n2\n"},
       {std::string(5000, 'x'), "ERROR\trequest line longer than 4095 characters\n"},
       {std::string(4095, 'x') + "\n", "ERROR\tunknown request <" + std::string(4095, 'x') + ">\n"},

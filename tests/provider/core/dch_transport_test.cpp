@@ -158,6 +158,7 @@ TEST_F(DCHreceiveTaskTest, MessagesSharingASegmentAreTakenOneAfterTheOther) {
   EXPECT_EQ(trace.count("Received DCH Handle 00000022"), 1);
   EXPECT_EQ(trace.count(">>>>>Notifying request"), 2);
   EXPECT_EQ(trace.count(">>>>>Signal DCH client bypassed. No receive outstanding"), 1);
+  EXPECT_EQ(trace.count("#####Received data concatenated to residual data"), 0);
 }
 
 TEST_F(DCHreceiveTaskTest, AReplyInPiecesIsTakenOnceWhole) {
@@ -173,6 +174,7 @@ TEST_F(DCHreceiveTaskTest, AReplyInPiecesIsTakenOnceWhole) {
     EXPECT_EQ(Outcome(status), 3);
     EXPECT_EQ(client_->handle(), 0x0A0B0C0Du);
     EXPECT_EQ(trace.count("Received DCH status 3"), 1);
+    EXPECT_EQ(trace.count("#####Received data concatenated to residual data"), 1);
   }
 }
 

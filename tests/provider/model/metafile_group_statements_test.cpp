@@ -7,6 +7,7 @@
 #include "internal_routing_block.h"
 #include "metafile_cases.h"
 #include "metafile_fixture.h"
+#include "summary_help_texts.h"
 #include "table_entry.h"
 
 namespace {
@@ -49,14 +50,6 @@ TEST(MetafileGroupStatements, ConfirmAndRecordSets) {
   });
 }
 
-const char kIntervalHelp[] =
-    "Dorvane Agent inserted attribute that shows the defined input data summarization interval in seconds.";
-const char kOccurrencesHelp[] =
-    "Dorvane Agent inserted attribute that shows the input data occurrences count per defined summarization interval.";
-const char kDateTimeHelp[] = "Dorvane Agent inserted attribute that shows the date and time in display format.";
-const char kUnitNameHelp[] =
-    "Dorvane Agent inserted attribute that shows summarization interval in text such as minute, hours, and weekday.";
-
 TEST(MetafileGroupStatements, SummaryAndOdbcStatements) {
   RunMetafileCases({
       {"a summary interval above a day", metafile({"//SUMMARY 90000 BATCH"}),
@@ -64,11 +57,11 @@ TEST(MetafileGroupStatements, SummaryAndOdbcStatements) {
         "ZEVPV91W Specification Warning: Summary attribute group defined without key attribute. Summarize by "
         "timestamp for Grp"},
        {"APPL Abc", "  GROUP Grp E ttl=0 sources=1 attrs=7/6", "    SOURCE B node=dphost delim=' '",
-        std::string("      ATTR _Interval_Unit C 4/99999999 help=") + kIntervalHelp,
-        std::string("      ATTR _Interval C 4/99999999 help=") + kIntervalHelp,
-        std::string("      ATTR _Occurrences C 4/99999999 help=") + kOccurrencesHelp, "      ATTR A1 D 8/8 hidden",
-        "      ATTR _LocalTimeStamp T 16/16", std::string("      ATTR _Date_Time D 24/24 help=") + kDateTimeHelp,
-        std::string("      ATTR _Interval_Unit_Name D 24/24 help=") + kUnitNameHelp}},
+        std::string("      ATTR _Interval_Unit C 4/99999999 help=") + kSummaryIntervalHelp,
+        std::string("      ATTR _Interval C 4/99999999 help=") + kSummaryIntervalHelp,
+        std::string("      ATTR _Occurrences C 4/99999999 help=") + kSummaryOccurrencesHelp, "      ATTR A1 D 8/8 hidden",
+        "      ATTR _LocalTimeStamp T 16/16", std::string("      ATTR _Date_Time D 24/24 help=") + kSummaryDateTimeHelp,
+        std::string("      ATTR _Interval_Unit_Name D 24/24 help=") + kSummaryUnitNameHelp}},
       {"an ODBC statement", metafile({"//ODBC i DSN=orders"}), {}, model(" odbc=I:orders")},
       {"the later of two ODBC statements", metafile({"//ODBC O DSN=first", "//ODBC input dsn=second"}), {},
        model(" odbc=I:second")},

@@ -25,6 +25,7 @@
 #include "dp_log_recorder.h"
 #include "free_port.h"
 #include "metafile_fixture.h"
+#include "metafile_hand_over.h"
 #include "metafile_io.h"
 #include "metafile_server_task.h"
 #include "model_dump.h"
@@ -281,6 +282,13 @@ TEST_F(MetafileServerTest, TheClientSpeaksTheWireFormatToARawServer) {
   TraceCapture trace("*=0x80");
   EXPECT_EQ(Fetch(client.anchor(), (std::string(250, 'n') + ".mdl").c_str()), std::vector<std::string>{"<none>"});
   EXPECT_TRUE(trace.contains("too long for a metafile request, not sent"));
+
+  // Nor is a request without a name, which no server answers: it is answered at once.
+  auto began = steady_clock::now();
+  EXPECT_EQ(Fetch(client.anchor(), "  "), std::vector<std::string>{"<none>"});
+  EXPECT_FALSE(zevp::FetchMetafile(client.anchor(), client.anchor()->metafileExchange, nullptr));
+  EXPECT_LT(steady_clock::now() - began, milliseconds(1000)) << "ZEVP_META_IO_WAIT is 2 seconds";
+  EXPECT_EQ(trace.count("*** invlide request. Metafaile name unspecified"), 2);
 }
 
 // A reply whose records have not all come within the reply wait gives nothing,

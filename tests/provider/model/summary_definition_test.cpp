@@ -13,20 +13,13 @@
 #include "source_entry.h"
 #include "summary_block.h"
 #include "summary_definition.h"
+#include "summary_help_texts.h"
 #include "table_entry.h"
 #include "trace_capture.h"
 
 namespace {
 
 using Lines = std::vector<std::string>;
-
-const char kIntervalHelp[] =
-    "Dorvane Agent inserted attribute that shows the defined input data summarization interval in seconds.";
-const char kOccurrencesHelp[] =
-    "Dorvane Agent inserted attribute that shows the input data occurrences count per defined summarization interval.";
-const char kDateTimeHelp[] = "Dorvane Agent inserted attribute that shows the date and time in display format.";
-const char kUnitNameHelp[] =
-    "Dorvane Agent inserted attribute that shows summarization interval in text such as minute, hours, and weekday.";
 
 TEST(SummaryInterval, RequestedIntervalsAreNormalised) {
   struct Case {
@@ -75,14 +68,14 @@ TEST(SummaryDefinition, AKeyedGroupGetsItsAttributesOrderAndLayout) {
   EXPECT_EQ(parse.output, Lines{});
   EXPECT_EQ(DumpModel(parse.application),
             (Lines{"APPL Sum", "  GROUP Traffic P ttl=60 sources=1 attrs=12/9", "    SOURCE B node=dphost delim=';'",
-                   std::string("      ATTR _Interval_Unit C 4/99999999 help=") + kIntervalHelp,
-                   std::string("      ATTR _Interval C 4/99999999 help=") + kIntervalHelp,
-                   std::string("      ATTR _Occurrences C 4/99999999 help=") + kOccurrencesHelp,
+                   std::string("      ATTR _Interval_Unit C 4/99999999 help=") + kSummaryIntervalHelp,
+                   std::string("      ATTR _Interval C 4/99999999 help=") + kSummaryIntervalHelp,
+                   std::string("      ATTR _Occurrences C 4/99999999 help=") + kSummaryOccurrencesHelp,
                    "      ATTR Host D 16/16 skey=1", "      ATTR Bytes C 4/999999 skey=-1", "      ATTR Other D 8/8 hidden",
                    "      ATTR Cnt G 2/100 hidden", "      ATTR Avg G 4/2147483647 formula=Bytes/_Occurrences",
                    "      ATTR Both G 4/2147483647 hidden formula=Bytes+Cnt", "      ATTR _LocalTimeStamp T 16/16",
-                   std::string("      ATTR _Date_Time D 24/24 help=") + kDateTimeHelp,
-                   std::string("      ATTR _Interval_Unit_Name D 24/24 help=") + kUnitNameHelp}));
+                   std::string("      ATTR _Date_Time D 24/24 help=") + kSummaryDateTimeHelp,
+                   std::string("      ATTR _Interval_Unit_Name D 24/24 help=") + kSummaryUnitNameHelp}));
   SourceEntry* source = parse.application->FirstTable->FirstSource;
   EXPECT_EQ(SummaryOrder(source), (Lines{"Host", "_Interval_Unit", "_Interval", "_Occurrences", "_LocalTimeStamp",
                                          "_Date_Time", "_Interval_Unit_Name", "Avg", "Bytes"}));

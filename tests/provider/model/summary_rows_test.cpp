@@ -11,6 +11,7 @@
 #include "application_entry.h"
 #include "attribute_entry.h"
 #include "batch_row_recorder.h"
+#include "dch_requests.h"
 #include "manual_clock.h"
 #include "metafile_fixture.h"
 #include "metafile_parser.h"
@@ -227,6 +228,22 @@ TEST_F(SummaryRowsTest, NoRowsLeaveTheBlockAloneAndTheStatusZero) {
   source_->EndBatchSummary = 1;
   EXPECT_EQ(output(), Rows{});
   EXPECT_EQ(source_->EndBatchSummary, 0) << "there was nothing to end";
+}
+
+// An offline drops what the source holds for the agent, without sending it.
+TEST_F(SummaryRowsTest, ASourceTakenOfflineKeepsNoSummaryRows) {
+  load(kTraffic);
+  take("A;1;1021210100500000");
+  take("B;2;1021210100510000");
+  ASSERT_EQ(block()->UsedEntries, 2);
+  ZEVP_DoDPoffline(source_, recorder_->comm());
+  EXPECT_EQ(block()->UsedEntries, 0);
+  EXPECT_EQ(block()->Capacity, 0);
+  EXPECT_EQ(block()->LastUpdateTime, 0);
+  EXPECT_EQ(block()->Array, nullptr);
+  EXPECT_EQ(recorder_->take(), Rows{});
+  EXPECT_EQ(take("C;3;1021210110000000"), 0) << "the next row begins an interval";
+  EXPECT_STREQ(block()->IntervalStartStamp, "1021210110000000");
 }
 
 // A time stamp that is no valid agent time stamp counts as none: the row takes the

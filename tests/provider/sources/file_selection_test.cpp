@@ -71,6 +71,7 @@ TEST(FileSelectionTest, NewestMatchingFileIsSelected) {
       {"a suffix", "app{##}_x.log", {"app07_y.log", "app05_x.log"}, "app05_x.log"},
       {"no suffix allows no more", "app{##}.log", {"app07x.log", "app05.log"}, "app05.log"},
       {"a four-digit year", "d{YYYYMMDD}.log", {"d19991231.log", "d20000101.log"}, "d20000101.log"},
+      {"a date after characters", "app{??YYMMDD}.log", {"appZZ991231.log", "appAA020105.log"}, "appAA020105.log"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);

@@ -12,12 +12,15 @@
 #include <string>
 #include <vector>
 
+#include "bsv1.h"
 #include "data_provider_run.h"
 #include "dch_work_queue.h"
 #include "dp_anchor.h"
 #include "file_server_fixture.h"
+#include "io_entry.h"
 #include "process_entry.h"
 #include "source_entry.h"
+#include "trace_capture.h"
 
 namespace {
 
@@ -130,6 +133,30 @@ TEST_F(FileServerTest, FileReplacedByOneOfTheSameLengthIsKnownByItsFirstLine) {
   EXPECT_EQ(f.takeLog(75), Lines{"75: " + path}) << "the replacement by eeee only";
 }
 
+// A file re-created empty that grows past its old end before the next pass is read from
+// its beginning: the identity check found it empty and had both read positions go back.
+TEST_F(FileServerTest, FileFoundEmptyAtTheIdentityCheckIsReadFromItsBeginning) {
+  FileServerFixture f(EventGroup());
+  std::string path = f.files().write("monitored.log", Numbered(1, 20));
+  StartSettled(f);
+  TraceCapture trace("*=0x80 file_server=0x10");
+  // Held by the test, the entry's lock keeps the next pass from starting.
+  IOEntry* io = f.source()->IO;
+  BSV1_GetLock(&io->Lock);
+  f.files().write("monitored.log", "");
+  f.release();
+  bool checked = WaitUntil([&] { return trace.contains("File switched or re-created or copied"); });
+  f.files().write("monitored.log", Numbered(101, 130));
+  BSV1_ReleaseLock(&io->Lock);
+  ASSERT_TRUE(checked);
+  ASSERT_TRUE(f.firstPass());
+  Lines rows = f.takeRows();
+  ASSERT_EQ(rows.size(), 30u);
+  EXPECT_EQ(rows.front(), "17 Text='line 101'");
+  EXPECT_EQ(rows.back(), "17 Text='line 130'");
+  EXPECT_EQ(f.takeLog(75), Lines{"75: " + path});
+}
+
 TEST_F(FileServerTest, DeletedFileGoesOfflineAndIsReadFromItsFirstLineWhenBack) {
   FileServerFixture f(EventGroup());
   std::string path = f.files().write("monitored.log", "old\n");
@@ -179,13 +206,14 @@ TEST_F(FileServerTest, CopySendsTheFileAsOneSetEveryPass) {
 
 TEST_F(FileServerTest, CopyClearEmptiesTheFileOnceCopied) {
   FileServerFixture f(CopyGroup("COPY CLEAR"));
-  f.files().write("copied.log", "r1\nr2\n");
+  std::string path = f.files().write("copied.log", "r1\nr2\n");
   f.start();
   ASSERT_TRUE(f.firstPass());
   EXPECT_EQ(f.takeRows(), (Lines{"1 Text='r1'", "16 Text='r2'"}));
   EXPECT_EQ(f.files().read("copied.log"), "");
   ASSERT_TRUE(f.nextPass());
   EXPECT_EQ(f.takeRows(), Lines{});
+  EXPECT_EQ(f.takeLog(75), Lines{"75: " + path}) << "found empty, its first line gone";
   f.files().append("copied.log", "r3\n");
   ASSERT_TRUE(f.nextPass());
   EXPECT_EQ(f.takeRows(), (Lines{"17 Text='r3'", "16 Text -"}));
@@ -193,7 +221,7 @@ TEST_F(FileServerTest, CopyClearEmptiesTheFileOnceCopied) {
   f.files().remove("copied.log");
   ASSERT_TRUE(f.nextPass());
   EXPECT_EQ(f.takeRequests(), Lines{});
-  EXPECT_EQ(f.takeLog(54), Lines{});
+  EXPECT_EQ(f.takeLog(), Lines{}) << "neither gone (54) nor restarted (75)";
 }
 
 TEST_F(FileServerTest, UnregisteredGroupTakesItsRowsIntoItsAttributesWithoutTheAgent) {

@@ -1,53 +1,15 @@
 // The select interrupt: a datagram of the text to each port a data-provider type
 // listens on, at the local host; other types are refused.
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <cstdlib>
-#include <string>
 
-#include "free_port.h"
+#include "port_variable_listener.h"
 #include "select_interrupt.h"
 #include "trace_capture.h"
 #include "zev0/hostnames.h"
 
 namespace {
-
-// A UDP socket on a free loopback port, named by the variable that sets a listen port.
-class Listener {
- public:
-  explicit Listener(const char* variable) : variable_(variable) {
-    socket_ = socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    port_ = FreeLoopbackPort();
-    address.sin_port = htons(port_);
-    EXPECT_EQ(bind(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    setenv(variable, std::to_string(port_).c_str(), 1);
-  }
-  ~Listener() {
-    close(socket_);
-    unsetenv(variable_);
-  }
-  // The next datagram within the time, or empty.
-  std::string next(int waitMs) {
-    pollfd readable{socket_, POLLIN, 0};
-    if (poll(&readable, 1, waitMs) != 1) return {};
-    char buffer[128];
-    ssize_t n = recv(socket_, buffer, sizeof buffer, 0);
-    return n > 0 ? std::string(buffer, static_cast<size_t>(n)) : std::string();
-  }
-  unsigned short port() const { return port_; }
-
- private:
-  const char* variable_;
-  int socket_;
-  unsigned short port_;
-};
 
 class SelectInterruptTest : public ::testing::Test {
  protected:
@@ -58,7 +20,8 @@ class SelectInterruptTest : public ::testing::Test {
 };
 
 TEST_F(SelectInterruptTest, EachTypeWakesThePortsItListensOn) {
-  Listener socketDP("ZEVP_DP_PORT"), api("ZEVP_API_DPAPI_PORT"), meta("ZEVP_META_SERVER_PORT"), post("ZEVP_POST_DP_PORT");
+  PortVariableListener socketDP("ZEVP_DP_PORT"), api("ZEVP_API_DPAPI_PORT"), meta("ZEVP_META_SERVER_PORT"),
+      post("ZEVP_POST_DP_PORT");
   EXPECT_EQ(ZEVP_SocketDPport(), socketDP.port());
   struct Case {
     int32_t type;
@@ -80,7 +43,7 @@ TEST_F(SelectInterruptTest, EachTypeWakesThePortsItListensOn) {
 }
 
 TEST_F(SelectInterruptTest, AnotherTypeIsRefused) {
-  Listener socketDP("ZEVP_DP_PORT");
+  PortVariableListener socketDP("ZEVP_DP_PORT");
   TraceCapture trace("*=0x80");
   for (int32_t type : {1, 5, 8, -1, 98}) ZEVP_SendSelectInterrupt(type, SelectDeleteMsg);
   EXPECT_EQ(trace.count("*****Error - invalid input DP Type"), 5);

@@ -1,5 +1,6 @@
 // libFuzzer harness of the management-server port's request lines: whatever a client
-// sends, the parser answers a request with its fields or a refusal that says why.
+// sends, the parser answers a request with its fields (a sample's predicates each naming
+// a column) or a refusal that says why.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -15,7 +16,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     case raf::PortRequest::kInvalid: sound = !request.error.empty(); break;
     case raf::PortRequest::kSubnodes:
     case raf::PortRequest::kTables: sound = fields == 0; break;
-    case raf::PortRequest::kSample: sound = fields == 2 || fields == 3; break;
+    case raf::PortRequest::kSample:
+      sound = fields == 2 || fields == 3;
+      for (const raf::Predicate& predicate : request.predicates) sound = sound && !predicate.column.empty();
+      break;
     case raf::PortRequest::kAction: sound = fields == 2; break;
   }
   if (!sound) __builtin_trap();

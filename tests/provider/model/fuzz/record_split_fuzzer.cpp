@@ -4,30 +4,17 @@
 // handed over as exactly its bytes, without a terminating NUL. The split and the
 // filter check must neither crash nor read or write beyond the record and the
 // values.
-#include <fcntl.h>
-#include <netdb.h>
-#include <stdlib.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdint>
-#include <cstdio>
-#include <cstring>
-#include <fstream>
-#include <string>
 #include <vector>
 
 #include "application_entry.h"
 #include "attribute_copies.h"
 #include "attribute_entry.h"
-#include "dp_anchor.h"
-#include "dp_shutdown.h"
 #include "filter_check.h"
-#include "metafile_parser.h"
+#include "fuzz_model.h"
 #include "record_split.h"
 #include "source_entry.h"
 #include "table_entry.h"
-#include "zev0/hostnames.h"
 #include "zev0/storage.h"
 
 namespace {
@@ -49,26 +36,9 @@ const char* const kMetafile[] = {
     "//NAME Out P 60",    "//INTERNAL OUTPUT Fz", "//ATTRIBUTES ';'", "A D 8 +FILTER={SCAN(0,x) OR MATCH(1,y)}",
     "B G 10",             "_Date_Time D 16",      "C D 4",
     "//NAME In P 60",     "//INTERNAL INPUT Fz",  "//ATTRIBUTES ';'", "X D 8",
+    nullptr,
 };
 
-// No address has a name: the fuzzer asks no name service.
-class NoNames : public zev0::Resolver {
- public:
-  int hostByName(const char*, hostent*, char*, size_t, int* hostError) override {
-    *hostError = HOST_NOT_FOUND;
-    return ENOENT;
-  }
-  int hostByAddress(const in_addr&, hostent*, char*, size_t, int* hostError) override {
-    *hostError = HOST_NOT_FOUND;
-    return ENOENT;
-  }
-  int systemHostName(char* name, size_t size) override {
-    std::snprintf(name, size, "dphost");
-    return 0;
-  }
-};
-
-DPAB* anchor = nullptr;
 std::vector<SourceEntry*> sources;
 
 // Every key seen keeps a list as long as its source lives: a run of random keys is
@@ -88,41 +58,13 @@ void dropKeyListsBeyond(SourceEntry* source, int most) {
   }
 }
 
-void releaseModel() {
-  ZEVP_ShutdownCleanUp(anchor, 1);
-  ZEVP_ReleaseGlobalResources(anchor);
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  char pattern[] = "/tmp/zev_record_fuzz_XXXXXX";
-  const char* directory = mkdtemp(pattern);
-  if (directory == nullptr) std::abort();
-  setenv("ZEVP_META_PATH", directory, 1);
-  setenv("ZEV_PRODSPEC_PATH", ZEV_EXAMPLES_DIR "/", 1);
-  setenv("ZEV_PRODSPEC_NAME", "ZEVPSF", 1);
-  setenv("QFEB0_HOSTNAME", "dphost.example", 1);
-  setenv("ZEV_TRACE", "*=0", 1);
-  static NoNames noNames;
-  zev0::SetResolver(&noNames);
-  std::ofstream(std::string(directory) + "/fuzz.mdl") << [] {
-    std::string text;
-    for (const char* line : kMetafile) text += std::string(line) + "\n";
-    return text;
-  }();
-  int devNull = open("/dev/null", O_WRONLY);
-  dup2(devNull, STDOUT_FILENO);
-  close(devNull);
-  anchor = ZEVP_StartupInitialization();
-  if (anchor == nullptr) std::abort();
-  int opened = 0;
-  int alreadyDefined = 0;
-  ApplicationEntry* application = ZEVP_ConstructApplDataModel(anchor, "fuzz.mdl", 1, &opened, &alreadyDefined, 0, 1);
-  if (application == nullptr) std::abort();
+  ApplicationEntry* application = nullptr;
+  LoadFuzzModel(kMetafile, &application);
   for (TableEntry* table = application->FirstTable; table != nullptr; table = table->next)
     if (table->FirstSource != nullptr) sources.push_back(table->FirstSource);
-  std::atexit(releaseModel);
   return 0;
 }
 

@@ -24,20 +24,6 @@ constexpr char kStartupComplete[] = "Dorvane_Agent startup complete.";
 const std::vector<std::string> kLines = {"//APPL LINES @Lines of partners", "//NAME TEXT S 600 @One line a row",
                                          "//ATTRIBUTES ';'", "Name D 16 @A name", "Count C 100000 @A count"};
 
-std::vector<std::string> LinesWith(const ToolRun& run, const std::string& text) {
-  std::vector<std::string> lines;
-  if (run.exitStatus != 0) return lines;
-  size_t from = 0;
-  while (from < run.output.size()) {
-    size_t end = run.output.find('\n', from);
-    if (end == std::string::npos) end = run.output.size();
-    std::string line = run.output.substr(from, end - from);
-    if (line.find(text) != std::string::npos) lines.push_back(line);
-    from = end + 1;
-  }
-  return lines;
-}
-
 // The agent with a data provider of the type, its socket and API ports free loopback
 // ports, and the metafile LINES, which it loads at its start, in a folder of its own.
 class SocketAgentTest : public ::testing::Test {
