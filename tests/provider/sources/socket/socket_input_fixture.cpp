@@ -28,7 +28,7 @@ std::string RowText(const std::string& message) {
 
 }  // namespace
 
-RowCollector::RowCollector(const char* applName, const char* group)
+RowDrain::RowDrain(const char* applName, const char* group)
     : handle_(dc_waitOnDataInitialize(applName, group)) {
   if (handle_ == nullptr) return;
   thread_ = std::thread([this] {
@@ -44,14 +44,14 @@ RowCollector::RowCollector(const char* applName, const char* group)
   });
 }
 
-RowCollector::~RowCollector() {
+RowDrain::~RowDrain() {
   if (handle_ == nullptr) return;
   dc_waitOnDataCancel(handle_);
   thread_.join();
   dc_waitOnDataDestroy(handle_);
 }
 
-std::vector<std::string> RowCollector::waitFor(size_t count) {
+std::vector<std::string> RowDrain::waitFor(size_t count) {
   std::unique_lock<std::mutex> lock(mutex_);
   changed_.wait_for(lock, std::chrono::seconds(10), [&] { return rows_.size() >= count; });
   return rows_;

@@ -29,12 +29,12 @@ std::string NextRowText(RowWaiter& rows, int waitMs = kAnswerWaitMs);
 
 // A consumer that takes the rows of a group as they come, on a thread of its own,
 // so that a burst of rows does not overflow its socket: each as NextRowText gives it.
-class RowCollector {
+class RowDrain {
  public:
-  RowCollector(const char* applName, const char* group);
-  ~RowCollector();
-  RowCollector(const RowCollector&) = delete;
-  RowCollector& operator=(const RowCollector&) = delete;
+  RowDrain(const char* applName, const char* group);
+  ~RowDrain();
+  RowDrain(const RowDrain&) = delete;
+  RowDrain& operator=(const RowDrain&) = delete;
 
   bool parked() const { return handle_ != nullptr; }
   // The rows once `count` came (fewer when they did not within ten seconds).

@@ -145,7 +145,7 @@ TEST_F(SocketServerTest, AnAssociationRecordInEBCDICmakesAPartnerWhoseRecordsAre
 // 64 KiB of records in one burst come in many receives; none is cut in two.
 TEST_F(SocketServerTest, ABurstOfRecordsOverTCPisTakenWithoutCuttingARecord) {
   ASSERT_NE(start(ZEV_DP_SOCK), nullptr);
-  RowCollector rows("Lines", "Text");
+  RowDrain rows("Lines", "Text");
   syncWithServer();
   StreamEnd partner(socketPort());
   std::string burst = "//lines\n";
