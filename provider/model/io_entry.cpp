@@ -89,11 +89,10 @@ IOEntry* ZEVP_InitializeIOEntry(DPAB* anchor, SourceEntry* source, char kind) {
   IOEntry** list = nullptr;
   BSV1_Lock* listLock = nullptr;
   if (kindList(anchor, kind, &list, &listLock)) {
-    // The list's lock before the entry's, as every walk of the list takes them.
+    // The entry is whole before it is linked: a walk of the list may take its lock
+    // at once, and no thread holds it yet.
     BSV1_GetLock(listLock);
-    BSV1_GetLock(&entry->Lock);
     zevp::AppendToList(list, entry, &IOEntry::NextOfKind);
-    BSV1_ReleaseLock(&entry->Lock);
     BSV1_ReleaseLock(listLock);
   }
   return entry;

@@ -82,7 +82,7 @@ TEST_F(SocketServerTest, AUDPpartnerIsBoundByItsAssociationUnboundByItsEndAndBou
   BSV1_ReleaseLock(&anchor()->sockIOListLock);
   ASSERT_NE(bound, nullptr);
   EXPECT_TRUE(WaitFor([bound] { return ZEVP_SourceStateOf(bound->Source) == ZEVP_Ready; })) << "offline";
-  EXPECT_EQ(BoundSocketOf(bound), 0) << "unbound";
+  EXPECT_TRUE(WaitFor([bound] { return BoundSocketOf(bound) == 0; })) << "unbound";
 
   partner.sendTo(socketPort(), "three;3");
   EXPECT_EQ(partner.next(kAckWaitMs), Seq(1)) << "bound again, counted from 1";
