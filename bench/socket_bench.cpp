@@ -14,20 +14,16 @@
 #include "dch/dch_api.h"
 #include "dch_host_process.h"
 #include "dch_test_settings.h"
-#include "free_port.h"
+#include "data_provider_process.h"
 #include "partner_sockets.h"
 #include "ratio.h"
 #include "row_counter.h"
-#include "scratch_directory.h"
-#include "tool_process.h"
 
 namespace {
 
 constexpr int kBatch = 100;  // records a partner sends before it waits for their rows
 constexpr auto kRowLimit = std::chrono::seconds(10);
 constexpr int kReplyWaitMs = 5000;
-constexpr int kStartWaitMs = 10000;
-constexpr int kEndWaitMs = 30000;
 constexpr size_t kBareReplySize = 12;  // an API reply's size: "0 1700000000"
 
 std::string Record(long n) { return "benchmark record " + std::to_string(n) + ";" + std::to_string(n % 1000); }
@@ -87,19 +83,13 @@ int main() {
   RowCounter rows("BENCH", "ROWS");
   if (!rows.parked()) return Fail("the consumer could not park");
 
-  ScratchDirectory folder("zev_socket_bench");
-  folder.write("bench.mdl", "//APPL Bench\n//NAME Rows E 60\n//ATTRIBUTES ';'\nText D 32\nCount C 100000\n");
-  folder.write("ZEVPCNFG", "bench.mdl\n");
-  unsigned short socketPort = FreeLoopbackPort();
-  unsigned short apiPort = FreeLoopbackPort();
-  ToolProcess provider("zevdphost");
-  bool started = provider.start(
-      {"ASFS"}, {"ZEVP_DCH_HOST=127.0.0.1", "ZEVA_DCH_PORT=" + std::to_string(port), "ZEV_DP_HOSTNAME=localhost",
-                 "ZEV_PRODSPEC_PATH=" ZEV_EXAMPLES_DIR "/", "ZEV_PRODSPEC_NAME=ZEVPSF", "ZEVP_META_PATH=" + folder.path(),
-                 "ZEVP_INIT_CONFIG_PATH=" + folder.path(), "ZEV_WORK_PATH=" + folder.path(),
-                 "ZEVP_DP_PORT=" + std::to_string(socketPort), "ZEVP_API_DPAPI_PORT=" + std::to_string(apiPort),
-                 "ZEVP_DPCONSOLE_PORT=" + std::to_string(FreeLoopbackPort()), "ZEV_TRACE=*=0"});
-  if (!started || provider.readLine(kStartWaitMs) != "started ASFS") return Fail("the data provider did not start");
+  DataProviderProcess provider("ASFS", port);
+  provider.configuration().write("bench.mdl",
+                                 "//APPL Bench\n//NAME Rows E 60\n//ATTRIBUTES ';'\nText D 32\nCount C 100000\n");
+  provider.configuration().write("ZEVPCNFG", "bench.mdl\n");
+  if (!provider.start({"ZEV_TRACE=*=0"})) return Fail("the data provider did not start");
+  unsigned short socketPort = provider.socketPort();
+  unsigned short apiPort = provider.apiPort();
 
   // The API partner begins its input once the application is loaded.
   DatagramEnd api;
@@ -156,6 +146,5 @@ int main() {
   PrintCounts("  rows of the TCP partner", tcpCounts);
   PrintCounts("  rows of the UDP partner", udpCounts);
   PrintCounts("  rows of the API partner", apiCounts);
-  provider.closeInput();
-  return provider.waitForEnd(kEndWaitMs) == 0 ? 0 : Fail("the data provider did not end in order");
+  return provider.stop() ? 0 : Fail("the data provider did not end in order");
 }
