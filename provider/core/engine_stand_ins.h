@@ -21,12 +21,9 @@ StatisticBlock* InitializeStatisticBlock();  // none
 // data provider down as the console command SHUTDOWN does.
 void ConsoleService(DPAB* anchor, ZEVP_ProcessRoutine typeRoutine);
 
-// The DCH link's calls into parts not built yet: each traces and does nothing.
-void ProvideAction(DPAB* anchor, const DCHactionMessage* action);  // the action is dropped
+// The DCH link's call into batch output, not built yet: it traces and does nothing.
 void OutputBatchDataRecord(SourceEntry* source);
-// Calls of the DCH client and the periodic task into parts not built yet: each
-// traces that it is not available and does nothing.
-void ProvideActionReply(SourceEntry* source, DCHcomm* comm);        // the status is -1
+// The periodic task's calls into the SNMP collection, not built yet: each traces.
 void UpdateMIBinteresToDCH(DPAB* anchor);
 void DoNoDataStatusReport(DPAB* anchor);
 // No statistics are kept yet.
@@ -35,6 +32,16 @@ void UpdateStatLogFileIO(int32_t files, int32_t ios);
 void SNMPapplOnline(DPAB* anchor, ApplicationEntry* application);   // "not available"
 void SNMPapplOffline(DPAB* anchor, ApplicationEntry* application);  // "not available"
 void StopSNMPcollection(SourceEntry* source);                       // "not available"
+// What action workers hand over to parts not built yet.
+// An SNMP worker that gives each action back as it came, traced.
+void SNMPWorkerTask(ActionWorkerTaskEntry* worker, ProcessEntry* own);
+ActionEntry* AllocateAutoStartActionEntry(DPAB* anchor);  // as the SNMP collection makes it
+void DoAutoStartMIBmonitorTasks(DPAB* anchor, const char* applicationName);  // traced
+char* LocateNetworkBySymbolicName(const char* symbolicName);                 // none
+// Each sets DP_NOSUPPORT and traces.
+void EmitSNMPtrap(DPAB* anchor, ActionEntry* entry);
+void ScheduleRunConsoleCommand(DPAB* anchor, ActionEntry* entry);
+void ScheduleDPconfigurationRequest(DPAB* anchor, ActionEntry* entry);
 void CloseBatchOutputFile(ApplicationEntry* application);
 
 }  // namespace zevp::standin

@@ -4,7 +4,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "action_hand_over.h"
 #include "source_entry.h"
 #include "trc1.h"
 #include "zev0/storage.h"
@@ -29,10 +28,6 @@ int ZEVP_ValidateAPIversion(const char* request, int length) {
                  std::memcmp(request, ZEVP_API_EYE_CATCHER, ZEVP_API_EYE_CATCHER_LENGTH) == 0
              ? 1
              : 0;
-}
-
-int32_t ZEVP_APIverbOf(const char* request, int length) {
-  return ZEVP_ExtractAPIcallType(request, length);
 }
 
 std::string ZEVP_APIoperands(const char* request, int length) {

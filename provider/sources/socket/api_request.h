@@ -49,9 +49,6 @@ constexpr int ZEVP_API_SOURCE_NAME_MAX = 32;
 // 1 when the request begins with the eye-catcher, else 0.
 int ZEVP_ValidateAPIversion(const char* request, int length);
 
-// The verb index of a request; 0 for one too short to hold a verb.
-int32_t ZEVP_APIverbOf(const char* request, int length);
-
 // The operands of a request: what follows the verb (empty for a request of the header alone).
 std::string ZEVP_APIoperands(const char* request, int length);
 

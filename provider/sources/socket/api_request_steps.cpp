@@ -29,7 +29,7 @@ constexpr int16_t kBlockMiddle = 0;
 constexpr int16_t kBlockLast = 16;
 constexpr int16_t kSingleRow = ZEVP_DATA_SEQUENCE_ROW;
 
-int32_t verbOf(const PartnerRequest& request) { return ZEVP_APIverbOf(request.bytes, request.length); }
+int32_t verbOf(const PartnerRequest& request) { return ZEVP_ExtractAPIcallType(request.bytes, request.length); }
 
 std::string operandsOf(const PartnerRequest& request) { return ZEVP_APIoperands(request.bytes, request.length); }
 

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <string>
 
+#include "action_hand_over.h"
 #include "api_request.h"
 #include "application_entry.h"
 #include "association_record.h"
@@ -70,7 +71,7 @@ bool SocketServerLoop::partnerInput(IOEntry* partner) {
   EngineRoutines& routines = Routines();
   if (mode_ == PartnerMode::API) {
     ZEVP_ConvertBufferToLocal(buffer, length, 0);
-    partner->APIverb = ZEVP_APIverbOf(buffer, length);
+    partner->APIverb = ZEVP_ExtractAPIcallType(buffer, length);
     if (partner->APIverb == ZEVP_VERB_ENDINP) routines.updateSourceEntryState(source, ZEVP_Inactive);
     BSV1_ReleaseLock(&partner->Lock);
     routines.processSockRequestByState(anchor_, entry_, partner, length, buffer);

@@ -8,6 +8,7 @@
 #include <limits>
 #include <string>
 
+#include "action_hand_over.h"
 #include "api_request.h"
 #include "application_entry.h"
 #include "association_record.h"
@@ -105,7 +106,7 @@ void SocketServerLoop::datagram(int length, const sockaddr_in& sender) {
   bool inputEnded = false;
   int32_t verb = ZEVP_VERB_NONE;
   if (api) {
-    verb = ZEVP_APIverbOf(buffer, length);
+    verb = ZEVP_ExtractAPIcallType(buffer, length);
     partner->APIverb = verb;
     if (verb == ZEVP_VERB_ENDINP) routines.updateSourceEntryState(source, ZEVP_Inactive);
   } else {

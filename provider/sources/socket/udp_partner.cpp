@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "action_hand_over.h"
 #include "api_request.h"
 #include "application_entry.h"
 #include "association_record.h"
@@ -71,7 +72,7 @@ int beginInput(DPAB* anchor, const char* datagram, int length, IOEntry** partner
     TRC(TRC_ERROR, "*** API request rejected, incorrect version");
     return ZEVP_API_WRONG_VERSION;
   }
-  if (ZEVP_APIverbOf(datagram, length) != ZEVP_VERB_BGNINP) return ZEVP_API_SEQUENCE_ERROR;
+  if (ZEVP_ExtractAPIcallType(datagram, length) != ZEVP_VERB_BGNINP) return ZEVP_API_SEQUENCE_ERROR;
   std::vector<std::string> names = Words(ZEVP_APIoperands(datagram, length));
   ApplicationEntry* application =
       names.empty() ? nullptr : ZEVP_LocateApplicationByName(anchor, names[0].c_str(), static_cast<int>(names[0].size()));

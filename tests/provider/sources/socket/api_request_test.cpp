@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "action_hand_over.h"
 #include "api_request.h"
 #include "bare_anchor.h"
 #include "hand_built_model.h"
@@ -25,7 +26,7 @@ class APIrequestTest : public ::testing::Test {
 };
 
 int32_t VerbOf(const std::string& request) {
-  return ZEVP_APIverbOf(request.data(), static_cast<int>(request.size()));
+  return ZEVP_ExtractAPIcallType(request.data(), static_cast<int>(request.size()));
 }
 
 TEST(APIrequestLayoutTest, TheVerbFollowsTheEyeCatcherAndTheOperandsTheVerb) {

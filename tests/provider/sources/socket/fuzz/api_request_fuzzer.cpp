@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "action_hand_over.h"
 #include "api_request.h"
 #include "metafile_text.h"
 #include "partner_records.h"
@@ -34,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   int length = static_cast<int>(size);
   ZEVP_ValidateAPIversion(request.data(), length);
   std::string operands = ZEVP_APIoperands(request.data(), length);
-  switch (ZEVP_APIverbOf(request.data(), length)) {
+  switch (ZEVP_ExtractAPIcallType(request.data(), length)) {
     case ZEVP_VERB_ACCREQ:
       ZEVP_SetAcceptRequestOptions(source, operands);
       break;
