@@ -132,6 +132,47 @@ TEST_F(SocketAgentTest, AnAPIpartnersRowsAreSampled) {
   expectCleanEnd();
 }
 
+// An action at the subnode of an API partner that accepts requests: the partner
+// fetches it (RCVREQ) and answers it (RESULT), and its result reaches the agent.
+TEST_F(SocketAgentTest, AnActionAtAnAPIpartnersSubnodeIsFetchedAndAnsweredByThePartner) {
+  ASSERT_TRUE(start("APIS", {apiPort_})) << agent_.failure() << agent_.traceText();
+  DatagramEnd partner;
+  auto exchange = [&](const std::string& request) {
+    partner.sendTo(apiPort_, ToNetworkCode("ZEVPAPI300" + request));
+    std::string reply = partner.next(kRowWaitMs);
+    return reply == "<none>" ? reply : ToLocalCode(reply);
+  };
+  std::string begun = exchange("BGNINPLINES TEXT ");
+  ASSERT_EQ(begun.substr(0, 2), "0 ");
+  std::string stamp = begun.substr(2, begun.find('#') - 2);
+  EXPECT_EQ(exchange("ACCREQ1;30"), "0 " + stamp);
+  EXPECT_EQ(exchange("RCVREQ"), "0 " + stamp) << "nothing outstanding yet";
+  ASSERT_FALSE(tables("LINES00").empty());
+  ASSERT_TRUE(Eventually([&] { return !LinesWith(agent_.zevraf({"subnodes"}), "localhost:LINES00").empty(); },
+                         kRowWaitMs));
+  ToolRun action = agent_.zevraf({"action", "localhost:LINES00", "'restock'", "10"});
+  ASSERT_EQ(action.exitStatus, 0) << action.errors;
+
+  std::string request;
+  ASSERT_TRUE(Eventually(
+      [&] {
+        std::string reply = exchange("RCVREQ");
+        size_t mark = reply.find('#');
+        if (mark == std::string::npos) return false;
+        request = reply.substr(mark + 1);
+        return true;
+      },
+      kRowWaitMs));
+  EXPECT_NE(request.find(" REQ("), std::string::npos) << request;
+  EXPECT_NE(request.find("restock"), std::string::npos) << request;
+  std::string id = request.substr(0, request.find(' '));
+  EXPECT_EQ(exchange("RESULTx;y"), "93 " + stamp);
+  EXPECT_EQ(exchange("RESULT999999;z;"), "85 " + stamp);
+  EXPECT_EQ(exchange("RESULT" + id + ";restocked;"), "0 " + stamp);
+  EXPECT_TRUE(sampled("\tSUCCESS\trestocked", "DVAGENT00"));
+  expectCleanEnd();
+}
+
 // ASFS runs both loops: a socket partner and an API partner of the same table.
 TEST_F(SocketAgentTest, AnASFSdataProviderServesSocketAndAPIpartners) {
   ASSERT_TRUE(start("ASFS", {socketPort_, apiPort_})) << agent_.failure() << agent_.traceText();
