@@ -1,8 +1,9 @@
 // A data provider of one type in a process of its own (the host program
 // zevdphost), for tests that watch what reaches the agent's DCH server: the DCH
-// host on a loopback port, the shipped product specification, its work directory
-// (also its metafile and start-up configuration folder) a scratch folder, its
-// trace a file there, and its socket and API ports free loopback ports.
+// host on a loopback port, console ports of its own, socket and API ports free
+// loopback ports, the shipped product specification, its work directory (also its
+// metafile and start-up configuration folder) a scratch folder, and its trace a
+// file there.
 #pragma once
 
 #include <string>
@@ -25,6 +26,8 @@ class DataProviderProcess {
   const ScratchDirectory& configuration() const { return configuration_; }
   unsigned short socketPort() const { return socketPort_; }
   unsigned short apiPort() const { return apiPort_; }
+  // The base of its console ports (ZEVP_DPCONSOLE_PORT).
+  unsigned short consoleBase() const { return consoleBase_; }
 
   // Starts the provider with the settings over the usual ones; false when it did
   // not say it started.
@@ -43,6 +46,7 @@ class DataProviderProcess {
 
   std::string type_;
   unsigned short port_;
+  unsigned short consoleBase_;
   ScratchDirectory configuration_;
   unsigned short socketPort_ = FreeLoopbackPort();
   unsigned short apiPort_ = FreeLoopbackPort();

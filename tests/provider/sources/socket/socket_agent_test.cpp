@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "agent_process.h"
+#include "console_client.h"
 #include "eventually.h"
 #include "free_port.h"
 #include "partner_sockets.h"
@@ -43,8 +44,7 @@ class SocketAgentTest : public ::testing::Test {
     bool started = agent_.start({type}, {"ZEVP_META_PATH=" + metafiles_, "ZEVP_INIT_CONFIG_PATH=" + metafiles_,
                                          "ZEV_DP_HOSTNAME=localhost",
                                          "ZEVP_DP_PORT=" + std::to_string(socketPort_),
-                                         "ZEVP_API_DPAPI_PORT=" + std::to_string(apiPort_),
-                                         "ZEVP_DPCONSOLE_PORT=" + std::to_string(FreeLoopbackPort())});
+                                         "ZEVP_API_DPAPI_PORT=" + std::to_string(apiPort_)});
     return started && agent_.waitForTrace(kStartupComplete, kStartWaitMs) && Eventually([&ports] {
              for (unsigned short port : ports)
                if (LoopbackPortIsFree(port)) return false;
@@ -129,6 +129,8 @@ TEST_F(SocketAgentTest, AnAPIpartnersRowsAreSampled) {
   EXPECT_TRUE(sampled("\tkiwi\t9"));
   partner.sendTo(apiPort_, ToNetworkCode("ZEVPAPI300ENDINP"));
   EXPECT_EQ(ToLocalCode(partner.next(kRowWaitMs)), "0 " + stamp);
+  ConsoleClient console;  // the API data provider's console port is its base (type 0)
+  EXPECT_EQ(console.exchange(agent_.consoleBase(), "PING", kRowWaitMs), "0 " + stamp) << "the stamp PING gives";
   expectCleanEnd();
 }
 
