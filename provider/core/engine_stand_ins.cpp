@@ -56,16 +56,6 @@ void OutputBatchDataRecord(SourceEntry* source) {
 
 void UpdateStatLogFileIO(int32_t, int32_t) {}
 
-void ProcessSockRequestByState(DPAB* anchor, ProcessEntry* caller, IOEntry* partner, int, char*) {
-  SourceEntry* source = partner != nullptr ? partner->Source : nullptr;
-  if (source != nullptr && caller != nullptr && ZEVP_SourceStateOf(source) == ZEVP_Inactive) {
-    Routines().queueAndWaitDCHstatus(anchor, caller, source);
-    return;
-  }
-  TRC(TRC_ERROR, "***** socket request state machine not available: partner @%p left as it is",
-      static_cast<void*>(partner));
-}
-
 void UpdateMIBinteresToDCH(DPAB*) { TRC(TRC_ERROR, "***** MIB interest update not available"); }
 
 void DoNoDataStatusReport(DPAB*) { TRC(TRC_ERROR, "***** no-data status report not available"); }
