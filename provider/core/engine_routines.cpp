@@ -19,6 +19,8 @@
 #include "metafile_server_task.h"
 #include "periodic_task.h"
 #include "post_server.h"
+#include "request_state_machine.h"
+#include "socket_server.h"
 #include "zevp/console.h"
 #include "startup_config.h"
 #include "statistics.h"
@@ -26,6 +28,7 @@
 #include "summary_data.h"
 #include "url_management.h"
 #include "url_monitoring_stop.h"
+#include "zevp/console.h"
 
 namespace zevp {
 
@@ -38,9 +41,9 @@ EngineRoutines DefaultRoutines() {
   table.dpLogServer = ZEVP_DPlogServer;
   table.metaServerTask = ZEVP_MetaServerTask;
   table.automationServer = ZEVP_AutomationServer;
-  table.apiServer = standin::IdleUntilTerminated;
+  table.apiServer = ZEVP_SOCKpgmAPIServer;
   table.fileServer = ZEVP_FileServer;
-  table.socketServer = standin::IdleUntilTerminated;
+  table.socketServer = ZEVP_SocketServer;
   table.postServer = ZEVP_PostServer;
   table.httpManagerTask = standin::HTTPmanagerTask;
 
@@ -62,7 +65,7 @@ EngineRoutines DefaultRoutines() {
   table.provideActionReply = ZEVP_ProvideActionReply;
   table.performDataSummaryOutput = ZEVP_PerformDataSummaryOutput;
   table.summaryIntervalEnded = ZEVP_SummaryIntervalEnded;
-  table.processSockRequestByState = standin::ProcessSockRequestByState;
+  table.processSockRequestByState = ZEVP_ProcessSockRequestByState;
   table.updateMIBinteresToDCH = standin::UpdateMIBinteresToDCH;
   table.doNoDataStatusReport = standin::DoNoDataStatusReport;
   table.loadSNMPcommunityName = standin::LoadSNMPcommunityName;

@@ -50,16 +50,6 @@ sockaddr_in* ConstructTrapDestinationArray(const char*, int32_t* count) {
 
 
 
-void ProcessSockRequestByState(DPAB* anchor, ProcessEntry* caller, IOEntry* partner, int, char*) {
-  SourceEntry* source = partner != nullptr ? partner->Source : nullptr;
-  if (source != nullptr && caller != nullptr && ZEVP_SourceStateOf(source) == ZEVP_Inactive) {
-    Routines().queueAndWaitDCHstatus(anchor, caller, source);
-    return;
-  }
-  TRC(TRC_ERROR, "***** socket request state machine not available: partner @%p left as it is",
-      static_cast<void*>(partner));
-}
-
 void UpdateMIBinteresToDCH(DPAB*) { TRC(TRC_ERROR, "***** MIB interest update not available"); }
 
 void DoNoDataStatusReport(DPAB*) { TRC(TRC_ERROR, "***** no-data status report not available"); }

@@ -16,10 +16,7 @@ void HTTPmanagerTask(ProcessEntry* entry);
 
 sockaddr_in* ConstructTrapDestinationArray(const char* destinations, int32_t* count);  // none
 
-// The DCH link's calls into parts not built yet: each traces and does nothing.
-// Takes a partner's source set Inactive offline (queued on the caller's entry, and
-// waited for); any other state of the machine is not available.
-void ProcessSockRequestByState(DPAB* anchor, ProcessEntry* caller, IOEntry* partner, int n, char* buffer);
+// The periodic task's calls into the SNMP collection, not built yet: each traces.
 void UpdateMIBinteresToDCH(DPAB* anchor);
 void DoNoDataStatusReport(DPAB* anchor);
 // The SNMP configuration files: "not available", nothing loaded.

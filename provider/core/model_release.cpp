@@ -297,4 +297,6 @@ void ReleaseDelayedOfflineCopies(DPAB* anchor) {
   }
 }
 
+void ReleaseUnlistedSource(DPAB* anchor, SourceEntry* source) { ReleaseSource(anchor, source); }
+
 }  // namespace zevp
