@@ -19,6 +19,7 @@
 #include "socket_log_numbers.h"
 #include "socket_server_loop.h"
 #include "source_entry.h"
+#include "statistics.h"
 #include "table_entry.h"
 #include "trc1.h"
 #include "zev0/sockets.h"
@@ -63,6 +64,7 @@ bool SocketServerLoop::partnerInput(IOEntry* partner) {
   TRC(TRC_DETAIL, "### sock %d selected for existing TCP connection from %s[%d]", socket,
       DottedAddress(partner->PartnerAddress).c_str(), ntohs(partner->PartnerAddress.sin_port));
   char* buffer = clearedBuffer();
+  ZEVP_UpdateStatLogSockIO(0, 1);
   ssize_t received = recv(socket, buffer, ZEVP_RECEIVE_SIZE, 0);
   if (received < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) return false;
   if (received <= 0) return connectionEnded(partner, received < 0 ? errno : 0);
@@ -112,6 +114,7 @@ bool SocketServerLoop::connectionEnded(IOEntry* partner, int error) {
     }
   }
   partner->APIverb = ZEVP_VERB_NONE;
+  ZEVP_UpdateStatLogSockIO(-1, 0);
   ZEV0_CloseTheSocket(socket);
   if (partner->ConnectionSocket == socket) partner->ConnectionSocket = 0;
   UnbindPartner(partner);

@@ -14,7 +14,6 @@
 #include <memory>
 #include <string>
 #include <thread>
-#include <utility>
 #include <vector>
 
 #include "application_entry.h"
@@ -28,7 +27,7 @@
 #include "running_provider.h"
 #include "scratch_directory.h"
 #include "source_entry.h"
-#include "statistics.h"
+#include "statistic_counts.h"
 #include "stdout_capture.h"
 #include "table_entry.h"
 #include "zev/dp_types.h"
@@ -389,21 +388,15 @@ TEST_F(PostProviderTest, PostsAndTheirRowsAreCounted) {
   syncWithServer();
   DPAB* anchor = start();
   ASSERT_NE(anchor->statistics, nullptr);
-  auto counts = [anchor] {
-    BSV1_GetLock(&anchor->statistics->lock);
-    std::pair<uint32_t, uint32_t> taken{anchor->statistics->postMessages, anchor->statistics->dchMessages};
-    BSV1_ReleaseLock(&anchor->statistics->lock);
-    return taken;
-  };
-  auto before = counts();
+  StatisticCounts before = CountsOf(anchor);
   rawdch::UdpPeer poster(postPort_);
   for (int n = 0; n < 6; ++n) {
     ASSERT_TRUE(poster.send(PostedMessage("counted " + std::to_string(n), "I")));
     ASSERT_EQ(NextPost(rows).text, "counted " + std::to_string(n));
   }
-  auto after = counts();
-  EXPECT_EQ(after.first - before.first, 6u);
-  EXPECT_GE(after.second - before.second, 6u);
+  StatisticCounts after = CountsOf(anchor);
+  EXPECT_EQ(after.postMessages - before.postMessages, 6u);
+  EXPECT_GE(after.dchMessages - before.dchMessages, 6u);
 }
 
 }  // namespace
