@@ -9,6 +9,7 @@
 #include "engine_stand_ins.h"
 #include "file_server.h"
 #include "http_application.h"
+#include "http_manager.h"
 #include "internal_routing.h"
 #include "metafile_server_task.h"
 #include "periodic_task.h"
@@ -32,7 +33,7 @@ EngineRoutines DefaultRoutines() {
   table.fileServer = ZEVP_FileServer;
   table.socketServer = standin::IdleUntilTerminated;
   table.postServer = standin::IdleUntilTerminated;
-  table.httpManagerTask = standin::HTTPmanagerTask;
+  table.httpManagerTask = ZEVP_HTTPmanagerTask;
 
   table.checkDPalreadyActive = standin::CheckDPalreadyActive;
   table.determineMaxAttributesPerGroup = ZEVP_DetermineMaxAttributesPerGroup;

@@ -10,7 +10,6 @@
 #include "io_entry.h"
 #include "shutdown_request.h"
 #include "trc1.h"
-#include "url_management.h"
 #include "zev0/storage.h"
 
 TRC_UNIT();
@@ -30,15 +29,6 @@ void WaitForTermination(ProcessEntry* entry) {
 void IdleUntilTerminated(ProcessEntry* entry) {
   DPAB* anchor = entry->anchor;
   WaitForTermination(entry);
-  ZEVP_ReleaseProcessResources(anchor, entry);
-  ZEVP_EndThread();
-}
-
-void HTTPmanagerTask(ProcessEntry* entry) {
-  DPAB* anchor = entry->anchor;
-  WaitForTermination(entry);
-  // Before the entry goes: once the thread count falls, shut-down may free the anchor.
-  zevp::ReleaseURLmanagement(anchor);
   ZEVP_ReleaseProcessResources(anchor, entry);
   ZEVP_EndThread();
 }
