@@ -128,8 +128,8 @@ TEST_F(ClientCheckTest, ObjectsComeOnTheSecondCheckThenEveryFiftiethAndPageFiles
   ManualClock clock;
   URLrequestEntry* entry = subtasks.entry(server.url("/shop/"));
   const std::string pageFile =
-      output.path() + "/127.0.0.1:" + std::to_string(server.port()) + "/127.0.0.1:" + std::to_string(server.port()) +
-      "-shop-.html";
+      output.file("127.0.0.1:" + std::to_string(server.port()) + "/127.0.0.1:" + std::to_string(server.port()) +
+                  "-shop-.html");
   std::vector<int> collections;
   std::vector<int> pageFiles;
   for (int n = 1; n <= 102; ++n) {
