@@ -2,6 +2,7 @@
 #include <pthread.h>
 
 #include "dp_anchor.h"
+#include "dp_log.h"
 #include "engine_routines.h"
 #include "http_client_task.h"
 #include "http_manager.h"
@@ -18,6 +19,7 @@ namespace {
 
 constexpr unsigned kCycleSleepSeconds = 3;
 constexpr int kEndLookSeconds = 5;
+constexpr int kLogDeliveryWaitSeconds = 5;
 constexpr int32_t kManagerActive = 80;
 constexpr int32_t kManagerEnded = 81;
 
@@ -144,6 +146,9 @@ void End(ProcessEntry* entry, DPAB* anchor, URLmanagementBlock* block) {
     anchor->managedURLSource = nullptr;
   }
   Log(anchor, kManagerEnded);
+  // While the data provider ends, its log server delivers a message a second only as
+  // long as threads such as this one run: the end is reported before the thread goes.
+  for (int waited = 0; waited < kLogDeliveryWaitSeconds && zevp::DPlogQueued(anchor); ++waited) BSV1_Sleep(1);
 }
 
 }  // namespace
