@@ -62,3 +62,22 @@ class ActivitySubtasks {
   std::unique_ptr<ScopedSettings> settings_;
   std::unique_ptr<URLmanagement> urls_;
 };
+
+// The HTTP manager thread on an anchor whose URL management block is made, as the
+// data provider's start runs it; told to end, as shut-down does, and awaited (the
+// anchor's threads all gone) by stop() or at the latest when the object goes.
+class RunningHTTPmanager {
+ public:
+  explicit RunningHTTPmanager(DPAB* anchor);
+  ~RunningHTTPmanager() { stop(); }
+  RunningHTTPmanager(const RunningHTTPmanager&) = delete;
+  RunningHTTPmanager& operator=(const RunningHTTPmanager&) = delete;
+  bool running() const { return entry_ != nullptr; }
+  void stop();
+  // Wakes it as an action worker does after adding a URL.
+  void wake();
+
+ private:
+  DPAB* anchor_;
+  ProcessEntry* entry_ = nullptr;
+};

@@ -11,13 +11,11 @@
 #include "bare_anchor.h"
 #include "dp_anchor.h"
 #include "eventually.h"
-#include "manual_clock.h"
 #include "test_http_server.h"
 #include "trace_capture.h"
 #include "url_config_file.h"
 #include "url_management.h"
 #include "url_management_fixture.h"
-#include "zev/dp_types.h"
 #include "zev0/storage.h"
 #include "zev0/text.h"
 
@@ -94,15 +92,10 @@ class HTTPmanagerTest : public ::testing::Test {
   void TearDown() override { stop(); }
   void start() {
     urls_ = std::make_unique<URLmanagement>(settings_);
-    ASSERT_EQ(ZEVP_CreateProcess(anchor(), ZEV_DP_HTTP, nullptr, ZEVP_HTTPmanagerTask, 0, &manager_), 1);
-    ASSERT_TRUE(Eventually([&] { return anchor()->httpManagerEntry.load() != nullptr; }, 5000));
+    manager_ = std::make_unique<RunningHTTPmanager>(anchor());
   }
-  // Tells the manager to end, as shut-down does, and waits until it has.
   void stop() {
-    if (manager_ == nullptr) return;
-    TellToEnd(manager_);
-    manager_ = nullptr;
-    EXPECT_TRUE(WaitForThreadCount(anchor(), 0));
+    if (manager_ != nullptr) manager_->stop();
   }
   DPAB* anchor() { return urls_->anchor(); }
   URLmanagementBlock* block() { return anchor()->urlManagement; }
@@ -116,10 +109,7 @@ class HTTPmanagerTest : public ::testing::Test {
   // A URL added at run time, as a situation's start asks for it, waking the manager.
   void addAtRunTime(const std::string& url) {
     ASSERT_NE(ZEVP_AllocateHTTPrequestBlock(anchor(), url.c_str(), nullptr, 0, "S", 0, nullptr), nullptr);
-    ProcessEntry* manager = anchor()->httpManagerEntry;
-    pthread_mutex_lock(&manager->mutex);
-    pthread_cond_signal(&manager->condition);
-    pthread_mutex_unlock(&manager->mutex);
+    manager_->wake();
   }
 
   QuickSleeps clock_;
@@ -132,7 +122,7 @@ class HTTPmanagerTest : public ::testing::Test {
   }
   Settings settings_;
   std::unique_ptr<URLmanagement> urls_;
-  ProcessEntry* manager_ = nullptr;
+  std::unique_ptr<RunningHTTPmanager> manager_;
 };
 
 TEST_F(HTTPmanagerTest, WithNoURLsOneClientTaskRunsAndTheEndWaitsForEveryHTTPthread) {

@@ -7,17 +7,14 @@
 #include <vector>
 
 #include "activity_fixture.h"
-#include "bare_anchor.h"
 #include "dp_anchor.h"
 #include "eventually.h"
-#include "http_manager.h"
 #include "internet_road_fixture.h"
 #include "test_http_server.h"
 #include "trace_capture.h"
 #include "url_management.h"
 #include "url_management_fixture.h"
 #include "url_monitoring_stop.h"
-#include "zev/dp_types.h"
 
 namespace {
 
@@ -32,18 +29,13 @@ class HTTPproviderRoadTest : public InternetRoadTest {
     ScopedSettings scope(settings);
     start();
   }
-  void runManager() {
-    ASSERT_EQ(ZEVP_CreateProcess(anchor(), ZEV_DP_HTTP, nullptr, ZEVP_HTTPmanagerTask, 0, &manager_), 1);
-    ASSERT_TRUE(Eventually([&] { return anchor()->httpManagerEntry.load() != nullptr; }, 5000));
-  }
+  void runManager() { manager_ = std::make_unique<RunningHTTPmanager>(anchor()); }
   void stop() {
-    if (manager_ == nullptr) return;
-    TellToEnd(manager_);
-    manager_ = nullptr;
-    EXPECT_TRUE(Eventually([&] { return anchor()->urlManagement == nullptr; }, 10000));
+    if (manager_ != nullptr) manager_->stop();
   }
+
   QuickSleeps clock_;
-  ProcessEntry* manager_ = nullptr;
+  std::unique_ptr<RunningHTTPmanager> manager_;
 };
 
 // The fault: a page completed and woke the update task before its client had left
@@ -83,10 +75,7 @@ TEST_F(HTTPproviderRoadTest, AURLStoppedWhileItsCheckWaitsGetsItsRemovalRowAndNo
   TraceCapture trace("*=0x90");
   ASSERT_NE(ZEVP_AllocateHTTPrequestBlock(anchor(), server.url("/slow").c_str(), nullptr, 0, "S", 0, nullptr),
             nullptr);
-  ProcessEntry* manager = anchor()->httpManagerEntry;
-  pthread_mutex_lock(&manager->mutex);
-  pthread_cond_signal(&manager->condition);
-  pthread_mutex_unlock(&manager->mutex);
+  manager_->wake();
   ASSERT_TRUE(Eventually([&] { return !server.requests().empty(); }, 5000));
 
   ZEVP_StopSitHTTPrequest(anchor(), "S");
