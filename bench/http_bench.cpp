@@ -137,7 +137,8 @@ int main() {
   std::sort(ratios.begin(), ratios.end());
   // Below 1: each client task waits for a page's reply before it asks for the next,
   // and each row waits for its DCH status, while the plain fetches run all at once.
-  std::printf("%-58s %8.4f   %d URLs a walk, median of %d\n", "URLs/s checked to rows at a consumer / libcurl multi fetches",
+  std::printf("%-58s %8.4f   %d URLs a walk, median of %d\n",
+              "URLs/s checked to rows at a consumer / libcurl multi fetches",
               ratios[ratios.size() / 2], kURLs, kTurns);
   return provider.stop() ? 0 : Fail("the data provider did not end in order");
 }

@@ -58,7 +58,9 @@ class BackwardMarks {
 
 bool BeginsWith(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
 
-bool IsAbsolute(std::string_view reference) { return BeginsWith(reference, "http:") || BeginsWith(reference, "https:"); }
+bool IsAbsolute(std::string_view reference) {
+  return BeginsWith(reference, "http:") || BeginsWith(reference, "https:");
+}
 
 // Where the reference that ends after the match at `match` starts; kNone when
 // there is none. A reference quoted after it starts after the opening quote or

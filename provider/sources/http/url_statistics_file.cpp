@@ -50,7 +50,9 @@ std::string Line(URLrequestEntry* entry) {
   std::string line = std::string(entry->URL) + "," + (entry->Owners != nullptr ? entry->Owners->Alias : "") + "," +
                      entry->PageTitle + "," + numbers;
   line += entry->ServerType[0] == '\0' ? std::string(" ,") : std::string(entry->ServerType) + ",";
-  line += entry->RequestStatus == 0 ? std::string("OK,") : zevp::URLstatusText(entry->RequestStatus, entry->RequestDescription) + ",";
+  line += entry->RequestStatus == 0 ? std::string("OK")
+                                    : zevp::URLstatusText(entry->RequestStatus, entry->RequestDescription);
+  line += ",";
   return line + TimeText(entry->LastCheckTime) + "\n";
 }
 
