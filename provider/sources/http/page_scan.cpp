@@ -103,8 +103,9 @@ std::string PageTitle(const char* page, size_t length) {
   std::string_view text;
   if (page == nullptr || !TitleText(std::string_view(page, length), &text)) return kNoPageTitle;
   text = text.substr(0, kPageTitleMax);
-  size_t cut = text.find_first_of(std::string_view("\n\r\t\0", 4));
-  return std::string(text.substr(0, cut));
+  text = text.substr(0, text.find_first_of(std::string_view("\n\r\t\0", 4)));
+  // A title that begins with a NUL is none.
+  return text.empty() ? std::string(kNoPageTitle) : std::string(text);
 }
 
 std::string ObjectBaseURL(const std::string& url) {

@@ -42,6 +42,8 @@ TEST(PageScanTest, TheTitleIsTheFirstLineOfTheTitleElement) {
       {"no end tag", "<title>Shop", zevp::kNoPageTitle},
       {"another case of tag", "<Title>Shop</Title>", zevp::kNoPageTitle},
       {"empty page", "", zevp::kNoPageTitle},
+      {"a NUL first", std::string("<title>\0Shop</title>", 20), zevp::kNoPageTitle},
+      {"a NUL inside ends it", std::string("<title>Sh\0op</title>", 20), "Sh"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
