@@ -1,9 +1,12 @@
 #include "activity_fixture.h"
 
 #include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/stat.h>
 
 #include <chrono>
 #include <cstring>
+#include <fstream>
 #include <thread>
 
 #include "bare_anchor.h"
@@ -12,6 +15,7 @@
 #include "http_manager.h"
 #include "url_management.h"
 #include "zev/dp_types.h"
+#include "zev0/prodspec.h"
 #include "zev0/storage.h"
 
 namespace {
@@ -134,4 +138,22 @@ void RunningHTTPmanager::wake() {
   pthread_mutex_lock(&manager->mutex);
   pthread_cond_signal(&manager->condition);
   pthread_mutex_unlock(&manager->mutex);
+}
+
+ScratchDirectory ConsoleCommandOnPath::directory_("zev_tzomesg");
+
+void ConsoleCommandOnPath::SetUp() {
+  std::string script = directory_.file("TZOMESG");
+  std::ofstream(script) << "#!/bin/sh\necho \"$@\" >> '" << directory_.file("messages") << "'\n";
+  chmod(script.c_str(), 0755);
+  const char* path = getenv("PATH");
+  setenv("PATH", (directory_.path() + ":" + (path != nullptr ? path : "/usr/bin:/bin")).c_str(), 1);
+  unsetenv("ZEV_DMC");
+  ZEV0_SetDPstartMode(1);
+}
+
+std::string ConsoleCommandOnPath::take() {
+  std::string messages = directory_.read("messages");
+  directory_.remove("messages");
+  return messages;
 }

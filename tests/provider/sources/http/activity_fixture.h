@@ -2,6 +2,8 @@
 // against HTTP servers of the test on loopback.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -80,4 +82,17 @@ class RunningHTTPmanager {
  private:
   DPAB* anchor_;
   ProcessEntry* entry_ = nullptr;
+};
+
+// A TZOMESG of the test first on PATH, for the whole program (the console
+// message's switch is settled once per process): it appends its arguments as a
+// line to a file. A test program registers it as a global test environment.
+class ConsoleCommandOnPath : public ::testing::Environment {
+ public:
+  void SetUp() override;
+  // The messages sent since the last take.
+  static std::string take();
+
+ private:
+  static ScratchDirectory directory_;
 };

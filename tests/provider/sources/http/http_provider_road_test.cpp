@@ -18,6 +18,8 @@
 
 namespace {
 
+const auto* const kConsole = ::testing::AddGlobalTestEnvironment(new ConsoleCommandOnPath);
+
 class HTTPproviderRoadTest : public InternetRoadTest {
  protected:
   void TearDown() override {
@@ -61,11 +63,12 @@ TEST_F(HTTPproviderRoadTest, RegressionAURLCheckedAloneReachesTheAgentAtOnce) {
 }
 
 // A URL stopped while its check waits for a slow server: its removal row goes, and
-// no row of it comes after, also when the slow answer arrives.
+// neither a row nor a console report of it comes after, also when the slow answer
+// arrives.
 TEST_F(HTTPproviderRoadTest, AURLStoppedWhileItsCheckWaitsGetsItsRemovalRowAndNoRowAfter) {
   TestHTTPServer server([](const HTTPrequest&) {
     HTTPanswer slow = Page(200, "OK", "<title>Slow</title>");
-    slow.delayMs = 800;
+    slow.delayMs = 3000;  // longer than the reply wait: a check left alone would time out
     return slow;
   });
   RowWaiter rows("Internet", "Managed_URL");
@@ -87,6 +90,7 @@ TEST_F(HTTPproviderRoadTest, AURLStoppedWhileItsCheckWaitsGetsItsRemovalRowAndNo
   EXPECT_EQ(removal[kUserName], "S");
   EXPECT_EQ(NextRow(rows, 2500), std::vector<std::string>{"<no row>"});
   EXPECT_TRUE(trace.contains("URL <" + server.url("/slow") + "> no longer monitored: its check is dropped"));
+  EXPECT_EQ(ConsoleCommandOnPath::take(), "") << "no time-out is reported";
 }
 
 }  // namespace
