@@ -1,7 +1,8 @@
 // The HTTP data provider in the agent program zeva350, sampled through its
 // framework port as the management server would: the URLs of the configuration
 // file, pages of an HTTP server of the test, become rows of Managed_URL and their
-// pages' objects rows of URL_Objects.
+// pages' objects rows of URL_Objects; a polled situation's rule monitors a URL for
+// as long as the situation runs.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -13,6 +14,8 @@
 #include <vector>
 
 #include "agent_process.h"
+#include "dch/dch_api.h"
+#include "dch_test_settings.h"
 #include "eventually.h"
 #include "test_http_server.h"
 
@@ -35,6 +38,13 @@ using Rows = std::map<std::string, std::map<std::string, std::string>>;
 
 class HTTPagentTest : public ::testing::Test {
  protected:
+  // The agent's DCH port is the one this process's consumer verbs reach.
+  bool start(const std::vector<std::string>& settings) {
+    std::vector<std::string> all = {"ZEVA_DCH_PORT=" + std::to_string(LoopbackDCHPort()),
+                                    "ZEVP_URL_DATASET_PERIOD=6", "ZEVP_URL_DATASET_MIN_SAMPLES=3"};
+    all.insert(all.end(), settings.begin(), settings.end());
+    return agent_.start({"HTTP"}, all);
+  }
   // The tables of the application Internet, by their first attribute after URL.
   void findTables() {
     ASSERT_TRUE(Eventually(
@@ -95,8 +105,7 @@ TEST_F(HTTPagentTest, TheURLsOfTheConfigurationFileAreSampledWithTheirStatusesAn
                                                   << tooLong << "\n"
                                                   << server.url("/moved") << "\n"
                                                   << server.url("/images") << " ALIAS=Pics\n";
-  ASSERT_TRUE(agent_.start({"HTTP"}, {"ZEVP_URL_DATASET_PERIOD=6", "ZEVP_URL_DATASET_MIN_SAMPLES=3"}))
-      << agent_.failure();
+  ASSERT_TRUE(start({})) << agent_.failure();
   findTables();
   EXPECT_TRUE(stdoutHas("HTTP DP manager task active", kStartWaitMs));
 
@@ -151,6 +160,34 @@ TEST_F(HTTPagentTest, TheURLsOfTheConfigurationFileAreSampledWithTheirStatusesAn
   EXPECT_EQ(agent_.terminate(kStartWaitMs * 2), 0) << agent_.errorText();
   EXPECT_EQ(agent_.errorText().find("Sanitizer"), std::string::npos) << agent_.errorText();
   EXPECT_TRUE(stdoutHas("HTTP DP manager task ended", kStartWaitMs));
+}
+
+// A polled situation S on Managed_URL sends its rule down as the agent's table agent
+// does (docs/situation-rules.md): its URL is monitored for S, and leaves the table
+// when S ends.
+TEST_F(HTTPagentTest, ASituationsRuleMonitorsItsURLUntilTheSituationStops) {
+  TestHTTPServer server([](const HTTPrequest&) { return Page(200, "OK", kTitledPage); });
+  const std::string url = server.url("/watched");
+  DCH_api_init();
+  ASSERT_TRUE(start({})) << agent_.failure();
+  findTables();
+  const char kNode[] = "localhost:INTERNETMANAGED_URL00";
+  const char kSubnode[] = "localhost:INTERNET00";
+  const std::string rule = "INTERVAL=60 APPLNAME=Internet ATTRGROUP=Managed_URL ATTRIBUTES=(URL EQ " + url + ")";
+  ASSERT_EQ(dc_provideAction(2, "S", kNode, kSubnode, "RULESTART", 41, rule.c_str()), 0);
+  Rows rows;
+  ASSERT_TRUE(Eventually([&] { return (rows = sample(managed_, "URL")).count(url) == 1; }, kCheckWaitMs))
+      << agent_.traceText();
+  EXPECT_EQ(rows[url]["User_Name"], "S");
+  EXPECT_EQ(rows[url]["Status"], "OK");
+  EXPECT_EQ(rows[url]["Status_Interval"], "2") << "held to the default interval";
+
+  ASSERT_EQ(dc_provideAction(2, "S", kNode, kSubnode, "RULESTOP", 41, nullptr), 0);
+  EXPECT_TRUE(Eventually([&] { return sample(managed_, "URL").count(url) == 0; }, kCheckWaitMs));
+  EXPECT_NE(agent_.traceText().find("URL <" + url + "> Owner <S> removed from list of monitored URLs"),
+            std::string::npos);
+  EXPECT_EQ(agent_.terminate(kStartWaitMs * 2), 0) << agent_.errorText();
+  EXPECT_EQ(agent_.errorText().find("Sanitizer"), std::string::npos) << agent_.errorText();
 }
 
 }  // namespace
