@@ -77,6 +77,9 @@ TEST_F(InternetApplicationTest, ItsTwoGroupsAreRegisteredAsTheAgentReportsThemAn
   EXPECT_EQ(status.nextSorted(2, kAnswerWaitMs),
             (std::vector<std::string>{"INTERNET,MANAGED_URL,localhost,4117", "INTERNET,URL_OBJECTS,localhost,4117"}));
 
+  // The fault: a situation's rule that came with the online was performed before the
+  // start made the block, and its URL was never monitored.
+  EXPECT_NE(anchor()->urlManagement, nullptr) << "the block is made before the sources go online";
   SourceEntry* managed = anchor()->managedURLSource;
   SourceEntry* objects = anchor()->urlObjectsSource;
   ASSERT_NE(managed, nullptr);
@@ -122,6 +125,7 @@ TEST_F(InternetApplicationTest, AKnownApplicationIsPutOnlineAsItIs) {
   EXPECT_EQ(second.anchor()->managedURLSource->State, ZEVP_Active);
   EXPECT_EQ(second.anchor()->urlObjectsSource->State, ZEVP_Active);
   EXPECT_EQ(second.anchor()->managedURLSource->Table->HelpBuffer, nullptr) << "the help texts are freed";
+  zevp::ReleaseURLmanagement(second.anchor());
 }
 
 class RefusingAgent : public InternetApplicationTest {
