@@ -14,6 +14,7 @@
 namespace {
 
 constexpr int kPollMs = 50;
+constexpr size_t kRingWaiting = 4;
 
 bool ReadAll(int sockFD, char* buffer, size_t size) {
   for (size_t got = 0; got < size;) {
@@ -41,7 +42,7 @@ void NoDelay(int sockFD) {
 
 }  // namespace
 
-BareServer::BareServer(std::string reply) : reply_(std::move(reply)) {
+BareServer::BareServer(std::string reply, Order order) : reply_(std::move(reply)), order_(order) {
   listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   sockaddr_in address = rawdch::LoopbackAddress(0);
   bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
@@ -51,12 +52,29 @@ BareServer::BareServer(std::string reply) : reply_(std::move(reply)) {
   listen(listener_, 16);
   datagrams_ = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
   bind(datagrams_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  if (order_ == Order::handedOver) {
+    consumerSocket_ = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_in parked = rawdch::LoopbackAddress(0);
+    bind(consumerSocket_, reinterpret_cast<sockaddr*>(&parked), sizeof parked);
+    replier_ = std::thread([this] { replyInOrder(); });
+    consumer_ = std::thread([this] { consume(); });
+  }
   thread_ = std::thread([this] { serve(); });
 }
 
 BareServer::~BareServer() {
   stopping_ = true;
+  {
+    std::lock_guard<std::mutex> lock(ringLock_);
+    notFull_.notify_all();
+    notEmpty_.notify_all();
+  }
   thread_.join();
+  if (replier_.joinable()) {
+    replier_.join();
+    consumer_.join();
+    close(consumerSocket_);
+  }
   for (int connection : connections_) close(connection);
   close(listener_);
   close(datagrams_);
@@ -88,7 +106,48 @@ bool BareServer::answerConnection(int sockFD) {
   if (!ReadAll(sockFD, message, 4)) return false;
   uint32_t total = ntohl(*reinterpret_cast<uint32_t*>(message));
   if (total < 4 || total > sizeof message || !ReadAll(sockFD, message + 4, total - 4)) return false;
-  return SendAll(sockFD, reply_.data(), reply_.size());
+  if (order_ == Order::direct) return SendAll(sockFD, reply_.data(), reply_.size());
+  handOver(sockFD, std::string(message, total));
+  return true;
+}
+
+// As the DCH's transport thread puts a message into its ring: it waits while four wait.
+void BareServer::handOver(int sockFD, std::string message) {
+  std::unique_lock<std::mutex> lock(ringLock_);
+  notFull_.wait(lock, [this] { return ring_.size() < kRingWaiting || stopping_; });
+  if (stopping_) return;
+  ring_.push_back(Request{sockFD, std::move(message)});
+  lock.unlock();
+  notEmpty_.notify_one();
+}
+
+// As the DCH's request thread: the copy to the parked consumer goes before the reply.
+void BareServer::replyInOrder() {
+  sockaddr_in parked{};
+  socklen_t length = sizeof parked;
+  getsockname(consumerSocket_, reinterpret_cast<sockaddr*>(&parked), &length);
+  int sender = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  for (;;) {
+    std::unique_lock<std::mutex> lock(ringLock_);
+    notEmpty_.wait(lock, [this] { return !ring_.empty() || stopping_; });
+    if (ring_.empty()) break;
+    Request request = std::move(ring_.front());
+    ring_.pop_front();
+    lock.unlock();
+    notFull_.notify_one();
+    sendto(sender, request.message.data(), request.message.size(), 0, reinterpret_cast<sockaddr*>(&parked),
+           sizeof parked);
+    SendAll(request.sockFD, reply_.data(), reply_.size());
+  }
+  close(sender);
+}
+
+void BareServer::consume() {
+  char datagram[65536];
+  while (!stopping_) {
+    pollfd readable{consumerSocket_, POLLIN, 0};
+    if (poll(&readable, 1, kPollMs) == 1) recv(consumerSocket_, datagram, sizeof datagram, 0);
+  }
 }
 
 void BareServer::answerDatagram() {

@@ -3,34 +3,61 @@
 // that sends a request and waits for the reply, over TCP (a message framed by its
 // total length word, as DCH messages are) or UDP (one datagram each way). Like the
 // DCH server, the bare server serves one request at a time, on one thread.
+//
+// Handed over, the bare server keeps the order of the DCH server and nothing else of it:
+// its receive thread hands each TCP request through a ring of four under a mutex and
+// two conditions to a reply thread, which first sends a copy of the request to a
+// consumer parked on a UDP socket (a thread that only receives) and then the reply. It
+// shows what that order costs on the machine by itself.
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
 class BareServer {
  public:
+  enum class Order { direct, handedOver };
   // Answers every request on 127.0.0.1 with `reply`, over TCP and UDP; port() tells where.
-  explicit BareServer(std::string reply);
+  explicit BareServer(std::string reply, Order order = Order::direct);
   ~BareServer();
   BareServer(const BareServer&) = delete;
   BareServer& operator=(const BareServer&) = delete;
   unsigned short port() const { return port_; }
 
  private:
+  struct Request {
+    int sockFD;
+    std::string message;
+  };
+
   void serve();
   bool answerConnection(int sockFD);
   void answerDatagram();
+  void handOver(int sockFD, std::string message);
+  void replyInOrder();
+  void consume();
 
   std::string reply_;
+  Order order_;
   int listener_ = -1;
   int datagrams_ = -1;
   unsigned short port_ = 0;
   std::atomic<bool> stopping_{false};
   std::thread thread_;
   std::vector<int> connections_;
+  // Handed over: the ring, the reply thread, and the parked consumer.
+  std::mutex ringLock_;
+  std::condition_variable notFull_;
+  std::condition_variable notEmpty_;
+  std::deque<Request> ring_;
+  std::thread replier_;
+  int consumerSocket_ = -1;
+  std::thread consumer_;
 };
 
 // A client of one connection (TCP) or one socket (UDP): exchange() sends the request

@@ -1,7 +1,12 @@
 // The DCH channel against bare loopback loops of the same message sizes, measured in
 // the same run: rows per second of data providers over TCP (each data request waits
-// for its status, with a consumer parked for the rows), consumer requests per second
-// over UDP through the library's single calls, and the host program's idle memory.
+// for its status, with a consumer parked for the rows), of a data provider through the
+// library's verbs over UDP, consumer requests per second over UDP through the
+// library's single calls, and the host program's idle memory. Beside each figure, the
+// processor time per operation of the processes that do it (the host program and this
+// one, where the data providers and the parked consumer run) against the bare loop's.
+// The DCH server's order built bare (a hand-over between two threads, the copy to a
+// parked consumer before the reply) shows what that order costs on this machine.
 #include <unistd.h>
 
 #include <cstdio>
@@ -26,8 +31,18 @@ constexpr size_t kStatusReplySize = 14;
 constexpr size_t kOnlineReplySize = 24;
 constexpr char kApplName[] = "BENCH";
 constexpr char kGroup[] = "G";
+constexpr char kLibrarySource[] = "LIBSRC";
+constexpr char kRowText[] = "bench";
+constexpr uint32_t kRowCount = 42;
 
 const std::string kStatusZero = rawdch::Hex("0000000e 0000000a 0011 00000000");
+
+// A data request of the source with the row every provider sends.
+std::string Row(uint32_t handle) {
+  rawdch::Message row = rawdch::DataRequest(handle, 0x11);
+  row.text(rawdch::kAttrName, "NAME").text(rawdch::kAttrValue, kRowText).text(rawdch::kAttrName, "CNT");
+  return row.u32(rawdch::kAttrValue, kRowCount).bytes();
+}
 
 // A data provider on a connection of its own, with one source online.
 struct Provider {
@@ -43,11 +58,19 @@ std::unique_ptr<Provider> OnlineProvider(unsigned short port, int index) {
                                     kOnlineReplySize);
   rawdch::StatusReply online = rawdch::ReadStatusReply(reply);
   if (!online.valid || online.status != 0) return nullptr;
-  rawdch::Message row = rawdch::DataRequest(online.handle, 0x11);
-  row.text(rawdch::kAttrName, "NAME").text(rawdch::kAttrValue, "bench").text(rawdch::kAttrName, "CNT");
-  row.u32(rawdch::kAttrValue, 42);
-  provider->row = row.bytes();
+  provider->row = Row(online.handle);
   return provider;
+}
+
+// The same row as a data provider builds it with the library's verbs and sends it.
+bool LibraryRow(long handle) {
+  long status = 0;
+  long size = 0;
+  char* work = nullptr;
+  uint32_t count = kRowCount;
+  dp_formatData(&status, &work, &size, "NAME", kRowText, static_cast<long>(std::strlen(kRowText)), 'D');
+  dp_formatData(&status, &work, &size, "CNT", &count, sizeof count, 'C');
+  return dp_data(&status, handle, 0x11, &work) == 0 && status == 0;
 }
 
 int Fail(const char* what) {
@@ -74,10 +97,17 @@ int main() {
     providers.push_back(OnlineProvider(port, index));
     if (providers.back() == nullptr) return Fail("a source did not come online");
   }
+  long libraryHandle = 0;
+  long onlineStatus = -1;
+  if (dp_online(&onlineStatus, &libraryHandle, kApplName, kGroup, kLibrarySource) != 0 || onlineStatus != 0)
+    return Fail("the library's source did not come online");
   RowCounter consumer(kApplName, kGroup);
   if (!consumer.parked()) return Fail("the consumer could not park");
 
+  const CpuClock bareCpu;
+  const CpuClock dchCpu({0, host.pid()});
   BareServer statusServer(kStatusZero);
+  BareServer handedOver(kStatusZero, BareServer::Order::handedOver);
   std::vector<std::unique_ptr<BareClient>> bare;
   for (int index = 0; index < kProviders; ++index)
     bare.push_back(std::make_unique<BareClient>(statusServer.port(), true));
@@ -90,9 +120,24 @@ int main() {
     });
   };
 
-  PrintRatio("rows/s, 1 data provider over TCP / bare TCP loop", MedianRatio(bareRow(0), dchRow(0)));
-  PrintRatio("rows/s, 8 data providers at once / 8 bare TCP loops",
-             MedianRatio(SideBySide(kProviders, bareRow), SideBySide(kProviders, dchRow)));
+  PrintComparison("rows/s, 1 data provider over TCP / bare TCP loop",
+                  CompareLoops({bareRow(0), bareCpu}, {dchRow(0), dchCpu}), "row");
+  BareClient handedOverClient(handedOver.port(), true);
+  auto handedOverRow =
+      Repeat([&] { return handedOverClient.exchange(providers[0]->row, kStatusReplySize) == kStatusZero; });
+  PrintComparison("  the DCH server's order built bare / bare TCP loop",
+                  CompareLoops({bareRow(0), bareCpu}, {handedOverRow, bareCpu}), "row");
+  PrintComparison("rows/s, 8 data providers at once / 8 bare TCP loops",
+                  CompareLoops({SideBySide(kProviders, bareRow), bareCpu}, {SideBySide(kProviders, dchRow), dchCpu}),
+                  "row");
+
+  BareClient bareDatagrams(statusServer.port(), false);
+  const std::string libraryRequest = Row(static_cast<uint32_t>(libraryHandle));
+  auto bareLibraryRow =
+      Repeat([&] { return bareDatagrams.exchange(libraryRequest, kStatusReplySize) == kStatusZero; });
+  auto libraryRow = Repeat([&] { return LibraryRow(libraryHandle); });
+  PrintComparison("rows/s, 1 data provider through dp_formatData, dp_data / bare UDP loop",
+                  CompareLoops({bareLibraryRow, bareCpu}, {libraryRow, dchCpu}), "row");
   if (consumer.count() == 0) return Fail("the consumer received no rows");
 
   // The consumer's get request and its answer, as the library sends and reads them.
@@ -110,6 +155,7 @@ int main() {
     free(answer);
     return got;
   });
-  PrintRatio("consumer requests/s over UDP (get applications) / bare UDP loop", MedianRatio(bareGet, dchGet));
+  PrintComparison("consumer requests/s over UDP (get applications) / bare UDP loop",
+                  CompareLoops({bareGet, bareCpu}, {dchGet, dchCpu}), "request");
   return 0;
 }
