@@ -178,3 +178,79 @@ std::string BareClient::exchange(const std::string& request, size_t replySize) {
     return {};
   return reply;
 }
+
+BareProviderLink::BareProviderLink(unsigned short port) : sockFD_(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+  sockaddr_in server = rawdch::LoopbackAddress(port);
+  NoDelay(sockFD_);
+  connect(sockFD_, reinterpret_cast<sockaddr*>(&server), sizeof server);
+  client_ = std::thread([this] { sendRequests(); });
+  receiver_ = std::thread([this] { receiveReplies(); });
+}
+
+BareProviderLink::~BareProviderLink() {
+  stopping_ = true;
+  {
+    std::lock_guard<std::mutex> lock(workLock_);
+    workCame_.notify_all();
+  }
+  shutdown(sockFD_, SHUT_RDWR);  // ends the receiver's read
+  client_.join();
+  receiver_.join();
+  close(sockFD_);
+}
+
+bool BareProviderLink::exchange(const std::string& request, size_t replySize) {
+  if (failed_) return false;
+  replySize_ = replySize;
+  std::unique_lock<std::mutex> caller(callerLock_);
+  done_ = false;
+  {
+    std::lock_guard<std::mutex> work(workLock_);
+    request_ = &request;
+  }
+  workCame_.notify_one();
+  callerWakes_.wait(caller, [this] { return done_; });
+  return !failed_;
+}
+
+// One request at a time: sent, its reply awaited, its caller woken.
+void BareProviderLink::sendRequests() {
+  for (;;) {
+    const std::string* request;
+    {
+      std::unique_lock<std::mutex> work(workLock_);
+      workCame_.wait(work, [this] { return request_ != nullptr || stopping_; });
+      if (stopping_) break;
+      request = request_;
+      request_ = nullptr;
+    }
+    {
+      std::unique_lock<std::mutex> status(statusLock_);
+      replied_ = false;
+      if (SendAll(sockFD_, request->data(), request->size()))
+        replyCame_.wait(status, [this] { return replied_ || failed_ || stopping_; });
+      else
+        failed_ = true;
+    }
+    std::lock_guard<std::mutex> caller(callerLock_);
+    done_ = true;
+    callerWakes_.notify_one();
+  }
+  failed_ = true;
+  std::lock_guard<std::mutex> caller(callerLock_);
+  done_ = true;
+  callerWakes_.notify_all();
+}
+
+// A reply comes whole in one piece on loopback; anything else ends the link.
+void BareProviderLink::receiveReplies() {
+  char reply[65536];
+  for (;;) {
+    ssize_t got = recv(sockFD_, reply, sizeof reply, 0);
+    std::lock_guard<std::mutex> status(statusLock_);
+    if (got <= 0 || static_cast<size_t>(got) != replySize_) failed_ = true;
+    replied_ = true;
+    replyCame_.notify_one();
+    if (failed_) return;
+  }
+}

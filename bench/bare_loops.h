@@ -75,3 +75,40 @@ class BareClient {
   int sockFD_;
   bool tcp_;
 };
+
+// The order of a data provider's DCH link built bare, to show what that order costs by
+// itself: the caller's thread hands each request to a client thread and sleeps until it
+// is done; the client sends it on its TCP connection and sleeps until a receive thread,
+// which alone reads the connection, has taken the reply and woken it; then the client
+// wakes the caller. Each hand-over has a mutex and a condition of its own. exchange() is
+// false when a reply does not come whole or the connection failed.
+class BareProviderLink {
+ public:
+  explicit BareProviderLink(unsigned short port);
+  ~BareProviderLink();
+  BareProviderLink(const BareProviderLink&) = delete;
+  BareProviderLink& operator=(const BareProviderLink&) = delete;
+  bool exchange(const std::string& request, size_t replySize);
+
+ private:
+  void sendRequests();
+  void receiveReplies();
+
+  int sockFD_;
+  std::atomic<bool> failed_{false};
+  std::atomic<bool> stopping_{false};
+  std::atomic<size_t> replySize_{0};
+  // The caller's hand-over: the request, and whether it is done.
+  std::mutex workLock_;
+  std::condition_variable workCame_;
+  const std::string* request_ = nullptr;
+  std::mutex callerLock_;
+  std::condition_variable callerWakes_;
+  bool done_ = false;
+  // The receive thread's: whether the reply came.
+  std::mutex statusLock_;
+  std::condition_variable replyCame_;
+  bool replied_ = false;
+  std::thread client_;
+  std::thread receiver_;
+};

@@ -6,7 +6,9 @@
 // second of a turn, from its first row at the consumer to its last, over the exchanges
 // per second of a bare TCP loop with the data request's size, run right after the turn.
 // Beside that, the processor time per row of the data provider, the host and this
-// program (the parked consumer) against the bare loop's per exchange.
+// program (the parked consumer) against the bare loop's per exchange; and the order of
+// that road built bare (a data provider's link of three threads to a server of the DCH
+// server's order), which shows what the order costs on the machine by itself.
 #include <unistd.h>
 
 #include <algorithm>
@@ -157,5 +159,10 @@ int main() {
   flow.measuredCpuPerOperation = roadCpuSeconds / roadRows;
   flow.bareCpuPerOperation = bareCpuSeconds / bareExchanges;
   PrintComparison("rows/s of a turn at the consumer / bare TCP loop", flow, "row", "first row to last");
+  BareServer handedOver(kStatusZero, BareServer::Order::handedOver);
+  BareProviderLink link(handedOver.port());
+  auto linkLoop = Repeat([&] { return link.exchange(bareRequest, kStatusReplySize); });
+  PrintComparison("  the road's order built bare / bare TCP loop", CompareLoops({bareLoop, bareCpu}, {linkLoop, bareCpu}),
+                  "row");
   return provider.stop() ? 0 : Fail("the data provider did not end in order");
 }
