@@ -52,13 +52,13 @@ BareServer::BareServer(std::string reply, Order order) : reply_(std::move(reply)
   listen(listener_, 16);
   datagrams_ = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
   bind(datagrams_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  if (order_ == Order::handedOver) {
+  if (order_ == Order::handedOverWithRowCopy) {
     consumerSocket_ = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     sockaddr_in parked = rawdch::LoopbackAddress(0);
     bind(consumerSocket_, reinterpret_cast<sockaddr*>(&parked), sizeof parked);
-    replier_ = std::thread([this] { replyInOrder(); });
     consumer_ = std::thread([this] { consume(); });
   }
+  if (order_ != Order::direct) replier_ = std::thread([this] { replyInOrder(); });
   thread_ = std::thread([this] { serve(); });
 }
 
@@ -70,8 +70,8 @@ BareServer::~BareServer() {
     notEmpty_.notify_all();
   }
   thread_.join();
-  if (replier_.joinable()) {
-    replier_.join();
+  if (replier_.joinable()) replier_.join();
+  if (consumer_.joinable()) {
     consumer_.join();
     close(consumerSocket_);
   }
@@ -107,16 +107,16 @@ bool BareServer::answerConnection(int sockFD) {
   uint32_t total = ntohl(*reinterpret_cast<uint32_t*>(message));
   if (total < 4 || total > sizeof message || !ReadAll(sockFD, message + 4, total - 4)) return false;
   if (order_ == Order::direct) return SendAll(sockFD, reply_.data(), reply_.size());
-  handOver(sockFD, std::string(message, total));
+  handOver(Request{sockFD, {}, std::string(message, total)});
   return true;
 }
 
 // As the DCH's transport thread puts a message into its ring: it waits while four wait.
-void BareServer::handOver(int sockFD, std::string message) {
+void BareServer::handOver(Request request) {
   std::unique_lock<std::mutex> lock(ringLock_);
   notFull_.wait(lock, [this] { return ring_.size() < kRingWaiting || stopping_; });
   if (stopping_) return;
-  ring_.push_back(Request{sockFD, std::move(message)});
+  ring_.push_back(std::move(request));
   lock.unlock();
   notEmpty_.notify_one();
 }
@@ -125,8 +125,8 @@ void BareServer::handOver(int sockFD, std::string message) {
 void BareServer::replyInOrder() {
   sockaddr_in parked{};
   socklen_t length = sizeof parked;
-  getsockname(consumerSocket_, reinterpret_cast<sockaddr*>(&parked), &length);
-  int sender = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  if (consumerSocket_ >= 0) getsockname(consumerSocket_, reinterpret_cast<sockaddr*>(&parked), &length);
+  int copies = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
   for (;;) {
     std::unique_lock<std::mutex> lock(ringLock_);
     notEmpty_.wait(lock, [this] { return !ring_.empty() || stopping_; });
@@ -135,11 +135,16 @@ void BareServer::replyInOrder() {
     ring_.pop_front();
     lock.unlock();
     notFull_.notify_one();
-    sendto(sender, request.message.data(), request.message.size(), 0, reinterpret_cast<sockaddr*>(&parked),
-           sizeof parked);
-    SendAll(request.sockFD, reply_.data(), reply_.size());
+    if (consumerSocket_ >= 0)
+      sendto(copies, request.message.data(), request.message.size(), 0, reinterpret_cast<sockaddr*>(&parked),
+             sizeof parked);
+    if (request.sockFD >= 0)
+      SendAll(request.sockFD, reply_.data(), reply_.size());
+    else
+      sendto(datagrams_, reply_.data(), reply_.size(), 0, reinterpret_cast<sockaddr*>(&request.sender),
+             sizeof request.sender);
   }
-  close(sender);
+  close(copies);
 }
 
 void BareServer::consume() {
@@ -154,8 +159,12 @@ void BareServer::answerDatagram() {
   char datagram[65536];
   sockaddr_in sender{};
   socklen_t length = sizeof sender;
-  if (recvfrom(datagrams_, datagram, sizeof datagram, 0, reinterpret_cast<sockaddr*>(&sender), &length) > 0)
+  ssize_t got = recvfrom(datagrams_, datagram, sizeof datagram, 0, reinterpret_cast<sockaddr*>(&sender), &length);
+  if (got <= 0) return;
+  if (order_ == Order::direct)
     sendto(datagrams_, reply_.data(), reply_.size(), 0, reinterpret_cast<sockaddr*>(&sender), length);
+  else
+    handOver(Request{-1, sender, std::string(datagram, static_cast<size_t>(got))});
 }
 
 BareClient::BareClient(unsigned short port, bool tcp)

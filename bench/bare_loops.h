@@ -5,11 +5,14 @@
 // DCH server, the bare server serves one request at a time, on one thread.
 //
 // Handed over, the bare server keeps the order of the DCH server and nothing else of it:
-// its receive thread hands each TCP request through a ring of four under a mutex and
-// two conditions to a reply thread, which first sends a copy of the request to a
-// consumer parked on a UDP socket (a thread that only receives) and then the reply. It
-// shows what that order costs on the machine by itself.
+// its receive thread hands each request (TCP or UDP) through a ring of four under a
+// mutex and two conditions to a reply thread, which answers it; with the row copy, the
+// reply thread first sends a copy of the request to a consumer parked on a UDP socket (a
+// thread that only receives), as the DCH server sends a row before its status. It shows
+// what that order costs on the machine by itself.
 #pragma once
+
+#include <netinet/in.h>
 
 #include <atomic>
 #include <condition_variable>
@@ -21,7 +24,7 @@
 
 class BareServer {
  public:
-  enum class Order { direct, handedOver };
+  enum class Order { direct, handedOver, handedOverWithRowCopy };
   // Answers every request on 127.0.0.1 with `reply`, over TCP and UDP; port() tells where.
   explicit BareServer(std::string reply, Order order = Order::direct);
   ~BareServer();
@@ -31,14 +34,15 @@ class BareServer {
 
  private:
   struct Request {
-    int sockFD;
+    int sockFD;  // the connection; -1 for a datagram
+    sockaddr_in sender;
     std::string message;
   };
 
   void serve();
   bool answerConnection(int sockFD);
   void answerDatagram();
-  void handOver(int sockFD, std::string message);
+  void handOver(Request request);
   void replyInOrder();
   void consume();
 

@@ -5,8 +5,9 @@
 // library's single calls, and the host program's idle memory. Beside each figure, the
 // processor time per operation of the processes that do it (the host program and this
 // one, where the data providers and the parked consumer run) against the bare loop's.
-// The DCH server's order built bare (a hand-over between two threads, the copy to a
-// parked consumer before the reply) shows what that order costs on this machine.
+// Under each figure, the DCH server's order built bare (a hand-over between two threads,
+// for rows the copy to a parked consumer before the reply) shows what that order costs
+// on this machine by itself.
 #include <unistd.h>
 
 #include <cstdio>
@@ -107,10 +108,12 @@ int main() {
   const CpuClock bareCpu;
   const CpuClock dchCpu({0, host.pid()});
   BareServer statusServer(kStatusZero);
-  BareServer handedOver(kStatusZero, BareServer::Order::handedOver);
-  std::vector<std::unique_ptr<BareClient>> bare;
-  for (int index = 0; index < kProviders; ++index)
+  BareServer handedOver(kStatusZero, BareServer::Order::handedOverWithRowCopy);
+  std::vector<std::unique_ptr<BareClient>> bare, model;
+  for (int index = 0; index < kProviders; ++index) {
     bare.push_back(std::make_unique<BareClient>(statusServer.port(), true));
+    model.push_back(std::make_unique<BareClient>(handedOver.port(), true));
+  }
   auto bareRow = [&](int index) {
     return Repeat([&, index] { return bare[index]->exchange(providers[index]->row, kStatusReplySize) == kStatusZero; });
   };
@@ -120,24 +123,34 @@ int main() {
     });
   };
 
+  auto modelRow = [&](int index) {
+    return Repeat(
+        [&, index] { return model[index]->exchange(providers[index]->row, kStatusReplySize) == kStatusZero; });
+  };
+  const std::string builtBare = "  the DCH server's order built bare";
+
   PrintComparison("rows/s, 1 data provider over TCP / bare TCP loop",
                   CompareLoops({bareRow(0), bareCpu}, {dchRow(0), dchCpu}), "row");
-  BareClient handedOverClient(handedOver.port(), true);
-  auto handedOverRow =
-      Repeat([&] { return handedOverClient.exchange(providers[0]->row, kStatusReplySize) == kStatusZero; });
-  PrintComparison("  the DCH server's order built bare / bare TCP loop",
-                  CompareLoops({bareRow(0), bareCpu}, {handedOverRow, bareCpu}), "row");
+  PrintComparison(builtBare, CompareLoops({bareRow(0), bareCpu}, {modelRow(0), bareCpu}), "row");
   PrintComparison("rows/s, 8 data providers at once / 8 bare TCP loops",
                   CompareLoops({SideBySide(kProviders, bareRow), bareCpu}, {SideBySide(kProviders, dchRow), dchCpu}),
                   "row");
+  PrintComparison(builtBare,
+                  CompareLoops({SideBySide(kProviders, bareRow), bareCpu},
+                               {SideBySide(kProviders, modelRow), bareCpu}),
+                  "row");
 
   BareClient bareDatagrams(statusServer.port(), false);
+  BareClient modelDatagrams(handedOver.port(), false);
   const std::string libraryRequest = Row(static_cast<uint32_t>(libraryHandle));
   auto bareLibraryRow =
       Repeat([&] { return bareDatagrams.exchange(libraryRequest, kStatusReplySize) == kStatusZero; });
+  auto modelLibraryRow =
+      Repeat([&] { return modelDatagrams.exchange(libraryRequest, kStatusReplySize) == kStatusZero; });
   auto libraryRow = Repeat([&] { return LibraryRow(libraryHandle); });
   PrintComparison("rows/s, 1 data provider through dp_formatData, dp_data / bare UDP loop",
                   CompareLoops({bareLibraryRow, bareCpu}, {libraryRow, dchCpu}), "row");
+  PrintComparison(builtBare, CompareLoops({bareLibraryRow, bareCpu}, {modelLibraryRow, bareCpu}), "row");
   if (consumer.count() == 0) return Fail("the consumer received no rows");
 
   // The consumer's get request and its answer, as the library sends and reads them.
@@ -146,8 +159,11 @@ int main() {
   rawdch::Message response;
   response.raw(rawdch::kResponse, text);
   BareServer responseServer(response.bytes());
+  BareServer handedOverResponse(response.bytes(), BareServer::Order::handedOver);
   BareClient bareConsumer(responseServer.port(), false);
+  BareClient modelConsumer(handedOverResponse.port(), false);
   auto bareGet = Repeat([&] { return !bareConsumer.exchange(getRequest, response.bytes().size()).empty(); });
+  auto modelGet = Repeat([&] { return !modelConsumer.exchange(getRequest, response.bytes().size()).empty(); });
   auto dchGet = Repeat([&] {
     int length = 0;
     char* answer = nullptr;
@@ -157,5 +173,6 @@ int main() {
   });
   PrintComparison("consumer requests/s over UDP (get applications) / bare UDP loop",
                   CompareLoops({bareGet, bareCpu}, {dchGet, dchCpu}), "request");
+  PrintComparison(builtBare, CompareLoops({bareGet, bareCpu}, {modelGet, bareCpu}), "request");
   return 0;
 }

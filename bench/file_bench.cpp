@@ -159,7 +159,7 @@ int main() {
   flow.measuredCpuPerOperation = roadCpuSeconds / roadRows;
   flow.bareCpuPerOperation = bareCpuSeconds / bareExchanges;
   PrintComparison("rows/s of a turn at the consumer / bare TCP loop", flow, "row", "first row to last");
-  BareServer handedOver(kStatusZero, BareServer::Order::handedOver);
+  BareServer handedOver(kStatusZero, BareServer::Order::handedOverWithRowCopy);
   BareProviderLink link(handedOver.port());
   auto linkLoop = Repeat([&] { return link.exchange(bareRequest, kStatusReplySize); });
   PrintComparison("  the road's order built bare / bare TCP loop", CompareLoops({bareLoop, bareCpu}, {linkLoop, bareCpu}),
