@@ -162,7 +162,6 @@ int main() {
   BareServer handedOver(kStatusZero, BareServer::Order::handedOverWithRowCopy);
   BareProviderLink link(handedOver.port());
   auto linkLoop = Repeat([&] { return link.exchange(bareRequest, kStatusReplySize); });
-  PrintComparison("  the road's order built bare / bare TCP loop", CompareLoops({bareLoop, bareCpu}, {linkLoop, bareCpu}),
-                  "row");
+  PrintComparison("  the road's order built bare", CompareLoops({bareLoop, bareCpu}, {linkLoop, bareCpu}), "row");
   return provider.stop() ? 0 : Fail("the data provider did not end in order");
 }
