@@ -96,6 +96,7 @@ bool ZEVP_PostponeOffline(DPAB* anchor, SourceEntry* source) {
   copy->NextInDCHqueue = nullptr;
   copy->NextInOfflineQueue = nullptr;
   copy->OwningTask = nullptr;
+  copy->OwnsTask = 0;
   TRC(TRC_DETAIL, "Initializing EntryLock for TempSE @%p, copied from currSEptr @%p", static_cast<void*>(copy),
       static_cast<void*>(source));
   BSV1_InitializeLock(&copy->EntryLock);

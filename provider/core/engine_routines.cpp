@@ -1,6 +1,9 @@
 #include "engine_routines.h"
 
+#include "action_intake.h"
+#include "action_replies.h"
 #include "attribute_limit.h"
+#include "automation_server.h"
 #include "builtin_applications.h"
 #include "dch_client_routine.h"
 #include "dch_work_queue.h"
@@ -8,12 +11,15 @@
 #include "dp_log.h"
 #include "engine_stand_ins.h"
 #include "file_server.h"
+#include "http_application.h"
 #include "internal_routing.h"
 #include "metafile_server_task.h"
 #include "periodic_task.h"
 #include "startup_config.h"
 #include "summary_block.h"
 #include "summary_data.h"
+#include "url_management.h"
+#include "url_monitoring_stop.h"
 
 namespace zevp {
 
@@ -25,29 +31,29 @@ EngineRoutines DefaultRoutines() {
   table.taskPeriodical = ZEVP_TaskPeriodical;
   table.dpLogServer = ZEVP_DPlogServer;
   table.metaServerTask = ZEVP_MetaServerTask;
-  table.automationServer = standin::IdleUntilTerminated;
+  table.automationServer = ZEVP_AutomationServer;
   table.apiServer = standin::IdleUntilTerminated;
   table.fileServer = ZEVP_FileServer;
   table.socketServer = standin::IdleUntilTerminated;
   table.postServer = standin::IdleUntilTerminated;
-  table.httpManagerTask = standin::IdleUntilTerminated;
+  table.httpManagerTask = standin::HTTPmanagerTask;
 
   table.checkDPalreadyActive = standin::CheckDPalreadyActive;
   table.determineMaxAttributesPerGroup = ZEVP_DetermineMaxAttributesPerGroup;
   table.constructTrapDestinationArray = standin::ConstructTrapDestinationArray;
   table.initializeStatisticBlock = standin::InitializeStatisticBlock;
   table.defineDPlogReport = ZEVP_DefineDPlogReport;
-  table.defineHTTPapplication = standin::DefineHTTPapplication;
+  table.defineHTTPapplication = ZEVP_DefineHTTPapplication;
   table.processStartUpConfig = ZEVP_ProcessStartUpConfig;
   table.doApplicationAutoLoad = ZEVP_DoApplicationAutoLoad;
   table.checkAndStartFileServer = ZEVP_CheckAndStartFileServer;
-  table.initializeUMB = standin::InitializeUMB;
+  table.initializeUMB = ZEVP_InitializeUMB;
   table.consoleService = standin::ConsoleService;
 
-  table.provideAction = standin::ProvideAction;
+  table.provideAction = ZEVP_TakeActionFromAgent;
   table.performDeriveAttrFunction = ZEVP_PerformDeriveAttrFunction;
   table.outputBatchDataRecord = standin::OutputBatchDataRecord;
-  table.provideActionReply = standin::ProvideActionReply;
+  table.provideActionReply = ZEVP_ProvideActionReply;
   table.performDataSummaryOutput = ZEVP_PerformDataSummaryOutput;
   table.summaryIntervalEnded = ZEVP_SummaryIntervalEnded;
   table.processSockRequestByState = standin::ProcessSockRequestByState;
@@ -63,6 +69,16 @@ EngineRoutines DefaultRoutines() {
   table.snmpApplOnline = standin::SNMPapplOnline;
   table.snmpApplOffline = standin::SNMPapplOffline;
   table.stopSNMPcollection = standin::StopSNMPcollection;
+
+  table.snmpWorkerTask = standin::SNMPWorkerTask;
+  table.allocateAutoStartActionEntry = standin::AllocateAutoStartActionEntry;
+  table.doAutoStartMIBmonitorTasks = standin::DoAutoStartMIBmonitorTasks;
+  table.locateNetworkBySymbolicName = standin::LocateNetworkBySymbolicName;
+  table.emitSNMPtrap = standin::EmitSNMPtrap;
+  table.scheduleRunConsoleCommand = standin::ScheduleRunConsoleCommand;
+  table.scheduleDPconfigurationRequest = standin::ScheduleDPconfigurationRequest;
+  table.allocateHTTPrequestBlock = ZEVP_AllocateHTTPrequestBlock;
+  table.stopSitHTTPrequest = ZEVP_StopSitHTTPrequest;
 
   table.updateSourceEntryState = ZEVP_UpdateSourceEntryState;
   table.queueAndWaitDCHstatus = ZEVP_QueueAndWaitDCHstatus;

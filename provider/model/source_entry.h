@@ -37,6 +37,7 @@ struct SourceEntry {
   SourceEntry* NextInOfflineQueue;  // delayed-offline queue
   TableEntry* Table;                // null for an API source not yet associated
   ProcessEntry* OwningTask;         // the thread that waits for this source's DCH requests
+  int32_t OwnsTask;                 // 1: OwningTask, neither chained nor counted, was made for this source and goes with it
   IOEntry* IO;
   FileSpecControlBlock* FileSpec;  // FILE sources
 

@@ -24,6 +24,8 @@ std::vector<std::string> AgentProcess::DefaultProduct() {
 AgentProcess::AgentProcess(const std::vector<std::string>& product)
     : agent_("zeva350"), dchPort_(FreeLoopbackPort()), rafPort_(FreeLoopbackPort()) {
   while (rafPort_ == dchPort_) rafPort_ = FreeLoopbackPort();
+  // What it writes in its working directory (action output) is its own.
+  agent_.runInScratch();
   product_.write(product);
 }
 
