@@ -15,6 +15,7 @@ namespace {
 
 constexpr int kPollMs = 50;
 constexpr size_t kRingWaiting = 4;
+constexpr int kPortAttempts = 20;
 
 bool ReadAll(int sockFD, char* buffer, size_t size) {
   for (size_t got = 0; got < size;) {
@@ -43,15 +44,20 @@ void NoDelay(int sockFD) {
 }  // namespace
 
 BareServer::BareServer(std::string reply, Order order) : reply_(std::move(reply)), order_(order) {
-  listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in address = rawdch::LoopbackAddress(0);
-  bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  socklen_t length = sizeof address;
-  getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
-  port_ = ntohs(address.sin_port);
-  listen(listener_, 16);
-  datagrams_ = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-  bind(datagrams_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  // The UDP port of the listener's number may be another program's: then another number.
+  for (int attempt = 0; attempt < kPortAttempts; ++attempt) {
+    listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address = rawdch::LoopbackAddress(0);
+    bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    socklen_t length = sizeof address;
+    getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
+    port_ = ntohs(address.sin_port);
+    listen(listener_, 16);
+    datagrams_ = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (bind(datagrams_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) break;
+    close(datagrams_);
+    close(listener_);
+  }
   if (order_ == Order::handedOverWithRowCopy) {
     consumerSocket_ = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     sockaddr_in parked = rawdch::LoopbackAddress(0);
