@@ -22,7 +22,7 @@ std::vector<std::string> AgentProcess::DefaultProduct() {
 }
 
 AgentProcess::AgentProcess(const std::vector<std::string>& product)
-    : agent_("zeva350"), dchPort_(FreeLoopbackPort()), rafPort_(FreeLoopbackPort()) {
+    : agent_("zeva350"), dchPort_(FreeLoopbackPort()), rafPort_(FreeLoopbackPort()), consoleBase_(FreeConsoleBase()) {
   while (rafPort_ == dchPort_) rafPort_ = FreeLoopbackPort();
   // What it writes in its working directory (action output) is its own.
   agent_.runInScratch();
@@ -32,6 +32,7 @@ AgentProcess::AgentProcess(const std::vector<std::string>& product)
 bool AgentProcess::start(const std::vector<std::string>& arguments, const std::vector<std::string>& settings) {
   std::vector<std::string> chosen = {"ZEVA_DCH_PORT=" + std::to_string(dchPort_),
                                      "ZEVA_RAF_PORT=" + std::to_string(rafPort_),
+                                     "ZEVP_DPCONSOLE_PORT=" + std::to_string(consoleBase_),
                                      "ZEVA_DCH_ADDR=127.0.0.1",
                                      "QFEB0_HOSTNAME=localhost",
                                      "ZEV_WORK_PATH=" + directory(),
