@@ -13,9 +13,7 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <climits>
 #include <cstdio>
-#include <cstdlib>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -105,27 +103,18 @@ std::string FileText(const std::string& path) {
 
 // zeva350 FILE on the shipped example as make run starts it: the example's product
 // specification, metafile and start-up configuration, its two data files in the
-// agent's folder (the sources name them relative to the working directory). Once the
+// agent's folder, where it runs (the sources name them relative to it). Once the
 // example's tables are there, the agent's processor time over half a minute at rest,
 // as a share of one core, and its resident memory then.
 int IdleExample() {
-  // The agent starts in its own folder: the programs must be found from there too.
-  if (const char* tools = getenv("ZEV_TEST_TOOLS")) {
-    char absolute[PATH_MAX];
-    if (realpath(tools, absolute) != nullptr) setenv("ZEV_TEST_TOOLS", absolute, 1);
-  }
   AgentProcess agent;
   const std::string folder = agent.directory();
   std::ofstream(folder + "ZEVPCNFG") << FileText(ZEV_EXAMPLES_DIR "/ZEVPCNFG");
   std::ofstream(folder + "loadavg.txt") << "0.10 0.20 0.30 1/100 4242\n";
   std::ofstream(folder + "meminfo.txt") << "MemTotal 16000000\nMemFree 8000000\n";
-  char previous[PATH_MAX];
-  if (getcwd(previous, sizeof previous) == nullptr || chdir(folder.c_str()) != 0)
-    return Fail("no working directory for the example", agent);
-  bool started = agent.start({"FILE"}, {"ZEV_PRODSPEC_PATH=" ZEV_EXAMPLES_DIR "/", "ZEV_PRODSPEC_NAME=ZEVPSF",
-                                        "ZEVP_META_PATH=" ZEV_EXAMPLES_DIR,
-                                        "ZEV_TRACE=*=0x80 >" + folder + "agent.trc"});
-  if (chdir(previous) != 0 || !started) return Fail("the example's agent did not start", agent);
+  if (!agent.start({"FILE"}, {"ZEV_PRODSPEC_PATH=" ZEV_EXAMPLES_DIR "/", "ZEV_PRODSPEC_NAME=ZEVPSF",
+                              "ZEVP_META_PATH=" ZEV_EXAMPLES_DIR, "ZEV_TRACE=*=0x80 >" + folder + "agent.trc"}))
+    return Fail("the example's agent did not start", agent);
   auto deadline = Clock::now() + std::chrono::milliseconds(kStartWaitMs);
   while (AskPort(agent.rafPort(), "tables\n").find(kExampleManager) == std::string::npos) {
     if (Clock::now() > deadline) return Fail("the example's tables did not come", agent);
