@@ -15,6 +15,7 @@
 #include "engine_stand_ins.h"
 #include "file_server.h"
 #include "http_application.h"
+#include "http_manager.h"
 #include "internal_routing.h"
 #include "metafile_server_task.h"
 #include "periodic_task.h"
@@ -45,7 +46,7 @@ EngineRoutines DefaultRoutines() {
   table.fileServer = ZEVP_FileServer;
   table.socketServer = ZEVP_SocketServer;
   table.postServer = ZEVP_PostServer;
-  table.httpManagerTask = standin::HTTPmanagerTask;
+  table.httpManagerTask = ZEVP_HTTPmanagerTask;
 
   table.checkDPalreadyActive = ZEVP_CheckDPalreadyActive;
   table.determineMaxAttributesPerGroup = ZEVP_DetermineMaxAttributesPerGroup;

@@ -40,7 +40,7 @@ class DataProviderProcess {
   std::vector<std::string> output(int waitMs);
   std::string traceText() const;
   std::string errorText() const { return provider_.errorText(); }
-  // Its process id while it runs, else -1.
+  // The provider's process id while it runs, else -1.
   pid_t pid() const { return provider_.pid(); }
 
  private:
