@@ -94,6 +94,7 @@ bool SocketServerLoop::partnerInput(IOEntry* partner) {
 bool SocketServerLoop::connectionEnded(IOEntry* partner, int error) {
   int socket = partner->Socket;
   TRC(TRC_DETAIL, "TCP connection terminated for sock %d, errno %d", socket, error);
+  ZEVP_UpdateStatLogSockIO(-1, 0);
   SourceEntry* source = partner->Source;
   std::string host = PeerHostName(partner->PartnerAddress);
   EngineRoutines& routines = Routines();
@@ -114,7 +115,6 @@ bool SocketServerLoop::connectionEnded(IOEntry* partner, int error) {
     }
   }
   partner->APIverb = ZEVP_VERB_NONE;
-  ZEVP_UpdateStatLogSockIO(-1, 0);
   ZEV0_CloseTheSocket(socket);
   if (partner->ConnectionSocket == socket) partner->ConnectionSocket = 0;
   UnbindPartner(partner);
