@@ -14,6 +14,7 @@
 #include "engine_stand_ins.h"
 #include "file_server.h"
 #include "http_application.h"
+#include "http_manager.h"
 #include "internal_routing.h"
 #include "metafile_server_task.h"
 #include "periodic_task.h"
@@ -41,7 +42,7 @@ EngineRoutines DefaultRoutines() {
   table.fileServer = ZEVP_FileServer;
   table.socketServer = ZEVP_SocketServer;
   table.postServer = standin::IdleUntilTerminated;
-  table.httpManagerTask = standin::HTTPmanagerTask;
+  table.httpManagerTask = ZEVP_HTTPmanagerTask;
 
   table.checkDPalreadyActive = ZEVP_CheckDPalreadyActive;
   table.determineMaxAttributesPerGroup = ZEVP_DetermineMaxAttributesPerGroup;

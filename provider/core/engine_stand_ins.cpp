@@ -9,7 +9,6 @@
 #include "dp_anchor.h"
 #include "io_entry.h"
 #include "trc1.h"
-#include "url_management.h"
 #include "zev/action_codes.h"
 #include "zev0/storage.h"
 
@@ -34,14 +33,6 @@ void IdleUntilTerminated(ProcessEntry* entry) {
   ZEVP_EndThread();
 }
 
-void HTTPmanagerTask(ProcessEntry* entry) {
-  DPAB* anchor = entry->anchor;
-  WaitForTermination(entry);
-  // Before the entry goes: once the thread count falls, shut-down may free the anchor.
-  zevp::ReleaseURLmanagement(anchor);
-  ZEVP_ReleaseProcessResources(anchor, entry);
-  ZEVP_EndThread();
-}
 
 sockaddr_in* ConstructTrapDestinationArray(const char*, int32_t* count) {
   if (count != nullptr) *count = 0;

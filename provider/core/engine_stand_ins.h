@@ -10,9 +10,6 @@ namespace zevp::standin {
 // A thread that waits on its condition until its termination flag is set, then
 // releases its entry and ends: every common and input server thread.
 void IdleUntilTerminated(ProcessEntry* entry);
-// The HTTP manager: idles as above and at its end frees the URL management block
-// and its entries, sending no rows.
-void HTTPmanagerTask(ProcessEntry* entry);
 
 sockaddr_in* ConstructTrapDestinationArray(const char* destinations, int32_t* count);  // none
 StatisticBlock* InitializeStatisticBlock();  // none
