@@ -8,11 +8,12 @@
 #include "agents_file.h"
 #include "ploven_agent_entry.h"
 #include "product_affinity.h"
+#include "trc1.h"
 #include "zev0/storage.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const bool features = (ZEVS_InitializePlovenFeatureArray(), true);
-  (void)features;
+  static const bool ready = (TRC1_Configure("*=0"), ZEVS_InitializePlovenFeatureArray(), true);
+  (void)ready;
   if (size > 0) {
     FILE* file = fmemopen(const_cast<uint8_t*>(data), size, "r");
     if (file != nullptr) {

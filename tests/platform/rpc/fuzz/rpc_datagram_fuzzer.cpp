@@ -8,12 +8,15 @@
 
 #include "call_routing.h"
 #include "datagram.h"
-#include "echo_interface.h"
+#include "../echo_interface.h"
 #include "no_name_service.h"
+#include "trc1.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // The routine names its caller: no real name service is asked.
   static NoNameService names;
+  static const bool quiet = (TRC1_Configure("*=0"), true);
+  (void)quiet;
   static const bool registered = RegisterEchoInterface();
   (void)registered;
   rpc::PacketHeader header;
@@ -26,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     caller.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     rpc::AnswerRequest(header, body, bodyLength, caller);
   }
-  for (rpc__drep_t drep : {rpc__drep_big_endian_ascii, rpc__drep_little_endian | rpc__drep_ebcdic}) {
+  for (rpc__drep_t drep : {rpc__drep_big_endian_ascii, static_cast<rpc__drep_t>(rpc__drep_little_endian | rpc__drep_ebcdic)}) {
     rpc::BodyReader reader(data, size, drep);
     EchoRecord record;
     ReadEchoRecord(reader, &record);
