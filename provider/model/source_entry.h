@@ -59,6 +59,7 @@ struct SourceEntry {
   int32_t DataPending;
   int32_t Dynamic;  // made for one API partner
   int32_t BuiltIn;  // a source of a built-in application
+  int32_t OwnsTask;  // its OwningTask was made for it alone and goes with it
 
   // Actions (ACCREQ of a partner).
   int32_t AcceptActionRequests;
