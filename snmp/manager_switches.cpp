@@ -33,7 +33,8 @@ struct DebugSwitch {
 
 void ReadDebugSwitch(const DebugSwitch& debug) {
   *debug.flag = FirstLetter(debug.variable, "N") == 'Y' ? 1 : 0;
-  if (debug.line != nullptr) ZEVS_TRC(*debug.flag, TRC_DETAIL, "%s", debug.line);
+  // Written whatever the unit's classes, as every trace of the area now is.
+  if (*debug.flag != 0 && debug.line != nullptr) ZEVS_TRC(*debug.flag, TRC_DETAIL, "%s", debug.line);
 }
 
 }  // namespace

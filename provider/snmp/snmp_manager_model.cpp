@@ -18,7 +18,10 @@
 #include "table_entry.h"
 #include "trc1.h"
 #include "zev0/env.h"
+#include "zev0/hostnames.h"
 #include "zev0/prodspec.h"
+#include "zev0/storage.h"
+#include "zev0/text.h"
 
 TRC_UNIT();
 
@@ -166,7 +169,13 @@ ApplicationEntry* PackagedApplication(DPAB* anchor) {
     std::string name = Trimmed(names.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
     start = comma == std::string::npos ? names.size() + 1 : comma + 1;
     if (name.empty()) continue;
-    if (ApplicationEntry* application = ZEVP_CheckApplicationExistence(anchor, name.c_str())) return application;
+    // Loaded from the metafile directory, the application is known by the full name.
+    char* full = ZEV0_IsThisFullyQualifiedName(name.c_str()) || anchor->metafileDirectory == nullptr
+                     ? nullptr
+                     : ZEV0_ConstructFullyQualifiedName(anchor->metafileDirectory, name.c_str());
+    ApplicationEntry* application = ZEVP_CheckApplicationExistence(anchor, full != nullptr ? full : name.c_str());
+    ZEV0_FreeStorage(&full);
+    if (application != nullptr) return application;
   }
   return nullptr;
 }

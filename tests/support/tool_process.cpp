@@ -44,7 +44,7 @@ std::vector<std::string> Environment(const std::vector<std::string>& settings) {
 
 ToolProcess::ToolProcess(const std::string& program) {
   const char* tools = std::getenv("ZEV_TEST_TOOLS");
-  program_ = std::string(tools != nullptr ? tools : ".") + "/" + program;
+  program_ = !program.empty() && program[0] == '/' ? program : std::string(tools != nullptr ? tools : ".") + "/" + program;
   char scratch[] = "/tmp/zev_tool.XXXXXX";
   if (mkdtemp(scratch) != nullptr) scratch_ = scratch;
 }
