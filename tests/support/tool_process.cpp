@@ -14,6 +14,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "network_namespace.h"
+
 extern char** environ;
 
 namespace {
@@ -60,6 +62,12 @@ ToolProcess::~ToolProcess() {
 }
 
 bool ToolProcess::start(const std::vector<std::string>& arguments, const std::vector<std::string>& settings) {
+  // The SNMP data-provider program runs only where its traffic stays inside.
+  if (std::filesystem::path(program_).filename() == "zevpsnmp" &&
+      !RequireOwnNetworkNamespace("the SNMP data-provider program zevpsnmp")) {
+    failure_ = "outside a network namespace of the test's own";
+    return false;
+  }
   if (scratch_.empty()) {
     failure_ = "no scratch folder";
     return false;

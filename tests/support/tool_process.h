@@ -18,7 +18,9 @@ class ToolProcess {
   ToolProcess& operator=(const ToolProcess&) = delete;
 
   // Starts the program with the arguments; each "NAME=value" setting replaces the
-  // variable of that name. False when it could not be started (see failure()).
+  // variable of that name. False when it could not be started (see failure()); the
+  // SNMP data-provider program zevpsnmp is refused (a failure of the test) outside a
+  // network namespace of the test's own.
   bool start(const std::vector<std::string>& arguments, const std::vector<std::string>& settings);
 
   // One line of standard output, without its newline; what came of it when the output
