@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(g++ make cmake clang libclang-rt-dev libgtest-dev libgmock-dev libbenchmark-dev python3 python3-pyasn1 openssl
-          coreutils iproute2)
+          coreutils iproute2 libcurl4-openssl-dev)
 
 missing=()
 for pkg in "${packages[@]}"; do

@@ -8,11 +8,6 @@ constexpr unsigned char EBCDIC_A = 0xC1;
 constexpr unsigned char NETWORK_A = 0xC1;
 constexpr unsigned char Local_A = static_cast<unsigned char>('A');
 
-// ASCII 0x00-0x7F to EBCDIC (code page 037 but '[', ']' and '^').
-extern const unsigned char ascii_to_ebcdic[128];
-// EBCDIC to ASCII; '?' for a byte with no ASCII counterpart.
-extern const unsigned char ebcdic_to_ascii[256];
-
 // In place, local code to network code (nothing to do on an EBCDIC host).
 // A length of 0 or less does nothing.
 void ZEV0_ConvertDataToNetwork(void* bytes, int32_t length);

@@ -96,6 +96,7 @@ bool ZEVP_PostponeOffline(DPAB* anchor, SourceEntry* source) {
   copy->NextInDCHqueue = nullptr;
   copy->NextInOfflineQueue = nullptr;
   copy->OwningTask = nullptr;
+  copy->OwnsTask = 0;
   TRC(TRC_DETAIL, "Initializing EntryLock for TempSE @%p, copied from currSEptr @%p", static_cast<void*>(copy),
       static_cast<void*>(source));
   BSV1_InitializeLock(&copy->EntryLock);
@@ -142,8 +143,10 @@ void ZEVP_ReleaseOfflineCopy(DPAB* anchor, SourceEntry** copy) {
     ZEVP_ResetSummaryManagementBlock(origin->Summary);
     BSV1_ReleaseLock(&origin->SummaryLock);
   }
-  ZEVP_RemoveSourceFromWaitQueue(anchor, *copy);
+  // Traced while still queued: a release of its application, waiting for the copy to
+  // leave the queue, then finds it said.
   TRC(TRC_DETAIL, "Releasing resources for source entry @%p", static_cast<void*>(*copy));
+  ZEVP_RemoveSourceFromWaitQueue(anchor, *copy);
   freeCopy(*copy);
   *copy = nullptr;
 }

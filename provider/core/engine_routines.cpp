@@ -8,12 +8,14 @@
 #include "dp_log.h"
 #include "engine_stand_ins.h"
 #include "file_server.h"
+#include "http_application.h"
 #include "internal_routing.h"
 #include "metafile_server_task.h"
 #include "periodic_task.h"
 #include "startup_config.h"
 #include "summary_block.h"
 #include "summary_data.h"
+#include "url_management.h"
 
 namespace zevp {
 
@@ -30,18 +32,18 @@ EngineRoutines DefaultRoutines() {
   table.fileServer = ZEVP_FileServer;
   table.socketServer = standin::IdleUntilTerminated;
   table.postServer = standin::IdleUntilTerminated;
-  table.httpManagerTask = standin::IdleUntilTerminated;
+  table.httpManagerTask = standin::HTTPmanagerTask;
 
   table.checkDPalreadyActive = standin::CheckDPalreadyActive;
   table.determineMaxAttributesPerGroup = ZEVP_DetermineMaxAttributesPerGroup;
   table.constructTrapDestinationArray = standin::ConstructTrapDestinationArray;
   table.initializeStatisticBlock = standin::InitializeStatisticBlock;
   table.defineDPlogReport = ZEVP_DefineDPlogReport;
-  table.defineHTTPapplication = standin::DefineHTTPapplication;
+  table.defineHTTPapplication = ZEVP_DefineHTTPapplication;
   table.processStartUpConfig = ZEVP_ProcessStartUpConfig;
   table.doApplicationAutoLoad = ZEVP_DoApplicationAutoLoad;
   table.checkAndStartFileServer = ZEVP_CheckAndStartFileServer;
-  table.initializeUMB = standin::InitializeUMB;
+  table.initializeUMB = ZEVP_InitializeUMB;
   table.consoleService = standin::ConsoleService;
 
   table.provideAction = standin::ProvideAction;

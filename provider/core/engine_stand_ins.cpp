@@ -10,17 +10,35 @@
 #include "io_entry.h"
 #include "shutdown_request.h"
 #include "trc1.h"
+#include "url_management.h"
 #include "zev0/storage.h"
 
 TRC_UNIT();
 
 namespace zevp::standin {
 
-void IdleUntilTerminated(ProcessEntry* entry) {
-  DPAB* anchor = entry->anchor;
+namespace {
+
+void WaitForTermination(ProcessEntry* entry) {
   pthread_mutex_lock(&entry->mutex);
   while (entry->terminationFlag == 0) pthread_cond_wait(&entry->condition, &entry->mutex);
   pthread_mutex_unlock(&entry->mutex);
+}
+
+}  // namespace
+
+void IdleUntilTerminated(ProcessEntry* entry) {
+  DPAB* anchor = entry->anchor;
+  WaitForTermination(entry);
+  ZEVP_ReleaseProcessResources(anchor, entry);
+  ZEVP_EndThread();
+}
+
+void HTTPmanagerTask(ProcessEntry* entry) {
+  DPAB* anchor = entry->anchor;
+  WaitForTermination(entry);
+  // Before the entry goes: once the thread count falls, shut-down may free the anchor.
+  zevp::ReleaseURLmanagement(anchor);
   ZEVP_ReleaseProcessResources(anchor, entry);
   ZEVP_EndThread();
 }
@@ -33,10 +51,6 @@ sockaddr_in* ConstructTrapDestinationArray(const char*, int32_t* count) {
 }
 
 StatisticBlock* InitializeStatisticBlock() { return nullptr; }
-
-int DefineHTTPapplication(DPAB*) { return 0; }
-
-void InitializeUMB(DPAB*) {}
 
 void ConsoleService(DPAB* anchor, ZEVP_ProcessRoutine) {
   WaitForShutdownRequest(anchor);

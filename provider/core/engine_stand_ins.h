@@ -10,12 +10,13 @@ namespace zevp::standin {
 // A thread that waits on its condition until its termination flag is set, then
 // releases its entry and ends: every common and input server thread.
 void IdleUntilTerminated(ProcessEntry* entry);
+// The HTTP manager: idles as above and at its end frees the URL management block
+// and its entries, sending no rows.
+void HTTPmanagerTask(ProcessEntry* entry);
 
 int CheckDPalreadyActive(DPAB* anchor);  // never active
 sockaddr_in* ConstructTrapDestinationArray(const char* destinations, int32_t* count);  // none
 StatisticBlock* InitializeStatisticBlock();  // none
-int DefineHTTPapplication(DPAB* anchor);
-void InitializeUMB(DPAB* anchor);
 // Waits (not busily) for a shut-down request (shutdown_request.h), then shuts the
 // data provider down as the console command SHUTDOWN does.
 void ConsoleService(DPAB* anchor, ZEVP_ProcessRoutine typeRoutine);

@@ -96,9 +96,8 @@ void ReleaseSource(DPAB* anchor, SourceEntry* source) {
     BSV1_ReleaseLock(&source->SummaryLock);
   }
   FreeFileSpec(source);
-  // A routed source's waiting entry is its own, as is one made for the source alone.
-  if ((source->Routed != 0 || source->OwnsTask != 0) && source->OwningTask != nullptr)
-    ZEVP_DestroyProcessEntry(source->OwningTask);
+  if (source->OwnsTask) ZEVP_DestroyProcessEntry(source->OwningTask);
+  source->OwningTask = nullptr;
   for (BSV1_Lock* lock :
        {&source->SummaryLock, &source->AttributeLock, &source->DataLock, &source->ActionListLock, &source->EntryLock})
     BSV1_DestroyLock(lock);

@@ -1,5 +1,6 @@
 #include "partner_code_conversion.h"
 
+#include "zev0/code_tables.h"
 #include "zev0/codepage.h"
 
 namespace {
@@ -16,7 +17,5 @@ void ZEVP_ConvertBufferToLocal(char* buffer, int length, int asciiInput) {
     return;
   }
   if (asciiInput == 0) return;
-  auto* bytes = reinterpret_cast<unsigned char*>(buffer);
-  for (int i = 0; i < length; ++i)
-    if (bytes[i] < 0x80) bytes[i] = ascii_to_ebcdic[bytes[i]];
+  zev0::AsciiToEbcdic(reinterpret_cast<unsigned char*>(buffer), length);
 }

@@ -6,6 +6,7 @@
 
 #include "application_entry.h"
 #include "attribute_entry.h"
+#include "builtin_group.h"
 #include "dp_anchor.h"
 #include "engine_routines.h"
 #include "metafile_text.h"
@@ -13,7 +14,6 @@
 #include "process_entry.h"
 #include "shutdown_request.h"
 #include "source_entry.h"
-#include "table_entry.h"
 #include "trc1.h"
 #include "validation_messages.h"
 #include "zev/dp_types.h"
@@ -29,86 +29,48 @@ constexpr char kMetafileName[] = "ZEV";
 constexpr char kVersion[] = "ZEV350";
 constexpr char kDefaultActionLogTTL[] = "1800";
 
-struct AttributeDefinition {
-  const char* name;
-  const char* type;
-  const char* size;
-  int key;
-  const char* help;
-};
-
-constexpr AttributeDefinition kLogAttributes[] = {
-    {"DP_Time", "D", "24", 0, "Timestamp of the DP Log event message"},
-    {"DP_Name", "D", "32", 0, "Managed System name of the DP issuing the log message"},
-    {"DP_Type", "D", "4", 0, "DP types and they are ASFS, API Server, Socket, File, Post, SNMP, APPC, and HTTP"},
-    {"DP_Log_Category", "D", "8", 0,
+constexpr zevp::BuiltInAttribute kLogAttributes[] = {
+    {"DP_Time", "D", "24", 0, 0, "Timestamp of the DP Log event message"},
+    {"DP_Name", "D", "32", 0, 0, "Managed System name of the DP issuing the log message"},
+    {"DP_Type", "D", "4", 0, 0, "DP types and they are ASFS, API Server, Socket, File, Post, SNMP, APPC, and HTTP"},
+    {"DP_Log_Category", "D", "8", 0, 0,
      "DP Log category. Categories are grouped by: DP - System, Error, Warning, Communication - API, Socket, "
      "Metafile server, Informational - API, socket, metafile server, and SNMP."},
-    {"DP_Log_Text", "D", "256", 0, "DP Log message text"},
-    {"DP_Version", "D", "8", 0, "Dorvane Agent version release identifier"},
+    {"DP_Log_Text", "D", "256", 0, 0, "DP Log message text"},
+    {"DP_Version", "D", "8", 0, 0, "Dorvane Agent version release identifier"},
 };
 
-constexpr AttributeDefinition kActionAttributes[] = {
-    {"Action_Type", "D", "16", 0, "The action type such as Reflex or Policy automation."},
-    {"Action_Owner", "D", "64", 0,
+constexpr zevp::BuiltInAttribute kActionAttributes[] = {
+    {"Action_Type", "D", "16", 0, 0, "The action type such as Reflex or Policy automation."},
+    {"Action_Owner", "D", "64", 0, 0,
      "The cause of the action: a situation or a policy. Take Action items of the management workstation count "
      "as policies."},
-    {"Action_Node", "D", "32", 0,
+    {"Action_Node", "D", "32", 0, 0,
      "The location where action is performed. In most cases, it is the DP location or location of customer API "
      "program running remotely that supports automation requests."},
-    {"Action_Name", "D", "256", 0, "The action to run or command to be executed."},
-    {"Action_Parms", "D", "1024", 0, "The exact input parameters to be passed to the action program or command."},
-    {"Action_Status", "D", "64", 0,
+    {"Action_Name", "D", "256", 0, 0, "The action to run or command to be executed."},
+    {"Action_Parms", "D", "1024", 0, 0, "The exact input parameters to be passed to the action program or command."},
+    {"Action_Status", "D", "64", 0, 0,
      "The action outcome status. An action may include a number of stages and the status reflects its progress as "
      "the action is handled by various operation components."},
-    {"Action_Result", "D", "256", 0,
+    {"Action_Result", "D", "256", 0, 0,
      "Action result, if any, provided by the action program or command, for example, a message produced by the "
      "action command indicating error in input parameter. The result is blank for action that generates no output."},
-    {"Action_ID", "C", "2147483647l", 1,
+    {"Action_ID", "C", "2147483647l", 1, 0,
      "DV internally generated action sequence number used to keep track of the action activities and progress."},
 };
 
-struct GroupDefinition {
-  const char* name;
-  const char* type;
-  const char* help;
-  const AttributeDefinition* attributes;
-  int count;
-};
-
-constexpr GroupDefinition kLogGroup = {
+constexpr zevp::BuiltInGroup kLogGroup = {
     "DPLOG", "E",
     "Data Provider console log shows all DP operation activities, such as errors, warnings, or exceptions detected, "
     "loading metafile, source coming on-line or off-line, monitoring status, and so on.",
     kLogAttributes, static_cast<int>(std::size(kLogAttributes))};
 
-constexpr GroupDefinition kActionGroup = {
+constexpr zevp::BuiltInGroup kActionGroup = {
     "ACTION", "K",
     "The Action Status contains the short term, default is 30 minutes, automation action status including reflex "
     "automations, policies, and Take Action activities. The agent's Operation Log contains all action status.",
     kActionAttributes, static_cast<int>(std::size(kActionAttributes))};
-
-// The group with its one BASE source and its attributes; the source, or null.
-SourceEntry* defineGroup(DPAB* anchor, ApplicationEntry* application, const GroupDefinition& definition,
-                         const char* ttl) {
-  TableEntry* table = ZEVP_InitializeTableEntry(application, definition.name, definition.type, ttl, definition.help);
-  if (table == nullptr) return nullptr;
-  ++application->NumberOfGroups;
-  SourceEntry* source = ZEVP_InitializeSourceEntry(anchor, table, "BASE", nullptr, nullptr, nullptr);
-  if (source == nullptr) return nullptr;
-  source->BuiltIn = 1;
-  for (int i = 0; i < definition.count; ++i) {
-    const AttributeDefinition& attribute = definition.attributes[i];
-    if (ZEVP_InitializeAttrEntry(source, attribute.name, attribute.type, attribute.size, attribute.key, 0,
-                                 attribute.help, nullptr) == nullptr)
-      return nullptr;
-  }
-  table->SourceCount = 1;
-  table->AttributesDefined = definition.count;
-  table->AttributesPerRow = definition.count;
-  table->AttributesNotDerived = definition.count;
-  return source;
-}
 
 void setValue(AttributeEntry* attribute, const std::string& value) {
   size_t length = std::min<size_t>(value.size(), attribute->MaxValSize);
@@ -154,10 +116,10 @@ ApplicationEntry* defineApplication(DPAB* anchor, SourceEntry** logSource) {
   }
   application->MetafileName = zevp::NewStorageText(kMetafileName);
   application->MetafileNameUpper = zevp::NewStorageText(kMetafileName);
-  *logSource = defineGroup(anchor, application, kLogGroup, nullptr);
+  *logSource = zevp::DefineBuiltInGroup(anchor, application, kLogGroup, nullptr);
   if (*logSource != nullptr) prepareLogSource(anchor, *logSource);
   const char* actionTTL = ZEV0_GetEnv("ZEVP_ACTIONLOG_TTL", kDefaultActionLogTTL);
-  if (*logSource == nullptr || defineGroup(anchor, application, kActionGroup, actionTTL) == nullptr) {
+  if (*logSource == nullptr || zevp::DefineBuiltInGroup(anchor, application, kActionGroup, actionTTL) == nullptr) {
     TRC(TRC_ERROR, "*** Failed to define the built-in application <%s>", kApplicationName);
     ZEVP_ReleaseApplResources(anchor, application, 1);
     return nullptr;

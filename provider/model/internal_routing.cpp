@@ -73,6 +73,7 @@ SourceEntry* makeRoutedSource(DPAB* anchor, TableEntry* table, SourceEntry* orig
     return nullptr;
   }
   routed->OwningTask = waiting;
+  routed->OwnsTask = 1;
   routed->Routed = 1;
   BSV1_GetLock(&table->CounterLock);
   ++table->SourceCount;

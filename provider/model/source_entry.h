@@ -37,6 +37,7 @@ struct SourceEntry {
   SourceEntry* NextInOfflineQueue;  // delayed-offline queue
   TableEntry* Table;                // null for an API source not yet associated
   ProcessEntry* OwningTask;         // the thread that waits for this source's DCH requests
+  int32_t OwnsTask;                 // 1: OwningTask, neither chained nor counted, was made for this source and goes with it
   IOEntry* IO;
   FileSpecControlBlock* FileSpec;  // FILE sources
 
@@ -59,7 +60,6 @@ struct SourceEntry {
   int32_t DataPending;
   int32_t Dynamic;  // made for one API partner
   int32_t BuiltIn;  // a source of a built-in application
-  int32_t OwnsTask;  // its OwningTask was made for it alone and goes with it
 
   // Actions (ACCREQ of a partner).
   int32_t AcceptActionRequests;

@@ -170,6 +170,42 @@ TEST(AgentProgramTest, LinesAppendedToAWatchedFileAreSampledFromItsTable) {
   EXPECT_NE(agent.traceText().find("Thread for DP <FILE> completed."), std::string::npos);
 }
 
+// The HTTP data provider in the agent: its application Internet becomes a subnode with
+// the tables Managed_URL and URL_Objects; SIGTERM ends it in order.
+TEST(AgentProgramTest, TheHTTPDataProvidersInternetApplicationIsASubnodeWithItsTwoTables) {
+  AgentProcess agent;
+  std::ofstream(agent.directory() + "ZEVPURLS") << "shop.example/index.html INTERVAL=120 USER=ops\n";
+  ASSERT_TRUE(agent.start({"HTTP"})) << agent.failure();
+  ASSERT_TRUE(agent.waitForTrace(kStartupComplete, kStartWaitMs)) << agent.traceText() << agent.errorText();
+  std::vector<std::string> tables;
+  ASSERT_TRUE(Eventually(
+      [&] {
+        tables = LinesWith(agent.zevraf({"tables"}), "INTERNET00\t");
+        return tables.size() == 2 && !LinesWith(agent.zevraf({"subnodes"}), ":INTERNET00\t").empty();
+      },
+      kStartWaitMs))
+      << agent.traceText();
+  // Each table's sample begins with its columns: the origin node, then the attributes.
+  std::vector<std::string> columns;
+  for (const std::string& table : tables) {
+    std::string sample = agent.zevraf({"sample", "INTERNET00", table.substr(table.find('\t') + 1)}).output;
+    columns.push_back(sample.substr(0, sample.find('\n')));
+  }
+  std::sort(columns.begin(), columns.end());
+  EXPECT_EQ(columns, (std::vector<std::string>{
+                         "ORIGINNODE\tURL\tObject_Name\tObject_Size",
+                         "ORIGINNODE\tURL\tStatus\tStatus_Timestamp\tPage_Title\tPage_Size\tCurrent_Response_Time\t"
+                         "Maximum_Response_Time\tAverage_Response_Time\tPage_Objects\tTotal_Object_Size\tUser_Name\t"
+                         "URL_Alias\tISP_Name\tServer_Type\tTotal_Samples_Taken\tStatus_Interval\tHTTP_Version",
+                     }));
+  std::vector<std::string> subnodes = LinesWith(agent.zevraf({"subnodes"}), ":INTERNET00\t");
+  ASSERT_EQ(subnodes.size(), 1u);
+  EXPECT_NE(subnodes[0].find("\tINTERNET\t"), std::string::npos) << subnodes[0];
+
+  ExpectCleanEnd(agent, agent.terminate(kFileEndWaitMs));
+  EXPECT_NE(agent.traceText().find("Thread for DP <HTTP> completed."), std::string::npos);
+}
+
 // SIGTERM while its data provider's start still waits for a DCH that does not answer
 // (the data provider looks for it on another loopback address, with a reply wait far
 // beyond the test): the start ends there, and the agent in order.

@@ -26,6 +26,7 @@
 #include "dch_tcp_transport.h"
 #include "dch_transport_table.h"
 #include "free_port.h"
+#include "no_names.h"
 #include "raw_dch_peer.h"
 #include "send_slot_recorder.h"
 #include "trace_capture.h"
@@ -285,26 +286,6 @@ TEST(DCHidleTransportTest, RequestOverTheRPCTransportIsNotSent) {
   EXPECT_EQ(client.status(), -1);
   EXPECT_TRUE(trace.contains("the DCH transport has no operations"));
 }
-
-// A name service that knows no name, so no look-up leaves the machine.
-class NoNames : public zev0::Resolver {
- public:
-  NoNames() : previous_(zev0::SetResolver(this)) {}
-  ~NoNames() override { zev0::SetResolver(previous_); }
-  int hostByName(const char*, hostent*, char*, size_t, int* hostError) override { return notFound(hostError); }
-  int hostByAddress(const in_addr&, hostent*, char*, size_t, int* hostError) override { return notFound(hostError); }
-  int systemHostName(char* name, size_t size) override {
-    std::snprintf(name, size, "localhost");
-    return 0;
-  }
-
- private:
-  static int notFound(int* hostError) {
-    *hostError = HOST_NOT_FOUND;
-    return ENOENT;
-  }
-  zev0::Resolver* previous_;
-};
 
 TEST(DCHunresolvedHostTest, AHostWithoutAddressLeavesTheLinkUnconnected) {
   NoNames resolver;

@@ -66,6 +66,7 @@ void RecognisableRoutines(RoutineOverrides& overrides) {
   routines.automationServer = automationServer;
   routines.dpLogServer = LogServer;
   routines.defineDPlogReport = CountLogReport;
+  routines.defineHTTPapplication = WithoutBuiltInApplication;
   routines.processStartUpConfig = CountStartupConfig;
   routines.doApplicationAutoLoad = CountAutoLoad;
 }
@@ -131,7 +132,7 @@ TEST(EnvironmentTest, FileDataProviderRunsUntilShutdownAndReleasesItsModelWhole)
     overrides.routines().dpLogServer = LogServer;
     overrides.routines().processStartUpConfig = LoadHandBuiltModel;
     overrides.routines().checkAndStartFileServer = StartFileServers;
-    overrides.routines().defineDPlogReport = WithoutDPlogReport;
+    overrides.routines().defineDPlogReport = WithoutBuiltInApplication;
     TraceCapture capture(kEngineTrace);
 
     DataProviderThread start(ZEV_DP_FILE);
@@ -318,7 +319,7 @@ TEST(EnvironmentTest, SNMPdebugSwitchesAreReadForTheSNMPtypeOnly) {
     unsetenv("ZEVP_SNMP_DEBUG_DISCOVERY_NETWORK");
     setenv("ZEV_GEO_LOCATION", "Building 7", 1);
     RoutineOverrides overrides;
-    overrides.routines().defineDPlogReport = WithoutDPlogReport;
+    overrides.routines().defineDPlogReport = WithoutBuiltInApplication;
     ScaledClock clock;
     for (int32_t type : {ZEV_DP_FILE, ZEV_DP_SNMP}) {
       SCOPED_TRACE(type);

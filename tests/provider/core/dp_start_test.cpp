@@ -75,7 +75,8 @@ void RecordInputThreads(RoutineOverrides& overrides) {
   routines.fileServer = fileServer;
   routines.checkAndStartFileServer = RecordFileServerStart;
   routines.consoleService = RecordConsole;
-  routines.defineDPlogReport = WithoutDPlogReport;
+  routines.defineDPlogReport = WithoutBuiltInApplication;
+  routines.defineHTTPapplication = WithoutBuiltInApplication;
 }
 
 struct TypeCase {

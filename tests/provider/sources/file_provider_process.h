@@ -1,40 +1,25 @@
-// A FILE data provider in a process of its own (the host program zevdphost), for
-// tests that watch its rows arrive at the agent's DCH server: its metafile and
-// start-up configuration file in a scratch folder, its monitored files in another,
-// a pass a second, and the DCH host on a loopback port.
+// A FILE data provider in a process of its own (DataProviderProcess), for tests
+// that watch its rows arrive at the agent's DCH server: its metafile and start-up
+// configuration file in its work directory, its monitored files in a scratch folder
+// of their own, and a pass a second.
 #pragma once
 
 #include <string>
 #include <vector>
 
-#include "scratch_directory.h"
-#include "tool_process.h"
+#include "data_provider_process.h"
 
-class FileProviderProcess {
+class FileProviderProcess : public DataProviderProcess {
  public:
   // The metafile's lines, with "%DIR%" standing for the folder of the monitored
   // files (files(), ending in '/').
   FileProviderProcess(unsigned short dchPort, const std::vector<std::string>& metafile);
-  // A provider still running is ended in order.
-  ~FileProviderProcess();
-  FileProviderProcess(const FileProviderProcess&) = delete;
-  FileProviderProcess& operator=(const FileProviderProcess&) = delete;
 
   const ScratchDirectory& files() const { return files_; }
 
-  // Starts the provider; false when it did not say it started.
+  // Starts the provider with a pass a second; false when it did not say it started.
   bool start(const std::vector<std::string>& settings = {});
-  // Asks it to shut down as the console does and waits: true when it ended cleanly.
-  bool stop();
-  // What it printed on standard output (its SYSTEM log lines) until now.
-  std::vector<std::string> output(int waitMs);
-  std::string traceText() const;
-  std::string errorText() const { return provider_.errorText(); }
 
  private:
-  unsigned short port_;
-  ScratchDirectory configuration_;
   ScratchDirectory files_;
-  ToolProcess provider_;
-  bool stopped_ = true;
 };

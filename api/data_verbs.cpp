@@ -1,0 +1,172 @@
+// The data verbs: begin and end input, sample brackets, records, the source name and
+// the reply data.
+#include <cstring>
+#include <initializer_list>
+
+#include "anchor.h"
+#include "api_trace.h"
+#include "buffers.h"
+#include "exchange.h"
+#include "format_value.h"
+#include "handles.h"
+#include "status_codes.h"
+
+namespace zevpapi {
+
+namespace {
+
+// The reply data of the buffer's handle into the buffer, taken from the handle.
+int TakeReplyData(void* userBuffer, int* dataSize) {
+  if (userBuffer == nullptr) return kMissingParameter;
+  int status = ClearBuffer(userBuffer);
+  if (status != kSuccess) return status;
+  APIhandle* handle = BlockOfUserBuffer(userBuffer)->handle;
+  if (!HandlePassesCheck(handle)) return kBufferHandleInvalid;
+  if (handle->replyLength < 1 || handle->replyData == nullptr) return kNoReplyData;
+  // A reply's data is at most 510 bytes (a status digit and '#' come first), which the
+  // smallest buffer holds.
+  std::memcpy(userBuffer, handle->replyData, static_cast<size_t>(handle->replyLength));
+  if (dataSize != nullptr) *dataSize = handle->replyLength;
+  handle->replyLength = 0;
+  handle->replyData = nullptr;
+  return kSuccess;
+}
+
+// A buffer of default size taken from the handle for one request, given back after it.
+class RequestBuffer {
+ public:
+  explicit RequestBuffer(APIhandle* handle) : status_(AllocateBuffer(handle, &data_, 0)) {}
+  ~RequestBuffer() {
+    if (status_ == kSuccess) FreeBuffer(data_);
+  }
+  RequestBuffer(const RequestBuffer&) = delete;
+  RequestBuffer& operator=(const RequestBuffer&) = delete;
+  int status() const { return status_; }
+  void* data() const { return data_; }
+
+ private:
+  void* data_ = nullptr;
+  int status_;
+};
+
+// The tagged request with the texts as values, exchanged; with `taken`, the reply data
+// is taken into the buffer and handed on before the buffer goes back.
+int Request(APIhandle* handle, int tag, std::initializer_list<const char*> texts,
+            void (*taken)(APIhandle*, int replyStatus, const char* data, int size) = nullptr) {
+  RequestBuffer buffer(handle);
+  if (buffer.status() != kSuccess) return buffer.status();
+  ZEVP_SetAPIbufferRequest(buffer.data(), tag);
+  for (const char* text : texts) {
+    int status = FormatValue(buffer.data(), text, static_cast<int>(std::strlen(text)), ZEVP_API_TEXT);
+    if (status != kSuccess) return status;
+  }
+  int status = ExchangeByTransport(BlockOfUserBuffer(buffer.data()), 0, 0);
+  if (status == kSuccess && taken != nullptr) {
+    int size = 0;
+    int replyStatus = TakeReplyData(buffer.data(), &size);
+    taken(handle, replyStatus, static_cast<const char*>(buffer.data()), size);
+  }
+  return status;
+}
+
+bool Missing(const char* text) { return text == nullptr || text[0] == '\0'; }
+
+// The metafile's delimiters, as the data provider answers a begin: two characters are the
+// begin and end delimiter, one the end delimiter alone; no data means none.
+void TakeDelimiters(APIhandle* handle, int replyStatus, const char* data, int size) {
+  if (replyStatus == kNoReplyData) {
+    handle->beginDelimiter = kNoBeginDelimiter;
+    handle->endDelimiter = kNoEndDelimiter;
+  } else if (size >= 2) {
+    handle->beginDelimiter = data[0];
+    handle->endDelimiter = data[1];
+  } else if (size == 1) {
+    handle->endDelimiter = data[0];
+  }
+}
+
+int BeginInput(APIhandle* given, const char* applName, const char* attrGroup) {
+  int status = EnsureAnchor();
+  if (status != kSuccess) return status;
+  if (Missing(applName) || Missing(attrGroup)) return kNamesMissing;
+  if (given != nullptr && !HandleIsKnown(given)) return kInvalidHandle;
+  HandleInUse handle(given);
+  if (handle.status() != kSuccess) return handle.status();
+  return Request(handle.get(), ZEVP_API_BGNINP, {applName, attrGroup}, TakeDelimiters);
+}
+
+int EndInput(APIhandle* given) {
+  if (given != nullptr && !HandlePassesCheck(given)) return kInvalidHandle;
+  HandleInUse handle(given);
+  if (handle.status() != kSuccess) return handle.status();
+  int status = Request(handle.get(), ZEVP_API_ENDINP, {});
+  if (status == kSuccess) {
+    handle.get()->beginDelimiter = ' ';
+    handle.get()->endDelimiter = ' ';
+  }
+  return status;
+}
+
+int SampleBracket(APIhandle* handle, int tag) {
+  if (handle == nullptr) return kMissingParameter;
+  if (!HandlePassesCheck(handle)) return kInvalidHandle;
+  return Request(handle, tag, {});
+}
+
+int InputData(void* userBuffer) {
+  if (userBuffer == nullptr) return kNullInputBuffer;
+  if (!BufferPassesCheck(userBuffer)) return kInvalidInputBuffer;
+  ZEVP_SetAPIbufferRequest(userBuffer, ZEVP_API_SNDDTA);
+  return ExchangeByTransport(BlockOfUserBuffer(userBuffer), 0, 0);
+}
+
+int SetSourceName(APIhandle* given, const char* sourceName) {
+  int status = EnsureAnchor();
+  if (status != kSuccess) return status;
+  if (Missing(sourceName)) return kNoSourceName;
+  if (given != nullptr && !HandleIsKnown(given)) return kInvalidHandle;
+  HandleInUse handle(given);
+  if (handle.status() != kSuccess) return handle.status();
+  return Request(handle.get(), ZEVP_API_SETSRC, {sourceName});
+}
+
+}  // namespace
+
+}  // namespace zevpapi
+
+using zevpapi::CallScope;
+
+extern "C" int dp_BeginInput(APIhandle* handle, const char* applName, const char* attrGroup, int* status) {
+  CallScope call("dp_BeginInput", status);
+  return call.finish(zevpapi::BeginInput(handle, applName, attrGroup));
+}
+
+extern "C" int dp_EndInput(APIhandle* handle, int* status) {
+  CallScope call("dp_EndInput", status);
+  return call.finish(zevpapi::EndInput(handle));
+}
+
+extern "C" int dp_BeginSample(APIhandle* handle, int* status) {
+  CallScope call("dp_BeginSample", status);
+  return call.finish(zevpapi::SampleBracket(handle, ZEVP_API_BGNROW));
+}
+
+extern "C" int dp_EndSample(APIhandle* handle, int* status) {
+  CallScope call("dp_EndSample", status);
+  return call.finish(zevpapi::SampleBracket(handle, ZEVP_API_ENDROW));
+}
+
+extern "C" int dp_InputData(void* userBuffer, int* status) {
+  CallScope call("dp_InputData", status);
+  return call.finish(zevpapi::InputData(userBuffer));
+}
+
+extern "C" int dp_SetSourceName(APIhandle* handle, const char* sourceName, int* status) {
+  CallScope call("dp_SetSourceName", status);
+  return call.finish(zevpapi::SetSourceName(handle, sourceName));
+}
+
+extern "C" int dp_RecvReply(void* userBuffer, int* dataSize, int* status) {
+  CallScope call("dp_RecvReply", status);
+  return call.finish(zevpapi::TakeReplyData(userBuffer, dataSize));
+}

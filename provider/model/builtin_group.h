@@ -1,0 +1,35 @@
+// The attribute groups of the applications the data provider defines itself,
+// without a metafile: each has one BASE source, marked built in, that carries the
+// group's attributes in definition order.
+#pragma once
+
+struct ApplicationEntry;
+struct DPAB;
+struct SourceEntry;
+
+namespace zevp {
+
+struct BuiltInAttribute {
+  const char* name;
+  const char* type;
+  const char* size;  // null: the type's own size
+  int key;
+  int atomic;
+  const char* help;
+};
+
+struct BuiltInGroup {
+  const char* name;
+  const char* type;
+  const char* help;
+  const BuiltInAttribute* attributes;
+  int count;
+};
+
+// Appends the group with its source and attributes to the application (ttl may be
+// null); the source, or null when a part could not be made (what was made stays
+// with the application, for its release).
+SourceEntry* DefineBuiltInGroup(DPAB* anchor, ApplicationEntry* application, const BuiltInGroup& group,
+                                const char* ttl);
+
+}  // namespace zevp
