@@ -5,7 +5,7 @@
 #include <strings.h>
 
 #include "application_entry.h"
-#include "attribute_entry.h"
+#include "builtin_group.h"
 #include "dch_work_queue.h"
 #include "dp_anchor.h"
 #include "engine_routines.h"
@@ -59,23 +59,8 @@ SourceEntry* DefineTable(DPAB* anchor, ApplicationEntry* application, const SNMP
   const char* ttl = definition.ttl == zevp::SNMPmanagerTTL::networkData ? networkDataTTL
                     : definition.ttl == zevp::SNMPmanagerTTL::fixed     ? definition.fixedTTL
                                                                         : nullptr;
-  TableEntry* table = ZEVP_InitializeTableEntry(application, definition.name, definition.sampleType, ttl,
-                                                definition.help);
-  if (table == nullptr) return nullptr;
-  ++application->NumberOfGroups;
-  SourceEntry* source = ZEVP_InitializeSourceEntry(anchor, table, "BASE", nullptr, nullptr, nullptr);
+  SourceEntry* source = zevp::DefineBuiltInGroup(anchor, application, definition.group, ttl);
   if (source == nullptr) return nullptr;
-  source->BuiltIn = 1;
-  table->SourceCount = 1;
-  for (int i = 0; i < definition.attributeCount; ++i) {
-    const zevp::SNMPmanagerAttribute& attribute = definition.attributes[i];
-    if (ZEVP_InitializeAttrEntry(source, attribute.name, attribute.type, attribute.size, attribute.key,
-                                 attribute.atomic, attribute.help, nullptr) == nullptr)
-      return nullptr;
-  }
-  table->AttributesDefined = definition.attributeCount;
-  table->AttributesPerRow = definition.attributeCount;
-  table->AttributesNotDerived = definition.attributeCount;
   source->AttrDelimiter = zevp::NewStorageText(kDelimiter);
   if (source->AttrDelimiter == nullptr || !GiveOwnEntry(anchor, source)) return nullptr;
   return source;
@@ -96,7 +81,7 @@ ApplicationEntry* DefineApplication(DPAB* anchor, TableSources sources) {
     if (!DefinedByProduct(definition)) continue;
     sources[index] = DefineTable(anchor, application, definition, networkDataTTL);
     if (sources[index] == nullptr) {
-      TRC(TRC_ERROR, "*** Failed to define table %s of Application <%s>", definition.name,
+      TRC(TRC_ERROR, "*** Failed to define table %s of Application <%s>", definition.group.name,
           ZEVP_SNMP_MANAGER_APPLICATION);
       ZEVP_ReleaseApplResources(anchor, application, 1);
       return nullptr;
@@ -184,10 +169,10 @@ ApplicationEntry* PackagedApplication(DPAB* anchor) {
 // managed-nodes table is the one item 21 names, when it is set.
 int PackagedTableIndex(const char* name) {
   const char* managedNodes = ZEV0_QueryProductSpec(ZEV2_SNMP_HOTLIST_TABLENAME);
-  if (managedNodes == nullptr) managedNodes = SNMPmanagerTable(ZEVP_SNMP_MANAGED_NODES).name;
+  if (managedNodes == nullptr) managedNodes = SNMPmanagerTable(ZEVP_SNMP_MANAGED_NODES).group.name;
   if (strcasecmp(name, managedNodes) == 0) return ZEVP_SNMP_MANAGED_NODES;
   for (int index = 0; index < ZEVP_SNMP_MANAGER_TABLES; ++index)
-    if (index != ZEVP_SNMP_MANAGED_NODES && strcasecmp(name, SNMPmanagerTable(index).name) == 0) return index;
+    if (index != ZEVP_SNMP_MANAGED_NODES && strcasecmp(name, SNMPmanagerTable(index).group.name) == 0) return index;
   return -1;
 }
 

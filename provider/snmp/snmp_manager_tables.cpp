@@ -2,11 +2,13 @@
 
 #include <iterator>
 
+#include "zev/prodspec_items.h"
+
 namespace zevp {
 
 namespace {
 
-constexpr SNMPmanagerAttribute kTrap[] = {
+constexpr BuiltInAttribute kTrap[] = {
     {"Time_Stamp", "T", nullptr, 0, 0,
      "A 16-byte timestamp for the SNMP trap received by SNMP-MANAGER, in the format CYYMMDDHHMMSSmmm."},
     {"Object_ID", "D", "512", 0, 0, "The SNMP Object Identifier extracted from the received trap."},
@@ -35,7 +37,7 @@ constexpr SNMPmanagerAttribute kTrap[] = {
      "otherwise shown as object identifiers; every element in the form attribute=value."},
 };
 
-constexpr SNMPmanagerAttribute kRouter[] = {
+constexpr BuiltInAttribute kRouter[] = {
     {"Router_Name", "D", "64", 0, 0,
      "The host name of a discovered router. If the address of a router cannot be resolved via DNS, the dotted "
      "decimal IP address is shown."},
@@ -48,7 +50,7 @@ constexpr SNMPmanagerAttribute kRouter[] = {
     {"Destination_Networks", "D", "1024", 0, 0, "A list of routable networks known to this router."},
 };
 
-constexpr SNMPmanagerAttribute kNetSummary[] = {
+constexpr BuiltInAttribute kNetSummary[] = {
     {"Network_Address", "D", "32", 1, 1, "The address of the discovered network."},
     {"Network_Mask", "D", "32", 0, 0, "The address mask of the discovered network."},
     {"Active_Nodes", "C", "999999", 0, 0, "The total number of nodes in this network that are currently active."},
@@ -68,7 +70,7 @@ constexpr SNMPmanagerAttribute kNetSummary[] = {
     {"Network_Routers", "D", "256", 0, 0, "A list of the routers attached to this network."},
 };
 
-constexpr SNMPmanagerAttribute kNetwork[] = {
+constexpr BuiltInAttribute kNetwork[] = {
     {"Name", "D", "128", 0, 0,
      "The host name of the network node. If the node address cannot be resolved via DNS then the dotted decimal IP "
      "address is shown."},
@@ -82,7 +84,7 @@ constexpr SNMPmanagerAttribute kNetwork[] = {
      "This attribute value corresponds to the RFC 1213 System Group sysDescr MIB variable specification."},
 };
 
-constexpr SNMPmanagerAttribute kMibStatus[] = {
+constexpr BuiltInAttribute kMibStatus[] = {
     {"Enterprise", "D", "64", 1, 1, "The enterprise name of the MIB."},
     {"Attribute_Group", "D", "32", 1, 1, "The name of the attribute group for which data is being collected."},
     {"Monitor_Interval", "C", "999999", 0, 0,
@@ -93,7 +95,7 @@ constexpr SNMPmanagerAttribute kMibStatus[] = {
     {"Last_Sample_TimeStamp", "D", "24", 0, 0, "The timestamp of the currently available MIB attribute data set."},
 };
 
-constexpr SNMPmanagerAttribute kManagedNodes[] = {
+constexpr BuiltInAttribute kManagedNodes[] = {
     {"Name", "D", "128", 0, 0,
      "The host name of the managed node. If the node address cannot be resolved via DNS then the dotted decimal IP "
      "address is shown."},
@@ -108,7 +110,7 @@ constexpr SNMPmanagerAttribute kManagedNodes[] = {
      "SNMP-MANAGER."},
 };
 
-constexpr SNMPmanagerAttribute kPlovenAgents[] = {
+constexpr BuiltInAttribute kPlovenAgents[] = {
     {"Managed_System_Name", "D", "32", 1, 1, "The Managed System name of the Ploven agent."},
     {"Network_Name", "D", "128", 0, 0,
      "The host name where the Ploven agent resides. If the network node address cannot be resolved via DNS then the "
@@ -122,47 +124,55 @@ constexpr SNMPmanagerAttribute kPlovenAgents[] = {
     {"Last_Reply_TimeStamp", "D", "24", 0, 0, "The last time that the Ploven agent responded to status inquiry."},
 };
 
-constexpr SNMPmanagerAttribute kMibNoData[] = {
+constexpr BuiltInAttribute kMibNoData[] = {
     {"Agent_Name", "D", "64", 0, 0, "The monitoring agent name or address"},
     {"Enterprise_Module", "D", "64", 0, 0, "The data collection MIB enterprise name"},
     {"No_Data_Tables", "D", "216", 0, 0, "A list of Enterprise tables for which the agent returns no data"},
 };
 
 template <size_t N>
-constexpr int CountOf(const SNMPmanagerAttribute (&)[N]) {
+constexpr int CountOf(const BuiltInAttribute (&)[N]) {
   return static_cast<int>(N);
 }
 
 constexpr SNMPmanagerTableDefinition kTables[] = {
-    {"TRAP", "E", SNMPmanagerTTL::none, nullptr, ZEV2_ENABLE_SNMP_TRAP,
-     "The TRAP report contains received SNMP traps; by default critical and warning traps also go to the message "
-     "console.",
-     kTrap, CountOf(kTrap)},
-    {"ROUTER", "K", SNMPmanagerTTL::networkData, nullptr, ZEV2_ENABLE_SNMP_DISCOVERY,
-     "The ROUTER report contains discovered enterprise routers and their characteristics.", kRouter,
-     CountOf(kRouter)},
-    {"NETSUMMARY", "K", SNMPmanagerTTL::networkData, nullptr, ZEV2_ENABLE_SNMP_DISCOVERY,
-     "The NETSUMMARY report shows response time statistics for discovered networks and their corresponding gateway "
-     "routers.",
-     kNetSummary, CountOf(kNetSummary)},
-    {"NETWORK", "K", SNMPmanagerTTL::networkData, nullptr, kAlwaysDefined,
-     "Network Detail report includes discovered nodes characteristics within a managed network.", kNetwork,
-     CountOf(kNetwork)},
-    {"MIBSTATUS", "K", SNMPmanagerTTL::networkData, nullptr, ZEV2_ENABLE_SNMP_MIBSTATUS,
-     "The MIBSTATUS report provides specific parameters for MIB data collection parameters and the timestamp of the "
-     "most recently collected data sample.",
-     kMibStatus, CountOf(kMibStatus)},
-    {"MANAGED-NODES", "K", SNMPmanagerTTL::networkData, nullptr, kAlwaysDefined,
-     "The MANAGED-NODE report contains about the nodes identified in your managed node list.", kManagedNodes,
-     CountOf(kManagedNodes)},
-    {"PLOVEN-AGENTS", "K", SNMPmanagerTTL::networkData, nullptr, ZEV2_ENABLE_PLOVENAGENT_DISCOVERY,
-     "The PLOVEN-AGENTS report contains information about the installed Ploven product agents identified in your "
-     "network.",
-     kPlovenAgents, CountOf(kPlovenAgents)},
-    {"MIBNODATA", "P", SNMPmanagerTTL::fixed, "300", ZEV2_ENABLE_SNMP_MIBSTATUS,
-     "The MIB No Data report contains data collection status of MIB tables to which monitoring agents do not return "
-     "data.",
-     kMibNoData, CountOf(kMibNoData)},
+    {{"TRAP", "E",
+      "The TRAP report contains received SNMP traps; by default critical and warning traps also go to the message "
+      "console.",
+      kTrap, CountOf(kTrap)},
+     SNMPmanagerTTL::none, nullptr, ZEV2_ENABLE_SNMP_TRAP},
+    {{"ROUTER", "K",
+      "The ROUTER report contains discovered enterprise routers and their characteristics.",
+      kRouter, CountOf(kRouter)},
+     SNMPmanagerTTL::networkData, nullptr, ZEV2_ENABLE_SNMP_DISCOVERY},
+    {{"NETSUMMARY", "K",
+      "The NETSUMMARY report shows response time statistics for discovered networks and their corresponding "
+      "gateway routers.",
+      kNetSummary, CountOf(kNetSummary)},
+     SNMPmanagerTTL::networkData, nullptr, ZEV2_ENABLE_SNMP_DISCOVERY},
+    {{"NETWORK", "K",
+      "Network Detail report includes discovered nodes characteristics within a managed network.",
+      kNetwork, CountOf(kNetwork)},
+     SNMPmanagerTTL::networkData, nullptr, kAlwaysDefined},
+    {{"MIBSTATUS", "K",
+      "The MIBSTATUS report provides specific parameters for MIB data collection parameters and the timestamp of "
+      "the most recently collected data sample.",
+      kMibStatus, CountOf(kMibStatus)},
+     SNMPmanagerTTL::networkData, nullptr, ZEV2_ENABLE_SNMP_MIBSTATUS},
+    {{"MANAGED-NODES", "K",
+      "The MANAGED-NODE report contains about the nodes identified in your managed node list.",
+      kManagedNodes, CountOf(kManagedNodes)},
+     SNMPmanagerTTL::networkData, nullptr, kAlwaysDefined},
+    {{"PLOVEN-AGENTS", "K",
+      "The PLOVEN-AGENTS report contains information about the installed Ploven product agents identified in "
+      "your network.",
+      kPlovenAgents, CountOf(kPlovenAgents)},
+     SNMPmanagerTTL::networkData, nullptr, ZEV2_ENABLE_PLOVENAGENT_DISCOVERY},
+    {{"MIBNODATA", "P",
+      "The MIB No Data report contains data collection status of MIB tables to which monitoring agents do not "
+      "return data.",
+      kMibNoData, CountOf(kMibNoData)},
+     SNMPmanagerTTL::fixed, "300", ZEV2_ENABLE_SNMP_MIBSTATUS},
 };
 
 static_assert(std::size(kTables) == ZEVP_SNMP_MIBNODATA + 1, "one definition per table index");

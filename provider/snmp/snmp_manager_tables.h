@@ -3,9 +3,7 @@
 // item that switches each on, and their attributes in slot order.
 #pragma once
 
-#include <cstddef>
-
-#include "zev/prodspec_items.h"
+#include "builtin_group.h"
 
 // The tables by their index, which is also their place in the anchor's
 // snmpManagerTables and the order in which they are defined.
@@ -27,29 +25,16 @@ namespace zevp {
 
 constexpr int kAlwaysDefined = -1;
 
-struct SNMPmanagerAttribute {
-  const char* name;
-  const char* type;  // the model's type letter
-  const char* size;  // null for a time stamp
-  int key;
-  int atomic;
-  const char* help;
-};
-
 // Which TTL a table takes: none (an event table), the network data TTL of the
 // environment, or a fixed number of seconds.
 enum class SNMPmanagerTTL { none, networkData, fixed };
 
 struct SNMPmanagerTableDefinition {
-  const char* name;
-  const char* sampleType;
+  BuiltInGroup group;  // name, sample type, help and attributes in slot order
   SNMPmanagerTTL ttl;
   const char* fixedTTL;  // for SNMPmanagerTTL::fixed
   // The product item that switches the table on, or kAlwaysDefined.
   int condition;
-  const char* help;
-  const SNMPmanagerAttribute* attributes;
-  int attributeCount;
 };
 
 // The eight tables, indexed by ZEVP_SNMPmanagerTable.
