@@ -61,7 +61,8 @@ void ManagerTask::run() {
   switches_ = zevs::ReadManagerSwitches();
   thread_ = BSV1_ThreadID();
   entry_->threadId = thread_;
-  BSV1_GetLock(&entry_->entryLock);
+  // The entry's lock is not held for the task's life: the task takes the anchor's
+  // process-list lock (its DCH waits, its release), which comes before an entry's.
   TRC(TRC_DETAIL, ">>>>> SNMP Manager process started. Thread: %lX", thread_);
   zevs::ApplyProductGates(&switches_);
   if (startUp()) {
@@ -210,7 +211,6 @@ void ManagerTask::release() {
   routines_.freeSNMPcommunityNameList();
   ProcessEntry* ownEntry = entry_;
   anchor_->networkManagementEntry.compare_exchange_strong(ownEntry, nullptr);
-  BSV1_ReleaseLock(&entry_->entryLock);
   ZEVP_ReleaseProcessResources(anchor_, entry_);
   TRC(TRC_DETAIL, ">>>>> SNMP Manager process ended. Thread: %lX", thread_);
   ZEVS_EndThread();
