@@ -1,5 +1,6 @@
 #include "snmp_manager_task.h"
 
+#include "application_entry.h"
 #include "bsv1.h"
 #include "dp_anchor.h"
 #include "engine_routines.h"
@@ -14,7 +15,6 @@
 #include "snmp_thread.h"
 #include "source_entry.h"
 #include "table_entry.h"
-#include "application_entry.h"
 #include "trc1.h"
 #include "zev0/sockets.h"
 
@@ -23,8 +23,6 @@ TRC_UNIT();
 std::atomic<const char*> sDefaultCommunity{nullptr};
 
 namespace {
-
-using zevs::ManagerThread;
 
 constexpr int32_t kNetworkDiscoveryNotRequested = 106;
 constexpr int32_t kTrapMonitorNotRequested = 107;
