@@ -25,8 +25,10 @@ void takeActionField(int dataType, char* value, uint32_t length, DCHactionMessag
   uint32_t number;
   switch (dataType) {
     case DCH_actionType:
-      if (takeNumber(value, length, 2, "DCH_actionType", &number, &action->fieldCount))
+      if (takeNumber(value, length, 2, "DCH_actionType", &number, &action->fieldCount)) {
         action->actionType = static_cast<uint16_t>(number);
+        action->hasActionType = true;
+      }
       return;
     case DCH_actionID:
       takeNumber(value, length, 4, "DCH_actionID", &action->actionID, &action->fieldCount);

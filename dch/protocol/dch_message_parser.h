@@ -61,6 +61,7 @@ bool DCH_NextRowValue(DataFieldReader& row, DCHview* value);
 
 struct DCHactionMessage {
   uint16_t actionType = 0;
+  bool hasActionType = false;  // the type field came (an action without it is of no type)
   DCHview owner;
   DCHview node;
   DCHview name;

@@ -5,6 +5,7 @@
 #include <array>
 #include <new>
 
+#include "action_entry.h"
 #include "dp_log.h"
 #include "trc1.h"
 #include "zev0/storage.h"
@@ -53,6 +54,7 @@ void FreeAnchor(DPAB* anchor) {
   if (anchor == nullptr) return;
   ForgetDPlogAnchor(anchor);
   DiscardDPlogQueue(anchor);
+  ZEVP_FreeActionEntries(anchor);
   for (BSV1_Lock* lock : LocksOf(anchor)) BSV1_DestroyLock(lock);
   TRC(TRC_STORAGE, "Freeing DP anchor @%p", static_cast<void*>(anchor));
   anchor->~DPAB();

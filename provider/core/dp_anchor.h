@@ -108,7 +108,7 @@ struct DPAB {
   // The metafile client's request area, made at its first connection and freed with
   // the anchor; a pending request's waiter is woken at shut-down.
   std::atomic<MFRA*> metafileExchange{nullptr};
-  DCHcomm* dchLink;        // the DCH client routine's block, set by that thread
+  std::atomic<DCHcomm*> dchLink{nullptr};  // the DCH client routine's block, set by that thread
   NetworkNodeEntry* networkNodes;
   // The SNMP manager's network configuration block while its task holds it.
   std::atomic<NetworkConfigurationBlock*> networkConfiguration{nullptr};

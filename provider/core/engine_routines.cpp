@@ -1,6 +1,9 @@
 #include "engine_routines.h"
 
+#include "action_intake.h"
+#include "action_replies.h"
 #include "attribute_limit.h"
+#include "automation_server.h"
 #include "builtin_applications.h"
 #include "dch_client_routine.h"
 #include "dch_work_queue.h"
@@ -16,6 +19,7 @@
 #include "summary_block.h"
 #include "summary_data.h"
 #include "url_management.h"
+#include "url_monitoring_stop.h"
 
 namespace zevp {
 
@@ -27,7 +31,7 @@ EngineRoutines DefaultRoutines() {
   table.taskPeriodical = ZEVP_TaskPeriodical;
   table.dpLogServer = ZEVP_DPlogServer;
   table.metaServerTask = ZEVP_MetaServerTask;
-  table.automationServer = standin::IdleUntilTerminated;
+  table.automationServer = ZEVP_AutomationServer;
   table.apiServer = standin::IdleUntilTerminated;
   table.fileServer = ZEVP_FileServer;
   table.socketServer = standin::IdleUntilTerminated;
@@ -46,10 +50,10 @@ EngineRoutines DefaultRoutines() {
   table.initializeUMB = ZEVP_InitializeUMB;
   table.consoleService = standin::ConsoleService;
 
-  table.provideAction = standin::ProvideAction;
+  table.provideAction = ZEVP_TakeActionFromAgent;
   table.performDeriveAttrFunction = ZEVP_PerformDeriveAttrFunction;
   table.outputBatchDataRecord = standin::OutputBatchDataRecord;
-  table.provideActionReply = standin::ProvideActionReply;
+  table.provideActionReply = ZEVP_ProvideActionReply;
   table.performDataSummaryOutput = ZEVP_PerformDataSummaryOutput;
   table.summaryIntervalEnded = ZEVP_SummaryIntervalEnded;
   table.processSockRequestByState = standin::ProcessSockRequestByState;
@@ -65,6 +69,16 @@ EngineRoutines DefaultRoutines() {
   table.snmpApplOnline = standin::SNMPapplOnline;
   table.snmpApplOffline = standin::SNMPapplOffline;
   table.stopSNMPcollection = standin::StopSNMPcollection;
+
+  table.snmpWorkerTask = standin::SNMPWorkerTask;
+  table.allocateAutoStartActionEntry = standin::AllocateAutoStartActionEntry;
+  table.doAutoStartMIBmonitorTasks = standin::DoAutoStartMIBmonitorTasks;
+  table.locateNetworkBySymbolicName = standin::LocateNetworkBySymbolicName;
+  table.emitSNMPtrap = standin::EmitSNMPtrap;
+  table.scheduleRunConsoleCommand = standin::ScheduleRunConsoleCommand;
+  table.scheduleDPconfigurationRequest = standin::ScheduleDPconfigurationRequest;
+  table.allocateHTTPrequestBlock = ZEVP_AllocateHTTPrequestBlock;
+  table.stopSitHTTPrequest = ZEVP_StopSitHTTPrequest;
 
   table.updateSourceEntryState = ZEVP_UpdateSourceEntryState;
   table.queueAndWaitDCHstatus = ZEVP_QueueAndWaitDCHstatus;

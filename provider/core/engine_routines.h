@@ -14,6 +14,8 @@
 
 #include "process_entry.h"
 
+struct ActionEntry;
+struct ActionWorkerTaskEntry;
 struct ApplicationEntry;
 struct AttributeEntry;
 struct DCHactionMessage;
@@ -24,6 +26,7 @@ struct InternalRoutingBlock;
 struct SourceEntry;
 struct StatisticBlock;
 struct SummaryManagementBlock;
+struct URLrequestEntry;
 
 namespace zevp {
 
@@ -106,6 +109,31 @@ struct EngineRoutines {
   // Asks the collection thread of an SNMP source to stop: state word 5 in its
   // collection block, under the block's lock, and its condition signalled.
   void (*stopSNMPcollection)(SourceEntry* source);
+
+  // What action workers hand over to other parts.
+  // ZEVP_SNMPWorkerTask: the body of a worker of action type 3 (action_worker.h
+  // says what a body does); own is its process entry.
+  void (*snmpWorkerTask)(ActionWorkerTaskEntry* worker, ProcessEntry* own);
+  // ZEVP_AllocateAutoStartActionEntry: an entry in use, SNMPSTARTGET of the owner
+  // SNMPAUTOINIT, type 3, every field counted; null without storage.
+  ActionEntry* (*allocateAutoStartActionEntry)(DPAB* anchor);
+  // ZEVP_DoAutoStartMIBmonitorTasks: the MIB interest file's collections, of the
+  // named application only when one is given.
+  void (*doAutoStartMIBmonitorTasks)(DPAB* anchor, const char* applicationName);
+  // ZEVP_LocateNetworkBySymbolicName: the network's address text in a new block, or null.
+  char* (*locateNetworkBySymbolicName)(const char* symbolicName);
+  // The actions TRAPEMIT, DP_CONTROL and DP_CONFIG: each sets the entry's status
+  // and result (ZEVP_EmitSNMPtrap, ZEVP_ScheduleRunConsoleCommand,
+  // ZEVP_ScheduleDPconfigurationRequest).
+  void (*emitSNMPtrap)(DPAB* anchor, ActionEntry* entry);
+  void (*scheduleRunConsoleCommand)(DPAB* anchor, ActionEntry* entry);
+  void (*scheduleDPconfigurationRequest)(DPAB* anchor, ActionEntry* entry);
+  // ZEVP_AllocateHTTPrequestBlock: monitors the URL for the user (alias may be
+  // null); null when it is monitored already or refused.
+  URLrequestEntry* (*allocateHTTPrequestBlock)(DPAB* anchor, const char* url, const char* alias, int interval,
+                                               const char* user, int cachePercent, int* alreadyMonitored);
+  // ZEVP_StopSitHTTPrequest: the situation no longer monitors any URL.
+  void (*stopSitHTTPrequest)(DPAB* anchor, const char* ownerName);
 
   // Shut-down and release.
   void (*updateSourceEntryState)(SourceEntry* source, int32_t state);

@@ -1,8 +1,9 @@
 #include "engine_stand_ins.h"
 
+#include "action_entry.h"
+#include "action_worker.h"
 #include "application_entry.h"
 #include "dch_comm.h"
-#include "dch_message_parser.h"
 #include "dch_requests.h"
 #include "dch_work_queue.h"
 #include "dp_anchor.h"
@@ -11,6 +12,7 @@
 #include "shutdown_request.h"
 #include "trc1.h"
 #include "url_management.h"
+#include "zev/action_codes.h"
 #include "zev0/storage.h"
 
 TRC_UNIT();
@@ -58,17 +60,8 @@ void ConsoleService(DPAB* anchor, ZEVP_ProcessRoutine) {
   anchor->shutdownFlag = 1;
 }
 
-void ProvideAction(DPAB*, const DCHactionMessage* action) {
-  TRC(TRC_ERROR, "***** no automation server: DCH action %u dropped", action->actionID);
-}
-
 void OutputBatchDataRecord(SourceEntry* source) {
   TRC(TRC_ERROR, "***** no batch output: row of source @%p dropped", static_cast<void*>(source));
-}
-
-void ProvideActionReply(SourceEntry* source, DCHcomm* comm) {
-  TRC(TRC_ERROR, "***** action replies not available: action of source @%p not answered", static_cast<void*>(source));
-  ZEVP_SetDCHstatus(comm, ZEVP_DCH_SEND_FAILED);
 }
 
 void UpdateStatLogFileIO(int32_t, int32_t) {}
@@ -99,6 +92,57 @@ void StopSNMPcollection(SourceEntry* source) {
   TRC(TRC_ERROR, "***** SNMP collection not available: collection of source @%p not stopped",
       static_cast<void*>(source));
 }
+
+void SNMPWorkerTask(ActionWorkerTaskEntry* worker, ProcessEntry* own) {
+  ZEVP_ReportWorkerStart(worker, 0);
+  while (ActionEntry* entry = ZEVP_AwaitWorkerAction(worker, own)) {
+    TRC(TRC_ERROR, "***** SNMP worker not available: action %s %u given back", entry->ActionName, entry->ActionID);
+    ZEVP_GiveActionBack(own->anchor, worker, entry);
+  }
+  ZEVP_LeaveWorkerList(own->anchor, worker);
+}
+
+ActionEntry* AllocateAutoStartActionEntry(DPAB* anchor) {
+  BSV1_GetLock(&anchor->actionListLock);
+  ActionEntry* entry = ZEVP_AllocateActionEntry(anchor);
+  if (entry != nullptr) {
+    entry->ActionName = ZEVP_CopyActionText(ZEVP_SNMPSTARTGET, sizeof ZEVP_SNMPSTARTGET - 1);
+    entry->ActionOwner = ZEVP_CopyActionText("SNMPAUTOINIT", 12);
+    entry->ActionType = ZEV_ACTION_SNMP;
+    entry->FieldCount = ZEVP_ACTION_FIELDS_REQUIRED;
+    if (entry->ActionName == nullptr || entry->ActionOwner == nullptr) {
+      ZEVP_ReleaseActionEntry(anchor, entry);
+      entry = nullptr;
+    }
+  }
+  BSV1_ReleaseLock(&anchor->actionListLock);
+  return entry;
+}
+
+void DoAutoStartMIBmonitorTasks(DPAB*, const char* applicationName) {
+  TRC(TRC_ERROR, "***** MIB interest file not available: no MIB collection started for %s",
+      applicationName != nullptr ? applicationName : "any application");
+}
+
+char* LocateNetworkBySymbolicName(const char* symbolicName) {
+  TRC(TRC_DETAIL, "No network symbolic names: %s not found", symbolicName);
+  return nullptr;
+}
+
+namespace {
+
+void notSupported(ActionEntry* entry) {
+  TRC(TRC_ERROR, "***** Action %s not supported by this data provider", entry->ActionName);
+  entry->ActionStatus = ZEV_ACTION_DP_NOSUPPORT;
+}
+
+}  // namespace
+
+void EmitSNMPtrap(DPAB*, ActionEntry* entry) { notSupported(entry); }
+
+void ScheduleRunConsoleCommand(DPAB*, ActionEntry* entry) { notSupported(entry); }
+
+void ScheduleDPconfigurationRequest(DPAB*, ActionEntry* entry) { notSupported(entry); }
 
 void CloseBatchOutputFile(ApplicationEntry*) {}
 

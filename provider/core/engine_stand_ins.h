@@ -22,11 +22,7 @@ StatisticBlock* InitializeStatisticBlock();  // none
 void ConsoleService(DPAB* anchor, ZEVP_ProcessRoutine typeRoutine);
 
 // The DCH link's calls into parts not built yet: each traces and does nothing.
-void ProvideAction(DPAB* anchor, const DCHactionMessage* action);  // the action is dropped
 void OutputBatchDataRecord(SourceEntry* source);
-// Calls of the DCH client and the periodic task into parts not built yet: each
-// traces that it is not available and does nothing.
-void ProvideActionReply(SourceEntry* source, DCHcomm* comm);        // the status is -1
 // Takes a partner's source set Inactive offline (queued on the caller's entry, and
 // waited for); any other state of the machine is not available.
 void ProcessSockRequestByState(DPAB* anchor, ProcessEntry* caller, IOEntry* partner, int n, char* buffer);
@@ -38,6 +34,16 @@ void UpdateStatLogFileIO(int32_t files, int32_t ios);
 void SNMPapplOnline(DPAB* anchor, ApplicationEntry* application);   // "not available"
 void SNMPapplOffline(DPAB* anchor, ApplicationEntry* application);  // "not available"
 void StopSNMPcollection(SourceEntry* source);                       // "not available"
+// What action workers hand over to parts not built yet.
+// An SNMP worker that gives each action back as it came, traced.
+void SNMPWorkerTask(ActionWorkerTaskEntry* worker, ProcessEntry* own);
+ActionEntry* AllocateAutoStartActionEntry(DPAB* anchor);  // as the SNMP collection makes it
+void DoAutoStartMIBmonitorTasks(DPAB* anchor, const char* applicationName);  // traced
+char* LocateNetworkBySymbolicName(const char* symbolicName);                 // none
+// Each sets DP_NOSUPPORT and traces.
+void EmitSNMPtrap(DPAB* anchor, ActionEntry* entry);
+void ScheduleRunConsoleCommand(DPAB* anchor, ActionEntry* entry);
+void ScheduleDPconfigurationRequest(DPAB* anchor, ActionEntry* entry);
 void CloseBatchOutputFile(ApplicationEntry* application);
 
 }  // namespace zevp::standin

@@ -31,6 +31,9 @@ struct ProcessEntry {
   ProcessEntry* next;       // in the anchor's process-entry list
   DPAB* anchor;             // the owning anchor
   SourceEntry* workQueue;   // first item queued for this thread (the DCH client's sources), workQueueLock
+  // First record queued for a server thread whose work is not sources (the automation
+  // server's actions, the SNMP servers' requests), each chained through its own link; workQueueLock.
+  void* requestQueue;
   ZEVP_ProcessRoutine routine;
   void* parameter;          // metafile server host, file source; null for the others
   pthread_mutex_t mutex;    // paired with condition

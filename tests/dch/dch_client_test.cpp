@@ -22,6 +22,7 @@
 
 #include "dch/dp_register_buffer.h"
 #include "dch_messages.h"
+#include "no_name_service.h"
 #include "scripted_dch.h"
 #include "sock_test_support.h"
 #include "trace_capture.h"
@@ -680,30 +681,12 @@ class ClientInFreshProcessTest : public ::testing::Test {
   void SetUp() override { GTEST_FLAG_SET(death_test_style, "threadsafe"); }
 };
 
-// A name service that knows no name: nothing leaves the host.
-class NoNameService : public zev0::Resolver {
- public:
-  NoNameService() { zev0::SetResolver(this); }
-  ~NoNameService() override { zev0::SetResolver(nullptr); }
-  int hostByName(const char*, hostent*, char*, size_t, int* hostError) override { return notFound(hostError); }
-  int hostByAddress(const in_addr&, hostent*, char*, size_t, int* hostError) override { return notFound(hostError); }
-  int systemHostName(char* name, size_t size) override {
-    snprintf(name, size, "nowhere.invalid");
-    return 0;
-  }
-
- private:
-  static int notFound(int* hostError) {
-    *hostError = HOST_NOT_FOUND;
-    return ENOENT;
-  }
-};
 
 // Regression: the cancel looked up the host name and sent nothing when it did not resolve.
 TEST_F(ClientInFreshProcessTest, CancelReachesTheInterruptSocketWhenTheHostNameDoesNotResolve) {
   EXPECT_EXIT(
       {
-        NoNameService nameService;
+        NoNameService nameService{"nowhere.invalid"};
         UseLoopbackDCH();
         setenv("QFEB0_HOSTNAME", "nowhere.invalid", 1);
         DCHclient client(1, 0);
@@ -733,7 +716,7 @@ TEST_F(ClientInFreshProcessTest, AnUnknownIPCTypeEndsTheProcess) {
 TEST_F(ClientInFreshProcessTest, ATransportThatCannotReachTheServerEndsTheProcess) {
   EXPECT_EXIT(
       {
-        NoNameService nameService;
+        NoNameService nameService{"nowhere.invalid"};
         UseLoopbackDCH();
         setenv("ZEVA_DCH_ADDR", "dch.nowhere.invalid", 1);
         DCHclient client(0, 1);

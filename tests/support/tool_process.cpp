@@ -86,6 +86,7 @@ bool ToolProcess::start(const std::vector<std::string>& arguments, const std::ve
   posix_spawn_file_actions_adddup2(&actions, input[0], STDIN_FILENO);
   posix_spawn_file_actions_adddup2(&actions, output[1], STDOUT_FILENO);
   posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errorPath().c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  if (inScratch_) posix_spawn_file_actions_addchdir_np(&actions, scratch_.c_str());
   std::vector<std::string> variables = Environment(settings);
   std::vector<char*> envp;
   for (std::string& variable : variables) envp.push_back(variable.data());

@@ -22,6 +22,8 @@ class ToolProcess {
   // SNMP data-provider program zevpsnmp is refused (a failure of the test) outside a
   // network namespace of the test's own.
   bool start(const std::vector<std::string>& arguments, const std::vector<std::string>& settings);
+  // Later starts run the program in its scratch folder (else in the test's own).
+  void runInScratch() { inScratch_ = true; }
 
   // One line of standard output, without its newline; what came of it when the output
   // ends or the time runs out.
@@ -53,6 +55,7 @@ class ToolProcess {
   std::string scratch_;
   std::string failure_;
   pid_t pid_ = -1;
+  bool inScratch_ = false;
   int input_ = -1;
   int output_ = -1;
 };

@@ -38,6 +38,8 @@ AgentProcess::AgentProcess(const std::vector<std::string>& product)
   for (const std::string& record : product)
     if (record.compare(0, 12, "DP_TO_START=") == 0 && NamesSNMP(record.substr(12))) productStartsSNMP_ = true;
   while (rafPort_ == dchPort_) rafPort_ = FreeLoopbackPort();
+  // What it writes in its working directory (action output) is its own.
+  agent_.runInScratch();
   product_.write(product);
 }
 

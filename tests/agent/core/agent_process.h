@@ -1,6 +1,6 @@
 // The agent program zeva350 as a child of a test: its DCH and framework ports free
-// loopback ports, its work directory, product specification and trace in a scratch
-// folder of its own, and zevraf to ask its framework port. The programs are found
+// loopback ports, its working and work directory, product specification and trace in
+// a scratch folder of its own, and zevraf to ask its framework port. The programs are found
 // through ZEV_TEST_TOOLS.
 #pragma once
 

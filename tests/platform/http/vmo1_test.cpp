@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "free_port.h"
-#include "no_names.h"
+#include "no_name_service.h"
 #include "test_http_server.h"
 
 namespace {
@@ -146,7 +146,7 @@ TEST_F(VMO1test, EachReplyGivesItsStatusAndTheDescriptionItsCodeAndReasonPhrase)
 }
 
 TEST_F(VMO1test, OnlyHttpAndHttpsAreSpokenAndAHostWithoutAnAddressIsNotARecognizedAuthority) {
-  NoNames names;
+  NoNameService names{"localhost"};
   const unsigned short closed = FreeLoopbackPort();
   struct Case {
     std::string url;

@@ -87,9 +87,10 @@ std::vector<SourceEntry*> OfflineCopies(DPAB* anchor) {
 
 // The DCH client's connection state, read as the link changes it.
 int32_t ConnectionStateOf(DPAB* anchor) {
-  BSV1_GetLock(&anchor->dchLink->SendLock);
-  int32_t state = anchor->dchLink->ConnectionState;
-  BSV1_ReleaseLock(&anchor->dchLink->SendLock);
+  DCHcomm* link = anchor->dchLink.load();
+  BSV1_GetLock(&link->SendLock);
+  int32_t state = link->ConnectionState;
+  BSV1_ReleaseLock(&link->SendLock);
   return state;
 }
 
@@ -208,6 +209,13 @@ std::string Trimmed(const std::string& text) { return text.substr(0, text.find_l
 TEST_F(DCHclientRoutineTest, LogMessagesArriveAsRowsOfTheLogApplication) {
   DPAB* anchor = start();
   ASSERT_NE(anchor, nullptr);
+  // The automation server's own message ("DP automation server active") goes before the test's.
+  ASSERT_TRUE(WaitFor([anchor] {
+    BSV1_GetLock(&anchor->heldActionLock);
+    bool serving = anchor->automationServerEntry != nullptr;
+    BSV1_ReleaseLock(&anchor->heldActionLock);
+    return serving;
+  }));
   ASSERT_TRUE(WaitFor([anchor] { return !zevp::DPlogQueued(anchor) && ZEVP_SourceStateOf(anchor->logSource) == ZEVP_Active; }));
   RowWaiter rows("DVAgent", "DPLOG");
   syncWithServer();

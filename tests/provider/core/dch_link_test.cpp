@@ -20,6 +20,8 @@
 #include <string>
 #include <thread>
 
+#include "action_entry.h"
+#include "action_replies.h"
 #include "application_entry.h"
 #include "attribute_entry.h"
 #include "dch/dch_api.h"
@@ -407,6 +409,37 @@ TEST_F(DCHlinkTest, WithNobodyListeningTheLinkGoesOverUDP) {
   ASSERT_TRUE(host().startReady()) << host().failure();
   EXPECT_EQ(request(ZEVP_DoDPregister, one), 0) << "a register datagram answered";
   EXPECT_EQ(client().connectionState(), ZEVP_DCH_OVER_UDP);
+}
+
+// The answer to an action (0x1050): its ID, its status and, in the result form, the
+// result text in the network code.
+TEST_F(DCHlinkTest, ActionRepliesGoOutAsTheWireFormatSays) {
+  SourceEntry* reply = ZEVP_NewActionReplySource(nullptr);
+  ActionEntry* action = ZEVP_AllocateActionEntry(anchor());
+  reply->CurrentAction = action;
+  auto answer = [&] { client().run([&](DCHcomm* comm) { ZEVP_ProvideActionReply(reply, comm); }); };
+
+  action->ActionID = 42;
+  action->ActionStatus = -256;
+  answer();
+  EXPECT_EQ(wire_->last(), rawdch::Hex("00 00 00 20  00 00 00 08 00 10 10 50  00 00 00 0A 01 20 00 00 00 2A"
+                                       "  00 00 00 0A 00 11 FF FF FF 00"));
+
+  action->ActionStatus = 0;
+  action->ActionResult = ZEVP_CopyActionText("a;b;c", 5);
+  answer();
+  EXPECT_EQ(wire_->last(), rawdch::Hex("00 00 00 2B  00 00 00 08 00 10 10 50  00 00 00 0A 01 20 00 00 00 2A"
+                                       "  00 00 00 0A 00 11 00 00 00 00  00 00 00 0B 01 40 81 5E 82 5E 83"));
+  EXPECT_EQ(action->ActionResult, nullptr) << "the result text goes with its send";
+
+  answer();
+  EXPECT_EQ(wire_->last().size(), 32u) << "status 0 without a result: no result field";
+
+  size_t sent = wire_->messages().size();
+  action->ActionID = 0;
+  answer();
+  EXPECT_EQ(wire_->messages().size(), sent) << "an action without ID cannot be named to the agent";
+  ZEVP_FreeActionReplySource(anchor(), &reply);
 }
 
 TEST_F(DCHlinkTest, AnActionForTheSourcesHostReachesTheAutomationServer) {

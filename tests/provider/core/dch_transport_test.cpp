@@ -26,7 +26,7 @@
 #include "dch_tcp_transport.h"
 #include "dch_transport_table.h"
 #include "free_port.h"
-#include "no_names.h"
+#include "no_name_service.h"
 #include "raw_dch_peer.h"
 #include "send_slot_recorder.h"
 #include "trace_capture.h"
@@ -288,7 +288,7 @@ TEST(DCHidleTransportTest, RequestOverTheRPCTransportIsNotSent) {
 }
 
 TEST(DCHunresolvedHostTest, AHostWithoutAddressLeavesTheLinkUnconnected) {
-  NoNames resolver;
+  NoNameService resolver{"localhost"};
   setenv("ZEVP_DCH_HOST", "no-such-host.invalid", 1);
   BareAnchor anchor;
   anchor->transport = &TCPIP_DSFT;

@@ -14,7 +14,7 @@
 #include "derived_attributes.h"
 #include "parsed_application.h"
 #include "record_split.h"
-#include "reverse_names.h"
+#include "host_name_table.h"
 #include "source_entry.h"
 
 namespace {
@@ -63,7 +63,7 @@ std::vector<std::string> Derived(const SourceEntry* source) {
 
 TEST(DerivedAttributes, FunctionsAsTheSplitFillsThem) {
   ParsedApplication parsed(kFunctions);
-  ReverseNames names({{"10.1.2.3", "host-a.example"}, {"10.1.2.4", "host-b.example"}});
+  HostNameTable names({{"10.1.2.3", "host-a.example"}, {"10.1.2.4", "host-b.example"}});
   ZoneTwoHoursEast zone;
   ASSERT_EQ(parsed.messages(), std::vector<std::string>{});
   SourceEntry* source = parsed.source();
@@ -104,7 +104,7 @@ TEST(DerivedAttributes, AnOperandWithoutValueLeavesTheAttributeEmpty) {
 TEST(DerivedAttributes, TheSameAddressTwiceAsksTheNameServiceOnce) {
   ParsedApplication parsed({"//APPL Abc", "//NAME Grp P 60", "//ATTRIBUTES ';'", "Addr D 300",
                             "Host (IPADDRESSTONAME = Addr)"});
-  ReverseNames names({{"10.7.0.1", "seven-one.example"}, {"10.7.0.2", "seven-two.example"}});
+  HostNameTable names({{"10.7.0.1", "seven-one.example"}, {"10.7.0.2", "seven-two.example"}});
   SourceEntry* source = parsed.source();
   for (const char* address : {"10.7.0.1", "10.7.0.1", "10.7.0.2", "10.7.0.1"}) {
     std::string record = address;
@@ -121,7 +121,7 @@ TEST(DerivedAttributes, ThreadsSplittingIntoSourcesOfOneGroupShareTheAddressCach
   ParsedApplication parsed({"//APPL Abc", "//NAME Grp P 60", "//SOURCE BASE one", "//SOURCE BASE two",
                             "//SOURCE BASE three", "//SOURCE BASE four", "//ATTRIBUTES ';'", "Secs G", "Addr D 64",
                             "Gmt (UTCTOGMT = Secs)", "Host (IPADDRESSTONAME = Addr)"});
-  ReverseNames names({{"10.8.0.1", "eight-one.example"}, {"10.8.0.2", "eight-two.example"}});
+  HostNameTable names({{"10.8.0.1", "eight-one.example"}, {"10.8.0.2", "eight-two.example"}});
   std::vector<std::thread> threads;
   std::vector<std::vector<std::string>> seen(4);
   for (int t = 0; t < 4; ++t) {

@@ -21,7 +21,7 @@
 #include "parsed_application.h"
 #include "process_entry.h"
 #include "record_paths.h"
-#include "reverse_names.h"
+#include "host_name_table.h"
 #include "routine_overrides.h"
 #include "source_entry.h"
 #include "trace_capture.h"
@@ -98,7 +98,7 @@ std::vector<std::string> NextRow(RowWaiter& waiter) {
 }
 
 TEST_F(DirectPathTest, RowsReachAParkedConsumerAndFilteredRowsDoNot) {
-  ReverseNames names(std::map<std::string, std::string>{{"10.1.2.3", "host-a.example"}});
+  HostNameTable names(std::map<std::string, std::string>{{"10.1.2.3", "host-a.example"}});
   RowWaiter waiter("Dpt", "Grp");
   ASSERT_TRUE(waiter.parked());
   syncWithServer();
@@ -118,7 +118,7 @@ TEST_F(DirectPathTest, RowsReachAParkedConsumerAndFilteredRowsDoNot) {
 }
 
 TEST_F(DirectPathTest, ASourceWithAWaitingEntryOfItsOwnWaitsOnIt) {
-  ReverseNames names(std::map<std::string, std::string>{});
+  HostNameTable names(std::map<std::string, std::string>{});
   RowWaiter waiter("Dpt", "Grp");
   ASSERT_TRUE(waiter.parked());
   syncWithServer();

@@ -41,7 +41,7 @@ FileServerFixture::FileServerFixture(const std::vector<std::string>& metafile)
 
 FileServerFixture::~FileServerFixture() {
   DPAB* anchor = application_.anchor();
-  for (ProcessEntry* entry : ProcessEntriesOf(anchor)) TellToEnd(entry);
+  TellEveryThreadToEnd(anchor);
   clock_.open();
   EXPECT_TRUE(WaitForThreadCount(anchor, 0)) << "the file servers did not end";
   active = nullptr;

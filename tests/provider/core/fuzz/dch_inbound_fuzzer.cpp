@@ -2,12 +2,15 @@
 // connection. The first byte of an input sets the size of the receives (1 to 64
 // bytes) into which the rest is cut; every piece goes through the inbound stream
 // and is taken message by message on a DCH block with no request in flight, until
-// the bytes end or a frame drops the connection. Nothing may crash, hang or leak.
+// the bytes end or a frame drops the connection. Action messages become entries on
+// the anchor's wait queue (no automation server runs), which are released after each
+// input. Nothing may crash, hang or leak.
 #include <stdlib.h>
 
 #include <cstddef>
 #include <cstdint>
 
+#include "action_entry.h"
 #include "dch_comm.h"
 #include "dch_inbound_messages.h"
 #include "dch_inbound_stream.h"
@@ -38,5 +41,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!ZEVP_TakeInboundDCHmessages(&comm, stream)) break;
   }
   ZEVP_DestroyDCHcomm(&comm);
+  for (ActionEntry* entry = anchor->heldActions; entry != nullptr;) {
+    ActionEntry* next = entry->QueueNext;
+    ZEVP_ReleaseActionEntry(anchor, entry);
+    entry = next;
+  }
+  anchor->heldActions = nullptr;
   return 0;
 }

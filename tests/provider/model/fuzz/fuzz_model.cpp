@@ -1,38 +1,18 @@
 #include "fuzz_model.h"
 
 #include <fcntl.h>
-#include <netdb.h>
 #include <stdlib.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <cstdio>
 #include <fstream>
 #include <string>
 
 #include "dp_anchor.h"
 #include "dp_shutdown.h"
 #include "metafile_parser.h"
-#include "zev0/hostnames.h"
+#include "no_name_service.h"
 
 namespace {
-
-// No address has a name: the harnesses ask no name service.
-class NoNames : public zev0::Resolver {
- public:
-  int hostByName(const char*, hostent*, char*, size_t, int* hostError) override {
-    *hostError = HOST_NOT_FOUND;
-    return ENOENT;
-  }
-  int hostByAddress(const in_addr&, hostent*, char*, size_t, int* hostError) override {
-    *hostError = HOST_NOT_FOUND;
-    return ENOENT;
-  }
-  int systemHostName(char* name, size_t size) override {
-    std::snprintf(name, size, "dphost");
-    return 0;
-  }
-};
 
 DPAB* anchor = nullptr;
 
@@ -52,8 +32,7 @@ DPAB* LoadFuzzModel(const char* const* lines, ApplicationEntry** application) {
   setenv("ZEV_PRODSPEC_NAME", "ZEVPSF", 1);
   setenv("QFEB0_HOSTNAME", "dphost.example", 1);
   setenv("ZEV_TRACE", "*=0", 1);
-  static NoNames noNames;
-  zev0::SetResolver(&noNames);
+  static NoNameService noNames;  // the harnesses ask no name service
   {
     std::ofstream file(std::string(directory) + "/fuzz.mdl");
     for (const char* const* line = lines; *line != nullptr; ++line) file << *line << "\n";

@@ -1,0 +1,227 @@
+// The automatic MIB collection for a managed node: one action per collectable group
+// of each application of the node's enterprise, each to an SNMP worker, which here
+// records what it gets.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "action_entry.h"
+#include "action_worker.h"
+#include "application_entry.h"
+#include "bare_anchor.h"
+#include "data_provider_run.h"
+#include "dch_comm.h"
+#include "dp_anchor.h"
+#include "hand_built_model.h"
+#include "metafile_fixture.h"
+#include "mib_auto_collection.h"
+#include "network_manage_entry.h"
+#include "process_entry.h"
+#include "refused_thread_starts.h"
+#include "routine_overrides.h"
+#include "run_in_child.h"
+#include "table_entry.h"
+#include "trace_capture.h"
+#include "zev/action_codes.h"
+#include "zev/dp_types.h"
+
+namespace {
+
+std::mutex recordedMutex;
+std::vector<std::string> recorded;  // "owner type name | parameters"
+
+// An SNMP worker that records each action and gives it back.
+void RecordingSNMPworker(ActionWorkerTaskEntry* worker, ProcessEntry* own) {
+  ZEVP_ReportWorkerStart(worker, 0);
+  while (ActionEntry* entry = ZEVP_AwaitWorkerAction(worker, own)) {
+    {
+      std::lock_guard<std::mutex> lock(recordedMutex);
+      recorded.push_back(std::string(entry->ActionOwner) + " " + std::to_string(entry->ActionType) + " " +
+                         entry->ActionName + " | " + entry->ActionParm);
+    }
+    ZEVP_GiveActionBack(own->anchor, worker, entry);
+  }
+  ZEVP_LeaveWorkerList(own->anchor, worker);
+}
+
+// The SNMP data provider's anchor with three SNMP applications: one of the node's
+// enterprise, MIB-2, and one of another enterprise; its SNMP workers record.
+class SNMPmodels {
+ public:
+  SNMPmodels() {
+    overrides_.routines().snmpWorkerTask = RecordingSNMPworker;
+    std::lock_guard<std::mutex> lock(recordedMutex);
+    recorded.clear();
+    DPAB* anchor = models_.anchor();
+    anchor->dpType = ZEV_DP_SNMP;
+    anchor->startupConfigDone = 1;
+    ZEVP_InitializeDCHcomm(&link_, anchor);
+    anchor->dchLink = &link_;
+    load("mib.mdl", {"//SNMP TEXT", "//APPL Mib Ent 1.3.6.1.4.1.99", "//NAME System P 60", "//ATTRIBUTES",
+                     "Agent_Info D 64 1.3.6.1.4.1.99.1.1.0", "Agent_Name D 64 1.3.6.1.4.1.99.1.2",
+                     "sysName D 32 1.3.6.1.4.1.99.1.5", "//NAME Tiny P 60", "//ATTRIBUTES",
+                     "Agent_Info D 64 1.3.6.1.4.1.99.1.1.0", "Agent_Name D 64 1.3.6.1.4.1.99.1.2",
+                     "//NAME Ifs P 60", "//ATTRIBUTES", "Agent_Info D 64 1.3.6.1.4.1.99.1.1.0",
+                     "Agent_Name D 64 1.3.6.1.4.1.99.1.2", "ifDescr D 32 1.3.6.1.4.1.99.2.2"});
+    load("mib2.mdl", {"//SNMP TEXT", "//APPL MIB-2 Std 1.3.6.1.2.1", "//NAME Sys P 60", "//ATTRIBUTES",
+                      "Agent_Info D 64 1.3.6.1.2.1.1.1.0", "Agent_Name D 64 1.3.6.1.2.1.1.5",
+                      "sysDescr D 32 1.3.6.1.2.1.1.1"});
+    load("other.mdl", {"//SNMP TEXT", "//APPL Other Ent 1.3.6.1.4.1.999", "//NAME Grp P 60", "//ATTRIBUTES",
+                       "Agent_Info D 64 1.3.6.1.4.1.999.1.1.0", "Agent_Name D 64 1.3.6.1.4.1.999.1.2",
+                       "x D 32 1.3.6.1.4.1.999.1.5"});
+  }
+  ~SNMPmodels() {
+    ZEVP_EndActionWorkers(anchor());
+    TellEveryThreadToEnd(anchor());
+    EXPECT_TRUE(WaitForThreadCount(anchor(), 0));
+    anchor()->dchLink = nullptr;
+    ZEVP_DestroyDCHcomm(&link_);
+  }
+  SNMPmodels(const SNMPmodels&) = delete;
+  SNMPmodels& operator=(const SNMPmodels&) = delete;
+
+  DPAB* anchor() const { return models_.anchor(); }
+
+  // What the workers got once every worker is idle again, sorted.
+  std::vector<std::string> recordedActions() {
+    DPAB* dp = anchor();
+    EXPECT_TRUE(WaitUntil([dp] {
+      BSV1_GetLock(&dp->actionWorkerListLock);
+      bool idle = true;
+      for (ActionWorkerTaskEntry* worker = dp->actionWorkers; worker != nullptr; worker = worker->NextWorker)
+        idle = idle && worker->ActionWorkerStatus == ZEVP_WORKER_IDLE;
+      BSV1_ReleaseLock(&dp->actionWorkerListLock);
+      return idle;
+    }));
+    std::lock_guard<std::mutex> lock(recordedMutex);
+    std::vector<std::string> sorted = recorded;
+    recorded.clear();
+    std::sort(sorted.begin(), sorted.end());
+    return sorted;
+  }
+
+ private:
+  void load(const std::string& name, const std::vector<std::string>& lines) {
+    models_.write(name, lines);
+    EXPECT_NE(models_.parse(name).application, nullptr) << name;
+  }
+
+  RoutineOverrides overrides_;
+  MetafileFixture models_;
+  DCHcomm link_{};
+};
+
+class MIBautoCollectionTest : public ::testing::Test {
+ protected:
+  SNMPmodels models_;
+};
+
+ManagedNodeEntry Node(const char* oid, int32_t mib2 = 0) {
+  return ManagedNodeEntry{const_cast<char*>("node1"), const_cast<char*>(oid), mib2};
+}
+
+TEST_F(MIBautoCollectionTest, ANodeOfTheEnterpriseStartsEachCollectableGroupOfItsApplications) {
+  ManagedNodeEntry node = Node("1.3.6.1.4.1.99.2.1.7");
+  ZEVP_AutoStartMIBcollection(models_.anchor(), &node);
+  EXPECT_EQ(models_.recordedActions(),
+            (std::vector<std::string>{
+                "SNMPAUTOINIT 3 SNMPSTARTGET | AGENTINFO=( node1 ) INTERVAL=600 APPLNAME=Mib ATTRGROUP=Ifs",
+                "SNMPAUTOINIT 3 SNMPSTARTGET | AGENTINFO=( node1 ) INTERVAL=600 APPLNAME=Mib ATTRGROUP=System",
+            }))
+      << "Tiny has two attributes to a row, too few";
+}
+
+TEST_F(MIBautoCollectionTest, TheStopTakesTheSameGroupsWithoutAnInterval) {
+  ManagedNodeEntry node = Node("1.3.6.1.4.1.99.2.1.7");
+  ZEVP_AutoStopMIBcollection(models_.anchor(), &node);
+  EXPECT_EQ(models_.recordedActions(), (std::vector<std::string>{
+                             "SNMPAUTOINIT 3 SNMPSTOPGET | AGENTINFO=( node1 ) APPLNAME=Mib ATTRGROUP=Ifs",
+                             "SNMPAUTOINIT 3 SNMPSTOPGET | AGENTINFO=( node1 ) APPLNAME=Mib ATTRGROUP=System",
+                         }));
+}
+
+TEST_F(MIBautoCollectionTest, OnlyTheEnterpriseNumberCountsAndAnIdentifierOutsideTheArcIsComparedWhole) {
+  struct Case {
+    const char* oid;
+    int32_t mib2;
+    std::vector<std::string> applications;
+  };
+  const Case cases[] = {
+      {"1.3.6.1.4.1.9.1", 0, {}},  // not 99 nor 999
+      {"1.3.6.1.4.1.999.1", 0, {"Other"}},
+      {"1.3.6.1.2.1", 0, {"MIB-2"}},
+      {"1.3.6.1.2", 0, {"MIB-2"}},
+      {"1.3.6.1.4.1.9.1", 1, {"MIB-2"}},  // the node admits MIB-2
+      {nullptr, 1, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.oid != nullptr ? c.oid : "no identifier");
+    ManagedNodeEntry node = Node(c.oid, c.mib2);
+    ZEVP_AutoStartMIBcollection(models_.anchor(), &node);
+    std::vector<std::string> applications;
+    for (const std::string& action : models_.recordedActions()) {
+      size_t at = action.find("APPLNAME=") + 9;
+      applications.push_back(action.substr(at, action.find(' ', at) - at));
+    }
+    EXPECT_EQ(applications, c.applications);
+  }
+}
+
+TEST_F(MIBautoCollectionTest, AGroupWithAnAttributeOfNoObjectIsNotCollected) {
+  ApplicationEntry* mib = models_.anchor()->applications;
+  AddAttribute(mib->FirstTable->FirstSource, "Computed");  // System, no object identifier
+  TraceCapture trace("*=0x10");
+  ManagedNodeEntry node = Node("1.3.6.1.4.1.99.2");
+  ZEVP_AutoStartMIBcollection(models_.anchor(), &node);
+  std::vector<std::string> actions = models_.recordedActions();
+  ASSERT_EQ(actions.size(), 1u);
+  EXPECT_NE(actions[0].find("ATTRGROUP=Ifs"), std::string::npos);
+  EXPECT_TRUE(trace.contains("Non-SNMP application table System. Data collection bypassed"));
+}
+
+TEST_F(MIBautoCollectionTest, WithoutAWorkerTheApplicationIsBypassedAndItsActionFreed) {
+  TraceCapture trace("*=0x80");
+  {
+    RefusedThreadStarts refused;
+    ManagedNodeEntry node = Node("1.3.6.1.4.1.99.2");
+    ZEVP_AutoStartMIBcollection(models_.anchor(), &node);
+    EXPECT_EQ(refused.refused(), 1) << "no second group of the application is tried";
+  }
+  EXPECT_TRUE(trace.contains("*****Auto worker thread creation failed. MIB auto start bypassed"));
+  for (ActionEntry* entry = models_.anchor()->actionEntries; entry != nullptr; entry = entry->NextEntry)
+    EXPECT_EQ(entry->InUse, 0);
+}
+
+TEST(MIBautoCollectionSettingsTest, TheSwitchesAndTheIntervalComeFromTheEnvironment) {
+  struct Case {
+    const char* what;
+    std::vector<std::pair<const char*, const char*>> settings;
+    size_t actions;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {"automatic start off", {{"ZEVP_SNMP_AUTOSTART_MIB_COLLECTION", "N"}}, 0, ""},
+      {"MIB-2 for every node, another interval",
+       {{"ZEVP_SNMP_AUTOSTART_COLLECTION_MIB2", "y"}, {"ZEVP_SNMP_CUSTOM_MIBGET_INTERVAL", "90"}}, 1,
+       "SNMPAUTOINIT 3 SNMPSTARTGET | AGENTINFO=( node1 ) INTERVAL=90 APPLNAME=MIB-2 ATTRGROUP=Sys"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    RunInChild([&c] {
+      for (const auto& [name, value] : c.settings) setenv(name, value, 1);
+      SNMPmodels models;
+      ManagedNodeEntry node = Node("1.3.6.1.4.1.9.1");
+      ZEVP_AutoStartMIBcollection(models.anchor(), &node);
+      std::vector<std::string> actions = models.recordedActions();
+      ASSERT_EQ(actions.size(), c.actions);
+      if (!actions.empty()) {
+        EXPECT_EQ(actions[0], c.expected);
+      }
+    });
+  }
+}
+
+}  // namespace
