@@ -104,7 +104,9 @@ struct DPAB {
   AttributeEntry* logTextAttribute;      // DP_Log_Text
   OMB* ombs;
   StatisticBlock* statistics;
-  Console_Communication_Area* consoleArea;
+  // Made by the console service, freed with the anchor; read by the threads that
+  // hand it console commands.
+  std::atomic<Console_Communication_Area*> consoleArea{nullptr};
   // The metafile client's request area, made at its first connection and freed with
   // the anchor; a pending request's waiter is woken at shut-down.
   std::atomic<MFRA*> metafileExchange{nullptr};

@@ -1,6 +1,7 @@
 #include "dp_shutdown.h"
 
 #include "bsv1.h"
+#include "console_area.h"
 #include "dp_anchor.h"
 #include "engine_routines.h"
 #include "metafile_request_area.h"
@@ -127,6 +128,7 @@ void ZEVP_ReleaseGlobalResources(DPAB* anchor) {
   }
   zevp::ForgetMainAnchor(anchor);
   zevp::ReleaseStartupResources(anchor);
+  zevp::ReleaseConsoleArea(anchor);
   zevp::ReleaseDelayedOfflineCopies(anchor);
   ZEVP_ReleaseMetafileExchange(anchor);
   ZEVP_DestroyProcessEntry(anchor->logReportEntry);

@@ -5,6 +5,8 @@
 #include "attribute_limit.h"
 #include "automation_server.h"
 #include "builtin_applications.h"
+#include "console_action.h"
+#include "console_socket.h"
 #include "dch_client_routine.h"
 #include "dch_work_queue.h"
 #include "derived_attributes.h"
@@ -15,6 +17,7 @@
 #include "internal_routing.h"
 #include "metafile_server_task.h"
 #include "periodic_task.h"
+#include "zevp/console.h"
 #include "startup_config.h"
 #include "summary_block.h"
 #include "summary_data.h"
@@ -38,7 +41,7 @@ EngineRoutines DefaultRoutines() {
   table.postServer = standin::IdleUntilTerminated;
   table.httpManagerTask = standin::HTTPmanagerTask;
 
-  table.checkDPalreadyActive = standin::CheckDPalreadyActive;
+  table.checkDPalreadyActive = ZEVP_CheckDPalreadyActive;
   table.determineMaxAttributesPerGroup = ZEVP_DetermineMaxAttributesPerGroup;
   table.constructTrapDestinationArray = standin::ConstructTrapDestinationArray;
   table.initializeStatisticBlock = standin::InitializeStatisticBlock;
@@ -48,7 +51,7 @@ EngineRoutines DefaultRoutines() {
   table.doApplicationAutoLoad = ZEVP_DoApplicationAutoLoad;
   table.checkAndStartFileServer = ZEVP_CheckAndStartFileServer;
   table.initializeUMB = ZEVP_InitializeUMB;
-  table.consoleService = standin::ConsoleService;
+  table.consoleService = ZEVP_ConsoleService;
 
   table.provideAction = ZEVP_TakeActionFromAgent;
   table.performDeriveAttrFunction = ZEVP_PerformDeriveAttrFunction;
@@ -59,6 +62,11 @@ EngineRoutines DefaultRoutines() {
   table.processSockRequestByState = standin::ProcessSockRequestByState;
   table.updateMIBinteresToDCH = standin::UpdateMIBinteresToDCH;
   table.doNoDataStatusReport = standin::DoNoDataStatusReport;
+  table.loadSNMPcommunityName = standin::LoadSNMPcommunityName;
+  table.updateMonitorNodeCommunity = standin::UpdateMonitorNodeCommunity;
+  table.loadSNMPNetworkName = standin::LoadSNMPNetworkName;
+  table.updateMonitorNetworkSymbolicName = standin::UpdateMonitorNetworkSymbolicName;
+  table.loadSNMPManagedNodeList = standin::LoadSNMPManagedNodeList;
 
   table.dispatchInternalOutput = ZEVP_DispatchInternalOutput;
   table.updateSummaryDataArray = ZEVP_UpdateSummaryDataArray;
@@ -75,7 +83,7 @@ EngineRoutines DefaultRoutines() {
   table.doAutoStartMIBmonitorTasks = standin::DoAutoStartMIBmonitorTasks;
   table.locateNetworkBySymbolicName = standin::LocateNetworkBySymbolicName;
   table.emitSNMPtrap = standin::EmitSNMPtrap;
-  table.scheduleRunConsoleCommand = standin::ScheduleRunConsoleCommand;
+  table.scheduleRunConsoleCommand = ZEVP_ScheduleRunConsoleCommand;
   table.scheduleDPconfigurationRequest = standin::ScheduleDPconfigurationRequest;
   table.allocateHTTPrequestBlock = ZEVP_AllocateHTTPrequestBlock;
   table.stopSitHTTPrequest = ZEVP_StopSitHTTPrequest;

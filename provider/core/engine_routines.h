@@ -81,6 +81,13 @@ struct EngineRoutines {
   // The SNMP data provider's periodic reports.
   void (*updateMIBinteresToDCH)(DPAB* anchor);
   void (*doNoDataStatusReport)(DPAB* anchor);
+  // The SNMP collection's configuration files, reloaded by console commands: each
+  // loader is non-zero when its file was loaded.
+  int (*loadSNMPcommunityName)();                                 // ZEVP_LoadSNMPcommunityName
+  void (*updateMonitorNodeCommunity)(DPAB* anchor);               // ZEVP_UpdateMonitorNodeCommunity
+  int (*loadSNMPNetworkName)();                                   // ZEVP_LoadSNMPNetworkName
+  void (*updateMonitorNetworkSymbolicName)(DPAB* anchor);         // ZEVP_UpdateMonitorNetworkSymbolicName
+  int (*loadSNMPManagedNodeList)(DPAB* anchor, const char* file);  // ZEVP_LoadSNMPManagedNodeList
 
   // The data path of a row, after its split and filters.
   // Hands the unchanged record of an internal output group's row to its input groups.

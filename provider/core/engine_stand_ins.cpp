@@ -7,9 +7,7 @@
 #include "dch_requests.h"
 #include "dch_work_queue.h"
 #include "dp_anchor.h"
-#include "dp_shutdown.h"
 #include "io_entry.h"
-#include "shutdown_request.h"
 #include "trc1.h"
 #include "url_management.h"
 #include "zev/action_codes.h"
@@ -45,20 +43,12 @@ void HTTPmanagerTask(ProcessEntry* entry) {
   ZEVP_EndThread();
 }
 
-int CheckDPalreadyActive(DPAB*) { return 0; }
-
 sockaddr_in* ConstructTrapDestinationArray(const char*, int32_t* count) {
   if (count != nullptr) *count = 0;
   return nullptr;
 }
 
 StatisticBlock* InitializeStatisticBlock() { return nullptr; }
-
-void ConsoleService(DPAB* anchor, ZEVP_ProcessRoutine) {
-  WaitForShutdownRequest(anchor);
-  ZEVP_ShutdownCleanUp(anchor, 1);
-  anchor->shutdownFlag = 1;
-}
 
 void OutputBatchDataRecord(SourceEntry* source) {
   TRC(TRC_ERROR, "***** no batch output: row of source @%p dropped", static_cast<void*>(source));
@@ -79,6 +69,25 @@ void ProcessSockRequestByState(DPAB* anchor, ProcessEntry* caller, IOEntry* part
 void UpdateMIBinteresToDCH(DPAB*) { TRC(TRC_ERROR, "***** MIB interest update not available"); }
 
 void DoNoDataStatusReport(DPAB*) { TRC(TRC_ERROR, "***** no-data status report not available"); }
+
+int LoadSNMPcommunityName() {
+  TRC(TRC_ERROR, "***** SNMP community name file not available");
+  return 0;
+}
+
+void UpdateMonitorNodeCommunity(DPAB*) { TRC(TRC_ERROR, "***** SNMP node communities not available"); }
+
+int LoadSNMPNetworkName() {
+  TRC(TRC_ERROR, "***** SNMP network name file not available");
+  return 0;
+}
+
+void UpdateMonitorNetworkSymbolicName(DPAB*) { TRC(TRC_ERROR, "***** SNMP network names not available"); }
+
+int LoadSNMPManagedNodeList(DPAB*, const char* file) {
+  TRC(TRC_ERROR, "***** SNMP managed node list not available: %s not loaded", file);
+  return 0;
+}
 
 void SNMPapplOnline(DPAB*, ApplicationEntry* application) {
   TRC(TRC_ERROR, "***** SNMP collection not available: application %s not started", application->ApplName);
@@ -139,8 +148,6 @@ void notSupported(ActionEntry* entry) {
 }  // namespace
 
 void EmitSNMPtrap(DPAB*, ActionEntry* entry) { notSupported(entry); }
-
-void ScheduleRunConsoleCommand(DPAB*, ActionEntry* entry) { notSupported(entry); }
 
 void ScheduleDPconfigurationRequest(DPAB*, ActionEntry* entry) { notSupported(entry); }
 

@@ -14,12 +14,8 @@ void IdleUntilTerminated(ProcessEntry* entry);
 // and its entries, sending no rows.
 void HTTPmanagerTask(ProcessEntry* entry);
 
-int CheckDPalreadyActive(DPAB* anchor);  // never active
 sockaddr_in* ConstructTrapDestinationArray(const char* destinations, int32_t* count);  // none
 StatisticBlock* InitializeStatisticBlock();  // none
-// Waits (not busily) for a shut-down request (shutdown_request.h), then shuts the
-// data provider down as the console command SHUTDOWN does.
-void ConsoleService(DPAB* anchor, ZEVP_ProcessRoutine typeRoutine);
 
 // The DCH link's calls into parts not built yet: each traces and does nothing.
 void OutputBatchDataRecord(SourceEntry* source);
@@ -28,6 +24,12 @@ void OutputBatchDataRecord(SourceEntry* source);
 void ProcessSockRequestByState(DPAB* anchor, ProcessEntry* caller, IOEntry* partner, int n, char* buffer);
 void UpdateMIBinteresToDCH(DPAB* anchor);
 void DoNoDataStatusReport(DPAB* anchor);
+// The SNMP configuration files: "not available", nothing loaded.
+int LoadSNMPcommunityName();
+void UpdateMonitorNodeCommunity(DPAB* anchor);
+int LoadSNMPNetworkName();
+void UpdateMonitorNetworkSymbolicName(DPAB* anchor);
+int LoadSNMPManagedNodeList(DPAB* anchor, const char* file);
 // No statistics are kept yet.
 void UpdateStatLogFileIO(int32_t files, int32_t ios);
 // The model's calls into the SNMP collection, not built yet.
@@ -42,7 +44,6 @@ void DoAutoStartMIBmonitorTasks(DPAB* anchor, const char* applicationName);  // 
 char* LocateNetworkBySymbolicName(const char* symbolicName);                 // none
 // Each sets DP_NOSUPPORT and traces.
 void EmitSNMPtrap(DPAB* anchor, ActionEntry* entry);
-void ScheduleRunConsoleCommand(DPAB* anchor, ActionEntry* entry);
 void ScheduleDPconfigurationRequest(DPAB* anchor, ActionEntry* entry);
 void CloseBatchOutputFile(ApplicationEntry* application);
 

@@ -1,4 +1,4 @@
-#include "metafile_unpack.h"
+#include "zevp/metafile_unpack.h"
 
 #include <cctype>
 #include <cerrno>

@@ -13,7 +13,6 @@ TRC_UNIT();
 namespace {
 
 pthread_mutex_t requestMutex = PTHREAD_MUTEX_INITIALIZER;
-pthread_cond_t requestCondition = PTHREAD_COND_INITIALIZER;
 std::atomic<bool> everyDPrequested{false};  // set under requestMutex
 zevp::ShutdownWake* wakes = nullptr;         // requestMutex; linked through the waits' own storage
 
@@ -25,27 +24,21 @@ void RequestShutdownOfEveryDP() {
   pthread_mutex_lock(&requestMutex);
   everyDPrequested = true;
   TRC(TRC_DETAIL, "Shut-down of every data provider requested");
-  pthread_cond_broadcast(&requestCondition);
   ShutdownWake::wakeEvery();
   pthread_mutex_unlock(&requestMutex);
 }
 
 void NotifyShutdownFlagSet() {
   pthread_mutex_lock(&requestMutex);
-  pthread_cond_broadcast(&requestCondition);
   ShutdownWake::wakeEvery();
   pthread_mutex_unlock(&requestMutex);
 }
 
 bool ShutdownRequested(const DPAB* anchor) { return anchor->shutdownFlag != 0 || everyDPrequested; }
 
-void WaitForShutdownRequest(DPAB* anchor) {
-  pthread_mutex_lock(&requestMutex);
-  while (!ShutdownRequested(anchor)) pthread_cond_wait(&requestCondition, &requestMutex);
-  pthread_mutex_unlock(&requestMutex);
-}
+ShutdownWake::ShutdownWake(ProcessEntry* waiter) : ShutdownWake(&waiter->mutex, &waiter->condition) {}
 
-ShutdownWake::ShutdownWake(ProcessEntry* waiter) : waiter_(waiter) {
+ShutdownWake::ShutdownWake(pthread_mutex_t* mutex, pthread_cond_t* condition) : mutex_(mutex), condition_(condition) {
   pthread_mutex_lock(&requestMutex);
   next_ = wakes;
   wakes = this;
@@ -54,9 +47,9 @@ ShutdownWake::ShutdownWake(ProcessEntry* waiter) : waiter_(waiter) {
 
 void ShutdownWake::wakeEvery() {
   for (ShutdownWake* wake = wakes; wake != nullptr; wake = wake->next_) {
-    pthread_mutex_lock(&wake->waiter_->mutex);
-    pthread_cond_broadcast(&wake->waiter_->condition);
-    pthread_mutex_unlock(&wake->waiter_->mutex);
+    pthread_mutex_lock(wake->mutex_);
+    pthread_cond_broadcast(wake->condition_);
+    pthread_mutex_unlock(wake->mutex_);
   }
 }
 

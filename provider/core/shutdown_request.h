@@ -1,13 +1,15 @@
 // Requests to shut data providers down that arrive from outside their console:
 // ZEVP_ImmediateDPshutdown for the main anchor, or one request that every data
-// provider of the process ends. Until the console service is built, its stand-in
-// waits here.
+// provider of the process ends. The console service, woken by either, ends the
+// data provider as the console command SHUTDOWN does.
 //
 // A data provider's own threads end when shut-down tells them to (their termination
 // flags). A thread that is not one of them, above all the start thread while it
 // waits for the agent, learns of the end only from the request: its waits test
 // ShutdownRequested and are woken through a ShutdownWake.
 #pragma once
+
+#include <pthread.h>
 
 struct DPAB;
 struct ProcessEntry;
@@ -25,9 +27,6 @@ void NotifyShutdownFlagSet();
 // True once the anchor's shut-down flag is set or every data provider was asked to end.
 bool ShutdownRequested(const DPAB* anchor);
 
-// Waits, without a time limit, until ShutdownRequested.
-void WaitForShutdownRequest(DPAB* anchor);
-
 // While it lives, every shut-down request signals the waiter's condition under
 // the waiter's mutex, so a wait on that entry that tests ShutdownRequested under
 // the same mutex cannot sleep through a request. Made before the waiter's mutex is
@@ -36,6 +35,8 @@ void WaitForShutdownRequest(DPAB* anchor);
 class ShutdownWake {
  public:
   explicit ShutdownWake(ProcessEntry* waiter);
+  // A waiter that is no process entry: its mutex and condition.
+  ShutdownWake(pthread_mutex_t* mutex, pthread_cond_t* condition);
   ~ShutdownWake();
   ShutdownWake(const ShutdownWake&) = delete;
   ShutdownWake& operator=(const ShutdownWake&) = delete;
@@ -46,7 +47,8 @@ class ShutdownWake {
   // Signals the waiter of every wait that lives; the caller holds the list's mutex.
   static void wakeEvery();
 
-  ProcessEntry* waiter_;
+  pthread_mutex_t* mutex_;
+  pthread_cond_t* condition_;
   ShutdownWake* next_ = nullptr;
 };
 

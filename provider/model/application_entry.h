@@ -21,6 +21,7 @@ struct ApplicationEntry {
   char ApplName[ZEVP_APPL_NAME_MAX + 1];
   char* ApplHelp;  // at most ZEVP_HELP_TEXT_MAX characters, or null
   int32_t SNMPapplication;
+  int32_t KnownToAgent;  // the agent already knew the application when this data provider registered it
   int32_t NumberOfGroups;
   TableEntry* FirstTable;
   BSV1_Lock TableListLock;  // first lock: the group list

@@ -80,6 +80,7 @@ ApplicationEntry* RegisterApplication(DPAB* anchor, ApplicationEntry* applicatio
       break;
     case ZEVP_Register:
       ZEVP_DisplayValidationMessage(ZEVPV10E, metafileName);
+      application->KnownToAgent = 1;
       if (startup) {
         sendDPlog(anchor, ZEVP_DPLOG_ALREADY_REGISTERED, metafileName, application);
         ZEVP_ReleaseApplResources(anchor, application, 1);

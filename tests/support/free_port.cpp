@@ -15,6 +15,8 @@ namespace {
 constexpr unsigned short kFirstPort = 20000;
 constexpr unsigned short kLastPort = 32000;  // the ephemeral range begins at 32768
 constexpr char kReservations[] = "/tmp/zev-test-ports";
+// A data provider's console port is its base and its type number, 0 (APIS) to 8 (HTTP).
+constexpr int kConsolePorts = 9;
 
 bool bindable(int type, unsigned short port) {
   int sockFD = socket(AF_INET, type, 0);
@@ -48,15 +50,23 @@ bool reserve(unsigned short port) {
 
 }  // namespace
 
-unsigned short FreeLoopbackPort() {
+unsigned short FreeLoopbackPort() { return FreeLoopbackPorts(1); }
+
+unsigned short FreeLoopbackPorts(int count) {
   std::random_device seed;
   std::mt19937 pick(seed());
-  std::uniform_int_distribution<int> ports(kFirstPort, kLastPort);
+  std::uniform_int_distribution<int> ports(kFirstPort, kLastPort - count);
   for (int attempt = 0; attempt < 200; ++attempt) {
-    auto port = static_cast<unsigned short>(ports(pick));
-    if (reserve(port) && LoopbackPortIsFree(port)) return port;
+    auto first = static_cast<unsigned short>(ports(pick));
+    int free = 0;
+    while (free < count && reserve(static_cast<unsigned short>(first + free)) &&
+           LoopbackPortIsFree(static_cast<unsigned short>(first + free)))
+      ++free;
+    if (free == count) return first;
   }
   return 0;
 }
+
+unsigned short FreeConsoleBase() { return FreeLoopbackPorts(kConsolePorts); }
 
 bool LoopbackPortIsFree(unsigned short port) { return bindable(SOCK_DGRAM, port) && bindable(SOCK_STREAM, port); }

@@ -9,3 +9,11 @@ unsigned short FreeLoopbackPort();
 
 // True when both a UDP and a TCP socket can bind the port on 127.0.0.1 right now.
 bool LoopbackPortIsFree(unsigned short port);
+
+// The first of `count` consecutive loopback ports, each free and reserved as above;
+// 0 when none was found.
+unsigned short FreeLoopbackPorts(int count);
+
+// A base for the console ports of data providers of any type (ZEVP_DPCONSOLE_PORT),
+// the base and the eight ports above it free and reserved; 0 when none was found.
+unsigned short FreeConsoleBase();

@@ -34,7 +34,11 @@ bool NamesSNMP(const std::string& text) {
 }  // namespace
 
 AgentProcess::AgentProcess(const std::vector<std::string>& product)
-    : agent_("zeva350"), productStartsSNMP_(false), dchPort_(FreeLoopbackPort()), rafPort_(FreeLoopbackPort()) {
+    : agent_("zeva350"),
+      productStartsSNMP_(false),
+      dchPort_(FreeLoopbackPort()),
+      rafPort_(FreeLoopbackPort()),
+      consoleBase_(FreeConsoleBase()) {
   for (const std::string& record : product)
     if (record.compare(0, 12, "DP_TO_START=") == 0 && NamesSNMP(record.substr(12))) productStartsSNMP_ = true;
   while (rafPort_ == dchPort_) rafPort_ = FreeLoopbackPort();
@@ -49,6 +53,7 @@ bool AgentProcess::start(const std::vector<std::string>& arguments, const std::v
   if (startsSNMP && !RequireOwnNetworkNamespace("zeva350 with the SNMP data provider")) return false;
   std::vector<std::string> chosen = {"ZEVA_DCH_PORT=" + std::to_string(dchPort_),
                                      "ZEVA_RAF_PORT=" + std::to_string(rafPort_),
+                                     "ZEVP_DPCONSOLE_PORT=" + std::to_string(consoleBase_),
                                      "ZEVA_DCH_ADDR=127.0.0.1",
                                      "QFEB0_HOSTNAME=localhost",
                                      "ZEV_WORK_PATH=" + directory(),

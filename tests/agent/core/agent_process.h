@@ -1,6 +1,7 @@
-// The agent program zeva350 as a child of a test: its DCH and framework ports free
-// loopback ports, its working and work directory, product specification and trace in
-// a scratch folder of its own, and zevraf to ask its framework port. The programs are found
+// The agent program zeva350 as a child of a test: its DCH and framework ports and its
+// data providers' console ports free loopback ports, its working and work directory,
+// product specification and trace in a scratch folder of its own, and zevraf to ask
+// its framework port. The programs are found
 // through ZEV_TEST_TOOLS.
 #pragma once
 
@@ -49,6 +50,8 @@ class AgentProcess {
 
   unsigned short dchPort() const { return dchPort_; }
   unsigned short rafPort() const { return rafPort_; }
+  // The base of its data providers' console ports (ZEVP_DPCONSOLE_PORT).
+  unsigned short consoleBase() const { return consoleBase_; }
   // The agent's scratch folder, its work directory, ending in "/".
   std::string directory() const { return agent_.scratch() + "/"; }
   std::string errorText() const { return agent_.errorText(); }
@@ -60,6 +63,7 @@ class AgentProcess {
   bool productStartsSNMP_;
   unsigned short dchPort_;
   unsigned short rafPort_;
+  unsigned short consoleBase_;
 };
 
 // The lines of a zevraf answer that hold the text; none when zevraf failed.

@@ -47,6 +47,7 @@ TEST(DVMainTest, WithoutItsFrameworkThreadTheAgentEndsItsDataProviderAndReturns)
     setenv("ZEVP_META_PATH", work.path().c_str(), 1);
     setenv("ZEVA_DCH_PORT", std::to_string(FreeLoopbackPort()).c_str(), 1);
     setenv("ZEVA_RAF_PORT", std::to_string(FreeLoopbackPort()).c_str(), 1);
+    setenv("ZEVP_DPCONSOLE_PORT", std::to_string(FreeConsoleBase()).c_str(), 1);
     setenv("ZEVA_DCH_ADDR", "127.0.0.1", 1);
     setenv("QFEB0_HOSTNAME", "localhost", 1);
     TraceCapture trace("*=0x90");

@@ -89,6 +89,7 @@ std::vector<ZEVP_ProcessRoutine> RoutinesOf(DPAB* anchor) {
 // Start-up and environment of one type on the test's thread; the anchor, or null
 // when the start-up failed. The caller ends it with EndAnchor.
 DPAB* StartEnvironment(int32_t type, int* result, int32_t batchMode = 0) {
+  UseFreeConsoleBase();
   DPAB* anchor = ZEVP_StartupInitialization();
   if (anchor == nullptr) return nullptr;
   anchor->dpType = type;

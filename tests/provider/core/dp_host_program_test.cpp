@@ -22,7 +22,8 @@ int ExitStatus(int waitStatus) { return waitStatus != -1 && WIFEXITED(waitStatus
 // Settings of a data provider without metafiles whose DCH is the host's on the port.
 std::vector<std::string> Settings(const ScratchDirectory& scratch, unsigned short port) {
   return {"ZEV_PRODSPEC_PATH=" ZEV_EXAMPLES_DIR "/", "ZEV_PRODSPEC_NAME=ZEVPSF", "ZEVP_DCH_HOST=127.0.0.1",
-          "ZEVA_DCH_PORT=" + std::to_string(port), "ZEV_DP_HOSTNAME=localhost", "ZEVP_META_PATH=" + scratch.path(),
+          "ZEVA_DCH_PORT=" + std::to_string(port), "ZEVP_DPCONSOLE_PORT=" + std::to_string(FreeConsoleBase()),
+          "ZEV_DP_HOSTNAME=localhost", "ZEVP_META_PATH=" + scratch.path(),
           "ZEVP_INIT_CONFIG_PATH=" + scratch.path(), "ZEV_WORK_PATH=" + scratch.path(), "ZEV_TRACE=*=0"};
 }
 

@@ -23,6 +23,7 @@
 #include "silent_listener.h"
 #include "trace_capture.h"
 #include "zev/dp_types.h"
+#include "zevp/console.h"
 
 namespace {
 
@@ -63,7 +64,7 @@ void RecordFileServerStart(DPAB* anchor, ZEVP_ProcessRoutine) {
 void RecordConsole(DPAB* anchor, ZEVP_ProcessRoutine routine) {
   startThreadHasAnEntry = ZEVP_LocateOwnProcessEntry(anchor) != nullptr;
   consoleRoutine = routine;
-  zevp::standin::ConsoleService(anchor, routine);
+  ZEVP_ConsoleService(anchor, routine);
 }
 
 void RecordInputThreads(RoutineOverrides& overrides) {

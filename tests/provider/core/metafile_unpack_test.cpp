@@ -1,4 +1,4 @@
-#include "metafile_unpack.h"
+#include "zevp/metafile_unpack.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>

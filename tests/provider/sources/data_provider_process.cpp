@@ -2,6 +2,8 @@
 
 #include <sys/wait.h>
 
+#include "free_port.h"
+
 namespace {
 
 constexpr int kStartWaitMs = 5000;
@@ -10,7 +12,11 @@ constexpr int kStopWaitMs = 20000;
 }  // namespace
 
 DataProviderProcess::DataProviderProcess(const std::string& type, unsigned short dchPort)
-    : type_(type), port_(dchPort), configuration_("zev_provider"), provider_("zevdphost") {}
+    : type_(type),
+      port_(dchPort),
+      consoleBase_(FreeConsoleBase()),
+      configuration_("zev_provider"),
+      provider_("zevdphost") {}
 
 DataProviderProcess::~DataProviderProcess() {
   if (!stopped_) stop();
@@ -20,6 +26,7 @@ bool DataProviderProcess::start(const std::vector<std::string>& settings) {
   std::vector<std::string> all = {
       "ZEVP_DCH_HOST=127.0.0.1",
       "ZEVA_DCH_PORT=" + std::to_string(port_),
+      "ZEVP_DPCONSOLE_PORT=" + std::to_string(consoleBase_),
       "ZEV_DP_HOSTNAME=localhost",
       "ZEV_PRODSPEC_PATH=" ZEV_EXAMPLES_DIR "/",
       "ZEV_PRODSPEC_NAME=ZEVPSF",

@@ -1,8 +1,8 @@
 // A data provider of one type in a process of its own (the host program
 // zevdphost), for tests that watch what reaches the agent's DCH server: the DCH
-// host on a loopback port, the shipped product specification, its work directory
-// (also its metafile and start-up configuration folder) a scratch folder, and its
-// trace a file there.
+// host on a loopback port, console ports of its own, the shipped product
+// specification, its work directory (also its metafile and start-up configuration
+// folder) a scratch folder, and its trace a file there.
 #pragma once
 
 #include <string>
@@ -22,6 +22,8 @@ class DataProviderProcess {
 
   // The work directory, where a test puts the files the provider reads.
   const ScratchDirectory& configuration() const { return configuration_; }
+  // The base of its console ports (ZEVP_DPCONSOLE_PORT).
+  unsigned short consoleBase() const { return consoleBase_; }
 
   // Starts the provider with the settings over the usual ones; false when it did
   // not say it started.
@@ -40,6 +42,7 @@ class DataProviderProcess {
 
   std::string type_;
   unsigned short port_;
+  unsigned short consoleBase_;
   ScratchDirectory configuration_;
   ToolProcess provider_;
   bool stopped_ = true;

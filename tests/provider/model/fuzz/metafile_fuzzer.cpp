@@ -12,7 +12,7 @@
 #include "dp_anchor.h"
 #include "dp_shutdown.h"
 #include "metafile_parser.h"
-#include "metafile_unpack.h"
+#include "zevp/metafile_unpack.h"
 
 namespace {
 
