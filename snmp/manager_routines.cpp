@@ -11,10 +11,6 @@ ManagerRoutines DefaultRoutines() {
   table.retrieveLocalNetworkInfo = standin::RetrieveLocalNetworkInfo;
   table.readNetConfigFromExt = standin::ReadNetConfigFromExt;
   table.readNetConfigSeedFile = standin::ReadNetConfigSeedFile;
-  table.loadSNMPNetworkName = standin::LoadSNMPNetworkName;
-  table.loadSNMPcommunityName = standin::LoadSNMPcommunityName;
-  table.freeSNMPNetworkNameList = standin::FreeSNMPNetworkNameList;
-  table.freeSNMPcommunityNameList = standin::FreeSNMPcommunityNameList;
 
   table.checkICMPdaemonStatus = standin::CheckICMPdaemonStatus;
   table.networkMonitorServerTask = standin::NetworkMonitorServerTask;

@@ -26,10 +26,7 @@ struct ManagerRoutines {
   int (*retrieveLocalNetworkInfo)(NetworkConfigurationBlock* block);
   void (*readNetConfigFromExt)(NetworkConfigurationBlock* block);   // ZEVS_ReadNetConfigFromExt
   void (*readNetConfigSeedFile)(NetworkConfigurationBlock* block);  // ZEVS_ReadNetConfigSeedFile
-  int (*loadSNMPNetworkName)();                                     // ZEVP_LoadSNMPNetworkName
-  int (*loadSNMPcommunityName)();                                   // ZEVP_LoadSNMPcommunityName
-  void (*freeSNMPNetworkNameList)();                                // ZEVP_FreeSNMPNetworkNameList
-  void (*freeSNMPcommunityNameList)();                              // ZEVP_FreeSNMPcommunityNameList
+  // The node community and network-name files are the engine's (zevp::Routines()).
 
   // ICMP probing and network monitoring.
   void (*checkICMPdaemonStatus)();  // ZEVS_CheckICMPdaemonStatus

@@ -32,20 +32,6 @@ void ReadNetConfigFromExt(NetworkConfigurationBlock*) { TRC(TRC_DETAIL, "Network
 
 void ReadNetConfigSeedFile(NetworkConfigurationBlock*) { TRC(TRC_DETAIL, "Network seed file not available"); }
 
-int LoadSNMPNetworkName() {
-  TRC(TRC_DETAIL, "Network symbolic names not available");
-  return 0;
-}
-
-int LoadSNMPcommunityName() {
-  TRC(TRC_DETAIL, "Node community names not available");
-  return 0;
-}
-
-void FreeSNMPNetworkNameList() {}
-
-void FreeSNMPcommunityNameList() {}
-
 void CheckICMPdaemonStatus() { TRC(TRC_DETAIL, "ICMP daemon inquiry not available"); }
 
 void NetworkMonitorServerTask(NetworkConfigurationBlock* block) {

@@ -9,13 +9,9 @@ namespace zevs::standin {
 
 // Enters nothing, yet lets the manager go on as if the host's networks were known.
 int RetrieveLocalNetworkInfo(NetworkConfigurationBlock* block);
-// The files of the network list and the name lists: nothing is read, loaded or freed.
+// The files of the network list: nothing is read.
 void ReadNetConfigFromExt(NetworkConfigurationBlock* block);
 void ReadNetConfigSeedFile(NetworkConfigurationBlock* block);
-int LoadSNMPNetworkName();    // 0: nothing loaded
-int LoadSNMPcommunityName();  // 0: nothing loaded
-void FreeSNMPNetworkNameList();
-void FreeSNMPcommunityNameList();
 
 // No ICMP daemon is looked for.
 void CheckICMPdaemonStatus();

@@ -80,8 +80,9 @@ bool ManagerTask::startUp() {
   block_->anchor = anchor_;
   anchor_->networkConfiguration = block_;
 
-  routines_.loadSNMPNetworkName();
-  routines_.loadSNMPcommunityName();
+  zevp::EngineRoutines& engine = zevp::Routines();
+  engine.loadSNMPNetworkName();
+  engine.loadSNMPcommunityName();
   if (!ZEVP_DefineSNMPmonitorSpec(anchor_, switches_.networkDiscovery, switches_.trapMonitoring)) {
     TRC(TRC_ERROR, "*****Error! No SNMP system applications were defined. Initialization failed");
     anchor_->shutdownFlag = 1;
@@ -205,8 +206,8 @@ void ManagerTask::release() {
           static_cast<void*>(block_));
     }
   }
-  routines_.freeSNMPNetworkNameList();
-  routines_.freeSNMPcommunityNameList();
+  zevp::Routines().freeSNMPNetworkNameList();
+  zevp::Routines().freeSNMPcommunityNameList();
   ProcessEntry* ownEntry = entry_;
   anchor_->networkManagementEntry.compare_exchange_strong(ownEntry, nullptr);
   ZEVP_ReleaseProcessResources(anchor_, entry_);

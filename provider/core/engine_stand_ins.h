@@ -30,6 +30,7 @@ void UpdateMonitorNodeCommunity(DPAB* anchor);
 int LoadSNMPNetworkName();
 void UpdateMonitorNetworkSymbolicName(DPAB* anchor);
 int LoadSNMPManagedNodeList(DPAB* anchor, const char* file);
+void FreeSNMPNameList();  // no list was loaded
 // No statistics are kept yet.
 void UpdateStatLogFileIO(int32_t files, int32_t ios);
 // The model's calls into the SNMP collection, not built yet.

@@ -1,8 +1,9 @@
 // The data-provider launchers: each runs its data provider against the agent
-// program (started with no data provider of its own) until SIGTERM asks it to end
-// as SHUTDOWN does, and exits with 0; zevpfile's rows reach the framework; a thread
-// that cannot be made is traced and the launcher returns at once. Each program
-// runs in a network namespace of its own, so that every port is free.
+// program (started with no data provider of its own), answering on its console,
+// until the console's SHUTDOWN ends it or SIGTERM asks it to end as SHUTDOWN does,
+// and exits with 0; zevpfile's rows reach the framework; a thread that cannot be
+// made is traced and the launcher returns at once. Each program runs in a network
+// namespace of its own, so that every port is free.
 #include <gtest/gtest.h>
 #include <signal.h>
 
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "agent_process.h"
+#include "console_client.h"
 #include "data_provider_launcher.h"
 #include "eventually.h"
 #include "network_namespace.h"
@@ -63,22 +65,47 @@ class LauncherRun {
 
 int ExitCode(int status) { return status != -1 && WIFEXITED(status) ? WEXITSTATUS(status) : -1; }
 
+enum class Ending { shutdown, sigterm };
+
+void PrintTo(Ending ending, std::ostream* out) { *out << (ending == Ending::shutdown ? "SHUTDOWN" : "SIGTERM"); }
+
 struct Launcher {
   const char* program;
+  int type;
   const char* typeCode;  // the data provider's type in its DP log subnode
   const char* label;
+  Ending ending;
 };
 
 void PrintTo(const Launcher& launcher, std::ostream* out) { *out << launcher.program; }
 
 const Launcher kEngineLaunchers[] = {
-    {"zevpasfs", "ASFS", "ASFS"}, {"zevppost", "POST", "Post"}, {"zevpfile", "FILE", "File"},
-    {"zevpsock", "SOCK", "Socket"}, {"zevphttp", "HTTP", "HTTP"}, {"zevpapis", "APIS", "API"},
+    {"zevpasfs", 3, "ASFS", "ASFS", Ending::shutdown},   {"zevppost", 4, "POST", "Post", Ending::sigterm},
+    {"zevpfile", 1, "FILE", "File", Ending::shutdown},   {"zevpsock", 2, "SOCK", "Socket", Ending::sigterm},
+    {"zevphttp", 8, "HTTP", "HTTP", Ending::shutdown},   {"zevpapis", 0, "APIS", "API", Ending::sigterm},
 };
+
+// GETPORT's reply once the console answers (it serves once the start is done); empty
+// when it did not within the time.
+std::string AwaitConsole(unsigned short port) {
+  ConsoleClient console;
+  std::string reply;
+  Eventually([&] { return !(reply = console.exchange(port, "GETPORT", 200)).empty(); }, kStartWaitMs);
+  return reply;
+}
+
+// Ends the launcher as asked; its exit code, -1 when it did not end in time.
+int End(LauncherRun& launcher, Ending ending, unsigned short consolePort) {
+  if (ending == Ending::sigterm) return ExitCode(launcher.process().terminate(kEndWaitMs));
+  // The reply comes once the data provider has shut down.
+  ConsoleClient console;
+  EXPECT_EQ(console.exchange(consolePort, "SHUTDOWN", kEndWaitMs), "0 ");
+  return ExitCode(launcher.process().waitForEnd(kEndWaitMs));
+}
 
 class EngineLauncherTest : public ::testing::TestWithParam<Launcher> {};
 
-TEST_P(EngineLauncherTest, RunsItsDataProviderUntilSigtermAndExitsWithZero) {
+TEST_P(EngineLauncherTest, RunsItsDataProviderAnsweringOnItsConsoleUntilItIsEndedAndExitsWithZero) {
   const Launcher& tested = GetParam();
   RunInNetworkNamespace([&tested] {
     AgentProcess agent;
@@ -88,7 +115,9 @@ TEST_P(EngineLauncherTest, RunsItsDataProviderUntilSigtermAndExitsWithZero) {
     ASSERT_TRUE(Eventually([&] { return !LinesWith(agent.zevraf({"subnodes"}), logSubnode).empty(); },
                            kStartWaitMs))
         << launcher.trace();
-    EXPECT_EQ(ExitCode(launcher.process().terminate(kEndWaitMs)), 0);
+    unsigned short port = static_cast<unsigned short>(agent.consoleBase() + tested.type);
+    EXPECT_EQ(AwaitConsole(port), "0 " + std::to_string(tested.type) + " " + std::to_string(port));
+    EXPECT_EQ(End(launcher, tested.ending, port), 0);
     EXPECT_NE(launcher.trace().find(std::string("***** ") + tested.label +
                                     " DP main processing thread successfully ended *****"),
               std::string::npos)
@@ -124,8 +153,11 @@ TEST(LauncherTest, TheFileDataProvidersRowsReachTheFramework) {
   });
 }
 
-TEST(LauncherTest, TheSnmpLauncherRegistersTheSnmpManagerTablesAndEndsOnSigterm) {
-  RunInNetworkNamespace([] {
+class SnmpLauncherTest : public ::testing::TestWithParam<Ending> {};
+
+TEST_P(SnmpLauncherTest, RegistersTheSnmpManagerTablesAndEndsCleanly) {
+  const Ending ending = GetParam();
+  RunInNetworkNamespace([ending] {
     AgentProcess agent;
     LauncherRun launcher("zevpsnmp");
     ASSERT_TRUE(launcher.start(agent)) << launcher.process().failure();
@@ -134,13 +166,20 @@ TEST(LauncherTest, TheSnmpLauncherRegistersTheSnmpManagerTablesAndEndsOnSigterm)
     ASSERT_TRUE(Eventually(
         [&] { return launcher.trace().find("----- Start Network Monitor Server Task -----") != std::string::npos; },
         kStartWaitMs));
-    EXPECT_EQ(ExitCode(launcher.process().terminate(kEndWaitMs)), 0);
+    unsigned short port = static_cast<unsigned short>(agent.consoleBase() + 5);
+    EXPECT_EQ(AwaitConsole(port), "0 5 " + std::to_string(port));
+    EXPECT_EQ(End(launcher, ending, port), 0);
     std::string trace = launcher.trace();
     EXPECT_NE(trace.find(">>>>> SNMP Manager process ended. Thread: "), std::string::npos) << trace;
     EXPECT_NE(trace.find("***** SNMP DP main processing thread successfully ended *****"), std::string::npos);
     EXPECT_EQ(agent.terminate(kEndWaitMs), 0);
   });
 }
+
+INSTANTIATE_TEST_SUITE_P(Endings, SnmpLauncherTest, ::testing::Values(Ending::shutdown, Ending::sigterm),
+                         [](const ::testing::TestParamInfo<Ending>& info) {
+                           return info.param == Ending::shutdown ? "ConsoleShutdown" : "Sigterm";
+                         });
 
 void* NeverRuns(void*) { return nullptr; }
 

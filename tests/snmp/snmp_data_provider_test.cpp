@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "application_entry.h"
+#include "console_client.h"
 #include "dch/dch_api.h"
 #include "dch_work_queue.h"
 #include "dp_anchor.h"
@@ -34,6 +35,8 @@ constexpr int kNetworkDiscoveryNotRequested = 106;
 constexpr int kTrapMonitorNotRequested = 107;
 // How long a data provider that must run on is watched.
 constexpr int kRunsOnMs = 300;
+constexpr int kReplyWaitMs = 5000;
+constexpr int kEndWaitMs = 20000;
 
 // --- The manager's threads ------------------------------------------------------
 
@@ -156,7 +159,17 @@ TEST(SnmpDataProviderTest, TheDefaultProductRegistersTheTablesAsTheAgentShowsThe
           ",No_Data_Tables,A list of Enterprise tables for which the agent returns no data, :;"})
       EXPECT_NE(help.find(text), std::string::npos) << text;
 
-    EXPECT_EQ(run.stop(), &ZEVS_ThreadRC);
+    // The console: the SNMP type and port, the trap configuration reloaded through
+    // the SNMP side, and SHUTDOWN.
+    ConsoleClient console;
+    EXPECT_EQ(console.exchange(run.consolePort(), "GETPORT", kReplyWaitMs),
+              "0 5 " + std::to_string(run.consolePort()));
+    EXPECT_EQ(console.exchange(run.consolePort(), "TRAPCNFG", kReplyWaitMs), "0 ");
+    EXPECT_TRUE(run.waitForTrace("***** Trap configuration not available"));
+    EXPECT_EQ(console.exchange(run.consolePort(), "SHUTDOWN", kReplyWaitMs), "0 ");
+    void* result = nullptr;
+    ASSERT_TRUE(run.joinWithin(kEndWaitMs, &result));
+    EXPECT_EQ(result, &ZEVS_ThreadRC);
     size_t router = Position(run, "----- Do dp_offline for QLMROUTER -----");
     size_t summary = Position(run, "----- Do dp_offline for QLMNETSUMMARY -----");
     size_t mibStatus = Position(run, "----- Do dp_offline for QLMMIBSTATUS -----");
@@ -312,7 +325,13 @@ TEST(SnmpDataProviderTest, ARefusedTrapThreadEndsTheManagerAfterItsEarlierThread
     EXPECT_EQ(anchor->networkConfiguration.load(), nullptr) << "the block is freed";
     EXPECT_EQ(anchor->networkManagementEntry.load(), nullptr);
     EXPECT_FALSE(run.joinWithin(kRunsOnMs));
-    EXPECT_EQ(run.stop(), &ZEVS_ThreadRC);
+    ConsoleClient console;
+    EXPECT_EQ(console.exchange(run.consolePort(), "GETPORT", kReplyWaitMs),
+              "0 5 " + std::to_string(run.consolePort()));
+    EXPECT_EQ(console.exchange(run.consolePort(), "SHUTDOWN", kReplyWaitMs), "0 ");
+    void* result = nullptr;
+    ASSERT_TRUE(run.joinWithin(kEndWaitMs, &result));
+    EXPECT_EQ(result, &ZEVS_ThreadRC);
   });
 }
 

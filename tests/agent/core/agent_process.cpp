@@ -65,7 +65,8 @@ bool AgentProcess::start(const std::vector<std::string>& arguments, const std::v
 
 std::vector<std::string> AgentProcess::dataProviderSettings() const {
   return {"ZEVA_DCH_PORT=" + std::to_string(dchPort_), "ZEVP_DCH_HOST=127.0.0.1", "ZEV_DP_HOSTNAME=localhost",
-          "ZEV_PRODSPEC_PATH=" + product_.path(), "ZEV_PRODSPEC_NAME=" + product_.name()};
+          "ZEV_PRODSPEC_PATH=" + product_.path(), "ZEV_PRODSPEC_NAME=" + product_.name(),
+          "ZEVP_DPCONSOLE_PORT=" + std::to_string(consoleBase_)};
 }
 
 std::string AgentProcess::traceText() const {

@@ -45,7 +45,7 @@ class AgentProcess {
   ToolRun zevraf(const std::vector<std::string>& arguments) const;
 
   // What a data-provider program needs to reach this agent's DCH with its product
-  // specification ("NAME=value").
+  // specification, and its console base ("NAME=value").
   std::vector<std::string> dataProviderSettings() const;
 
   unsigned short dchPort() const { return dchPort_; }
