@@ -83,7 +83,7 @@ struct DPAB {
   std::atomic<ProcessEntry*> networkManagementEntry{nullptr};
   ProcessEntry* logServerEntry;
   std::atomic<ProcessEntry*> managedNodeListEntry{nullptr};
-  ProcessEntry* httpManagerEntry;
+  std::atomic<ProcessEntry*> httpManagerEntry{nullptr};  // the HTTP manager while it runs
   // Made by ZEVP_DefineDPlogReport: the owning task of the DP log source's DCH
   // requests. Neither chained nor counted; freed with the anchor.
   ProcessEntry* logReportEntry;
