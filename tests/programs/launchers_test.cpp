@@ -85,15 +85,6 @@ const Launcher kEngineLaunchers[] = {
     {"zevphttp", 8, "HTTP", "HTTP", Ending::shutdown},   {"zevpapis", 0, "APIS", "API", Ending::sigterm},
 };
 
-// GETPORT's reply once the console answers (it serves once the start is done); empty
-// when it did not within the time.
-std::string AwaitConsole(unsigned short port) {
-  ConsoleClient console;
-  std::string reply;
-  Eventually([&] { return !(reply = console.exchange(port, "GETPORT", 200)).empty(); }, kStartWaitMs);
-  return reply;
-}
-
 // Ends the launcher as asked; its exit code, -1 when it did not end in time.
 int End(LauncherRun& launcher, Ending ending, unsigned short consolePort) {
   if (ending == Ending::sigterm) return ExitCode(launcher.process().terminate(kEndWaitMs));
@@ -116,7 +107,7 @@ TEST_P(EngineLauncherTest, RunsItsDataProviderAnsweringOnItsConsoleUntilItIsEnde
                            kStartWaitMs))
         << launcher.trace();
     unsigned short port = static_cast<unsigned short>(agent.consoleBase() + tested.type);
-    EXPECT_EQ(AwaitConsole(port), "0 " + std::to_string(tested.type) + " " + std::to_string(port));
+    EXPECT_EQ(AwaitConsole(port, kStartWaitMs), "0 " + std::to_string(tested.type) + " " + std::to_string(port));
     EXPECT_EQ(End(launcher, tested.ending, port), 0);
     EXPECT_NE(launcher.trace().find(std::string("***** ") + tested.label +
                                     " DP main processing thread successfully ended *****"),
@@ -167,7 +158,7 @@ TEST_P(SnmpLauncherTest, RegistersTheSnmpManagerTablesAndEndsCleanly) {
         [&] { return launcher.trace().find("----- Start Network Monitor Server Task -----") != std::string::npos; },
         kStartWaitMs));
     unsigned short port = static_cast<unsigned short>(agent.consoleBase() + 5);
-    EXPECT_EQ(AwaitConsole(port), "0 5 " + std::to_string(port));
+    EXPECT_EQ(AwaitConsole(port, kStartWaitMs), "0 5 " + std::to_string(port));
     EXPECT_EQ(End(launcher, ending, port), 0);
     std::string trace = launcher.trace();
     EXPECT_NE(trace.find(">>>>> SNMP Manager process ended. Thread: "), std::string::npos) << trace;

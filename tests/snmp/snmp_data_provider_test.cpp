@@ -161,9 +161,8 @@ TEST(SnmpDataProviderTest, TheDefaultProductRegistersTheTablesAsTheAgentShowsThe
 
     // The console: the SNMP type and port, the trap configuration reloaded through
     // the SNMP side, and SHUTDOWN.
+    EXPECT_EQ(AwaitConsole(run.consolePort(), kReplyWaitMs), "0 5 " + std::to_string(run.consolePort()));
     ConsoleClient console;
-    EXPECT_EQ(console.exchange(run.consolePort(), "GETPORT", kReplyWaitMs),
-              "0 5 " + std::to_string(run.consolePort()));
     EXPECT_EQ(console.exchange(run.consolePort(), "TRAPCNFG", kReplyWaitMs), "0 ");
     EXPECT_TRUE(run.waitForTrace("***** Trap configuration not available"));
     EXPECT_EQ(console.exchange(run.consolePort(), "SHUTDOWN", kReplyWaitMs), "0 ");
@@ -325,9 +324,8 @@ TEST(SnmpDataProviderTest, ARefusedTrapThreadEndsTheManagerAfterItsEarlierThread
     EXPECT_EQ(anchor->networkConfiguration.load(), nullptr) << "the block is freed";
     EXPECT_EQ(anchor->networkManagementEntry.load(), nullptr);
     EXPECT_FALSE(run.joinWithin(kRunsOnMs));
+    EXPECT_EQ(AwaitConsole(run.consolePort(), kReplyWaitMs), "0 5 " + std::to_string(run.consolePort()));
     ConsoleClient console;
-    EXPECT_EQ(console.exchange(run.consolePort(), "GETPORT", kReplyWaitMs),
-              "0 5 " + std::to_string(run.consolePort()));
     EXPECT_EQ(console.exchange(run.consolePort(), "SHUTDOWN", kReplyWaitMs), "0 ");
     void* result = nullptr;
     ASSERT_TRUE(run.joinWithin(kEndWaitMs, &result));
