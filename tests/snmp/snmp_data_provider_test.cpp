@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstring>
 #include <mutex>
 #include <set>
 #include <string>
@@ -22,6 +24,7 @@
 #include "network_namespace.h"
 #include "refused_thread_starts.h"
 #include "snmp_manager_model.h"
+#include "snmp_manager_tables.h"
 #include "snmp_provider_run.h"
 #include "snmp_thread.h"
 #include "source_entry.h"
@@ -64,6 +67,8 @@ const std::pair<void* (*)(void*), const char*> kManagerThreads[] = {
 
 std::atomic<int> workFilesRead{0};
 void NoteWorkFileRead(NetworkConfigurationBlock*) { ++workFilesRead; }
+std::atomic<int> listConfigurationsRead{0};
+void NoteListConfigurationRead(DPAB*) { ++listConfigurationsRead; }
 
 void UseManagerThreads(SnmpProviderRun& run) {
   zevs::ManagerRoutines& routines = run.managerRoutines().routines();
@@ -73,6 +78,7 @@ void UseManagerThreads(SnmpProviderRun& run) {
   routines.discoverNetworkTask = ManagerThread<4>;
   routines.readNetConfigFromExt = NoteWorkFileRead;
   routines.readNetConfigSeedFile = NoteWorkFileRead;
+  routines.readSNMPManagedNodeListConfigFile = NoteListConfigurationRead;
 }
 
 // Notes the manager's threads as they are started (through the thread start
@@ -277,6 +283,7 @@ TEST_P(SnmpManagerSwitchTest, StartsTheThreadsItShould) {
     ASSERT_TRUE(run.waitForTrace(kManagerRunning)) << run.trace();
     EXPECT_EQ(threads.started(), tested.threads);
     EXPECT_EQ(workFilesRead.load(), tested.filesRead ? 2 : 0) << "the network work and seed files";
+    EXPECT_EQ(listConfigurationsRead.load(), 1) << "once the list server is ready";
     EXPECT_EQ(PlovenAgentDiscoveryEnabled.load(), tested.agentDiscoveryEnabled);
     EXPECT_EQ(run.stop(), &ZEVS_ThreadRC);
 
@@ -353,6 +360,86 @@ TEST(SnmpDataProviderTest, WithoutLocalNetworksTheManagerEndsAndTheDataProviderR
     EXPECT_EQ(run.stop(), &ZEVS_ThreadRC);
   });
 }
+
+// The agent refuses the registration of the built-in application: each table's
+// process entry goes with it, and the data provider ends.
+void (*registeringQueueAndWait)(DPAB*, ProcessEntry*, SourceEntry*) = nullptr;
+std::vector<ProcessEntry*> refusedTablesEntries;
+
+void RefuseManagerRegistration(DPAB* anchor, ProcessEntry* caller, SourceEntry* source) {
+  ApplicationEntry* application = source->Table->Application;
+  if (ZEVP_SourceStateOf(source) != ZEVP_Register ||
+      std::strcmp(application->ApplName, ZEVP_SNMP_MANAGER_APPLICATION) != 0) {
+    registeringQueueAndWait(anchor, caller, source);
+    return;
+  }
+  for (TableEntry* table = application->FirstTable; table != nullptr; table = table->next)
+    refusedTablesEntries.push_back(table->FirstSource->OwningTask);
+  ZEVP_UpdateSourceEntryState(source, ZEVP_Inactive);
+}
+
+TEST(SnmpDataProviderTest, ARefusedRegistrationFreesEveryTablesProcessEntryAndEndsTheDataProvider) {
+  RunInNetworkNamespace([] {
+    // The process entries' own trace tells which were freed.
+    SnmpProviderRun run(SnmpTestProduct(), {}, std::string(kEngineTrace) + " process_entry=0x02");
+    registeringQueueAndWait = run.engineRoutines().queueAndWaitDCHstatus;
+    run.engineRoutines().queueAndWaitDCHstatus = RefuseManagerRegistration;
+    ASSERT_TRUE(run.start());
+    void* result = nullptr;
+    ASSERT_TRUE(run.joinWithin(kEndWaitMs, &result)) << run.trace();
+    EXPECT_EQ(result, &ZEVS_ThreadRC);
+    size_t refused = Position(run, "*** dp_register failed for SNMP data definition");
+    size_t failed = Position(run, "*****Error! No SNMP system applications were defined. Initialization failed");
+    ASSERT_NE(refused, std::string::npos) << run.trace();
+    EXPECT_LT(refused, failed);
+    EXPECT_EQ(refusedTablesEntries.size(), 7u) << "the default product's tables but PLOVEN-AGENTS";
+    for (ProcessEntry* entry : refusedTablesEntries) {
+      char freed[64];
+      std::snprintf(freed, sizeof freed, "Freeing process entry @%p\n", static_cast<void*>(entry));
+      EXPECT_NE(Position(run, freed), std::string::npos) << freed;
+    }
+  });
+}
+
+// A managed-node-list server that cannot be started, or that ends without getting
+// ready: the lists' configuration stays unread and the manager goes on.
+void* EndsAtOnce(void*) { ZEVS_EndThread(); }
+
+struct ListServerCase {
+  const char* name;
+  bool refused;  // else it ends at once
+  const char* line;
+};
+
+void PrintTo(const ListServerCase& tested, std::ostream* out) { *out << tested.name; }
+
+class SnmpListServerTest : public ::testing::TestWithParam<ListServerCase> {};
+
+TEST_P(SnmpListServerTest, LeavesTheListsUnreadAndTheManagerGoesOn) {
+  const ListServerCase& tested = GetParam();
+  RunInNetworkNamespace([&tested] {
+    SnmpProviderRun run;
+    UseManagerThreads(run);
+    zevs::ManagerRoutines& routines = run.managerRoutines().routines();
+    if (!tested.refused) routines.managedNodeListServer = EndsAtOnce;
+    ManagerThreadStarts threads(tested.refused ? zevs::standin::ManagedNodeListServer : nullptr);
+    ASSERT_TRUE(run.start());
+    ASSERT_TRUE(run.waitForTrace(kManagerRunning)) << run.trace();
+    EXPECT_NE(Position(run, tested.line), std::string::npos) << run.trace();
+    EXPECT_EQ(listConfigurationsRead.load(), 0);
+    EXPECT_EQ(threads.started(), (std::set<std::string>{kTrap, kRouters, kNetworks}));
+    EXPECT_EQ(run.stop(), &ZEVS_ThreadRC);
+    EXPECT_NE(Position(run, kManagerEnded), std::string::npos);
+  });
+}
+
+const ListServerCase kListServerCases[] = {
+    {"Refused", true, "----- Start ManagedNodeListServer failed"},
+    {"EndsAtOnce", false, "----- ManagedNodeListServer not ready: managed node list configuration not read"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Cases, SnmpListServerTest, ::testing::ValuesIn(kListServerCases),
+                         [](const ::testing::TestParamInfo<ListServerCase>& info) { return info.param.name; });
 
 // --- A packaged product ---------------------------------------------------------
 
