@@ -384,3 +384,8 @@ const char* ZEV0_QueryProductSpec(int32_t item) {
   }
   return ProductSpecValueArray[item];
 }
+
+int ZEV0_ProductSpecItemOn(int32_t item) {
+  const char* value = ZEV0_QueryProductSpec(item);
+  return value != nullptr && (value[0] == 'Y' || value[0] == 'y') ? 1 : 0;
+}

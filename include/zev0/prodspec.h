@@ -21,6 +21,10 @@ int ZEV0_InitializeProductSpec();
 // Callers test a flag's first letter ('Y'), never only that it has a value.
 const char* ZEV0_QueryProductSpec(int32_t item);
 
+// 1 when a flag item is switched on: its value begins with Y (either case); 0 for
+// "N", for no value and for any other text.
+int ZEV0_ProductSpecItemOn(int32_t item);
+
 // Records how this process runs its data providers: non-zero in a stand-alone
 // data-provider program (its start-up sets 1), 0 (the default) inside the agent.
 void ZEV0_SetDPstartMode(int32_t mode);

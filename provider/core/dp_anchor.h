@@ -28,6 +28,7 @@ struct DPlogWorkEntry;
 struct IOEntry;
 struct InternalRoutingBlock;
 struct MFRA;
+struct NetworkConfigurationBlock;
 struct NetworkNodeEntry;
 struct OMB;
 struct ProcessEntry;
@@ -78,9 +79,12 @@ struct DPAB {
 
   std::atomic<ProcessEntry*> dchClientEntry{nullptr};  // set by the DCH client routine while it runs
   ProcessEntry* automationServerEntry;
-  ProcessEntry* networkManagementEntry;
+  // The SNMP manager task's entry, whose queue the network monitoring server serves,
+  // and the managed-node-list server's entry (its readiness): set and cleared by
+  // their own threads, read by others.
+  std::atomic<ProcessEntry*> networkManagementEntry{nullptr};
   ProcessEntry* logServerEntry;
-  ProcessEntry* managedNodeListEntry;
+  std::atomic<ProcessEntry*> managedNodeListEntry{nullptr};
   std::atomic<ProcessEntry*> httpManagerEntry{nullptr};  // the HTTP manager while it runs
   // Made by ZEVP_DefineDPlogReport: the owning task of the DP log source's DCH
   // requests. Neither chained nor counted; freed with the anchor.
@@ -89,6 +93,9 @@ struct DPAB {
   SourceEntry* dchWaitQueue;         // queued before the DCH client runs
   SourceEntry* logSource;            // the log source whose online request waits for the DCH
   SourceEntry* delayedOfflineQueue;  // copies of sources waiting for their offline request
+  // The tables of the SNMP-Manager application (snmp_manager_model.h), each with its
+  // one source; null when absent. Set by the SNMP manager task before it starts the
+  // threads that read them, cleared by it once they have ended.
   TableEntry* snmpManagerTables[ZEVP_SNMP_MANAGER_TABLES];
   SourceEntry* managedURLSource;     // Managed_URL rows
   SourceEntry* urlObjectsSource;     // URL_Objects rows
@@ -107,6 +114,8 @@ struct DPAB {
   std::atomic<MFRA*> metafileExchange{nullptr};
   std::atomic<DCHcomm*> dchLink{nullptr};  // the DCH client routine's block, set by that thread
   NetworkNodeEntry* networkNodes;
+  // The SNMP manager's network configuration block while its task holds it.
+  std::atomic<NetworkConfigurationBlock*> networkConfiguration{nullptr};
   URLmanagementBlock* urlManagement;
 
   time_t startTime;

@@ -74,6 +74,8 @@ EngineRoutines DefaultRoutines() {
   table.loadSNMPNetworkName = standin::LoadSNMPNetworkName;
   table.updateMonitorNetworkSymbolicName = standin::UpdateMonitorNetworkSymbolicName;
   table.loadSNMPManagedNodeList = standin::LoadSNMPManagedNodeList;
+  table.freeSNMPcommunityNameList = standin::FreeSNMPNameList;
+  table.freeSNMPNetworkNameList = standin::FreeSNMPNameList;
 
   table.dispatchInternalOutput = ZEVP_DispatchInternalOutput;
   table.updateSummaryDataArray = ZEVP_UpdateSummaryDataArray;

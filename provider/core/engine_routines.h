@@ -81,13 +81,16 @@ struct EngineRoutines {
   // The SNMP data provider's periodic reports.
   void (*updateMIBinteresToDCH)(DPAB* anchor);
   void (*doNoDataStatusReport)(DPAB* anchor);
-  // The SNMP collection's configuration files, reloaded by console commands: each
-  // loader is non-zero when its file was loaded.
+  // The SNMP collection's configuration files, loaded by the SNMP manager task and
+  // reloaded by console commands: each loader is non-zero when its file was loaded.
+  // The manager task frees the lists at its end.
   int (*loadSNMPcommunityName)();                                 // ZEVP_LoadSNMPcommunityName
   void (*updateMonitorNodeCommunity)(DPAB* anchor);               // ZEVP_UpdateMonitorNodeCommunity
   int (*loadSNMPNetworkName)();                                   // ZEVP_LoadSNMPNetworkName
   void (*updateMonitorNetworkSymbolicName)(DPAB* anchor);         // ZEVP_UpdateMonitorNetworkSymbolicName
   int (*loadSNMPManagedNodeList)(DPAB* anchor, const char* file);  // ZEVP_LoadSNMPManagedNodeList
+  void (*freeSNMPcommunityNameList)();                            // ZEVP_FreeSNMPcommunityNameList
+  void (*freeSNMPNetworkNameList)();                              // ZEVP_FreeSNMPNetworkNameList
 
   // The data path of a row, after its split and filters.
   // Hands the unchanged record of an internal output group's row to its input groups.

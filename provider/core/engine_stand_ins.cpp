@@ -59,6 +59,8 @@ int LoadSNMPNetworkName() {
 
 void UpdateMonitorNetworkSymbolicName(DPAB*) { TRC(TRC_ERROR, "***** SNMP network names not available"); }
 
+void FreeSNMPNameList() {}
+
 int LoadSNMPManagedNodeList(DPAB*, const char* file) {
   TRC(TRC_ERROR, "***** SNMP managed node list not available: %s not loaded", file);
   return 0;

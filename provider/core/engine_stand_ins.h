@@ -22,6 +22,7 @@ void UpdateMonitorNodeCommunity(DPAB* anchor);
 int LoadSNMPNetworkName();
 void UpdateMonitorNetworkSymbolicName(DPAB* anchor);
 int LoadSNMPManagedNodeList(DPAB* anchor, const char* file);
+void FreeSNMPNameList();  // no list was loaded
 // The model's calls into the SNMP collection, not built yet.
 void SNMPapplOnline(DPAB* anchor, ApplicationEntry* application);   // "not available"
 void SNMPapplOffline(DPAB* anchor, ApplicationEntry* application);  // "not available"

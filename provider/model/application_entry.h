@@ -17,6 +17,7 @@ struct ApplicationEntry {
   char* MetafileName;       // fully qualified
   char* EnterpriseName;     // SNMP applications only
   char* EnterpriseOID;      // SNMP applications only, as text
+  char ProductCode[4];      // table-prefix code of a built-in application ("QLM"), else empty
   char ApplName[ZEVP_APPL_NAME_MAX + 1];
   char* ApplHelp;  // at most ZEVP_HELP_TEXT_MAX characters, or null
   int32_t SNMPapplication;

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <chrono>
 
+#include "eventually.h"
 #include "raw_dch_peer.h"
 #include "zev0/codepage.h"
 
@@ -48,4 +49,17 @@ std::string ConsoleClient::exchange(unsigned short port, const std::string& comm
     std::string reply = receive(static_cast<int>(std::max<long>(left.count(), 0)));
     if (reply != "99 ") return reply;
   }
+}
+
+std::string AwaitConsole(unsigned short port, int waitMs) {
+  constexpr int kTryWaitMs = 1000;
+  std::string reply;
+  Eventually(
+      [&] {
+        ConsoleClient console;
+        reply = console.exchange(port, "GETPORT", kTryWaitMs);
+        return reply.rfind("0 ", 0) == 0;
+      },
+      waitMs);
+  return reply;
 }

@@ -24,3 +24,8 @@ class ConsoleClient {
  private:
   int socket_;
 };
+
+// GETPORT's reply once a console answers it with status 0 (a console serves once its
+// data provider's start is done), within the time; else the last reply. Each try has
+// a client of its own, so that a late reply to one try is not taken for another's.
+std::string AwaitConsole(unsigned short port, int waitMs);

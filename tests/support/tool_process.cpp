@@ -14,6 +14,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "network_namespace.h"
+
 extern char** environ;
 
 namespace {
@@ -44,7 +46,7 @@ std::vector<std::string> Environment(const std::vector<std::string>& settings) {
 
 ToolProcess::ToolProcess(const std::string& program) {
   const char* tools = std::getenv("ZEV_TEST_TOOLS");
-  program_ = std::string(tools != nullptr ? tools : ".") + "/" + program;
+  program_ = !program.empty() && program[0] == '/' ? program : std::string(tools != nullptr ? tools : ".") + "/" + program;
   char scratch[] = "/tmp/zev_tool.XXXXXX";
   if (mkdtemp(scratch) != nullptr) scratch_ = scratch;
 }
@@ -60,6 +62,12 @@ ToolProcess::~ToolProcess() {
 }
 
 bool ToolProcess::start(const std::vector<std::string>& arguments, const std::vector<std::string>& settings) {
+  // The SNMP data-provider program runs only where its traffic stays inside.
+  if (std::filesystem::path(program_).filename() == "zevpsnmp" &&
+      !RequireOwnNetworkNamespace("the SNMP data-provider program zevpsnmp")) {
+    failure_ = "outside a network namespace of the test's own";
+    return false;
+  }
   if (scratch_.empty()) {
     failure_ = "no scratch folder";
     return false;

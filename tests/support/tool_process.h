@@ -1,4 +1,5 @@
-// A program of the build's bin/ (found through ZEV_TEST_TOOLS) as a child of a test:
+// A program of the build's bin/ (found through ZEV_TEST_TOOLS), or one named by its
+// full path, as a child of a test:
 // its standard input and output on pipes, its standard error in a file of a scratch
 // folder, its environment the test's own with the test's settings over it. A child
 // still running when the object goes is killed.
@@ -17,7 +18,9 @@ class ToolProcess {
   ToolProcess& operator=(const ToolProcess&) = delete;
 
   // Starts the program with the arguments; each "NAME=value" setting replaces the
-  // variable of that name. False when it could not be started (see failure()).
+  // variable of that name. False when it could not be started (see failure()); the
+  // SNMP data-provider program zevpsnmp is refused (a failure of the test) outside a
+  // network namespace of the test's own.
   bool start(const std::vector<std::string>& arguments, const std::vector<std::string>& settings);
   // Later starts run the program in its scratch folder (else in the test's own).
   void runInScratch() { inScratch_ = true; }

@@ -2,12 +2,14 @@
 
 #include <sys/wait.h>
 
+#include <cctype>
 #include <chrono>
 #include <fstream>
 #include <sstream>
 #include <thread>
 
 #include "free_port.h"
+#include "network_namespace.h"
 
 namespace {
 
@@ -21,8 +23,24 @@ std::vector<std::string> AgentProcess::DefaultProduct() {
           "ENABLE_DPLOG=Y",            "ZEVATBLS_FILE_NAME=ZEVATBLS"};
 }
 
+namespace {
+
+bool NamesSNMP(const std::string& text) {
+  std::string upper = text;
+  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return upper.find("SNMP") != std::string::npos;
+}
+
+}  // namespace
+
 AgentProcess::AgentProcess(const std::vector<std::string>& product)
-    : agent_("zeva350"), dchPort_(FreeLoopbackPort()), rafPort_(FreeLoopbackPort()), consoleBase_(FreeConsoleBase()) {
+    : agent_("zeva350"),
+      productStartsSNMP_(false),
+      dchPort_(FreeLoopbackPort()),
+      rafPort_(FreeLoopbackPort()),
+      consoleBase_(FreeConsoleBase()) {
+  for (const std::string& record : product)
+    if (record.compare(0, 12, "DP_TO_START=") == 0 && NamesSNMP(record.substr(12))) productStartsSNMP_ = true;
   while (rafPort_ == dchPort_) rafPort_ = FreeLoopbackPort();
   // What it writes in its working directory (action output) is its own.
   agent_.runInScratch();
@@ -30,6 +48,9 @@ AgentProcess::AgentProcess(const std::vector<std::string>& product)
 }
 
 bool AgentProcess::start(const std::vector<std::string>& arguments, const std::vector<std::string>& settings) {
+  bool startsSNMP = productStartsSNMP_;
+  for (const std::string& argument : arguments) startsSNMP = startsSNMP || NamesSNMP(argument);
+  if (startsSNMP && !RequireOwnNetworkNamespace("zeva350 with the SNMP data provider")) return false;
   std::vector<std::string> chosen = {"ZEVA_DCH_PORT=" + std::to_string(dchPort_),
                                      "ZEVA_RAF_PORT=" + std::to_string(rafPort_),
                                      "ZEVP_DPCONSOLE_PORT=" + std::to_string(consoleBase_),
@@ -40,6 +61,12 @@ bool AgentProcess::start(const std::vector<std::string>& arguments, const std::v
                                      "ZEV_PRODSPEC_NAME=" + product_.name(),
                                      "ZEV_TRACE=*=0x90 >" + directory() + "agent.trc"};
   return agent_.start(arguments, SettingsWith(chosen, settings));
+}
+
+std::vector<std::string> AgentProcess::dataProviderSettings() const {
+  return {"ZEVA_DCH_PORT=" + std::to_string(dchPort_), "ZEVP_DCH_HOST=127.0.0.1", "ZEV_DP_HOSTNAME=localhost",
+          "ZEV_PRODSPEC_PATH=" + product_.path(), "ZEV_PRODSPEC_NAME=" + product_.name(),
+          "ZEVP_DPCONSOLE_PORT=" + std::to_string(consoleBase_)};
 }
 
 std::string AgentProcess::traceText() const {

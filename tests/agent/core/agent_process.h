@@ -25,6 +25,9 @@ class AgentProcess {
 
   // Starts zeva350 with the arguments; each "NAME=value" setting replaces the variable
   // of that name (the ports, work directory, product specification and trace are set).
+  // An agent that would start the SNMP data provider (an argument SNMP, or the
+  // product's DP_TO_START naming it) starts only in a network namespace of the
+  // test's own (network_namespace.h); elsewhere it is refused, a failure of the test.
   bool start(const std::vector<std::string>& arguments, const std::vector<std::string>& settings = {});
   // True once the trace holds the text, within the time.
   bool waitForTrace(const std::string& text, int waitMs) const;
@@ -44,6 +47,10 @@ class AgentProcess {
   // zevraf against the agent's framework port.
   ToolRun zevraf(const std::vector<std::string>& arguments) const;
 
+  // What a data-provider program needs to reach this agent's DCH with its product
+  // specification, and its console base ("NAME=value").
+  std::vector<std::string> dataProviderSettings() const;
+
   unsigned short dchPort() const { return dchPort_; }
   unsigned short rafPort() const { return rafPort_; }
   // The base of its data providers' console ports (ZEVP_DPCONSOLE_PORT).
@@ -56,6 +63,7 @@ class AgentProcess {
  private:
   ToolProcess agent_;
   ProdSpecDirectory product_;
+  bool productStartsSNMP_;
   unsigned short dchPort_;
   unsigned short rafPort_;
   unsigned short consoleBase_;

@@ -137,7 +137,7 @@ void DCHroadTest::syncWithServer() {
 
 // The verb waits again after each time-out while no answer comes, so it runs on a
 // thread of its own, left to itself when the answer does not come in time.
-std::string DCHroadTest::Text(int (*verb)(int*, char**, const char*, short), const char* applName) {
+std::string ConsumerText(int (*verb)(int*, char**, const char*, short), const char* applName) {
   auto answer = std::make_shared<std::promise<std::string>>();
   std::future<std::string> answered = answer->get_future();
   std::string name = applName != nullptr ? applName : "";
@@ -151,6 +151,10 @@ std::string DCHroadTest::Text(int (*verb)(int*, char**, const char*, short), con
   }).detach();
   if (answered.wait_for(std::chrono::milliseconds(kAnswerWaitMs)) != std::future_status::ready) return "<no answer>";
   return answered.get();
+}
+
+std::string DCHroadTest::Text(int (*verb)(int*, char**, const char*, short), const char* applName) {
+  return ConsumerText(verb, applName);
 }
 
 void DCHroadTest::registerApplication(rawdch::Peer& peer, const std::string& applName,

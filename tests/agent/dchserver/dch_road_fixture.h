@@ -35,6 +35,11 @@ bool ReadRow(const std::string& message, Row* row);
 // A counter value of a row (host order, as the server holds it).
 int32_t CounterValue(const std::string& value);
 
+// The text that one of the library's get verbs (dc_getApplications, ...) brings
+// back; "<none>" when it answered without one, "<no answer>" when it did not answer
+// within kAnswerWaitMs.
+std::string ConsumerText(int (*verb)(int*, char**, const char*, short), const char* applName);
+
 // A wait for the rows of one application and group.
 class RowWaiter {
  public:
@@ -89,8 +94,7 @@ class DCHroadTest : public ::testing::Test {
   // (a request of its own is answered after them).
   void syncWithServer();
 
-  // The text that the library's get verb brings back; "<none>" when it answered
-  // without one, "<no answer>" when it did not answer within kAnswerWaitMs.
+  // ConsumerText.
   static std::string Text(int (*verb)(int*, char**, const char*, short), const char* applName);
 
   // Registers one application through the peer and expects status 0.

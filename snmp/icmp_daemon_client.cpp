@@ -1,0 +1,3 @@
+#include "icmp_daemon_client.h"
+
+std::atomic<int> ICMPdaemonSock{0};

@@ -1,0 +1,40 @@
+#include "manager_routines.h"
+
+#include "manager_stand_ins.h"
+
+namespace zevs {
+
+namespace {
+
+ManagerRoutines DefaultRoutines() {
+  ManagerRoutines table{};
+  table.retrieveLocalNetworkInfo = standin::RetrieveLocalNetworkInfo;
+  table.readNetConfigFromExt = standin::ReadNetConfigFromExt;
+  table.readNetConfigSeedFile = standin::ReadNetConfigSeedFile;
+
+  table.checkICMPdaemonStatus = standin::CheckICMPdaemonStatus;
+  table.networkMonitorServerTask = standin::NetworkMonitorServerTask;
+
+  table.managedNodeListServer = standin::ManagedNodeListServer;
+  table.readSNMPManagedNodeListConfigFile = standin::ReadSNMPManagedNodeListConfigFile;
+  table.shutdownSNMPManagedNodeListTask = standin::ShutdownSNMPManagedNodeListTask;
+  table.releaseNoDataStatusArray = standin::ReleaseNoDataStatusArray;
+
+  table.trapMonitorTask = standin::AwaitBlockShutdownThread;
+  table.loadTrapConfigurationFile = standin::LoadTrapConfigurationFile;
+
+  table.discoverPlovenManagerTask = standin::AwaitBlockShutdownThread;
+  table.enqueuePlovenDiscoveryRequest = standin::EnqueuePlovenDiscoveryRequest;
+
+  table.discoverRouterTask = standin::AwaitBlockShutdownThread;
+  table.discoverNetworkTask = standin::AwaitBlockShutdownThread;
+  return table;
+}
+
+ManagerRoutines routines = DefaultRoutines();
+
+}  // namespace
+
+ManagerRoutines& Routines() { return routines; }
+
+}  // namespace zevs

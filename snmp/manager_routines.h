@@ -1,0 +1,64 @@
+// The routines that the SNMP data provider's entry and manager task call in the
+// parts of the SNMP side, reached through one table.
+//
+// Each slot starts as the part's own function, or, while that part is not built,
+// as a stand-in (manager_stand_ins.cpp) that does the least the manager task
+// relies on: the thread stand-ins wait, without polling, until the block's
+// shut-down flag (or, for the managed-node-list server, its entry's end flag) is
+// set. A part that is built puts its function into its slot in
+// manager_routines.cpp and drops the stand-in. Tests may replace slots while no
+// SNMP data provider runs (tests/snmp/fixtures/manager_routine_overrides.h).
+#pragma once
+
+struct DPAB;
+struct NetworkConfigurationBlock;
+struct TrapManagementEntry;
+
+namespace zevs {
+
+// A thread of the manager, started joinable with the network configuration block.
+using BlockThreadRoutine = void* (*)(void* block);
+
+struct ManagerRoutines {
+  // Network list and configuration block.
+  // ZEVS_RetrieveLocalNetworkInfo: enters the host's interface networks and its
+  // default router; non-zero when the block then holds a network or a router.
+  int (*retrieveLocalNetworkInfo)(NetworkConfigurationBlock* block);
+  void (*readNetConfigFromExt)(NetworkConfigurationBlock* block);   // ZEVS_ReadNetConfigFromExt
+  void (*readNetConfigSeedFile)(NetworkConfigurationBlock* block);  // ZEVS_ReadNetConfigSeedFile
+  // The node community and network-name files are the engine's (zevp::Routines()).
+
+  // ICMP probing and network monitoring.
+  void (*checkICMPdaemonStatus)();  // ZEVS_CheckICMPdaemonStatus
+  // ZEVS_NetworkMonitorServerTask: runs on the manager task's thread until the
+  // anchor's networkManagementEntry (the manager task's entry) is told to end.
+  void (*networkMonitorServerTask)(NetworkConfigurationBlock* block);
+
+  // Managed node lists.
+  // ZEVS_ManagedNodeListServer: its process entry in the anchor's
+  // managedNodeListEntry is its readiness.
+  BlockThreadRoutine managedNodeListServer;
+  void (*readSNMPManagedNodeListConfigFile)(DPAB* anchor);  // ZEVP_ReadSNMPManagedNodeListConfigFile
+  // ZEVP_ShutdownSNMPManagedNodeListTask: frees the lists, sets the server's end flag.
+  void (*shutdownSNMPManagedNodeListTask)(DPAB* anchor);
+  void (*releaseNoDataStatusArray)();  // ZEVP_ReleaseNoDataStatusArray
+
+  // Traps.
+  BlockThreadRoutine trapMonitorTask;  // ZEVS_SNMPtrapMonitorTask
+  // ZEVS_LoadTrapConfigurationFile: null entry for the console's TRAPCNFG.
+  void (*loadTrapConfigurationFile)(TrapManagementEntry* entry);
+
+  // Agent discovery.
+  BlockThreadRoutine discoverPlovenManagerTask;  // ZEVS_DiscoverPlovenManagerTask
+  // ZEVS_EnqueuePlovenDiscoveryRequest: null wakes the manager for its shut-down.
+  void (*enqueuePlovenDiscoveryRequest)(const char* address);
+
+  // Router and network discovery.
+  BlockThreadRoutine discoverRouterTask;   // ZEVS_DiscoverRouterTask
+  BlockThreadRoutine discoverNetworkTask;  // ZEVS_DiscoverNetworkTask
+};
+
+// The table in effect for the process.
+ManagerRoutines& Routines();
+
+}  // namespace zevs

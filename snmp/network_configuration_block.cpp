@@ -1,0 +1,93 @@
+#include "network_configuration_block.h"
+
+#include <cerrno>
+#include <ctime>
+#include <new>
+
+#include "metafile_text.h"
+#include "trc1.h"
+#include "zev0/env.h"
+#include "zev0/prodspec.h"
+#include "zev0/storage.h"
+#include "zev0/text.h"
+#include "zev0/threads.h"
+
+TRC_UNIT();
+
+std::atomic<NetworkConfigurationBlock*> NCB{nullptr};
+
+namespace {
+
+constexpr char kDefaultCommunity[] = "willow";
+
+// The work file of the product item, else of the fallback name, in the work directory.
+char* WorkFileName(int32_t item, const char* fallback) {
+  const char* name = ZEV0_QueryProductSpec(item);
+  return ZEV0_ConstructFullyQualifiedName(nullptr, name != nullptr && *name != '\0' ? name : fallback);
+}
+
+}  // namespace
+
+NetworkConfigurationBlock* ZEVS_InitializeNCB() {
+  void* storage = ZEV0_GetStorage(sizeof(NetworkConfigurationBlock));
+  if (storage == nullptr) {
+    TRC(TRC_ERROR, "***** Unable to obtain storage for NetworkConfigurationBlock");
+    return nullptr;
+  }
+  auto* block = new (storage) NetworkConfigurationBlock();
+  TRC(TRC_STORAGE, "Allocated NetworkConfigurationBlock @%p for length %d", storage,
+      static_cast<int>(sizeof(NetworkConfigurationBlock)));
+  for (BSV1_Lock* lock : {&block->blockLock, &block->routerListLock, &block->networkListLock, &block->shareCallerLock})
+    BSV1_InitializeLock(lock);
+  ZEV0_InitializeMutex(&block->stopMutex);
+  ZEV0_InitializeCondVar(&block->stopCondition);
+  block->routerWorkFileName = WorkFileName(ZEV2_SNMPROUT_FILENAME, "ZEVSRTMP");
+  block->networkWorkFileName = WorkFileName(ZEV2_SNMPNETS_FILENAME, "ZEVSNTMP");
+  block->lineBuffer = static_cast<char*>(ZEV0_GetStorage(ZEVS_LINE_BUFFER_SIZE));
+  block->defaultCommunity = zevp::NewStorageText(ZEV0_GetEnv("ZEVP_SNMP_NET_COMMUNITY", kDefaultCommunity));
+  NCB = block;
+  return block;
+}
+
+namespace zevs {
+
+void SignalBlockShutdown(NetworkConfigurationBlock* block) {
+  pthread_mutex_lock(&block->stopMutex);
+  block->shutdown = 1;
+  pthread_cond_broadcast(&block->stopCondition);
+  pthread_mutex_unlock(&block->stopMutex);
+}
+
+void AwaitBlockShutdown(NetworkConfigurationBlock* block) {
+  pthread_mutex_lock(&block->stopMutex);
+  while (block->shutdown == 0) pthread_cond_wait(&block->stopCondition, &block->stopMutex);
+  pthread_mutex_unlock(&block->stopMutex);
+}
+
+void BlockUserStarted(NetworkConfigurationBlock* block) {
+  pthread_mutex_lock(&block->stopMutex);
+  ++block->detachedUsers;
+  pthread_mutex_unlock(&block->stopMutex);
+}
+
+void BlockUserEnded(NetworkConfigurationBlock* block) {
+  pthread_mutex_lock(&block->stopMutex);
+  --block->detachedUsers;
+  pthread_cond_broadcast(&block->stopCondition);
+  pthread_mutex_unlock(&block->stopMutex);
+}
+
+bool AwaitBlockUsersEnded(NetworkConfigurationBlock* block, int seconds) {
+  timespec deadline{};
+  clock_gettime(CLOCK_REALTIME, &deadline);
+  deadline.tv_sec += seconds;
+  pthread_mutex_lock(&block->stopMutex);
+  int rc = 0;
+  while (block->detachedUsers > 0 && rc != ETIMEDOUT)
+    rc = pthread_cond_timedwait(&block->stopCondition, &block->stopMutex, &deadline);
+  bool ended = block->detachedUsers <= 0;
+  pthread_mutex_unlock(&block->stopMutex);
+  return ended;
+}
+
+}  // namespace zevs

@@ -1,0 +1,77 @@
+// The network configuration block: the one shared state of the SNMP manager
+// library. The manager task makes it, hands it to every thread it starts, and
+// frees it once they have all ended.
+//
+// Lock order: the block lock, then the router-list or the network-list lock,
+// then an entry's own lock. The stop mutex is taken alone.
+#pragma once
+
+#include <pthread.h>
+
+#include <atomic>
+#include <cstdint>
+
+#include "bsv1.h"
+
+struct DPAB;
+struct NetworkEntry;
+struct RouterEntry;
+struct ShareCallerBlock;
+
+struct NetworkConfigurationBlock {
+  BSV1_Lock blockLock;        // counters and short updates
+  BSV1_Lock routerListLock;   // routers
+  BSV1_Lock networkListLock;  // networks
+  BSV1_Lock shareCallerLock;  // shareCallers
+  DPAB* anchor;               // set by the manager task
+  // 1 once the manager task stops the library's threads; set under stopMutex.
+  std::atomic<int32_t> shutdown{0};
+  int32_t routeTableWalkRunning;  // blockLock
+  RouterEntry* routers;
+  NetworkEntry* networks;
+  ShareCallerBlock* shareCallers;
+  char* routerWorkFileName;   // full name
+  char* networkWorkFileName;  // full name
+  char* lineBuffer;           // ZEVS_LINE_BUFFER_SIZE bytes, the work files' lines
+  char* defaultCommunity;     // for nodes without a community of their own
+
+  // The stop signal: shutdown is set and stopCondition broadcast under stopMutex.
+  // Detached threads given the block count themselves in detachedUsers.
+  pthread_mutex_t stopMutex;
+  pthread_cond_t stopCondition;
+  int32_t detachedUsers;  // stopMutex
+};
+
+constexpr int32_t ZEVS_LINE_BUFFER_SIZE = 512;
+
+// The process's block, made by ZEVS_InitializeNCB; null before and after the
+// manager task.
+extern std::atomic<NetworkConfigurationBlock*> NCB;
+
+// Makes the block with its locks, work-file names, line buffer and default
+// community (ZEVP_SNMP_NET_COMMUNITY, else "willow") and stores it in NCB; null
+// without storage.
+NetworkConfigurationBlock* ZEVS_InitializeNCB();
+
+namespace zevs {
+
+// Sets the block's shut-down flag and wakes every thread waiting for it.
+void SignalBlockShutdown(NetworkConfigurationBlock* block);
+
+// Waits, without a time limit, until the block's shut-down flag is set.
+void AwaitBlockShutdown(NetworkConfigurationBlock* block);
+
+// A detached thread given the block counts itself while it may use the block.
+void BlockUserStarted(NetworkConfigurationBlock* block);
+void BlockUserEnded(NetworkConfigurationBlock* block);
+
+// Waits at most the seconds (on the real clock) until no detached thread uses the
+// block: true when none does.
+bool AwaitBlockUsersEnded(NetworkConfigurationBlock* block, int seconds);
+
+// Frees the routers, the networks with their hosts, the scratch network, the
+// per-thread sockets and the block, each with what it owns; clears NCB when it is
+// this block. Only once no thread uses the block.
+void FreeNetworkConfigurationBlock(NetworkConfigurationBlock* block);
+
+}  // namespace zevs

@@ -1,0 +1,156 @@
+// The SNMP manager's shared block: what it is made with, the wait for the threads
+// that use it, and its release with every list it holds (the leak checker of the
+// sanitizer build sees anything left); the VarBind list's release.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <string>
+#include <thread>
+
+#include "network_configuration_block.h"
+#include "network_records.h"
+#include "zev0/storage.h"
+#include "zevs/var_bind.h"
+
+namespace {
+
+char* Text(const std::string& text) {
+  auto* block = static_cast<char*>(ZEV0_GetStorage(static_cast<int32_t>(text.size()) + 1));
+  std::memcpy(block, text.c_str(), text.size() + 1);
+  return block;
+}
+
+template <typename T>
+T* Cleared(int count = 1) {
+  auto* block = static_cast<T*>(ZEV0_GetStorage(static_cast<int32_t>(sizeof(T)) * count));
+  std::memset(static_cast<void*>(block), 0, sizeof(T) * count);
+  return block;
+}
+
+void GiveHostArrays(NetworkEntry* network) {
+  network->nodeStatus = Text("0AI");
+  network->minimumResponseTimes = Cleared<uint32_t>(3);
+  network->currentResponseTimes = Cleared<uint32_t>(3);
+  network->maximumResponseTimes = Cleared<uint32_t>(3);
+}
+
+NetworkEntry* NewNetwork(NetworkEntry* previous) {
+  auto* network = Cleared<NetworkEntry>();
+  BSV1_InitializeLock(&network->lock);
+  network->previous = previous;
+  GiveHostArrays(network);
+  network->symbolicName = Text("LAB");
+  for (int i = 0; i < 2; ++i) {
+    auto* host = Cleared<ManagedNodeEntry>();
+    host->network = network;
+    host->addressText = Text("10.77.0.1");
+    host->ManagedNodeName = Text("host");
+    host->ManagedNodeOID = Text("1.3.6.1.4.1.9999");
+    host->ManagedNodeDesc = Text("a host");
+    host->ManagedNodeLocation = Text("room");
+    host->ManagedNodeTypeText = Text("IP Node");
+    host->next = network->hosts;
+    network->hosts = host;
+  }
+  return network;
+}
+
+RouterEntry* NewRouter(RouterEntry* next) {
+  auto* router = Cleared<RouterEntry>();
+  BSV1_InitializeLock(&router->lock);
+  router->next = next;
+  router->description = Text("router");
+  router->name = Text("gateway");
+  router->networks = Cleared<NetworkEntry*>(16);
+  router->metrics = Cleared<uint32_t>(16);
+  router->nextHops = Cleared<uint32_t>(16);
+  return router;
+}
+
+TEST(NetworkConfigurationBlockTest, IsMadeWithItsTextsAndTheDefaultCommunity) {
+  unsetenv("ZEVP_SNMP_NET_COMMUNITY");
+  NetworkConfigurationBlock* block = ZEVS_InitializeNCB();
+  ASSERT_NE(block, nullptr);
+  EXPECT_EQ(NCB.load(), block);
+  EXPECT_STREQ(block->defaultCommunity, "willow");
+  EXPECT_NE(block->routerWorkFileName, nullptr);
+  EXPECT_NE(block->networkWorkFileName, nullptr);
+  EXPECT_NE(block->lineBuffer, nullptr);
+  EXPECT_EQ(block->shutdown.load(), 0);
+  zevs::FreeNetworkConfigurationBlock(block);
+  EXPECT_EQ(NCB.load(), nullptr);
+
+  setenv("ZEVP_SNMP_NET_COMMUNITY", "lab", 1);
+  block = ZEVS_InitializeNCB();
+  EXPECT_STREQ(block->defaultCommunity, "lab");
+  zevs::FreeNetworkConfigurationBlock(block);
+  unsetenv("ZEVP_SNMP_NET_COMMUNITY");
+}
+
+TEST(NetworkConfigurationBlockTest, ItsReleaseFreesEveryListWithWhatItsEntriesOwnAndClosesTheSockets) {
+  NetworkConfigurationBlock* block = ZEVS_InitializeNCB();
+  ASSERT_NE(block, nullptr);
+  block->routers = NewRouter(NewRouter(nullptr));
+  block->networks = NewNetwork(nullptr);
+  block->networks->next = NewNetwork(block->networks);
+  block->routeTableWalkRunning = 1;
+  NetModel = Cleared<NetworkEntry>();
+  GiveHostArrays(NetModel);
+  int sockets[2];
+  for (int& descriptor : sockets) descriptor = socket(AF_INET, SOCK_DGRAM, 0);
+  for (int descriptor : sockets) {
+    auto* caller = Cleared<ShareCallerBlock>();
+    caller->socket = descriptor;
+    caller->buffer = Cleared<char>(1600);
+    caller->next = block->shareCallers;
+    block->shareCallers = caller;
+  }
+
+  zevs::FreeNetworkConfigurationBlock(block);
+  EXPECT_EQ(NCB.load(), nullptr);
+  EXPECT_EQ(NetModel, nullptr);
+  for (int descriptor : sockets) EXPECT_EQ(fcntl(descriptor, F_GETFD), -1) << "socket " << descriptor << " closed";
+}
+
+TEST(NetworkConfigurationBlockTest, TheWaitForItsDetachedUsersEndsWhenTheLastHasEndedOrTheTimeIsUp) {
+  NetworkConfigurationBlock* block = ZEVS_InitializeNCB();
+  ASSERT_NE(block, nullptr);
+  EXPECT_TRUE(zevs::AwaitBlockUsersEnded(block, 0)) << "no user";
+  zevs::BlockUserStarted(block);
+  zevs::BlockUserStarted(block);
+  EXPECT_FALSE(zevs::AwaitBlockUsersEnded(block, 0));
+  std::thread users([block] {
+    for (int i = 0; i < 2; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      zevs::BlockUserEnded(block);
+    }
+  });
+  EXPECT_TRUE(zevs::AwaitBlockUsersEnded(block, 10));
+  users.join();
+
+  std::thread waiter([block] { zevs::AwaitBlockShutdown(block); });
+  zevs::SignalBlockShutdown(block);
+  waiter.join();
+  EXPECT_EQ(block->shutdown.load(), 1);
+  zevs::FreeNetworkConfigurationBlock(block);
+}
+
+TEST(VarBindTest, FreesEveryItemsTextsAndTheArray) {
+  ZEVS_VarBindList list{Cleared<ZEVS_VarBind>(3), 3};
+  for (int i = 0; i < 3; ++i) {
+    list.items[i].asn1Type = 4;
+    list.items[i].oid = Text("1.3.6.1.2.1.1.1.0");
+    list.items[i].value = i == 1 ? nullptr : Text("value");
+  }
+  ZEVS_FreeVarBind(&list);
+  EXPECT_EQ(list.items, nullptr);
+  ZEVS_FreeVarBind(&list);
+  ZEVS_FreeVarBind(nullptr);
+}
+
+}  // namespace

@@ -1,0 +1,165 @@
+#include "network_namespace.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sched.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+extern char** environ;
+
+namespace {
+
+constexpr char kLiveEnd[] = "zevnet0";
+constexpr char kSilentEnd[] = "zevnet1";
+constexpr char kIpCommand[] = "/usr/sbin/ip";
+// What the child tells the parent when it could not make or lay out its namespace.
+constexpr int kNoNamespace = 3;
+
+// Runs ip with the words; empty on success, else what went wrong.
+std::string RunIp(const std::vector<std::string>& words) {
+  std::vector<std::string> all = words;
+  all.insert(all.begin(), kIpCommand);
+  std::vector<char*> argv;
+  for (std::string& word : all) argv.push_back(word.data());
+  argv.push_back(nullptr);
+  char errors[] = "/tmp/zev_ip_errors.XXXXXX";
+  int errorFile = mkstemp(errors);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  if (errorFile >= 0) posix_spawn_file_actions_adddup2(&actions, errorFile, STDERR_FILENO);
+  pid_t child = -1;
+  int rc = posix_spawn(&child, kIpCommand, &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  std::string command;
+  for (size_t i = 0; i + 1 < argv.size(); ++i) command += std::string(i > 0 ? " " : "") + argv[i];
+  std::string failure;
+  if (rc != 0) {
+    failure = command + ": " + std::strerror(rc);
+  } else {
+    int status = 0;
+    waitpid(child, &status, 0);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+      std::ifstream in(errors);
+      std::stringstream text;
+      text << in.rdbuf();
+      failure = command + " failed: " + text.str();
+    }
+  }
+  if (errorFile >= 0) {
+    close(errorFile);
+    unlink(errors);
+  }
+  return failure;
+}
+
+// The /24 network part of a dotted address ("10.77.0.").
+std::string NetworkPart(const std::string& address) { return address.substr(0, address.rfind('.') + 1); }
+
+// Lays the namespace out; empty on success, else the reason.
+std::string LayOut(const NamespaceNetwork& network) {
+  std::string failure = RunIp({"link", "set", "lo", "up"});
+  if (!failure.empty() || network.liveHosts.empty()) return failure;
+  failure = RunIp({"link", "add", kLiveEnd, "type", "veth", "peer", "name", kSilentEnd});
+  for (const std::string& host : network.liveHosts) {
+    in_addr parsed{};
+    if (failure.empty() && inet_pton(AF_INET, host.c_str(), &parsed) != 1) failure = "not an address: " + host;
+    if (failure.empty()) failure = RunIp({"addr", "add", host + "/24", "dev", kLiveEnd});
+  }
+  if (failure.empty()) failure = RunIp({"link", "set", kLiveEnd, "up"});
+  if (failure.empty()) failure = RunIp({"link", "set", kSilentEnd, "up"});
+  std::string gateway =
+      network.silentGateway.empty() ? NetworkPart(network.liveHosts.front()) + "254" : network.silentGateway;
+  if (failure.empty()) failure = RunIp({"route", "add", "default", "via", gateway});
+  return failure;
+}
+
+// The identity of the calling process's network namespace; 0 when it cannot be read.
+ino_t NamespaceIdentity() {
+  struct stat status {};
+  return stat("/proc/self/ns/net", &status) == 0 ? status.st_ino : 0;
+}
+
+// The namespace the test program started in: the machine's, for the tests.
+const ino_t kMachineNamespace = NamespaceIdentity();
+
+}  // namespace
+
+bool InOwnNetworkNamespace(std::string* why) {
+  ino_t own = NamespaceIdentity();
+  if (own == 0 || kMachineNamespace == 0) {
+    if (why != nullptr) *why = std::string("cannot read /proc/self/ns/net: ") + std::strerror(errno);
+    return false;
+  }
+  if (own != kMachineNamespace) return true;
+  if (why != nullptr) *why = "this is the machine's network namespace";
+  return false;
+}
+
+bool RequireOwnNetworkNamespace(const std::string& what) {
+  std::string why;
+  if (InOwnNetworkNamespace(&why)) return true;
+  ADD_FAILURE() << what << " runs only in a network namespace of the test's own (RunInNetworkNamespace): " << why;
+  return false;
+}
+
+void RunInNetworkNamespace(const NamespaceNetwork& network, const std::function<void()>& body) {
+  int reasons[2];
+  ASSERT_EQ(pipe2(reasons, O_CLOEXEC), 0) << "no pipe: " << std::strerror(errno);
+  std::fflush(stdout);
+  std::fflush(stderr);
+  pid_t child = fork();
+  ASSERT_GE(child, 0) << "fork failed: " << std::strerror(errno);
+  if (child == 0) {
+    close(reasons[0]);
+    std::string failure;
+    if (unshare(CLONE_NEWNET) != 0)
+      failure = std::string("unshare(CLONE_NEWNET): ") + std::strerror(errno);
+    else
+      failure = LayOut(network);
+    if (!failure.empty()) {
+      ssize_t written = write(reasons[1], failure.data(), failure.size());
+      (void)written;
+      _exit(kNoNamespace);
+    }
+    close(reasons[1]);
+    body();
+    std::fflush(stdout);
+    std::exit(::testing::Test::HasFailure() ? 1 : 0);
+  }
+  close(reasons[1]);
+  std::string reason;
+  char buffer[512];
+  for (ssize_t n; (n = read(reasons[0], buffer, sizeof buffer)) > 0;) reason.append(buffer, static_cast<size_t>(n));
+  close(reasons[0]);
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_FALSE(WIFEXITED(status) && WEXITSTATUS(status) == kNoNamespace)
+      << "no network namespace for the test (it needs root): " << reason;
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the checks in the namespace failed (see above)";
+}
+
+bool UdpPortBound(unsigned short port) {
+  std::ifstream table("/proc/net/udp");
+  std::string line;
+  std::getline(table, line);  // the header
+  while (std::getline(table, line)) {
+    // "  sl  local_address rem_address ...": local_address is ADDR:PORT in hex.
+    std::istringstream fields(line);
+    std::string slot, local;
+    fields >> slot >> local;
+    size_t colon = local.find(':');
+    if (colon != std::string::npos && std::strtoul(local.c_str() + colon + 1, nullptr, 16) == port) return true;
+  }
+  return false;
+}
