@@ -55,6 +55,8 @@ void FreeAnchor(DPAB* anchor) {
   ForgetDPlogAnchor(anchor);
   DiscardDPlogQueue(anchor);
   ZEVP_FreeActionEntries(anchor);
+  // The last thread to release its entry may still be signalling its end.
+  { std::lock_guard<std::mutex> lastEnd(anchor->threadEndMutex); }
   for (BSV1_Lock* lock : LocksOf(anchor)) BSV1_DestroyLock(lock);
   TRC(TRC_STORAGE, "Freeing DP anchor @%p", static_cast<void*>(anchor));
   anchor->~DPAB();
