@@ -79,7 +79,7 @@ struct DPAB {
   ProcessEntry* networkManagementEntry;
   ProcessEntry* logServerEntry;
   ProcessEntry* managedNodeListEntry;
-  ProcessEntry* httpManagerEntry;
+  std::atomic<ProcessEntry*> httpManagerEntry{nullptr};  // the HTTP manager while it runs
   // Made by ZEVP_DefineDPlogReport: the owning task of the DP log source's DCH
   // requests. Neither chained nor counted; freed with the anchor.
   ProcessEntry* logReportEntry;

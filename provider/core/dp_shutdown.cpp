@@ -10,6 +10,7 @@
 #include "process_entry.h"
 #include "shutdown_request.h"
 #include "trc1.h"
+#include "url_management.h"
 #include "zev0/storage.h"
 
 TRC_UNIT();
@@ -127,6 +128,8 @@ void ZEVP_ReleaseGlobalResources(DPAB* anchor) {
     return;
   }
   zevp::ForgetMainAnchor(anchor);
+  // A start that ended before its HTTP manager ran leaves the URL management block.
+  zevp::ReleaseURLmanagement(anchor);
   zevp::ReleaseStartupResources(anchor);
   zevp::ReleaseConsoleArea(anchor);
   zevp::ReleaseDelayedOfflineCopies(anchor);

@@ -14,15 +14,18 @@
 #include "engine_stand_ins.h"
 #include "file_server.h"
 #include "http_application.h"
+#include "http_manager.h"
 #include "internal_routing.h"
 #include "metafile_server_task.h"
 #include "periodic_task.h"
-#include "zevp/console.h"
+#include "request_state_machine.h"
+#include "socket_server.h"
 #include "startup_config.h"
 #include "summary_block.h"
 #include "summary_data.h"
 #include "url_management.h"
 #include "url_monitoring_stop.h"
+#include "zevp/console.h"
 
 namespace zevp {
 
@@ -35,11 +38,11 @@ EngineRoutines DefaultRoutines() {
   table.dpLogServer = ZEVP_DPlogServer;
   table.metaServerTask = ZEVP_MetaServerTask;
   table.automationServer = ZEVP_AutomationServer;
-  table.apiServer = standin::IdleUntilTerminated;
+  table.apiServer = ZEVP_SOCKpgmAPIServer;
   table.fileServer = ZEVP_FileServer;
-  table.socketServer = standin::IdleUntilTerminated;
+  table.socketServer = ZEVP_SocketServer;
   table.postServer = standin::IdleUntilTerminated;
-  table.httpManagerTask = standin::HTTPmanagerTask;
+  table.httpManagerTask = ZEVP_HTTPmanagerTask;
 
   table.checkDPalreadyActive = ZEVP_CheckDPalreadyActive;
   table.determineMaxAttributesPerGroup = ZEVP_DetermineMaxAttributesPerGroup;
@@ -59,7 +62,7 @@ EngineRoutines DefaultRoutines() {
   table.provideActionReply = ZEVP_ProvideActionReply;
   table.performDataSummaryOutput = ZEVP_PerformDataSummaryOutput;
   table.summaryIntervalEnded = ZEVP_SummaryIntervalEnded;
-  table.processSockRequestByState = standin::ProcessSockRequestByState;
+  table.processSockRequestByState = ZEVP_ProcessSockRequestByState;
   table.updateMIBinteresToDCH = standin::UpdateMIBinteresToDCH;
   table.doNoDataStatusReport = standin::DoNoDataStatusReport;
   table.loadSNMPcommunityName = standin::LoadSNMPcommunityName;

@@ -9,7 +9,6 @@
 #include "dp_anchor.h"
 #include "io_entry.h"
 #include "trc1.h"
-#include "url_management.h"
 #include "zev/action_codes.h"
 #include "zev0/storage.h"
 
@@ -34,14 +33,6 @@ void IdleUntilTerminated(ProcessEntry* entry) {
   ZEVP_EndThread();
 }
 
-void HTTPmanagerTask(ProcessEntry* entry) {
-  DPAB* anchor = entry->anchor;
-  WaitForTermination(entry);
-  // Before the entry goes: once the thread count falls, shut-down may free the anchor.
-  zevp::ReleaseURLmanagement(anchor);
-  ZEVP_ReleaseProcessResources(anchor, entry);
-  ZEVP_EndThread();
-}
 
 sockaddr_in* ConstructTrapDestinationArray(const char*, int32_t* count) {
   if (count != nullptr) *count = 0;
@@ -55,16 +46,6 @@ void OutputBatchDataRecord(SourceEntry* source) {
 }
 
 void UpdateStatLogFileIO(int32_t, int32_t) {}
-
-void ProcessSockRequestByState(DPAB* anchor, ProcessEntry* caller, IOEntry* partner, int, char*) {
-  SourceEntry* source = partner != nullptr ? partner->Source : nullptr;
-  if (source != nullptr && caller != nullptr && ZEVP_SourceStateOf(source) == ZEVP_Inactive) {
-    Routines().queueAndWaitDCHstatus(anchor, caller, source);
-    return;
-  }
-  TRC(TRC_ERROR, "***** socket request state machine not available: partner @%p left as it is",
-      static_cast<void*>(partner));
-}
 
 void UpdateMIBinteresToDCH(DPAB*) { TRC(TRC_ERROR, "***** MIB interest update not available"); }
 

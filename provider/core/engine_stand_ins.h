@@ -10,18 +10,13 @@ namespace zevp::standin {
 // A thread that waits on its condition until its termination flag is set, then
 // releases its entry and ends: every common and input server thread.
 void IdleUntilTerminated(ProcessEntry* entry);
-// The HTTP manager: idles as above and at its end frees the URL management block
-// and its entries, sending no rows.
-void HTTPmanagerTask(ProcessEntry* entry);
 
 sockaddr_in* ConstructTrapDestinationArray(const char* destinations, int32_t* count);  // none
 StatisticBlock* InitializeStatisticBlock();  // none
 
-// The DCH link's calls into parts not built yet: each traces and does nothing.
+// The DCH link's call into batch output, not built yet: it traces and does nothing.
 void OutputBatchDataRecord(SourceEntry* source);
-// Takes a partner's source set Inactive offline (queued on the caller's entry, and
-// waited for); any other state of the machine is not available.
-void ProcessSockRequestByState(DPAB* anchor, ProcessEntry* caller, IOEntry* partner, int n, char* buffer);
+// The periodic task's calls into the SNMP collection, not built yet: each traces.
 void UpdateMIBinteresToDCH(DPAB* anchor);
 void DoNoDataStatusReport(DPAB* anchor);
 // The SNMP configuration files: "not available", nothing loaded.

@@ -298,4 +298,6 @@ void ReleaseDelayedOfflineCopies(DPAB* anchor) {
   }
 }
 
+void ReleaseUnlistedSource(DPAB* anchor, SourceEntry* source) { ReleaseSource(anchor, source); }
+
 }  // namespace zevp

@@ -42,4 +42,8 @@ namespace zevp {
 // Frees what is left on the anchor's delayed-offline queue.
 void ReleaseDelayedOfflineCopies(DPAB* anchor);
 
+// Frees one source that is in no group's list (a partner's dynamic source), with
+// its attributes and its I/O entry.
+void ReleaseUnlistedSource(DPAB* anchor, SourceEntry* source);
+
 }  // namespace zevp

@@ -65,6 +65,16 @@ void unbind(IOEntry* partner) {
   partner->NewBinding = 1;
 }
 
+// Takes the partner's source offline through its state machine. The task owns the
+// source meanwhile, so that the DCH client wakes it, not the server thread.
+void takeOffline(DPAB* anchor, ProcessEntry* caller, IOEntry* partner) {
+  SourceEntry* source = partner->Source;
+  ProcessEntry* owner = source->OwningTask;
+  source->OwningTask = caller;
+  zevp::Routines().processSockRequestByState(anchor, caller, partner, 0, nullptr);
+  source->OwningTask = owner;
+}
+
 bool stillListed(DPAB* anchor, const IOEntry* partner) {
   for (const IOEntry* listed = anchor->sockIOEntries; listed != nullptr; listed = listed->NextOfKind)
     if (listed == partner) return true;
@@ -104,8 +114,12 @@ PartnerProbe ZEVP_ProbePartnerAddress(const sockaddr_in& address) {
   return error == ECONNREFUSED ? PartnerProbe::Refused : PartnerProbe::Outage;
 }
 
+// A partner's state machine runs on the socket server's thread under the anchor's
+// application-definition lock: the watch takes it too, so that the two never run
+// the machine of one partner at once.
 bool ZEVP_ExpireIdleUDPpartners(DPAB* anchor, ProcessEntry* caller, int64_t now) {
   bool expired = false;
+  BSV1_GetLock(&anchor->applDefinitionLock);
   BSV1_GetLock(&anchor->sockIOListLock);
   for (IOEntry* partner = anchor->sockIOEntries; partner != nullptr; partner = partner->NextOfKind) {
     BSV1_GetLock(&partner->Lock);
@@ -118,7 +132,7 @@ bool ZEVP_ExpireIdleUDPpartners(DPAB* anchor, ProcessEntry* caller, int64_t now)
         ntohs(partner->PartnerAddress.sin_port));
     ZEVP_UpdateSourceEntryState(partner->Source, ZEVP_Inactive);
     BSV1_ReleaseLock(&partner->Lock);
-    zevp::Routines().processSockRequestByState(anchor, caller, partner, 0, nullptr);
+    takeOffline(anchor, caller, partner);
     logDisconnect(anchor, kUDPexpiredMessage, partner);
     BSV1_GetLock(&partner->Lock);
     unbind(partner);
@@ -126,6 +140,7 @@ bool ZEVP_ExpireIdleUDPpartners(DPAB* anchor, ProcessEntry* caller, int64_t now)
     expired = true;
   }
   BSV1_ReleaseLock(&anchor->sockIOListLock);
+  BSV1_ReleaseLock(&anchor->applDefinitionLock);
   return expired;
 }
 
@@ -146,6 +161,7 @@ bool ZEVP_ProbeTCPpartners(DPAB* anchor, ProcessEntry* caller, int64_t now, bool
   for (const ProbeTarget& target : targets) {
     PartnerProbe probe = ZEVP_ProbePartnerAddress(target.address);
     if (probe == PartnerProbe::Alive) continue;
+    BSV1_GetLock(&anchor->applDefinitionLock);
     BSV1_GetLock(&anchor->sockIOListLock);
     IOEntry* partner = target.partner;
     bool same = stillListed(anchor, partner);
@@ -159,6 +175,7 @@ bool ZEVP_ProbeTCPpartners(DPAB* anchor, ProcessEntry* caller, int64_t now, bool
     }
     if (!same) {
       BSV1_ReleaseLock(&anchor->sockIOListLock);
+      BSV1_ReleaseLock(&anchor->applDefinitionLock);
       continue;
     }
     if (probe == PartnerProbe::Outage)
@@ -169,11 +186,12 @@ bool ZEVP_ProbeTCPpartners(DPAB* anchor, ProcessEntry* caller, int64_t now, bool
     if (shutdown(target.socket, SHUT_RDWR) != 0) TRC(TRC_ERROR, "shutdown rc %d errno %d", -1, errno);
     partner->Source->DataExpiryTime = now;
     ZEVP_UpdateSourceEntryState(partner->Source, ZEVP_Inactive);
-    zevp::Routines().processSockRequestByState(anchor, caller, partner, 0, nullptr);
+    takeOffline(anchor, caller, partner);
     BSV1_GetLock(&partner->Lock);
     unbind(partner);
     BSV1_ReleaseLock(&partner->Lock);
     BSV1_ReleaseLock(&anchor->sockIOListLock);
+    BSV1_ReleaseLock(&anchor->applDefinitionLock);
     disconnected = true;
   }
   return disconnected;

@@ -83,11 +83,16 @@ void stopPartner(DPAB* anchor, SourceEntry* source) {
     __atomic_store_n(&io->Active, 0, __ATOMIC_RELEASE);
     __atomic_store_n(&io->NewBinding, 1, __ATOMIC_RELEASE);
     ZEVP_SendSelectInterrupt(anchor->dpType, SelectDeleteMsg);
-    if (io->Socket != 0) {
-      TRC(TRC_DETAIL, "Calling ZEV0_CloseTheSocket for socket %d", io->Socket);
-      ZEV0_CloseTheSocket(io->Socket);
-      io->Socket = 0;
+    // A datagram partner's socket is the server's own UDP socket, which stays open;
+    // a TCP partner's is its connection, closed once (its connection socket with it).
+    BSV1_GetLock(&io->Lock);
+    if (io->ConnectionSocket != 0) {
+      TRC(TRC_DETAIL, "Calling ZEV0_CloseTheSocket for socket %d", io->ConnectionSocket);
+      ZEV0_CloseTheSocket(io->ConnectionSocket);
+      io->ConnectionSocket = 0;
     }
+    io->Socket = 0;
+    BSV1_ReleaseLock(&io->Lock);
   }
   int32_t state = ZEVP_SourceStateOf(source);
   int64_t time = now();

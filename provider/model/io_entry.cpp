@@ -89,11 +89,11 @@ IOEntry* ZEVP_InitializeIOEntry(DPAB* anchor, SourceEntry* source, char kind) {
   IOEntry** list = nullptr;
   BSV1_Lock* listLock = nullptr;
   if (kindList(anchor, kind, &list, &listLock)) {
-    BSV1_GetLock(&entry->Lock);
+    // The entry is whole before it is linked: a walk of the list may take its lock
+    // at once, and no thread holds it yet.
     BSV1_GetLock(listLock);
     zevp::AppendToList(list, entry, &IOEntry::NextOfKind);
     BSV1_ReleaseLock(listLock);
-    BSV1_ReleaseLock(&entry->Lock);
   }
   return entry;
 }

@@ -78,9 +78,10 @@ HTTPanswer Page(int code, const std::string& reason, const std::string& body, co
   return HTTPanswer{bytes};
 }
 
-TestHTTPServer::TestHTTPServer(Handler handler) : handler_(std::move(handler)) {
-  port_ = FreeLoopbackPort();
-  listener_ = socket(AF_INET, SOCK_STREAM, 0);
+TestHTTPServer::TestHTTPServer(Handler handler, unsigned short port) : handler_(std::move(handler)) {
+  port_ = port != 0 ? port : FreeLoopbackPort();
+  // Not inherited: a child the test starts must not keep the port listening.
+  listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_port = htons(port_);
@@ -120,7 +121,7 @@ void TestHTTPServer::acceptLoop() {
   while (!stopping_) {
     pollfd ready{listener_, POLLIN, 0};
     if (poll(&ready, 1, kLookMs) <= 0) continue;
-    int connection = accept(listener_, nullptr, nullptr);
+    int connection = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
     if (connection < 0) continue;
     std::lock_guard<std::mutex> lock(mutex_);
     connections_.emplace_back(&TestHTTPServer::serve, this, connection);

@@ -40,7 +40,9 @@ HTTPanswer Page(int code, const std::string& reason, const std::string& body,
 class TestHTTPServer {
  public:
   using Handler = std::function<HTTPanswer(const HTTPrequest&)>;
-  explicit TestHTTPServer(Handler handler);
+  // On a free loopback port, or on the port given (a server started again where
+  // one was stopped).
+  explicit TestHTTPServer(Handler handler, unsigned short port = 0);
   // Stops at once: a waiting answer is cut short, every connection closed.
   ~TestHTTPServer();
   TestHTTPServer(const TestHTTPServer&) = delete;

@@ -7,6 +7,7 @@
 #include "http_trace.h"
 #include "url_management.h"
 #include "url_output.h"
+#include "url_rows.h"
 #include "vmo1.h"
 
 TRC_UNIT();
@@ -32,16 +33,6 @@ bool AwaitWork(URLactivityTaskBlock* block) {
   }
 }
 
-void KeepDescription(URLrequestEntry* entry, int32_t status) {
-  VMO1_StatusDescription description;
-  URLstatusDescription& kept = entry->RequestDescription;
-  std::memset(&kept, 0, sizeof kept);
-  if (status == 0 || VMO1_QueryStatus(VMO1_STATUS_DESCRIPTION_SIZE, &description, status) != 0) return;
-  kept.HTTPcode = description.httpCode;
-  kept.TextLength = std::min(description.textLength, ZEVP_URL_STATUS_TEXT_MAX);
-  std::memcpy(kept.Text, description.text, static_cast<size_t>(kept.TextLength));
-}
-
 // The outcome goes to the entry and its requester, unless the request was
 // abandoned or its URL is gone; then the subtask is free again.
 void Complete(zevp::SubtaskRequest& request) {
@@ -51,10 +42,7 @@ void Complete(zevp::SubtaskRequest& request) {
   const bool monitored = ZEVP_FindURE(entry) != 0;
   if (!block->Abandoned && monitored) {
     BSV1_GetLock(&entry->EntryLock);
-    if (block->RecordStatus) {
-      entry->RequestStatus = block->Status;
-      KeepDescription(entry, block->Status);
-    }
+    if (block->RecordStatus) zevp::RecordRequestStatus(entry, block->Status);
     if (entry->ObjRequestOutstanding > 0) --entry->ObjRequestOutstanding;
     if (block->Counted && entry->ObjConfirmCount-- == 1) BSV1_GetTime(&entry->ResponseEndTime);
     BSV1_ReleaseLock(&entry->EntryLock);
@@ -73,11 +61,7 @@ void Complete(zevp::SubtaskRequest& request) {
     BSV1_GetLock(&entry->EntryLock);
     const bool lastOutstanding = entry->ObjRequestOutstanding == 0;
     BSV1_ReleaseLock(&entry->EntryLock);
-    if (lastOutstanding) {
-      pthread_mutex_lock(&umb->OutputMutex);
-      pthread_cond_signal(&umb->OutputCondition);
-      pthread_mutex_unlock(&umb->OutputMutex);
-    }
+    if (lastOutstanding) zevp::SignalURLoutput(umb);
   }
   BSV1_GetLock(&block->BlockLock);
   block->URL[0] = '\0';
@@ -111,6 +95,21 @@ void Serve(URLactivityTaskBlock* block, URLmanagementBlock* umb, int* reconnects
 }
 
 }  // namespace
+
+namespace zevp {
+
+void RecordRequestStatus(URLrequestEntry* entry, int32_t status) {
+  entry->RequestStatus = status;
+  VMO1_StatusDescription description;
+  URLstatusDescription& kept = entry->RequestDescription;
+  std::memset(&kept, 0, sizeof kept);
+  if (status == 0 || VMO1_QueryStatus(VMO1_STATUS_DESCRIPTION_SIZE, &description, status) != 0) return;
+  kept.HTTPcode = description.httpCode;
+  kept.TextLength = std::min(description.textLength, ZEVP_URL_STATUS_TEXT_MAX);
+  std::memcpy(kept.Text, description.text, static_cast<size_t>(kept.TextLength));
+}
+
+}  // namespace zevp
 
 void ZEVP_DoHTTPconnect(VMO1_Client* client, int32_t version) {
   VMO1_DeleteClient(*client);

@@ -161,6 +161,9 @@ int ZEVP_DefineHTTPapplication(DPAB* anchor) {
       ZEVP_ReleaseApplResources(anchor, application, 1);
       return 0;
   }
+  // A situation's rule comes as soon as the source is online, and its worker may run
+  // before the start would make the block: the block is there first.
+  zevp::Routines().initializeUMB(anchor);
   anchor->managedURLSource = PutOnline(anchor, sources.managedURL);
   if (anchor->managedURLSource == nullptr) HTTP_TRC(TRC_DETAIL, ">>> HTTP Managed URL application online delayed");
   anchor->urlObjectsSource = PutOnline(anchor, sources.urlObjects);

@@ -7,7 +7,8 @@ struct DPAB;
 
 // Builds, registers and puts online the application. Each group's source gets a
 // process entry of its own, on which its requests wait and which goes with the
-// application. The anchor keeps each source once it is online. 1, or 0 when the
+// application. The URL management block is made before the sources go online. The
+// anchor keeps each source once it is online. 1, or 0 when the
 // application could not be made or was refused (or shut-down was requested while
 // it waited for the registration).
 int ZEVP_DefineHTTPapplication(DPAB* anchor);

@@ -84,6 +84,10 @@ void* ZEVP_DoHTTPactivity(void* block);
 
 namespace zevp {
 
+// Stores the status of the entry's page request with the library's description of
+// it, which rows and the statistics file show (the caller holds the entry lock).
+void RecordRequestStatus(URLrequestEntry* entry, int32_t status);
+
 // Ends every subtask of the pool (each after the request in hand) and frees the
 // blocks.
 void EndActivitySubtasks(URLmanagementBlock* block);

@@ -160,7 +160,8 @@ void ZEVP_UpdateURLconfigurationFile(DPAB* anchor) {
 }
 
 void ZEVP_SetURLconfigurationUpdate() {
-  URLmanagementBlock* block = zevp::CurrentURLmanagement();
+  zevp::URLmanagementRequest request;
+  URLmanagementBlock* block = request.block();
   if (block == nullptr) {
     HTTP_TRC(TRC_ERROR, "URL configuration update not marked. URLmanagementBlock not available.");
     return;

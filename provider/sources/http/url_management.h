@@ -35,14 +35,42 @@ namespace zevp {
 // The process's URL management block (the anchor's urlManagement), or null.
 URLmanagementBlock* CurrentURLmanagement();
 
+// The block as a request from outside URL monitoring reaches it (adding or stopping
+// URLs, marking the configuration changed): the manager does not free the block
+// while such a request holds it. block() is null when none is available.
+class URLmanagementRequest {
+ public:
+  explicit URLmanagementRequest(DPAB* anchor);
+  URLmanagementRequest();  // the process's block
+  ~URLmanagementRequest();
+  URLmanagementRequest(const URLmanagementRequest&) = delete;
+  URLmanagementRequest& operator=(const URLmanagementRequest&) = delete;
+  URLmanagementBlock* block() const { return block_; }
+
+ private:
+  URLmanagementBlock* block_;
+};
+
 // A thread that uses an entry outside the URL list lock holds it meanwhile: a
 // deletion then unlinks it at once but frees it only when the last holder lets it
 // go. HoldURE gives 1 (and a hold) when the entry is still in the list, else 0.
 int HoldURE(URLrequestEntry* entry);
 void LetGoURE(URLrequestEntry* entry);
 
-// The end of the block: frees every remaining entry (sending no rows) and the
-// block, and clears both references to it. Once every HTTP thread has ended.
+// The entry under the client tasks' shared cursor, held, with the cursor moved to
+// its successor; null once the walk is complete.
+URLrequestEntry* TakeEntryFromCursor(URLmanagementBlock* block);
+
+// Wakes the manager early (a client task ended its pass, or ended); the wake is
+// kept until the manager looks, so none is lost.
+void WakeHTTPmanager(URLmanagementBlock* block);
+
+// Tells the DCH update task that a URL's status may be ready to present.
+void SignalURLoutput(URLmanagementBlock* block);
+
+// The end of the block: ends the activity subtasks, takes the block off the anchor
+// (once no outside request holds it), frees every remaining entry (sending no rows)
+// and the block. Once the client tasks and the DCH update task have ended.
 void ReleaseURLmanagement(DPAB* anchor);
 
 }  // namespace zevp

@@ -3,12 +3,14 @@
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <new>
 #include <string>
 
 #include "dp_anchor.h"
 #include "http_trace.h"
 #include "isp_name.h"
+#include "process_entry.h"
 #include "url_activity.h"
 #include "url_config_file.h"
 #include "url_entry_storage.h"
@@ -27,6 +29,10 @@ std::atomic<int> HTTPdebugTraces{0};
 namespace {
 
 std::atomic<URLmanagementBlock*> processBlock{nullptr};
+// Held by a request from outside while it uses the block, and by its release while
+// it takes the block off the anchor. Recursive: an outside request may lead to
+// another (adding the URLs of the configuration file).
+std::recursive_mutex requestAccess;
 
 constexpr int kDefaultSampleSetPeriod = 900;
 constexpr int kDefaultMinSetSamples = 3;
@@ -133,21 +139,49 @@ URLmanagementBlock* NewBlock(DPAB* anchor) {
 
 URLmanagementBlock* CurrentURLmanagement() { return processBlock.load(); }
 
+URLmanagementRequest::URLmanagementRequest(DPAB* anchor) {
+  requestAccess.lock();
+  block_ = anchor != nullptr ? anchor->urlManagement : nullptr;
+}
+
+URLmanagementRequest::URLmanagementRequest() {
+  requestAccess.lock();
+  block_ = processBlock.load();
+}
+
+URLmanagementRequest::~URLmanagementRequest() { requestAccess.unlock(); }
+
+void WakeHTTPmanager(URLmanagementBlock* block) {
+  ProcessEntry* manager = block->Manager;
+  if (manager == nullptr) return;
+  pthread_mutex_lock(&manager->mutex);
+  block->ManagerWakeRequested = 1;
+  pthread_cond_signal(&manager->condition);
+  pthread_mutex_unlock(&manager->mutex);
+}
+
+void SignalURLoutput(URLmanagementBlock* block) {
+  pthread_mutex_lock(&block->OutputMutex);
+  ++block->OutputSignals;
+  pthread_cond_broadcast(&block->OutputCondition);
+  pthread_mutex_unlock(&block->OutputMutex);
+}
+
 void ReleaseURLmanagement(DPAB* anchor) {
   URLmanagementBlock* block = anchor->urlManagement;
   if (block == nullptr) return;
   EndActivitySubtasks(block);
-  BSV1_GetLock(&block->URLListLock);
+  {
+    URLmanagementRequest last(anchor);
+    processBlock = nullptr;
+    anchor->urlManagement = nullptr;
+  }
+  HTTP_TRC(TRC_DETAIL, ">>>>> Freeing URL management global storage");
   while (URLrequestEntry* entry = block->URLs) {
     block->URLs = entry->next;
     FreeURLrequestEntry(entry);
   }
-  block->CurrentURL = nullptr;
-  block->ManagedURLCount = 0;
-  BSV1_ReleaseLock(&block->URLListLock);
   HTTP_TRC(TRC_DETAIL, "Freeing URLmanagementBlock @%p", static_cast<void*>(block));
-  processBlock = nullptr;
-  anchor->urlManagement = nullptr;
   for (BSV1_Lock* lock :
        {&block->ClientTaskLock, &block->URLListLock, &block->SubtaskListLock, &block->ConfigurationLock})
     BSV1_DestroyLock(lock);
@@ -173,8 +207,11 @@ void ZEVP_InitializeUMB(DPAB* anchor) {
     HTTP_TRC(TRC_ERROR, "***** Unable to obtain storage for URLmanagementBlock");
     return;
   }
-  anchor->urlManagement = block;
-  zevp::processBlock = block;
+  {
+    std::lock_guard<std::recursive_mutex> published(zevp::requestAccess);
+    anchor->urlManagement = block;
+    zevp::processBlock = block;
+  }
   HTTP_TRC(TRC_DETAIL, "URLmanagementBlock @%p initialized", static_cast<void*>(block));
   ZEVP_ProcessURLconfigFile(block);
   HTTP_TRC(TRC_DETAIL, "Total of %d managed URL(s) loaded at HTTP DP initialization", block->ManagedURLCount);

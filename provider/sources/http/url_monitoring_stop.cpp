@@ -67,7 +67,8 @@ const char* DPtypeOf(const DPAB* anchor) {
 }  // namespace
 
 void ZEVP_StopSitHTTPrequest(DPAB* anchor, const char* ownerName) {
-  URLmanagementBlock* block = anchor != nullptr ? anchor->urlManagement : nullptr;
+  zevp::URLmanagementRequest request(anchor);
+  URLmanagementBlock* block = request.block();
   if (ownerName == nullptr) ownerName = "";
   if (block == nullptr) {
     HTTP_TRC(TRC_ERROR, "Unable to perform Stop Situation request for Owner <%s>. URLmanagementBlock not available.",
@@ -91,7 +92,8 @@ void ZEVP_StopSitHTTPrequest(DPAB* anchor, const char* ownerName) {
 }
 
 int ZEVP_StopActionURLrequest(DPAB* anchor, const char* url, const char* user) {
-  URLmanagementBlock* block = anchor != nullptr ? anchor->urlManagement : nullptr;
+  zevp::URLmanagementRequest request(anchor);
+  URLmanagementBlock* block = request.block();
   if (url == nullptr) url = "";
   if (user == nullptr) user = "";
   if (block == nullptr) {

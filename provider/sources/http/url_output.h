@@ -26,6 +26,3 @@ void ZEVP_OutputURLpage(URLmanagementBlock* block, URLrequestEntry* entry);
 // Writes one object's content (length bytes) to its object file.
 void ZEVP_OutputURLobject(URLrequestEntry* entry, const char* objectURL, const char* content, int32_t length);
 
-// Sends one URL_Objects row (not yet: traced only).
-void ZEVP_DoObjectUpdateDCH(const char* url, int32_t urlLength, const char* objectURL, int32_t objectURLlength,
-                            int32_t objectSize);

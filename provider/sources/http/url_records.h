@@ -9,6 +9,7 @@
 
 #include <pthread.h>
 
+#include <atomic>
 #include <cstdint>
 
 #include "bsv1.h"
@@ -90,6 +91,8 @@ struct URLrequestEntry {
   // held, the mark that the last let-go frees it. Both under the URL list lock.
   int32_t Holds;
   int32_t Unlinked;
+  int32_t Checking;     // 1 while a client task checks the URL, EntryLock
+  int32_t RemovalSent;  // 1 once its removal row went: no row of it after that, HTTPsourceLock
 };
 
 struct URLmanagementBlock {
@@ -121,11 +124,18 @@ struct URLmanagementBlock {
   DPAB* Anchor;
   URLrequestEntry* URLs;        // URLListLock
   URLrequestEntry* CurrentURL;  // the client tasks' shared cursor, URLListLock; null once a walk is complete
+  std::atomic<int64_t> Walk{0};  // the number of the last walk the manager began; client tasks wait for the next
+  int32_t ManagerWakeRequested;  // the manager's mutex: a client task ended its pass or ended
   URLactivityTaskBlock* Subtasks;  // SubtaskListLock
   pthread_mutex_t FreeSubtaskMutex;
   pthread_cond_t FreeSubtaskCondition;
   pthread_mutex_t OutputMutex;
   pthread_cond_t OutputCondition;
+  // Under OutputMutex: the signals of statuses that may be ready, and the DCH update
+  // task's life (running, told to end).
+  int64_t OutputSignals;
+  int32_t UpdateTaskRunning;
+  int32_t UpdateTaskStopping;
   BSV1_Lock ClientTaskLock;
   BSV1_Lock URLListLock;  // also guards the owner lists
   BSV1_Lock SubtaskListLock;

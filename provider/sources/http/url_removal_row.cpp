@@ -9,30 +9,26 @@
 #include "source_entry.h"
 #include "url_entry_storage.h"
 #include "url_management.h"
+#include "url_row_values.h"
 
 TRC_UNIT();
 
 namespace {
 
+using zevp::SetRowText;
+
 // The control value of a data request that deletes the row with the key values sent.
 constexpr int16_t kDeleteRowControl = 0xDD;
-
-void SetValue(AttributeEntry* attribute, const char* value) {
-  size_t length = std::min(std::strlen(value), static_cast<size_t>(attribute->MaxValSize));
-  std::memcpy(attribute->Value(), value, length);
-  attribute->Value()[length] = '\0';
-  attribute->ActualValSize = static_cast<uint16_t>(length);
-}
 
 // The URL and the owner; every other value empty, so not sent.
 void FillRemovalRow(SourceEntry* source, const URLrequestEntry* entry, const char* ownerName) {
   BSV1_GetLock(&source->AttributeLock);
   for (AttributeEntry* attribute = source->FirstAttribute; attribute != nullptr; attribute = attribute->next) {
     if (std::strcmp(attribute->AttrName, "URL") == 0) {
-      SetValue(attribute, entry->URL);
+      SetRowText(attribute, entry->URL);
     } else if (std::strcmp(attribute->AttrName, "User_Name") == 0) {
       HTTP_TRC(TRC_DETAIL, "Assigning OwnerName <%s> to attribute <%s>", ownerName, attribute->AttrName);
-      SetValue(attribute, ownerName);
+      SetRowText(attribute, ownerName);
     } else {
       attribute->ActualValSize = 0;
     }
@@ -48,10 +44,8 @@ void SendRemovalRow(DPAB* anchor, const URLrequestEntry* entry, const char* owne
     return;
   }
   FillRemovalRow(source, entry, ownerName);
-  zevp::EngineRoutines& routines = zevp::Routines();
   source->DataSequence = kDeleteRowControl;
-  routines.updateSourceEntryState(source, ZEVP_Output);
-  routines.queueAndWaitDCHstatus(anchor, source->OwningTask, source);
+  zevp::SendURLrow(anchor, source);
   source->DataSequence = ZEVP_DATA_SEQUENCE_ROW;
 }
 
@@ -69,6 +63,7 @@ void ZEVP_DeleteHTTPrequestBlock(DPAB* anchor, URLrequestEntry* entry, const cha
     HTTP_TRC(TRC_DETAIL, "CurrentURE now equals @%p", static_cast<void*>(block->CurrentURL));
   }
   SendRemovalRow(anchor, entry, ownerName);
+  entry->RemovalSent = 1;
   BSV1_ReleaseLock(&anchor->httpRowOutputLock);
   zevp::DiscardURLrequestEntry(entry);
 }

@@ -153,7 +153,8 @@ URLrequestEntry* AddEntry(URLmanagementBlock* block, const char* url, const char
 
 URLrequestEntry* ZEVP_AllocateHTTPrequestBlock(DPAB* anchor, const char* url, const char* alias, int interval,
                                                const char* user, int cachePercent, int* alreadyMonitored) {
-  URLmanagementBlock* block = anchor != nullptr ? anchor->urlManagement : nullptr;
+  zevp::URLmanagementRequest request(anchor);
+  URLmanagementBlock* block = request.block();
   if (anchor != nullptr && block == nullptr) {
     HTTP_TRC(TRC_ERROR, "Unable to allocate new URE.  URLmanagementBlock not available.");
     return nullptr;
@@ -217,6 +218,17 @@ int HoldURE(URLrequestEntry* entry) {
   if (found) ++entry->Holds;
   BSV1_ReleaseLock(&block->URLListLock);
   return found ? 1 : 0;
+}
+
+URLrequestEntry* TakeEntryFromCursor(URLmanagementBlock* block) {
+  BSV1_GetLock(&block->URLListLock);
+  URLrequestEntry* entry = block->CurrentURL;
+  if (entry != nullptr) {
+    block->CurrentURL = entry->next;
+    ++entry->Holds;
+  }
+  BSV1_ReleaseLock(&block->URLListLock);
+  return entry;
 }
 
 void LetGoURE(URLrequestEntry* entry) {

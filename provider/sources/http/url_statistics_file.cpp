@@ -7,7 +7,7 @@
 
 #include "http_trace.h"
 #include "url_output.h"
-#include "vmo1.h"
+#include "url_row_values.h"
 #include "zev0/timestamp.h"
 
 TRC_UNIT();
@@ -38,16 +38,6 @@ std::string TimeText(int64_t seconds) {
   return text;
 }
 
-// The library's text of the status, as the subtask kept it, else as the library
-// describes the status alone.
-std::string StatusText(const URLrequestEntry& entry) {
-  const URLstatusDescription& kept = entry.RequestDescription;
-  if (kept.TextLength > 0) return std::string(kept.Text, static_cast<size_t>(kept.TextLength));
-  VMO1_StatusDescription description;
-  if (VMO1_QueryStatus(VMO1_STATUS_DESCRIPTION_SIZE, &description, entry.RequestStatus) != 0) return "";
-  return std::string(description.text, static_cast<size_t>(description.textLength));
-}
-
 std::string Line(URLrequestEntry* entry) {
   FitTitle(entry);
   const int32_t* ring = entry->CurrentRespTimeArray;
@@ -60,7 +50,9 @@ std::string Line(URLrequestEntry* entry) {
   std::string line = std::string(entry->URL) + "," + (entry->Owners != nullptr ? entry->Owners->Alias : "") + "," +
                      entry->PageTitle + "," + numbers;
   line += entry->ServerType[0] == '\0' ? std::string(" ,") : std::string(entry->ServerType) + ",";
-  line += entry->RequestStatus == 0 ? std::string("OK,") : StatusText(*entry) + ",";
+  line += entry->RequestStatus == 0 ? std::string("OK")
+                                    : zevp::URLstatusText(entry->RequestStatus, entry->RequestDescription);
+  line += ",";
   return line + TimeText(entry->LastCheckTime) + "\n";
 }
 

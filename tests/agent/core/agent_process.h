@@ -29,6 +29,9 @@ class AgentProcess {
   // True once the trace holds the text, within the time.
   bool waitForTrace(const std::string& text, int waitMs) const;
   std::string traceText() const;
+  // One line the agent wrote on standard output (its data providers' SYSTEM log
+  // lines), without its newline; empty when none came within the time.
+  std::string readLine(int waitMs) { return agent_.readLine(waitMs); }
   // The exit status once the agent has ended within the time; -1 when it has not (or
   // did not end normally).
   int waitForExit(int waitMs);

@@ -22,6 +22,7 @@
 #include "metafile_fixture.h"
 #include "port_variable_listener.h"
 #include "process_entry.h"
+#include "request_state_machine.h"
 #include "routine_overrides.h"
 #include "source_entry.h"
 #include "table_entry.h"
@@ -39,7 +40,7 @@ void SeePartner(DPAB* anchor, ProcessEntry* caller, IOEntry* partner, int n, cha
   partnersSeen.push_back(std::string(partner->Source->Table->TableName) + " active=" + std::to_string(partner->Active) +
                          " dropped=" + std::to_string(partner->NewBinding) +
                          (caller == anchor->pStatPE ? " lent" : " own"));
-  zevp::standin::ProcessSockRequestByState(anchor, caller, partner, n, buffer);
+  ZEVP_ProcessSockRequestByState(anchor, caller, partner, n, buffer);
 }
 
 std::vector<ApplicationEntry*> seenOffline;
@@ -102,8 +103,12 @@ TEST_F(ApplicationDeletionTest, PartnersAreDroppedAndTheSourcesTheAgentShowsGoOf
   SourceOf(application, 2)->DataExpiryTime = now.seconds + 30;
   SourceOf(application, 3)->State = ZEVP_Ready;
   SourceOf(application, 3)->DataExpiryTime = now.seconds - 1;
-  int partnerSocket = socket(AF_INET, SOCK_DGRAM, 0);
+  // A TCP partner on its connection, a datagram partner on the server's UDP socket.
+  int partnerSocket = socket(AF_INET, SOCK_STREAM, 0);
   SourceOf(application, 0)->IO->Socket = partnerSocket;
+  SourceOf(application, 0)->IO->ConnectionSocket = partnerSocket;
+  int serverSocket = socket(AF_INET, SOCK_DGRAM, 0);
+  SourceOf(application, 1)->IO->Socket = serverSocket;
 
   TraceCapture trace("*=0x90");
   ZEVP_DeleteExistingApplication(models_.anchor(), application);
@@ -112,9 +117,14 @@ TEST_F(ApplicationDeletionTest, PartnersAreDroppedAndTheSourcesTheAgentShowsGoOf
   EXPECT_EQ(agent_.take(), (Lines{"offline Sock", "offline Api", "offline Shown", "unregister Partners"}));
   for (int i = 0; i < 4; ++i) EXPECT_EQ(socketServer.next(2000), "*DP*SOCKET*SELECT*DELETE*INTERRUPT*") << i;
   EXPECT_TRUE(trace.contains("Calling ZEV0_CloseTheSocket for socket " + std::to_string(partnerSocket)));
-  EXPECT_EQ(fcntl(partnerSocket, F_GETFD), -1) << "the partner's socket is closed";
+  EXPECT_EQ(fcntl(partnerSocket, F_GETFD), -1) << "the partner's connection is closed";
+  EXPECT_NE(fcntl(serverSocket, F_GETFD), -1) << "the server's UDP socket stays open";
+  EXPECT_EQ(trace.count("Calling ZEV0_CloseTheSocket for socket " + std::to_string(partnerSocket)), 1) << "once";
+  close(serverSocket);
   EXPECT_FALSE(Loaded(models_.anchor(), application));
-  EXPECT_EQ(log_.messages(), (std::vector<DPlogMessage>{{10, {"Partners"}, true}}));
+  // The API partners' sources end their input (35), then the application goes (10).
+  EXPECT_EQ(log_.numbers(), (std::vector<int>{35, 35, 10}));
+  EXPECT_EQ(log_.messages().back(), (DPlogMessage{10, {"Partners"}, true}));
 }
 
 TEST_F(ApplicationDeletionTest, AnSNMPApplicationStopsItsCollectionsAndGoesOfflineInTheSNMPDataProvider) {

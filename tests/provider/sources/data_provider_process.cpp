@@ -33,6 +33,8 @@ bool DataProviderProcess::start(const std::vector<std::string>& settings) {
       "ZEVP_META_PATH=" + configuration_.path(),
       "ZEVP_INIT_CONFIG_PATH=" + configuration_.path(),
       "ZEV_WORK_PATH=" + configuration_.path(),
+      "ZEVP_DP_PORT=" + std::to_string(socketPort_),
+      "ZEVP_API_DPAPI_PORT=" + std::to_string(apiPort_),
       "ZEV_TRACE=*=0x80 >" + configuration_.file("provider.trc"),
   };
   if (!provider_.start({type_}, SettingsWith(all, settings))) return false;

@@ -1,13 +1,15 @@
 // A data provider of one type in a process of its own (the host program
 // zevdphost), for tests that watch what reaches the agent's DCH server: the DCH
-// host on a loopback port, console ports of its own, the shipped product
-// specification, its work directory (also its metafile and start-up configuration
-// folder) a scratch folder, and its trace a file there.
+// host on a loopback port, console ports of its own, socket and API ports free
+// loopback ports, the shipped product specification, its work directory (also its
+// metafile and start-up configuration folder) a scratch folder, and its trace a
+// file there.
 #pragma once
 
 #include <string>
 #include <vector>
 
+#include "free_port.h"
 #include "scratch_directory.h"
 #include "tool_process.h"
 
@@ -22,6 +24,8 @@ class DataProviderProcess {
 
   // The work directory, where a test puts the files the provider reads.
   const ScratchDirectory& configuration() const { return configuration_; }
+  unsigned short socketPort() const { return socketPort_; }
+  unsigned short apiPort() const { return apiPort_; }
   // The base of its console ports (ZEVP_DPCONSOLE_PORT).
   unsigned short consoleBase() const { return consoleBase_; }
 
@@ -44,6 +48,8 @@ class DataProviderProcess {
   unsigned short port_;
   unsigned short consoleBase_;
   ScratchDirectory configuration_;
+  unsigned short socketPort_ = FreeLoopbackPort();
+  unsigned short apiPort_ = FreeLoopbackPort();
   ToolProcess provider_;
   bool stopped_ = true;
 };

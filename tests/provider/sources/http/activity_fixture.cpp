@@ -1,11 +1,21 @@
 #include "activity_fixture.h"
 
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+
 #include <chrono>
 #include <cstring>
+#include <fstream>
 #include <thread>
 
+#include "bare_anchor.h"
+#include "dp_anchor.h"
 #include "eventually.h"
+#include "http_manager.h"
 #include "url_management.h"
+#include "zev/dp_types.h"
+#include "zev0/prodspec.h"
 #include "zev0/storage.h"
 
 namespace {
@@ -109,4 +119,41 @@ bool ActivitySubtasks::allFree(int waitMs) {
         return true;
       },
       waitMs);
+}
+
+RunningHTTPmanager::RunningHTTPmanager(DPAB* anchor) : anchor_(anchor) {
+  EXPECT_EQ(ZEVP_CreateProcess(anchor, ZEV_DP_HTTP, nullptr, ZEVP_HTTPmanagerTask, 0, &entry_), 1);
+  EXPECT_TRUE(Eventually([&] { return anchor->httpManagerEntry.load() != nullptr; }, 5000));
+}
+
+void RunningHTTPmanager::stop() {
+  if (entry_ == nullptr) return;
+  TellToEnd(entry_);
+  entry_ = nullptr;
+  EXPECT_TRUE(WaitForThreadCount(anchor_, 0));
+}
+
+void RunningHTTPmanager::wake() {
+  ProcessEntry* manager = anchor_->httpManagerEntry;
+  pthread_mutex_lock(&manager->mutex);
+  pthread_cond_signal(&manager->condition);
+  pthread_mutex_unlock(&manager->mutex);
+}
+
+ScratchDirectory ConsoleCommandOnPath::directory_("zev_tzomesg");
+
+void ConsoleCommandOnPath::SetUp() {
+  std::string script = directory_.file("TZOMESG");
+  std::ofstream(script) << "#!/bin/sh\necho \"$@\" >> '" << directory_.file("messages") << "'\n";
+  chmod(script.c_str(), 0755);
+  const char* path = getenv("PATH");
+  setenv("PATH", (directory_.path() + ":" + (path != nullptr ? path : "/usr/bin:/bin")).c_str(), 1);
+  unsetenv("ZEV_DMC");
+  ZEV0_SetDPstartMode(1);
+}
+
+std::string ConsoleCommandOnPath::take() {
+  std::string messages = directory_.read("messages");
+  directory_.remove("messages");
+  return messages;
 }

@@ -2,6 +2,8 @@
 // against HTTP servers of the test on loopback.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -61,4 +63,36 @@ class ActivitySubtasks {
   QuickSleeps clock_;
   std::unique_ptr<ScopedSettings> settings_;
   std::unique_ptr<URLmanagement> urls_;
+};
+
+// The HTTP manager thread on an anchor whose URL management block is made, as the
+// data provider's start runs it; told to end, as shut-down does, and awaited (the
+// anchor's threads all gone) by stop() or at the latest when the object goes.
+class RunningHTTPmanager {
+ public:
+  explicit RunningHTTPmanager(DPAB* anchor);
+  ~RunningHTTPmanager() { stop(); }
+  RunningHTTPmanager(const RunningHTTPmanager&) = delete;
+  RunningHTTPmanager& operator=(const RunningHTTPmanager&) = delete;
+  bool running() const { return entry_ != nullptr; }
+  void stop();
+  // Wakes it as an action worker does after adding a URL.
+  void wake();
+
+ private:
+  DPAB* anchor_;
+  ProcessEntry* entry_ = nullptr;
+};
+
+// A TZOMESG of the test first on PATH, for the whole program (the console
+// message's switch is settled once per process): it appends its arguments as a
+// line to a file. A test program registers it as a global test environment.
+class ConsoleCommandOnPath : public ::testing::Environment {
+ public:
+  void SetUp() override;
+  // The messages sent since the last take.
+  static std::string take();
+
+ private:
+  static ScratchDirectory directory_;
 };

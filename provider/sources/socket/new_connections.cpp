@@ -1,0 +1,213 @@
+#include "new_connections.h"
+
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "application_entry.h"
+#include "association_record.h"
+#include "dch_work_queue.h"
+#include "engine_routines.h"
+#include "io_entry.h"
+#include "metafile_socket_io.h"
+#include "partner_lookup.h"
+#include "partner_records.h"
+#include "partner_replies.h"
+#include "request_state_machine.h"
+#include "socket_log_numbers.h"
+#include "source_entry.h"
+#include "table_entry.h"
+#include "trc1.h"
+#include "zev0/sockets.h"
+
+TRC_UNIT();
+
+namespace zevp {
+
+namespace {
+
+constexpr int32_t kConnectionRecordLength = 4096;
+constexpr int64_t kMillisecondsPerSecond = 1000;
+
+bool wouldBlock(int error) { return error == EAGAIN || error == EWOULDBLOCK || error == EINTR; }
+
+// An API partner's session: a dynamic source of no group yet.
+IOEntry* openSession(DPAB* anchor, const sockaddr_in& peer) {
+  SourceEntry* source = ZEVP_InitializeSourceEntry(anchor, nullptr, "BASE", nullptr, nullptr, nullptr);
+  if (source == nullptr) {
+    TRC(TRC_ERROR, "*** dp_OpenSession failed. SourceEntry initialization error");
+    return nullptr;
+  }
+  source->Dynamic = 1;
+  // A dynamic source is released with its partner: no copy of it may outlive it on
+  // the delayed-offline queue.
+  source->ImmediateOffline = 1;
+  std::string host = PeerHostName(peer);
+  Routines().sendDPlogMessage(anchor, ZEVP_DPLOG_API_SESSION_OPENED, host.c_str(), nullptr, nullptr, nullptr, nullptr);
+  return source->IO;
+}
+
+}  // namespace
+
+int64_t NowMs() {
+  BSV1_Time now;
+  BSV1_GetTime(&now);
+  return now.seconds * kMillisecondsPerSecond + now.nanoseconds / 1000000;
+}
+
+NewConnections::NewConnections(DPAB* anchor, ProcessEntry* server, char* receive, int receiveSize,
+                               UnfinishedRecords* unfinished)
+    : anchor_(anchor),
+      server_(server),
+      mode_(ServerModeOf(server)),
+      receive_(receive),
+      receiveSize_(receiveSize),
+      unfinished_(unfinished) {}
+
+NewConnections::~NewConnections() {
+  for (const Waiting& connection : waiting_) ZEV0_CloseTheSocket(connection.socket);
+}
+
+bool NewConnections::accept(int listenSocket) {
+  sockaddr_in peer{};
+  socklen_t length = sizeof peer;
+  int socket = ::accept(listenSocket, reinterpret_cast<sockaddr*>(&peer), &length);
+  if (socket < 0) {
+    if (!wouldBlock(errno)) TRC(TRC_ERROR, "***** Accept for TCP socket failed errno %d", errno);
+    return false;
+  }
+  int nonBlocking = 1;
+  ZEV0_SetSocketIoctl(socket, FIONBIO, &nonBlocking);
+  TRC(TRC_DETAIL, "### New TCP partner %s[%d] connection accepted. Socket %d", DottedAddress(peer).c_str(),
+      ntohs(peer.sin_port), socket);
+  PartnerList partners = PartnersOf(anchor_, mode_);
+  IOEntry* partner = ZEVP_LookUpPartnerByAddr(&peer, partners.lock, partners.head, nullptr);
+  if (partner == nullptr && mode_ == PartnerMode::API) partner = openSession(anchor_, peer);
+  if (partner != nullptr) {
+    bind(socket, peer, partner, 0, {});
+    return true;
+  }
+  if (mode_ == PartnerMode::API) {
+    TRC(TRC_ERROR,
+        "*** TCP connection abandoned. Unable to initialize IO entry. Possibly missing SOURCE statement for "
+        "connection partner.");
+    ZEV0_CloseTheSocket(socket);
+    return true;
+  }
+  // A flood of connections that never send makes the longest waiting go first, so
+  // that a partner that comes meanwhile is not refused.
+  if (waiting_.size() >= ZEVP_WAITING_CONNECTIONS_MAX) {
+    TRC(TRC_ERROR, "***** %d connections wait for their first data already", static_cast<int>(waiting_.size()));
+    refuseSilent(waiting_.front());
+    waiting_.erase(waiting_.begin());
+  }
+  waiting_.push_back({socket, peer, NowMs() + ZEVP_FIRST_DATA_WAIT_SECONDS * kMillisecondsPerSecond});
+  return true;
+}
+
+void NewConnections::watch(std::vector<pollfd>* watched) const {
+  for (const Waiting& connection : waiting_) watched->push_back({connection.socket, POLLIN, 0});
+}
+
+int64_t NewConnections::nextDeadlineMs() const {
+  if (waiting_.empty()) return -1;
+  int64_t first = waiting_.front().deadlineMs;
+  for (const Waiting& connection : waiting_) first = std::min(first, connection.deadlineMs);
+  return std::max<int64_t>(first - NowMs(), 0);
+}
+
+void NewConnections::serve(const std::unordered_set<int>& readable) {
+  int64_t now = NowMs();
+  std::vector<Waiting> waiting;
+  waiting.swap(waiting_);
+  for (const Waiting& connection : waiting) {
+    if (readable.count(connection.socket) == 0) {
+      if (now < connection.deadlineMs) {
+        waiting_.push_back(connection);
+      } else {
+        TRC(TRC_DETAIL, ">>>>> TCP new connect select timed out");
+        refuseSilent(connection);
+      }
+      continue;
+    }
+    std::memset(receive_, 0, static_cast<size_t>(receiveSize_) + 1);
+    ssize_t received = recv(connection.socket, receive_, static_cast<size_t>(receiveSize_), 0);
+    if (received < 0 && wouldBlock(errno)) {
+      waiting_.push_back(connection);
+      continue;
+    }
+    if (received <= 0) {
+      refuseSilent(connection);
+      continue;
+    }
+    firstData(connection, static_cast<int>(received));
+  }
+}
+
+void NewConnections::refuseSilent(const Waiting& connection) {
+  TRC(TRC_ERROR, "***** TCP dynamic inbound connection, no metafile file specification");
+  ZEV0_CloseTheSocket(connection.socket);
+  std::string host = PeerHostName(connection.peer);
+  Routines().sendDPlogMessage(anchor_, ZEVP_DPLOG_TCP_NO_METAFILE, host.c_str(), nullptr, nullptr, nullptr, nullptr);
+}
+
+void NewConnections::firstData(const Waiting& connection, int received) {
+  std::string bytes(receive_, static_cast<size_t>(received));
+  AssociationRecord association = ReadAssociationRecord(bytes);
+  IOEntry* partner = nullptr;
+  if (association.present)
+    partner = PartnerOfAssociation(anchor_, association, connection.peer, "TCP");
+  else
+    RefuseWithoutAssociation(anchor_, connection.peer, "TCP");
+  if (partner == nullptr) {
+    TRC(TRC_ERROR,
+        "*** TCP connection abandoned. Unable to initialize IO entry. Possibly missing SOURCE statement for "
+        "connection partner.");
+    ZEV0_CloseTheSocket(connection.socket);
+    return;
+  }
+  bind(connection.socket, connection.peer, partner, received, bytes.substr(std::min(association.end, bytes.size())));
+}
+
+void NewConnections::bind(int socket, const sockaddr_in& peer, IOEntry* partner, int received,
+                          const std::string& records) {
+  BSV1_GetLock(&partner->Lock);
+  bool duplicate = partner->Socket != 0 && partner->Active != 0;
+  BSV1_ReleaseLock(&partner->Lock);
+  if (duplicate) {
+    ZEV0_CloseTheSocket(socket);
+    TRC(TRC_DETAIL, ">>>>> duplicate connection abandoned");
+    return;
+  }
+  BindPartner(partner, socket, socket, peer);
+  BSV1_GetLock(&partner->Lock);
+  partner->RecordLength = kConnectionRecordLength;
+  BSV1_ReleaseLock(&partner->Lock);
+  SourceEntry* source = partner->Source;
+  TakeSourceForPeer(source, server_, peer);
+  if (received > 0) ZEVP_SendReceivedDataAck(partner, static_cast<uint32_t>(received));
+  EngineRoutines& routines = Routines();
+  if (mode_ == PartnerMode::API) {
+    routines.updateSourceEntryState(source, ZEVP_Connected);
+    return;
+  }
+  const TableEntry* group = source->Table;
+  std::string host = PeerHostName(peer);
+  routines.sendDPlogMessage(anchor_, ZEVP_DPLOG_TCP_ACCEPTED, host.c_str(), DottedAddress(peer).c_str(),
+                            PortText(peer).c_str(), group != nullptr ? group->Application->ApplName : nullptr,
+                            group != nullptr ? group->TableName : nullptr);
+  routines.queueAndWaitDCHstatus(anchor_, server_, source);
+  if (ZEVP_SourceStateOf(source) != ZEVP_Active) {
+    TRC(TRC_ERROR, "*** dp_online failed for %s", NodeNameOf(source));
+    return;
+  }
+  routines.updateSourceEntryState(source, ZEVP_Input);
+  std::string now =
+      unfinished_->take(partner, records.data(), static_cast<int>(records.size()), received == receiveSize_);
+  if (!now.empty()) routines.processSockRequestByState(anchor_, server_, partner, static_cast<int>(now.size()), now.data());
+}
+
+}  // namespace zevp

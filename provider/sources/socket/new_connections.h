@@ -1,0 +1,74 @@
+// New TCP connections of a server loop. A connection from a known partner (or any,
+// for the API server) is bound at once; a socket partner not known yet must send
+// its association record first: its connection waits, beside the others, until its
+// first data comes or its time runs out.
+#pragma once
+
+#include <netinet/in.h>
+#include <poll.h>
+
+#include <cstdint>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include "partner_binding.h"
+
+struct DPAB;
+struct IOEntry;
+struct ProcessEntry;
+
+namespace zevp {
+
+class UnfinishedRecords;
+
+// How long a new socket partner's connection waits for its first data.
+constexpr int ZEVP_FIRST_DATA_WAIT_SECONDS = 5;
+// Connections waiting for their first data at most; one more makes the longest
+// waiting one go.
+constexpr size_t ZEVP_WAITING_CONNECTIONS_MAX = 64;
+
+class NewConnections {
+ public:
+  // receive: the loop's buffer for one receive, of receiveSize bytes and a zero byte.
+  NewConnections(DPAB* anchor, ProcessEntry* server, char* receive, int receiveSize, UnfinishedRecords* unfinished);
+  ~NewConnections();
+  NewConnections(const NewConnections&) = delete;
+  NewConnections& operator=(const NewConnections&) = delete;
+
+  // Accepts one connection from the listening socket; false when none waited.
+  bool accept(int listenSocket);
+  // The waiting connections, to be watched for their first data.
+  void watch(std::vector<pollfd>* watched) const;
+  // Milliseconds until the first waiting connection's time runs out; -1 when none waits.
+  int64_t nextDeadlineMs() const;
+  // Takes the first data of each waiting connection that is readable, and refuses
+  // those whose time ran out.
+  void serve(const std::unordered_set<int>& readable);
+
+ private:
+  struct Waiting {
+    int socket;
+    sockaddr_in peer;
+    int64_t deadlineMs;
+  };
+
+  void refuseSilent(const Waiting& connection);
+  void firstData(const Waiting& connection, int received);
+  // Binds the connection to the partner; the bytes after an association record, if
+  // any, are the partner's first records.
+  void bind(int socket, const sockaddr_in& peer, IOEntry* partner, int received, const std::string& records);
+
+  DPAB* anchor_;
+  ProcessEntry* server_;
+  PartnerMode mode_;
+  char* receive_;
+  int receiveSize_;
+  UnfinishedRecords* unfinished_;
+  std::vector<Waiting> waiting_;
+};
+
+// Now on the basic services' clock, in milliseconds.
+int64_t NowMs();
+
+}  // namespace zevp

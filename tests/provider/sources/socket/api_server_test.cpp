@@ -1,0 +1,184 @@
+// The API data provider's server in the test process: raw API partners over UDP
+// and TCP (the client library's layout, in EBCDIC), their replies, their rows at
+// a parked consumer, their sessions' dynamic sources.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "application_entry.h"
+#include "dch_work_queue.h"
+#include "dp_anchor.h"
+#include "io_entry.h"
+#include "partner_sockets.h"
+#include "socket_input_fixture.h"
+#include "source_entry.h"
+#include "table_entry.h"
+#include "zev/dp_types.h"
+
+namespace {
+
+constexpr int kReplyWaitMs = 2000;
+
+const std::vector<std::string> kOrders = {"//APPL Orders", "//NAME Lines P 60", "//ATTRIBUTES ';'", "Item D 16",
+                                          "Count C 100000"};
+
+std::string Request(const std::string& verb, const std::string& operands = "") {
+  return ToNetworkCode("ZEVPAPI300" + verb + operands);
+}
+
+// The sources of the group, in order.
+std::vector<SourceEntry*> SourcesOf(TableEntry* group) {
+  std::vector<SourceEntry*> sources;
+  BSV1_GetLock(&group->SourceListLock);
+  for (SourceEntry* source = group->FirstSource; source != nullptr; source = source->next) sources.push_back(source);
+  BSV1_ReleaseLock(&group->SourceListLock);
+  return sources;
+}
+
+int APIpartners(DPAB* anchor) {
+  int count = 0;
+  BSV1_GetLock(&anchor->apiIOListLock);
+  for (IOEntry* partner = anchor->apiIOEntries; partner != nullptr; partner = partner->NextOfKind) ++count;
+  BSV1_ReleaseLock(&anchor->apiIOListLock);
+  return count;
+}
+
+class APIserverTest : public SocketInputTest {
+ protected:
+  void SetUp() override {
+    SocketInputTest::SetUp();
+    if (HasFatalFailure()) return;
+    metafile("orders", kOrders);
+    ASSERT_NE(start(ZEV_DP_APIS), nullptr);
+    ASSERT_NE(application_ = load("orders"), nullptr);
+    stamp_ = std::to_string(static_cast<long>(anchor()->startTime));
+  }
+  // The reply to a request from the datagram partner, in the local code.
+  std::string exchange(DatagramEnd& partner, const std::string& request) {
+    partner.sendTo(apiPort(), request);
+    std::string reply = partner.next(kReplyWaitMs);
+    return reply == "<none>" ? reply : ToLocalCode(reply);
+  }
+  std::string exchange(StreamEnd& partner, const std::string& request) {
+    if (!partner.send(request)) return "<not sent>";
+    std::string reply = partner.next(kReplyWaitMs);
+    return reply == "<none>" ? reply : ToLocalCode(reply);
+  }
+  std::string status(int status) const { return std::to_string(status) + " " + stamp_; }
+
+  ApplicationEntry* application_ = nullptr;
+  std::string stamp_;
+};
+
+TEST_F(APIserverTest, ADatagramPartnerBeginsSendsBlocksAndEndsItsInput) {
+  RowWaiter rows("Orders", "Lines");
+  syncWithServer();
+  DatagramEnd partner;
+  EXPECT_EQ(exchange(partner, Request("SNDDTA", "x;1")), status(13)) << "BGNINP comes first";
+  EXPECT_EQ(exchange(partner, Request("BGNINP", "Orders Lines ")), status(0) + "#;");
+  EXPECT_EQ(log().waitFor(33).inserts, (std::vector<std::string>{"Orders", "Lines", "localhost"}));
+  const struct {
+    std::string request;
+    std::vector<std::string> rows;
+  } requests[] = {
+      {Request("BGNROW"), {}},
+      {Request("SNDDTA", "a;1\nb;2\nc;3"), {"a/1", "b/0"}},
+      {Request("ENDROW"), {"c/16"}},
+      {Request("SNDDTA", "d;4"), {"d/17"}},
+  };
+  for (const auto& r : requests) {
+    EXPECT_EQ(exchange(partner, r.request), status(0));
+    for (const std::string& row : r.rows) EXPECT_EQ(NextRowText(rows), row);
+  }
+  EXPECT_EQ(exchange(partner, Request("ENDINP")), status(0));
+  EXPECT_EQ(log().waitFor(35).inserts, (std::vector<std::string>{"Orders", "Lines", "localhost"}));
+  SourceEntry* source = application_->FirstTable->FirstSource;
+  EXPECT_TRUE(WaitFor([source] { return BoundSocketOf(source->IO) == 0; })) << "unbound after the reply";
+  EXPECT_EQ(ZEVP_SourceStateOf(source), ZEVP_Ready);
+
+  EXPECT_EQ(exchange(partner, Request("SNDDTA", "e;5")), status(13)) << "a new binding begins with BGNINP";
+  EXPECT_EQ(exchange(partner, Request("BGNINP", "Orders Lines ")), status(0) + "#;");
+  EXPECT_EQ(exchange(partner, Request("SNDDTA", "f;6")), status(0));
+  EXPECT_EQ(NextRowText(rows), "f/17");
+}
+
+// A second partner while the group's source is taken gets a dynamic source of its
+// own, which serves its later requests and goes with its end of input.
+TEST_F(APIserverTest, ASecondDatagramPartnerGetsADynamicSourceUntilItsEndOfInput) {
+  RowWaiter rows("Orders", "Lines");
+  syncWithServer();
+  TableEntry* group = application_->FirstTable;
+  DatagramEnd first;
+  DatagramEnd second;
+  EXPECT_EQ(exchange(first, Request("BGNINP", "Orders Lines ")), status(0) + "#;");
+  int partners = APIpartners(anchor());
+  EXPECT_EQ(exchange(second, Request("BGNINP", "Orders Lines ")), status(0) + "#;");
+  EXPECT_EQ(SourcesOf(group).size(), 2u);
+  EXPECT_EQ(exchange(second, Request("SNDDTA", "second;2")), status(0));
+  EXPECT_EQ(NextRowText(rows), "second/17");
+  EXPECT_EQ(exchange(first, Request("SNDDTA", "first;1")), status(0));
+  EXPECT_EQ(NextRowText(rows), "first/17");
+  EXPECT_EQ(exchange(second, Request("ENDINP")), status(0));
+  EXPECT_EQ(SourcesOf(group).size(), 1u);
+  EXPECT_TRUE(WaitFor([&] { return APIpartners(anchor()) == partners; })) << "its dynamic source released after the reply";
+}
+
+TEST_F(APIserverTest, ASessionIsAConnectionWhoseDynamicSourceGoesWithIt) {
+  RowWaiter rows("Orders", "Lines");
+  syncWithServer();
+  int partners = APIpartners(anchor());
+  StreamEnd session(apiPort());
+  ASSERT_TRUE(session.connected());
+  EXPECT_EQ(log().waitFor(25).inserts, std::vector<std::string>{"localhost"});
+  const struct {
+    std::string request;
+    std::string reply;
+  } requests[] = {
+      {Request("SNDDTA", "x;1"), status(13)},
+      {ToNetworkCode("ZEVPAPI299BGNINPOrders Lines "), status(90)},
+      {Request("BGNINP", "Orders Nope "), status(52)},
+      {Request("BGNINP", "Orders Lines "), status(0) + "#;"},
+      {Request("SNDDTA", "s;1"), status(0)},
+  };
+  for (const auto& r : requests) {
+    SCOPED_TRACE(r.request);
+    EXPECT_EQ(exchange(session, r.request), r.reply);
+  }
+  EXPECT_EQ(NextRowText(rows), "s/17");
+  EXPECT_EQ(SourcesOf(application_->FirstTable).size(), 2u);
+  session.close();
+  EXPECT_EQ(log().waitFor(26).inserts, std::vector<std::string>{"localhost"});
+  EXPECT_TRUE(WaitFor([&] { return APIpartners(anchor()) == partners; })) << "its dynamic source released";
+  EXPECT_EQ(SourcesOf(application_->FirstTable).size(), 1u);
+}
+
+TEST_F(APIserverTest, BadRequestsGetTheirStatusWhileAGoodPartnersRowsKeepFlowing) {
+  RowWaiter rows("Orders", "Lines");
+  syncWithServer();
+  DatagramEnd good;
+  ASSERT_EQ(exchange(good, Request("BGNINP", "Orders Lines ")), status(0) + "#;");
+  const struct {
+    const char* title;
+    std::string request;
+    std::string reply;
+  } cases[] = {
+      {"truncated", ToNetworkCode("ZEVP"), status(90)},
+      {"garbage", "\x01\x02garbage", status(90)},
+      {"no verb", ToNetworkCode("ZEVPAPI300"), status(13)},
+      {"an unknown application", Request("BGNINP", "Nope Lines "), status(51)},
+      {"no group named", Request("BGNINP", "Orders"), status(52)},
+      {"oversized", Request("BGNINP", std::string(65000, 'o')), status(51)},
+  };
+  int round = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.title);
+    DatagramEnd stranger;
+    EXPECT_EQ(exchange(stranger, c.request), c.reply);
+    std::string item = "good" + std::to_string(++round);
+    EXPECT_EQ(exchange(good, Request("SNDDTA", item + ";1")), status(0));
+    EXPECT_EQ(NextRowText(rows), item + "/17");
+  }
+}
+
+}  // namespace
