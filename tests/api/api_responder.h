@@ -1,6 +1,7 @@
-// A UDP peer on loopback that plays the API data provider for the client library's
-// tests: it keeps every datagram it receives and answers each as the test's script
-// says, also in ways a real data provider never does (odd bytes, strangers, silence).
+// A UDP peer on loopback that plays the API data provider or a console for the client
+// library's tests and its tools, and listens for the post sender: it keeps every
+// datagram it receives and answers each as the test's script says, also in ways a real
+// data provider never does (odd bytes, strangers, silence).
 #pragma once
 
 #include <netinet/in.h>
