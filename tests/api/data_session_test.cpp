@@ -1,6 +1,7 @@
 // Input sessions of the client with the API data provider of the agent program: begin,
 // records with and without sample brackets, end, the data provider's refusals with
-// their messages, and a session over TCP; the rows as the framework samples them.
+// their messages, a session over TCP, and the actions the program serves; the rows as
+// the framework samples them.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -132,6 +133,62 @@ TEST_F(DataSessionTest, ASessionOverTCPNamesItsSourceAndEndsWithTheConnection) {
   EXPECT_TRUE(agent_.logged("dp_CloseSession completed for location localhost."));
   EXPECT_TRUE(Eventually([&] { return agent_.subnodes("till7:APPL00").empty(); }, 10000))
       << "the source went offline";
+}
+
+// The program accepts requests; an action at its subnode is fetched and answered, and
+// its result is a row of the agent's action log.
+TEST_F(DataSessionTest, AnActionAtTheProgramsSubnodeIsServedByIt) {
+  ASSERT_EQ(dp_BeginInput(handle_, "APPL", "GRP", nullptr), 1);
+  int status = -1;
+  ASSERT_EQ(dp_AcceptRequest(handle_, 1, 30, &status), 1) << status;
+  char request[256];
+  int id = -1;
+  int size = -1;
+  EXPECT_EQ(dp_ReceiveRequest(handle_, 0, request, sizeof request, &id, &size, &status), 0);
+  EXPECT_EQ(status, 82);
+  EXPECT_EQ(size, 0);
+
+  ASSERT_TRUE(Eventually([&] { return !agent_.subnodes("localhost:APPL00").empty(); }, 10000));
+  ToolRun action = agent_.agent().zevraf({"action", "localhost:APPL00", "'restock'", "10"});
+  ASSERT_EQ(action.exitStatus, 0) << action.errors;
+  ASSERT_TRUE(Eventually([&] { return dp_ReceiveRequest(handle_, 0, request, sizeof request, &id, &size, &status); },
+                         10000))
+      << status;
+  const std::string text = request;
+  EXPECT_GT(id, 0);
+  EXPECT_EQ(text, "REQ(\"restock\")PARM(10)");
+  EXPECT_EQ(size, static_cast<int>(text.size()) + 1);
+  char result[] = "restocked";
+  EXPECT_EQ(dp_SendRequestResult(handle_, &id, result, sizeof result - 1, &status), 1) << status;
+  EXPECT_TRUE(agent_.sampled("DVAGENT00", "\tSUCCESS\trestocked"));
+}
+
+// A request cut to the program's buffer keeps its terminator; a result is sent to its
+// first 256 bytes.
+TEST_F(DataSessionTest, ARequestIsCutToTheBufferAndAResultTo256Bytes) {
+  ASSERT_EQ(dp_BeginInput(handle_, "APPL", "GRP", nullptr), 1);
+  ASSERT_EQ(dp_AcceptRequest(handle_, 1, 30, nullptr), 1);
+  ASSERT_TRUE(Eventually([&] { return !agent_.subnodes("localhost:APPL00").empty(); }, 10000));
+  ASSERT_EQ(agent_.agent().zevraf({"action", "localhost:APPL00", "'reorder'", "20"}).exitStatus, 0);
+  char request[16];
+  std::memset(request, 'Z', sizeof request);
+  int id = -1;
+  int size = -1;
+  int status = -1;
+  ASSERT_TRUE(Eventually(
+      [&] {
+        dp_ReceiveRequest(handle_, 0, request, 10, &id, &size, &status);
+        return status != 82;
+      },
+      10000));
+  EXPECT_EQ(status, 83);
+  EXPECT_EQ(size, 10);
+  EXPECT_EQ(std::string(request, 10), std::string("REQ(\"reor") + '\0');
+  EXPECT_EQ(std::string(request + 10, 6), "ZZZZZZ");
+  std::string result(300, 'r');
+  EXPECT_EQ(dp_SendRequestResult(handle_, &id, result.data(), static_cast<int>(result.size()), &status), 0);
+  EXPECT_EQ(status, 84);
+  EXPECT_TRUE(agent_.sampled("DVAGENT00", "\tSUCCESS\t" + std::string(200, 'r')));
 }
 
 }  // namespace
