@@ -1,7 +1,13 @@
 // The DCH channel against bare loopback loops of the same message sizes, measured in
 // the same run: rows per second of data providers over TCP (each data request waits
-// for its status, with a consumer parked for the rows), consumer requests per second
-// over UDP through the library's single calls, and the host program's idle memory.
+// for its status, with a consumer parked for the rows), of a data provider through the
+// library's verbs over UDP, consumer requests per second over UDP through the
+// library's single calls, and the host program's idle memory. Beside each figure, the
+// processor time per operation of the processes that do it (the host program and this
+// one, where the data providers and the parked consumer run) against the bare loop's.
+// Under each figure, the DCH server's order built bare (a hand-over between two threads,
+// for rows the copy to a parked consumer before the reply) shows what that order costs
+// on this machine by itself.
 #include <unistd.h>
 
 #include <cstdio>
@@ -26,8 +32,18 @@ constexpr size_t kStatusReplySize = 14;
 constexpr size_t kOnlineReplySize = 24;
 constexpr char kApplName[] = "BENCH";
 constexpr char kGroup[] = "G";
+constexpr char kLibrarySource[] = "LIBSRC";
+constexpr char kRowText[] = "bench";
+constexpr uint32_t kRowCount = 42;
 
 const std::string kStatusZero = rawdch::Hex("0000000e 0000000a 0011 00000000");
+
+// A data request of the source with the row every provider sends.
+std::string Row(uint32_t handle) {
+  rawdch::Message row = rawdch::DataRequest(handle, 0x11);
+  row.text(rawdch::kAttrName, "NAME").text(rawdch::kAttrValue, kRowText).text(rawdch::kAttrName, "CNT");
+  return row.u32(rawdch::kAttrValue, kRowCount).bytes();
+}
 
 // A data provider on a connection of its own, with one source online.
 struct Provider {
@@ -43,11 +59,19 @@ std::unique_ptr<Provider> OnlineProvider(unsigned short port, int index) {
                                     kOnlineReplySize);
   rawdch::StatusReply online = rawdch::ReadStatusReply(reply);
   if (!online.valid || online.status != 0) return nullptr;
-  rawdch::Message row = rawdch::DataRequest(online.handle, 0x11);
-  row.text(rawdch::kAttrName, "NAME").text(rawdch::kAttrValue, "bench").text(rawdch::kAttrName, "CNT");
-  row.u32(rawdch::kAttrValue, 42);
-  provider->row = row.bytes();
+  provider->row = Row(online.handle);
   return provider;
+}
+
+// The same row as a data provider builds it with the library's verbs and sends it.
+bool LibraryRow(long handle) {
+  long status = 0;
+  long size = 0;
+  char* work = nullptr;
+  uint32_t count = kRowCount;
+  dp_formatData(&status, &work, &size, "NAME", kRowText, static_cast<long>(std::strlen(kRowText)), 'D');
+  dp_formatData(&status, &work, &size, "CNT", &count, sizeof count, 'C');
+  return dp_data(&status, handle, 0x11, &work) == 0 && status == 0;
 }
 
 int Fail(const char* what) {
@@ -74,13 +98,22 @@ int main() {
     providers.push_back(OnlineProvider(port, index));
     if (providers.back() == nullptr) return Fail("a source did not come online");
   }
+  long libraryHandle = 0;
+  long onlineStatus = -1;
+  if (dp_online(&onlineStatus, &libraryHandle, kApplName, kGroup, kLibrarySource) != 0 || onlineStatus != 0)
+    return Fail("the library's source did not come online");
   RowCounter consumer(kApplName, kGroup);
   if (!consumer.parked()) return Fail("the consumer could not park");
 
+  const CpuClock bareCpu;
+  const CpuClock dchCpu({0, host.pid()});
   BareServer statusServer(kStatusZero);
-  std::vector<std::unique_ptr<BareClient>> bare;
-  for (int index = 0; index < kProviders; ++index)
+  BareServer handedOver(kStatusZero, BareServer::Order::handedOverWithRowCopy);
+  std::vector<std::unique_ptr<BareClient>> bare, model;
+  for (int index = 0; index < kProviders; ++index) {
     bare.push_back(std::make_unique<BareClient>(statusServer.port(), true));
+    model.push_back(std::make_unique<BareClient>(handedOver.port(), true));
+  }
   auto bareRow = [&](int index) {
     return Repeat([&, index] { return bare[index]->exchange(providers[index]->row, kStatusReplySize) == kStatusZero; });
   };
@@ -90,9 +123,34 @@ int main() {
     });
   };
 
-  PrintRatio("rows/s, 1 data provider over TCP / bare TCP loop", MedianRatio(bareRow(0), dchRow(0)));
-  PrintRatio("rows/s, 8 data providers at once / 8 bare TCP loops",
-             MedianRatio(SideBySide(kProviders, bareRow), SideBySide(kProviders, dchRow)));
+  auto modelRow = [&](int index) {
+    return Repeat(
+        [&, index] { return model[index]->exchange(providers[index]->row, kStatusReplySize) == kStatusZero; });
+  };
+  const std::string builtBare = "  the DCH server's order built bare";
+
+  PrintComparison("rows/s, 1 data provider over TCP / bare TCP loop",
+                  CompareLoops({bareRow(0), bareCpu}, {dchRow(0), dchCpu}), "row");
+  PrintComparison(builtBare, CompareLoops({bareRow(0), bareCpu}, {modelRow(0), bareCpu}), "row");
+  PrintComparison("rows/s, 8 data providers at once / 8 bare TCP loops",
+                  CompareLoops({SideBySide(kProviders, bareRow), bareCpu}, {SideBySide(kProviders, dchRow), dchCpu}),
+                  "row");
+  PrintComparison(builtBare,
+                  CompareLoops({SideBySide(kProviders, bareRow), bareCpu},
+                               {SideBySide(kProviders, modelRow), bareCpu}),
+                  "row");
+
+  BareClient bareDatagrams(statusServer.port(), false);
+  BareClient modelDatagrams(handedOver.port(), false);
+  const std::string libraryRequest = Row(static_cast<uint32_t>(libraryHandle));
+  auto bareLibraryRow =
+      Repeat([&] { return bareDatagrams.exchange(libraryRequest, kStatusReplySize) == kStatusZero; });
+  auto modelLibraryRow =
+      Repeat([&] { return modelDatagrams.exchange(libraryRequest, kStatusReplySize) == kStatusZero; });
+  auto libraryRow = Repeat([&] { return LibraryRow(libraryHandle); });
+  PrintComparison("rows/s, 1 data provider through dp_formatData, dp_data / bare UDP loop",
+                  CompareLoops({bareLibraryRow, bareCpu}, {libraryRow, dchCpu}), "row");
+  PrintComparison(builtBare, CompareLoops({bareLibraryRow, bareCpu}, {modelLibraryRow, bareCpu}), "row");
   if (consumer.count() == 0) return Fail("the consumer received no rows");
 
   // The consumer's get request and its answer, as the library sends and reads them.
@@ -101,8 +159,11 @@ int main() {
   rawdch::Message response;
   response.raw(rawdch::kResponse, text);
   BareServer responseServer(response.bytes());
+  BareServer handedOverResponse(response.bytes(), BareServer::Order::handedOver);
   BareClient bareConsumer(responseServer.port(), false);
+  BareClient modelConsumer(handedOverResponse.port(), false);
   auto bareGet = Repeat([&] { return !bareConsumer.exchange(getRequest, response.bytes().size()).empty(); });
+  auto modelGet = Repeat([&] { return !modelConsumer.exchange(getRequest, response.bytes().size()).empty(); });
   auto dchGet = Repeat([&] {
     int length = 0;
     char* answer = nullptr;
@@ -110,6 +171,8 @@ int main() {
     free(answer);
     return got;
   });
-  PrintRatio("consumer requests/s over UDP (get applications) / bare UDP loop", MedianRatio(bareGet, dchGet));
+  PrintComparison("consumer requests/s over UDP (get applications) / bare UDP loop",
+                  CompareLoops({bareGet, bareCpu}, {dchGet, dchCpu}), "request");
+  PrintComparison(builtBare, CompareLoops({bareGet, bareCpu}, {modelGet, bareCpu}), "request");
   return 0;
 }

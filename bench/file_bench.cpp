@@ -1,8 +1,14 @@
-// The file input against a plain reader of the same file, measured in the same run:
-// lines appended to a file that a FILE data provider (in a process of its own,
-// a pass a second) turns into rows at a consumer parked at the DCH server's host,
-// per second, over the lines per second that a tail -F-like loop reads from the
-// same file at the same time.
+// The file input against a plain reader of the same file and against a bare loopback
+// TCP request/reply loop, measured in the same run: lines appended to a file that a
+// FILE data provider (in a process of its own, a pass a second) turns into rows at a
+// consumer parked at the DCH server's host, per second, over the lines per second that
+// a tail -F-like loop reads from the same file at the same time; and the rows per
+// second of a turn, from its first row at the consumer to its last, over the exchanges
+// per second of a bare TCP loop with the data request's size, run right after the turn.
+// Beside that, the processor time per row of the data provider, the host and this
+// program (the parked consumer) against the bare loop's per exchange; and the order of
+// that road built bare (a data provider's link of three threads to a server of the DCH
+// server's order), which shows what the order costs on the machine by itself.
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,10 +19,13 @@
 #include <thread>
 #include <vector>
 
+#include "bare_loops.h"
 #include "dch/dch_api.h"
 #include "dch_host_process.h"
 #include "dch_test_settings.h"
 #include "file_provider_process.h"
+#include "raw_dch_peer.h"
+#include "ratio.h"
 #include "row_counter.h"
 
 namespace {
@@ -25,6 +34,10 @@ constexpr int kLinesPerTurn = 20000;
 constexpr int kTurns = 7;
 constexpr auto kTurnLimit = std::chrono::seconds(60);
 constexpr auto kTailPoll = std::chrono::milliseconds(10);
+constexpr auto kBareSlice = std::chrono::milliseconds(400);
+constexpr size_t kStatusReplySize = 14;
+
+const std::string kStatusZero = rawdch::Hex("0000000e 0000000a 0011 00000000");
 
 // tail -F: reads what was appended, looking again a little later at the end.
 class TailReader {
@@ -49,14 +62,22 @@ class TailReader {
   std::ifstream file_;
 };
 
+std::string Line(int turn, int n) {
+  return "turn " + std::to_string(turn) + " line " + std::to_string(n) + " of the benchmark's file";
+}
+
 std::string Lines(int turn) {
   std::string text;
-  for (int n = 0; n < kLinesPerTurn; ++n)
-    text += "turn " + std::to_string(turn) + " line " + std::to_string(n) + " of the benchmark's file\n";
+  for (int n = 0; n < kLinesPerTurn; ++n) text += Line(turn, n) + "\n";
   return text;
 }
 
 double Seconds(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
+}
 
 int Fail(const char* what) {
   std::fprintf(stderr, "file_bench: %s\n", what);
@@ -85,8 +106,19 @@ int main() {
   sleep(2);  // the rows of later probes are in
   long base = rows.count();
 
+  // The bare loop exchanges a data request of the size the provider sends for a line.
+  BareServer statusServer(kStatusZero);
+  BareClient bare(statusServer.port(), true);
+  rawdch::Message sameSize = rawdch::DataRequest(1, 0x11);
+  const std::string bareRequest = sameSize.text(rawdch::kAttrName, "TEXT").text(rawdch::kAttrValue, Line(0, 0)).bytes();
+  auto bareLoop = Repeat([&] { return bare.exchange(bareRequest, kStatusReplySize) == kStatusZero; });
+  const CpuClock bareCpu;
+  const CpuClock roadCpu({0, host.pid(), provider.pid()});
+
   TailReader tail(path);
-  std::vector<double> ratios;
+  std::vector<double> tailRatios, bareRatios;
+  double roadCpuSeconds = 0, bareCpuSeconds = 0;
+  long roadRows = 0, bareExchanges = 0;
   for (int turn = 0; turn < kTurns; ++turn) {
     std::string lines = Lines(turn);
     Clock::time_point start = Clock::now();
@@ -95,18 +127,41 @@ int main() {
     std::thread reader([&] {
       if (tail.readLines(kLinesPerTurn, start + kTurnLimit)) tailSeconds = Seconds(start);
     });
-    bool delivered = rows.waitFor(base + kLinesPerTurn, start + kTurnLimit);
+    bool flowing = rows.waitFor(base + 1, start + kTurnLimit);
+    Clock::time_point firstRow = Clock::now();
+    long firstCount = rows.count();
+    double cpuAtFirst = roadCpu.seconds();
+    bool delivered = flowing && rows.waitFor(base + kLinesPerTurn, start + kTurnLimit);
     double rowSeconds = Seconds(start);
+    double flowSeconds = Seconds(firstRow);
+    roadCpuSeconds += roadCpu.seconds() - cpuAtFirst;
+    roadRows += base + kLinesPerTurn - firstCount;
     reader.join();
     if (!delivered) return Fail("the rows of a turn did not all come");
     if (tailSeconds <= 0) return Fail("the tail -F-like reader did not read a turn's lines");
     base += kLinesPerTurn;
-    ratios.push_back(tailSeconds / rowSeconds);  // the rows' rate over the reader's
+    tailRatios.push_back(tailSeconds / rowSeconds);  // the rows' rate over the reader's
+
+    double cpuBefore = bareCpu.seconds();
+    Clock::time_point bareStart = Clock::now();
+    long exchanges = bareLoop(bareStart + kBareSlice);
+    bareCpuSeconds += bareCpu.seconds() - cpuBefore;
+    bareExchanges += exchanges;
+    double flowRate = (base - firstCount) / flowSeconds;
+    bareRatios.push_back(flowRate / (exchanges / Seconds(bareStart)));
   }
-  std::sort(ratios.begin(), ratios.end());
   // Far below 1: a row is one data request that waits for its status from the
   // server, while the reader only copies bytes.
   std::printf("%-58s %8.4f   %d lines a turn, median of %d\n", "lines/s appended to rows at a consumer / tail -F-like read",
-              ratios[ratios.size() / 2], kLinesPerTurn, kTurns);
+              Median(tailRatios), kLinesPerTurn, kTurns);
+  LoopComparison flow;
+  flow.ratio = Median(bareRatios);
+  flow.measuredCpuPerOperation = roadCpuSeconds / roadRows;
+  flow.bareCpuPerOperation = bareCpuSeconds / bareExchanges;
+  PrintComparison("rows/s of a turn at the consumer / bare TCP loop", flow, "row", "first row to last");
+  BareServer handedOver(kStatusZero, BareServer::Order::handedOverWithRowCopy);
+  BareProviderLink link(handedOver.port());
+  auto linkLoop = Repeat([&] { return link.exchange(bareRequest, kStatusReplySize); });
+  PrintComparison("  the road's order built bare", CompareLoops({bareLoop, bareCpu}, {linkLoop, bareCpu}), "row");
   return provider.stop() ? 0 : Fail("the data provider did not end in order");
 }

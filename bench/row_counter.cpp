@@ -20,14 +20,16 @@ long RowCounter::count() {
 
 bool RowCounter::waitFor(long count, Clock::time_point until) {
   std::unique_lock<std::mutex> lock(mutex_);
-  return changed_.wait_until(lock, until, [&] { return rows_ >= count; });
+  awaited_ = count;
+  bool reached = changed_.wait_until(lock, until, [&] { return rows_ >= count; });
+  awaited_ = 0;
+  return reached;
 }
 
 void RowCounter::take() {
   char buffer[8192];
   while (dc_waitOnData(handle_, buffer, sizeof buffer) == 0) {
     std::lock_guard<std::mutex> lock(mutex_);
-    ++rows_;
-    changed_.notify_all();
+    if (++rows_ >= awaited_ && awaited_ > 0) changed_.notify_all();
   }
 }

@@ -30,5 +30,8 @@ class RowCounter {
   std::mutex mutex_;
   std::condition_variable changed_;
   long rows_ = 0;
+  // The count a waiter waits for: reached, it is woken (not at every row, which would
+  // count a wake-up of this program per row in the road's processor time).
+  long awaited_ = 0;
   std::thread thread_;
 };

@@ -4,9 +4,11 @@
 #include <cstring>
 
 #include "dch/dch_client.h"
+#include "dch/ipc_sock.h"
 #include "dch_message_parser.h"
 #include "dch_messages.h"
 #include "trc1.h"
+#include "zev/action_codes.h"
 
 TRC_UNIT();
 
@@ -105,5 +107,9 @@ long DCHclient::dc_waitForActionResults(long actionID) {
   }
   long actionStatus = 0;
   awaitStatus(&actionStatus, _DCHtimeout, 0, nullptr);
-  return _error != 0 ? -1 : actionStatus;
+  if (_error != 0) return -1;
+  // No outcome yet: the server parked this socket for every later result.
+  if (actionStatus == ZEV_ACTION_STATUS_UNKNOWN && _ipcType == kSocketsIPC)
+    static_cast<ipcSock*>(_ipcClient)->retireSocket();
+  return actionStatus;
 }

@@ -104,9 +104,11 @@ int DCHclient::dc_waitOnData(char* buffer, short buflen) {
     bool interrupted = false;
     if (waitForReadable(&interrupted) != 0) return _error;
     if (!interrupted) {
+      bool taken = false;
+      int result = takeRow(buffer, buflen, &taken);
       // Another process's datagram that happened onto this port is no row: wait on.
-      if (!static_cast<ipcSock*>(_ipcClient)->dropStrayDatagrams()) continue;
-      return takeRow(buffer, buflen);
+      if (taken) return result;
+      continue;
     }
     if (takeInterrupt(buffer, buflen)) return failWith(DCHCLIENT_CANCELLED);
   }
@@ -133,18 +135,19 @@ int DCHclient::waitForReadable(bool* interrupted) {
   return failWith(1);
 }
 
-// The row message into buffer, total length word included. The read does not wait again
-// after a time-out: the socket was readable, so a datagram that is not the server's (which
-// the transport ignores) must not keep the waiter from its interrupt.
-int DCHclient::takeRow(char* buffer, short buflen) {
-  int retry = _ipcClient->ipcGetRetryRead();
-  _ipcClient->ipcSetRetryRead(0);
-  bool read = readReply(_DCHtimeout);
-  _ipcClient->ipcSetRetryRead(retry);
-  if (!read) {
+// The row message into buffer, total length word included, taken as it waits on the socket
+// (one receive, no second wait); *taken false when no datagram of the server was there
+// after all, so that a stray never keeps the waiter from its interrupt.
+int DCHclient::takeRow(char* buffer, short buflen, bool* taken) {
+  void* reply = nullptr;
+  int read = static_cast<ipcSock*>(_ipcClient)->ipcReadWaiting(&reply);
+  *taken = read != 0;
+  if (read == 0) return _error;
+  if (read < 0) {
     TRC(TRC_ERROR, "Error: while waiting for dc_waitOnData response.");
     return failWith(1);
   }
+  _readBuffer = static_cast<char*>(reply);
   uint32_t length = replyLength();
   if (length > static_cast<uint32_t>(buflen)) {
     TRC(TRC_ERROR, "Error: row message of %u bytes does not fit the buffer of %d bytes", length, buflen);

@@ -4,7 +4,6 @@
 #include <cerrno>
 #include <climits>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 #include <new>
 
@@ -45,6 +44,18 @@ bool validSender(const void* clientAddr, int clientAddrLen, const char* clientNa
     return false;
   }
   return true;
+}
+
+// The sender's name, cut to the slot; no name is 255 blanks.
+void storeClientName(char (&slotName)[IPC_CLIENT_NAME_SIZE], const char* clientName) {
+  if (clientName == nullptr) {
+    memset(slotName, ' ', IPC_CLIENT_NAME_SIZE - 1);
+    slotName[IPC_CLIENT_NAME_SIZE - 1] = '\0';
+    return;
+  }
+  size_t length = strnlen(clientName, IPC_CLIENT_NAME_SIZE - 1);
+  memcpy(slotName, clientName, length);
+  slotName[length] = '\0';
 }
 
 }  // namespace
@@ -116,10 +127,7 @@ int ipcCircularBuffer::put(int length, const void* message, const void* clientAd
       memset(slot.clientAddr, 0, sizeof slot.clientAddr);
       if (clientAddrLen > 0) memcpy(slot.clientAddr, clientAddr, static_cast<size_t>(clientAddrLen));
       slot.clientAddrLen = clientAddrLen;
-      if (clientName != nullptr)
-        snprintf(slot.clientName, sizeof slot.clientName, "%s", clientName);
-      else
-        snprintf(slot.clientName, sizeof slot.clientName, "%*s", IPC_CLIENT_NAME_SIZE - 1, "");
+      storeClientName(slot.clientName, clientName);
       slot.connectedSockFD = connectedSockFD;
       slot.kind = kind;
       slot.connectionGeneration = connectionGeneration;

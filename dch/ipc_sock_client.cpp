@@ -105,7 +105,7 @@ int ipcSock::allocateIPC() {
 int ipcSock::releaseIPC() {
   if (_useFromSockPool == 0 || !_holdsPooledSocket) return 0;
   _holdsPooledSocket = false;
-  int result = UDPSockPool::giveBack(_sockUDP, this, _replyGivenUp);
+  int result = UDPSockPool::giveBack(_sockUDP, this, _replyGivenUp, _sentSinceRead);
   if (_replyGivenUp && result == 0) _sockUDP = IPCSOCK_NO_SOCKET;
   return result;
 }
@@ -137,6 +137,7 @@ int ipcSock::sendDatagrams(const char* buffer, int length) {
       return -1;
     }
     sent += static_cast<int>(bytes);
+    _sentSinceRead = true;
   }
   return sent;
 }
@@ -214,6 +215,22 @@ int ipcSock::awaitDatagram(char* piece, int size, int waitSeconds, bool* timedOu
   }
 }
 
+// The DCH server's datagram that is waiting on the socket, taken without waiting: its
+// bytes; 0 when none of the server's is there (datagrams of others are dropped); -1 when
+// the receive failed or the server's datagram was empty.
+int ipcSock::takeWaitingDatagram(char* piece, int size) {
+  for (;;) {
+    sockaddr_in sender{};
+    socklen_t senderLength = sizeof sender;
+    ssize_t bytes = recvfrom(_sockUDP, piece, static_cast<size_t>(size), MSG_DONTWAIT,
+                             reinterpret_cast<sockaddr*>(&sender), &senderLength);
+    if (bytes < 0 && errno == EINTR) continue;
+    if (bytes < 0) return errno == EAGAIN || errno == EWOULDBLOCK ? 0 : -1;
+    if (fromDCHpeer(sender)) return bytes > 0 ? static_cast<int>(bytes) : -1;
+    traceStray(sender, bytes);
+  }
+}
+
 void ipcSock::traceStray(const sockaddr_in& sender, ssize_t bytes) {
   char senderName[INET_ADDRSTRLEN] = "?";
   inet_ntop(AF_INET, &sender.sin_addr, senderName, sizeof senderName);
@@ -221,63 +238,72 @@ void ipcSock::traceStray(const sockaddr_in& sender, ssize_t bytes) {
       static_cast<int>(bytes), senderName, ntohs(sender.sin_port));
 }
 
-bool ipcSock::dropStrayDatagrams() {
-  for (;;) {
-    sockaddr_in sender{};
-    socklen_t senderLength = sizeof sender;
-    char first;
-    ssize_t bytes = recvfrom(_sockUDP, &first, 1, MSG_PEEK | MSG_DONTWAIT | MSG_TRUNC,
-                             reinterpret_cast<sockaddr*>(&sender), &senderLength);
-    if (bytes < 0) return false;
-    if (fromDCHpeer(sender)) return true;
-    traceStray(sender, bytes);
-    recv(_sockUDP, &first, 1, MSG_DONTWAIT);  // a datagram is taken whole
-  }
-}
-
 // A read that does not end with a whole message leaves its reply (or the rest of it) to
 // come later: the socket is marked so that no later borrower meets it.
 int ipcSock::ipcRead(void** readBuffer, int wait) {
-  int result = readMessage(readBuffer, wait);
+  int result = readMessage(readBuffer, wait, false);
   if (result < 1) _replyGivenUp = true;
   return result;
 }
 
-int ipcSock::readMessage(void** readBuffer, int wait) {
+// The server keeps this socket's address for later messages: a pooled one is not lent again.
+void ipcSock::retireSocket() { _replyGivenUp = true; }
+
+// A message cut short is a failure here: 0 says only that nothing of the server's waited.
+int ipcSock::ipcReadWaiting(void** readBuffer) {
+  int result = readMessage(readBuffer, 0, true);
+  if (result < 0) _replyGivenUp = true;
+  return result;
+}
+
+// Each datagram is received into the piece that keeps it.
+int ipcSock::readMessage(void** readBuffer, int wait, bool firstWaiting) {
   Piece pieces[kMaxPieces];
   int count = 0;
   uint32_t totalRead = 0;
   uint32_t totalLen = 0;
   int lastBytes = 0;
-  char datagram[kDatagramSize];
   for (;;) {
     if (count == kMaxPieces) {
       TRC(TRC_ERROR, "Error: [@%p] Max %d number of 16K buffers already read.", static_cast<void*>(this), kMaxPieces);
       discard(pieces, count);
       return -1;
     }
-    int pieceWait = count == 0 ? wait : kLaterPieceWaitSeconds;
-    bool timedOut = false;
-    int bytes = awaitDatagram(datagram, kDatagramSize, pieceWait, &timedOut);
-    if (timedOut) {
-      if (ipcGetRetryRead() != 0) {
-        TRC(TRC_DETAIL, "[@%p] select timed out - wait=%d count=%d errno=%d...trying again", static_cast<void*>(this),
-            pieceWait, 0, errno);
-        continue;
-      }
-      TRC(TRC_ERROR, "select timed out - wait=%d count=%d errno=%d...not retrying", pieceWait, 0, errno);
-      discard(pieces, count);
-      return 0;
-    }
-    if (bytes <= 0) break;
     char* piece = new (std::nothrow) char[kDatagramSize];
     if (piece == nullptr) {
       TRC(TRC_ERROR, "Error: allocating %d bytes for ipcBuffer", kDatagramSize);
       discard(pieces, count);
       return -1;
     }
-    memset(piece, 0, kDatagramSize);
-    memcpy(piece, datagram, static_cast<size_t>(bytes));
+    int bytes;
+    if (count == 0 && firstWaiting) {
+      bytes = takeWaitingDatagram(piece, kDatagramSize);
+      if (bytes == 0) {
+        delete[] piece;
+        return 0;
+      }
+    } else {
+      int pieceWait = count == 0 ? wait : kLaterPieceWaitSeconds;
+      bool timedOut = false;
+      bytes = awaitDatagram(piece, kDatagramSize, pieceWait, &timedOut);
+      if (timedOut) {
+        delete[] piece;
+        // The rest of a message that was waiting is not waited for again.
+        if (ipcGetRetryRead() != 0 && !firstWaiting) {
+          TRC(TRC_DETAIL, "[@%p] select timed out - wait=%d count=%d errno=%d...trying again",
+              static_cast<void*>(this), pieceWait, 0, errno);
+          continue;
+        }
+        TRC(TRC_ERROR, "select timed out - wait=%d count=%d errno=%d...not retrying", pieceWait, 0, errno);
+        discard(pieces, count);
+        return firstWaiting ? -1 : 0;
+      }
+    }
+    if (bytes <= 0) {
+      delete[] piece;
+      break;
+    }
+    memset(piece + bytes, 0, static_cast<size_t>(kDatagramSize - bytes));
     pieces[count++] = Piece{piece, bytes};
     if (count == 1) totalLen = ZEV0_MessageTotalLength(piece);
     totalRead += static_cast<uint32_t>(bytes);
@@ -294,5 +320,6 @@ int ipcSock::readMessage(void** readBuffer, int wait) {
   char* message = joinPieces(pieces, count, totalRead);
   if (message == nullptr) return -1;
   *readBuffer = message;
+  _sentSinceRead = false;
   return lastBytes;
 }

@@ -26,6 +26,8 @@ constexpr int kMaxDrainedDatagrams = 1024;
 struct UDPSockElement {
   short inUse;
   int sockFD;
+  // The last borrower sent without reading a reply after: something may still come.
+  bool drainDue;
 };
 
 // Statically initialised: the pool's lock is usable before and after the pool is made.
@@ -48,7 +50,8 @@ int firstFreeElement() {
   return -1;
 }
 
-// A reply that came after its caller gave up would otherwise be the next borrower's answer.
+// A reply that came after its caller stopped reading would otherwise be the next
+// borrower's answer.
 void drain(int sockFD) {
   char discard[16];
   int drained = 0;
@@ -63,6 +66,7 @@ void replaceSpoiled(UDPSockElement& element) {
   TRC(TRC_DETAIL, "UDP socket %d given up on a reply: replaced by socket %d", element.sockFD, fresh);
   ZEV0_CloseTheSocket(element.sockFD);
   element.sockFD = fresh;
+  element.drainDue = false;
 }
 
 // Under the lock: the first free element, waiting while none is. -1 when the wait failed;
@@ -101,6 +105,7 @@ int UDPSockPool::make(int count) {
   for (int element = 0; element < count; ++element) {
     list[element].inUse = 0;
     list[element].sockFD = openPoolSocket();
+    list[element].drainDue = false;
   }
   // Published under the lock: a transport of another kind may be asking holds() meanwhile.
   ZEVA_GetLock(&UDPSockLock, nullptr);
@@ -124,19 +129,22 @@ int UDPSockPool::borrow(const void* tag) {
   bool locked = true;
   int element = waitForFreeElement(tag, &locked);
   int sockFD = IPCSOCK_NO_SOCKET;
+  bool drainDue = false;
   if (element >= 0) {
     UDPSockElement& lent = UDPSockList[element];
     lent.inUse = 1;
     // A socket that failed to open when the pool was made gets another chance.
     if (lent.sockFD < 0) lent.sockFD = openPoolSocket();
     sockFD = lent.sockFD;
+    drainDue = lent.drainDue;
+    lent.drainDue = false;
   }
   if (locked) ZEVA_ReleaseLock(&UDPSockLock, tag);
-  if (sockFD >= 0) drain(sockFD);
+  if (sockFD >= 0 && drainDue) drain(sockFD);
   return sockFD;
 }
 
-int UDPSockPool::giveBack(int sockFD, const void* tag, bool spoiled) {
+int UDPSockPool::giveBack(int sockFD, const void* tag, bool spoiled, bool sentSinceRead) {
   if (ZEVA_GetLock(&UDPSockLock, tag) != 0) {
     TRC(TRC_ERROR, "Error: pthread_cond_lock failed. errno=%d", errno);
     return 1;
@@ -144,7 +152,10 @@ int UDPSockPool::giveBack(int sockFD, const void* tag, bool spoiled) {
   bool found = false;
   for (int element = 0; element < poolSize && !found; ++element) {
     if (UDPSockList[element].sockFD != sockFD) continue;
-    if (spoiled) replaceSpoiled(UDPSockList[element]);
+    if (spoiled)
+      replaceSpoiled(UDPSockList[element]);
+    else
+      UDPSockList[element].drainDue = sentSinceRead;
     UDPSockList[element].inUse = 0;
     found = true;
   }

@@ -10,14 +10,16 @@ class UDPSockPool {
   // environment lock. 0 when the pool is there, 1 when its table could not be allocated.
   static int make(int count);
   // Lends the first free socket, waiting while all are lent, emptied of any datagram that
-  // arrived after its last borrower gave up on it. -999 when there is no pool or the wait
-  // fails. tag only appears in lock error traces.
+  // may have arrived since its last borrower sent (see giveBack). -999 when there is no pool
+  // or the wait fails. tag only appears in lock error traces.
   static int borrow(const void* tag);
   // 0 when the socket is free again; 1 when the lock or the wake-up failed or the socket is
   // not one of the pool's. A spoiled socket (its borrower gave up on a reply, which may
   // still come) is closed and its place taken by a new one on another port: a reply
-  // still on its way then never reaches the next borrower.
-  static int giveBack(int sockFD, const void* tag, bool spoiled = false);
+  // still on its way then never reaches the next borrower. A socket whose borrower sent
+  // something it read no reply to (a request without one, or none read) is emptied before
+  // it is lent again; one whose exchange ended with its reply is lent as it is.
+  static int giveBack(int sockFD, const void* tag, bool spoiled = false, bool sentSinceRead = true);
   // Whether the socket is one of the pool's (a borrower then leaves it open).
   static bool holds(int sockFD);
 };

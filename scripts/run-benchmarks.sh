@@ -3,7 +3,7 @@
 #   scripts/run-benchmarks.sh <build folder>
 set -euo pipefail
 
-build=${1:?build folder}
+build=$(cd "${1:?build folder}" && pwd)  # absolute: the programs they start run in folders of their own
 list="$build/benchmarks"
 [[ -d "$list" ]] || { echo "no benchmarks listed in $list: build the benchmark folder first" >&2; exit 1; }
 for name in $(ls "$list"); do

@@ -196,6 +196,10 @@ void dataList::cleanupLocked(char sampleType, int16_t force, int64_t now) {
     }
     return;
   }
+  // Rows are stamped as they arrive, so the oldest come first, except in a K table, where a
+  // replaced row takes a new stamp in its place: elsewhere the first row that stays ends the
+  // pass (every row behind it is younger), which keeps a pass over a long list short.
+  bool arrivalOrder = sampleTypeLocked() != 'K';
   for (auto entry = rows_.begin(); entry != rows_.end();) {
     int64_t age = now - entry->timeStamp;
     auto next = std::next(entry);
@@ -203,6 +207,8 @@ void dataList::cleanupLocked(char sampleType, int16_t force, int64_t now) {
       TRC(TRC_DETAIL, "Deleting dataListEntry @%p, Age=%ld, noOfElements=%d", static_cast<void*>(&*entry),
           static_cast<long>(age), static_cast<int>(rows_.size() + sets_.size()) - 1);
       removeRowLocked(entry);
+    } else if (arrivalOrder) {
+      break;
     }
     entry = next;
   }

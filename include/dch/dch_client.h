@@ -142,7 +142,7 @@ class DCHclient {
   bool socketTransport(const char* verb);
   int writeWaitRequest(uint32_t length, const char* writeError);
   int waitForReadable(bool* interrupted);
-  int takeRow(char* buffer, short buflen);
+  int takeRow(char* buffer, short buflen, bool* taken);
   bool takeInterrupt(char* buffer, short buflen);
 
   // IPC types (ZEVA_GetIPCtype).

@@ -60,9 +60,13 @@ class ipcSock : public DCHipc {
   int ipcWriteConnection(const void* buffer, int length, unsigned int connectedSockFD,
                          unsigned int connectionGeneration);
 
-  // Client side: drops the datagrams waiting on the UDP socket that are not from the DCH
-  // server; true when one from the server is waiting.
-  bool dropStrayDatagrams();
+  // Client side: the server parked a waiter at this socket's address and keeps sending there;
+  // a pooled socket goes back spoiled, so that no later borrower takes those messages.
+  void retireSocket();
+  // Client side, for a socket found readable: the message whose first datagram from the DCH
+  // server is waiting now, read as ipcRead reads (a later datagram of it is waited for). 0
+  // without waiting when none from the server is there (datagrams of others are dropped).
+  int ipcReadWaiting(void** readBuffer);
 
   // Reads the environment into the process-wide settings; the first constructor calls it.
   static void getEnvVariables();
@@ -113,7 +117,8 @@ class ipcSock : public DCHipc {
   bool fromDCHpeer(const sockaddr_in& sender) const;
   void traceStray(const sockaddr_in& sender, ssize_t bytes);
   int awaitDatagram(char* piece, int size, int waitSeconds, bool* timedOut);
-  int readMessage(void** readBuffer, int wait);
+  int takeWaitingDatagram(char* piece, int size);
+  int readMessage(void** readBuffer, int wait, bool firstWaiting);
 
   std::atomic<int> _sockError{0};
   unsigned short _portTCP = 0;
@@ -132,6 +137,8 @@ class ipcSock : public DCHipc {
   bool _holdsPooledSocket = false;
   // A read ended without its whole reply, which may still come to this socket.
   bool _replyGivenUp = false;
+  // A datagram was sent and no whole message read since: an answer may still come.
+  bool _sentSinceRead = false;
   bool _listening = false;
   // Wakes the server's select when the owner destroys the server.
   int _stopPipe[2] = {-1, -1};

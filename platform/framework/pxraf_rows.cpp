@@ -28,12 +28,15 @@ std::vector<std::string> bytesOf(const Rows& rows, int rowSize) {
   return copies;
 }
 
-// Rows are reserved allocationDefault at a time.
+// Rows are counted as reserved allocationDefault at a time. The table's own room grows by
+// at least half again: grown to the count alone, a table of one-row steps would copy itself
+// for every row inserted.
 template <typename RequestState>
 void reserveFor(RequestState& state, size_t rowCount) {
   int chunk = state.allocationDefault > 0 ? state.allocationDefault : 1;
   while (static_cast<size_t>(state.rowsAllocated) < rowCount) state.rowsAllocated += chunk;
-  state.rows.reserve(state.rowsAllocated);
+  size_t wanted = static_cast<size_t>(state.rowsAllocated);
+  if (state.rows.capacity() < wanted) state.rows.reserve(std::max(wanted, state.rows.capacity() * 3 / 2));
 }
 
 }  // namespace

@@ -148,7 +148,9 @@ void* ZEVP_DCHreceiveDataTask(void* argument) {
 // its sender is in (or on its way into) the status wait, where it gives up the
 // status mutex. A failed send sets and clears the flag under one hold of the send
 // lock, so it is never seen; and the send lock is let go before the status mutex
-// is taken.
+// is taken. The flag is cleared under the status mutex, which the sender holds but
+// in its wait, so the wake-up after the unlock cannot be lost; given after it, the
+// woken sender does not find the mutex still held (the block outlives this thread).
 void ZEVP_SignalDCHreceiveStatus(DCHcomm* comm) {
   BSV1_GetLock(&comm->SendLock);
   bool pending = comm->StatusPending != 0;
@@ -161,7 +163,7 @@ void ZEVP_SignalDCHreceiveStatus(DCHcomm* comm) {
   TRC(TRC_DETAIL, ">>>>>Notifying request %d to DCH client", request);
   pthread_mutex_lock(&comm->StatusMutex);
   comm->StatusPending = 0;
-  pthread_cond_signal(&comm->StatusCond);
   pthread_mutex_unlock(&comm->StatusMutex);
+  pthread_cond_signal(&comm->StatusCond);
   TRC(TRC_DETAIL, ">>>>>Signal DCH client task for status");
 }

@@ -21,6 +21,7 @@
 #include "scripted_dch.h"
 #include "sock_test_support.h"
 #include "trace_capture.h"
+#include "zev/action_codes.h"
 
 namespace {
 
@@ -210,6 +211,23 @@ TEST_F(DCHapiTest, ALateReplyNeverReachesTheNextCaller) {
   dch.release(1);
   next.join();
   EXPECT_EQ(nextStatus, 0);
+  EXPECT_NE(dch.senderPort(1), dch.senderPort(0));
+}
+
+// A wait for action results that finds no outcome yet parks the caller's socket at the
+// server, which sends it every later result: the socket leaves the pool, so that a result
+// coming while the next caller waits is never taken for that caller's reply.
+TEST_F(DCHapiTest, AParkedWaitForActionResultsTakesItsSocketOutOfThePool) {
+  dch.answer(StatusReply(ZEV_ACTION_STATUS_UNKNOWN));
+  ASSERT_EQ(dc_waitForActionResults(42), ZEV_ACTION_STATUS_UNKNOWN);
+  dch.answer({StatusReply(3)}, true);
+  long status = -1;
+  std::thread next([&] { EXPECT_EQ(dp_offline(&status, 9), 0); });
+  ASSERT_TRUE(dch.awaitRequests(2));
+  dch.sendTo(0, StatusReply(0));  // a result, sent to the parked waiter
+  dch.release(1);
+  next.join();
+  EXPECT_EQ(status, 3);
   EXPECT_NE(dch.senderPort(1), dch.senderPort(0));
 }
 

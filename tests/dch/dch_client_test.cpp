@@ -547,6 +547,26 @@ TEST_F(WaitHandleTest, WaitOnDataHandsOverEachRowWhole) {
   EXPECT_EQ(client.dc_waitOnData(buffer, sizeof buffer), 1);
 }
 
+// The first datagram is taken as it waits on the socket; the rest of a long row is
+// waited for.
+TEST_F(WaitHandleTest, ARowOfTwoDatagramsIsHandedOverWhole) {
+  DCHclient client(1, 0);
+  registerForRows(client);
+  const std::string row = RowMessage("src", {std::string(10000, 'v'), "2"});
+  std::vector<std::string> datagrams = Datagrams(row);
+  ASSERT_EQ(datagrams.size(), 2u);
+  std::vector<char> buffer(row.size());
+  std::atomic<int> result{99};
+  std::thread reader([&] { result = client.dc_waitOnData(buffer.data(), static_cast<short>(buffer.size())); });
+  dch.sendTo(0, datagrams[0]);
+  std::this_thread::sleep_for(milliseconds(50));
+  EXPECT_EQ(result.load(), 99);  // the row is not whole yet
+  dch.sendTo(0, datagrams[1]);
+  reader.join();
+  EXPECT_EQ(result.load(), 0);
+  EXPECT_EQ(std::string(buffer.data(), buffer.size()), row);
+}
+
 TEST_F(WaitHandleTest, CancelFromAnotherThreadEndsTheWaitAndDestroyStillRemovesIt) {
   DCHclient client(1, 0);
   registerForRows(client);

@@ -154,6 +154,20 @@ TEST_F(DataListTest, AKeyTableReplacesTheRowWithEqualKeysAndDeletesOnRequest) {
   EXPECT_EQ(Emitted(*list), Rows{"2:^"});
 }
 
+// A sampled table's rows stand oldest first, so its pass ends at the first row that stays;
+// a replaced row of a key table is younger than the rows behind it, which still expire.
+TEST_F(DataListTest, AKeyTablesExpiryPassLooksBehindAReplacedRow) {
+  auto list = List('K');
+  list->addKey(1, 1, kKeyOffset, 4);
+  ASSERT_EQ(list->addEntry(kSingleRow, Row(1, "one"), 0), 0);
+  ASSERT_EQ(list->addEntry(kSingleRow, Row(2, "two"), 0), 0);
+  clock_.advance(kTTL - 1);
+  ASSERT_EQ(list->addEntry(kSingleRow, Row(1, "uno"), 0), 0);
+  clock_.advance(1);
+  list->cleanupEntries('S', 1);
+  EXPECT_EQ(Emitted(*list), Rows{"1:uno"});
+}
+
 TEST_F(DataListTest, AKeyTableWithoutKeyColumnsKeepsEveryRow) {
   auto list = List('K');
   ASSERT_EQ(list->addEntry(kSingleRow, Row(1, "one"), 0), 0);

@@ -40,6 +40,8 @@ class DataProviderProcess {
   std::vector<std::string> output(int waitMs);
   std::string traceText() const;
   std::string errorText() const { return provider_.errorText(); }
+  // The provider's process id while it runs, else -1.
+  pid_t pid() const { return provider_.pid(); }
 
  private:
   bool endedCleanly(int status);
