@@ -12,12 +12,8 @@
 #include <string>
 
 #include "bare_loops.h"
-#include "dch/dch_api.h"
-#include "dch_host_process.h"
-#include "dch_test_settings.h"
-#include "data_provider_process.h"
+#include "bench_provider.h"
 #include "ratio.h"
-#include "row_counter.h"
 #include "zevpapi/dp_api.h"
 
 namespace {
@@ -51,14 +47,6 @@ std::string RequestBytes(long n) {
   std::string bytes = "ZEVPAPI300SNDDTA" + Value(n) + ";" + std::to_string(n % 1000) + ";";
   ZEVP_ConvertBufferToNetwork(bytes.data(), static_cast<int>(bytes.size()));
   return bytes;
-}
-
-// A bare TCP request is framed by its total length, as the bare server reads it.
-std::string Framed(const std::string& bytes) {
-  uint32_t length = static_cast<uint32_t>(bytes.size() + 4);
-  return std::string{static_cast<char>(length >> 24), static_cast<char>(length >> 16), static_cast<char>(length >> 8),
-                     static_cast<char>(length)} +
-         bytes;
 }
 
 // Records of the handle until the time is up, then their rows: the rows counted.
@@ -96,18 +84,11 @@ int Fail(const char* what) {
 }  // namespace
 
 int main() {
-  unsigned short port = LoopbackDCHPort();  // the consumer's settings, before its first transport
-  DCH_api_init();
-  DCHhostProcess host(port);
-  if (!host.startReady({"ZEVA_DCH_TIMEOUT=5"})) return Fail(host.failure().c_str());
-  RowCounter rows("BENCH", "ROWS");
-  if (!rows.parked()) return Fail("the consumer could not park");
-
-  DataProviderProcess provider("APIS", port);
-  provider.configuration().write("bench.mdl",
-                                 "//APPL Bench\n//NAME Rows E 60\n//ATTRIBUTES ';'\nText D 32\nCount C 100000\n");
-  provider.configuration().write("ZEVPCNFG", "bench.mdl\n");
-  if (!provider.start({"ZEV_TRACE=*=0"})) return Fail("the data provider did not start");
+  BenchProvider bench("APIS");
+  const std::string failure = bench.start();
+  if (!failure.empty()) return Fail(failure.c_str());
+  DataProviderProcess& provider = bench.provider();
+  RowCounter& rows = bench.rows();
   setenv("ZEVP_API_DPAPI_HOST", "127.0.0.1", 1);
   setenv("ZEVP_API_DPAPI_PORT", std::to_string(provider.apiPort()).c_str(), 1);
   setenv("ZEVP_API_REQUEST_WAIT", "5", 1);
@@ -121,7 +102,7 @@ int main() {
   BareClient bareTCP(bare.port(), true);
   BareClient bareUDP(bare.port(), false);
   const CpuClock bareCpu;
-  const CpuClock providerCpu({0, provider.pid(), host.pid()});
+  const CpuClock providerCpu({0, provider.pid(), bench.host().pid()});
   long next = 0;
   Counts udpCounts, tcpCounts;
 
@@ -132,7 +113,7 @@ int main() {
                   "row");
   PrintComparison("records/s, dp_InputData on a TCP session to rows / bare TCP loop",
                   CompareLoops({Repeat([&] {
-                                  return !bareTCP.exchange(Framed(RequestBytes(next++)), kReplySize).empty();
+                                  return !bareTCP.exchange(FramedForBareServer(RequestBytes(next++)), kReplySize).empty();
                                 }),
                                 bareCpu},
                                {RecordsToRows(session, rows, &next, &tcpCounts), providerCpu}),

@@ -61,15 +61,7 @@ void ApiAgent::pointClientHere() const {
 }
 
 bool ApiAgent::sampled(const std::string& applicationKey, const std::string& text, int waitMs) const {
-  return Eventually(
-      [&] {
-        for (const std::string& line : LinesWith(agent_.zevraf({"tables"}), applicationKey + "\t")) {
-          std::string table = line.substr(line.find('\t') + 1);
-          if (!LinesWith(agent_.zevraf({"sample", applicationKey, table}), text).empty()) return true;
-        }
-        return false;
-      },
-      waitMs);
+  return RowSampled(agent_, applicationKey, text, waitMs);
 }
 
 std::vector<std::string> ApiAgent::subnodes(const std::string& text) const {

@@ -33,6 +33,9 @@ Answer StrangerReply(const std::string& localText);
 // What to send back for a request, in order; nothing is silence.
 using ResponderScript = std::function<std::vector<Answer>(const ReceivedRequest&)>;
 
+// The same answers to every request; none: a responder that only listens.
+ResponderScript Always(std::vector<Answer> answers);
+
 class ApiResponder {
  public:
   explicit ApiResponder(ResponderScript script);

@@ -7,15 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "api_responder.h"
 #include "api_test_settings.h"
+#include "responder_test.h"
 #include "zevpapi/dp_api.h"
 
 namespace {
-
-ResponderScript Always(std::vector<Answer> answers) {
-  return [answers](const ReceivedRequest&) { return answers; };
-}
 
 std::vector<std::string> Texts(const ApiResponder& responder) {
   std::vector<std::string> texts;
@@ -23,18 +19,7 @@ std::vector<std::string> Texts(const ApiResponder& responder) {
   return texts;
 }
 
-class RequestServingTest : public ::testing::Test {
- protected:
-  void SetUp() override { UseLoopbackSettings(); }
-
-  APIhandle* handleFor(const ApiResponder& responder) {
-    EXPECT_TRUE(responder.listening());
-    responder.pointClientHere();
-    APIhandle* handle = dp_AllocateHandle(nullptr);
-    EXPECT_NE(handle, nullptr);
-    return handle;
-  }
-};
+using RequestServingTest = ResponderTest;
 
 TEST_F(RequestServingTest, AcceptingSendsTheSwitchAndTheReplyWait) {
   const struct {

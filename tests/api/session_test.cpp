@@ -1,8 +1,6 @@
 // TCP sessions against listeners of the test: opening, a peer that is not there, one
 // that closes the connection, and datagram requests after the session ended.
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -10,6 +8,7 @@
 #include <cstring>
 #include <string>
 
+#include "accepting_listener.h"
 #include "api_test_settings.h"
 #include "free_port.h"
 #include "run_in_child.h"
@@ -22,6 +21,7 @@ using Clock = std::chrono::steady_clock;
 
 // A child that hangs is ended by this alarm, which fails its test.
 constexpr unsigned kChildAlarmSeconds = 10;
+constexpr int kTakeWaitMs = 5000;
 
 void PointClientAt(unsigned short port) {
   UseLoopbackSettings();
@@ -37,30 +37,6 @@ int SendRecord(APIhandle* handle, const char* value) {
   dp_FreeBuffer(data, nullptr);
   return status;
 }
-
-// A TCP listener on a free loopback port whose connections the test takes itself.
-class AcceptingListener {
- public:
-  AcceptingListener() : port_(FreeLoopbackPort()), socket_(socket(AF_INET, SOCK_STREAM, 0)) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port_);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    listening_ = bind(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 && listen(socket_, 4) == 0;
-  }
-  ~AcceptingListener() { close(socket_); }
-  AcceptingListener(const AcceptingListener&) = delete;
-  AcceptingListener& operator=(const AcceptingListener&) = delete;
-  bool listening() const { return listening_; }
-  unsigned short port() const { return port_; }
-  // The next connection, completed by the system already.
-  int take() { return accept(socket_, nullptr, nullptr); }
-
- private:
-  unsigned short port_;
-  int socket_;
-  bool listening_;
-};
 
 TEST(SessionTest, AHandleHoldsOneSessionAtATime) {
   SilentListener listener;
@@ -111,7 +87,7 @@ TEST(SessionTest, AConnectionThePeerClosedFailsWithoutASignal) {
   PointClientAt(listener.port());
   APIhandle* handle = dp_AllocateHandle(nullptr);
   ASSERT_EQ(dp_OpenSession(handle, nullptr), 1);
-  int connection = listener.take();
+  int connection = listener.take(kTakeWaitMs);
   ASSERT_GE(connection, 0);
   close(connection);
   EXPECT_EQ(SendRecord(handle, "a"), 94);

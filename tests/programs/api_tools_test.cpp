@@ -96,7 +96,7 @@ TEST_F(ApiToolsTest, EndingWithoutNamesOverTwoSessionsIsAmbiguous) {
 }
 
 TEST_F(ApiToolsTest, APingNobodyAnswersIsSentTwiceAndTimesOut) {
-  ApiResponder console([](const ReceivedRequest&) { return std::vector<Answer>{}; });
+  ApiResponder console(Always({}));
   ASSERT_TRUE(console.listening());
   auto start = std::chrono::steady_clock::now();
   ToolRun result = run("zevpping", {}, {"ZEVP_DPCONSOLE_PORT=" + std::to_string(console.port()),
@@ -165,7 +165,7 @@ TEST_F(ApiToolsTest, ARecordPastADatagramIsAFailedSend) {
 // Each tool that waits for a reply ends at once on SIGTERM: a console or data port of
 // the test takes its request and says nothing.
 TEST_F(ApiToolsTest, EveryToolThatWaitsEndsAtOnceOnSigterm) {
-  ApiResponder silent([](const ReceivedRequest&) { return std::vector<Answer>{}; });
+  ApiResponder silent(Always({}));
   ASSERT_TRUE(silent.listening());
   const std::string port = std::to_string(silent.port());
   scratch_.write("ZEVPINIT", "1\nAPPLGRP#" + std::to_string(FreeLoopbackPort()) + "\n");

@@ -2,8 +2,6 @@
 // bytes: the message on the wire, its keywords, the acknowledgement over TCP and the
 // failures it reports.
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -12,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "accepting_listener.h"
 #include "api_responder.h"
 #include "free_port.h"
 #include "tool_process.h"
@@ -19,49 +18,6 @@
 namespace {
 
 constexpr int kRunWaitMs = 20000;
-
-// A TCP listener on a free loopback port whose connections the test takes itself.
-class StreamListener {
- public:
-  StreamListener() : port_(FreeLoopbackPort()), socket_(socket(AF_INET, SOCK_STREAM, 0)) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port_);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    listening_ = bind(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 && listen(socket_, 4) == 0;
-  }
-  ~StreamListener() { close(socket_); }
-  StreamListener(const StreamListener&) = delete;
-  StreamListener& operator=(const StreamListener&) = delete;
-  bool listening() const { return listening_; }
-  std::string port() const { return std::to_string(port_); }
-  // The next connection within the time; -1 when none came.
-  int take(int waitMs) {
-    pollfd readable{socket_, POLLIN, 0};
-    return poll(&readable, 1, waitMs) == 1 ? accept(socket_, nullptr, nullptr) : -1;
-  }
-
- private:
-  unsigned short port_;
-  int socket_;
-  bool listening_;
-};
-
-// What came on the connection until `count` bytes were there or the time ran out.
-std::string ReadBytes(int connection, size_t count, int waitMs) {
-  std::string bytes;
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
-  while (bytes.size() < count) {
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-    pollfd readable{connection, POLLIN, 0};
-    if (left.count() <= 0 || poll(&readable, 1, static_cast<int>(left.count())) != 1) break;
-    char buffer[256];
-    ssize_t n = recv(connection, buffer, sizeof buffer, 0);
-    if (n <= 0) break;
-    bytes.append(buffer, static_cast<size_t>(n));
-  }
-  return bytes;
-}
 
 std::string Zeros(size_t count) { return std::string(count, '\0'); }
 
@@ -87,7 +43,7 @@ TEST(ZevpsendTest, MessagesGoOutAsDatagramsWithTheirCategory) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    ApiResponder listener([](const ReceivedRequest&) { return std::vector<Answer>{}; });
+    ApiResponder listener(Always({}));
     ASSERT_TRUE(listener.listening());
     std::vector<std::string> arguments = c.arguments;
     arguments.push_back("dp=127.0.0.1");
@@ -133,7 +89,7 @@ TEST(ZevpsendTest, WithoutArgumentsOrWithAQuestionMarkTheUsageIsPrinted) {
 }
 
 TEST(ZevpsendTest, AMessageTooLongForADatagramIsAFailedSend) {
-  ApiResponder listener([](const ReceivedRequest&) { return std::vector<Answer>{}; });
+  ApiResponder listener(Always({}));
   ToolRun result =
       Send({"msg=" + std::string(70000, 'm'), "dp=127.0.0.1", "port=" + std::to_string(listener.port())});
   EXPECT_EQ(result.output, "send post message to DP failed, error status 90\n");
@@ -156,13 +112,13 @@ TEST(ZevpsendTest, AnAcknowledgementComesBackOverTCP) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    StreamListener listener;
+    AcceptingListener listener;
     ASSERT_TRUE(listener.listening());
     ToolProcess sender("zevpsend");
-    ASSERT_TRUE(sender.start({"m=hi", "c=A", "p=" + listener.port(), "a=yes", "d=127.0.0.1"}, {}));
+    ASSERT_TRUE(sender.start({"m=hi", "c=A", "p=" + std::to_string(listener.port()), "a=yes", "d=127.0.0.1"}, {}));
     int connection = listener.take(kRunWaitMs);
     ASSERT_GE(connection, 0);
-    EXPECT_EQ(ReadBytes(connection, 32, kRunWaitMs), "hi;A;" + Zeros(27));
+    EXPECT_EQ(ReadFromConnection(connection, 32, kRunWaitMs), "hi;A;" + Zeros(27));
     if (!c.answer.empty()) {
       EXPECT_EQ(send(connection, c.answer.data(), c.answer.size(), 0), static_cast<ssize_t>(c.answer.size()));
     }
@@ -182,13 +138,13 @@ TEST(ZevpsendTest, AnAcknowledgedPostWithNobodyListeningSendsNothing) {
 }
 
 TEST(ZevpsendTest, WaitingForTheAcknowledgementItEndsAtOnceOnSigterm) {
-  StreamListener listener;
+  AcceptingListener listener;
   ASSERT_TRUE(listener.listening());
   ToolProcess sender("zevpsend");
-  ASSERT_TRUE(sender.start({"msg=x", "ack=y", "dp=127.0.0.1", "port=" + listener.port()}, {}));
+  ASSERT_TRUE(sender.start({"msg=x", "ack=y", "dp=127.0.0.1", "port=" + std::to_string(listener.port())}, {}));
   int connection = listener.take(kRunWaitMs);
   ASSERT_GE(connection, 0);
-  EXPECT_EQ(ReadBytes(connection, 32, kRunWaitMs).size(), 32u) << "the message came; the answer does not";
+  EXPECT_EQ(ReadFromConnection(connection, 32, kRunWaitMs).size(), 32u) << "the message came; the answer does not";
   auto start = std::chrono::steady_clock::now();
   int status = sender.terminate(kRunWaitMs);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));

@@ -63,3 +63,7 @@ class AgentProcess {
 
 // The lines of a zevraf answer that hold the text; none when zevraf failed.
 std::vector<std::string> LinesWith(const ToolRun& run, const std::string& text);
+
+// True once a sample of some table of the application (its key, e.g. APPL00) holds a row
+// with the text, within the time.
+bool RowSampled(const AgentProcess& agent, const std::string& applicationKey, const std::string& text, int waitMs);
