@@ -7,7 +7,6 @@
 #include <string>
 
 #include "api_trace.h"
-#include "buffers.h"
 #include "exchange.h"
 #include "format_value.h"
 #include "handles.h"
