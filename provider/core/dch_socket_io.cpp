@@ -11,6 +11,7 @@
 #include "dch_comm.h"
 #include "dch_endpoint.h"
 #include "dch_tcp_transport.h"
+#include "statistics.h"
 #include "trc1.h"
 
 TRC_UNIT();
@@ -139,5 +140,6 @@ int ZEVP_TCPIP_DCHsend(DCHcomm* comm, const char* buffer, int length, int* error
     if (rc < 0) break;
     sent += static_cast<int>(rc);
   }
+  if (sent == length) ZEVP_UpdateStatLogDCHio(1);
   return sent;
 }

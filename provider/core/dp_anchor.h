@@ -96,7 +96,7 @@ struct DPAB {
   AttributeEntry* logCategoryAttribute;  // DP_Log_Category
   AttributeEntry* logTextAttribute;      // DP_Log_Text
   OMB* ombs;
-  StatisticBlock* statistics;
+  StatisticBlock* statistics;  // the process's block, shared by every anchor
   // Made by the console service, freed with the anchor; read by the threads that
   // hand it console commands.
   std::atomic<Console_Communication_Area*> consoleArea{nullptr};
@@ -152,7 +152,7 @@ DPAB* NewAnchor();
 void FreeAnchor(DPAB* anchor);
 
 // Frees what the start-up initialisation made for the anchor (names, buffers, the
-// lent entry, the statistics block, the trap destinations); not the anchor.
+// lent entry, the trap destinations; it forgets the process's statistics block); not the anchor.
 void ReleaseStartupResources(DPAB* anchor);
 
 // Runs the action on the main anchor, when there is one, while it cannot be

@@ -4,6 +4,7 @@
 #include "action_replies.h"
 #include "attribute_limit.h"
 #include "automation_server.h"
+#include "batch_output.h"
 #include "builtin_applications.h"
 #include "console_action.h"
 #include "console_socket.h"
@@ -18,9 +19,12 @@
 #include "internal_routing.h"
 #include "metafile_server_task.h"
 #include "periodic_task.h"
+#include "post_server.h"
 #include "request_state_machine.h"
 #include "socket_server.h"
+#include "zevp/console.h"
 #include "startup_config.h"
+#include "statistics.h"
 #include "summary_block.h"
 #include "summary_data.h"
 #include "url_management.h"
@@ -41,13 +45,13 @@ EngineRoutines DefaultRoutines() {
   table.apiServer = ZEVP_SOCKpgmAPIServer;
   table.fileServer = ZEVP_FileServer;
   table.socketServer = ZEVP_SocketServer;
-  table.postServer = standin::IdleUntilTerminated;
+  table.postServer = ZEVP_PostServer;
   table.httpManagerTask = ZEVP_HTTPmanagerTask;
 
   table.checkDPalreadyActive = ZEVP_CheckDPalreadyActive;
   table.determineMaxAttributesPerGroup = ZEVP_DetermineMaxAttributesPerGroup;
   table.constructTrapDestinationArray = standin::ConstructTrapDestinationArray;
-  table.initializeStatisticBlock = standin::InitializeStatisticBlock;
+  table.initializeStatisticBlock = ZEVP_InitializeStatisticBlock;
   table.defineDPlogReport = ZEVP_DefineDPlogReport;
   table.defineHTTPapplication = ZEVP_DefineHTTPapplication;
   table.processStartUpConfig = ZEVP_ProcessStartUpConfig;
@@ -58,7 +62,7 @@ EngineRoutines DefaultRoutines() {
 
   table.provideAction = ZEVP_TakeActionFromAgent;
   table.performDeriveAttrFunction = ZEVP_PerformDeriveAttrFunction;
-  table.outputBatchDataRecord = standin::OutputBatchDataRecord;
+  table.outputBatchDataRecord = ZEVP_OutputBatchDataRecord;
   table.provideActionReply = ZEVP_ProvideActionReply;
   table.performDataSummaryOutput = ZEVP_PerformDataSummaryOutput;
   table.summaryIntervalEnded = ZEVP_SummaryIntervalEnded;
@@ -75,7 +79,7 @@ EngineRoutines DefaultRoutines() {
   table.updateSummaryDataArray = ZEVP_UpdateSummaryDataArray;
   table.checkDataSummaryReady = ZEVP_CheckDataSummaryReady;
   table.checkRedirectSourceOffline = ZEVP_CheckRedirectSourceOffline;
-  table.updateStatLogFileIO = standin::UpdateStatLogFileIO;
+  table.updateStatLogFileIO = ZEVP_UpdateStatLogFileIO;
   table.sendDPlogMessage = ZEVP_SendDPlogMessage;
   table.snmpApplOnline = standin::SNMPapplOnline;
   table.snmpApplOffline = standin::SNMPapplOffline;
@@ -94,7 +98,7 @@ EngineRoutines DefaultRoutines() {
   table.updateSourceEntryState = ZEVP_UpdateSourceEntryState;
   table.queueAndWaitDCHstatus = ZEVP_QueueAndWaitDCHstatus;
   table.releaseSummaryManagementBlock = ZEVP_ReleaseSummaryManagementBlock;
-  table.closeBatchOutputFile = standin::CloseBatchOutputFile;
+  table.closeBatchOutputFile = ZEVP_CloseBatchOutputFile;
   table.closeBatchLog = ZEVP_CloseBatchLog;
   return table;
 }

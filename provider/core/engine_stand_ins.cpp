@@ -39,13 +39,7 @@ sockaddr_in* ConstructTrapDestinationArray(const char*, int32_t* count) {
   return nullptr;
 }
 
-StatisticBlock* InitializeStatisticBlock() { return nullptr; }
 
-void OutputBatchDataRecord(SourceEntry* source) {
-  TRC(TRC_ERROR, "***** no batch output: row of source @%p dropped", static_cast<void*>(source));
-}
-
-void UpdateStatLogFileIO(int32_t, int32_t) {}
 
 void UpdateMIBinteresToDCH(DPAB*) { TRC(TRC_ERROR, "***** MIB interest update not available"); }
 
@@ -131,7 +125,5 @@ void notSupported(ActionEntry* entry) {
 void EmitSNMPtrap(DPAB*, ActionEntry* entry) { notSupported(entry); }
 
 void ScheduleDPconfigurationRequest(DPAB*, ActionEntry* entry) { notSupported(entry); }
-
-void CloseBatchOutputFile(ApplicationEntry*) {}
 
 }  // namespace zevp::standin

@@ -12,10 +12,7 @@ namespace zevp::standin {
 void IdleUntilTerminated(ProcessEntry* entry);
 
 sockaddr_in* ConstructTrapDestinationArray(const char* destinations, int32_t* count);  // none
-StatisticBlock* InitializeStatisticBlock();  // none
 
-// The DCH link's call into batch output, not built yet: it traces and does nothing.
-void OutputBatchDataRecord(SourceEntry* source);
 // The periodic task's calls into the SNMP collection, not built yet: each traces.
 void UpdateMIBinteresToDCH(DPAB* anchor);
 void DoNoDataStatusReport(DPAB* anchor);
@@ -25,8 +22,6 @@ void UpdateMonitorNodeCommunity(DPAB* anchor);
 int LoadSNMPNetworkName();
 void UpdateMonitorNetworkSymbolicName(DPAB* anchor);
 int LoadSNMPManagedNodeList(DPAB* anchor, const char* file);
-// No statistics are kept yet.
-void UpdateStatLogFileIO(int32_t files, int32_t ios);
 // The model's calls into the SNMP collection, not built yet.
 void SNMPapplOnline(DPAB* anchor, ApplicationEntry* application);   // "not available"
 void SNMPapplOffline(DPAB* anchor, ApplicationEntry* application);  // "not available"
@@ -40,6 +35,5 @@ char* LocateNetworkBySymbolicName(const char* symbolicName);                 // 
 // Each sets DP_NOSUPPORT and traces.
 void EmitSNMPtrap(DPAB* anchor, ActionEntry* entry);
 void ScheduleDPconfigurationRequest(DPAB* anchor, ActionEntry* entry);
-void CloseBatchOutputFile(ApplicationEntry* application);
 
 }  // namespace zevp::standin

@@ -177,7 +177,6 @@ void FreeApplicationTexts(ApplicationEntry* application) {
   ZEV0_FreeStorage(&application->EnterpriseOID);
   ZEV0_FreeStorage(&application->ApplHelp);
   ZEV0_FreeStorage(&application->BatchOutputFileName);
-  ZEV0_FreeStorage(&application->BatchRecordBuffer);
 }
 
 }  // namespace

@@ -149,7 +149,7 @@ void ReleaseStartupResources(DPAB* anchor) {
   ZEV0_FreeStorage(&anchor->metafileDirectory);
   ZEVP_DestroyProcessEntry(anchor->pStatPE);
   anchor->pStatPE = nullptr;
-  ZEV0_FreeStorage(&anchor->statistics);
+  anchor->statistics = nullptr;  // the process keeps its block to the end
   ZEV0_FreeStorage(&anchor->trapDestinations);
   anchor->trapDestinationCount = 0;
 }

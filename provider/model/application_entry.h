@@ -28,7 +28,7 @@ struct ApplicationEntry {
   // Batch mode only.
   char* BatchOutputFileName;
   FILE* BatchOutputStream;
-  char* BatchRecordBuffer;
+  int32_t BatchOutputCount;  // records output since the file was opened
 };
 
 // A new application appended to the anchor's list, or null after a validation

@@ -82,11 +82,7 @@ void setValue(AttributeEntry* attribute, const std::string& value) {
 // fixed values, and the attributes the DP log writer fills, go on the anchor.
 void prepareLogSource(DPAB* anchor, SourceEntry* source) {
   const char* type = anchor->dpType >= 0 && anchor->dpType < ZEV_DP_TYPE_COUNT ? DPtypeString[anchor->dpType] : "";
-  std::string node = std::string(source->pSourceNodeName != nullptr ? source->pSourceNodeName : "") + type + "dp";
-  ZEV0_FreeStorage(&source->pSourceNodeName);
-  source->pSourceNodeName = zevp::NewStorageText(node);
-  source->SourceNodeNameLength = static_cast<int32_t>(node.size());
-  TRC(TRC_DETAIL, "Set pSourceNodeName <%s> SEptr @%p", node.c_str(), static_cast<void*>(source));
+  std::string node = zevp::NameBuiltInSource(anchor, source);
   for (AttributeEntry* attribute = source->FirstAttribute; attribute != nullptr; attribute = attribute->next) {
     std::string name = attribute->AttrName;
     if (name == "DP_Time") {

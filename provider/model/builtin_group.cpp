@@ -2,8 +2,15 @@
 
 #include "application_entry.h"
 #include "attribute_entry.h"
+#include "dp_anchor.h"
+#include "metafile_text.h"
 #include "source_entry.h"
 #include "table_entry.h"
+#include "trc1.h"
+#include "zev/dp_types.h"
+#include "zev0/storage.h"
+
+TRC_UNIT();
 
 namespace zevp {
 
@@ -26,6 +33,16 @@ SourceEntry* DefineBuiltInGroup(DPAB* anchor, ApplicationEntry* application, con
   table->AttributesPerRow = group.count;
   table->AttributesNotDerived = group.count;
   return source;
+}
+
+std::string NameBuiltInSource(const DPAB* anchor, SourceEntry* source) {
+  const char* type = anchor->dpType >= 0 && anchor->dpType < ZEV_DP_TYPE_COUNT ? DPtypeString[anchor->dpType] : "";
+  std::string node = std::string(source->pSourceNodeName != nullptr ? source->pSourceNodeName : "") + type + "dp";
+  ZEV0_FreeStorage(&source->pSourceNodeName);
+  source->pSourceNodeName = NewStorageText(node);
+  source->SourceNodeNameLength = static_cast<int32_t>(node.size());
+  TRC(TRC_DETAIL, "Set pSourceNodeName <%s> SEptr @%p", node.c_str(), static_cast<void*>(source));
+  return node;
 }
 
 }  // namespace zevp

@@ -3,6 +3,8 @@
 // group's attributes in definition order.
 #pragma once
 
+#include <string>
+
 struct ApplicationEntry;
 struct DPAB;
 struct SourceEntry;
@@ -31,5 +33,9 @@ struct BuiltInGroup {
 // with the application, for its release).
 SourceEntry* DefineBuiltInGroup(DPAB* anchor, ApplicationEntry* application, const BuiltInGroup& group,
                                 const char* ttl);
+
+// Renames a built-in group's source after the data provider that runs it: its node
+// name followed by the data provider's type code and "dp"; the new name.
+std::string NameBuiltInSource(const DPAB* anchor, SourceEntry* source);
 
 }  // namespace zevp

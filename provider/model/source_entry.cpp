@@ -114,13 +114,8 @@ SourceEntry* ZEVP_InitializeSourceEntry(DPAB* anchor, TableEntry* table, const c
       return nullptr;
     }
   }
-  source->IO = ZEVP_InitializeIOEntry(anchor, source, letter);
-  if (source->IO == nullptr) {
-    TRC(TRC_ERROR, "***** Unable to initialize IO entry for SOURCE statement. Ignored");
-    freeSource(source);
-    return nullptr;
-  }
-
+  // Whole before its I/O entry joins the anchor's lists, where the periodic task's
+  // partner watch looks at its state and takes its locks.
   source->State = ZEVP_Initial;
   source->DataSequence = ZEVP_DATA_SEQUENCE_ROW;
   BSV1_Time now;
@@ -131,6 +126,15 @@ SourceEntry* ZEVP_InitializeSourceEntry(DPAB* anchor, TableEntry* table, const c
   BSV1_InitializeLock(&source->DataLock);
   BSV1_InitializeLock(&source->ActionListLock);
   BSV1_InitializeLock(&source->EntryLock);
+  source->IO = ZEVP_InitializeIOEntry(anchor, source, letter);
+  if (source->IO == nullptr) {
+    TRC(TRC_ERROR, "***** Unable to initialize IO entry for SOURCE statement. Ignored");
+    for (BSV1_Lock* lock : {&source->SummaryLock, &source->AttributeLock, &source->DataLock, &source->ActionListLock,
+                            &source->EntryLock})
+      BSV1_DestroyLock(lock);
+    freeSource(source);
+    return nullptr;
+  }
   if (table != nullptr) {
     BSV1_GetLock(&table->SourceListLock);
     zevp::AppendToList(&table->FirstSource, source);

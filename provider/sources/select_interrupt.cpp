@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "statistics.h"
 #include "trc1.h"
 #include "zev/dp_types.h"
 #include "zev/prodspec_items.h"
@@ -68,5 +69,6 @@ void ZEVP_SendSelectInterrupt(int32_t dpType, const char* text) {
   if (apiPort) sendToPort(socket, text, ZEVP_APIserverPort());
   if (metaPort) sendToPort(socket, text, ZEVP_MetaServerPort());
   if (postPort) sendToPort(socket, text, ZEVP_PostDPport());
+  ZEVP_UpdateStatLogSockIO(0, 1);
   ZEV0_CloseTheSocket(socket);
 }

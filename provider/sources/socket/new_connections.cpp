@@ -19,6 +19,7 @@
 #include "request_state_machine.h"
 #include "socket_log_numbers.h"
 #include "source_entry.h"
+#include "statistics.h"
 #include "table_entry.h"
 #include "trc1.h"
 #include "zev0/sockets.h"
@@ -79,6 +80,7 @@ bool NewConnections::accept(int listenSocket) {
     if (!wouldBlock(errno)) TRC(TRC_ERROR, "***** Accept for TCP socket failed errno %d", errno);
     return false;
   }
+  ZEVP_UpdateStatLogSockIO(1, 0);
   int nonBlocking = 1;
   ZEV0_SetSocketIoctl(socket, FIONBIO, &nonBlocking);
   TRC(TRC_DETAIL, "### New TCP partner %s[%d] connection accepted. Socket %d", DottedAddress(peer).c_str(),
@@ -134,6 +136,7 @@ void NewConnections::serve(const std::unordered_set<int>& readable) {
       continue;
     }
     std::memset(receive_, 0, static_cast<size_t>(receiveSize_) + 1);
+    ZEVP_UpdateStatLogSockIO(0, 2);  // the wait for the first data and its receive
     ssize_t received = recv(connection.socket, receive_, static_cast<size_t>(receiveSize_), 0);
     if (received < 0 && wouldBlock(errno)) {
       waiting_.push_back(connection);

@@ -11,6 +11,7 @@
 #include "partner_sources.h"
 #include "socket_log_numbers.h"
 #include "source_entry.h"
+#include "statistics.h"
 #include "table_entry.h"
 #include "trc1.h"
 #include "zev0/storage.h"
@@ -226,6 +227,7 @@ void ZEVP_ProcessSockRequestByState(DPAB* anchor, ProcessEntry* caller, IOEntry*
   request.mode = zevp::ModeOfPartner(partner);
   request.bytes = received ? buffer : nullptr;
   request.length = received ? n : 0;
+  if (request.api() && received) ZEVP_UpdateStatLogAPIcalls(1);
   zevp::dispatch(request);
   // A request is answered; a source taken offline without one is not.
   if (request.api() && received) zevp::reply(request);

@@ -20,6 +20,7 @@
 #include "socket_log_numbers.h"
 #include "socket_server_loop.h"
 #include "source_entry.h"
+#include "statistics.h"
 #include "trc1.h"
 #include "zev/dp_types.h"
 #include "zev0/env.h"
@@ -105,6 +106,7 @@ bool SocketServerLoop::start() {
     ports += " UDP only";
   else
     ports += " TCP only";
+  ZEVP_UpdateStatLogSockIO(2, 0);
   Routines().sendDPlogMessage(anchor_, ZEVP_DPLOG_SERVER_LISTENING, mode_ == PartnerMode::API ? "Socket API Server" : "Socket",
                               ports.c_str(), nullptr, nullptr, nullptr);
   anchor_->inputServerListening = 1;
@@ -137,6 +139,7 @@ void SocketServerLoop::pass() {
   watchPartners(&watched);
   connections_.watch(&watched);
   BSV1_ReleaseLock(&anchor_->applDefinitionLock);
+  ZEVP_UpdateStatLogSockIO(0, 1);
 
   int64_t timeout = ZEVP_TERMINATION_LOOK_MS;
   int64_t deadline = connections_.nextDeadlineMs();
@@ -194,6 +197,7 @@ void SocketServerLoop::shutDown() {
     ReleaseDynamicPartner(anchor_, partner);
   }
   BSV1_ReleaseLock(&anchor_->applDefinitionLock);
+  ZEVP_UpdateStatLogSockIO(-2, 0);
   if (anchor_->dpType != ZEV_DP_ASFS) anchor_->inputServerListening = 0;
 }
 

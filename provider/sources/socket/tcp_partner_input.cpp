@@ -19,6 +19,7 @@
 #include "socket_log_numbers.h"
 #include "socket_server_loop.h"
 #include "source_entry.h"
+#include "statistics.h"
 #include "table_entry.h"
 #include "trc1.h"
 #include "zev0/sockets.h"
@@ -63,6 +64,7 @@ bool SocketServerLoop::partnerInput(IOEntry* partner) {
   TRC(TRC_DETAIL, "### sock %d selected for existing TCP connection from %s[%d]", socket,
       DottedAddress(partner->PartnerAddress).c_str(), ntohs(partner->PartnerAddress.sin_port));
   char* buffer = clearedBuffer();
+  ZEVP_UpdateStatLogSockIO(0, 1);
   ssize_t received = recv(socket, buffer, ZEVP_RECEIVE_SIZE, 0);
   if (received < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) return false;
   if (received <= 0) return connectionEnded(partner, received < 0 ? errno : 0);
@@ -92,6 +94,7 @@ bool SocketServerLoop::partnerInput(IOEntry* partner) {
 bool SocketServerLoop::connectionEnded(IOEntry* partner, int error) {
   int socket = partner->Socket;
   TRC(TRC_DETAIL, "TCP connection terminated for sock %d, errno %d", socket, error);
+  ZEVP_UpdateStatLogSockIO(-1, 0);
   SourceEntry* source = partner->Source;
   std::string host = PeerHostName(partner->PartnerAddress);
   EngineRoutines& routines = Routines();

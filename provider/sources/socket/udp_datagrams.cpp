@@ -23,6 +23,7 @@
 #include "socket_log_numbers.h"
 #include "socket_server_loop.h"
 #include "source_entry.h"
+#include "statistics.h"
 #include "table_entry.h"
 #include "trc1.h"
 #include "udp_partner.h"
@@ -72,6 +73,7 @@ void SocketServerLoop::renewExpiry(IOEntry* partner) {
 }
 
 void SocketServerLoop::receiveDatagrams() {
+  ZEVP_UpdateStatLogSockIO(0, 1);
   for (int taken = 0; taken < ZEVP_DATAGRAMS_PER_PASS; ++taken) {
     char* buffer = clearedBuffer();
     sockaddr_in sender{};

@@ -12,6 +12,7 @@
 #include "io_entry.h"
 #include "partner_sockets.h"
 #include "socket_input_fixture.h"
+#include "statistic_counts.h"
 #include "source_entry.h"
 #include "table_entry.h"
 #include "zev/dp_types.h"
@@ -101,6 +102,21 @@ TEST_F(APIserverTest, ADatagramPartnerBeginsSendsBlocksAndEndsItsInput) {
   EXPECT_EQ(exchange(partner, Request("BGNINP", "Orders Lines ")), status(0) + "#;");
   EXPECT_EQ(exchange(partner, Request("SNDDTA", "f;6")), status(0));
   EXPECT_EQ(NextRowText(rows), "f/17");
+}
+
+// Each request a partner sends counts as an API call of the process's statistics.
+TEST_F(APIserverTest, EachRequestCountsAsAnAPIcall) {
+  RowWaiter rows("Orders", "Lines");
+  syncWithServer();
+  StatisticCounts before = CountsOf(anchor());
+  DatagramEnd partner;
+  EXPECT_EQ(exchange(partner, Request("BGNINP", "Orders Lines ")), status(0) + "#;");
+  EXPECT_EQ(exchange(partner, Request("SNDDTA", "a;1")), status(0));
+  EXPECT_EQ(NextRowText(rows), "a/17");
+  EXPECT_EQ(exchange(partner, Request("ENDINP")), status(0));
+  StatisticCounts after = CountsOf(anchor());
+  EXPECT_EQ(after.apiCalls - before.apiCalls, 3u);
+  EXPECT_GE(after.socketIOs - before.socketIOs, 3u) << "a drain of the UDP socket for each";
 }
 
 // A second partner while the group's source is taken gets a dynamic source of its

@@ -13,6 +13,7 @@
 #include "io_entry.h"
 #include "partner_sockets.h"
 #include "socket_input_fixture.h"
+#include "statistic_counts.h"
 #include "source_entry.h"
 #include "trace_capture.h"
 #include "zev/dp_types.h"
@@ -53,6 +54,30 @@ TEST_F(SocketServerTest, ATCPpartnersAssociationAndRecordsInOneSegmentBecomeRows
   DPlogMessage ended = log().waitFor(24);
   EXPECT_EQ(ended.inserts.at(0), "TCP");
   EXPECT_EQ(ended.inserts.at(3), "Lines");
+}
+
+// The process's statistics follow the partners: an accepted connection is an open
+// socket until it ends, each wait and receive an I/O operation, each row a message
+// to the agent.
+TEST_F(SocketServerTest, TheStatisticsCountConnectionsReceivesAndRows) {
+  ASSERT_NE(start(ZEV_DP_SOCK), nullptr);
+  RowWaiter rows("Lines", "Text");
+  syncWithServer();
+  StatisticCounts before = CountsOf(anchor());
+  StreamEnd partner(socketPort());
+  ASSERT_TRUE(partner.connected());
+  ASSERT_TRUE(partner.send("//lines\r\nfirst;1\r\n"));
+  EXPECT_EQ(NextRowText(rows), "first/17");
+  ASSERT_TRUE(partner.send("second;2\n"));
+  EXPECT_EQ(NextRowText(rows), "second/17");
+  StatisticCounts connected = CountsOf(anchor());
+  EXPECT_EQ(connected.openedSockets, before.openedSockets + 1);
+  // The first data's wait and receive, a receive, and a wait of the loop for each.
+  EXPECT_GE(connected.socketIOs - before.socketIOs, 5u);
+  EXPECT_GE(connected.dchMessages - before.dchMessages, 2u);
+  partner.close();
+  log().waitFor(24);
+  EXPECT_EQ(CountsOf(anchor()).openedSockets, before.openedSockets) << "the ended connection is no longer open";
 }
 
 TEST_F(SocketServerTest, AUDPpartnerIsBoundByItsAssociationUnboundByItsEndAndBoundAgainByAddress) {

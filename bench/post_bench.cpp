@@ -1,0 +1,87 @@
+// The POST data provider (zevdphost POST, in a process of its own) against bare
+// loopback loops of the same message sizes, measured in the same run: posts per
+// second over TCP (each answered with its stamp) and over UDP (each counted once its
+// row reached a consumer parked at the DCH server's host), over request/reply
+// exchanges of a 32-byte request and a 26-byte reply.
+#include <arpa/inet.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "bare_loops.h"
+#include "data_provider_process.h"
+#include "dch/dch_api.h"
+#include "dch_host_process.h"
+#include "dch_test_settings.h"
+#include "free_port.h"
+#include "posted_message.h"
+#include "raw_dch_peer.h"
+#include "ratio.h"
+#include "row_counter.h"
+
+namespace {
+
+constexpr size_t kStampSize = 26;
+constexpr auto kRowWait = std::chrono::seconds(5);
+constexpr int kStartWaitMs = 20000;
+
+const std::string kPost = PostedMessage("Disk full", "W");  // 32 bytes
+
+// The bare loop's request: as long as a post, framed by its length word as the bare
+// server reads its requests.
+std::string BareRequest() {
+  std::string request = kPost;
+  uint32_t length = htonl(static_cast<uint32_t>(request.size()));
+  std::memcpy(&request[0], &length, sizeof length);
+  return request;
+}
+
+int Fail(const char* what) {
+  std::fprintf(stderr, "post_bench: %s\n", what);
+  return 1;
+}
+
+}  // namespace
+
+int main() {
+  unsigned short port = LoopbackDCHPort();  // the consumer's settings, before its first transport
+  DCH_api_init();
+  DCHhostProcess host(port);
+  if (!host.startReady({"ZEVA_DCH_TIMEOUT=5"})) return Fail(host.failure().c_str());
+  RowCounter rows("MAS", "DPPOST");
+  if (!rows.parked()) return Fail("the consumer could not park");
+
+  unsigned short postPort = FreeLoopbackPort();
+  DataProviderProcess provider("POST", port);
+  if (!provider.start({"ZEVP_POST_DP_PORT=" + std::to_string(postPort), "ZEV_TRACE=*=0"}))
+    return Fail("the data provider did not start");
+
+  // The source is online once a post is stamped.
+  auto giveUp = Clock::now() + std::chrono::milliseconds(kStartWaitMs);
+  while (Clock::now() < giveUp && BareClient(postPort, true).exchange(kPost, kStampSize).empty()) usleep(100 * 1000);
+  if (!rows.waitFor(1, Clock::now() + kRowWait)) return Fail("no row came from the data provider");
+
+  BareServer bareServer(std::string(kStampSize, 'S'));
+  BareClient bareTcp(bareServer.port(), true);
+  BareClient bareUdp(bareServer.port(), false);
+  const std::string bareRequest = BareRequest();
+  BareClient tcpPoster(postPort, true);
+  auto bareTcpLoop = Repeat([&] { return bareTcp.exchange(bareRequest, kStampSize).size() == kStampSize; });
+  auto postTcpLoop = Repeat([&] { return tcpPoster.exchange(kPost, kStampSize).size() == kStampSize; });
+  PrintRatio("posts/s over TCP, stamped / bare TCP request-reply loop", MedianRatio(bareTcpLoop, postTcpLoop));
+
+  // The TCP posts' rows are in before the UDP posts are counted.
+  rawdch::UdpPeer udpPoster(postPort);
+  long expected = rows.count();
+  while (rows.waitFor(expected + 1, Clock::now() + std::chrono::seconds(1))) expected = rows.count();
+  auto bareUdpLoop = Repeat([&] { return bareUdp.exchange(bareRequest, kStampSize).size() == kStampSize; });
+  auto postUdpLoop = Repeat([&] { return udpPoster.send(kPost) && rows.waitFor(++expected, Clock::now() + kRowWait); });
+  PrintRatio("posts/s over UDP, as rows at a parked consumer / bare UDP request-reply loop",
+             MedianRatio(bareUdpLoop, postUdpLoop));
+
+  return provider.terminate() ? 0 : Fail("the data provider did not end in order");
+}
