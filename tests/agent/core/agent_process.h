@@ -48,6 +48,8 @@ class AgentProcess {
   unsigned short rafPort() const { return rafPort_; }
   // The base of its data providers' console ports (ZEVP_DPCONSOLE_PORT).
   unsigned short consoleBase() const { return consoleBase_; }
+  // A fixed base in place of the free one (in a network namespace of the test's own).
+  void useConsoleBase(unsigned short base) { consoleBase_ = base; }
   // The agent's scratch folder, its work directory, ending in "/".
   std::string directory() const { return agent_.scratch() + "/"; }
   std::string errorText() const { return agent_.errorText(); }
