@@ -58,6 +58,7 @@ TEST(ZevpsendTest, MessagesGoOutAsDatagramsWithTheirCategory) {
 }
 
 TEST(ZevpsendTest, WithoutAMessageOrAHostNothingIsSent) {
+  // A label of more than 63 characters fails before any name server is asked.
   const std::string unknownHost = std::string(64, 'a') + ".invalid";
   const struct {
     std::vector<std::string> arguments;
