@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "affinity_table.h"
+#include "zev0/affinity_table.h"
 #include "prodspec_reading.h"
 #include "trc1.h"
 #include "zev/dp_types.h"

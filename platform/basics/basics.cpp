@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <cerrno>
 #include <cstdlib>
 
@@ -53,6 +54,19 @@ void BSV1_Sleep(unsigned seconds) {
   struct timespec remaining = {static_cast<time_t>(seconds), 0};
   while (nanosleep(&remaining, &remaining) != 0 && errno == EINTR) {
   }
+}
+
+bool BSV1_SleepUntil(std::unique_lock<std::mutex>& lock, std::condition_variable& woken, unsigned seconds,
+                     const std::function<bool()>& done) {
+  if (done()) return true;
+  // An installed clock owns every wait: the test decides when the seconds have passed.
+  if (installedClock.load() != nullptr) {
+    lock.unlock();
+    BSV1_Sleep(seconds);
+    lock.lock();
+    return done();
+  }
+  return woken.wait_for(lock, std::chrono::seconds(seconds), done);
 }
 
 namespace bsv1 {

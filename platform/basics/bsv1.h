@@ -3,7 +3,10 @@
 
 #include <pthread.h>
 
+#include <condition_variable>
 #include <cstdint>
+#include <functional>
+#include <mutex>
 
 // The value of an environment variable, or null when it is not set. flags: 0.
 const char* BSV1_GetEnv(const char* name, int flags);
@@ -29,6 +32,10 @@ struct BSV1_Time {
 // The real-time clock (or the clock a test installed).
 void BSV1_GetTime(BSV1_Time* now);
 void BSV1_Sleep(unsigned seconds);
+// Sleeps like BSV1_Sleep, ended early when `done` holds as `woken` is notified; the
+// caller holds `lock`, which guards what `done` reads. The value of `done` at the end.
+bool BSV1_SleepUntil(std::unique_lock<std::mutex>& lock, std::condition_variable& woken, unsigned seconds,
+                     const std::function<bool()>& done);
 
 namespace bsv1 {
 

@@ -11,7 +11,9 @@
 #include <cstdint>
 #include <cstdio>
 #include <ctime>
+#include <condition_variable>
 #include <functional>
+#include <mutex>
 
 #include "bsv1.h"
 
@@ -115,6 +117,8 @@ struct DPAB {
   char transportLetter;     // 'I' TCP/IP or 'R' RPC
 
   int32_t threadCount;  // threads made by ZEVP_CreateProcess not yet released, processListLock
+  std::mutex threadEndMutex;               // signalled on threadEnded each time threadCount drops,
+  std::condition_variable threadEnded;     // so that waits for the others' end need not poll
   std::atomic<int32_t> shutdownFlag{0};
   int32_t dpType;  // index into DPtypeString
   std::atomic<int32_t> metaServerListening{0};

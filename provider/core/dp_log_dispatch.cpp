@@ -65,14 +65,9 @@ ProcessEntry* waitingEntry(DPAB* anchor, bool* lent) {
 // The DCH client wakes the source's owning task: for the time of the wait that is
 // the waiting thread, and then the owner again.
 void queueAndWaitAsOwner(DPAB* anchor, ProcessEntry* waiter, SourceEntry* source) {
-  BSV1_GetLock(&source->EntryLock);
-  ProcessEntry* owner = source->OwningTask;
-  source->OwningTask = waiter;
-  BSV1_ReleaseLock(&source->EntryLock);
+  ProcessEntry* owner = ZEVP_LendSource(source, waiter);
   ZEVP_QueueAndWaitDCHstatus(anchor, waiter, source);
-  BSV1_GetLock(&source->EntryLock);
-  source->OwningTask = owner;
-  BSV1_ReleaseLock(&source->EntryLock);
+  ZEVP_GiveSourceBack(source, waiter, owner);
 }
 
 bool delivered(const SourceEntry* source) { return ZEVP_SourceStateOf(source) == ZEVP_Active || ZEVP_SourceStateOf(source) == ZEVP_Output; }

@@ -52,7 +52,7 @@ void ZEVP_DPlogServer(ProcessEntry* entry) {
   }
 
   while (ZEVP_ActiveThreadCount(anchor) > kThreadsBesideOthers) {
-    BSV1_Sleep(1);
+    ZEVP_AwaitThreadCountBelow(anchor, kThreadsBesideOthers + 1, 1);
     if (DPlogWorkEntry* work = ZEVP_GetNextDPlogRequest(anchor)) dispatch(anchor, work);
   }
   BSV1_GetLock(&anchor->logQueueLock);

@@ -52,7 +52,7 @@ int32_t AwaitThreadsEnded(DPAB* anchor, int64_t deadline) {
   int32_t count;
   while ((count = ZEVP_ActiveThreadCount(anchor)) > 0) {
     TRC(TRC_DETAIL, ">>>>>Waiting for all processes to end - %d", count);
-    BSV1_Sleep(ZEVP_SHUTDOWN_LOOK_SECONDS);
+    ZEVP_AwaitThreadCountBelow(anchor, count, ZEVP_SHUTDOWN_LOOK_SECONDS);
     if (Now() > deadline) return ZEVP_ActiveThreadCount(anchor);
   }
   return count;

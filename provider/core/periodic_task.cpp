@@ -228,12 +228,16 @@ void runCycleWork(DPAB* anchor, ProcessEntry* self, const PeriodicSettings& sett
 }
 
 // Sleeps the cycle a second at a time, so that the end of the data provider is
-// seen within a second; while it ends, a second per cycle.
+// seen within a second; while it ends, a second per cycle, cut short when the last
+// other thread has gone.
 void sleepCycle(ProcessEntry* self, int seconds, bool terminating) {
-  if (terminating) seconds = 1;
+  if (terminating) {
+    ZEVP_AwaitThreadCountBelow(self->anchor, 2, 1);
+    return;
+  }
   for (int slept = 0; slept < seconds; ++slept) {
     BSV1_Sleep(1);
-    if (!terminating && self->terminationFlag != 0) break;
+    if (self->terminationFlag != 0) break;
   }
 }
 

@@ -155,6 +155,10 @@ void ZEVP_ReleaseProcessResources(DPAB* anchor, ProcessEntry* entry) {
   }
   ZEVP_DestroyProcessEntry(entry);
   BSV1_ReleaseLock(&anchor->processListLock);
+  if (chained) {
+    std::lock_guard<std::mutex> lock(anchor->threadEndMutex);
+    anchor->threadEnded.notify_all();
+  }
 }
 
 int32_t ZEVP_ActiveThreadCount(DPAB* anchor) {
@@ -162,4 +166,14 @@ int32_t ZEVP_ActiveThreadCount(DPAB* anchor) {
   int32_t count = anchor->threadCount;
   BSV1_ReleaseLock(&anchor->processListLock);
   return count;
+}
+
+int32_t ZEVP_AwaitThreadCountBelow(DPAB* anchor, int32_t count, int seconds) {
+  // The count drops before the end is signalled under the mutex held here, so an end
+  // between reading the count and waiting cannot be missed.
+  std::unique_lock<std::mutex> lock(anchor->threadEndMutex);
+  int32_t now = 0;
+  BSV1_SleepUntil(lock, anchor->threadEnded, static_cast<unsigned>(seconds),
+                  [&] { return (now = ZEVP_ActiveThreadCount(anchor)) < count; });
+  return now;
 }

@@ -91,3 +91,7 @@ void ZEVP_ReleaseProcessResources(DPAB* anchor, ProcessEntry* entry);
 // The anchor's count of threads made by ZEVP_CreateProcess that have not yet
 // released their entry, read under the process-entry list lock.
 int32_t ZEVP_ActiveThreadCount(DPAB* anchor);
+
+// Waits until fewer than `count` such threads run, or the seconds have passed; the
+// count then. A thread's end wakes the wait at once.
+int32_t ZEVP_AwaitThreadCountBelow(DPAB* anchor, int32_t count, int seconds);

@@ -69,10 +69,9 @@ void unbind(IOEntry* partner) {
 // source meanwhile, so that the DCH client wakes it, not the server thread.
 void takeOffline(DPAB* anchor, ProcessEntry* caller, IOEntry* partner) {
   SourceEntry* source = partner->Source;
-  ProcessEntry* owner = source->OwningTask;
-  source->OwningTask = caller;
+  ProcessEntry* owner = ZEVP_LendSource(source, caller);
   zevp::Routines().processSockRequestByState(anchor, caller, partner, 0, nullptr);
-  source->OwningTask = owner;
+  ZEVP_GiveSourceBack(source, caller, owner);
 }
 
 bool stillListed(DPAB* anchor, const IOEntry* partner) {

@@ -104,12 +104,11 @@ void stopPartner(DPAB* anchor, SourceEntry* source) {
     waiter = anchor->pStatPE;
   }
   if (waiter != nullptr) {
-    ProcessEntry* own = source->OwningTask;
-    source->OwningTask = waiter;
+    ProcessEntry* owner = ZEVP_LendSource(source, waiter);
     source->DataExpiryTime = time;  // the offline is not postponed
     routines.updateSourceEntryState(source, ZEVP_Inactive);
     routines.processSockRequestByState(anchor, waiter, io, 0, nullptr);
-    source->OwningTask = own;
+    ZEVP_GiveSourceBack(source, waiter, owner);
   } else {
     TRC(TRC_ERROR, "*****Error: no waiting entry to take source @%p offline", static_cast<void*>(source));
   }

@@ -56,12 +56,11 @@ namespace zevp {
 
 int32_t AwaitRegistration(DPAB* anchor, ProcessEntry* waiter, SourceEntry* source) {
   EngineRoutines& routines = Routines();
-  ProcessEntry* previous = source->OwningTask;
-  source->OwningTask = waiter;
+  ProcessEntry* owner = ZEVP_LendSource(source, waiter);
   routines.updateSourceEntryState(source, ZEVP_Register);
   routines.queueAndWaitDCHstatus(anchor, waiter, source);
   if (ShutdownRequested(anchor)) return kRegistrationAbandoned;
-  source->OwningTask = previous;
+  ZEVP_GiveSourceBack(source, waiter, owner);
   return source->State;
 }
 

@@ -1,7 +1,5 @@
 #include "builtin_applications.h"
 
-#include <algorithm>
-#include <cstring>
 #include <string>
 
 #include "application_entry.h"
@@ -72,12 +70,6 @@ constexpr zevp::BuiltInGroup kActionGroup = {
     "automations, policies, and Take Action activities. The agent's Operation Log contains all action status.",
     kActionAttributes, static_cast<int>(std::size(kActionAttributes))};
 
-void setValue(AttributeEntry* attribute, const std::string& value) {
-  size_t length = std::min<size_t>(value.size(), attribute->MaxValSize);
-  std::memcpy(attribute->Value(), value.data(), length);
-  attribute->ActualValSize = static_cast<uint16_t>(length);
-}
-
 // The DP log source's node name ends in the data provider's type and "dp"; its
 // fixed values, and the attributes the DP log writer fills, go on the anchor.
 void prepareLogSource(DPAB* anchor, SourceEntry* source) {
@@ -89,16 +81,16 @@ void prepareLogSource(DPAB* anchor, SourceEntry* source) {
       attribute->ActualValSize = attribute->MaxValSize;
       anchor->logTimeAttribute = attribute;
     } else if (name == "DP_Name") {
-      setValue(attribute, node);
+      zevp::SetRowText(attribute, node);
     } else if (name == "DP_Type") {
-      setValue(attribute, type);
+      zevp::SetRowText(attribute, type);
     } else if (name == "DP_Log_Category") {
       attribute->ActualValSize = attribute->MaxValSize;
       anchor->logCategoryAttribute = attribute;
     } else if (name == "DP_Log_Text") {
       anchor->logTextAttribute = attribute;
     } else if (name == "DP_Version") {
-      setValue(attribute, kVersion);
+      zevp::SetRowText(attribute, kVersion);
     }
   }
 }

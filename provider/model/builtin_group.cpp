@@ -1,5 +1,8 @@
 #include "builtin_group.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include "application_entry.h"
 #include "attribute_entry.h"
 #include "dp_anchor.h"
@@ -43,6 +46,13 @@ std::string NameBuiltInSource(const DPAB* anchor, SourceEntry* source) {
   source->SourceNodeNameLength = static_cast<int32_t>(node.size());
   TRC(TRC_DETAIL, "Set pSourceNodeName <%s> SEptr @%p", node.c_str(), static_cast<void*>(source));
   return node;
+}
+
+void SetRowText(AttributeEntry* attribute, std::string_view text) {
+  const size_t length = std::min(text.size(), static_cast<size_t>(attribute->MaxValSize));
+  std::memcpy(attribute->Value(), text.data(), length);
+  attribute->Value()[length] = '\0';
+  attribute->ActualValSize = static_cast<uint16_t>(length);
 }
 
 }  // namespace zevp

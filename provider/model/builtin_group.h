@@ -4,8 +4,10 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 struct ApplicationEntry;
+struct AttributeEntry;
 struct DPAB;
 struct SourceEntry;
 
@@ -37,5 +39,8 @@ SourceEntry* DefineBuiltInGroup(DPAB* anchor, ApplicationEntry* application, con
 // Renames a built-in group's source after the data provider that runs it: its node
 // name followed by the data provider's type code and "dp"; the new name.
 std::string NameBuiltInSource(const DPAB* anchor, SourceEntry* source);
+
+// A text value of a row, cut to the attribute's size.
+void SetRowText(AttributeEntry* attribute, std::string_view text);
 
 }  // namespace zevp

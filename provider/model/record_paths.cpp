@@ -47,9 +47,9 @@ void sendRow(DPAB* anchor, SourceEntry* source) {
   }
   BSV1_GetLock(&anchor->statPELock);
   if (ProcessEntry* shared = anchor->pStatPE) {
-    source->OwningTask = shared;
+    ProcessEntry* owner = ZEVP_LendSource(source, shared);
     routines.queueAndWaitDCHstatus(anchor, shared, source);
-    source->OwningTask = nullptr;
+    ZEVP_GiveSourceBack(source, shared, owner);
   } else {
     TRC(TRC_ERROR, "*****Error: no waiting entry for the row of source @%p, not sent", static_cast<void*>(source));
   }

@@ -152,3 +152,17 @@ int ZEVP_CheckSourceState(const SourceEntry* source, int32_t state) {
     TRC(TRC_UNIT_DETAIL, "Source @%p in state %d", static_cast<const void*>(source), source->State);
   return source->State == state ? 1 : 0;
 }
+
+ProcessEntry* ZEVP_LendSource(SourceEntry* source, ProcessEntry* waiter) {
+  BSV1_GetLock(&source->EntryLock);
+  ProcessEntry* owner = source->OwningTask;
+  source->OwningTask = waiter;
+  BSV1_ReleaseLock(&source->EntryLock);
+  return owner;
+}
+
+void ZEVP_GiveSourceBack(SourceEntry* source, ProcessEntry* waiter, ProcessEntry* owner) {
+  BSV1_GetLock(&source->EntryLock);
+  if (source->OwningTask == waiter) source->OwningTask = owner;
+  BSV1_ReleaseLock(&source->EntryLock);
+}

@@ -92,7 +92,8 @@ struct SourceEntry {
   BSV1_Lock AttributeLock;  // the attribute list
   BSV1_Lock DataLock;       // the source: held while a record is split into its attributes
   BSV1_Lock ActionListLock;
-  BSV1_Lock EntryLock;  // held by the DCH client while it works on the entry (not for a registration)
+  BSV1_Lock EntryLock;  // held by the DCH client while it works on the entry (not for a registration),
+                        // and wherever OwningTask changes
 };
 
 // A new source appended to the group's list (group may be null for a source of a
@@ -104,3 +105,12 @@ SourceEntry* ZEVP_InitializeSourceEntry(DPAB* anchor, TableEntry* table, const c
 
 // 1 when the source is in that state, else 0.
 int ZEVP_CheckSourceState(const SourceEntry* source, int32_t state);
+
+// The DCH client wakes a source's owning task when its request completes, so a
+// thread that waits for one request on a source it does not own lends the source
+// for that time. Lending gives the owner it had; giving back restores it only when
+// the waiter still holds the source: a partner's server may have taken it meanwhile
+// (a datagram that binds the source while its application registers), and its
+// owner must not be lost.
+ProcessEntry* ZEVP_LendSource(SourceEntry* source, ProcessEntry* waiter);
+void ZEVP_GiveSourceBack(SourceEntry* source, ProcessEntry* waiter, ProcessEntry* owner);

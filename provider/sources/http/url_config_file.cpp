@@ -1,7 +1,5 @@
 #include "url_config_file.h"
 
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -15,6 +13,7 @@
 #include "zev0/prodspec.h"
 #include "zev0/storage.h"
 #include "zev0/text.h"
+#include "zev0/text_files.h"
 
 TRC_UNIT();
 
@@ -22,26 +21,6 @@ namespace {
 
 // A line holds at most this many characters before its line feed.
 constexpr size_t kLineMax = 2047;
-
-// The next line without its line feed (and a carriage return before it); false at
-// the end of the file. *tooLong tells a line longer than kLineMax, which is read
-// to its end but not kept.
-bool NextLine(FILE* file, std::string* line, bool* tooLong) {
-  line->clear();
-  int c = std::getc(file);
-  if (c == EOF) return false;
-  size_t length = 0;
-  bool carriageReturn = false;
-  for (; c != EOF && c != '\n'; c = std::getc(file)) {
-    ++length;
-    if (line->size() <= kLineMax) line->push_back(static_cast<char>(c));
-    carriageReturn = c == '\r';
-  }
-  if (carriageReturn) --length;
-  *tooLong = length > kLineMax;
-  if (!*tooLong && carriageReturn) line->pop_back();
-  return true;
-}
 
 void AddRecord(URLmanagementBlock* block, const zevp::URLconfigRecord& record) {
   for (const std::string& owner : record.owners) {
@@ -61,11 +40,8 @@ void ClearConfigurationChanged(URLmanagementBlock* block) {
 
 // Ends the new file: flushed to the disk, then put in place of the old one.
 bool ReplaceFile(FILE* file, const std::string& newName, const char* name) {
-  bool whole = std::fflush(file) == 0 && fsync(fileno(file)) == 0;
-  whole = std::fclose(file) == 0 && whole;
-  if (whole && std::rename(newName.c_str(), name) == 0) return true;
+  if (zev0::ReplaceWithNewFile(file, newName.c_str(), name)) return true;
   HTTP_TRC(TRC_ERROR, "***** URL configuration file %s not rewritten. ErrorText <%s>", name, std::strerror(errno));
-  std::remove(newName.c_str());
   return false;
 }
 
@@ -88,7 +64,7 @@ void ReadURLconfigLines(URLmanagementBlock* block, FILE* file) {
   int records = 0;
   std::string line;
   bool tooLong = false;
-  while (NextLine(file, &line, &tooLong)) {
+  while (zev0::NextTextLine(file, &line, kLineMax, &tooLong)) {
     ++records;
     if (tooLong) {
       HTTP_TRC(TRC_ERROR, "URL Config %d longer than %zu characters. Skipped", records, kLineMax);

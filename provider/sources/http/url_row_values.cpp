@@ -1,7 +1,6 @@
 #include "url_row_values.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "attribute_entry.h"
 #include "dch_work_queue.h"
@@ -26,13 +25,6 @@ constexpr Reworded kRewordedStatuses[] = {
 };
 
 }  // namespace
-
-void SetRowText(AttributeEntry* attribute, std::string_view text) {
-  const size_t length = std::min(text.size(), static_cast<size_t>(attribute->MaxValSize));
-  std::memcpy(attribute->Value(), text.data(), length);
-  attribute->Value()[length] = '\0';
-  attribute->ActualValSize = static_cast<uint16_t>(length);
-}
 
 void SendURLrow(DPAB* anchor, SourceEntry* source) {
   EngineRoutines& routines = Routines();

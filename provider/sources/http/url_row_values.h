@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "builtin_group.h"
 #include "url_records.h"
 
 struct AttributeEntry;
@@ -13,9 +14,6 @@ struct DPAB;
 struct SourceEntry;
 
 namespace zevp {
-
-// A text value, cut to the attribute's size.
-void SetRowText(AttributeEntry* attribute, std::string_view text);
 
 // Sets the source Output, queues it to the DCH client routine and waits for its status.
 void SendURLrow(DPAB* anchor, SourceEntry* source);

@@ -71,8 +71,10 @@ void TakeSourceForPeer(SourceEntry* source, ProcessEntry* owner, const sockaddr_
   ZEV0_FreeStorage(&source->pSourceNodeName);
   source->pSourceNodeName = name;
   source->SourceNodeNameLength = name != nullptr ? static_cast<int32_t>(std::strlen(name)) : 0;
-  source->OwningTask = owner;
   BSV1_ReleaseLock(&source->DataLock);
+  BSV1_GetLock(&source->EntryLock);
+  source->OwningTask = owner;
+  BSV1_ReleaseLock(&source->EntryLock);
 }
 
 std::string PeerHostName(const sockaddr_in& peer) {

@@ -37,7 +37,7 @@ class RowDrain {
   RowDrain& operator=(const RowDrain&) = delete;
 
   bool parked() const { return handle_ != nullptr; }
-  // The rows once `count` came (fewer when they did not within ten seconds).
+  // The rows once `count` came (fewer when ten seconds passed without a row).
   std::vector<std::string> waitFor(size_t count);
 
  private:
