@@ -146,6 +146,10 @@ ProcessEntry* ZEVP_LocateOwnProcessEntry(DPAB* anchor) {
 
 void ZEVP_ReleaseProcessResources(DPAB* anchor, ProcessEntry* entry) {
   if (entry == nullptr) return;
+  // The count drops and the end is signalled under one hold of the end mutex: whoever
+  // frees the anchor once the count is low takes that mutex first, so no end is still
+  // signalling on a freed anchor.
+  std::lock_guard<std::mutex> ended(anchor->threadEndMutex);
   BSV1_GetLock(&anchor->processListLock);
   bool chained = Unchain(anchor, entry);
   if (chained) {
@@ -155,10 +159,7 @@ void ZEVP_ReleaseProcessResources(DPAB* anchor, ProcessEntry* entry) {
   }
   ZEVP_DestroyProcessEntry(entry);
   BSV1_ReleaseLock(&anchor->processListLock);
-  if (chained) {
-    std::lock_guard<std::mutex> lock(anchor->threadEndMutex);
-    anchor->threadEnded.notify_all();
-  }
+  if (chained) anchor->threadEnded.notify_all();
 }
 
 int32_t ZEVP_ActiveThreadCount(DPAB* anchor) {
