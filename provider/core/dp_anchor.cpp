@@ -52,11 +52,12 @@ DPAB* NewAnchor() {
 
 void FreeAnchor(DPAB* anchor) {
   if (anchor == nullptr) return;
+  // A thread that has just ended may still be leaving the process list and signalling
+  // its end, both under this mutex.
+  { std::lock_guard<std::mutex> ended(anchor->threadEndMutex); }
   ForgetDPlogAnchor(anchor);
   DiscardDPlogQueue(anchor);
   ZEVP_FreeActionEntries(anchor);
-  // The last thread to release its entry may still be signalling its end.
-  { std::lock_guard<std::mutex> lastEnd(anchor->threadEndMutex); }
   for (BSV1_Lock* lock : LocksOf(anchor)) BSV1_DestroyLock(lock);
   TRC(TRC_STORAGE, "Freeing DP anchor @%p", static_cast<void*>(anchor));
   anchor->~DPAB();
