@@ -91,8 +91,12 @@ int loadInteger(AttributeEntry* attribute, const char* content, uint32_t length,
 }
 
 int loadText(AttributeEntry* attribute, char* content, uint32_t length) {
+  if (length == 0) {
+    store(attribute, content, 0);
+    return 1;
+  }
   auto shown = static_cast<int32_t>(length);
-  char* printable = length > 0 ? ZEVP_ConvertToPrintableCharacters(content, &shown) : content;
+  char* printable = ZEVP_ConvertToPrintableCharacters(content, &shown);
   if (printable == nullptr) return 0;
   if (printable != content) {
     store(attribute, printable, std::strlen(printable));
