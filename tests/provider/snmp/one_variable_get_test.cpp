@@ -148,7 +148,14 @@ TEST_F(OneVariableGetTest, TheCallersAreaGetsTheValueCutAndTerminated) {
   EXPECT_EQ(valueLength_, 11);
 }
 
-TEST_F(OneVariableGetTest, AnEmptyValueSetsTheValuePointerToNull) {
+// snmpd refuses to hold a zero byte in its writable texts, so the responder sends one.
+TEST_F(OneVariableGetTest, ATextWithAZeroByteComesAsHexAndAnEmptyValueSetsTheValuePointerToNull) {
+  SnmpResponder binary([](const SnmpBytes& request) {
+    return std::vector<ScriptedReply>{{Answer(request, {0x04, 0x03, 'a', 0x00, 'b'})}};
+  });
+  EXPECT_EQ(get(binary), 0x04);
+  EXPECT_EQ(got_, "610062");
+  EXPECT_EQ(valueLength_, 6);
   SnmpResponder responder([](const SnmpBytes& request) {
     return std::vector<ScriptedReply>{{Answer(request, {0x04, 0x00})}};
   });
