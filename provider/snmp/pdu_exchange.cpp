@@ -77,7 +77,7 @@ int32_t ZEVP_SNMPsendAndReceivePDU(int socketDescriptor, char* buffer, int32_t r
   const Clock::time_point deadline =
       Clock::now() + std::chrono::milliseconds(static_cast<int64_t>(waitSeconds) * WaitSecondMs.load());
   for (;;) {
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
     pollfd ready{socketDescriptor, POLLIN, 0};
     if (left <= 0 || poll(&ready, 1, static_cast<int>(left)) <= 0) break;
     std::memset(buffer, 0, static_cast<size_t>(bufferSize));
