@@ -20,6 +20,7 @@ struct ActionEntry;
 struct DCHcomm;
 struct DPAB;
 struct ProcessEntry;
+struct SNMPWorkerTaskExtension;
 
 // ActionWorkerStatus.
 constexpr int32_t ZEVP_WORKER_STARTING = 0;
@@ -36,7 +37,7 @@ struct ActionWorkerTaskEntry {
   ActionEntry* WorkerAction;
   pthread_mutex_t WorkerMutex;
   pthread_cond_t WorkerCondition;
-  void* WorkerProcess;  // the SNMP worker's own
+  SNMPWorkerTaskExtension* WorkerExtension;  // an SNMP worker's collection, or null
   BSV1_Lock WorkerLock;
   int32_t LogActivity;  // automation messages go to the DP log
 };
@@ -70,4 +71,7 @@ ActionEntry* ZEVP_AwaitWorkerAction(ActionWorkerTaskEntry* worker, ProcessEntry*
 // The action is done: marked finished and handed to the automation server, which
 // resets it; the worker is idle again unless told to end.
 void ZEVP_GiveActionBack(DPAB* anchor, ActionWorkerTaskEntry* worker, ActionEntry* entry);
+// The worker is idle again (unless told to end) without its action, which lives on
+// elsewhere (an SNMP start served by another worker).
+void ZEVP_ReleaseWorkerAction(ActionWorkerTaskEntry* worker);
 void ZEVP_LeaveWorkerList(DPAB* anchor, ActionWorkerTaskEntry* worker);

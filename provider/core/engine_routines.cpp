@@ -18,9 +18,11 @@
 #include "http_manager.h"
 #include "internal_routing.h"
 #include "metafile_server_task.h"
+#include "monitor_node_list.h"
 #include "periodic_task.h"
 #include "post_server.h"
 #include "request_state_machine.h"
+#include "snmp_worker_task.h"
 #include "socket_server.h"
 #include "zevp/console.h"
 #include "startup_config.h"
@@ -72,7 +74,7 @@ EngineRoutines DefaultRoutines() {
   table.updateMIBinteresToDCH = standin::UpdateMIBinteresToDCH;
   table.doNoDataStatusReport = standin::DoNoDataStatusReport;
   table.loadSNMPcommunityName = standin::LoadSNMPcommunityName;
-  table.updateMonitorNodeCommunity = standin::UpdateMonitorNodeCommunity;
+  table.updateMonitorNodeCommunity = ZEVP_UpdateMonitorNodeCommunity;
   table.loadSNMPNetworkName = standin::LoadSNMPNetworkName;
   table.updateMonitorNetworkSymbolicName = standin::UpdateMonitorNetworkSymbolicName;
   table.loadSNMPManagedNodeList = standin::LoadSNMPManagedNodeList;
@@ -90,7 +92,7 @@ EngineRoutines DefaultRoutines() {
   table.snmpApplOffline = standin::SNMPapplOffline;
   table.stopSNMPcollection = standin::StopSNMPcollection;
 
-  table.snmpWorkerTask = standin::SNMPWorkerTask;
+  table.snmpWorkerTask = ZEVP_SNMPWorkerTask;
   table.allocateAutoStartActionEntry = standin::AllocateAutoStartActionEntry;
   table.doAutoStartMIBmonitorTasks = standin::DoAutoStartMIBmonitorTasks;
   table.locateNetworkBySymbolicName = standin::LocateNetworkBySymbolicName;

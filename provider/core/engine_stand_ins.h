@@ -16,7 +16,6 @@ void UpdateMIBinteresToDCH(DPAB* anchor);
 void DoNoDataStatusReport(DPAB* anchor);
 // The SNMP configuration files: "not available", nothing loaded.
 int LoadSNMPcommunityName();
-void UpdateMonitorNodeCommunity(DPAB* anchor);
 int LoadSNMPNetworkName();
 void UpdateMonitorNetworkSymbolicName(DPAB* anchor);
 int LoadSNMPManagedNodeList(DPAB* anchor, const char* file);
@@ -27,8 +26,6 @@ void SNMPapplOnline(DPAB* anchor, ApplicationEntry* application);   // "not avai
 void SNMPapplOffline(DPAB* anchor, ApplicationEntry* application);  // "not available"
 void StopSNMPcollection(SourceEntry* source);                       // "not available"
 // What action workers hand over to parts not built yet.
-// An SNMP worker that gives each action back as it came, traced.
-void SNMPWorkerTask(ActionWorkerTaskEntry* worker, ProcessEntry* own);
 ActionEntry* AllocateAutoStartActionEntry(DPAB* anchor);  // as the SNMP collection makes it
 void DoAutoStartMIBmonitorTasks(DPAB* anchor, const char* applicationName);  // traced
 char* LocateNetworkBySymbolicName(const char* symbolicName);                 // none
