@@ -41,6 +41,9 @@ class Dialogue {
   void refreshStep(long rc);
   void showStep(long rc, const std::string& reply);
   void listStep(long rc, const std::vector<std::string>& tokens);
+  // The reply to the CHECK of DELETE or REFRESH: the application is not defined, or
+  // the operator confirms the command (sent) or cancels it.
+  void confirmStep(long rc, int notDefined, int confirm, int cancelled);
   // The definition the data provider has already: accepted or removed.
   void acceptOrRemove();
   // Message `message` with the name, and the operator's answer; false at end of input.
@@ -65,20 +68,23 @@ bool Dialogue::confirmed(int message, bool* yes) {
   return true;
 }
 
-void Dialogue::deleteStep(long rc) {
-  if (sent_ == ZEVP_VERB_CHECK) {
-    bool yes = false;
-    if (rc == 3) {
-      show(13);
-    } else if (rc == 4 && confirmed(15, &yes)) {
-      if (yes)
-        send(ZEVP_VERB_DELETE);
-      else
-        show(16, name());
-    }
-    return;
+void Dialogue::confirmStep(long rc, int notDefined, int confirm, int cancelled) {
+  bool yes = false;
+  if (rc == 3) {
+    show(notDefined);
+  } else if (rc == 4 && confirmed(confirm, &yes)) {
+    if (yes)
+      send(command_.code);
+    else
+      show(cancelled, name());
   }
-  show(rc == 0 ? 17 : 14);
+}
+
+void Dialogue::deleteStep(long rc) {
+  if (sent_ == ZEVP_VERB_CHECK)
+    confirmStep(rc, 13, 15, 16);
+  else
+    show(rc == 0 ? 17 : 14);
 }
 
 void Dialogue::acceptOrRemove() {
@@ -128,15 +134,7 @@ void Dialogue::importStep(long rc) {
 
 void Dialogue::refreshStep(long rc) {
   if (sent_ == ZEVP_VERB_CHECK) {
-    bool yes = false;
-    if (rc == 3) {
-      show(23);
-    } else if (rc == 4 && confirmed(25, &yes)) {
-      if (yes)
-        send(ZEVP_VERB_REFRESH);
-      else
-        show(26, name());
-    }
+    confirmStep(rc, 23, 25, 26);
     return;
   }
   switch (rc) {

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "reply_text.h"
 #include "trc1.h"
 #include "zev/prodspec_items.h"
 #include "zev0/env.h"
@@ -153,15 +154,7 @@ std::string TargetHostName(const ConsoleTransport& transport) {
 }
 
 DiscoveryReply ParseDiscoveryReply(const std::string& text) {
-  std::vector<std::string> tokens;
-  for (size_t at = 0; tokens.size() < 3;) {
-    size_t start = text.find_first_not_of(' ', at);
-    if (start == std::string::npos) break;
-    size_t end = text.find(' ', start);
-    if (end == std::string::npos) end = text.size();
-    tokens.push_back(text.substr(start, end - start));
-    at = end;
-  }
+  const std::vector<std::string> tokens = ReplyTokens(text);
   DiscoveryReply reply;
   long value = 0;
   if (tokens.size() > 0 && Number(tokens[0], &value)) reply.returnCode = value;
