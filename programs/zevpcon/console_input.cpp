@@ -19,7 +19,7 @@ constexpr int kTargetSet = 48;
 
 // The longest parameter with which the longest command word, a blank and the
 // terminator still fit the command buffer.
-constexpr size_t kParameterMax = kCommandBufferSize - std::strlen("SHUTDOWN") - 2;
+constexpr size_t kParameterMax = kCommandBufferSize - sizeof "SHUTDOWN" - 1;
 
 // The blank-separated words of the text, at most `count`.
 std::vector<std::string> Words(const std::string& text, size_t count) {
