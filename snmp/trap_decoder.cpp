@@ -46,11 +46,14 @@ class Elements {
   uint32_t size() const { return left_; }
   std::string text() const { return at_ != nullptr ? std::string(at_, left_) : std::string(); }
 
-  // An unsigned big-endian number of at most four bytes; false when longer.
+  // An unsigned big-endian number of at most four bytes besides leading zero
+  // bytes (BER writes one before a value with its top bit set); false when longer.
   bool number(uint32_t* value) const {
-    if (left_ > kMaxNumberBytes) return false;
+    uint32_t first = 0;
+    while (first < left_ && bytes()[first] == 0) ++first;
+    if (left_ - first > kMaxNumberBytes) return false;
     *value = 0;
-    for (uint32_t i = 0; i < left_; ++i) *value = (*value << 8) | bytes()[i];
+    for (uint32_t i = first; i < left_; ++i) *value = (*value << 8) | bytes()[i];
     return true;
   }
 
