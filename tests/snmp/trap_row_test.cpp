@@ -12,14 +12,9 @@
 #include "trace_capture.h"
 #include "trap_configuration.h"
 #include "trap_row.h"
+#include "udp_peer.h"
 
 namespace {
-
-std::string FromHex(const std::string& hex) {
-  std::string bytes;
-  for (size_t i = 0; i + 1 < hex.size(); i += 2) bytes.push_back(static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
-  return bytes;
-}
 
 // Captured from `snmptrap -v 1 -c public <to> 1.3.6.1.4.1.8072.2.3 127.0.0.1 6 17 '' 1.3.6.1.2.1.1.6.0 s "rack 4"`.
 const std::string kRackTrap = FromHex(
