@@ -16,13 +16,9 @@ sockaddr_in* ConstructTrapDestinationArray(const char* destinations, int32_t* co
 // The periodic task's calls into the SNMP collection, not built yet: each traces.
 void UpdateMIBinteresToDCH(DPAB* anchor);
 void DoNoDataStatusReport(DPAB* anchor);
-// The SNMP configuration files: "not available", nothing loaded.
-int LoadSNMPcommunityName();
+// The SNMP workers' monitored nodes and the managed node lists: "not available".
 void UpdateMonitorNodeCommunity(DPAB* anchor);
-int LoadSNMPNetworkName();
-void UpdateMonitorNetworkSymbolicName(DPAB* anchor);
 int LoadSNMPManagedNodeList(DPAB* anchor, const char* file);
-void FreeSNMPNameList();  // no list was loaded
 // The model's calls into the SNMP collection, not built yet.
 void SNMPapplOnline(DPAB* anchor, ApplicationEntry* application);   // "not available"
 void SNMPapplOffline(DPAB* anchor, ApplicationEntry* application);  // "not available"
@@ -32,7 +28,6 @@ void StopSNMPcollection(SourceEntry* source);                       // "not avai
 void SNMPWorkerTask(ActionWorkerTaskEntry* worker, ProcessEntry* own);
 ActionEntry* AllocateAutoStartActionEntry(DPAB* anchor);  // as the SNMP collection makes it
 void DoAutoStartMIBmonitorTasks(DPAB* anchor, const char* applicationName);  // traced
-char* LocateNetworkBySymbolicName(const char* symbolicName);                 // none
 // Each sets DP_NOSUPPORT and traces.
 void EmitSNMPtrap(DPAB* anchor, ActionEntry* entry);
 void ScheduleDPconfigurationRequest(DPAB* anchor, ActionEntry* entry);
