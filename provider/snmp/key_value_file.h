@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <functional>
+#include <mutex>
 #include <string>
 
 namespace zevp {
@@ -24,5 +25,19 @@ int ForEachKeyValueLine(FILE* file, const char* label,
 // The full name of a file of the product item (else null, when the item is not set),
 // in the work directory, built once per item and kept for the process.
 const char* KeyValueFileName(int item);
+
+// Puts the loaded list in place of the list under its lock, then frees the old one
+// with freeList; true when the new list holds an entry.
+template <typename Entry>
+bool ReplaceList(std::mutex& lock, Entry*& list, Entry* loaded, void (*freeList)(Entry*)) {
+  Entry* old = nullptr;
+  {
+    std::lock_guard<std::mutex> hold(lock);
+    old = list;
+    list = loaded;
+  }
+  freeList(old);
+  return loaded != nullptr;
+}
 
 }  // namespace zevp

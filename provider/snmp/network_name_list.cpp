@@ -101,25 +101,13 @@ int ZEVP_LoadSNMPNetworkName() {
     }
   });
   std::fclose(file);
-  NetworkNameEntry* old = nullptr;
-  {
-    std::lock_guard<std::mutex> hold(networkNameListLock);
-    old = pNN;
-    pNN = loaded;
-  }
-  FreeList(old);
+  const bool loadedAny = zevp::ReplaceList(networkNameListLock, pNN, loaded, FreeList);
   TRC(TRC_DETAIL, "%d network symbolic name records processed", records);
-  return loaded != nullptr ? 1 : 0;
+  return loadedAny ? 1 : 0;
 }
 
 void ZEVP_FreeSNMPNetworkNameList() {
-  NetworkNameEntry* old = nullptr;
-  {
-    std::lock_guard<std::mutex> hold(networkNameListLock);
-    old = pNN;
-    pNN = nullptr;
-  }
-  FreeList(old);
+  zevp::ReplaceList<NetworkNameEntry>(networkNameListLock, pNN, nullptr, FreeList);
 }
 
 char* ZEVP_LocateSNMPnetworkSymbolicName(uint32_t networkAddress) {

@@ -93,25 +93,13 @@ int ZEVP_LoadSNMPcommunityName() {
     }
   });
   std::fclose(file);
-  NodeCommunityNameEntry* old = nullptr;
-  {
-    std::lock_guard<std::mutex> hold(nodeCommunityNameListLock);
-    old = pNCN;
-    pNCN = loaded;
-  }
-  FreeList(old);
+  const bool loadedAny = zevp::ReplaceList(nodeCommunityNameListLock, pNCN, loaded, FreeList);
   TRC(TRC_DETAIL, "%d community name records processed", records);
-  return loaded != nullptr ? 1 : 0;
+  return loadedAny ? 1 : 0;
 }
 
 void ZEVP_FreeSNMPcommunityNameList() {
-  NodeCommunityNameEntry* old = nullptr;
-  {
-    std::lock_guard<std::mutex> hold(nodeCommunityNameListLock);
-    old = pNCN;
-    pNCN = nullptr;
-  }
-  FreeList(old);
+  zevp::ReplaceList<NodeCommunityNameEntry>(nodeCommunityNameListLock, pNCN, nullptr, FreeList);
 }
 
 char* ZEVP_LocateSNMPnodeCommunityName(uint32_t nodeAddress) {

@@ -14,8 +14,7 @@
 
 #include "network_configuration_block.h"
 #include "network_records.h"
-#include "prodspec_directory.h"
-#include "zev0/prodspec.h"
+#include "default_product_work_directory.h"
 #include "zev0/storage.h"
 #include "zevs/var_bind.h"
 
@@ -143,11 +142,7 @@ TEST(NetworkConfigurationBlockTest, ItsPacesComeFromTheEnvironmentElseTheDefault
 }
 
 TEST(NetworkConfigurationBlockTest, TheDefaultProductNamesItsWorkFiles) {
-  ProdSpecDirectory product;
-  product.write({"PRODUCT_CODE=EV", "NODE_TYPE=DV", "PRODUCT_NAME=Dorvane_Agent", "AGENT_AFF_NAME=AFF_DORVANE",
-                 "SUBNODE_AFF_NAME=AFF_DORVANE_DATA"});
-  product.use();
-  ASSERT_EQ(ZEV0_InitializeProductSpec(), 1);
+  DefaultProductWorkDirectory("zev_block");
   NetworkConfigurationBlock* block = ZEVS_InitializeNCB();
   ASSERT_NE(block, nullptr);
   EXPECT_TRUE(EndsWith(block->routerWorkFileName, "/ZEVSROUT")) << block->routerWorkFileName;

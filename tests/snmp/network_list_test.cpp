@@ -216,6 +216,17 @@ TEST_F(NetworkSummaryRowTest, ANetworkIsReportedByItsShortAddressOrItsNameWithIt
   EXPECT_EQ(routers.back(), ';');
 }
 
+TEST_F(NetworkSummaryRowTest, AnAgentsNetworkGoesToTheRowsOnlyOnceAgentDiscoveryRecordedItsBlock) {
+  NetworkEntry* entry = Enter("10.77.0.0", "255.255.255.0");
+  TraceCapture trace("*=0x10");
+  ZEVS_UpdateAgentFoundToDCH(entry);
+  EXPECT_FALSE(trace.contains("QLM not yet initialized"));
+  LocalNCB = block_;
+  ZEVS_UpdateAgentFoundToDCH(entry);
+  EXPECT_TRUE(trace.contains("QLM not yet initialized")) << "the block has no anchor with a NETSUMMARY table here";
+  LocalNCB = nullptr;
+}
+
 TEST_F(NetworkSummaryRowTest, TheNamesOfTheListedNetworksFollowAReloadOfTheNameFile) {
   NetworkWorkDirectory().write("ZEVSNAME", "10.78 LAB78\n");
   ASSERT_EQ(ZEVP_LoadSNMPNetworkName(), 1);

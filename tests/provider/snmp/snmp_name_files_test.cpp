@@ -3,7 +3,6 @@
 // reloads, and the lines that are passed over.
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <string>
 #include <vector>
@@ -11,29 +10,13 @@
 #include "host_name_table.h"
 #include "network_name_list.h"
 #include "node_community_list.h"
-#include "prodspec_directory.h"
-#include "scratch_directory.h"
+#include "default_product_work_directory.h"
 #include "trace_capture.h"
-#include "zev0/prodspec.h"
 #include "zev0/storage.h"
 
 namespace {
 
-// The work directory and the product specification are fixed at their first use:
-// one for the program.
-const ScratchDirectory& WorkDirectory() {
-  static const ScratchDirectory* directory = [] {
-    auto* made = new ScratchDirectory("zev_name_files");
-    setenv("ZEV_WORK_PATH", made->path().c_str(), 1);
-    static ProdSpecDirectory product;
-    product.write({"PRODUCT_CODE=EV", "NODE_TYPE=DV", "PRODUCT_NAME=Dorvane_Agent", "AGENT_AFF_NAME=AFF_DORVANE",
-                   "SUBNODE_AFF_NAME=AFF_DORVANE_DATA"});
-    product.use();
-    EXPECT_EQ(ZEV0_InitializeProductSpec(), 1);
-    return made;
-  }();
-  return *directory;
-}
+const ScratchDirectory& WorkDirectory() { return DefaultProductWorkDirectory("zev_name_files"); }
 
 uint32_t Address(const char* dotted) { return inet_addr(dotted); }
 
