@@ -23,15 +23,6 @@ void AwaitEndFlag(ProcessEntry* entry) {
 
 }  // namespace
 
-int RetrieveLocalNetworkInfo(NetworkConfigurationBlock*) {
-  TRC(TRC_DETAIL, "Local network discovery not available: no network entered");
-  return 1;
-}
-
-void ReadNetConfigFromExt(NetworkConfigurationBlock*) { TRC(TRC_DETAIL, "Network work file not available"); }
-
-void ReadNetConfigSeedFile(NetworkConfigurationBlock*) { TRC(TRC_DETAIL, "Network seed file not available"); }
-
 void CheckICMPdaemonStatus() { TRC(TRC_DETAIL, "ICMP daemon inquiry not available"); }
 
 void NetworkMonitorServerTask(NetworkConfigurationBlock* block) {
@@ -71,5 +62,13 @@ void* AwaitBlockShutdownThread(void* block) {
 }
 
 void EnqueuePlovenDiscoveryRequest(const char*) {}
+
+char* IdentifyOwnDefaultRouter() { return nullptr; }
+
+RouterEntry* UpdateDiscoveredRouter(const sockaddr_in*, int32_t) { return nullptr; }
+
+void LocateNetworkRouters(NetworkEntry*) {}
+
+void DetermineAndSetSubnetMask(NetworkEntry*) {}
 
 }  // namespace zevs::standin
