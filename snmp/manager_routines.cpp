@@ -1,6 +1,11 @@
 #include "manager_routines.h"
 
+#include "local_networks.h"
 #include "manager_stand_ins.h"
+#include "network_seed_file.h"
+#include "network_work_file.h"
+#include "trap_configuration.h"
+#include "trap_monitor.h"
 
 namespace zevs {
 
@@ -8,9 +13,9 @@ namespace {
 
 ManagerRoutines DefaultRoutines() {
   ManagerRoutines table{};
-  table.retrieveLocalNetworkInfo = standin::RetrieveLocalNetworkInfo;
-  table.readNetConfigFromExt = standin::ReadNetConfigFromExt;
-  table.readNetConfigSeedFile = standin::ReadNetConfigSeedFile;
+  table.retrieveLocalNetworkInfo = ZEVS_RetrieveLocalNetworkInfo;
+  table.readNetConfigFromExt = ZEVS_ReadNetConfigFromExt;
+  table.readNetConfigSeedFile = ZEVS_ReadNetConfigSeedFile;
 
   table.checkICMPdaemonStatus = standin::CheckICMPdaemonStatus;
   table.networkMonitorServerTask = standin::NetworkMonitorServerTask;
@@ -20,14 +25,18 @@ ManagerRoutines DefaultRoutines() {
   table.shutdownSNMPManagedNodeListTask = standin::ShutdownSNMPManagedNodeListTask;
   table.releaseNoDataStatusArray = standin::ReleaseNoDataStatusArray;
 
-  table.trapMonitorTask = standin::AwaitBlockShutdownThread;
-  table.loadTrapConfigurationFile = standin::LoadTrapConfigurationFile;
+  table.trapMonitorTask = ZEVS_SNMPtrapMonitorTask;
+  table.loadTrapConfigurationFile = ZEVS_LoadTrapConfigurationFile;
 
   table.discoverPlovenManagerTask = standin::AwaitBlockShutdownThread;
   table.enqueuePlovenDiscoveryRequest = standin::EnqueuePlovenDiscoveryRequest;
 
   table.discoverRouterTask = standin::AwaitBlockShutdownThread;
   table.discoverNetworkTask = standin::AwaitBlockShutdownThread;
+  table.identifyOwnDefaultRouter = standin::IdentifyOwnDefaultRouter;
+  table.updateDiscoveredRouter = standin::UpdateDiscoveredRouter;
+  table.locateNetworkRouters = standin::LocateNetworkRouters;
+  table.determineAndSetSubnetMask = standin::DetermineAndSetSubnetMask;
   return table;
 }
 

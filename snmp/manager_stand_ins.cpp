@@ -23,15 +23,6 @@ void AwaitEndFlag(ProcessEntry* entry) {
 
 }  // namespace
 
-int RetrieveLocalNetworkInfo(NetworkConfigurationBlock*) {
-  TRC(TRC_DETAIL, "Local network discovery not available: no network entered");
-  return 1;
-}
-
-void ReadNetConfigFromExt(NetworkConfigurationBlock*) { TRC(TRC_DETAIL, "Network work file not available"); }
-
-void ReadNetConfigSeedFile(NetworkConfigurationBlock*) { TRC(TRC_DETAIL, "Network seed file not available"); }
-
 void CheckICMPdaemonStatus() { TRC(TRC_DETAIL, "ICMP daemon inquiry not available"); }
 
 void NetworkMonitorServerTask(NetworkConfigurationBlock* block) {
@@ -70,8 +61,14 @@ void* AwaitBlockShutdownThread(void* block) {
   ZEVS_EndThread();
 }
 
-void LoadTrapConfigurationFile(TrapManagementEntry*) { TRC(TRC_ERROR, "***** Trap configuration not available"); }
-
 void EnqueuePlovenDiscoveryRequest(const char*) {}
+
+char* IdentifyOwnDefaultRouter() { return nullptr; }
+
+RouterEntry* UpdateDiscoveredRouter(const sockaddr_in*, int32_t) { return nullptr; }
+
+void LocateNetworkRouters(NetworkEntry*) {}
+
+void DetermineAndSetSubnetMask(NetworkEntry*) {}
 
 }  // namespace zevs::standin

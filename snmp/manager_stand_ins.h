@@ -7,12 +7,6 @@
 
 namespace zevs::standin {
 
-// Enters nothing, yet lets the manager go on as if the host's networks were known.
-int RetrieveLocalNetworkInfo(NetworkConfigurationBlock* block);
-// The files of the network list: nothing is read.
-void ReadNetConfigFromExt(NetworkConfigurationBlock* block);
-void ReadNetConfigSeedFile(NetworkConfigurationBlock* block);
-
 // No ICMP daemon is looked for.
 void CheckICMPdaemonStatus();
 // Serves no request: returns once the manager task's entry is told to end.
@@ -29,9 +23,14 @@ void ReleaseNoDataStatusArray();
 
 // The manager's other threads: each waits for the block's shut-down flag and ends.
 void* AwaitBlockShutdownThread(void* block);
-// The console's TRAPCNFG: no trap configuration is loaded.
-void LoadTrapConfigurationFile(TrapManagementEntry* entry);
 // No request is queued; the stand-in manager wakes on the block's flag anyway.
 void EnqueuePlovenDiscoveryRequest(const char* address);
+
+// Router discovery: no default router is known, none is registered, none attached
+// to a network; subnet discovery keeps a network's mask.
+char* IdentifyOwnDefaultRouter();
+RouterEntry* UpdateDiscoveredRouter(const sockaddr_in* address, int32_t status);
+void LocateNetworkRouters(NetworkEntry* network);
+void DetermineAndSetSubnetMask(NetworkEntry* network);
 
 }  // namespace zevs::standin

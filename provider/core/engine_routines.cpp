@@ -19,6 +19,8 @@
 #include "internal_routing.h"
 #include "metafile_server_task.h"
 #include "monitor_node_list.h"
+#include "network_name_list.h"
+#include "node_community_list.h"
 #include "periodic_task.h"
 #include "post_server.h"
 #include "request_state_machine.h"
@@ -73,14 +75,14 @@ EngineRoutines DefaultRoutines() {
   table.processSockRequestByState = ZEVP_ProcessSockRequestByState;
   table.updateMIBinteresToDCH = standin::UpdateMIBinteresToDCH;
   table.doNoDataStatusReport = standin::DoNoDataStatusReport;
-  table.loadSNMPcommunityName = standin::LoadSNMPcommunityName;
+  table.loadSNMPcommunityName = ZEVP_LoadSNMPcommunityName;
   table.updateMonitorNodeCommunity = ZEVP_UpdateMonitorNodeCommunity;
-  table.loadSNMPNetworkName = standin::LoadSNMPNetworkName;
-  table.updateMonitorNetworkSymbolicName = standin::UpdateMonitorNetworkSymbolicName;
+  table.loadSNMPNetworkName = ZEVP_LoadSNMPNetworkName;
+  table.updateMonitorNetworkSymbolicName = ZEVP_UpdateMonitorNetworkSymbolicName;
   table.loadSNMPManagedNodeList = standin::LoadSNMPManagedNodeList;
-  table.freeSNMPcommunityNameList = standin::FreeSNMPNameList;
-  table.locateSNMPnodeCommunityName = standin::LocateSNMPnodeCommunityName;
-  table.freeSNMPNetworkNameList = standin::FreeSNMPNameList;
+  table.freeSNMPcommunityNameList = ZEVP_FreeSNMPcommunityNameList;
+  table.locateSNMPnodeCommunityName = ZEVP_LocateSNMPnodeCommunityName;
+  table.freeSNMPNetworkNameList = ZEVP_FreeSNMPNetworkNameList;
 
   table.dispatchInternalOutput = ZEVP_DispatchInternalOutput;
   table.updateSummaryDataArray = ZEVP_UpdateSummaryDataArray;
@@ -95,7 +97,7 @@ EngineRoutines DefaultRoutines() {
   table.snmpWorkerTask = ZEVP_SNMPWorkerTask;
   table.allocateAutoStartActionEntry = standin::AllocateAutoStartActionEntry;
   table.doAutoStartMIBmonitorTasks = standin::DoAutoStartMIBmonitorTasks;
-  table.locateNetworkBySymbolicName = standin::LocateNetworkBySymbolicName;
+  table.locateNetworkBySymbolicName = ZEVP_LocateNetworkBySymbolicName;
   table.emitSNMPtrap = ZEVP_EmitSNMPtrap;
   table.scheduleRunConsoleCommand = ZEVP_ScheduleRunConsoleCommand;
   table.scheduleDPconfigurationRequest = standin::ScheduleDPconfigurationRequest;

@@ -37,22 +37,6 @@ void UpdateMIBinteresToDCH(DPAB*) { TRC(TRC_ERROR, "***** MIB interest update no
 
 void DoNoDataStatusReport(DPAB*) { TRC(TRC_ERROR, "***** no-data status report not available"); }
 
-int LoadSNMPcommunityName() {
-  TRC(TRC_ERROR, "***** SNMP community name file not available");
-  return 0;
-}
-
-
-int LoadSNMPNetworkName() {
-  TRC(TRC_ERROR, "***** SNMP network name file not available");
-  return 0;
-}
-
-void UpdateMonitorNetworkSymbolicName(DPAB*) { TRC(TRC_ERROR, "***** SNMP network names not available"); }
-
-void FreeSNMPNameList() {}
-
-char* LocateSNMPnodeCommunityName(uint32_t) { return nullptr; }
 
 int LoadSNMPManagedNodeList(DPAB*, const char* file) {
   TRC(TRC_ERROR, "***** SNMP managed node list not available: %s not loaded", file);
@@ -92,11 +76,6 @@ ActionEntry* AllocateAutoStartActionEntry(DPAB* anchor) {
 void DoAutoStartMIBmonitorTasks(DPAB*, const char* applicationName) {
   TRC(TRC_ERROR, "***** MIB interest file not available: no MIB collection started for %s",
       applicationName != nullptr ? applicationName : "any application");
-}
-
-char* LocateNetworkBySymbolicName(const char* symbolicName) {
-  TRC(TRC_DETAIL, "No network symbolic names: %s not found", symbolicName);
-  return nullptr;
 }
 
 namespace {
