@@ -1,6 +1,8 @@
 #include "manager_routines.h"
 
+#include "managed_node_list.h"
 #include "manager_stand_ins.h"
+#include "no_data_status.h"
 
 namespace zevs {
 
@@ -16,9 +18,9 @@ ManagerRoutines DefaultRoutines() {
   table.networkMonitorServerTask = standin::NetworkMonitorServerTask;
 
   table.managedNodeListServer = standin::ManagedNodeListServer;
-  table.readSNMPManagedNodeListConfigFile = standin::ReadSNMPManagedNodeListConfigFile;
-  table.shutdownSNMPManagedNodeListTask = standin::ShutdownSNMPManagedNodeListTask;
-  table.releaseNoDataStatusArray = standin::ReleaseNoDataStatusArray;
+  table.readSNMPManagedNodeListConfigFile = ZEVP_ReadSNMPManagedNodeListConfigFile;
+  table.shutdownSNMPManagedNodeListTask = ZEVP_ShutdownSNMPManagedNodeListTask;
+  table.releaseNoDataStatusArray = ZEVP_ReleaseNoDataStatusArray;
 
   table.trapMonitorTask = standin::AwaitBlockShutdownThread;
   table.loadTrapConfigurationFile = standin::LoadTrapConfigurationFile;

@@ -17,10 +17,15 @@
 #include "http_application.h"
 #include "http_manager.h"
 #include "internal_routing.h"
+#include "managed_node_list.h"
+#include "mib_interest_file.h"
+#include "mib_status_rows.h"
+#include "no_data_status.h"
 #include "metafile_server_task.h"
 #include "periodic_task.h"
 #include "post_server.h"
 #include "request_state_machine.h"
+#include "snmp_application_online.h"
 #include "socket_server.h"
 #include "zevp/console.h"
 #include "startup_config.h"
@@ -67,13 +72,13 @@ EngineRoutines DefaultRoutines() {
   table.performDataSummaryOutput = ZEVP_PerformDataSummaryOutput;
   table.summaryIntervalEnded = ZEVP_SummaryIntervalEnded;
   table.processSockRequestByState = ZEVP_ProcessSockRequestByState;
-  table.updateMIBinteresToDCH = standin::UpdateMIBinteresToDCH;
-  table.doNoDataStatusReport = standin::DoNoDataStatusReport;
+  table.updateMIBinteresToDCH = ZEVP_UpdateMIBinteresToDCH;
+  table.doNoDataStatusReport = ZEVP_DoNoDataStatusReport;
   table.loadSNMPcommunityName = standin::LoadSNMPcommunityName;
   table.updateMonitorNodeCommunity = standin::UpdateMonitorNodeCommunity;
   table.loadSNMPNetworkName = standin::LoadSNMPNetworkName;
   table.updateMonitorNetworkSymbolicName = standin::UpdateMonitorNetworkSymbolicName;
-  table.loadSNMPManagedNodeList = standin::LoadSNMPManagedNodeList;
+  table.loadSNMPManagedNodeList = ZEVP_LoadSNMPManagedNodeList;
   table.freeSNMPcommunityNameList = standin::FreeSNMPNameList;
   table.freeSNMPNetworkNameList = standin::FreeSNMPNameList;
 
@@ -83,13 +88,14 @@ EngineRoutines DefaultRoutines() {
   table.checkRedirectSourceOffline = ZEVP_CheckRedirectSourceOffline;
   table.updateStatLogFileIO = ZEVP_UpdateStatLogFileIO;
   table.sendDPlogMessage = ZEVP_SendDPlogMessage;
-  table.snmpApplOnline = standin::SNMPapplOnline;
-  table.snmpApplOffline = standin::SNMPapplOffline;
+  table.snmpApplOnline = ZEVP_SNMPapplOnline;
+  table.snmpApplOffline = ZEVP_SNMPapplOffline;
   table.stopSNMPcollection = standin::StopSNMPcollection;
 
   table.snmpWorkerTask = standin::SNMPWorkerTask;
-  table.allocateAutoStartActionEntry = standin::AllocateAutoStartActionEntry;
-  table.doAutoStartMIBmonitorTasks = standin::DoAutoStartMIBmonitorTasks;
+  table.allocateAutoStartActionEntry = ZEVP_AllocateAutoStartActionEntry;
+  table.doAutoStartMIBmonitorTasks = ZEVP_DoAutoStartMIBmonitorTasks;
+  table.knownNetworkMask = standin::KnownNetworkMask;
   table.locateNetworkBySymbolicName = standin::LocateNetworkBySymbolicName;
   table.emitSNMPtrap = standin::EmitSNMPtrap;
   table.scheduleRunConsoleCommand = ZEVP_ScheduleRunConsoleCommand;

@@ -13,26 +13,19 @@ void IdleUntilTerminated(ProcessEntry* entry);
 
 sockaddr_in* ConstructTrapDestinationArray(const char* destinations, int32_t* count);  // none
 
-// The periodic task's calls into the SNMP collection, not built yet: each traces.
-void UpdateMIBinteresToDCH(DPAB* anchor);
-void DoNoDataStatusReport(DPAB* anchor);
 // The SNMP configuration files: "not available", nothing loaded.
 int LoadSNMPcommunityName();
 void UpdateMonitorNodeCommunity(DPAB* anchor);
 int LoadSNMPNetworkName();
 void UpdateMonitorNetworkSymbolicName(DPAB* anchor);
-int LoadSNMPManagedNodeList(DPAB* anchor, const char* file);
 void FreeSNMPNameList();  // no list was loaded
 // The model's calls into the SNMP collection, not built yet.
-void SNMPapplOnline(DPAB* anchor, ApplicationEntry* application);   // "not available"
-void SNMPapplOffline(DPAB* anchor, ApplicationEntry* application);  // "not available"
 void StopSNMPcollection(SourceEntry* source);                       // "not available"
 // What action workers hand over to parts not built yet.
 // An SNMP worker that gives each action back as it came, traced.
 void SNMPWorkerTask(ActionWorkerTaskEntry* worker, ProcessEntry* own);
-ActionEntry* AllocateAutoStartActionEntry(DPAB* anchor);  // as the SNMP collection makes it
-void DoAutoStartMIBmonitorTasks(DPAB* anchor, const char* applicationName);  // traced
 char* LocateNetworkBySymbolicName(const char* symbolicName);                 // none
+uint32_t KnownNetworkMask(uint32_t networkAddress);                           // no network list: 0
 // Each sets DP_NOSUPPORT and traces.
 void EmitSNMPtrap(DPAB* anchor, ActionEntry* entry);
 void ScheduleDPconfigurationRequest(DPAB* anchor, ActionEntry* entry);
