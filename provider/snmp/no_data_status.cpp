@@ -124,7 +124,7 @@ void Merge(std::vector<Slot>& slots) {
   walk.handOver();
 }
 
-// The rows' texts of one entry: its tables six a row, at least one row.
+// The rows' texts of one entry: its tables six a row; a blank without any.
 std::vector<std::string> RowTexts(const std::vector<std::string>& tables) {
   std::vector<std::string> rows;
   for (size_t first = 0; first < tables.size(); first += ZEVP_NODATA_NAMES_PER_ROW) {
@@ -133,7 +133,8 @@ std::vector<std::string> RowTexts(const std::vector<std::string>& tables) {
       text += (index == first ? "" : kSeparator) + tables[index];
     rows.push_back(text);
   }
-  if (rows.empty()) rows.emplace_back();
+  // An empty value would not be sent, and the row would show the previous row's.
+  if (rows.empty()) rows.emplace_back(" ");
   return rows;
 }
 

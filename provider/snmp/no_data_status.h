@@ -36,7 +36,8 @@ void ZEVP_DoNoDataStatusReport(DPAB* anchor);
 // again) into its entry (slot: agent and application), made when missing.
 void ZEVP_UpdateAgentNoDataStatus(const char* slot, const char* tableList);
 
-// Sends the rows of one entry: its tables six a row (one empty row without any).
+// Sends the rows of one entry: its tables six a row (one row with a blank
+// without any).
 // position: -1 the report's first entry, 1 its last, 2 its only one, 0 another;
 // the report's first row opens the sample set and its last row closes it. Nothing
 // ("discarded") while the MIBNODATA source is not online. rowCount grows per row.
