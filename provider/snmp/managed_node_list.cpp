@@ -12,6 +12,7 @@
 #include "network_manage_entry.h"
 #include "process_entry.h"
 #include "trc1.h"
+#include "work_file_name.h"
 #include "zev/prodspec_items.h"
 #include "zev0/hostnames.h"
 #include "zev0/prodspec.h"
@@ -31,20 +32,11 @@ std::once_flag chainOnce;
 std::string configurationFileName;  // full; empty when undefined
 ManagedNodeListEntry* chain = nullptr;
 
-// The full name of a file: as it is when it names a directory, else in the work directory.
-std::string FullName(const char* name) {
-  if (ZEV0_IsThisFullyQualifiedName(name)) return name;
-  char* full = ZEV0_ConstructFullyQualifiedName(nullptr, name);
-  std::string made = full != nullptr ? full : "";
-  ZEV0_FreeStorage(&full);
-  return made;
-}
-
 void InitListOnce() {
   std::call_once(chainOnce, [] {
     BSV1_InitializeLock(&chainLock);
     const char* name = ZEV0_QueryProductSpec(ZEV2_SNMPLIST_FILENAME);
-    if (name != nullptr && name[0] != '\0') configurationFileName = FullName(name);
+    if (name != nullptr && name[0] != '\0') configurationFileName = zevp::FullWorkFileName(name);
   });
 }
 
@@ -115,7 +107,7 @@ bool ReadList(ManagedNodeListEntry* list) {
 
 // Loads one list under the chain lock: 1, or 0 when its file is missing.
 int LoadUnderLock(DPAB* anchor, const char* inputFileName) {
-  ManagedNodeListEntry* list = NewList(inputFileName, FullName(inputFileName));
+  ManagedNodeListEntry* list = NewList(inputFileName, zevp::FullWorkFileName(inputFileName));
   if (!ReadList(list)) {
     FreeList(list);
     return 0;

@@ -9,6 +9,7 @@
 #include "managed_node_list.h"
 #include "managed_node_list_file.h"
 #include "trc1.h"
+#include "work_file_name.h"
 #include "zev0/hostnames.h"
 #include "zev0/storage.h"
 #include "zev0/text.h"
@@ -21,14 +22,6 @@ namespace {
 constexpr char kBlanks[] = " \t";
 
 enum class Edit { add, remove };
-
-std::string WorkFileName(const char* name) {
-  if (ZEV0_IsThisFullyQualifiedName(name)) return name;
-  char* full = ZEV0_ConstructFullyQualifiedName(nullptr, name);
-  std::string made = full != nullptr ? full : "";
-  ZEV0_FreeStorage(&full);
-  return made;
-}
 
 // A whole line of any length without its line end; false at the end of the file.
 bool WholeLine(FILE* file, std::string* line) {
@@ -85,7 +78,7 @@ bool EditLines(std::vector<std::string>& lines, const std::string& node, Edit ed
 
 void EditListFile(const char* inputFileName, const char* nodeName, Edit edit) {
   if (inputFileName == nullptr || nodeName == nullptr || nodeName[0] == '\0') return;
-  const std::string fileName = WorkFileName(inputFileName);
+  const std::string fileName = zevp::FullWorkFileName(inputFileName);
   const std::string node = ZEVP_SplitManagedNodeWord(nodeName).name;
   BSV1_Lock* editLock = zevp::ManagedNodeListLock();
   BSV1_GetLock(editLock);
@@ -103,7 +96,7 @@ void EditListFile(const char* inputFileName, const char* nodeName, Edit edit) {
   while (WholeLine(file, &line)) lines.push_back(line);
   std::fclose(file);
   if (EditLines(lines, node, edit, fileName.c_str())) {
-    const std::string temporary = WorkFileName(edit == Edit::add ? "ZEVSUPDT" : "ZEVSNEWL");
+    const std::string temporary = zevp::FullWorkFileName(edit == Edit::add ? "ZEVSUPDT" : "ZEVSNEWL");
     FILE* out = std::fopen(temporary.c_str(), "w");
     if (out == nullptr) {
       TRC(TRC_ERROR, "***** Unable to open file %s, ErrorText <%s>", temporary.c_str(), std::strerror(errno));

@@ -13,6 +13,7 @@
 #include "mib_status_rows.h"
 #include "snmp_worker_extension.h"
 #include "trc1.h"
+#include "work_file_name.h"
 #include "zev/action_codes.h"
 #include "zev/prodspec_items.h"
 #include "zev0/hostnames.h"
@@ -36,13 +37,7 @@ zevp::MIBinterestFileNames InitializeMIBinterestFiles() {
   zevp::MIBinterestFileNames names;
   const char* name = ZEV0_QueryProductSpec(ZEV2_SNMPMIBI_FILENAME);
   if (name == nullptr || name[0] == '\0') return names;
-  if (ZEV0_IsThisFullyQualifiedName(name)) {
-    names.active = name;
-  } else {
-    char* full = ZEV0_ConstructFullyQualifiedName(nullptr, name);
-    if (full != nullptr) names.active = full;
-    ZEV0_FreeStorage(&full);
-  }
+  names.active = zevp::FullWorkFileName(name);
   if (names.active.empty()) return names;
   names.backup = names.active;
   names.backup.back() = 'X';

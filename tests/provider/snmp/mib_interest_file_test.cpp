@@ -20,6 +20,7 @@
 #include "metafile_fixture.h"
 #include "mib_interest_file.h"
 #include "mib_interest_records.h"
+#include "recording_snmp_worker.h"
 #include "refused_thread_starts.h"
 #include "routine_overrides.h"
 #include "snmp_application_online.h"
@@ -77,22 +78,10 @@ class HandBuiltCollection {
   std::vector<std::string> texts_;
 };
 
-std::mutex recordedMutex;
-std::vector<std::string> recorded;
-
-// An SNMP worker that records each action and gives it back.
-void RecordingSNMPworker(ActionWorkerTaskEntry* worker, ProcessEntry* own) {
-  ZEVP_ReportWorkerStart(worker, 0);
-  while (ActionEntry* entry = ZEVP_AwaitWorkerAction(worker, own)) {
-    {
-      std::lock_guard<std::mutex> lock(recordedMutex);
-      recorded.push_back(std::string(entry->ActionOwner) + " " + entry->ActionName + " " +
-                         std::to_string(entry->ActionType) + " " + std::to_string(entry->FieldCount) + " " +
-                         entry->EyeCatcher + " | " + entry->ActionParm);
-    }
-    ZEVP_GiveActionBack(own->anchor, worker, entry);
-  }
-  ZEVP_LeaveWorkerList(own->anchor, worker);
+// "owner name type fields mark | parameters"
+std::string AutoStartLine(const ActionEntry* entry) {
+  return std::string(entry->ActionOwner) + " " + entry->ActionName + " " + std::to_string(entry->ActionType) + " " +
+         std::to_string(entry->FieldCount) + " " + entry->EyeCatcher + " | " + entry->ActionParm;
 }
 
 class MIBinterestFileTest : public ::testing::Test {
@@ -107,8 +96,6 @@ class MIBinterestFileTest : public ::testing::Test {
     anchor->dchLink = &link_;
     myApp_ = ZEVP_InitializeApplicationEntry(anchor, "MyApp", 1, nullptr);
     ifTable_ = ZEVP_InitializeTableEntry(myApp_, "ifTable", "P", nullptr, nullptr);
-    std::lock_guard<std::mutex> lock(recordedMutex);
-    recorded.clear();
   }
   ~MIBinterestFileTest() override {
     for (ActionWorkerTaskEntry* worker : held_) {
@@ -140,23 +127,10 @@ class MIBinterestFileTest : public ::testing::Test {
     BSV1_ReleaseLock(&anchor()->actionWorkerListLock);
     held_.insert(held_.begin(), worker);
   }
-  std::vector<std::string> recordedActions() {
-    DPAB* dp = anchor();
-    EXPECT_TRUE(WaitUntil([dp] {
-      BSV1_GetLock(&dp->actionWorkerListLock);
-      bool idle = true;
-      for (ActionWorkerTaskEntry* worker = dp->actionWorkers; worker != nullptr; worker = worker->NextWorker)
-        idle = idle && worker->ActionWorkerStatus == ZEVP_WORKER_IDLE;
-      BSV1_ReleaseLock(&dp->actionWorkerListLock);
-      return idle;
-    }));
-    std::lock_guard<std::mutex> lock(recordedMutex);
-    std::vector<std::string> sorted = recorded;
-    std::sort(sorted.begin(), sorted.end());
-    return sorted;
-  }
+  std::vector<std::string> recordedActions() { return recorder_.take(anchor()); }
 
   const ScratchDirectory& work_ = Work();  // before the models fix the work directory
+  SNMPworkerRecorder recorder_{AutoStartLine};
   RoutineOverrides overrides_;
   MetafileFixture models_;
   DCHcomm link_{};
@@ -239,10 +213,6 @@ TEST_F(MIBinterestFileTest, AutoStartDispatchesOneActionPerRecordOfTheApplicatio
                 "ATTRGROUP=IFTABLE",
                 "SNMPAUTOINIT SNMPSTARTGET 3 5 A | AGENTINFO=( {10.77.0.3 c} ) INTERVAL=60 APPLNAME=MYAPPLICATION "
                 "ATTRGROUP=T"}));
-  {
-    std::lock_guard<std::mutex> lock(recordedMutex);
-    recorded.clear();
-  }
   ZEVP_DoAutoStartMIBmonitorTasks(anchor(), nullptr);
   EXPECT_EQ(recordedActions().size(), 4u);
 }
