@@ -1,73 +1,16 @@
 // The data verbs: begin and end input, sample brackets, records, the source name and
 // the reply data.
-#include <cstring>
-#include <initializer_list>
-
 #include "anchor.h"
 #include "api_trace.h"
 #include "buffers.h"
 #include "exchange.h"
-#include "format_value.h"
 #include "handles.h"
 #include "status_codes.h"
+#include "tagged_request.h"
 
 namespace zevpapi {
 
 namespace {
-
-// The reply data of the buffer's handle into the buffer, taken from the handle.
-int TakeReplyData(void* userBuffer, int* dataSize) {
-  if (userBuffer == nullptr) return kMissingParameter;
-  int status = ClearBuffer(userBuffer);
-  if (status != kSuccess) return status;
-  APIhandle* handle = BlockOfUserBuffer(userBuffer)->handle;
-  if (!HandlePassesCheck(handle)) return kBufferHandleInvalid;
-  if (handle->replyLength < 1 || handle->replyData == nullptr) return kNoReplyData;
-  // A reply's data is at most 510 bytes (a status digit and '#' come first), which the
-  // smallest buffer holds.
-  std::memcpy(userBuffer, handle->replyData, static_cast<size_t>(handle->replyLength));
-  if (dataSize != nullptr) *dataSize = handle->replyLength;
-  handle->replyLength = 0;
-  handle->replyData = nullptr;
-  return kSuccess;
-}
-
-// A buffer of default size taken from the handle for one request, given back after it.
-class RequestBuffer {
- public:
-  explicit RequestBuffer(APIhandle* handle) : status_(AllocateBuffer(handle, &data_, 0)) {}
-  ~RequestBuffer() {
-    if (status_ == kSuccess) FreeBuffer(data_);
-  }
-  RequestBuffer(const RequestBuffer&) = delete;
-  RequestBuffer& operator=(const RequestBuffer&) = delete;
-  int status() const { return status_; }
-  void* data() const { return data_; }
-
- private:
-  void* data_ = nullptr;
-  int status_;
-};
-
-// The tagged request with the texts as values, exchanged; with `taken`, the reply data
-// is taken into the buffer and handed on before the buffer goes back.
-int Request(APIhandle* handle, int tag, std::initializer_list<const char*> texts,
-            void (*taken)(APIhandle*, int replyStatus, const char* data, int size) = nullptr) {
-  RequestBuffer buffer(handle);
-  if (buffer.status() != kSuccess) return buffer.status();
-  ZEVP_SetAPIbufferRequest(buffer.data(), tag);
-  for (const char* text : texts) {
-    int status = FormatValue(buffer.data(), text, static_cast<int>(std::strlen(text)), ZEVP_API_TEXT);
-    if (status != kSuccess) return status;
-  }
-  int status = ExchangeByTransport(BlockOfUserBuffer(buffer.data()), 0, 0);
-  if (status == kSuccess && taken != nullptr) {
-    int size = 0;
-    int replyStatus = TakeReplyData(buffer.data(), &size);
-    taken(handle, replyStatus, static_cast<const char*>(buffer.data()), size);
-  }
-  return status;
-}
 
 bool Missing(const char* text) { return text == nullptr || text[0] == '\0'; }
 
@@ -92,14 +35,14 @@ int BeginInput(APIhandle* given, const char* applName, const char* attrGroup) {
   if (given != nullptr && !HandleIsKnown(given)) return kInvalidHandle;
   HandleInUse handle(given);
   if (handle.status() != kSuccess) return handle.status();
-  return Request(handle.get(), ZEVP_API_BGNINP, {applName, attrGroup}, TakeDelimiters);
+  return TaggedRequest(handle.get(), ZEVP_API_BGNINP, {applName, attrGroup}, TakeDelimiters);
 }
 
 int EndInput(APIhandle* given) {
   if (given != nullptr && !HandlePassesCheck(given)) return kInvalidHandle;
   HandleInUse handle(given);
   if (handle.status() != kSuccess) return handle.status();
-  int status = Request(handle.get(), ZEVP_API_ENDINP, {});
+  int status = TaggedRequest(handle.get(), ZEVP_API_ENDINP, {});
   if (status == kSuccess) {
     handle.get()->beginDelimiter = ' ';
     handle.get()->endDelimiter = ' ';
@@ -110,7 +53,7 @@ int EndInput(APIhandle* given) {
 int SampleBracket(APIhandle* handle, int tag) {
   if (handle == nullptr) return kMissingParameter;
   if (!HandlePassesCheck(handle)) return kInvalidHandle;
-  return Request(handle, tag, {});
+  return TaggedRequest(handle, tag, {});
 }
 
 int InputData(void* userBuffer) {
@@ -127,7 +70,7 @@ int SetSourceName(APIhandle* given, const char* sourceName) {
   if (given != nullptr && !HandleIsKnown(given)) return kInvalidHandle;
   HandleInUse handle(given);
   if (handle.status() != kSuccess) return handle.status();
-  return Request(handle.get(), ZEVP_API_SETSRC, {sourceName});
+  return TaggedRequest(handle.get(), ZEVP_API_SETSRC, {sourceName});
 }
 
 }  // namespace

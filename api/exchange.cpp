@@ -4,15 +4,13 @@
 #include <poll.h>
 #include <sys/socket.h>
 
-#include <algorithm>
 #include <cerrno>
-#include <climits>
-#include <chrono>
 #include <cstring>
 
 #include "api_trace.h"
 #include "buffers.h"
 #include "reply_reader.h"
+#include "socket_waits.h"
 #include "status_codes.h"
 
 namespace zevpapi {
@@ -21,8 +19,6 @@ namespace {
 
 constexpr int kBusyPauseMs = 2000;
 constexpr int kNoDataPauseMs = 30000;
-
-using Clock = std::chrono::steady_clock;
 
 // A datagram socket bound to any local address at the port; -1 when that failed.
 int BoundDatagramSocket(uint16_t port) {
@@ -86,10 +82,16 @@ class BusyMark {
   APIhandle* handle_;
 };
 
+// A session's request: a datagram to the data provider, or the bytes on its connection.
+// A connection the data provider closed fails the send (EPIPE); it raises no signal.
 int Send(APIbuffer* block) {
+  APIhandle* handle = block->handle;
   ZEVP_ConvertBufferToNetwork(block->eyeCatcher, block->used);
-  ssize_t sent = sendto(block->handle->sessionSocket, block->eyeCatcher, static_cast<size_t>(block->used), 0,
-                        reinterpret_cast<const sockaddr*>(&DPAA->dpAddress), sizeof DPAA->dpAddress);
+  const size_t length = static_cast<size_t>(block->used);
+  ssize_t sent = handle->connected != 0
+                     ? send(handle->sessionSocket, block->eyeCatcher, length, MSG_NOSIGNAL)
+                     : sendto(handle->sessionSocket, block->eyeCatcher, length, MSG_NOSIGNAL,
+                              reinterpret_cast<const sockaddr*>(&DPAA->dpAddress), sizeof DPAA->dpAddress);
   TraceStep("exchange", "sent %zd of %d bytes, errno %d", sent, block->used, sent < 0 ? errno : 0);
   return sent == block->used ? kSuccess : kShortSend;
 }
@@ -120,18 +122,10 @@ int TakeReply(APIhandle* handle, int length) {
 int ReceiveReply(APIhandle* handle, int waitForData) {
   handle->replyData = nullptr;
   handle->replyLength = 0;
-  bool waitsForever = handle->connected != 0 || waitForData != 0;
-  Clock::time_point deadline = Clock::now() + std::chrono::seconds(DPAA->requestWait);
+  const Clock::time_point deadline = DeadlineIn(DPAA->requestWait);
+  const bool waitsForever = handle->connected != 0 || waitForData != 0;
   for (;;) {
-    int timeoutMs = -1;
-    if (!waitsForever) {
-      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-      timeoutMs = static_cast<int>(std::min<long long>(std::max<long long>(left, 0), INT_MAX));
-    }
-    pollfd wait{handle->sessionSocket, POLLIN, 0};
-    int ready = poll(&wait, 1, timeoutMs);
-    if (ready < 0 && errno == EINTR) continue;
-    if (ready <= 0) {
+    if (!AwaitSocket(handle->sessionSocket, POLLIN, waitsForever ? nullptr : &deadline)) {
       TraceStep("exchange", "no reply within %d seconds", DPAA->requestWait);
       return kTimedOut;
     }

@@ -35,6 +35,9 @@ bool HandlePassesCheck(const APIhandle* handle) {
 }
 
 void CloseSessionSocket(APIhandle* handle) {
+  // Connected mode ends with its session: a later datagram request waits for its reply
+  // no longer than the request wait.
+  handle->connected = 0;
   if (handle->sessionSocket == 0) return;
   ZEVP_CloseSocket(handle->sessionSocket);
   handle->sessionSocket = 0;

@@ -14,7 +14,7 @@ bool HandleIsKnown(const APIhandle* handle);
 // True for a handle that may be used: not null, and of the chain unless validation is
 // bypassed.
 bool HandlePassesCheck(const APIhandle* handle);
-// Closes the handle's session socket when it is open.
+// Closes the handle's session socket when it is open, and ends connected mode.
 void CloseSessionSocket(APIhandle* handle);
 
 // A handle of the caller's, or a temporary one for a call made without a handle; the

@@ -12,9 +12,9 @@ constexpr int kMostStatusDigits = 9;
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-// The number at the start of the text as atol reads it, kept to 32 bits as the handle
-// keeps it.
-int32_t StampAt(const char* text, const char* end) {
+}  // namespace
+
+int32_t NumberAt(const char* text, const char* end) {
   while (text < end && std::isspace(static_cast<unsigned char>(*text))) ++text;
   bool negative = text < end && *text == '-';
   if (text < end && (*text == '-' || *text == '+')) ++text;
@@ -22,8 +22,6 @@ int32_t StampAt(const char* text, const char* end) {
   for (; text < end && IsDigit(*text); ++text) value = value * 10 + static_cast<uint32_t>(*text - '0');
   return static_cast<int32_t>(negative ? 0u - value : value);
 }
-
-}  // namespace
 
 ReplyReading ReadReply(const char* reply, int length) {
   ReplyReading reading;
@@ -39,7 +37,7 @@ ReplyReading ReadReply(const char* reply, int length) {
   reading.status = status;
   if (const void* blank = std::memchr(reply, ' ', static_cast<size_t>(length))) {
     reading.hasStamp = true;
-    reading.stamp = StampAt(static_cast<const char*>(blank) + 1, end);
+    reading.stamp = NumberAt(static_cast<const char*>(blank) + 1, end);
   }
   if (const void* mark = std::memchr(reply, '#', static_cast<size_t>(length))) {
     int offset = static_cast<int>(static_cast<const char*>(mark) - reply) + 1;

@@ -18,4 +18,8 @@ struct ReplyReading {
 
 ReplyReading ReadReply(const char* reply, int length);
 
+// The number at the start of the text, up to `end`, as atol reads it (leading white
+// space and a sign), kept to 32 bits as the handle keeps it.
+int32_t NumberAt(const char* text, const char* end);
+
 }  // namespace zevpapi

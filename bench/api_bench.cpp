@@ -1,35 +1,79 @@
-// The client API's data path against a bare loopback UDP request/reply loop of the same
-// sizes, measured in the same run: records per second that dp_InputData sends (each a
-// buffer taken, four values formatted, the request exchanged, the buffer given back)
-// to a server that answers every datagram with the data provider's success reply, over
-// the exchanges per second of a bare client sending the same request bytes.
+// The client API's data path through the API data provider (zevdphost APIS in a process
+// of its own, against the DCH server's host), against bare loopback request/reply loops
+// of the same sizes measured in the same run: records per second that dp_InputData sends
+// (each a buffer taken, values formatted, the request exchanged, the buffer given back)
+// and that arrive as rows at a consumer parked at the DCH server, over UDP datagrams and
+// over a TCP session; each over the exchanges per second of a bare client sending a
+// request of the same size, with the processor time per row beside it. The rows sent
+// and received are counted for each kind.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
 #include "bare_loops.h"
+#include "bench_provider.h"
 #include "ratio.h"
 #include "zevpapi/dp_api.h"
 
 namespace {
 
-const char* const kValues[] = {"bench", "42", "host01", "ok"};
-constexpr char kSuccessReply[] = "0 123";
+constexpr auto kRowLimit = std::chrono::seconds(10);
+constexpr auto kBeginLimit = std::chrono::seconds(20);
+constexpr size_t kReplySize = 12;  // an API reply: "0 1700000000"
 
-std::string InNetworkCode(std::string text) {
-  ZEVP_ConvertBufferToNetwork(text.data(), static_cast<int>(text.size()));
-  return text;
-}
+struct Counts {
+  long sent = 0;
+  long received = 0;
+};
 
-bool SendRecord(APIhandle* handle) {
+std::string Value(long n) { return "benchmark record " + std::to_string(n); }
+
+// A record of two values, sent through the library.
+bool SendRecord(APIhandle* handle, long n) {
   void* data = nullptr;
   if (dp_AllocateBuffer(handle, &data, 0, nullptr) != 1) return false;
-  for (const char* value : kValues)
-    dp_FormatBufferData(data, value, static_cast<int>(std::strlen(value)), ZEVP_API_TEXT, nullptr);
+  const std::string text = Value(n);
+  const int count = static_cast<int>(n % 1000);
+  dp_FormatBufferData(data, text.c_str(), static_cast<int>(text.size()), ZEVP_API_TEXT, nullptr);
+  dp_FormatBufferData(data, &count, sizeof count, ZEVP_API_BINARY_INTEGER, nullptr);
   bool sent = dp_InputData(data, nullptr) == 1;
   dp_FreeBuffer(data, nullptr);
   return sent;
+}
+
+// The same request's bytes for the bare loop, in the network code.
+std::string RequestBytes(long n) {
+  std::string bytes = "ZEVPAPI300SNDDTA" + Value(n) + ";" + std::to_string(n % 1000) + ";";
+  ZEVP_ConvertBufferToNetwork(bytes.data(), static_cast<int>(bytes.size()));
+  return bytes;
+}
+
+// Records of the handle until the time is up, then their rows: the rows counted.
+LoopPass RecordsToRows(APIhandle* handle, RowCounter& rows, long* next, Counts* counts) {
+  return [handle, &rows, next, counts](Clock::time_point until) {
+    long base = rows.count();
+    long replies = 0;
+    while (Clock::now() < until) {
+      ++counts->sent;
+      if (!SendRecord(handle, (*next)++)) break;
+      ++replies;
+    }
+    rows.waitFor(base + replies, Clock::now() + kRowLimit);
+    counts->received += rows.count() - base;
+    return rows.count() - base;
+  };
+}
+
+// Begins input once the data provider has loaded the application.
+bool BeginInput(APIhandle* handle) {
+  for (Clock::time_point giveUp = Clock::now() + kBeginLimit; Clock::now() < giveUp;)
+    if (dp_BeginInput(handle, "Bench", "Rows", nullptr) == 1) return true;
+  return false;
+}
+
+void PrintCounts(const char* kind, const Counts& counts) {
+  std::printf("%-58s %ld sent, %ld received\n", kind, counts.sent, counts.received);
 }
 
 int Fail(const char* what) {
@@ -40,23 +84,43 @@ int Fail(const char* what) {
 }  // namespace
 
 int main() {
-  const std::string reply = InNetworkCode(kSuccessReply);
-  BareServer server(reply);
+  BenchProvider bench("APIS");
+  const std::string failure = bench.start();
+  if (!failure.empty()) return Fail(failure.c_str());
+  DataProviderProcess& provider = bench.provider();
+  RowCounter& rows = bench.rows();
   setenv("ZEVP_API_DPAPI_HOST", "127.0.0.1", 1);
-  setenv("ZEVP_API_DPAPI_PORT", std::to_string(server.port()).c_str(), 1);
+  setenv("ZEVP_API_DPAPI_PORT", std::to_string(provider.apiPort()).c_str(), 1);
   setenv("ZEVP_API_REQUEST_WAIT", "5", 1);
-  APIhandle* handle = dp_AllocateHandle(nullptr);
-  if (handle == nullptr) return Fail("no handle");
-  if (!SendRecord(handle)) return Fail("the first record was not answered");
+  APIhandle* datagrams = dp_AllocateHandle(nullptr);
+  APIhandle* session = dp_AllocateHandle(nullptr);
+  if (datagrams == nullptr || session == nullptr) return Fail("no handle");
+  if (!BeginInput(datagrams)) return Fail("the datagram session's begin was not taken");
+  if (dp_OpenSession(session, nullptr) != 1 || !BeginInput(session)) return Fail("the TCP session did not begin");
 
-  std::string request = "ZEVPAPI300SNDDTA";
-  for (const char* value : kValues) request += std::string(value) + " ";
-  request = InNetworkCode(request);
-  BareClient bare(server.port(), false);
-  auto bareLoop = Repeat([&] { return bare.exchange(request, reply.size()) == reply; });
-  auto apiLoop = Repeat([&] { return SendRecord(handle); });
-  PrintRatio("records/s, dp_InputData / bare UDP loop", MedianRatio(bareLoop, apiLoop),
-             "(to a bare server; through the API data provider once it serves API input)");
-  dp_FreeHandle(handle, nullptr);
-  return 0;
+  BareServer bare(std::string(kReplySize, '0'));
+  BareClient bareTCP(bare.port(), true);
+  BareClient bareUDP(bare.port(), false);
+  const CpuClock bareCpu;
+  const CpuClock providerCpu({0, provider.pid(), bench.host().pid()});
+  long next = 0;
+  Counts udpCounts, tcpCounts;
+
+  PrintComparison("records/s, dp_InputData over UDP to rows / bare UDP loop",
+                  CompareLoops({Repeat([&] { return !bareUDP.exchange(RequestBytes(next++), kReplySize).empty(); }),
+                                bareCpu},
+                               {RecordsToRows(datagrams, rows, &next, &udpCounts), providerCpu}),
+                  "row");
+  PrintComparison("records/s, dp_InputData on a TCP session to rows / bare TCP loop",
+                  CompareLoops({Repeat([&] {
+                                  return !bareTCP.exchange(FramedForBareServer(RequestBytes(next++)), kReplySize).empty();
+                                }),
+                                bareCpu},
+                               {RecordsToRows(session, rows, &next, &tcpCounts), providerCpu}),
+                  "row");
+  PrintCounts("  rows of the datagram session", udpCounts);
+  PrintCounts("  rows of the TCP session", tcpCounts);
+  dp_FreeHandle(datagrams, nullptr);
+  dp_FreeHandle(session, nullptr);
+  return provider.stop() ? 0 : Fail("the data provider did not end in order");
 }

@@ -269,3 +269,10 @@ void BareProviderLink::receiveReplies() {
     if (failed_) return;
   }
 }
+
+std::string FramedForBareServer(const std::string& bytes) {
+  uint32_t length = static_cast<uint32_t>(bytes.size() + 4);
+  std::string framed = {static_cast<char>(length >> 24), static_cast<char>(length >> 16),
+                        static_cast<char>(length >> 8), static_cast<char>(length)};
+  return framed + bytes;
+}

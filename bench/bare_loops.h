@@ -64,6 +64,10 @@ class BareServer {
   std::thread consumer_;
 };
 
+// Bytes framed by their total length word, as the bare server reads a TCP request: for a
+// bare loop whose requests are as long as ones that carry no such word.
+std::string FramedForBareServer(const std::string& bytes);
+
 // A client of one connection (TCP) or one socket (UDP): exchange() sends the request
 // and reads a reply of replySize bytes, empty when either fails. The DCH is measured
 // through the same client, so that only the server differs.

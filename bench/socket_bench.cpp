@@ -11,13 +11,9 @@
 #include <string>
 
 #include "bare_loops.h"
-#include "dch/dch_api.h"
-#include "dch_host_process.h"
-#include "dch_test_settings.h"
-#include "data_provider_process.h"
+#include "bench_provider.h"
 #include "partner_sockets.h"
 #include "ratio.h"
-#include "row_counter.h"
 
 namespace {
 
@@ -27,14 +23,6 @@ constexpr int kReplyWaitMs = 5000;
 constexpr size_t kBareReplySize = 12;  // an API reply's size: "0 1700000000"
 
 std::string Record(long n) { return "benchmark record " + std::to_string(n) + ";" + std::to_string(n % 1000); }
-
-// A bare TCP request is framed by its total length, as the bare server reads it.
-std::string Framed(const std::string& bytes) {
-  uint32_t length = static_cast<uint32_t>(bytes.size() + 4);
-  std::string framed = {static_cast<char>(length >> 24), static_cast<char>(length >> 16),
-                        static_cast<char>(length >> 8), static_cast<char>(length)};
-  return framed + bytes;
-}
 
 struct Counts {
   long sent = 0;
@@ -76,18 +64,11 @@ int Fail(const char* what) {
 }  // namespace
 
 int main() {
-  unsigned short port = LoopbackDCHPort();  // the consumer's settings, before its first transport
-  DCH_api_init();
-  DCHhostProcess host(port);
-  if (!host.startReady({"ZEVA_DCH_TIMEOUT=5"})) return Fail(host.failure().c_str());
-  RowCounter rows("BENCH", "ROWS");
-  if (!rows.parked()) return Fail("the consumer could not park");
-
-  DataProviderProcess provider("ASFS", port);
-  provider.configuration().write("bench.mdl",
-                                 "//APPL Bench\n//NAME Rows E 60\n//ATTRIBUTES ';'\nText D 32\nCount C 100000\n");
-  provider.configuration().write("ZEVPCNFG", "bench.mdl\n");
-  if (!provider.start({"ZEV_TRACE=*=0"})) return Fail("the data provider did not start");
+  BenchProvider bench("ASFS");
+  const std::string failure = bench.start();
+  if (!failure.empty()) return Fail(failure.c_str());
+  DataProviderProcess& provider = bench.provider();
+  RowCounter& rows = bench.rows();
   unsigned short socketPort = provider.socketPort();
   unsigned short apiPort = provider.apiPort();
 
@@ -113,7 +94,7 @@ int main() {
 
   std::function<bool(long)> overTCP = [&tcp](long n) { return tcp.send(Record(n) + "\n"); };
   PrintRatio("records/s over TCP to rows / bare TCP exchanges",
-             MedianRatio(Repeat([&] { return !bareTCP.exchange(Framed(Record(next++)), kBareReplySize).empty(); }),
+             MedianRatio(Repeat([&] { return !bareTCP.exchange(FramedForBareServer(Record(next++)), kBareReplySize).empty(); }),
                          Batches(overTCP, rows, &next, &tcpCounts)));
 
   std::function<bool(long)> overUDP = [&udp, socketPort](long n) {

@@ -25,6 +25,9 @@ extern char Common_SubText[80];
 extern char NameString[256];
 /* The message texts by status code; entry 100 stands for every code outside 0-99. */
 extern const char* const API_Message[101];
+/* The console port of control requests: ZEVP_DPCONSOLE_PORT, else 7700, set by the
+ * first control request; a request left unanswered switches 7700 and 7703 for good. */
+extern short CMDport;
 
 /* The request tags of the data requests, by index. */
 enum {
@@ -78,6 +81,36 @@ int dp_EndSample(APIhandle* handle, int* status);
 int dp_InputData(void* userBuffer, int* status);
 int dp_SetSourceName(APIhandle* handle, const char* sourceName, int* status);
 int dp_RecvReply(void* userBuffer, int* dataSize, int* status);
+
+/* TCP sessions: requests of a connected handle wait for their replies without limit,
+ * until the session is closed (also by dp_ResetHandle and dp_FreeHandle). */
+int dp_OpenSession(APIhandle* handle, int* status);
+int dp_CloseSession(APIhandle* handle, int* status);
+int ZEVP_OpenTCP(APIhandle* handle);
+int ZEVP_OpenRPC(APIhandle* handle);
+
+/* Request serving: accept the data provider's requests (with a handle, on it; without,
+ * on every handle), fetch the outstanding one, answer it. A request text arrives with a
+ * terminator, cut to bufferSize - 1 characters (83); a result is sent to its first 256
+ * bytes (84). */
+int dp_AcceptRequest(APIhandle* handle, int enableReply, int replyWaitTime, int* status);
+int dp_ReceiveRequest(APIhandle* handle, int sync, char* userBuffer, int bufferSize, int* reqID, int* receivedSize,
+                      int* status);
+int dp_SendRequestResult(APIhandle* handle, int* reqID, char* resultBuffer, int resultSize, int* status);
+
+/* Control requests to the console port: the reply's code, or a client status. The
+ * reply's parameter goes to replyParm when given: at most 79 characters and a
+ * terminator, so an area of 80 holds it. */
+int ZEVP_SendReceiveAPIcontrolRequest(const char* request, char* replyParm, int waitFactor);
+int ZEVP_SendReceiveAPIcontrolViaSock(const char* request, char* replyParm, int waitFactor);
+int ZEVP_SendReceiveAPIcontrolViaRPC(const char* request, char* replyParm, int waitFactor);
+/* PING: replyParm, when given, receives the data provider's start stamp (80 bytes). */
+int dp_CheckAPIserverStatus(int* status, char* replyParm);
+int dp_Ping(int* status);
+/* Load or refresh a metafile at the console; acceptOK takes an application the agent
+ * knows already. */
+int dp_Define(const char* metafile, int acceptOK, int* status);
+int dp_Redefine(const char* metafile, int acceptOK, int* status);
 
 /* The command environment file ./ZEVPINIT: session keys by application and group. */
 void dp_GetCommandEnvironment(APIhandle* handle, const char* appID, const char* stamp);

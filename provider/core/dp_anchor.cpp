@@ -52,6 +52,9 @@ DPAB* NewAnchor() {
 
 void FreeAnchor(DPAB* anchor) {
   if (anchor == nullptr) return;
+  // A thread that has just ended may still be leaving the process list and signalling
+  // its end, both under this mutex.
+  { std::lock_guard<std::mutex> ended(anchor->threadEndMutex); }
   ForgetDPlogAnchor(anchor);
   DiscardDPlogQueue(anchor);
   ZEVP_FreeActionEntries(anchor);

@@ -146,6 +146,9 @@ ProcessEntry* ZEVP_LocateOwnProcessEntry(DPAB* anchor) {
 
 void ZEVP_ReleaseProcessResources(DPAB* anchor, ProcessEntry* entry) {
   if (entry == nullptr) return;
+  // Held until the end is signalled: whoever sees the count drop may free the anchor,
+  // and FreeAnchor takes this mutex first, so it waits until the signal is out.
+  std::lock_guard<std::mutex> ending(anchor->threadEndMutex);
   BSV1_GetLock(&anchor->processListLock);
   bool chained = Unchain(anchor, entry);
   if (chained) {
@@ -155,10 +158,7 @@ void ZEVP_ReleaseProcessResources(DPAB* anchor, ProcessEntry* entry) {
   }
   ZEVP_DestroyProcessEntry(entry);
   BSV1_ReleaseLock(&anchor->processListLock);
-  if (chained) {
-    std::lock_guard<std::mutex> lock(anchor->threadEndMutex);
-    anchor->threadEnded.notify_all();
-  }
+  if (chained) anchor->threadEnded.notify_all();
 }
 
 int32_t ZEVP_ActiveThreadCount(DPAB* anchor) {
@@ -169,8 +169,8 @@ int32_t ZEVP_ActiveThreadCount(DPAB* anchor) {
 }
 
 int32_t ZEVP_AwaitThreadCountBelow(DPAB* anchor, int32_t count, int seconds) {
-  // The count drops before the end is signalled under the mutex held here, so an end
-  // between reading the count and waiting cannot be missed.
+  // The count drops under the mutex held here, so an end between reading the count
+  // and waiting cannot be missed.
   std::unique_lock<std::mutex> lock(anchor->threadEndMutex);
   int32_t now = 0;
   BSV1_SleepUntil(lock, anchor->threadEnded, static_cast<unsigned>(seconds),

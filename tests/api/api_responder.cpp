@@ -36,6 +36,10 @@ Answer Reply(const std::string& localText) {
 
 Answer RawReply(const std::string& bytes) { return {bytes, false}; }
 
+ResponderScript Always(std::vector<Answer> answers) {
+  return [answers](const ReceivedRequest&) { return answers; };
+}
+
 Answer StrangerReply(const std::string& localText) {
   Answer answer = Reply(localText);
   answer.fromStranger = true;

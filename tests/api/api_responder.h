@@ -1,6 +1,7 @@
-// A UDP peer on loopback that plays the API data provider for the client library's
-// tests: it keeps every datagram it receives and answers each as the test's script
-// says, also in ways a real data provider never does (odd bytes, strangers, silence).
+// A UDP peer on loopback that plays the API data provider or a console for the client
+// library's tests and its tools, and listens for the post sender: it keeps every
+// datagram it receives and answers each as the test's script says, also in ways a real
+// data provider never does (odd bytes, strangers, silence).
 #pragma once
 
 #include <netinet/in.h>
@@ -31,6 +32,9 @@ Answer StrangerReply(const std::string& localText);
 
 // What to send back for a request, in order; nothing is silence.
 using ResponderScript = std::function<std::vector<Answer>(const ReceivedRequest&)>;
+
+// The same answers to every request; none: a responder that only listens.
+ResponderScript Always(std::vector<Answer> answers);
 
 class ApiResponder {
  public:

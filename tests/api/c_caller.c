@@ -17,5 +17,13 @@ int main(void) {
     fprintf(stderr, "dp_InputData(NULL): status %d\n", status);
     return 1;
   }
+  if (dp_Define(NULL, 0, &status) != 0 || status != 2) {
+    fprintf(stderr, "dp_Define(NULL): status %d\n", status);
+    return 1;
+  }
+  if (dp_OpenSession(NULL, &status) != 0 || status != 1) {
+    fprintf(stderr, "dp_OpenSession(NULL): status %d\n", status);
+    return 1;
+  }
   return 0;
 }

@@ -11,9 +11,9 @@
 #include <cstring>
 #include <string>
 
-#include "api_responder.h"
 #include "api_test_settings.h"
 #include "free_port.h"
+#include "responder_test.h"
 #include "run_in_child.h"
 #include "scratch_directory.h"
 #include "zevpapi/dp_api.h"
@@ -32,24 +32,8 @@ std::string Hex(const std::string& bytes) {
   return text;
 }
 
-// Answers every request with the same answers.
-ResponderScript Always(std::vector<Answer> answers) {
-  return [answers](const ReceivedRequest&) { return answers; };
-}
-
-class DataExchangeTest : public ::testing::Test {
+class DataExchangeTest : public ResponderTest {
  protected:
-  void SetUp() override { UseLoopbackSettings(); }
-
-  // A fresh handle that talks to the responder.
-  APIhandle* handleFor(const ApiResponder& responder) {
-    EXPECT_TRUE(responder.listening());
-    responder.pointClientHere();
-    APIhandle* handle = dp_AllocateHandle(nullptr);
-    EXPECT_NE(handle, nullptr);
-    return handle;
-  }
-
   // A record of the values, sent: the call's result; the status through *status.
   static int sendRecord(APIhandle* handle, std::initializer_list<const char*> values, int* status) {
     void* data = nullptr;

@@ -16,6 +16,9 @@ class SilentListener {
   bool listening() const { return listening_; }
   unsigned short port() const { return port_; }
 
+ protected:
+  int listeningSocket() const { return socket_; }
+
  private:
   unsigned short port_;
   int socket_;

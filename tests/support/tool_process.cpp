@@ -86,7 +86,7 @@ bool ToolProcess::start(const std::vector<std::string>& arguments, const std::ve
   posix_spawn_file_actions_adddup2(&actions, input[0], STDIN_FILENO);
   posix_spawn_file_actions_adddup2(&actions, output[1], STDOUT_FILENO);
   posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errorPath().c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  if (inScratch_) posix_spawn_file_actions_addchdir_np(&actions, scratch_.c_str());
+  if (!workDirectory_.empty()) posix_spawn_file_actions_addchdir_np(&actions, workDirectory_.c_str());
   std::vector<std::string> variables = Environment(settings);
   std::vector<char*> envp;
   for (std::string& variable : variables) envp.push_back(variable.data());
@@ -195,9 +195,10 @@ std::vector<std::string> SettingsWith(std::vector<std::string> settings, const s
 }
 
 ToolRun RunTool(const std::string& program, const std::vector<std::string>& arguments,
-                const std::vector<std::string>& settings, int waitMs) {
+                const std::vector<std::string>& settings, int waitMs, const std::string& directory) {
   ToolRun run;
   ToolProcess tool(program);
+  if (!directory.empty()) tool.runIn(directory);
   if (!tool.start(arguments, settings)) {
     run.errors = tool.failure();
     return run;

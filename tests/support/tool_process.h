@@ -22,8 +22,10 @@ class ToolProcess {
   // SNMP data-provider program zevpsnmp is refused (a failure of the test) outside a
   // network namespace of the test's own.
   bool start(const std::vector<std::string>& arguments, const std::vector<std::string>& settings);
-  // Later starts run the program in its scratch folder (else in the test's own).
-  void runInScratch() { inScratch_ = true; }
+  // Later starts run the program in its scratch folder, or in the directory given (else
+  // in the test's own).
+  void runInScratch() { workDirectory_ = scratch_; }
+  void runIn(const std::string& directory) { workDirectory_ = directory; }
 
   // One line of standard output, without its newline; what came of it when the output
   // ends or the time runs out.
@@ -55,7 +57,7 @@ class ToolProcess {
   std::string scratch_;
   std::string failure_;
   pid_t pid_ = -1;
-  bool inScratch_ = false;
+  std::string workDirectory_;
   int input_ = -1;
   int output_ = -1;
 };
@@ -64,12 +66,14 @@ class ToolProcess {
 // same name, or after them.
 std::vector<std::string> SettingsWith(std::vector<std::string> settings, const std::vector<std::string>& overrides);
 
-// Runs a program to its end (killed after waitMs): its exit status (-1 when it did
-// not end normally), standard output and standard error.
+// Runs a program to its end (killed after waitMs), in the directory when one is given:
+// its exit status (-1 when it did not end normally), standard output and standard
+// error.
 struct ToolRun {
   int exitStatus = -1;
   std::string output;
   std::string errors;
 };
 ToolRun RunTool(const std::string& program, const std::vector<std::string>& arguments,
-                const std::vector<std::string>& settings = {}, int waitMs = 20000);
+                const std::vector<std::string>& settings = {}, int waitMs = 20000,
+                const std::string& directory = std::string());

@@ -8,6 +8,7 @@
 #include <sstream>
 #include <thread>
 
+#include "eventually.h"
 #include "free_port.h"
 #include "network_namespace.h"
 
@@ -113,4 +114,16 @@ std::vector<std::string> LinesWith(const ToolRun& run, const std::string& text) 
     from = end + 1;
   }
   return lines;
+}
+
+bool RowSampled(const AgentProcess& agent, const std::string& applicationKey, const std::string& text, int waitMs) {
+  return Eventually(
+      [&] {
+        for (const std::string& line : LinesWith(agent.zevraf({"tables"}), applicationKey + "\t")) {
+          std::string table = line.substr(line.find('\t') + 1);
+          if (!LinesWith(agent.zevraf({"sample", applicationKey, table}), text).empty()) return true;
+        }
+        return false;
+      },
+      waitMs);
 }

@@ -55,6 +55,8 @@ class AgentProcess {
   unsigned short rafPort() const { return rafPort_; }
   // The base of its data providers' console ports (ZEVP_DPCONSOLE_PORT).
   unsigned short consoleBase() const { return consoleBase_; }
+  // A fixed base in place of the free one (in a network namespace of the test's own).
+  void useConsoleBase(unsigned short base) { consoleBase_ = base; }
   // The agent's scratch folder, its work directory, ending in "/".
   std::string directory() const { return agent_.scratch() + "/"; }
   std::string errorText() const { return agent_.errorText(); }
@@ -71,3 +73,7 @@ class AgentProcess {
 
 // The lines of a zevraf answer that hold the text; none when zevraf failed.
 std::vector<std::string> LinesWith(const ToolRun& run, const std::string& text);
+
+// True once a sample of some table of the application (its key, e.g. APPL00) holds a row
+// with the text, within the time.
+bool RowSampled(const AgentProcess& agent, const std::string& applicationKey, const std::string& text, int waitMs);

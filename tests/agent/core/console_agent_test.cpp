@@ -71,15 +71,7 @@ class ConsoleAgentTest : public ::testing::Test {
   }
   // True once a row whose values hold the text comes back from some table of the application.
   bool sampled(const std::string& applicationKey, const std::string& text) {
-    return Eventually(
-        [&] {
-          for (const std::string& line : LinesWith(agent_.zevraf({"tables"}), applicationKey + "\t")) {
-            std::string table = line.substr(line.find('\t') + 1);
-            if (!LinesWith(agent_.zevraf({"sample", applicationKey, table}), text).empty()) return true;
-          }
-          return false;
-        },
-        kStartWaitMs);
+    return RowSampled(agent_, applicationKey, text, kStartWaitMs);
   }
 
   // True once a line of the label appended to new.txt comes back as a row of NEWAPP.

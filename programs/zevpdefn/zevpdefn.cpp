@@ -1,0 +1,6 @@
+// zevpdefn metafile-name [Accept-OK]: loads a metafile at the API data provider's console.
+#include "api_tool.h"
+
+int main(int argc, char** argv) {
+  return api_tool::RunDefinitionTool(argc, argv, "Usage: zevpdefn metafile-name Accept-OK[Yes|No]\n", dp_Define);
+}
