@@ -34,13 +34,6 @@ void IdleUntilTerminated(ProcessEntry* entry) {
 }
 
 
-sockaddr_in* ConstructTrapDestinationArray(const char*, int32_t* count) {
-  if (count != nullptr) *count = 0;
-  return nullptr;
-}
-
-
-
 int LoadSNMPcommunityName() {
   TRC(TRC_ERROR, "***** SNMP community name file not available");
   return 0;
@@ -56,6 +49,8 @@ int LoadSNMPNetworkName() {
 void UpdateMonitorNetworkSymbolicName(DPAB*) { TRC(TRC_ERROR, "***** SNMP network names not available"); }
 
 void FreeSNMPNameList() {}
+
+char* LocateSNMPnodeCommunityName(uint32_t) { return nullptr; }
 
 void StopSNMPcollection(SourceEntry* source) {
   TRC(TRC_ERROR, "***** SNMP collection not available: collection of source @%p not stopped",
@@ -86,8 +81,6 @@ void notSupported(ActionEntry* entry) {
 }
 
 }  // namespace
-
-void EmitSNMPtrap(DPAB*, ActionEntry* entry) { notSupported(entry); }
 
 void ScheduleDPconfigurationRequest(DPAB*, ActionEntry* entry) { notSupported(entry); }
 

@@ -11,14 +11,13 @@ namespace zevp::standin {
 // releases its entry and ends: every common and input server thread.
 void IdleUntilTerminated(ProcessEntry* entry);
 
-sockaddr_in* ConstructTrapDestinationArray(const char* destinations, int32_t* count);  // none
-
 // The SNMP configuration files: "not available", nothing loaded.
 int LoadSNMPcommunityName();
 void UpdateMonitorNodeCommunity(DPAB* anchor);
 int LoadSNMPNetworkName();
 void UpdateMonitorNetworkSymbolicName(DPAB* anchor);
 void FreeSNMPNameList();  // no list was loaded
+char* LocateSNMPnodeCommunityName(uint32_t nodeAddress);  // none configured
 // The model's calls into the SNMP collection, not built yet.
 void StopSNMPcollection(SourceEntry* source);                       // "not available"
 // What action workers hand over to parts not built yet.
@@ -26,8 +25,7 @@ void StopSNMPcollection(SourceEntry* source);                       // "not avai
 void SNMPWorkerTask(ActionWorkerTaskEntry* worker, ProcessEntry* own);
 char* LocateNetworkBySymbolicName(const char* symbolicName);                 // none
 uint32_t KnownNetworkMask(uint32_t networkAddress);                           // no network list: 0
-// Each sets DP_NOSUPPORT and traces.
-void EmitSNMPtrap(DPAB* anchor, ActionEntry* entry);
+// Sets DP_NOSUPPORT and traces.
 void ScheduleDPconfigurationRequest(DPAB* anchor, ActionEntry* entry);
 
 }  // namespace zevp::standin
