@@ -1,9 +1,11 @@
 #include "manager_routines.h"
 
 #include "local_networks.h"
+#include "managed_node_list.h"
 #include "manager_stand_ins.h"
 #include "network_seed_file.h"
 #include "network_work_file.h"
+#include "no_data_status.h"
 #include "trap_configuration.h"
 #include "trap_monitor.h"
 
@@ -21,9 +23,9 @@ ManagerRoutines DefaultRoutines() {
   table.networkMonitorServerTask = standin::NetworkMonitorServerTask;
 
   table.managedNodeListServer = standin::ManagedNodeListServer;
-  table.readSNMPManagedNodeListConfigFile = standin::ReadSNMPManagedNodeListConfigFile;
-  table.shutdownSNMPManagedNodeListTask = standin::ShutdownSNMPManagedNodeListTask;
-  table.releaseNoDataStatusArray = standin::ReleaseNoDataStatusArray;
+  table.readSNMPManagedNodeListConfigFile = ZEVP_ReadSNMPManagedNodeListConfigFile;
+  table.shutdownSNMPManagedNodeListTask = ZEVP_ShutdownSNMPManagedNodeListTask;
+  table.releaseNoDataStatusArray = ZEVP_ReleaseNoDataStatusArray;
 
   table.trapMonitorTask = ZEVS_SNMPtrapMonitorTask;
   table.loadTrapConfigurationFile = ZEVS_LoadTrapConfigurationFile;

@@ -12,14 +12,11 @@ void CheckICMPdaemonStatus();
 // Serves no request: returns once the manager task's entry is told to end.
 void NetworkMonitorServerTask(NetworkConfigurationBlock* block);
 
-// Records a process entry of its own in the anchor's managedNodeListEntry, waits
-// for its end flag, then takes it out of the anchor, frees it and ends.
+// Records a process entry of its own in the anchor's managedNodeListEntry and,
+// until its end flag is set, takes each list queued to it and holds it unrun (the
+// list's task counts as ended at once); then takes the entry out of the anchor,
+// frees it and ends.
 void* ManagedNodeListServer(void* block);
-// Reads no list configuration; holds no lists.
-void ReadSNMPManagedNodeListConfigFile(DPAB* anchor);
-// Sets the end flag of the server's entry (when it has one) and wakes it.
-void ShutdownSNMPManagedNodeListTask(DPAB* anchor);
-void ReleaseNoDataStatusArray();
 
 // The manager's other threads: each waits for the block's shut-down flag and ends.
 void* AwaitBlockShutdownThread(void* block);

@@ -11,17 +11,9 @@ namespace zevp::standin {
 // releases its entry and ends: every common and input server thread.
 void IdleUntilTerminated(ProcessEntry* entry);
 
-// The periodic task's calls into the SNMP collection, not built yet: each traces.
-void UpdateMIBinteresToDCH(DPAB* anchor);
-void DoNoDataStatusReport(DPAB* anchor);
-int LoadSNMPManagedNodeList(DPAB* anchor, const char* file);
 // The model's calls into the SNMP collection, not built yet.
-void SNMPapplOnline(DPAB* anchor, ApplicationEntry* application);   // "not available"
-void SNMPapplOffline(DPAB* anchor, ApplicationEntry* application);  // "not available"
 void StopSNMPcollection(SourceEntry* source);                       // "not available"
 // What action workers hand over to parts not built yet.
-ActionEntry* AllocateAutoStartActionEntry(DPAB* anchor);  // as the SNMP collection makes it
-void DoAutoStartMIBmonitorTasks(DPAB* anchor, const char* applicationName);  // traced
 // Sets DP_NOSUPPORT and traces.
 void ScheduleDPconfigurationRequest(DPAB* anchor, ActionEntry* entry);
 
