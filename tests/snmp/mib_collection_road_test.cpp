@@ -38,14 +38,14 @@ namespace {
 
 constexpr char kAgent[] = "10.77.0.1";
 constexpr char kSilentAgent[] = "10.77.0.9";
-constexpr char kNode[] = "localhost:IFMIB00";
+constexpr char kNode[] = "localhost:IFM00";
 constexpr char kManagerRunning[] = "----- Start Network Monitor Server Task -----";
 constexpr char kIfDescr[] = "1.3.6.1.2.1.2.2.1.2";
 constexpr char kSysContact[] = "1.3.6.1.2.1.1.4.0";
 
 constexpr char kMetafile[] =
     "//SNMP TEXT\n"
-    "//APPL IFMIB Ent 1.3.6.1.2.1\n"
+    "//APPL IFM Ent 1.3.6.1.2.1\n"
     "//NAME IFTABLE P 300\n"
     "//ATTRIBUTES\n"
     "Agent_Info D 16 1.3.6.1.4.1.99.1.0\n"
@@ -139,8 +139,17 @@ Result ResultOf(uint32_t id, size_t from = 0) {
   return found;
 }
 
+// An operator's command ("SNMP" of "SNMP Control") on a situation of the group: its
+// source node names the application (three letters), the group and the release.
+void Command(uint32_t id, const std::string& group, const std::string& parameters) {
+  const std::string node = "localhost:IFM" + group + "00";
+  ASSERT_EQ(dc_provideAction(ZEV_ACTION_SNMP, "SNMP Control", node.c_str(), "localhost:IFM", "SNMP", id,
+                             parameters.c_str()),
+            0);
+}
+
 void Send(uint32_t id, const char* name, const std::string& parameters, const char* owner = "Sit_A") {
-  ASSERT_EQ(dc_provideAction(ZEV_ACTION_SNMP, owner, kNode, "localhost:IFMIB", name, id, parameters.c_str()), 0);
+  ASSERT_EQ(dc_provideAction(ZEV_ACTION_SNMP, owner, kNode, "localhost:IFM", name, id, parameters.c_str()), 0);
 }
 
 // The instance and value of each line of snmpwalk -v1 of the column.
@@ -188,7 +197,7 @@ bool CollectorOf(DPAB* anchor, const char* table, Collector* out) {
   return found;
 }
 
-// snmpd on 10.77.0.1 and the SNMP data provider with the IFMIB application loaded.
+// snmpd on 10.77.0.1 and the SNMP data provider with the IFM application loaded.
 class Collection {
  public:
   Collection()
@@ -204,7 +213,7 @@ class Collection {
     run_.engineRoutines().queueAndWaitDCHstatus = RecordingQueueAndWait;
     run_.engineRoutines().provideActionReply = RecordingReply;
     run_.engineRoutines().sendDPlogMessage = RecordingLog;
-    run_.work().write("ifmib.mdl", kMetafile);
+    run_.work().write("ifm.mdl", kMetafile);
   }
   ~Collection() { zevp::SetPDUwaitSecondForTests(0); }
 
@@ -220,9 +229,9 @@ class Collection {
     std::string ready = AwaitConsole(run_.consolePort(), 10000);
     EXPECT_EQ(ready.substr(0, 2), "0 ") << ready;
     ConsoleClient console;
-    std::string reply = console.exchange(run_.consolePort(), "IMPORT ifmib.mdl", 10000);
+    std::string reply = console.exchange(run_.consolePort(), "IMPORT ifm.mdl", 10000);
     EXPECT_EQ(reply.substr(0, 2), "0 ") << reply << run_.trace().substr(run_.trace().size() > 6000 ? run_.trace().size() - 6000 : 0);
-    run_.consumerText(dc_getApplications, "IFMIB");  // the consumer verbs are ready after this
+    run_.consumerText(dc_getApplications, "IFM");  // the consumer verbs are ready after this
     return reply.substr(0, 2) == "0 ";
   }
   DPAB* anchor() { return run_.anchor(); }
@@ -243,10 +252,10 @@ TEST(MibCollectionRoadTest, IfTableRowsMatchSnmpwalkAndStartsShareOneCollectorUn
     const std::map<std::string, std::string> descriptions = Walk(kIfDescr);
     ASSERT_FALSE(descriptions.empty());
 
-    Send(101, "SNMPSTARTGET", "APPLNAME=IFMIB ATTRGROUP=IFTABLE AGENTINFO=( 10.77.0.1 ) INTERVAL=300");
+    Send(101, "SNMPSTARTGET", "APPLNAME=IFM ATTRGROUP=IFTABLE AGENTINFO=( 10.77.0.1 ) INTERVAL=300");
     ASSERT_TRUE(Eventually([&] { return RowsOf("IFTABLE").size() >= descriptions.size(); }, 15000))
         << collection.run().trace();
-    EXPECT_TRUE(Logged("108 IFMIB IFTABLE"));
+    EXPECT_TRUE(Logged("108 IFM IFTABLE"));
     std::vector<Row> walked = RowsOf("IFTABLE");
     ASSERT_EQ(walked.size(), descriptions.size());
     for (const Row& row : walked) {
@@ -259,7 +268,7 @@ TEST(MibCollectionRoadTest, IfTableRowsMatchSnmpwalkAndStartsShareOneCollectorUn
     }
 
     // A second start of the agent joins the collector at the smaller interval.
-    Send(102, "SNMPSTARTGET", "APPLNAME=IFMIB ATTRGROUP=IFTABLE AGENTINFO=( 10.77.0.1 ) INTERVAL=60");
+    Send(102, "SNMPSTARTGET", "APPLNAME=IFM ATTRGROUP=IFTABLE AGENTINFO=( 10.77.0.1 ) INTERVAL=60");
     Collector collector;
     ASSERT_TRUE(Eventually([&] { return CollectorOf(anchor, "IFTABLE", &collector) && collector.interest == 2; }, 5000));
     EXPECT_EQ(collector.interval, 60);
@@ -276,7 +285,7 @@ TEST(MibCollectionRoadTest, IfTableRowsMatchSnmpwalkAndStartsShareOneCollectorUn
 
     Send(101, "SNMPSTOPGET", "");
     EXPECT_EQ(ResultOf(101).status, 0);
-    ASSERT_TRUE(Eventually([&] { return Logged("109 IFMIB IFTABLE"); }, 5000)) << collection.run().trace();
+    ASSERT_TRUE(Eventually([&] { return Logged("109 IFM IFTABLE"); }, 5000)) << collection.run().trace();
     EXPECT_FALSE(CollectorOf(anchor, "IFTABLE", &collector));
     std::vector<Row> after = RowsOf("IFTABLE");
     ASSERT_GT(after.size(), walked.size());
@@ -285,7 +294,7 @@ TEST(MibCollectionRoadTest, IfTableRowsMatchSnmpwalkAndStartsShareOneCollectorUn
     EXPECT_EQ(after.back().values.at("ifDescr"), "");
 
     // The idle worker serves the next start: a scalar group, one row per agent.
-    Send(103, "SNMPSTARTGET", "APPLNAME=IFMIB ATTRGROUP=SYSTEM AGENTINFO=( 10.77.0.1, 10.77.0.9 ) INTERVAL=10");
+    Send(103, "SNMPSTARTGET", "APPLNAME=IFM ATTRGROUP=SYSTEM AGENTINFO=( 10.77.0.1, 10.77.0.9 ) INTERVAL=10");
     ASSERT_TRUE(Eventually([&] { return !RowsOf("SYSTEM").empty() && CollectorOf(anchor, "SYSTEM", &collector); }, 10000));
     EXPECT_EQ(collector.interval, 30);
     ASSERT_TRUE(Eventually([&] {
@@ -302,6 +311,37 @@ TEST(MibCollectionRoadTest, IfTableRowsMatchSnmpwalkAndStartsShareOneCollectorUn
   });
 }
 
+TEST(MibCollectionRoadTest, ByNameAStartAnswersAtOnceAndAStopOfEveryAgentEndsTheCollection) {
+  RunInNetworkNamespace({{kAgent}, ""}, [] {
+    Collection collection;
+    ASSERT_TRUE(collection.start());
+    DPAB* anchor = collection.anchor();
+    Command(401, "IFTABLE", "MONITOR START AGENTINFO=( 10.77.0.1 ) INTERVAL=300");
+    Result started = ResultOf(401);
+    EXPECT_EQ(started.status, 0);
+    EXPECT_EQ(started.text, "MIB monitor started");
+    Send(402, "SNMPSTARTGET", "APPLNAME=IFM ATTRGROUP=IFTABLE AGENTINFO=( 10.77.0.1 ) INTERVAL=60");
+    Collector collector;
+    ASSERT_TRUE(Eventually([&] { return CollectorOf(anchor, "IFTABLE", &collector) && collector.interest == 2; }, 5000));
+
+    Command(403, "SYSTEM", "MONITOR STOP AGENTINFO=( 10.77.0.1 )");
+    Result never = ResultOf(403);
+    EXPECT_EQ(never.status, 10);
+    EXPECT_EQ(never.text, "Monitoring never started");
+
+    // Every agent: the other start goes, the collection ends as its last agent's
+    // removal ends it, and the collector completes its own start.
+    Command(404, "IFTABLE", "MONITOR STOP AGENTINFO=( * )");
+    Result stopped = ResultOf(404);
+    EXPECT_EQ(stopped.status, 0);
+    EXPECT_EQ(stopped.text, "MIB monitor stopped for requested nodes");
+    ASSERT_TRUE(Eventually([&] { return Logged("109 IFM IFTABLE"); }, 5000)) << collection.run().trace();
+    EXPECT_EQ(RowsOf("IFTABLE").back().control, 0xDD);
+    EXPECT_TRUE(Eventually([&] { return !CollectorOf(anchor, "IFTABLE", &collector); }, 5000));
+    EXPECT_EQ(collection.run().stop(), &ZEVS_ThreadRC);
+  });
+}
+
 TEST(MibCollectionRoadTest, StartsAndStopsAreRefusedAsTheirParametersSay) {
   RunInNetworkNamespace({{kAgent}, ""}, [] {
     Collection collection;
@@ -313,10 +353,10 @@ TEST(MibCollectionRoadTest, StartsAndStopsAreRefusedAsTheirParametersSay) {
       long status;
     } cases[] = {
         {201, "SNMPSTARTGET", "ATTRGROUP=IFTABLE AGENTINFO=( 10.77.0.1 )", 3},
-        {202, "SNMPSTARTGET", "APPLNAME=IFMIB ATTRGROUP=IFTABLE", 3},
-        {203, "SNMPSTARTGET", "APPLNAME=IFMIB ATTRGROUP=IFTABLE AGENTINFO=10.77.0.1", 3},
+        {202, "SNMPSTARTGET", "APPLNAME=IFM ATTRGROUP=IFTABLE", 3},
+        {203, "SNMPSTARTGET", "APPLNAME=IFM ATTRGROUP=IFTABLE AGENTINFO=10.77.0.1", 3},
         {204, "SNMPSTARTGET", "APPLNAME=NOSUCH ATTRGROUP=IFTABLE AGENTINFO=( 10.77.0.1 )", 2},
-        {205, "SNMPSTARTGET", "APPLNAME=IFMIB ATTRGROUP=NOSUCH AGENTINFO=( 10.77.0.1 )", 2},
+        {205, "SNMPSTARTGET", "APPLNAME=IFM ATTRGROUP=NOSUCH AGENTINFO=( 10.77.0.1 )", 2},
         {206, "SNMPSTARTGET", "APPLNAME=SNMP-MANAGER ATTRGROUP=TRAP AGENTINFO=( 10.77.0.1 )", 2},
         {207, "SNMPSTOPGET", "", 0},
         {208, "SNMPNOSUCH", "", 3},
@@ -341,16 +381,16 @@ TEST(MibCollectionRoadTest, SetWritesTheAgentsVariableAndReportsWhatTheAgentSaid
       long status;
       const char* text;
     } cases[] = {
-        {301, "NETADDR=10.77.0.1 COMMUNITY=setcomm VALUE=two words ATTR=sysContact APPLNAME=IFMIB", 0, "SET OK"},
-        {302, "NETADDR=10.77.0.1 COMMUNITY=setcomm VALUE=x ATTR=sysDescr APPLNAME=IFMIB", 2, "SET no such attribute"},
-        {303, "NETADDR=10.77.0.1 COMMUNITY=wrong VALUE=x ATTR=sysContact APPLNAME=IFMIB", 2,
+        {301, "NETADDR=10.77.0.1 COMMUNITY=setcomm VALUE=two words ATTR=sysContact APPLNAME=IFM", 0, "SET OK"},
+        {302, "NETADDR=10.77.0.1 COMMUNITY=setcomm VALUE=x ATTR=sysDescr APPLNAME=IFM", 2, "SET no such attribute"},
+        {303, "NETADDR=10.77.0.1 COMMUNITY=wrong VALUE=x ATTR=sysContact APPLNAME=IFM", 2,
          "SET agent no response or comm error"},
         // The default community, willow, reads only: snmpd answers (a wrong one is not answered).
-        {304, "NETADDR=10.77.0.1 COMMUNITY= VALUE=x ATTR=sysContact APPLNAME=IFMIB", 2, "SET no such attribute"},
-        {305, "NETADDR=no.such.host VALUE=x ATTR=sysContact APPLNAME=IFMIB", 9, "Agent address invalid or unresolvable"},
-        {306, "NETADDR=10.77.0.1 VALUE=x ATTR=ifDescr APPLNAME=IFMIB", 9, "MIB attribute not scalar type"},
-        {307, "NETADDR=10.77.0.1 VALUE=x ATTR=nosuch APPLNAME=IFMIB", 9, "MIB attribute not found"},
-        {308, "NETADDR=10.77.0.1 ATTR=sysContact APPLNAME=IFMIB", 9, "Set value not specified"},
+        {304, "NETADDR=10.77.0.1 COMMUNITY= VALUE=x ATTR=sysContact APPLNAME=IFM", 2, "SET no such attribute"},
+        {305, "NETADDR=no.such.host VALUE=x ATTR=sysContact APPLNAME=IFM", 9, "Agent address invalid or unresolvable"},
+        {306, "NETADDR=10.77.0.1 VALUE=x ATTR=ifDescr APPLNAME=IFM", 9, "MIB attribute not scalar type"},
+        {307, "NETADDR=10.77.0.1 VALUE=x ATTR=nosuch APPLNAME=IFM", 9, "MIB attribute not found"},
+        {308, "NETADDR=10.77.0.1 ATTR=sysContact APPLNAME=IFM", 9, "Set value not specified"},
     };
     for (const auto& c : cases) {
       SCOPED_TRACE(c.parameters);
