@@ -17,6 +17,7 @@
 #include "mib_interest_file.h"
 #include "mib_row_step.h"
 #include "mib_status_rows.h"
+#include "monitor_node_list.h"
 #include "model_release.h"
 #include "no_data_status.h"
 #include "process_entry.h"
@@ -91,17 +92,6 @@ void clearFrom(SourceEntry* source, int first) {
   }
 }
 
-// Network members show their own address; others the name given, without the
-// local domain.
-std::string shownAgentName(const SNMPMonitorNodeEntry* node) {
-  std::string name = node->fromNetwork != 0 ? node->agentAddress : node->agentName;
-  if (const char* domain = ZEV0_GetLocalDomainName(); domain != nullptr && *domain != '\0') {
-    size_t at = name.find(std::string(".") + domain);
-    if (at != std::string::npos && at > 0) name.resize(at);
-  }
-  return name;
-}
-
 void setAgentColumns(SourceEntry* source, const std::string& agentName) {
   AttributeEntry* first = source->FirstAttribute;
   if (first == nullptr) return;
@@ -165,7 +155,7 @@ bool sendRow(Collection& c, int32_t loaded) {
 int walkAgent(Collection& c, SNMPMonitorNodeEntry* node) {
   SourceEntry* source = c.source;
   char instance[ZEVP_SNMP_INSTANCE_SIZE] = {};
-  const std::string agentName = shownAgentName(node);
+  const std::string agentName = zevp::ShownAgentName(node);
   BSV1_GetLock(&source->DataLock);
   if (node->attributes != nullptr) source->FirstAttribute = node->attributes;
   clearFrom(source, 0);
@@ -210,7 +200,7 @@ int walkAgent(Collection& c, SNMPMonitorNodeEntry* node) {
 }
 
 void reportNoData(Collection& c, SNMPMonitorNodeEntry* node, int rowsSent) {
-  const std::string agentName = shownAgentName(node);
+  const std::string agentName = zevp::ShownAgentName(node);
   if (rowsSent > 0 && node->noData == 1) {
     ZEVP_EnqueueNoDataStatus(agentName.c_str(), c.application->ApplName, c.table->TableName, 1);
     node->noData = 0;

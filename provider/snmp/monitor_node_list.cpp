@@ -203,8 +203,9 @@ void deleteAgentRows(DPAB* anchor, SNMPWorkerTaskExtension* extension, const SNM
     attribute->ActualValSize = 0;
   }
   if (AttributeEntry* agentName = attributeNamed(source->FirstAttribute, kAgentNameAttribute)) {
-    size_t length = std::min<size_t>(std::strlen(node->agentName), agentName->MaxValSize);
-    std::memcpy(agentName->Value(), node->agentName, length);
+    const std::string shown = zevp::ShownAgentName(node);
+    size_t length = std::min<size_t>(shown.size(), agentName->MaxValSize);
+    std::memcpy(agentName->Value(), shown.c_str(), length);
     agentName->ActualValSize = static_cast<uint16_t>(length);
   }
   const int16_t atRest = source->DataSequence;
@@ -240,6 +241,15 @@ void removeUninterested(DPAB* anchor, SNMPWorkerTaskExtension* extension) {
 }  // namespace
 
 namespace zevp {
+
+std::string ShownAgentName(const SNMPMonitorNodeEntry* node) {
+  std::string name = node->fromNetwork != 0 ? node->agentAddress : node->agentName;
+  if (const char* domain = ZEV0_GetLocalDomainName(); domain != nullptr && *domain != '\0') {
+    size_t at = name.find(std::string(".") + domain);
+    if (at != std::string::npos && at > 0) name.resize(at);
+  }
+  return name;
+}
 
 void FreeMonitorNode(SNMPMonitorNodeEntry* node) {
   ZEV0_FreeStorage(&node->agentName);

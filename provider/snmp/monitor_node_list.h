@@ -6,6 +6,8 @@
 // lock (which the collector holds for a whole pass), a source's locks.
 #pragma once
 
+#include <string>
+
 struct DPAB;
 struct MonitorAgentNameEntry;
 struct SNMPMonitorNodeEntry;
@@ -35,6 +37,10 @@ void ZEVP_UpdateMonitorNodeCommunity(DPAB* anchor);
 void ZEVP_FreeMonitorAgentNames(MonitorAgentNameEntry** names);
 
 namespace zevp {
+
+// The agent's name in its rows: a network member's own address, else the name
+// given, without the local domain ("host.dom" is "host" in the domain dom).
+std::string ShownAgentName(const SNMPMonitorNodeEntry* node);
 
 // Frees an agent entry with its texts and attribute copy.
 void FreeMonitorNode(SNMPMonitorNodeEntry* node);
