@@ -1,9 +1,10 @@
 // Rows a second of a MIB table walk as the SNMP worker walks it (a GetNext for the
 // next row, a Get per column) against Debian's snmpd, over snmpwalk -v1 of the same
-// columns of the same snmpd in the same run: the ifTable of a few hundred dummy
+// columns of the same snmpd in the same run: the ifTable of a few hundred veth
 // interfaces in a network namespace of the bench's own. The collector's pause of a
 // second after every tenth row sent is its brake on the DCH, not part of the walk:
 // the ratio leaves it out, and the rate it paces the walk to is printed beside.
+#include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 
@@ -33,10 +34,11 @@ constexpr int kRowsBeforePause = 10;
 const std::vector<std::string> kColumns = {"1.3.6.1.2.1.2.2.1.1", "1.3.6.1.2.1.2.2.1.2", "1.3.6.1.2.1.2.2.1.3",
                                            "1.3.6.1.2.1.2.2.1.8"};
 
-bool AddDummyInterfaces() {
+bool AddInterfaces() {
   ScratchDirectory scratch("zev_mib_bench");
   std::string batch;
-  for (int i = 0; i < kInterfaces; ++i) batch += "link add zevdummy" + std::to_string(i) + " type dummy\n";
+  for (int i = 0; i < kInterfaces / 2; ++i)
+    batch += "link add zevva" + std::to_string(i) + " type veth peer name zevvb" + std::to_string(i) + "\n";
   scratch.write("links", batch);
   ToolRun run = RunTool("/usr/sbin/ip", {"-batch", scratch.path() + "/links"});
   if (run.exitStatus != 0) std::fprintf(stderr, "mib_walk_bench: ip: %s\n", run.errors.c_str());
@@ -114,7 +116,7 @@ LoopPass Walks(const std::function<long()>& walk) {
 }
 
 void Measure() {
-  if (!AddDummyInterfaces()) return;
+  if (!AddInterfaces()) return;
   SnmpAgentSettings settings;
   settings.address = kAgent;
   SnmpAgentProcess snmpd(settings);

@@ -12,6 +12,7 @@
 #include "attribute_entry.h"
 #include "automation_server.h"
 #include "dp_anchor.h"
+#include "metafile_text.h"
 #include "model_lookups.h"
 #include "monitor_node_list.h"
 #include "snmp_action_parameters.h"
@@ -48,11 +49,6 @@ int32_t customInterval() {
   return interval;
 }
 
-std::string upper(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return text;
-}
-
 void refuse(ActionEntry* action, int32_t status, const std::string& text) {
   TRC(TRC_ERROR, "%s", text.c_str());
   action->ActionStatus = status;
@@ -63,7 +59,7 @@ const char* agentInfoOf(const ActionEntry* action) {
   return action->ActionParm != nullptr ? std::strstr(action->ActionParm, kAgentInfo) : nullptr;
 }
 
-bool sameName(const char* name, const std::string& upperName) { return upper(name) == upperName; }
+bool sameName(const char* name, const std::string& upperName) { return zevp::UpperCased(name) == upperName; }
 
 // The SNMP worker collecting the table, or null; the caller holds the worker-list lock.
 ActionWorkerTaskEntry* collectorOf(DPAB* anchor, const ApplicationEntry* application, const TableEntry* table) {
@@ -94,7 +90,7 @@ ActionWorkerTaskEntry* collectorNamed(DPAB* anchor, const std::string& applicati
 // A copy of the action for one table: its parameters with ATTRGROUP=<table>.
 void queueForTable(DPAB* anchor, const ActionEntry* action, const TableEntry* table) {
   std::string parameters = action->ActionParm != nullptr ? action->ActionParm : "";
-  const std::string group = "ATTRGROUP=" + upper(table->TableName);
+  const std::string group = "ATTRGROUP=" + zevp::UpperCased(table->TableName);
   size_t empty = parameters.find("ATTRGROUP=");
   if (empty != std::string::npos)
     parameters.replace(empty, sizeof "ATTRGROUP=" - 1, group);
@@ -295,7 +291,10 @@ void ZEVP_SNMPstopGetProcess(DPAB* anchor, ActionEntry* stop, ProcessEntry* own,
   BSV1_ReleaseLock(&anchor->actionListLock);
   ZEVP_SNMPdeleteAgentNodes(anchor, extension, &names);
   lowerInterest(anchor, extension, serving, origin);
-  if (origin != extension->action) {
+  BSV1_GetLock(&anchor->actionWorkerListLock);
+  const bool collectorsOwn = origin == extension->action;
+  BSV1_ReleaseLock(&anchor->actionWorkerListLock);
+  if (!collectorsOwn) {
     origin->ActionStatus = 0;
     origin->WorkerTask = nullptr;
     ZEVP_PostSNMPactionResult(anchor, own, reply, origin);
@@ -327,7 +326,7 @@ void ZEVP_SNMPstopGetSpecial(DPAB* anchor, ActionEntry* stop) {
     queueForEveryTable(anchor, stop, application);
     return;
   }
-  ActionWorkerTaskEntry* serving = collectorNamed(anchor, upper(*applName), upper(*group));
+  ActionWorkerTaskEntry* serving = collectorNamed(anchor, zevp::UpperCased(*applName), zevp::UpperCased(*group));
   SNMPWorkerTaskExtension* extension = serving != nullptr ? serving->WorkerExtension : nullptr;
   if (extension == nullptr) {
     TRC(TRC_DETAIL, ">>>>>No active action task found for special. STOPGET action ignored");
@@ -338,7 +337,10 @@ void ZEVP_SNMPstopGetSpecial(DPAB* anchor, ActionEntry* stop) {
   if (allAgents) {
     // The other starts go; the collector's own is completed when its collection
     // ends, which removing every agent brings about.
-    releaseStarts(anchor, serving, extension->action);
+    BSV1_GetLock(&anchor->actionWorkerListLock);
+    const ActionEntry* collectorsOwn = extension->action;
+    BSV1_ReleaseLock(&anchor->actionWorkerListLock);
+    releaseStarts(anchor, serving, collectorsOwn);
     ZEVP_SNMPremoveAllAgentNodes(anchor, extension);
   } else {
     MonitorAgentNameEntry* names = nullptr;

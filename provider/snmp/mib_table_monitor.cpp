@@ -247,7 +247,10 @@ void afterPass(Collection& c) {
     ZEVP_UpdateMIBstatusToDCH(c.anchor, extension);
   else
     ZEVP_DeleteMIBstatusFromDCH(c.anchor, extension);
-  if (extension->interestChanged != 0) ZEVP_UpdateMIBinterestExt(c.anchor);
+  BSV1_GetLock(&extension->intervalLock);
+  bool changed = extension->interestChanged != 0;
+  BSV1_ReleaseLock(&extension->intervalLock);
+  if (changed) ZEVP_UpdateMIBinterestExt(c.anchor);
 }
 
 // Decided under the worker-list lock, under which a start looks for its collector

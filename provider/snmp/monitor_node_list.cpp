@@ -14,6 +14,7 @@
 #include "dp_log.h"
 #include "engine_routines.h"
 #include "mib_status_rows.h"
+#include "metafile_text.h"
 #include "model_release.h"
 #include "network_node_expansion.h"
 #include "one_variable_get.h"
@@ -35,12 +36,6 @@ constexpr char kPlaceholder[] = "XXXXXX";
 constexpr char kAgentNameAttribute[] = "Agent_Name";
 constexpr int32_t kLogAgentStarting = 110;
 constexpr int32_t kLogAgentStopping = 111;
-
-char* copyText(const std::string& text) {
-  auto* copy = static_cast<char*>(ZEV0_GetStorage(static_cast<int32_t>(text.size() + 1)));
-  if (copy != nullptr) std::memcpy(copy, text.c_str(), text.size() + 1);
-  return copy;
-}
 
 // One agent as resolved from the list, before it joins the extension.
 struct ResolvedAgent {
@@ -121,7 +116,7 @@ void appendName(MonitorAgentNameEntry** names, const std::string& address) {
   auto* entry = static_cast<MonitorAgentNameEntry*>(ZEV0_GetStorage(sizeof(MonitorAgentNameEntry)));
   if (entry == nullptr) return;
   entry->next = nullptr;
-  entry->agentAddress = copyText(address);
+  entry->agentAddress = zevp::NewStorageText(address);
   if (entry->agentAddress == nullptr) {
     ZEV0_FreeStorage(&entry);
     return;
@@ -134,18 +129,18 @@ void appendName(MonitorAgentNameEntry** names, const std::string& address) {
 // The agent's community: the one given, else the one configured for it, else the
 // default; always a copy of the agent's own.
 char* communityOf(const ResolvedAgent& agent) {
-  if (!agent.community.empty()) return copyText(agent.community);
+  if (!agent.community.empty()) return zevp::NewStorageText(agent.community);
   if (char* configured = zevp::Routines().locateSNMPnodeCommunityName(agent.socketAddress.sin_addr.s_addr))
     return configured;
-  return copyText(ZEVP_DefaultSNMPcommunity());
+  return zevp::NewStorageText(ZEVP_DefaultSNMPcommunity());
 }
 
 SNMPMonitorNodeEntry* newNode(const ResolvedAgent& agent) {
   auto* node = static_cast<SNMPMonitorNodeEntry*>(ZEV0_GetStorage(sizeof(SNMPMonitorNodeEntry)));
   if (node == nullptr) return nullptr;
   std::memset(node, 0, sizeof *node);
-  node->agentName = copyText(agent.name);
-  node->agentAddress = copyText(agent.address);
+  node->agentName = zevp::NewStorageText(agent.name);
+  node->agentAddress = zevp::NewStorageText(agent.address);
   node->community = communityOf(agent);
   node->interestCount = 1;
   node->fromNetwork = agent.fromNetwork ? 1 : 0;
@@ -283,7 +278,7 @@ int ZEVP_SNMPaddAgentNodes(DPAB* anchor, SNMPWorkerTaskExtension* extension, con
   BSV1_GetLock(&anchor->snmpNodeLock);
   BSV1_GetLock(&extension->nodeListLock);
   ZEV0_FreeStorage(&extension->agentInfo);
-  extension->agentInfo = copyText(agentInfo);
+  extension->agentInfo = zevp::NewStorageText(agentInfo);
   for (const ResolvedAgent& agent : agents) join(anchor, extension, agent);
   BSV1_ReleaseLock(&extension->nodeListLock);
   BSV1_ReleaseLock(&anchor->snmpNodeLock);
