@@ -210,7 +210,9 @@ void deleteAgentRows(DPAB* anchor, SNMPWorkerTaskExtension* extension, const SNM
   zevp::Routines().updateSourceEntryState(source, ZEVP_Output);
   zevp::Routines().queueAndWaitDCHstatus(anchor, waiter, source);
   ZEVP_GiveSourceBack(source, waiter, owner);
+  BSV1_GetLock(&source->DataLock);
   source->DataSequence = atRest;
+  BSV1_ReleaseLock(&source->DataLock);
 }
 
 // Unlinks every agent without interest; the caller holds the node-list lock.

@@ -213,11 +213,16 @@ class Collection {
     run_.engineRoutines().queueAndWaitDCHstatus = RecordingQueueAndWait;
     run_.engineRoutines().provideActionReply = RecordingReply;
     run_.engineRoutines().sendDPlogMessage = RecordingLog;
-    run_.work().write("ifm.mdl", kMetafile);
   }
   ~Collection() { zevp::SetPDUwaitSecondForTests(0); }
 
-  bool start() {
+  // Imports the application through the console; or names it in the start-up
+  // configuration file, which the data provider loads as it starts.
+  bool start(bool import = true) {
+    if (!import) {
+      run_.work().write("ifm.mdl", kMetafile);
+      run_.work().write("ZEVPCNFG", "ifm.mdl\n");
+    }
     if (!agent_->start()) {
       ADD_FAILURE() << agent_->failure();
       return false;
@@ -228,6 +233,8 @@ class Collection {
     }
     std::string ready = AwaitConsole(run_.consolePort(), 10000);
     EXPECT_EQ(ready.substr(0, 2), "0 ") << ready;
+    if (!import) return ready.substr(0, 2) == "0 ";
+    run_.work().write("ifm.mdl", kMetafile);
     ConsoleClient console;
     std::string reply = console.exchange(run_.consolePort(), "IMPORT ifm.mdl", 10000);
     EXPECT_EQ(reply.substr(0, 2), "0 ") << reply << run_.trace().substr(run_.trace().size() > 6000 ? run_.trace().size() - 6000 : 0);
@@ -339,6 +346,23 @@ TEST(MibCollectionRoadTest, ByNameAStartAnswersAtOnceAndAStopOfEveryAgentEndsThe
     EXPECT_EQ(RowsOf("IFTABLE").back().control, 0xDD);
     EXPECT_TRUE(Eventually([&] { return !CollectorOf(anchor, "IFTABLE", &collector); }, 5000));
     EXPECT_EQ(collection.run().stop(), &ZEVS_ThreadRC);
+  });
+}
+
+TEST(MibCollectionRoadTest, ARestartedDataProviderResumesTheInterestFilesCollectionsAndPostsNothing) {
+  RunInNetworkNamespace({{kAgent}, ""}, [] {
+    Collection collection;
+    collection.run().work().write("ZEVSMIBI", "AGENTINFO=( {10.77.0.1 willow} ) INTERVAL=300 APPLNAME=IFM ATTRGROUP=SYSTEM\n");
+    ASSERT_TRUE(collection.start(false));
+    ASSERT_TRUE(Eventually([] { return !RowsOf("SYSTEM").empty(); }, 10000)) << collection.run().trace();
+    Collector collector;
+    ASSERT_TRUE(CollectorOf(collection.anchor(), "SYSTEM", &collector));
+    EXPECT_EQ(collector.interest, 1);
+    EXPECT_EQ(collector.interval, 300);
+    EXPECT_EQ(RowsOf("SYSTEM")[0].values.at("sysName"), "test-agent");
+    EXPECT_EQ(collection.run().stop(), &ZEVS_ThreadRC);
+    std::lock_guard<std::mutex> lock(recordMutex);
+    EXPECT_TRUE(results.empty()) << "SNMPAUTOINIT's actions are not posted";
   });
 }
 
