@@ -401,7 +401,7 @@ TEST(MibCollectionRoadTest, SetWritesTheAgentsVariableAndReportsWhatTheAgentSaid
     ASSERT_TRUE(collection.start());
     const struct {
       uint32_t id;
-      const char* parameters;
+      std::string parameters;
       long status;
       const char* text;
     } cases[] = {

@@ -6,6 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "action_entry.h"
+#include "attribute_entry.h"
+#include "bare_anchor.h"
 #include "snmp_action_parameters.h"
 #include "snmp_set_request.h"
 
@@ -133,6 +136,27 @@ TEST(SnmpActionParametersTest, SetValuesAreEncodedByTheAttributeType) {
 TEST(SnmpActionParametersTest, AgentErrorStatusesMapToTheirSetTexts) {
   const int expected[] = {36, 32, 33, 34, 35, 36, 36};
   for (int status = 0; status <= 6; ++status) EXPECT_EQ(zevp::SetErrorStatusText(status), expected[status]) << status;
+}
+
+// The agent never answers here: a value too long for a request is refused before
+// anything is sent.
+TEST(SnmpSetRequestTest, AValueLongerThanARequestHoldsIsRefusedUnsent) {
+  BareAnchor anchor;
+  ActionEntry* action = ZEVP_AllocateActionEntry(anchor.get());
+  ASSERT_NE(action, nullptr);
+  const std::string parameters = "NETADDR=127.0.0.1 VALUE=" + std::string(1700, 'v') + " ATTR=sysContact";
+  action->ActionParm = ZEVP_CopyActionText(parameters.c_str(), static_cast<uint32_t>(parameters.size()));
+  std::vector<char> storage(static_cast<size_t>(ZEVP_AttributeEntrySize(64)), 0);
+  auto* attribute = reinterpret_cast<AttributeEntry*>(storage.data());
+  attribute->AttrType = 'D';
+  attribute->MaxValSize = 64;
+  char oid[] = {0x06, 0x08, 0x2B, 0x06, 0x01, 0x02, 0x01, 0x01, 0x04, 0x00};
+  attribute->AttrOID = oid;
+  attribute->AttrOIDlength = sizeof oid;
+  ZEVP_DoSNMPsetRequest(action, attribute);
+  EXPECT_EQ(action->ActionStatus, 9);
+  EXPECT_STREQ(action->ActionResult, "Set value invalid");
+  ZEVP_ReleaseActionEntry(anchor.get(), action);
 }
 
 }  // namespace
