@@ -12,6 +12,7 @@
 #include "bsv1.h"
 
 struct NetworkEntry;
+struct RouterEntry;
 
 // One host of a monitored network, or of a managed node list.
 struct ManagedNodeEntry {
@@ -25,23 +26,50 @@ struct ManagedNodeEntry {
   char* ManagedNodeTypeText;
 };
 
-// One known network, in the block's network list.
+// One known network, in the block's network list. Host indexes run 1 … range−1;
+// index 0 is the network-wide slot of the arrays.
 struct NetworkEntry {
   BSV1_Lock lock;  // the entry's counters and arrays
+  // The list's links, changed only under the block's network-list lock.
   NetworkEntry* previous;
   NetworkEntry* next;
-  char* nodeStatus;                 // a letter per host index
+  int32_t agentFound;       // 1 once an agent of ours registered from the network
+  int32_t seenHostCount;    // hosts whose letter is not '0'
+  int32_t state;            // ZEVS_NETWORK_* below
+  int32_t pollInterval;     // seconds
+  int32_t learnedFromRouteTable;  // 1: from a route table or an interface; the mask holds
+  uint32_t networkAddress;  // network byte order
+  uint32_t networkMask;     // host byte order
+  int32_t routeMetric;      // the best metric announced for the network
+  int32_t hostRange;        // the mask's complement, 1 … 65535
+  RouterEntry* router;      // the router that announced routeMetric
+  RouterEntry* routers;     // chain through RouterEntry::nextOnNetwork
+  char* nodeStatus;                 // a letter per host index: '0', 'A' or 'I'
   uint32_t* minimumResponseTimes;   // milliseconds per host index
   uint32_t* currentResponseTimes;
   uint32_t* maximumResponseTimes;
   ManagedNodeEntry* hosts;
   char* symbolicName;  // from the network-name file, or null
+  // Network discovery's own.
+  int32_t discoveryThreshold;
+  int32_t discoveryDelay;
+  int32_t searchCycleCount;
+  NetworkEntry* backupNext;  // always equal to next
+};
+
+enum : int32_t {
+  ZEVS_NETWORK_NOT_MANAGED = 0,
+  ZEVS_NETWORK_MANAGED = 1,
+  ZEVS_NETWORK_EXCLUDED = 2,
+  ZEVS_NETWORK_EXCLUDED_BY_SUBNET = 3,
 };
 
 // One known router, in the block's router list.
 struct RouterEntry {
   BSV1_Lock lock;
   RouterEntry* next;
+  RouterEntry* nextOnNetwork;  // the chain of a network's routers
+  int32_t unconfirmed;         // 1 until the router has proved to route
   char* description;  // sysDescr, or null
   char* name;
   NetworkEntry** networks;  // networks reached through the router
