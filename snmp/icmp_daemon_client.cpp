@@ -56,8 +56,7 @@ int32_t AskDaemon(int socketDescriptor, uint32_t address, uint16_t port, int32_t
   inet_ntop(AF_INET, &address, dotted, sizeof dotted);
   int32_t sequence = ++ICMPrequestSeq;
   size_t length = zevs::FormatDaemonRequest(area, sizeof area, sequence, dotted, waitMs, port);
-  if (sendto(socketDescriptor, area, length, 0, reinterpret_cast<const sockaddr*>(&ICMPdaemonAddr),
-             sizeof ICMPdaemonAddr) != static_cast<ssize_t>(length)) {
+  if (send(socketDescriptor, area, length, 0) != static_cast<ssize_t>(length)) {
     ICMP_TRC(TRC_ERROR, "----- ICMP Daemon request send failed, errno %d", errno);
     return -1;
   }
@@ -139,11 +138,18 @@ void ZEVS_CheckICMPdaemonStatus() {
     return;
   }
   ICMPdaemonAddr.sin_port = htons(static_cast<uint16_t>(port));
+  // Connected, so that a daemon that does not run is known at once (the refusal
+  // comes back as a failed receive) and only the daemon's datagrams arrive.
+  if (connect(socketDescriptor, reinterpret_cast<sockaddr*>(&ICMPdaemonAddr), sizeof ICMPdaemonAddr) != 0) {
+    ICMP_TRC(TRC_ERROR, "***** unable to open socket to contact ICMP daemon");
+    ZEV0_CloseTheSocket(socketDescriptor);
+    pthread_mutex_unlock(&ICMPdaemonIOlock);
+    return;
+  }
   char area[zevs::kDaemonDatagramArea];
   int length = std::snprintf(area, sizeof area, "%d 0.0.0.0", ++ICMPrequestSeq);
   ssize_t received = -1;
-  if (sendto(socketDescriptor, area, static_cast<size_t>(length), 0, reinterpret_cast<sockaddr*>(&ICMPdaemonAddr),
-             sizeof ICMPdaemonAddr) == length) {
+  if (send(socketDescriptor, area, static_cast<size_t>(length), 0) == length) {
     int64_t deadline = zevs::SteadyMicroseconds() + int64_t{kStartupWaitSeconds} * 1000000;
     do {
       if (!zevs::ReadableBefore(socketDescriptor, deadline)) {

@@ -1,5 +1,6 @@
 #include "manager_routines.h"
 
+#include "icmp_probing.h"
 #include "manager_stand_ins.h"
 
 namespace zevs {
@@ -12,7 +13,7 @@ ManagerRoutines DefaultRoutines() {
   table.readNetConfigFromExt = standin::ReadNetConfigFromExt;
   table.readNetConfigSeedFile = standin::ReadNetConfigSeedFile;
 
-  table.checkICMPdaemonStatus = standin::CheckICMPdaemonStatus;
+  table.checkICMPdaemonStatus = ZEVS_CheckICMPdaemonStatus;
   table.networkMonitorServerTask = standin::NetworkMonitorServerTask;
 
   table.managedNodeListServer = standin::ManagedNodeListServer;

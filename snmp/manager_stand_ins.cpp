@@ -32,8 +32,6 @@ void ReadNetConfigFromExt(NetworkConfigurationBlock*) { TRC(TRC_DETAIL, "Network
 
 void ReadNetConfigSeedFile(NetworkConfigurationBlock*) { TRC(TRC_DETAIL, "Network seed file not available"); }
 
-void CheckICMPdaemonStatus() { TRC(TRC_DETAIL, "ICMP daemon inquiry not available"); }
-
 void NetworkMonitorServerTask(NetworkConfigurationBlock* block) {
   ProcessEntry* manager = block->anchor->networkManagementEntry.load();
   if (manager != nullptr) AwaitEndFlag(manager);

@@ -13,8 +13,6 @@ int RetrieveLocalNetworkInfo(NetworkConfigurationBlock* block);
 void ReadNetConfigFromExt(NetworkConfigurationBlock* block);
 void ReadNetConfigSeedFile(NetworkConfigurationBlock* block);
 
-// No ICMP daemon is looked for.
-void CheckICMPdaemonStatus();
 // Serves no request: returns once the manager task's entry is told to end.
 void NetworkMonitorServerTask(NetworkConfigurationBlock* block);
 

@@ -8,6 +8,7 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -94,9 +95,15 @@ TEST(IcmpProbingTest, ThroughTheDaemon) {
     zevs::Routines().enqueuePlovenDiscoveryRequest = RecordDiscoveryRequest;
     setenv("ZEV_DP_HOSTNAME", "127.0.0.1", 1);
     setenv("ZEVP_SNMP_NETDAEMON_PORT", std::to_string(kDaemonPort).c_str(), 1);
+    TraceCapture trace("*=0x90");
+    auto start = std::chrono::steady_clock::now();
+    ZEVS_CheckICMPdaemonStatus();
+    EXPECT_EQ(ICMPdaemonActive.load(), 0);
+    EXPECT_TRUE(trace.contains("----- ICMP daemon inquiry received no data"));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1)) << "no daemon is known at once";
+
     NetDaemonProcess daemon(kDaemonPort);
     ASSERT_TRUE(daemon.start()) << daemon.failure();
-    TraceCapture trace("*=0x90");
     ZEVS_CheckICMPdaemonStatus();
     ASSERT_EQ(ICMPdaemonActive.load(), 1);
     EXPECT_TRUE(trace.contains("----- ICMP Daemon is Active"));
