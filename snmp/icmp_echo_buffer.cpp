@@ -1,5 +1,6 @@
 // The data provider's echo buffer and its process-wide sequence counter.
 #include <atomic>
+#include <cstring>
 
 #include "icmp_echo.h"
 #include "icmp_probing.h"
@@ -26,6 +27,7 @@ int32_t ZEVS_FormatICMPbuffer(char** buffer, int reuse, uint8_t type, uint8_t co
   if (*buffer == nullptr) {
     *buffer = static_cast<char*>(ZEV0_GetStorage(zevs::kIcmpBufferSize));
     if (*buffer == nullptr) return 0;
+    std::memset(*buffer, 0, zevs::kIcmpBufferSize);
     TRC(TRC_STORAGE, "Allocated ICMP buffer @%p length %d", static_cast<void*>(*buffer), zevs::kIcmpBufferSize);
     reuse = 0;
   }

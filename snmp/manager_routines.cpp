@@ -2,6 +2,7 @@
 
 #include "icmp_probing.h"
 #include "manager_stand_ins.h"
+#include "network_monitor.h"
 
 namespace zevs {
 
@@ -14,7 +15,7 @@ ManagerRoutines DefaultRoutines() {
   table.readNetConfigSeedFile = standin::ReadNetConfigSeedFile;
 
   table.checkICMPdaemonStatus = ZEVS_CheckICMPdaemonStatus;
-  table.networkMonitorServerTask = standin::NetworkMonitorServerTask;
+  table.networkMonitorServerTask = ZEVS_NetworkMonitorServerTask;
 
   table.managedNodeListServer = standin::ManagedNodeListServer;
   table.readSNMPManagedNodeListConfigFile = standin::ReadSNMPManagedNodeListConfigFile;

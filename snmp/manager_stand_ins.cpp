@@ -32,11 +32,6 @@ void ReadNetConfigFromExt(NetworkConfigurationBlock*) { TRC(TRC_DETAIL, "Network
 
 void ReadNetConfigSeedFile(NetworkConfigurationBlock*) { TRC(TRC_DETAIL, "Network seed file not available"); }
 
-void NetworkMonitorServerTask(NetworkConfigurationBlock* block) {
-  ProcessEntry* manager = block->anchor->networkManagementEntry.load();
-  if (manager != nullptr) AwaitEndFlag(manager);
-}
-
 void* ManagedNodeListServer(void* argument) {
   auto* block = static_cast<NetworkConfigurationBlock*>(argument);
   DPAB* anchor = block->anchor;

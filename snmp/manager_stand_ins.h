@@ -13,8 +13,6 @@ int RetrieveLocalNetworkInfo(NetworkConfigurationBlock* block);
 void ReadNetConfigFromExt(NetworkConfigurationBlock* block);
 void ReadNetConfigSeedFile(NetworkConfigurationBlock* block);
 
-// Serves no request: returns once the manager task's entry is told to end.
-void NetworkMonitorServerTask(NetworkConfigurationBlock* block);
 
 // Records a process entry of its own in the anchor's managedNodeListEntry, waits
 // for its end flag, then takes it out of the anchor, frees it and ends.

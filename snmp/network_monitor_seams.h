@@ -1,0 +1,40 @@
+// What the network monitor calls in parts of the SNMP side that are built on
+// other branches, reached through one table so that tests can stand in for the
+// SNMP get and the ping. Each slot starts as the part's function or, while that is
+// not built, as a stand-in that does the least the monitor relies on.
+#pragma once
+
+#include <netinet/in.h>
+
+#include <cstdint>
+
+struct ManagedNodeEntry;
+struct NetworkConfigurationBlock;
+struct NetworkEntry;
+
+namespace zevs {
+
+struct NetworkMonitorSeams {
+  // The network list (known networks and their rows and file).
+  int (*isKnownNetwork)(uint32_t address, NetworkEntry** entry);                     // ZEVS_IsKnownNetwork
+  NetworkEntry* (*updateNetworkListEntry)(const uint32_t* address, uint32_t mask, int sendRow);  // ZEVS_UpdateNetworkListEntry
+  NetworkEntry* (*locateKnownNetwork)(const uint32_t* address);                     // ZEVS_LocateKnownNetwork
+  NetworkEntry* (*locateBaseNetworkEntry)(uint32_t network);                        // ZEVS_LocateBaseNetworkEntry
+  void (*updateNetworkInfoToDCH)(NetworkConfigurationBlock* block, NetworkEntry* entry);  // ZEVS_UpdateNetworkInfoToDCH
+  void (*writeNetConfigToExt)(NetworkConfigurationBlock* block);                    // ZEVS_WriteNetConfigToExt
+
+  // One MIB variable of an agent (ZEVP_RetrieveOneMIBvariable): the value's BER tag,
+  // 0 when nothing came; the value (terminated) in new storage through *value.
+  int (*retrieveOneMIBvariable)(int socketDescriptor, char* buffer, const sockaddr_in* agent, const char* community,
+                                const char* oid, char** value, int32_t* valueLength);
+  // The managed node lists' filters for a host that came online: 2 when a list
+  // holds it already (ZEVP_CheckManagedNodeFilters).
+  int (*checkManagedNodeFilters)(const ManagedNodeEntry* node);
+  // The ping of one host (ZEVS_CheckActiveNode).
+  int (*checkActiveNode)(const uint32_t* address, uint16_t port, int wholeNetwork, NetworkEntry* network,
+                         NetworkEntry* second, int32_t waitMs);
+};
+
+NetworkMonitorSeams& MonitorSeams();
+
+}  // namespace zevs
