@@ -27,6 +27,8 @@
 #include "statistics.h"
 #include "summary_block.h"
 #include "summary_data.h"
+#include "trap_emitter.h"
+#include "trap_parameters.h"
 #include "url_management.h"
 #include "url_monitoring_stop.h"
 #include "zevp/console.h"
@@ -50,7 +52,7 @@ EngineRoutines DefaultRoutines() {
 
   table.checkDPalreadyActive = ZEVP_CheckDPalreadyActive;
   table.determineMaxAttributesPerGroup = ZEVP_DetermineMaxAttributesPerGroup;
-  table.constructTrapDestinationArray = standin::ConstructTrapDestinationArray;
+  table.constructTrapDestinationArray = ZEVP_ConstructTrapDestinationArray;
   table.initializeStatisticBlock = ZEVP_InitializeStatisticBlock;
   table.defineDPlogReport = ZEVP_DefineDPlogReport;
   table.defineHTTPapplication = ZEVP_DefineHTTPapplication;
@@ -75,6 +77,7 @@ EngineRoutines DefaultRoutines() {
   table.updateMonitorNetworkSymbolicName = standin::UpdateMonitorNetworkSymbolicName;
   table.loadSNMPManagedNodeList = standin::LoadSNMPManagedNodeList;
   table.freeSNMPcommunityNameList = standin::FreeSNMPNameList;
+  table.locateSNMPnodeCommunityName = standin::LocateSNMPnodeCommunityName;
   table.freeSNMPNetworkNameList = standin::FreeSNMPNameList;
 
   table.dispatchInternalOutput = ZEVP_DispatchInternalOutput;
@@ -91,7 +94,7 @@ EngineRoutines DefaultRoutines() {
   table.allocateAutoStartActionEntry = standin::AllocateAutoStartActionEntry;
   table.doAutoStartMIBmonitorTasks = standin::DoAutoStartMIBmonitorTasks;
   table.locateNetworkBySymbolicName = standin::LocateNetworkBySymbolicName;
-  table.emitSNMPtrap = standin::EmitSNMPtrap;
+  table.emitSNMPtrap = ZEVP_EmitSNMPtrap;
   table.scheduleRunConsoleCommand = ZEVP_ScheduleRunConsoleCommand;
   table.scheduleDPconfigurationRequest = standin::ScheduleDPconfigurationRequest;
   table.allocateHTTPrequestBlock = ZEVP_AllocateHTTPrequestBlock;

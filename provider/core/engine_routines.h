@@ -90,6 +90,9 @@ struct EngineRoutines {
   void (*updateMonitorNetworkSymbolicName)(DPAB* anchor);         // ZEVP_UpdateMonitorNetworkSymbolicName
   int (*loadSNMPManagedNodeList)(DPAB* anchor, const char* file);  // ZEVP_LoadSNMPManagedNodeList
   void (*freeSNMPcommunityNameList)();                            // ZEVP_FreeSNMPcommunityNameList
+  // ZEVP_LocateSNMPnodeCommunityName: the community configured for the node's
+  // address (network order) as a copy of its own (ZEV0_FreeStorage), or null.
+  char* (*locateSNMPnodeCommunityName)(uint32_t nodeAddress);
   void (*freeSNMPNetworkNameList)();                              // ZEVP_FreeSNMPNetworkNameList
 
   // The data path of a row, after its split and filters.

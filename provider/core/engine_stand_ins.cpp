@@ -33,14 +33,6 @@ void IdleUntilTerminated(ProcessEntry* entry) {
   ZEVP_EndThread();
 }
 
-
-sockaddr_in* ConstructTrapDestinationArray(const char*, int32_t* count) {
-  if (count != nullptr) *count = 0;
-  return nullptr;
-}
-
-
-
 void UpdateMIBinteresToDCH(DPAB*) { TRC(TRC_ERROR, "***** MIB interest update not available"); }
 
 void DoNoDataStatusReport(DPAB*) { TRC(TRC_ERROR, "***** no-data status report not available"); }
@@ -60,6 +52,8 @@ int LoadSNMPNetworkName() {
 void UpdateMonitorNetworkSymbolicName(DPAB*) { TRC(TRC_ERROR, "***** SNMP network names not available"); }
 
 void FreeSNMPNameList() {}
+
+char* LocateSNMPnodeCommunityName(uint32_t) { return nullptr; }
 
 int LoadSNMPManagedNodeList(DPAB*, const char* file) {
   TRC(TRC_ERROR, "***** SNMP managed node list not available: %s not loaded", file);
@@ -123,8 +117,6 @@ void notSupported(ActionEntry* entry) {
 }
 
 }  // namespace
-
-void EmitSNMPtrap(DPAB*, ActionEntry* entry) { notSupported(entry); }
 
 void ScheduleDPconfigurationRequest(DPAB*, ActionEntry* entry) { notSupported(entry); }
 

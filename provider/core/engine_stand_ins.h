@@ -11,8 +11,6 @@ namespace zevp::standin {
 // releases its entry and ends: every common and input server thread.
 void IdleUntilTerminated(ProcessEntry* entry);
 
-sockaddr_in* ConstructTrapDestinationArray(const char* destinations, int32_t* count);  // none
-
 // The periodic task's calls into the SNMP collection, not built yet: each traces.
 void UpdateMIBinteresToDCH(DPAB* anchor);
 void DoNoDataStatusReport(DPAB* anchor);
@@ -23,6 +21,7 @@ int LoadSNMPNetworkName();
 void UpdateMonitorNetworkSymbolicName(DPAB* anchor);
 int LoadSNMPManagedNodeList(DPAB* anchor, const char* file);
 void FreeSNMPNameList();  // no list was loaded
+char* LocateSNMPnodeCommunityName(uint32_t nodeAddress);  // none configured
 // The model's calls into the SNMP collection, not built yet.
 void SNMPapplOnline(DPAB* anchor, ApplicationEntry* application);   // "not available"
 void SNMPapplOffline(DPAB* anchor, ApplicationEntry* application);  // "not available"
@@ -33,8 +32,7 @@ void SNMPWorkerTask(ActionWorkerTaskEntry* worker, ProcessEntry* own);
 ActionEntry* AllocateAutoStartActionEntry(DPAB* anchor);  // as the SNMP collection makes it
 void DoAutoStartMIBmonitorTasks(DPAB* anchor, const char* applicationName);  // traced
 char* LocateNetworkBySymbolicName(const char* symbolicName);                 // none
-// Each sets DP_NOSUPPORT and traces.
-void EmitSNMPtrap(DPAB* anchor, ActionEntry* entry);
+// Sets DP_NOSUPPORT and traces.
 void ScheduleDPconfigurationRequest(DPAB* anchor, ActionEntry* entry);
 
 }  // namespace zevp::standin

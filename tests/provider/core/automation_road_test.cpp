@@ -174,7 +174,7 @@ TEST_F(AutomationRoadTest, TheDataProvidersAnswers) {
       {"a command", "printf", "'%s\\n' a b c", kNode, 0},
       {"a command that fails", "false", nullptr, kNode, -256},
       {"a node without an active source here", "printf", "x", "localhost:ACTSOTHER00", ZEV_ACTION_SOURCE_OFFLINE},
-      {"a trap, not emitted by this data provider", "TRAPEMIT", "x", kNode, ZEV_ACTION_DP_NOSUPPORT},
+      {"a trap without a destination", "TRAPEMIT", "x", kNode, 14},
   };
   uint32_t id = 100;
   for (const Case& c : cases) {
