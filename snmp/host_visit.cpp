@@ -147,6 +147,28 @@ void AppendField(std::string& row, const char* text, const char* otherwise) {
 
 }  // namespace
 
+void MakeHosts(NetworkEntry* network, int32_t range) {
+  ManagedNodeEntry** tail = &network->hosts;
+  int32_t made = 0;
+  uint32_t base = ntohl(network->networkAddress);
+  for (int32_t index = 1; index < range; ++index) {
+    auto* node = static_cast<ManagedNodeEntry*>(ZEV0_GetStorage(sizeof(ManagedNodeEntry)));
+    if (node == nullptr) break;
+    std::memset(static_cast<void*>(node), 0, sizeof(ManagedNodeEntry));
+    node->network = network;
+    node->hostIndex = index;
+    node->agent.sin_family = AF_INET;
+    node->agent.sin_port = htons(161);
+    node->agent.sin_addr.s_addr = htonl(base + static_cast<uint32_t>(index));
+    node->addressText = static_cast<char*>(ZEV0_GetStorage(INET_ADDRSTRLEN));
+    if (node->addressText != nullptr) inet_ntop(AF_INET, &node->agent.sin_addr, node->addressText, INET_ADDRSTRLEN);
+    *tail = node;
+    tail = &node->next;
+    ++made;
+  }
+  TRC(TRC_DETAIL, "%d ManagedNodeEntry objects created", made);
+}
+
 bool PassVisits(int32_t pass, char letter) {
   if (pass == 1) return letter == 'A' || letter == 'I';
   if (pass == 2) return letter == 'A' || letter == '0';

@@ -27,6 +27,9 @@ struct HostVisitContext {
   void* worker;
 };
 
+// Makes the hosts 1 … range−1 of the network (port 161 of each), on its first visit.
+void MakeHosts(NetworkEntry* network, int32_t range);
+
 // Which hosts a pass visits: 0 every host, 1 those with 'A' or 'I', 2 those with 'A' or '0'.
 bool PassVisits(int32_t pass, char letter);
 

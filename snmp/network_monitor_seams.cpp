@@ -7,7 +7,9 @@
 #include "icmp_probing.h"
 #include "network_configuration_block.h"
 #include "network_records.h"
+#include "one_variable_get.h"
 #include "trc1.h"
+#include "zev0/ber.h"
 #include "zev0/storage.h"
 
 TRC_UNIT();
@@ -71,8 +73,21 @@ void UpdateNetworkInfoToDCH(NetworkConfigurationBlock*, NetworkEntry*) { TRC(TRC
 
 void WriteNetConfigToExt(NetworkConfigurationBlock*) { TRC(TRC_DETAIL, "Network work file not available"); }
 
-// Until the PDU engine is merged no agent answers.
-int RetrieveOneMIBvariable(int, char*, const sockaddr_in*, const char*, const char*, char**, int32_t*) { return 0; }
+// The one-variable get with the OID given as dotted text; each thread counts its
+// own request IDs.
+int RetrieveOneMIBvariable(int socketDescriptor, char* buffer, const sockaddr_in* agent, const char* community,
+                           const char* oid, char** value, int32_t* valueLength) {
+  thread_local int32_t requestID = 0;
+  char* field = nullptr;
+  int32_t fieldLength = 0;
+  if (ZEV0_FormatOIDfromString(oid, &field, &fieldLength) == 0) return 0;
+  int32_t errorStatus = 0;
+  *value = nullptr;
+  int tag = ZEVP_RetrieveOneMIBvariable(socketDescriptor, buffer, agent, community, &requestID, &errorStatus,
+                                        &fieldLength, field, valueLength, value, 0, 0);
+  ZEV0_FreeStorage(&field);
+  return tag;
+}
 
 // Until the managed node lists are merged no list holds a host.
 int CheckManagedNodeFilters(const ManagedNodeEntry*) { return 0; }

@@ -23,8 +23,9 @@ struct NetworkMonitorSeams {
   void (*updateNetworkInfoToDCH)(NetworkConfigurationBlock* block, NetworkEntry* entry);  // ZEVS_UpdateNetworkInfoToDCH
   void (*writeNetConfigToExt)(NetworkConfigurationBlock* block);                    // ZEVS_WriteNetConfigToExt
 
-  // One MIB variable of an agent (ZEVP_RetrieveOneMIBvariable): the value's BER tag,
-  // 0 when nothing came; the value (terminated) in new storage through *value.
+  // One MIB variable of an agent, its OID as dotted text (ZEVP_RetrieveOneMIBvariable):
+  // the value's BER tag, 0 when nothing came; the value (terminated) in new storage
+  // through *value, null when empty.
   int (*retrieveOneMIBvariable)(int socketDescriptor, char* buffer, const sockaddr_in* agent, const char* community,
                                 const char* oid, char** value, int32_t* valueLength);
   // The managed node lists' filters for a host that came online: 2 when a list

@@ -44,29 +44,6 @@ std::string Dotted(uint32_t address) {
   return text;
 }
 
-// The hosts 1 … range−1 of the network, made on its first visit.
-void MakeHosts(NetworkEntry* network, int32_t range) {
-  ManagedNodeEntry** tail = &network->hosts;
-  int32_t made = 0;
-  uint32_t base = ntohl(network->networkAddress);
-  for (int32_t index = 1; index < range; ++index) {
-    auto* node = static_cast<ManagedNodeEntry*>(ZEV0_GetStorage(sizeof(ManagedNodeEntry)));
-    if (node == nullptr) break;
-    std::memset(static_cast<void*>(node), 0, sizeof(ManagedNodeEntry));
-    node->network = network;
-    node->hostIndex = index;
-    node->agent.sin_family = AF_INET;
-    node->agent.sin_port = htons(161);
-    node->agent.sin_addr.s_addr = htonl(base + static_cast<uint32_t>(index));
-    node->addressText = static_cast<char*>(ZEV0_GetStorage(INET_ADDRSTRLEN));
-    if (node->addressText != nullptr) inet_ntop(AF_INET, &node->agent.sin_addr, node->addressText, INET_ADDRSTRLEN);
-    *tail = node;
-    tail = &node->next;
-    ++made;
-  }
-  TRC(TRC_DETAIL, "%d ManagedNodeEntry objects created", made);
-}
-
 struct Worker {
   NetworkMonitorTaskBlock* task;
   int socketDescriptor = -1;
@@ -80,7 +57,7 @@ struct Worker {
     int32_t range = static_cast<int32_t>(~network->networkMask);
     if (range <= 0 || range > network->hostRange) range = network->hostRange;
     TRC(TRC_DETAIL, "Network range in effect %d", range);
-    if (network->hosts == nullptr) MakeHosts(network, range);
+    if (network->hosts == nullptr) zevs::MakeHosts(network, range);
     TRC(TRC_DETAIL, ">>>>>Network Monitor work task now managing network %s", Dotted(request->NetworkAddress).c_str());
     time_t start = std::time(nullptr);
     zevs::HostVisitContext context{request->Anchor,

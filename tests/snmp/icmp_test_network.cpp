@@ -25,6 +25,14 @@ TestNetwork::TestNetwork(const char* dottedAddress, int32_t hostRange, int32_t s
 }
 
 TestNetwork::~TestNetwork() {
+  while (ManagedNodeEntry* node = entry_.hosts) {
+    entry_.hosts = node->next;
+    for (char** text : {&node->addressText, &node->ManagedNodeName, &node->ManagedNodeOID, &node->ManagedNodeDesc,
+                        &node->ManagedNodeLocation, &node->ManagedNodeTypeText}) {
+      ZEV0_FreeStorage(text);
+    }
+    ZEV0_FreeStorage(&node);
+  }
   ZEV0_FreeStorage(&entry_.nodeStatus);
   ZEV0_FreeStorage(&entry_.minimumResponseTimes);
   ZEV0_FreeStorage(&entry_.currentResponseTimes);

@@ -7,7 +7,8 @@
 
 #include "network_records.h"
 
-// A network entry of the range (hosts 1 … range−1) with every letter '0'.
+// A network entry of the range (hosts 1 … range−1) with every letter '0'; the hosts
+// made for it are freed with it.
 class TestNetwork {
  public:
   TestNetwork(const char* dottedAddress, int32_t hostRange, int32_t state = ZEVS_NETWORK_NOT_MANAGED);
