@@ -3,6 +3,8 @@
 #include "icmp_probing.h"
 #include "manager_stand_ins.h"
 #include "network_monitor.h"
+#include "trap_configuration.h"
+#include "trap_monitor.h"
 
 namespace zevs {
 
@@ -22,8 +24,8 @@ ManagerRoutines DefaultRoutines() {
   table.shutdownSNMPManagedNodeListTask = standin::ShutdownSNMPManagedNodeListTask;
   table.releaseNoDataStatusArray = standin::ReleaseNoDataStatusArray;
 
-  table.trapMonitorTask = standin::AwaitBlockShutdownThread;
-  table.loadTrapConfigurationFile = standin::LoadTrapConfigurationFile;
+  table.trapMonitorTask = ZEVS_SNMPtrapMonitorTask;
+  table.loadTrapConfigurationFile = ZEVS_LoadTrapConfigurationFile;
 
   table.discoverPlovenManagerTask = standin::AwaitBlockShutdownThread;
   table.enqueuePlovenDiscoveryRequest = standin::EnqueuePlovenDiscoveryRequest;

@@ -63,8 +63,6 @@ void* AwaitBlockShutdownThread(void* block) {
   ZEVS_EndThread();
 }
 
-void LoadTrapConfigurationFile(TrapManagementEntry*) { TRC(TRC_ERROR, "***** Trap configuration not available"); }
-
 void EnqueuePlovenDiscoveryRequest(const char*) {}
 
 }  // namespace zevs::standin

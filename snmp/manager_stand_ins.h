@@ -25,8 +25,6 @@ void ReleaseNoDataStatusArray();
 
 // The manager's other threads: each waits for the block's shut-down flag and ends.
 void* AwaitBlockShutdownThread(void* block);
-// The console's TRAPCNFG: no trap configuration is loaded.
-void LoadTrapConfigurationFile(TrapManagementEntry* entry);
 // No request is queued; the stand-in manager wakes on the block's flag anyway.
 void EnqueuePlovenDiscoveryRequest(const char* address);
 

@@ -4,6 +4,7 @@
 #include <ctime>
 
 #include "network_configuration_block.h"
+#include "trap_monitor.h"
 #include "trc1.h"
 #include "zev0/threads.h"
 
@@ -53,6 +54,7 @@ bool ManagerThreads::stopAll(DPAB* anchor) {
   ManagerRoutines& routines = Routines();
   if (running(kListServer)) routines.shutdownSNMPManagedNodeListTask(anchor);
   SignalBlockShutdown(block_);
+  ZEVS_InterruptTrapMonitor(block_);
   if (running(kAgentDiscovery)) routines.enqueuePlovenDiscoveryRequest(nullptr);
   bool allEnded = true;
   for (int thread = 0; thread < kManagerThreadCount; ++thread)

@@ -17,6 +17,7 @@ struct DPAB;
 struct NetworkEntry;
 struct RouterEntry;
 struct ShareCallerBlock;
+struct TrapManagementEntry;
 
 struct NetworkConfigurationBlock {
   BSV1_Lock blockLock;        // counters and short updates
@@ -34,6 +35,7 @@ struct NetworkConfigurationBlock {
   char* networkWorkFileName;  // full name
   char* lineBuffer;           // ZEVS_LINE_BUFFER_SIZE bytes, the work files' lines
   char* defaultCommunity;     // for nodes without a community of their own
+  TrapManagementEntry* trapManagement;  // blockLock; the trap monitor's while it runs
 
   // The stop signal: shutdown is set and stopCondition broadcast under stopMutex.
   // Detached threads given the block count themselves in detachedUsers.

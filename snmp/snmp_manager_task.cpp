@@ -15,6 +15,7 @@
 #include "snmp_thread.h"
 #include "source_entry.h"
 #include "table_entry.h"
+#include "trap_monitor.h"
 #include "trc1.h"
 #include "zev0/sockets.h"
 
@@ -143,6 +144,7 @@ bool ManagerTask::startDiscovery() {
 void ManagerTask::shutDown() {
   routines_.shutdownSNMPManagedNodeListTask(anchor_);
   zevs::SignalBlockShutdown(block_);
+  ZEVS_InterruptTrapMonitor(block_);
   threads_.join(zevs::kListServer);
   if (switches_.trapMonitoring) {
     threads_.join(zevs::kTrapMonitor);

@@ -2,6 +2,8 @@
 // reaches the agent's DCH port only through it.
 #pragma once
 
+#include "zevp/transport_type.h"
+
 struct DCHcomm;
 
 struct DCHtransportTable {
@@ -16,9 +18,6 @@ struct DCHtransportTable {
 extern const DCHtransportTable TCPIP_DSFT;
 extern const DCHtransportTable RPC_DSFT;
 
-// The transport letter of a ZEVP_DP_TRANSPORT value: its first character upper-cased
-// when that is 'I' or 'R', else 'I' (also for a missing or empty value).
-char ZEVP_ValidateTransportType(const char* value);
 
 // The table of a letter: RPC_DSFT for 'R', TCPIP_DSFT for any other.
 const DCHtransportTable* ZEVP_TransportTableOf(char transportLetter);

@@ -5,6 +5,8 @@
 // lock is taken before the lock of an entry of that list.
 #pragma once
 
+#include "zevp/batch_run.h"
+
 #include <netinet/in.h>
 
 #include <atomic>
@@ -146,16 +148,6 @@ struct DPAB {
 // The process's main anchor; null until one is recorded and again once it is released.
 extern std::atomic<DPAB*> Main_DPAB;
 
-// A new anchor built from the environment and the product specification, or null.
-DPAB* ZEVP_StartupInitialization();
-
-// Records a non-null anchor as the process's main anchor.
-void ZEVP_SetupMainDPanchor(DPAB* anchor);
-
-// Starts the threads every data provider has and loads the start-up metafiles.
-// The anchor's type (and in the batch program its batch mode) must be set first.
-// 1 when all were started, 0 when the start was refused or a thread was not made.
-int ZEVP_StartDataProviderEnvironment(DPAB* anchor);
 
 namespace zevp {
 

@@ -7,6 +7,8 @@
 // Messages are kept only while the product enables the log (ENABLE_DPLOG=Y).
 #pragma once
 
+#include "zevp/batch_run.h"
+
 #include <cstddef>
 #include <cstdint>
 
@@ -59,11 +61,6 @@ void ZEVP_DispatchDPlogMessage(DPAB* anchor, int32_t number, const char* const i
 size_t ZEVP_FormatDPlogText(const char* message, const char* const inserts[ZEVP_DP_LOG_INSERTS], char* out,
                             size_t size);
 
-// The batch job log of the batch program. Open replaces an old file; when it cannot
-// be opened, standard output is used. Write adds a line feed and flushes.
-void ZEVP_OpenBatchLog(DPAB* anchor, const char* path);
-void ZEVP_WriteBatchLog(const char* text);
-void ZEVP_CloseBatchLog();
 
 namespace zevp {
 

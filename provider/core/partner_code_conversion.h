@@ -1,9 +1,5 @@
-// Character conversion of partner buffers (console, socket and API partners) in
-// place; the DCH itself converts through the typed-field writer.
+// Character conversion of partner buffers: declared with the engine's exported
+// headers, since the console program converts its datagrams the same way.
 #pragma once
 
-// Local code to the network code (EBCDIC), on a host whose local code is ASCII.
-void ZEVP_ConvertBufferToNetwork(char* buffer, int length);
-// Network code to the local code; on a host whose local code is the network code,
-// ASCII to EBCDIC when asciiInput is non-zero.
-void ZEVP_ConvertBufferToLocal(char* buffer, int length, int asciiInput);
+#include "zevp/network_code.h"

@@ -5,6 +5,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 
 #include "free_port.h"
@@ -74,6 +75,12 @@ std::vector<ReceivedRequest> ApiResponder::requests() const {
   return requests_;
 }
 
+std::vector<ReceivedRequest> ApiResponder::awaitRequests(size_t count, int waitMs) const {
+  std::unique_lock<std::mutex> hold(mutex_);
+  arrived_.wait_for(hold, std::chrono::milliseconds(waitMs), [&] { return requests_.size() >= count; });
+  return requests_;
+}
+
 void ApiResponder::serve() {
   for (;;) {
     pollfd waits[] = {{socket_, POLLIN, 0}, {wake_[0], POLLIN, 0}};
@@ -93,6 +100,7 @@ void ApiResponder::serve() {
       std::lock_guard<std::mutex> hold(mutex_);
       requests_.push_back(request);
     }
+    arrived_.notify_all();
     answer(request, sender);
   }
 }

@@ -6,6 +6,7 @@
 
 #include <netinet/in.h>
 
+#include <condition_variable>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -49,6 +50,9 @@ class ApiResponder {
   // Points the library's next session at this responder (host and port variables).
   void pointClientHere() const;
   std::vector<ReceivedRequest> requests() const;
+  // The requests once at least `count` came, or all that came within the wait (a
+  // sender that does not wait for an answer may end before its datagram is read).
+  std::vector<ReceivedRequest> awaitRequests(size_t count, int waitMs) const;
 
  private:
   void serve();
@@ -60,6 +64,7 @@ class ApiResponder {
   int wake_[2] = {-1, -1};
   unsigned short port_ = 0;
   mutable std::mutex mutex_;
+  mutable std::condition_variable arrived_;
   std::vector<ReceivedRequest> requests_;
   std::thread thread_;
 };

@@ -51,7 +51,7 @@ TEST(ZevpsendTest, MessagesGoOutAsDatagramsWithTheirCategory) {
     ToolRun result = Send(arguments);
     EXPECT_EQ(result.output, c.output + "send post message to DP 127.0.0.1 successful\n") << result.errors;
     EXPECT_EQ(result.exitStatus, 0);
-    auto datagrams = listener.requests();
+    auto datagrams = listener.awaitRequests(1, kRunWaitMs);
     ASSERT_EQ(datagrams.size(), 1u);
     EXPECT_EQ(datagrams[0].bytes, c.bytes);
   }

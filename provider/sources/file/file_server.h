@@ -4,6 +4,8 @@
 // each record as a row.
 #pragma once
 
+#include "zevp/batch_run.h"
+
 #include <cstdint>
 
 struct DPAB;
@@ -17,8 +19,6 @@ void ZEVP_FileServer(ProcessEntry* entry);
 // summary switches leave its group out.
 void ZEVP_CheckAndStartFileServer(DPAB* anchor, void (*routine)(ProcessEntry* entry));
 
-// The batch program's start of its file servers.
-void ZEVP_StartBatchFileMonitoring(DPAB* anchor);
 
 // Two file positions compared: 0 equal, 1 when a is the greater, -1 when the less.
 int CompareFilePosition(int64_t a, int64_t b);
