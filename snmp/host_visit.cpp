@@ -9,6 +9,7 @@
 #include "mib_auto_start.h"
 #include "network_monitor_seams.h"
 #include "network_records.h"
+#include "network_state.h"
 #include "record_paths.h"
 #include "status_records.h"
 #include "trc1.h"
@@ -234,7 +235,7 @@ void VisitHost(const HostVisitContext& context, ManagedNodeEntry* node) {
   std::string row = NetworkRow(*node, letter);
   std::strncpy(context.buffer, row.c_str(), 1599);
   context.buffer[1599] = '\0';
-  if (network->state == ZEVS_NETWORK_MANAGED && !context.terminating(context.worker)) {
+  if (zevs::NetworkState(network) == ZEVS_NETWORK_MANAGED && !context.terminating(context.worker)) {
     ZEVP_MoveDataToDCH(context.anchor, context.source, context.buffer, static_cast<int32_t>(std::strlen(context.buffer)));
   }
   if (letter == 'A' && node->addressText != nullptr) Routines().enqueuePlovenDiscoveryRequest(node->addressText);

@@ -4,6 +4,7 @@
 #include <pthread.h>
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -15,6 +16,7 @@
 #include "manager_routines.h"
 #include "network_configuration_block.h"
 #include "network_records.h"
+#include "network_state.h"
 #include "response_times.h"
 #include "trc1.h"
 #include "zev0/env.h"
@@ -61,7 +63,7 @@ int32_t AskDaemon(int socketDescriptor, uint32_t address, uint16_t port, int32_t
     return -1;
   }
   int64_t deadline = zevs::SteadyMicroseconds() + zevs::Microseconds(replyWait);
-  while (zevs::ReadableBefore(socketDescriptor, deadline)) {
+  while (zevs::ReadableUnlessStopped(socketDescriptor, deadline)) {
     ssize_t received = ReceiveFromDaemon(socketDescriptor, area);
     if (received < 0) {
       ICMP_TRC(TRC_ERROR, "----- ICMP Daemon reply received no data, errno %d", errno);
@@ -116,12 +118,22 @@ namespace zevs {
 
 bool ProbingExcluded(const NetworkEntry* network) {
   return network != nullptr &&
-         (network->state == ZEVS_NETWORK_EXCLUDED || network->state == ZEVS_NETWORK_EXCLUDED_BY_SUBNET);
+         (zevs::NetworkState(network) == ZEVS_NETWORK_EXCLUDED || zevs::NetworkState(network) == ZEVS_NETWORK_EXCLUDED_BY_SUBNET);
 }
 
 bool ProbingStopped() {
   NetworkConfigurationBlock* block = NCB.load();
   return block != nullptr && block->shutdown.load() != 0;
+}
+
+bool ReadableUnlessStopped(int descriptor, int64_t deadline) {
+  constexpr int64_t kSliceMicroseconds = 20000;
+  while (!ProbingStopped()) {
+    int64_t now = SteadyMicroseconds();
+    if (now >= deadline) return false;
+    if (ReadableBefore(descriptor, std::min(deadline, now + kSliceMicroseconds))) return true;
+  }
+  return false;
 }
 
 }  // namespace zevs

@@ -46,6 +46,9 @@ extern const char kEchoRequestText[];
 bool ProbingExcluded(const NetworkEntry* network);
 // 1 once the block's shut-down flag is set.
 bool ProbingStopped();
+// Waits until the descriptor is readable (true), the deadline (SteadyMicroseconds)
+// has passed or probing is stopped (false); a stop is seen within 20 ms.
+bool ReadableUnlessStopped(int descriptor, int64_t deadline);
 // The whole-network probes go to hosts 1 … this, and below the network's range.
 constexpr int32_t kLastProbedHost = 254;
 

@@ -125,7 +125,7 @@ int ZEVS_SendAndReceiveICMPpacket(const uint32_t* address, uint16_t, int wholeNe
     // A batch of a whole network ends once a wait passes without a datagram, a
     // single host's once its wait has passed; either when every echo is answered.
     int64_t deadline = zevs::SteadyMicroseconds() + zevs::Microseconds(wait);
-    while (run.pending() > 0 && !zevs::ProbingStopped() && zevs::ReadableBefore(icmpSocket, deadline)) {
+    while (run.pending() > 0 && !zevs::ProbingStopped() && zevs::ReadableUnlessStopped(icmpSocket, deadline)) {
       ReadWaiting(run, datagram);
       if (run.wholeNetwork()) deadline = zevs::SteadyMicroseconds() + zevs::Microseconds(wait);
     }

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <ctime>
 #include <string>
+#include <vector>
 
 #include "attribute_copies.h"
 #include "attribute_order.h"
@@ -17,6 +18,7 @@
 #include "network_monitor.h"
 #include "network_monitor_seams.h"
 #include "network_records.h"
+#include "network_state.h"
 #include "network_sources.h"
 #include "process_entry.h"
 #include "snmp_manager_tables.h"
@@ -50,20 +52,31 @@ bool ProductItemOn(int32_t item) {
 void FreeRequest(NetworkManageEntry*& request) { ZEV0_FreeStorage(&request); }
 
 struct Server {
+  Server(NetworkConfigurationBlock* block, DPAB* anchor, ProcessEntry* entry)
+      : block(block), anchor(anchor), entry(entry) {}
+
   NetworkConfigurationBlock* block;
   DPAB* anchor;
   ProcessEntry* entry;
   NetworkMonitorTaskBlock* workers = nullptr;
   int changes = 0;
+  // What waits for the DCH is done once the list's mutex is released: records
+  // unlinked to be retired, and a record just started that needs its source.
+  std::vector<NetworkManageEntry*> toRetire;
+  NetworkManageEntry* needsSource = nullptr;
 
   void SendSummary(NetworkEntry* network) { zevs::MonitorSeams().updateNetworkInfoToDCH(block, network); }
 
-  // Takes the source offline, sends the network's row and frees the record.
-  void Retire(NetworkManageEntry* record, const char* trace) {
-    TRC(TRC_DETAIL, trace, Dotted(record->NetworkAddress).c_str());
-    zevs::TakeNetworkSourceOffline(anchor, entry, record->Source);
-    SendSummary(static_cast<NetworkEntry*>(record->NetworkEntry));
-    ZEV0_FreeStorage(&record);
+  // Takes the sources of the unlinked records offline, sends their networks' rows
+  // and frees them.
+  void RetireUnlinked(const char* trace) {
+    for (NetworkManageEntry* record : toRetire) {
+      TRC(TRC_DETAIL, trace, Dotted(record->NetworkAddress).c_str());
+      zevs::TakeNetworkSourceOffline(anchor, entry, record->Source);
+      SendSummary(static_cast<NetworkEntry*>(record->NetworkEntry));
+      ZEV0_FreeStorage(&record);
+    }
+    toRetire.clear();
   }
 
   void Start(NetworkManageEntry* request, NetworkManageEntry* monitored) {
@@ -88,8 +101,7 @@ struct Server {
     }
     ZEVS_AddNetworkManageEntryToQueue(request);
     request->NetworkEntry = network;
-    request->Source = zevs::LocateNetworkSource(anchor, network, request->NetworkAddress);
-    TRC(TRC_DETAIL, "Network monitoring active for %s", Dotted(request->NetworkAddress).c_str());
+    needsSource = request;  // no worker has it before the dispatch of this thread
   }
 
   void Exclude(NetworkManageEntry* request, NetworkManageEntry* monitored) {
@@ -99,12 +111,12 @@ struct Server {
           dotted.c_str());
       auto* network = static_cast<NetworkEntry*>(monitored->NetworkEntry);
       if (request->PollInterval != 0) {
-        network->state = ZEVS_NETWORK_EXCLUDED;
+        zevs::SetNetworkState(network, ZEVS_NETWORK_EXCLUDED);
         Stop(request, monitored);
         return;
       }
-      if (network->state == ZEVS_NETWORK_EXCLUDED || network->state == ZEVS_NETWORK_EXCLUDED_BY_SUBNET) {
-        network->state = ZEVS_NETWORK_MANAGED;
+      if (zevs::NetworkState(network) == ZEVS_NETWORK_EXCLUDED || zevs::NetworkState(network) == ZEVS_NETWORK_EXCLUDED_BY_SUBNET) {
+        zevs::SetNetworkState(network, ZEVS_NETWORK_MANAGED);
         SendSummary(network);
         zevs::MonitorSeams().writeNetConfigToExt(block);
       }
@@ -116,10 +128,10 @@ struct Server {
       TRC(TRC_DETAIL, "Network %s not found. Exclude ignored", dotted.c_str());
     } else {
       if (request->PollInterval != 0) {
-        network->state = ZEVS_NETWORK_EXCLUDED;
+        zevs::SetNetworkState(network, ZEVS_NETWORK_EXCLUDED);
         TRC(TRC_DETAIL, "Network %s exclude set", dotted.c_str());
-      } else if (network->state == ZEVS_NETWORK_EXCLUDED) {
-        network->state = ZEVS_NETWORK_NOT_MANAGED;
+      } else if (zevs::NetworkState(network) == ZEVS_NETWORK_EXCLUDED) {
+        zevs::SetNetworkState(network, ZEVS_NETWORK_NOT_MANAGED);
         TRC(TRC_DETAIL, "Network %s exclude reset", dotted.c_str());
       }
       SendSummary(network);
@@ -137,13 +149,13 @@ struct Server {
     }
     TRC(TRC_DETAIL, "Manage Stop issued for Network %s", dotted.c_str());
     auto* network = static_cast<NetworkEntry*>(monitored->NetworkEntry);
-    if (network->state == ZEVS_NETWORK_MANAGED) {
-      network->state = ZEVS_NETWORK_NOT_MANAGED;
+    if (zevs::NetworkState(network) == ZEVS_NETWORK_MANAGED) {
+      zevs::SetNetworkState(network, ZEVS_NETWORK_NOT_MANAGED);
       ++changes;
     }
     ZEVS_RemoveNetworkManageEntryFromQueue(monitored);
     // A record at a worker is freed by the worker at the end of its cycle.
-    if (monitored->ManageAction != ZEVS_MANAGE_AT_WORKER) Retire(monitored, "Do dp_offline for network %s");
+    if (monitored->ManageAction != ZEVS_MANAGE_AT_WORKER) toRetire.push_back(monitored);
     TRC(TRC_DETAIL, "Network monitoring deactivated for %s", dotted.c_str());
     FreeRequest(request);
   }
@@ -170,6 +182,13 @@ struct Server {
         FreeRequest(request);
     }
     pthread_mutex_unlock(zevs::MonitoredNetworksLock());
+    RetireUnlinked("Do dp_offline for network %s");
+    if (needsSource != nullptr) {
+      needsSource->Source =
+          zevs::LocateNetworkSource(anchor, static_cast<NetworkEntry*>(needsSource->NetworkEntry), needsSource->NetworkAddress);
+      TRC(TRC_DETAIL, "Network monitoring active for %s", Dotted(needsSource->NetworkAddress).c_str());
+      needsSource = nullptr;
+    }
   }
 
   // A started record becomes scheduled once its source is online (with product
@@ -179,37 +198,47 @@ struct Server {
       if (!zevs::PutNetworkSourceOnline(anchor, entry, record->Source)) return false;
       TRC(TRC_DETAIL, "Do dp_online for network %s", Dotted(record->NetworkAddress).c_str());
     }
+    pthread_mutex_lock(zevs::MonitoredNetworksLock());
     record->ManageAction = ZEVS_MANAGE_SCHEDULED;
+    pthread_mutex_unlock(zevs::MonitoredNetworksLock());
     auto* network = static_cast<NetworkEntry*>(record->NetworkEntry);
-    network->state = ZEVS_NETWORK_MANAGED;
+    zevs::SetNetworkState(network, ZEVS_NETWORK_MANAGED);
     network->pollInterval = record->PollInterval;
     ++changes;
     if (ProductItemOn(ZEV2_MANAGED_NETWORK_MS)) SendSummary(network);
     return true;
   }
 
+  // Records that are not at a worker change only on this thread: the due ones are
+  // taken under the list's mutex, then scheduled and handed over without it (the
+  // online request waits for the DCH, a new worker for its start).
   void Dispatch() {
     auto now = static_cast<int32_t>(std::time(nullptr));
+    std::vector<NetworkManageEntry*> due;
     pthread_mutex_lock(zevs::MonitoredNetworksLock());
     for (NetworkManageEntry* record = zevs::FirstMonitoredNetwork(); record != nullptr; record = record->next) {
-      if (record->NextDueTime >= now) continue;
-      if (record->ManageAction != ZEVP_MANAGE_START && record->ManageAction != ZEVS_MANAGE_SCHEDULED) continue;
+      bool waiting = record->ManageAction == ZEVP_MANAGE_START || record->ManageAction == ZEVS_MANAGE_SCHEDULED;
+      if (waiting && record->NextDueTime < now) due.push_back(record);
+    }
+    pthread_mutex_unlock(zevs::MonitoredNetworksLock());
+    for (NetworkManageEntry* record : due) {
       NetworkMonitorTaskBlock* worker = ZEVS_LocateIdleMonitorTask(block, &workers);
       if (worker == nullptr) {
         TRC(TRC_ERROR, "*****Network monitor task creation failed, redrive next interval");
         continue;
       }
       if (record->ManageAction == ZEVP_MANAGE_START && !Schedule(record)) continue;
+      pthread_mutex_lock(zevs::MonitoredNetworksLock());
+      record->ManageAction = ZEVS_MANAGE_AT_WORKER;
+      record->NextDueTime = now + record->PollInterval;
+      pthread_mutex_unlock(zevs::MonitoredNetworksLock());
       pthread_mutex_lock(&worker->mutex);
       worker->request = record;
       worker->state = ZEVS_WORKER_GIVEN_WORK;
-      record->ManageAction = ZEVS_MANAGE_AT_WORKER;
-      record->NextDueTime = now + record->PollInterval;
       TRC(TRC_DETAIL, ">>>>>signal network monitor worker task to proceed");
       pthread_cond_signal(&worker->condition);
       pthread_mutex_unlock(&worker->mutex);
     }
-    pthread_mutex_unlock(zevs::MonitoredNetworksLock());
     if (changes > 0) {
       zevs::MonitorSeams().writeNetConfigToExt(block);
       changes = 0;
@@ -223,7 +252,7 @@ struct Server {
     auto** tail = reinterpret_cast<NetworkManageEntry**>(&entry->requestQueue);
     while (*tail != nullptr) tail = &(*tail)->nextRequest;
     for (NetworkEntry* network = block->networks; network != nullptr; network = network->next) {
-      if (network->state != ZEVS_NETWORK_MANAGED) continue;
+      if (zevs::NetworkState(network) != ZEVS_NETWORK_MANAGED) continue;
       auto* request = static_cast<NetworkManageEntry*>(ZEV0_GetStorage(sizeof(NetworkManageEntry)));
       if (request == nullptr) break;
       std::memset(static_cast<void*>(request), 0, sizeof(NetworkManageEntry));
@@ -259,9 +288,10 @@ struct Server {
     pthread_mutex_lock(zevs::MonitoredNetworksLock());
     while (NetworkManageEntry* record = zevs::FirstMonitoredNetwork()) {
       ZEVS_RemoveNetworkManageEntryFromQueue(record);
-      if (record->ManageAction != ZEVS_MANAGE_AT_WORKER) Retire(record, ">>>>> Do dp_offline for network %s");
+      if (record->ManageAction != ZEVS_MANAGE_AT_WORKER) toRetire.push_back(record);
     }
     pthread_mutex_unlock(zevs::MonitoredNetworksLock());
+    RetireUnlinked(">>>>> Do dp_offline for network %s");
     for (NetworkManageEntry* request = TakeQueue(); request != nullptr;) {
       NetworkManageEntry* next = request->nextRequest;
       FreeRequest(request);
@@ -287,8 +317,7 @@ void ZEVS_NetworkMonitorServerTask(NetworkConfigurationBlock* block) {
   DPAB* anchor = block->anchor;
   ProcessEntry* entry = anchor->networkManagementEntry.load();
   if (entry == nullptr) return;
-  Server server{block, anchor, entry};
-  pthread_mutex_lock(&entry->mutex);
+  Server server(block, anchor, entry);
   server.QueueManagedNetworks();
   while (entry->terminationFlag.load() == 0 && block->shutdown.load() == 0) {
     for (NetworkManageEntry* request = server.TakeQueue(); request != nullptr;) {
@@ -298,10 +327,15 @@ void ZEVS_NetworkMonitorServerTask(NetworkConfigurationBlock* block) {
       request = next;
     }
     server.Dispatch();
-    if (!server.QueueEmpty()) continue;
-    TRC(TRC_DETAIL, ">>>>> Network Monitoring Server Task waits on TaskIO notification");
-    ZEV0_ConditionTimedWait(&entry->condition, &entry->mutex, kServerWaitSeconds);
+    // The entry's mutex is held only around the wait (a pass waits for the DCH,
+    // which shut-down's signalling under that mutex must not wait for); the queue
+    // is looked at under it, so that no enqueue's signal is lost.
+    pthread_mutex_lock(&entry->mutex);
+    if (server.QueueEmpty() && entry->terminationFlag.load() == 0) {
+      TRC(TRC_DETAIL, ">>>>> Network Monitoring Server Task waits on TaskIO notification");
+      ZEV0_ConditionTimedWait(&entry->condition, &entry->mutex, kServerWaitSeconds);
+    }
+    pthread_mutex_unlock(&entry->mutex);
   }
   server.End();
-  pthread_mutex_unlock(&entry->mutex);
 }

@@ -12,6 +12,7 @@
 #include "network_monitor.h"
 #include "network_monitor_seams.h"
 #include "network_records.h"
+#include "network_state.h"
 #include "network_sources.h"
 #include "snmp_thread.h"
 #include "status_records.h"
@@ -69,7 +70,7 @@ struct Worker {
                                    Terminating,
                                    task};
     for (ManagedNodeEntry* node = network->hosts; node != nullptr; node = node->next) {
-      if (network->state != ZEVS_NETWORK_MANAGED || Terminating(task)) break;
+      if (zevs::NetworkState(network) != ZEVS_NETWORK_MANAGED || Terminating(task)) break;
       if (node->hostIndex >= range) continue;
       if (zevs::PassVisits(pass, zevs::HostLetter(network, node->hostIndex))) zevs::VisitHost(context, node);
     }
@@ -99,7 +100,7 @@ struct Worker {
     for (NetworkManageEntry* entry = zevs::FirstMonitoredNetwork(); entry != nullptr; entry = entry->next) {
       listed = listed || entry == request;
     }
-    if (listed && network->state == ZEVS_NETWORK_MANAGED) {
+    if (listed && zevs::NetworkState(network) == ZEVS_NETWORK_MANAGED) {
       request->ManageAction = ZEVS_MANAGE_SCHEDULED;
       request = nullptr;
     } else if (listed) {

@@ -44,24 +44,24 @@ SourceEntry* LocateNetworkSource(DPAB* anchor, NetworkEntry* network, uint32_t a
     TRC(TRC_DETAIL, "Comparing source name <%s> against <%s>", source->SourceName, name.c_str());
     if (name == source->SourceName) break;
   }
+  BSV1_ReleaseLock(&table->SourceListLock);
+  // Only the monitoring server makes the table's sources: none can come meanwhile.
   if (source != nullptr) {
     TRC(TRC_DETAIL, ">>>>>Existing source entry @%p <%s> found", static_cast<void*>(source), name.c_str());
   } else {
     int32_t rc = 0;
     source = ZEVP_InitializeSourceEntry(anchor, table, "BASE", name.c_str(), nullptr, &rc);
-    if (source != nullptr) {
-      BSV1_GetLock(&table->CounterLock);
-      ++table->SourceCount;
-      BSV1_ReleaseLock(&table->CounterLock);
-      ZEVP_CheckCopySourceAttributes(table, table->FirstSource);
-      ZEVP_CompleteSummaryTableDefinition(table, 0);
-      ZEVP_ConstructAttributeOrderLinkList(nullptr, table);
-      source->OwningTask = ZEVP_InitializeProcessEntry(anchor);
-      source->OwnsTask = source->OwningTask != nullptr ? 1 : 0;
-    }
+    if (source == nullptr) return nullptr;
+    BSV1_GetLock(&table->CounterLock);
+    ++table->SourceCount;
+    BSV1_ReleaseLock(&table->CounterLock);
+    ZEVP_CheckCopySourceAttributes(table, table->FirstSource);
+    ZEVP_CompleteSummaryTableDefinition(table, 0);
+    ZEVP_ConstructAttributeOrderLinkList(nullptr, table);
+    source->OwningTask = ZEVP_InitializeProcessEntry(anchor);
+    source->OwnsTask = source->OwningTask != nullptr ? 1 : 0;
   }
-  if (source != nullptr) source->BuiltIn = 1;
-  BSV1_ReleaseLock(&table->SourceListLock);
+  source->BuiltIn = 1;
   return source;
 }
 

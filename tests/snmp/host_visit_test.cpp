@@ -15,6 +15,7 @@
 #include "icmp_test_network.h"
 #include "network_monitor_seams.h"
 #include "network_records.h"
+#include "no_name_service.h"
 #include "scratch_directory.h"
 #include "zev0/console_message.h"
 #include "zev0/prodspec.h"
@@ -107,6 +108,7 @@ class HostVisitTest : public ::testing::Test {
     return text;
   }
 
+  NoNameService names_;  // no look-up leaves the process
   ScratchDirectory console_{"zev_netmon"};
   TestNetwork network_{"10.77.0.0", 255, ZEVS_NETWORK_MANAGED};
   char buffer_[1600] = {};
