@@ -5,9 +5,12 @@
 // named in one place.
 #pragma once
 
+#include <optional>
+
 #include "ploven_agent_list.h"
 
 struct DPAB;
+struct NetworkConfigurationBlock;
 struct SourceEntry;
 
 namespace zevs {
@@ -15,20 +18,19 @@ namespace zevs {
 struct AgentDiscoveryScope {
   AgentList agents;
   DPAB* anchor;
-  // The anchor's place of the PLOVEN-AGENTS source, read at each row: it holds null
-  // when the application has no such table, and once shut-down has cleared it.
-  SourceEntry* const* plovenAgentsSource;
+  // The PLOVEN-AGENTS source as the anchor holds it when the scope is taken: null
+  // while the application has no such table or the anchor none yet.
+  SourceEntry* plovenAgentsSource;
 };
 
-// The scope in effect for the process; null while no configuration block is set.
-const AgentDiscoveryScope* CurrentAgentScope();
-// Set by the one that makes the block, before any thread uses the agent list, and
-// cleared (null) once none does.
-void SetAgentScope(const AgentDiscoveryScope* scope);
+// The scope of the block, taken now.
+AgentDiscoveryScope AgentScopeOf(NetworkConfigurationBlock* block);
+// The scope of the process's block (NCB); none while no block is made.
+std::optional<AgentDiscoveryScope> CurrentAgentScope();
 
 }  // namespace zevs
 
-// The list calls over the agent list in effect (nothing, or null, while there is none).
+// The list calls over the process's agent list (nothing, or null, while there is none).
 // Appends the entry at the tail.
 void ZEVS_EnqueuePlovenAgentEntry(PlovenAgentEntry* entry);
 // The first entry whose managed-system name is the text exactly; null once shut-down.

@@ -7,17 +7,14 @@
 #include <functional>
 #include <string>
 
+struct NetworkConfigurationBlock;
 struct PlovenAgentEntry;
-
-namespace zevs {
-struct AgentDiscoveryScope;
-}  // namespace zevs
 
 // The process's agents file, ZEVSAGNT in the work directory. The writer writes the
 // block's agent list when an entry has registered since the writer's last pass (a
 // failed write leaves the old file and counts as no pass). The reader appends an
 // entry per line to the agent list in effect and sends its row.
-void ZEVS_WriteDiscoveredPlovenAgentToExt(const zevs::AgentDiscoveryScope* block);
+void ZEVS_WriteDiscoveredPlovenAgentToExt(NetworkConfigurationBlock* block);
 void ZEVS_ReadDiscoveredPlovenAgentFromExt();
 
 namespace zevs {

@@ -1,5 +1,7 @@
 // The end of the manager's shared state: its lists and the block itself.
+#include "agent_discovery_scope.h"
 #include "network_configuration_block.h"
+#include "network_list.h"
 #include "network_records.h"
 #include "trc1.h"
 #include "zev0/sockets.h"
@@ -56,6 +58,8 @@ void FreeHosts(NetworkEntry* network) {
 void FreeNetworks(NetworkConfigurationBlock* block) {
   NetworkEntry* network = block->networks;
   block->networks = nullptr;
+  block->networksTail = nullptr;
+  MyOwnNetwork = nullptr;
   while (network != nullptr) {
     NetworkEntry* next = network->next;
     FreeHostArrays(network);
@@ -111,7 +115,9 @@ void FreeNetworkConfigurationBlock(NetworkConfigurationBlock* block) {
   ZEV0_FreeStorage(&block->networkWorkFileName);
   ZEV0_FreeStorage(&block->lineBuffer);
   ZEV0_FreeStorage(&block->defaultCommunity);
-  for (BSV1_Lock* lock : {&block->blockLock, &block->routerListLock, &block->networkListLock, &block->shareCallerLock})
+  ReleaseAgents(AgentScopeOf(block).agents);
+  for (BSV1_Lock* lock : {&block->blockLock, &block->routerListLock, &block->networkListLock, &block->shareCallerLock,
+                          &block->agentListLock})
     BSV1_DestroyLock(lock);
   pthread_mutex_destroy(&block->stopMutex);
   pthread_cond_destroy(&block->stopCondition);

@@ -33,9 +33,9 @@ bool RegisteredSince(PlovenAgentEntry* first, time_t since) {
 
 }  // namespace
 
-void ZEVS_WriteDiscoveredPlovenAgentToExt(const zevs::AgentDiscoveryScope* block) {
+void ZEVS_WriteDiscoveredPlovenAgentToExt(NetworkConfigurationBlock* block) {
   if (block == nullptr || PlovenAgentFile() == nullptr) return;
-  const zevs::AgentList& agents = block->agents;
+  const zevs::AgentList agents = zevs::AgentScopeOf(block).agents;
   BSV1_GetLock(agents.lock);
   if (RegisteredSince(*agents.first, lastOutputTime.load()) && !zevs::WriteAgentsFile(PlovenAgentFile(), *agents.first)) {
     BSV1_ReleaseLock(agents.lock);
@@ -46,9 +46,9 @@ void ZEVS_WriteDiscoveredPlovenAgentToExt(const zevs::AgentDiscoveryScope* block
 }
 
 void ZEVS_ReadDiscoveredPlovenAgentFromExt() {
-  const zevs::AgentDiscoveryScope* scope = zevs::CurrentAgentScope();
-  if (scope == nullptr || PlovenAgentFile() == nullptr) return;
-  zevs::ReadAgentsFile(PlovenAgentFile(), [scope](PlovenAgentEntry* entry) {
+  const std::optional<zevs::AgentDiscoveryScope> scope = zevs::CurrentAgentScope();
+  if (!scope || PlovenAgentFile() == nullptr) return;
+  zevs::ReadAgentsFile(PlovenAgentFile(), [&scope](PlovenAgentEntry* entry) {
     zevs::AppendAgent(scope->agents, entry);
     ZEVS_UpdatePlovenAgentInfoToDCH(entry, 0);
   });

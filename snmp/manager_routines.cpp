@@ -1,8 +1,13 @@
 #include "manager_routines.h"
 
 #include "icmp_probing.h"
+#include "local_networks.h"
+#include "managed_node_list.h"
 #include "manager_stand_ins.h"
 #include "network_monitor.h"
+#include "network_seed_file.h"
+#include "network_work_file.h"
+#include "no_data_status.h"
 #include "trap_configuration.h"
 #include "trap_monitor.h"
 
@@ -12,17 +17,17 @@ namespace {
 
 ManagerRoutines DefaultRoutines() {
   ManagerRoutines table{};
-  table.retrieveLocalNetworkInfo = standin::RetrieveLocalNetworkInfo;
-  table.readNetConfigFromExt = standin::ReadNetConfigFromExt;
-  table.readNetConfigSeedFile = standin::ReadNetConfigSeedFile;
+  table.retrieveLocalNetworkInfo = ZEVS_RetrieveLocalNetworkInfo;
+  table.readNetConfigFromExt = ZEVS_ReadNetConfigFromExt;
+  table.readNetConfigSeedFile = ZEVS_ReadNetConfigSeedFile;
 
   table.checkICMPdaemonStatus = ZEVS_CheckICMPdaemonStatus;
   table.networkMonitorServerTask = ZEVS_NetworkMonitorServerTask;
 
   table.managedNodeListServer = standin::ManagedNodeListServer;
-  table.readSNMPManagedNodeListConfigFile = standin::ReadSNMPManagedNodeListConfigFile;
-  table.shutdownSNMPManagedNodeListTask = standin::ShutdownSNMPManagedNodeListTask;
-  table.releaseNoDataStatusArray = standin::ReleaseNoDataStatusArray;
+  table.readSNMPManagedNodeListConfigFile = ZEVP_ReadSNMPManagedNodeListConfigFile;
+  table.shutdownSNMPManagedNodeListTask = ZEVP_ShutdownSNMPManagedNodeListTask;
+  table.releaseNoDataStatusArray = ZEVP_ReleaseNoDataStatusArray;
 
   table.trapMonitorTask = ZEVS_SNMPtrapMonitorTask;
   table.loadTrapConfigurationFile = ZEVS_LoadTrapConfigurationFile;
@@ -32,6 +37,10 @@ ManagerRoutines DefaultRoutines() {
 
   table.discoverRouterTask = standin::AwaitBlockShutdownThread;
   table.discoverNetworkTask = standin::AwaitBlockShutdownThread;
+  table.identifyOwnDefaultRouter = standin::IdentifyOwnDefaultRouter;
+  table.updateDiscoveredRouter = standin::UpdateDiscoveredRouter;
+  table.locateNetworkRouters = standin::LocateNetworkRouters;
+  table.determineAndSetSubnetMask = standin::DetermineAndSetSubnetMask;
   return table;
 }
 

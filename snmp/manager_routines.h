@@ -10,8 +10,14 @@
 // SNMP data provider runs (tests/snmp/fixtures/manager_routine_overrides.h).
 #pragma once
 
+#include <netinet/in.h>
+
+#include <cstdint>
+
 struct DPAB;
 struct NetworkConfigurationBlock;
+struct NetworkEntry;
+struct RouterEntry;
 struct TrapManagementEntry;
 
 namespace zevs {
@@ -56,6 +62,17 @@ struct ManagerRoutines {
   // Router and network discovery.
   BlockThreadRoutine discoverRouterTask;   // ZEVS_DiscoverRouterTask
   BlockThreadRoutine discoverNetworkTask;  // ZEVS_DiscoverNetworkTask
+  // ZEVS_IdentifyOwnDefaultRouter: the dotted address of the host's default router
+  // in a new 80-byte block (the caller frees it), or null.
+  char* (*identifyOwnDefaultRouter)();
+  // ZEVS_UpdateDiscoveredRouter: finds or adds the router of the address and sets its
+  // status; null when none is registered.
+  RouterEntry* (*updateDiscoveredRouter)(const sockaddr_in* address, int32_t status);
+  // ZEVS_LocateNetworkRouters: rebuilds the chain of the network's routers
+  // (NetworkEntry::routers); called under the entry's lock.
+  void (*locateNetworkRouters)(NetworkEntry* network);
+  // ZEVS_DetermineAndSetSubnetMask: finds the network's real mask and sets it.
+  void (*determineAndSetSubnetMask)(NetworkEntry* network);
 };
 
 // The table in effect for the process.

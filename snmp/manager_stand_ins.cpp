@@ -3,6 +3,7 @@
 #include <pthread.h>
 
 #include "dp_anchor.h"
+#include "managed_node_list.h"
 #include "network_configuration_block.h"
 #include "process_entry.h"
 #include "snmp_thread.h"
@@ -14,23 +15,21 @@ namespace zevs::standin {
 
 namespace {
 
-// Waits on the entry's condition until its end flag is set.
-void AwaitEndFlag(ProcessEntry* entry) {
-  pthread_mutex_lock(&entry->mutex);
-  while (entry->terminationFlag == 0) pthread_cond_wait(&entry->condition, &entry->mutex);
-  pthread_mutex_unlock(&entry->mutex);
+// Takes the lists queued so far: none of them gets a task.
+void HoldListsUnrun(ProcessEntry* entry) {
+  BSV1_GetLock(&entry->workQueueLock);
+  auto* list = static_cast<ManagedNodeListEntry*>(entry->requestQueue);
+  entry->requestQueue = nullptr;
+  BSV1_ReleaseLock(&entry->workQueueLock);
+  while (list != nullptr) {
+    ManagedNodeListEntry* next = list->NextInServerQueue;
+    TRC(TRC_DETAIL, "Managed node list %s held: list tasks not available", list->listName.c_str());
+    list->taskDone = 1;
+    list = next;
+  }
 }
 
 }  // namespace
-
-int RetrieveLocalNetworkInfo(NetworkConfigurationBlock*) {
-  TRC(TRC_DETAIL, "Local network discovery not available: no network entered");
-  return 1;
-}
-
-void ReadNetConfigFromExt(NetworkConfigurationBlock*) { TRC(TRC_DETAIL, "Network work file not available"); }
-
-void ReadNetConfigSeedFile(NetworkConfigurationBlock*) { TRC(TRC_DETAIL, "Network seed file not available"); }
 
 void* ManagedNodeListServer(void* argument) {
   auto* block = static_cast<NetworkConfigurationBlock*>(argument);
@@ -39,24 +38,16 @@ void* ManagedNodeListServer(void* argument) {
   if (entry == nullptr) ZEVS_EndThread();
   entry->threadId = BSV1_ThreadID();
   anchor->managedNodeListEntry = entry;
-  AwaitEndFlag(entry);
+  pthread_mutex_lock(&entry->mutex);
+  while (entry->terminationFlag == 0) {
+    HoldListsUnrun(entry);
+    pthread_cond_wait(&entry->condition, &entry->mutex);
+  }
+  pthread_mutex_unlock(&entry->mutex);
   anchor->managedNodeListEntry = nullptr;
   ZEVP_DestroyProcessEntry(entry);
   ZEVS_EndThread();
 }
-
-void ReadSNMPManagedNodeListConfigFile(DPAB*) { TRC(TRC_DETAIL, "Managed node lists not available"); }
-
-void ShutdownSNMPManagedNodeListTask(DPAB* anchor) {
-  ProcessEntry* server = anchor->managedNodeListEntry.load();
-  if (server == nullptr) return;
-  pthread_mutex_lock(&server->mutex);
-  server->terminationFlag = 1;
-  pthread_cond_signal(&server->condition);
-  pthread_mutex_unlock(&server->mutex);
-}
-
-void ReleaseNoDataStatusArray() {}
 
 void* AwaitBlockShutdownThread(void* block) {
   AwaitBlockShutdown(static_cast<NetworkConfigurationBlock*>(block));
@@ -64,5 +55,13 @@ void* AwaitBlockShutdownThread(void* block) {
 }
 
 void EnqueuePlovenDiscoveryRequest(const char*) {}
+
+char* IdentifyOwnDefaultRouter() { return nullptr; }
+
+RouterEntry* UpdateDiscoveredRouter(const sockaddr_in*, int32_t) { return nullptr; }
+
+void LocateNetworkRouters(NetworkEntry*) {}
+
+void DetermineAndSetSubnetMask(NetworkEntry*) {}
 
 }  // namespace zevs::standin

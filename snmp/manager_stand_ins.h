@@ -7,25 +7,22 @@
 
 namespace zevs::standin {
 
-// Enters nothing, yet lets the manager go on as if the host's networks were known.
-int RetrieveLocalNetworkInfo(NetworkConfigurationBlock* block);
-// The files of the network list: nothing is read.
-void ReadNetConfigFromExt(NetworkConfigurationBlock* block);
-void ReadNetConfigSeedFile(NetworkConfigurationBlock* block);
-
-
-// Records a process entry of its own in the anchor's managedNodeListEntry, waits
-// for its end flag, then takes it out of the anchor, frees it and ends.
+// Records a process entry of its own in the anchor's managedNodeListEntry and,
+// until its end flag is set, takes each list queued to it and holds it unrun (the
+// list's task counts as ended at once); then takes the entry out of the anchor,
+// frees it and ends.
 void* ManagedNodeListServer(void* block);
-// Reads no list configuration; holds no lists.
-void ReadSNMPManagedNodeListConfigFile(DPAB* anchor);
-// Sets the end flag of the server's entry (when it has one) and wakes it.
-void ShutdownSNMPManagedNodeListTask(DPAB* anchor);
-void ReleaseNoDataStatusArray();
 
 // The manager's other threads: each waits for the block's shut-down flag and ends.
 void* AwaitBlockShutdownThread(void* block);
 // No request is queued; the stand-in manager wakes on the block's flag anyway.
 void EnqueuePlovenDiscoveryRequest(const char* address);
+
+// Router discovery: no default router is known, none is registered, none attached
+// to a network; subnet discovery keeps a network's mask.
+char* IdentifyOwnDefaultRouter();
+RouterEntry* UpdateDiscoveredRouter(const sockaddr_in* address, int32_t status);
+void LocateNetworkRouters(NetworkEntry* network);
+void DetermineAndSetSubnetMask(NetworkEntry* network);
 
 }  // namespace zevs::standin

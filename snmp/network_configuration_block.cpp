@@ -1,6 +1,8 @@
 #include "network_configuration_block.h"
 
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <ctime>
 #include <new>
 
@@ -19,11 +21,30 @@ std::atomic<NetworkConfigurationBlock*> NCB{nullptr};
 namespace {
 
 constexpr char kDefaultCommunity[] = "willow";
+constexpr int32_t kDefaultCheckInterval = 1800;
+constexpr int32_t kDefaultPingTimeout = 1000;
+constexpr int32_t kDefaultNetworkDataTTL = 14400;
+constexpr int32_t kClassCrange = 255;
 
 // The work file of the product item, else of the fallback name, in the work directory.
 char* WorkFileName(int32_t item, const char* fallback) {
   const char* name = ZEV0_QueryProductSpec(item);
   return ZEV0_ConstructFullyQualifiedName(nullptr, name != nullptr && *name != '\0' ? name : fallback);
+}
+
+// The variable's whole positive number, else the default (traced when the variable
+// holds something else).
+int32_t PositiveSetting(const char* variable, int32_t fallback) {
+  const char* text = ZEV0_GetEnv(variable, nullptr);
+  if (text == nullptr) return fallback;
+  errno = 0;
+  char* end = nullptr;
+  long value = std::strtol(text, &end, 10);
+  if (end == text || *end != '\0' || errno != 0 || value <= 0 || value > INT32_MAX) {
+    TRC(TRC_ERROR, "***** %s=%s is not a positive number, %d used", variable, text, fallback);
+    return fallback;
+  }
+  return static_cast<int32_t>(value);
 }
 
 }  // namespace
@@ -37,10 +58,17 @@ NetworkConfigurationBlock* ZEVS_InitializeNCB() {
   auto* block = new (storage) NetworkConfigurationBlock();
   TRC(TRC_STORAGE, "Allocated NetworkConfigurationBlock @%p for length %d", storage,
       static_cast<int>(sizeof(NetworkConfigurationBlock)));
-  for (BSV1_Lock* lock : {&block->blockLock, &block->routerListLock, &block->networkListLock, &block->shareCallerLock})
+  for (BSV1_Lock* lock : {&block->blockLock, &block->routerListLock, &block->networkListLock, &block->shareCallerLock,
+                          &block->agentListLock})
     BSV1_InitializeLock(lock);
   ZEV0_InitializeMutex(&block->stopMutex);
   ZEV0_InitializeCondVar(&block->stopCondition);
+  block->broadcastEffective = 1;
+  block->checkInterval = PositiveSetting("ZEVP_SNMP_CHECK_CONFIG_INTERVAL", kDefaultCheckInterval);
+  block->pingTimeout = PositiveSetting("ZEVP_SNMP_PING_TIMEOUT", kDefaultPingTimeout);
+  block->networkDataTTL = PositiveSetting("ZEVP_SNMP_NETDATA_TTL", kDefaultNetworkDataTTL);
+  block->discoverRange = kClassCrange;
+  block->cycleToggle = 1;
   block->routerWorkFileName = WorkFileName(ZEV2_SNMPROUT_FILENAME, "ZEVSRTMP");
   block->networkWorkFileName = WorkFileName(ZEV2_SNMPNETS_FILENAME, "ZEVSNTMP");
   block->lineBuffer = static_cast<char*>(ZEV0_GetStorage(ZEVS_LINE_BUFFER_SIZE));

@@ -15,6 +15,7 @@
 
 struct DPAB;
 struct NetworkEntry;
+struct PlovenAgentEntry;
 struct RouterEntry;
 struct ShareCallerBlock;
 struct TrapManagementEntry;
@@ -24,12 +25,31 @@ struct NetworkConfigurationBlock {
   BSV1_Lock routerListLock;   // routers
   BSV1_Lock networkListLock;  // networks
   BSV1_Lock shareCallerLock;  // shareCallers
+  BSV1_Lock agentListLock;    // agents
   DPAB* anchor;               // set by the manager task
   // 1 once the manager task stops the library's threads; set under stopMutex.
   std::atomic<int32_t> shutdown{0};
-  int32_t routeTableWalkRunning;  // blockLock
-  RouterEntry* routers;
-  NetworkEntry* networks;
+  // Under blockLock: what runs, the paces, the counters and discovery's pass.
+  int32_t routeTableWalkRunning;
+  int32_t pollRunning;
+  int32_t subnetNodeDiscoveryRunning;
+  int32_t broadcastEffective;  // 1 at creation
+  int32_t checkInterval;       // seconds between discovery checks
+  int32_t pingTimeout;         // milliseconds, the base wait of an ICMP probe
+  int32_t networkDataTTL;      // seconds, the pace of reports
+  int32_t monitoredNetworks;   // networks in state 1
+  int32_t routerCount;
+  int32_t networkCount;
+  int32_t nodeCount;
+  int32_t discoverRange;  // the largest range searched in this pass: 255 or 65535
+  int32_t discoverCycle;
+  int32_t cycleToggle;  // 1 at creation: the cycle advances every second pass
+  PlovenAgentEntry* agents;  // agentListLock
+  RouterEntry* routers;      // routerListLock
+  NetworkEntry* networks;    // networkListLock, with networksTail
+  NetworkEntry* networksTail;
+  NetworkEntry* enterprisePosition;  // the network enterprise discovery searched last
+  NetworkEntry* pollPosition;
   ShareCallerBlock* shareCallers;
   char* routerWorkFileName;   // full name
   char* networkWorkFileName;  // full name
@@ -50,7 +70,10 @@ constexpr int32_t ZEVS_LINE_BUFFER_SIZE = 512;
 // manager task.
 extern std::atomic<NetworkConfigurationBlock*> NCB;
 
-// Makes the block with its locks, work-file names, line buffer and default
+// Makes the block with its locks, work-file names, line buffer, paces (check
+// interval ZEVP_SNMP_CHECK_CONFIG_INTERVAL else 1800, ping time-out
+// ZEVP_SNMP_PING_TIMEOUT else 1000, network data TTL ZEVP_SNMP_NETDATA_TTL else
+// 14400; a value that is no positive number keeps the default) and default
 // community (ZEVP_SNMP_NET_COMMUNITY, else "willow") and stores it in NCB; null
 // without storage.
 NetworkConfigurationBlock* ZEVS_InitializeNCB();

@@ -1,77 +1,18 @@
 #include "network_monitor_seams.h"
 
-#include <arpa/inet.h>
-
-#include <cstring>
-
 #include "icmp_probing.h"
-#include "network_configuration_block.h"
+#include "managed_node_filters.h"
+#include "network_list.h"
 #include "network_records.h"
+#include "network_summary_row.h"
+#include "network_work_file.h"
 #include "one_variable_get.h"
-#include "trc1.h"
 #include "zev0/ber.h"
 #include "zev0/storage.h"
-
-TRC_UNIT();
 
 namespace zevs {
 
 namespace {
-
-// Stand-ins of the network list until its part is merged: the block's list walked
-// and appended to, every new network a /24.
-NetworkEntry* FindNetwork(uint32_t address) {
-  NetworkConfigurationBlock* block = NCB.load();
-  if (block == nullptr) return nullptr;
-  BSV1_GetLock(&block->networkListLock);
-  NetworkEntry* entry = block->networks;
-  while (entry != nullptr && entry->networkAddress != address) entry = entry->next;
-  BSV1_ReleaseLock(&block->networkListLock);
-  return entry;
-}
-
-int IsKnownNetwork(uint32_t address, NetworkEntry** entry) {
-  NetworkEntry* found = FindNetwork(address);
-  if (entry != nullptr) *entry = found;
-  return found != nullptr ? 1 : 0;
-}
-
-NetworkEntry* UpdateNetworkListEntry(const uint32_t* address, uint32_t, int) {
-  NetworkConfigurationBlock* block = NCB.load();
-  if (block == nullptr || address == nullptr || *address == 0 || FindNetwork(*address) != nullptr) return nullptr;
-  constexpr int32_t kRange = 255;
-  auto* entry = static_cast<NetworkEntry*>(ZEV0_GetStorage(sizeof(NetworkEntry)));
-  if (entry == nullptr) return nullptr;
-  std::memset(static_cast<void*>(entry), 0, sizeof(NetworkEntry));
-  BSV1_InitializeLock(&entry->lock);
-  entry->networkAddress = *address;
-  entry->networkMask = 0xFFFFFF00u;
-  entry->hostRange = kRange;
-  entry->pollInterval = 300;
-  entry->nodeStatus = static_cast<char*>(ZEV0_GetStorage(kRange));
-  entry->minimumResponseTimes = static_cast<uint32_t*>(ZEV0_GetStorage(kRange * 4));
-  entry->currentResponseTimes = static_cast<uint32_t*>(ZEV0_GetStorage(kRange * 4));
-  entry->maximumResponseTimes = static_cast<uint32_t*>(ZEV0_GetStorage(kRange * 4));
-  if (entry->nodeStatus != nullptr) std::memset(entry->nodeStatus, '0', kRange);
-  for (int32_t i = 0; entry->minimumResponseTimes != nullptr && i < kRange; ++i) entry->minimumResponseTimes[i] = 2147483647u;
-  BSV1_GetLock(&block->networkListLock);
-  NetworkEntry** tail = &block->networks;
-  while (*tail != nullptr) {
-    entry->previous = *tail;
-    tail = &(*tail)->next;
-  }
-  *tail = entry;
-  BSV1_ReleaseLock(&block->networkListLock);
-  return entry;
-}
-
-NetworkEntry* LocateKnownNetwork(const uint32_t* address) { return address == nullptr ? nullptr : FindNetwork(*address); }
-
-NetworkEntry* LocateBaseNetworkEntry(uint32_t) { return nullptr; }
-
-void UpdateNetworkInfoToDCH(NetworkConfigurationBlock*, NetworkEntry*) { TRC(TRC_DETAIL, "NETSUMMARY rows not available"); }
-
-void WriteNetConfigToExt(NetworkConfigurationBlock*) { TRC(TRC_DETAIL, "Network work file not available"); }
 
 // The one-variable get with the OID given as dotted text; each thread counts its
 // own request IDs.
@@ -89,17 +30,25 @@ int RetrieveOneMIBvariable(int socketDescriptor, char* buffer, const sockaddr_in
   return tag;
 }
 
-// Until the managed node lists are merged no list holds a host.
-int CheckManagedNodeFilters(const ManagedNodeEntry*) { return 0; }
+// The managed node lists' filters for a host, from what the monitor knows of it.
+int CheckManagedNodeFilters(const ManagedNodeEntry* node) {
+  DiscoveredNodeRecord record{};
+  record.addressText = node->addressText;
+  record.nodeName = node->ManagedNodeName;
+  record.enterpriseOID = node->ManagedNodeOID;
+  record.description = node->ManagedNodeDesc;
+  record.typeText = node->ManagedNodeTypeText;
+  return ZEVP_CheckManagedNodeFilters(&record);
+}
 
 NetworkMonitorSeams DefaultSeams() {
   NetworkMonitorSeams seams{};
-  seams.isKnownNetwork = IsKnownNetwork;
-  seams.updateNetworkListEntry = UpdateNetworkListEntry;
-  seams.locateKnownNetwork = LocateKnownNetwork;
-  seams.locateBaseNetworkEntry = LocateBaseNetworkEntry;
-  seams.updateNetworkInfoToDCH = UpdateNetworkInfoToDCH;
-  seams.writeNetConfigToExt = WriteNetConfigToExt;
+  seams.isKnownNetwork = ZEVS_IsKnownNetwork;
+  seams.updateNetworkListEntry = ZEVS_UpdateNetworkListEntry;
+  seams.locateKnownNetwork = ZEVS_LocateKnownNetwork;
+  seams.locateBaseNetworkEntry = ZEVS_LocateBaseNetworkEntry;
+  seams.updateNetworkInfoToDCH = ZEVS_UpdateNetworkInfoToDCH;
+  seams.writeNetConfigToExt = ZEVS_WriteNetConfigToExt;
   seams.retrieveOneMIBvariable = RetrieveOneMIBvariable;
   seams.checkManagedNodeFilters = CheckManagedNodeFilters;
   seams.checkActiveNode = ZEVS_CheckActiveNode;

@@ -1,7 +1,6 @@
-// What the network monitor calls in parts of the SNMP side that are built on
-// other branches, reached through one table so that tests can stand in for the
-// SNMP get and the ping. Each slot starts as the part's function or, while that is
-// not built, as a stand-in that does the least the monitor relies on.
+// What the network monitor calls in the other parts of the SNMP side (the network
+// list, the SNMP get, the managed node lists' filters, the ping), reached through
+// one table so that tests can play the SNMP get and the ping.
 #pragma once
 
 #include <netinet/in.h>

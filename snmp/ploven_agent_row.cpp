@@ -50,13 +50,13 @@ void FillRow(SourceEntry* source, const std::array<std::string, kPlovenAgentColu
 }  // namespace
 
 void ZEVS_UpdatePlovenAgentInfoToDCH(PlovenAgentEntry* entry, int deleteRow) {
-  const zevs::AgentDiscoveryScope* scope = zevs::CurrentAgentScope();
-  if (entry == nullptr || scope == nullptr || scope->agents.shutdown->load() != 0) return;
+  const std::optional<zevs::AgentDiscoveryScope> scope = zevs::CurrentAgentScope();
+  if (entry == nullptr || !scope || scope->agents.shutdown->load() != 0) return;
   std::lock_guard<std::mutex> rows(agentDCHdataLock);
   BSV1_GetLock(&entry->lock);
   const std::array<std::string, kPlovenAgentColumns> values = zevs::PlovenAgentRowValues(*entry);
   BSV1_ReleaseLock(&entry->lock);
-  SourceEntry* source = scope->plovenAgentsSource != nullptr ? *scope->plovenAgentsSource : nullptr;
+  SourceEntry* source = scope->plovenAgentsSource;
   if (source == nullptr || source->OwningTask == nullptr) {
     TRC(TRC_ERROR, "*****PLOVEN-AGENTS source not available. No row for agent %s", values[0].c_str());
     return;
@@ -83,8 +83,8 @@ std::array<std::string, kPlovenAgentColumns> PlovenAgentRowValues(const PlovenAg
 }
 
 void ReportPlovenAgentRows() {
-  const AgentDiscoveryScope* scope = CurrentAgentScope();
-  if (scope == nullptr) return;
+  const std::optional<AgentDiscoveryScope> scope = CurrentAgentScope();
+  if (!scope) return;
   RefreshAgentRows(scope->agents, [](PlovenAgentEntry* entry, int deleteRow) {
     ZEVS_UpdatePlovenAgentInfoToDCH(entry, deleteRow);
   });

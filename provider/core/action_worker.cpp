@@ -50,7 +50,7 @@ ActionWorkerTaskEntry* newWorker(DCHcomm* connection, int32_t type, int32_t logA
   worker->DCHconnection = connection;
   worker->ActionWorkerType = type;
   worker->WorkerAction = nullptr;
-  worker->WorkerProcess = nullptr;
+  worker->WorkerExtension = nullptr;
   worker->LogActivity = logActivity;
   ZEV0_InitializeMutex(&worker->WorkerMutex);
   ZEV0_InitializeCondVar(&worker->WorkerCondition);

@@ -20,6 +20,7 @@ struct ActionEntry;
 struct DCHcomm;
 struct DPAB;
 struct ProcessEntry;
+struct SNMPWorkerTaskExtension;
 
 // ActionWorkerStatus.
 constexpr int32_t ZEVP_WORKER_STARTING = 0;
@@ -36,7 +37,7 @@ struct ActionWorkerTaskEntry {
   ActionEntry* WorkerAction;
   pthread_mutex_t WorkerMutex;
   pthread_cond_t WorkerCondition;
-  void* WorkerProcess;  // the SNMP worker's own
+  SNMPWorkerTaskExtension* WorkerExtension;  // an SNMP worker's collection, or null
   BSV1_Lock WorkerLock;
   int32_t LogActivity;  // automation messages go to the DP log
 };

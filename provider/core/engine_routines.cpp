@@ -17,10 +17,18 @@
 #include "http_application.h"
 #include "http_manager.h"
 #include "internal_routing.h"
+#include "managed_node_list.h"
+#include "mib_interest_file.h"
+#include "mib_status_rows.h"
+#include "no_data_status.h"
 #include "metafile_server_task.h"
+#include "network_name_list.h"
+#include "network_node_expansion.h"
+#include "node_community_list.h"
 #include "periodic_task.h"
 #include "post_server.h"
 #include "request_state_machine.h"
+#include "snmp_application_online.h"
 #include "socket_server.h"
 #include "zevp/console.h"
 #include "startup_config.h"
@@ -69,16 +77,16 @@ EngineRoutines DefaultRoutines() {
   table.performDataSummaryOutput = ZEVP_PerformDataSummaryOutput;
   table.summaryIntervalEnded = ZEVP_SummaryIntervalEnded;
   table.processSockRequestByState = ZEVP_ProcessSockRequestByState;
-  table.updateMIBinteresToDCH = standin::UpdateMIBinteresToDCH;
-  table.doNoDataStatusReport = standin::DoNoDataStatusReport;
-  table.loadSNMPcommunityName = standin::LoadSNMPcommunityName;
+  table.updateMIBinteresToDCH = ZEVP_UpdateMIBinteresToDCH;
+  table.doNoDataStatusReport = ZEVP_DoNoDataStatusReport;
+  table.loadSNMPcommunityName = ZEVP_LoadSNMPcommunityName;
   table.updateMonitorNodeCommunity = standin::UpdateMonitorNodeCommunity;
-  table.loadSNMPNetworkName = standin::LoadSNMPNetworkName;
-  table.updateMonitorNetworkSymbolicName = standin::UpdateMonitorNetworkSymbolicName;
-  table.loadSNMPManagedNodeList = standin::LoadSNMPManagedNodeList;
-  table.freeSNMPcommunityNameList = standin::FreeSNMPNameList;
-  table.locateSNMPnodeCommunityName = standin::LocateSNMPnodeCommunityName;
-  table.freeSNMPNetworkNameList = standin::FreeSNMPNameList;
+  table.loadSNMPNetworkName = ZEVP_LoadSNMPNetworkName;
+  table.updateMonitorNetworkSymbolicName = ZEVP_UpdateMonitorNetworkSymbolicName;
+  table.loadSNMPManagedNodeList = ZEVP_LoadSNMPManagedNodeList;
+  table.freeSNMPcommunityNameList = ZEVP_FreeSNMPcommunityNameList;
+  table.locateSNMPnodeCommunityName = ZEVP_LocateSNMPnodeCommunityName;
+  table.freeSNMPNetworkNameList = ZEVP_FreeSNMPNetworkNameList;
 
   table.dispatchInternalOutput = ZEVP_DispatchInternalOutput;
   table.updateSummaryDataArray = ZEVP_UpdateSummaryDataArray;
@@ -86,14 +94,15 @@ EngineRoutines DefaultRoutines() {
   table.checkRedirectSourceOffline = ZEVP_CheckRedirectSourceOffline;
   table.updateStatLogFileIO = ZEVP_UpdateStatLogFileIO;
   table.sendDPlogMessage = ZEVP_SendDPlogMessage;
-  table.snmpApplOnline = standin::SNMPapplOnline;
-  table.snmpApplOffline = standin::SNMPapplOffline;
+  table.snmpApplOnline = ZEVP_SNMPapplOnline;
+  table.snmpApplOffline = ZEVP_SNMPapplOffline;
   table.stopSNMPcollection = standin::StopSNMPcollection;
 
   table.snmpWorkerTask = standin::SNMPWorkerTask;
-  table.allocateAutoStartActionEntry = standin::AllocateAutoStartActionEntry;
-  table.doAutoStartMIBmonitorTasks = standin::DoAutoStartMIBmonitorTasks;
-  table.locateNetworkBySymbolicName = standin::LocateNetworkBySymbolicName;
+  table.allocateAutoStartActionEntry = ZEVP_AllocateAutoStartActionEntry;
+  table.doAutoStartMIBmonitorTasks = ZEVP_DoAutoStartMIBmonitorTasks;
+  table.knownNetworkMask = ZEVP_KnownNetworkMask;
+  table.locateNetworkBySymbolicName = ZEVP_LocateNetworkBySymbolicName;
   table.emitSNMPtrap = ZEVP_EmitSNMPtrap;
   table.scheduleRunConsoleCommand = ZEVP_ScheduleRunConsoleCommand;
   table.scheduleDPconfigurationRequest = standin::ScheduleDPconfigurationRequest;

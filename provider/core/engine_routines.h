@@ -133,6 +133,9 @@ struct EngineRoutines {
   // ZEVP_DoAutoStartMIBmonitorTasks: the MIB interest file's collections, of the
   // named application only when one is given.
   void (*doAutoStartMIBmonitorTasks)(DPAB* anchor, const char* applicationName);
+  // ZEVS_LocateKnownNetwork: the mask (host order) of the network of the network
+  // list at that address (host order), 0 when the list has none.
+  uint32_t (*knownNetworkMask)(uint32_t networkAddress);
   // ZEVP_LocateNetworkBySymbolicName: the network's address text in a new block, or null.
   char* (*locateNetworkBySymbolicName)(const char* symbolicName);
   // The actions TRAPEMIT, DP_CONTROL and DP_CONFIG: each sets the entry's status

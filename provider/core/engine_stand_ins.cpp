@@ -33,40 +33,9 @@ void IdleUntilTerminated(ProcessEntry* entry) {
   ZEVP_EndThread();
 }
 
-void UpdateMIBinteresToDCH(DPAB*) { TRC(TRC_ERROR, "***** MIB interest update not available"); }
-
-void DoNoDataStatusReport(DPAB*) { TRC(TRC_ERROR, "***** no-data status report not available"); }
-
-int LoadSNMPcommunityName() {
-  TRC(TRC_ERROR, "***** SNMP community name file not available");
-  return 0;
-}
 
 void UpdateMonitorNodeCommunity(DPAB*) { TRC(TRC_ERROR, "***** SNMP node communities not available"); }
 
-int LoadSNMPNetworkName() {
-  TRC(TRC_ERROR, "***** SNMP network name file not available");
-  return 0;
-}
-
-void UpdateMonitorNetworkSymbolicName(DPAB*) { TRC(TRC_ERROR, "***** SNMP network names not available"); }
-
-void FreeSNMPNameList() {}
-
-char* LocateSNMPnodeCommunityName(uint32_t) { return nullptr; }
-
-int LoadSNMPManagedNodeList(DPAB*, const char* file) {
-  TRC(TRC_ERROR, "***** SNMP managed node list not available: %s not loaded", file);
-  return 0;
-}
-
-void SNMPapplOnline(DPAB*, ApplicationEntry* application) {
-  TRC(TRC_ERROR, "***** SNMP collection not available: application %s not started", application->ApplName);
-}
-
-void SNMPapplOffline(DPAB*, ApplicationEntry* application) {
-  TRC(TRC_ERROR, "***** SNMP collection not available: application %s not taken offline", application->ApplName);
-}
 
 void StopSNMPcollection(SourceEntry* source) {
   TRC(TRC_ERROR, "***** SNMP collection not available: collection of source @%p not stopped",
@@ -82,32 +51,6 @@ void SNMPWorkerTask(ActionWorkerTaskEntry* worker, ProcessEntry* own) {
   ZEVP_LeaveWorkerList(own->anchor, worker);
 }
 
-ActionEntry* AllocateAutoStartActionEntry(DPAB* anchor) {
-  BSV1_GetLock(&anchor->actionListLock);
-  ActionEntry* entry = ZEVP_AllocateActionEntry(anchor);
-  if (entry != nullptr) {
-    entry->ActionName = ZEVP_CopyActionText(ZEVP_SNMPSTARTGET, sizeof ZEVP_SNMPSTARTGET - 1);
-    entry->ActionOwner = ZEVP_CopyActionText("SNMPAUTOINIT", 12);
-    entry->ActionType = ZEV_ACTION_SNMP;
-    entry->FieldCount = ZEVP_ACTION_FIELDS_REQUIRED;
-    if (entry->ActionName == nullptr || entry->ActionOwner == nullptr) {
-      ZEVP_ReleaseActionEntry(anchor, entry);
-      entry = nullptr;
-    }
-  }
-  BSV1_ReleaseLock(&anchor->actionListLock);
-  return entry;
-}
-
-void DoAutoStartMIBmonitorTasks(DPAB*, const char* applicationName) {
-  TRC(TRC_ERROR, "***** MIB interest file not available: no MIB collection started for %s",
-      applicationName != nullptr ? applicationName : "any application");
-}
-
-char* LocateNetworkBySymbolicName(const char* symbolicName) {
-  TRC(TRC_DETAIL, "No network symbolic names: %s not found", symbolicName);
-  return nullptr;
-}
 
 namespace {
 

@@ -11,27 +11,13 @@ namespace zevp::standin {
 // releases its entry and ends: every common and input server thread.
 void IdleUntilTerminated(ProcessEntry* entry);
 
-// The periodic task's calls into the SNMP collection, not built yet: each traces.
-void UpdateMIBinteresToDCH(DPAB* anchor);
-void DoNoDataStatusReport(DPAB* anchor);
-// The SNMP configuration files: "not available", nothing loaded.
-int LoadSNMPcommunityName();
+// The SNMP workers' monitored nodes: "not available".
 void UpdateMonitorNodeCommunity(DPAB* anchor);
-int LoadSNMPNetworkName();
-void UpdateMonitorNetworkSymbolicName(DPAB* anchor);
-int LoadSNMPManagedNodeList(DPAB* anchor, const char* file);
-void FreeSNMPNameList();  // no list was loaded
-char* LocateSNMPnodeCommunityName(uint32_t nodeAddress);  // none configured
 // The model's calls into the SNMP collection, not built yet.
-void SNMPapplOnline(DPAB* anchor, ApplicationEntry* application);   // "not available"
-void SNMPapplOffline(DPAB* anchor, ApplicationEntry* application);  // "not available"
 void StopSNMPcollection(SourceEntry* source);                       // "not available"
 // What action workers hand over to parts not built yet.
 // An SNMP worker that gives each action back as it came, traced.
 void SNMPWorkerTask(ActionWorkerTaskEntry* worker, ProcessEntry* own);
-ActionEntry* AllocateAutoStartActionEntry(DPAB* anchor);  // as the SNMP collection makes it
-void DoAutoStartMIBmonitorTasks(DPAB* anchor, const char* applicationName);  // traced
-char* LocateNetworkBySymbolicName(const char* symbolicName);                 // none
 // Sets DP_NOSUPPORT and traces.
 void ScheduleDPconfigurationRequest(DPAB* anchor, ActionEntry* entry);
 

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 struct DPAB;
+struct ManagedNodeListEntry;  // managed_node_list.h
 struct SourceEntry;
 
 // ManageAction of a request.
@@ -26,12 +27,6 @@ struct NetworkManageEntry {
   int32_t NextDueTime;
 };
 
-// A loaded managed node list, as far as the server's queue needs it.
-struct ManagedNodeListEntry {
-  ManagedNodeListEntry* next;
-  ManagedNodeListEntry* previous;
-  ManagedNodeListEntry* NextInServerQueue;
-};
 
 // A node of the SNMP data provider, as far as the automatic MIB collection reads it.
 struct ManagedNodeEntry {

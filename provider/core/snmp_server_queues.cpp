@@ -1,5 +1,6 @@
 // The SNMP data provider's servers take requests on their process entries' queues.
 #include "dp_anchor.h"
+#include "managed_node_list.h"
 #include "network_manage_entry.h"
 #include "process_entry.h"
 #include "trc1.h"

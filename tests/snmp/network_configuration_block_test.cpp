@@ -14,6 +14,7 @@
 
 #include "network_configuration_block.h"
 #include "network_records.h"
+#include "default_product_work_directory.h"
 #include "zev0/storage.h"
 #include "zevs/var_bind.h"
 
@@ -90,6 +91,63 @@ TEST(NetworkConfigurationBlockTest, IsMadeWithItsTextsAndTheDefaultCommunity) {
   EXPECT_STREQ(block->defaultCommunity, "lab");
   zevs::FreeNetworkConfigurationBlock(block);
   unsetenv("ZEVP_SNMP_NET_COMMUNITY");
+}
+
+bool EndsWith(const char* text, const std::string& end) {
+  const std::string whole = text != nullptr ? text : "";
+  return whole.size() >= end.size() && whole.compare(whole.size() - end.size(), end.size(), end) == 0;
+}
+
+TEST(NetworkConfigurationBlockTest, ItsPacesComeFromTheEnvironmentElseTheDefaultsAndItsCountersStartAtZero) {
+  struct Case {
+    const char* interval;
+    const char* ping;
+    int32_t checkInterval;
+    int32_t pingTimeout;
+  };
+  const Case cases[] = {
+      {nullptr, nullptr, 1800, 1000},
+      {"600", "250", 600, 250},
+      {"abc", "-5", 1800, 1000},
+      {"0", "99999999999", 1800, 1000},
+  };
+  for (const Case& tested : cases) {
+    SCOPED_TRACE(tested.interval != nullptr ? tested.interval : "unset");
+    for (const auto& [name, value] :
+         {std::pair{"ZEVP_SNMP_CHECK_CONFIG_INTERVAL", tested.interval}, std::pair{"ZEVP_SNMP_PING_TIMEOUT", tested.ping}})
+      value != nullptr ? setenv(name, value, 1) : unsetenv(name);
+    NetworkConfigurationBlock* block = ZEVS_InitializeNCB();
+    ASSERT_NE(block, nullptr);
+    EXPECT_EQ(block->checkInterval, tested.checkInterval);
+    EXPECT_EQ(block->pingTimeout, tested.pingTimeout);
+    EXPECT_EQ(block->networkDataTTL, 14400);
+    EXPECT_EQ(block->discoverRange, 255);
+    EXPECT_EQ(block->cycleToggle, 1);
+    EXPECT_EQ(block->broadcastEffective, 1);
+    for (int32_t counter : {block->routeTableWalkRunning, block->pollRunning, block->subnetNodeDiscoveryRunning,
+                            block->monitoredNetworks, block->routerCount, block->networkCount, block->nodeCount,
+                            block->discoverCycle})
+      EXPECT_EQ(counter, 0);
+    EXPECT_EQ(block->agents, nullptr);
+    EXPECT_EQ(block->networksTail, nullptr);
+    EXPECT_EQ(block->enterprisePosition, nullptr);
+    EXPECT_EQ(block->pollPosition, nullptr);
+    // No product specification names the work files here.
+    EXPECT_TRUE(EndsWith(block->routerWorkFileName, "/ZEVSRTMP")) << block->routerWorkFileName;
+    EXPECT_TRUE(EndsWith(block->networkWorkFileName, "/ZEVSNTMP")) << block->networkWorkFileName;
+    zevs::FreeNetworkConfigurationBlock(block);
+  }
+  unsetenv("ZEVP_SNMP_CHECK_CONFIG_INTERVAL");
+  unsetenv("ZEVP_SNMP_PING_TIMEOUT");
+}
+
+TEST(NetworkConfigurationBlockTest, TheDefaultProductNamesItsWorkFiles) {
+  DefaultProductWorkDirectory("zev_block");
+  NetworkConfigurationBlock* block = ZEVS_InitializeNCB();
+  ASSERT_NE(block, nullptr);
+  EXPECT_TRUE(EndsWith(block->routerWorkFileName, "/ZEVSROUT")) << block->routerWorkFileName;
+  EXPECT_TRUE(EndsWith(block->networkWorkFileName, "/ZEVSNETS")) << block->networkWorkFileName;
+  zevs::FreeNetworkConfigurationBlock(block);
 }
 
 TEST(NetworkConfigurationBlockTest, ItsReleaseFreesEveryListWithWhatItsEntriesOwnAndClosesTheSockets) {

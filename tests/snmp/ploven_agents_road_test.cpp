@@ -14,16 +14,20 @@
 #include "agents_file.h"
 #include "application_entry.h"
 #include "builtin_group.h"
+#include "dp_anchor.h"
 #include "engine_routines.h"
 #include "manual_clock.h"
+#include "network_configuration_block.h"
 #include "ploven_agent_entry.h"
 #include "ploven_agent_row.h"
 #include "process_entry.h"
 #include "product_affinity.h"
 #include "provider_road_fixture.h"
 #include "scratch_directory.h"
+#include "snmp_manager_model.h"
 #include "source_entry.h"
 #include "source_states.h"
+#include "table_entry.h"
 #include "trace_capture.h"
 #include "zev0/storage.h"
 #include "zev0/affinity_table.h"
@@ -65,16 +69,15 @@ class PlovenAgentsRoad : public ProviderRoadTest {
     WorkDirectory().remove("ZEVSAGNT");
     ProviderRoadTest::SetUp();
     if (HasFatalFailure()) return;
-    BSV1_InitializeLock(&listLock_);
     ZEVS_InitializePlovenFeatureArray();
-    scope_ = {{&listLock_, &agents_, &shutdown_}, anchor(), &source_};
-    zevs::SetAgentScope(&scope_);
+    block_ = ZEVS_InitializeNCB();
+    ASSERT_NE(block_, nullptr);
+    block_->anchor = anchor();
     ASSERT_TRUE(defineTable());
   }
   void TearDown() override {
-    zevs::SetAgentScope(nullptr);
-    zevs::ReleaseAgents(scope_.agents);
-    BSV1_DestroyLock(&listLock_);
+    if (anchor() != nullptr) anchor()->snmpManagerTables[ZEVP_SNMP_PLOVEN_AGENTS] = nullptr;
+    zevs::FreeNetworkConfigurationBlock(block_);
     ProviderRoadTest::TearDown();
   }
 
@@ -90,7 +93,7 @@ class PlovenAgentsRoad : public ProviderRoadTest {
     request(source, ZEVP_Register);
     if (source->State != ZEVP_Ready && source->State != ZEVP_Register) return false;
     request(source, ZEVP_Ready);
-    source_ = source;
+    anchor()->snmpManagerTables[ZEVP_SNMP_PLOVEN_AGENTS] = source->Table;
     return true;
   }
   void request(SourceEntry* source, int32_t order) {
@@ -114,7 +117,7 @@ class PlovenAgentsRoad : public ProviderRoadTest {
   }
   std::vector<std::string> names() {
     std::vector<std::string> all;
-    for (PlovenAgentEntry* entry = agents_; entry != nullptr; entry = entry->next)
+    for (PlovenAgentEntry* entry = block_->agents; entry != nullptr; entry = entry->next)
       all.emplace_back(entry->managedSystemName);
     return all;
   }
@@ -127,11 +130,7 @@ class PlovenAgentsRoad : public ProviderRoadTest {
     return row.values;
   }
 
-  BSV1_Lock listLock_;
-  PlovenAgentEntry* agents_ = nullptr;
-  std::atomic<int32_t> shutdown_{0};
-  SourceEntry* source_ = nullptr;
-  zevs::AgentDiscoveryScope scope_{};
+  NetworkConfigurationBlock* block_ = nullptr;
 };
 
 TEST_F(PlovenAgentsRoad, AnEntryLoadedFromTheFileIsListedAndItsRowShowsItNeverCheckedNorReplied) {
@@ -141,7 +140,7 @@ TEST_F(PlovenAgentsRoad, AnEntryLoadedFromTheFileIsListedAndItsRowShowsItNeverCh
   syncWithServer();
   ZEVS_ReadDiscoveredPlovenAgentFromExt();
   EXPECT_EQ(names(), std::vector<std::string>{"AG01:hosta:LZ"}) << "the line missing fields is skipped";
-  EXPECT_EQ(ZEVS_LocatePlovenAgentFromMS("AG01:hosta:LZ"), agents_);
+  EXPECT_EQ(ZEVS_LocatePlovenAgentFromMS("AG01:hosta:LZ"), block_->agents);
 
   uint16_t control = 0;
   std::vector<std::string> row = NextRow(rows, &control);
@@ -175,7 +174,8 @@ TEST_F(PlovenAgentsRoad, DeleteModeSendsTheRowDeleteWithOnlyTheNameAndValuesAreC
   ASSERT_EQ(row.size(), 8u) << row[0];
   EXPECT_EQ(row[kName], longName.substr(0, 32));
   for (int column = kHost; column <= kLastReply; ++column) EXPECT_EQ(row[column], "") << "column " << column;
-  EXPECT_EQ(source_->DataSequence, ZEVP_DATA_SEQUENCE_ROW) << "restored";
+  EXPECT_EQ(ZEVP_SNMPmanagerSource(anchor(), ZEVP_SNMP_PLOVEN_AGENTS)->DataSequence, ZEVP_DATA_SEQUENCE_ROW)
+      << "restored";
 
   // The next update is an ordinary row again.
   ZEVS_UpdatePlovenAgentInfoToDCH(entry, 0);
@@ -188,13 +188,13 @@ TEST_F(PlovenAgentsRoad, WithoutTheTableOrOnceShutDownNoRowIsSent) {
   PlovenAgentEntry* entry = add("AG01", "10.77.0.5", 0, 0);
   RowWaiter rows("SNMP-Manager", "PLOVEN-AGENTS");
   syncWithServer();
-  SourceEntry* source = source_;
-  source_ = nullptr;
+  TableEntry* table = anchor()->snmpManagerTables[ZEVP_SNMP_PLOVEN_AGENTS];
+  anchor()->snmpManagerTables[ZEVP_SNMP_PLOVEN_AGENTS] = nullptr;
   TraceCapture trace("*=0x80");
   ZEVS_UpdatePlovenAgentInfoToDCH(entry, 0);
   EXPECT_TRUE(trace.contains("*****PLOVEN-AGENTS source not available. No row for agent AG01"));
-  source_ = source;
-  shutdown_ = 1;
+  anchor()->snmpManagerTables[ZEVP_SNMP_PLOVEN_AGENTS] = table;
+  block_->shutdown = 1;
   ZEVS_UpdatePlovenAgentInfoToDCH(entry, 0);
   EXPECT_EQ(ZEVS_LocatePlovenAgentFromMS("AG01"), nullptr);
   EXPECT_EQ(NextRow(rows, nullptr, kSilenceMs), std::vector<std::string>{"<no row>"});
@@ -227,14 +227,14 @@ TEST_F(PlovenAgentsRoad, TheFileIsRewrittenOnlyWhenAnAgentRegisteredSinceTheLast
   const std::string path = WorkDirectory().file("ZEVSAGNT");
   PlovenAgentEntry* entry = add("AG01", "10.77.0.5", 0, zevs::AgentClockNow());
   clock.advance(10);
-  ZEVS_WriteDiscoveredPlovenAgentToExt(&scope_);
+  ZEVS_WriteDiscoveredPlovenAgentToExt(block_);
   EXPECT_EQ(WorkDirectory().read("ZEVSAGNT"),
             kHeader + "hosta;10.77.0.5;AG01;Dorvane Agent;02.00.00;No feature reported;" + kDorvane + ";\n");
 
   // Nothing registered since: the file stays as it is (here, as a hand left it).
   WorkDirectory().write("ZEVSAGNT", kHeader);
   clock.advance(10);
-  ZEVS_WriteDiscoveredPlovenAgentToExt(&scope_);
+  ZEVS_WriteDiscoveredPlovenAgentToExt(block_);
   EXPECT_EQ(WorkDirectory().read("ZEVSAGNT"), kHeader);
 
   clock.advance(10);
@@ -242,7 +242,7 @@ TEST_F(PlovenAgentsRoad, TheFileIsRewrittenOnlyWhenAnAgentRegisteredSinceTheLast
   entry->lastReplyTime = zevs::AgentClockNow();
   BSV1_ReleaseLock(&entry->lock);
   clock.advance(1);
-  ZEVS_WriteDiscoveredPlovenAgentToExt(&scope_);
+  ZEVS_WriteDiscoveredPlovenAgentToExt(block_);
   const std::string written = WorkDirectory().read("ZEVSAGNT");
   EXPECT_NE(written, kHeader);
 
@@ -256,11 +256,11 @@ TEST_F(PlovenAgentsRoad, TheFileIsRewrittenOnlyWhenAnAgentRegisteredSinceTheLast
   const std::string blocked = WorkDirectory().file("ZEVSAGNT.new");
   ASSERT_EQ(mkdir(blocked.c_str(), 0700), 0);
   clock.advance(1);
-  ZEVS_WriteDiscoveredPlovenAgentToExt(&scope_);
+  ZEVS_WriteDiscoveredPlovenAgentToExt(block_);
   EXPECT_EQ(WorkDirectory().read("ZEVSAGNT"), kHeader);
   ASSERT_EQ(rmdir(blocked.c_str()), 0);
   clock.advance(1);
-  ZEVS_WriteDiscoveredPlovenAgentToExt(&scope_);
+  ZEVS_WriteDiscoveredPlovenAgentToExt(block_);
   EXPECT_EQ(WorkDirectory().read("ZEVSAGNT"), written);
 
 }

@@ -20,6 +20,7 @@
 #include "mib_auto_collection.h"
 #include "network_manage_entry.h"
 #include "process_entry.h"
+#include "recording_snmp_worker.h"
 #include "refused_thread_starts.h"
 #include "routine_overrides.h"
 #include "run_in_child.h"
@@ -30,21 +31,10 @@
 
 namespace {
 
-std::mutex recordedMutex;
-std::vector<std::string> recorded;  // "owner type name | parameters"
-
-// An SNMP worker that records each action and gives it back.
-void RecordingSNMPworker(ActionWorkerTaskEntry* worker, ProcessEntry* own) {
-  ZEVP_ReportWorkerStart(worker, 0);
-  while (ActionEntry* entry = ZEVP_AwaitWorkerAction(worker, own)) {
-    {
-      std::lock_guard<std::mutex> lock(recordedMutex);
-      recorded.push_back(std::string(entry->ActionOwner) + " " + std::to_string(entry->ActionType) + " " +
-                         entry->ActionName + " | " + entry->ActionParm);
-    }
-    ZEVP_GiveActionBack(own->anchor, worker, entry);
-  }
-  ZEVP_LeaveWorkerList(own->anchor, worker);
+// "owner type name | parameters"
+std::string AutoCollectionLine(const ActionEntry* entry) {
+  return std::string(entry->ActionOwner) + " " + std::to_string(entry->ActionType) + " " + entry->ActionName +
+         " | " + entry->ActionParm;
 }
 
 // The SNMP data provider's anchor with three SNMP applications: one of the node's
@@ -53,8 +43,6 @@ class SNMPmodels {
  public:
   SNMPmodels() {
     overrides_.routines().snmpWorkerTask = RecordingSNMPworker;
-    std::lock_guard<std::mutex> lock(recordedMutex);
-    recorded.clear();
     DPAB* anchor = models_.anchor();
     anchor->dpType = ZEV_DP_SNMP;
     anchor->startupConfigDone = 1;
@@ -86,22 +74,7 @@ class SNMPmodels {
   DPAB* anchor() const { return models_.anchor(); }
 
   // What the workers got once every worker is idle again, sorted.
-  std::vector<std::string> recordedActions() {
-    DPAB* dp = anchor();
-    EXPECT_TRUE(WaitUntil([dp] {
-      BSV1_GetLock(&dp->actionWorkerListLock);
-      bool idle = true;
-      for (ActionWorkerTaskEntry* worker = dp->actionWorkers; worker != nullptr; worker = worker->NextWorker)
-        idle = idle && worker->ActionWorkerStatus == ZEVP_WORKER_IDLE;
-      BSV1_ReleaseLock(&dp->actionWorkerListLock);
-      return idle;
-    }));
-    std::lock_guard<std::mutex> lock(recordedMutex);
-    std::vector<std::string> sorted = recorded;
-    recorded.clear();
-    std::sort(sorted.begin(), sorted.end());
-    return sorted;
-  }
+  std::vector<std::string> recordedActions() { return recorder_.take(anchor()); }
 
  private:
   void load(const std::string& name, const std::vector<std::string>& lines) {
@@ -109,6 +82,7 @@ class SNMPmodels {
     EXPECT_NE(models_.parse(name).application, nullptr) << name;
   }
 
+  SNMPworkerRecorder recorder_{AutoCollectionLine};
   RoutineOverrides overrides_;
   MetafileFixture models_;
   DCHcomm link_{};

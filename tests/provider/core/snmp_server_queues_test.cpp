@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "bare_anchor.h"
+#include "managed_node_list.h"
 #include "network_manage_entry.h"
 #include "process_entry.h"
 #include "trace_capture.h"

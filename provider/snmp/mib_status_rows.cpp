@@ -1,0 +1,106 @@
+#include "mib_status_rows.h"
+
+#include <cstring>
+#include <mutex>
+
+#include "action_worker.h"
+#include "application_entry.h"
+#include "dch/dch_protocol.h"
+#include "dp_anchor.h"
+#include "mib_interest_records.h"
+#include "record_paths.h"
+#include "snmp_manager_model.h"
+#include "snmp_worker_extension.h"
+#include "source_entry.h"
+#include "table_entry.h"
+#include "trc1.h"
+#include "zev/action_codes.h"
+#include "zev0/timestamp.h"
+
+TRC_UNIT();
+
+namespace {
+
+constexpr char kNoCompletedSample[] = "No completed sample";
+constexpr int kStampLength = 16;
+
+// Rows of different workers do not interleave.
+std::mutex MIBinterestUpdateLock;
+
+bool Described(const SNMPWorkerTaskExtension* extension) {
+  return extension->application != nullptr && extension->table != nullptr;
+}
+
+std::string TimeText(const char* stamp) {
+  if (std::strspn(stamp, "0") >= static_cast<size_t>(kStampLength)) return kNoCompletedSample;
+  char text[64] = {};
+  ZEV0_PlovenTimeToString(stamp, text);
+  return text;
+}
+
+// Sends the record through the MIBSTATUS source (as a key delete when asked).
+void Send(DPAB* anchor, std::string record, bool deleteRow) {
+  SourceEntry* source = ZEVP_SNMPmanagerSource(anchor, ZEVP_SNMP_MIBSTATUS);
+  if (source == nullptr) {
+    TRC(TRC_DETAIL, "MIBSTATUS source not available. No MIB status row");
+    return;
+  }
+  std::lock_guard<std::mutex> rows(MIBinterestUpdateLock);
+  const int16_t atRest = source->DataSequence;
+  if (deleteRow) source->DataSequence = static_cast<int16_t>(DCH_DeleteKeyRecord);
+  ZEVP_MoveDataToDCH(anchor, source, record.data(), static_cast<int32_t>(record.size()));
+  source->DataSequence = atRest;
+}
+
+}  // namespace
+
+void ZEVP_UpdateMIBstatusToDCH(DPAB* anchor, SNMPWorkerTaskExtension* extension) {
+  if (extension == nullptr) return;
+  BSV1_GetLock(&extension->nodeListLock);
+  bool due = extension->nodes != nullptr && Described(extension);
+  std::string record = due ? zevp::MIBstatusRecord(*extension) : std::string();
+  BSV1_ReleaseLock(&extension->nodeListLock);
+  if (due) Send(anchor, record, false);
+}
+
+void ZEVP_UpdateMIBinteresToDCH(DPAB* anchor) {
+  zevp::ForEachSNMPworkerExtension(anchor, [anchor](SNMPWorkerTaskExtension* extension) {
+    ZEVP_UpdateMIBstatusToDCH(anchor, extension);
+  });
+}
+
+void ZEVP_DeleteMIBstatusFromDCH(DPAB* anchor, SNMPWorkerTaskExtension* extension) {
+  if (extension == nullptr) return;
+  BSV1_GetLock(&extension->nodeListLock);
+  bool due = extension->nodes == nullptr && Described(extension);
+  std::string record =
+      due ? std::string(extension->application->ApplName) + ";" + extension->table->TableName + ";" : std::string();
+  BSV1_ReleaseLock(&extension->nodeListLock);
+  if (due) Send(anchor, record, true);
+}
+
+namespace zevp {
+
+std::string MIBstatusRecord(SNMPWorkerTaskExtension& extension) {
+  BSV1_GetLock(&extension.intervalLock);
+  const int32_t interval = extension.interval;
+  BSV1_ReleaseLock(&extension.intervalLock);
+  return std::string(extension.application->ApplName) + ";" + extension.table->TableName + ";" +
+         std::to_string(interval) + ";" + ZEVP_BuildMIBstatusAgentList(extension) + ";" +
+         TimeText(extension.lastSampleTime);
+}
+
+void ForEachSNMPworkerExtension(DPAB* anchor, const std::function<void(SNMPWorkerTaskExtension*)>& visit) {
+  BSV1_GetLock(&anchor->actionWorkerListLock);
+  ActionWorkerTaskEntry* worker = anchor->actionWorkers;
+  BSV1_ReleaseLock(&anchor->actionWorkerListLock);
+  while (worker != nullptr) {
+    if (worker->ActionWorkerType == ZEV_ACTION_SNMP && worker->WorkerExtension != nullptr)
+      visit(worker->WorkerExtension);
+    BSV1_GetLock(&anchor->actionWorkerListLock);
+    worker = worker->NextWorker;
+    BSV1_ReleaseLock(&anchor->actionWorkerListLock);
+  }
+}
+
+}  // namespace zevp
