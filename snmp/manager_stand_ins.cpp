@@ -15,13 +15,6 @@ namespace zevs::standin {
 
 namespace {
 
-// Waits on the entry's condition until its end flag is set.
-void AwaitEndFlag(ProcessEntry* entry) {
-  pthread_mutex_lock(&entry->mutex);
-  while (entry->terminationFlag == 0) pthread_cond_wait(&entry->condition, &entry->mutex);
-  pthread_mutex_unlock(&entry->mutex);
-}
-
 // Takes the lists queued so far: none of them gets a task.
 void HoldListsUnrun(ProcessEntry* entry) {
   BSV1_GetLock(&entry->workQueueLock);
@@ -37,13 +30,6 @@ void HoldListsUnrun(ProcessEntry* entry) {
 }
 
 }  // namespace
-
-void CheckICMPdaemonStatus() { TRC(TRC_DETAIL, "ICMP daemon inquiry not available"); }
-
-void NetworkMonitorServerTask(NetworkConfigurationBlock* block) {
-  ProcessEntry* manager = block->anchor->networkManagementEntry.load();
-  if (manager != nullptr) AwaitEndFlag(manager);
-}
 
 void* ManagedNodeListServer(void* argument) {
   auto* block = static_cast<NetworkConfigurationBlock*>(argument);

@@ -7,11 +7,6 @@
 
 namespace zevs::standin {
 
-// No ICMP daemon is looked for.
-void CheckICMPdaemonStatus();
-// Serves no request: returns once the manager task's entry is told to end.
-void NetworkMonitorServerTask(NetworkConfigurationBlock* block);
-
 // Records a process entry of its own in the anchor's managedNodeListEntry and,
 // until its end flag is set, takes each list queued to it and holds it unrun (the
 // list's task counts as ended at once); then takes the entry out of the anchor,
