@@ -6,6 +6,7 @@
 
 #include <netinet/in.h>
 
+#include <atomic>
 #include <cstdint>
 
 #include "bsv1.h"
@@ -47,7 +48,7 @@ struct SNMPWorkerTaskExtension {
   ApplicationEntry* application;
   TableEntry* table;
   char* agentInfo;        // the last AGENTINFO text
-  int32_t interestChanged;  // the MIB interest file must be rewritten
+  std::atomic<int32_t> interestChanged;  // the MIB interest file must be rewritten (set and read by several threads)
   // The agent time stamp of the last completed pass; sixteen '0' before the first.
   char lastSampleTime[ZEV0_PLOVEN_TIME_BLOCK_SIZE];
   BSV1_Lock nodeListLock;

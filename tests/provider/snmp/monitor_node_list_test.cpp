@@ -53,7 +53,7 @@ class MonitorNodeListTest : public ::testing::Test {
     overrides_.routines().locateSNMPnodeCommunityName = ConfiguredCommunity;
     overrides_.routines().sendDPlogMessage = NoLog;
     reloaded = false;
-    std::memset(&extension_, 0, sizeof extension_);
+    std::memset(static_cast<void*>(&extension_), 0, sizeof extension_);
     extension_.interval = ZEVP_NO_INTERVAL_YET;
     BSV1_InitializeLock(&extension_.nodeListLock);
     BSV1_InitializeLock(&extension_.intervalLock);
