@@ -102,7 +102,7 @@ std::string FileText(const std::string& path) {
 }
 
 // zeva350 FILE on the shipped example as make run starts it: the example's product
-// specification, metafile and start-up configuration, its two data files in the
+// file (ZEVPSF), metafile and start-up configuration, its two data files in the
 // agent's folder, where it runs (the sources name them relative to it). Once the
 // example's tables are there, the agent's processor time over half a minute at rest,
 // as a share of one core, and its resident memory then.

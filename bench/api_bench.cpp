@@ -76,17 +76,12 @@ void PrintCounts(const char* kind, const Counts& counts) {
   std::printf("%-58s %ld sent, %ld received\n", kind, counts.sent, counts.received);
 }
 
-int Fail(const char* what) {
-  std::fprintf(stderr, "api_bench: %s\n", what);
-  return 1;
-}
-
 }  // namespace
 
 int main() {
   BenchProvider bench("APIS");
   const std::string failure = bench.start();
-  if (!failure.empty()) return Fail(failure.c_str());
+  if (!failure.empty()) return BenchFailure(failure.c_str());
   DataProviderProcess& provider = bench.provider();
   RowCounter& rows = bench.rows();
   setenv("ZEVP_API_DPAPI_HOST", "127.0.0.1", 1);
@@ -94,9 +89,9 @@ int main() {
   setenv("ZEVP_API_REQUEST_WAIT", "5", 1);
   APIhandle* datagrams = dp_AllocateHandle(nullptr);
   APIhandle* session = dp_AllocateHandle(nullptr);
-  if (datagrams == nullptr || session == nullptr) return Fail("no handle");
-  if (!BeginInput(datagrams)) return Fail("the datagram session's begin was not taken");
-  if (dp_OpenSession(session, nullptr) != 1 || !BeginInput(session)) return Fail("the TCP session did not begin");
+  if (datagrams == nullptr || session == nullptr) return BenchFailure("no handle");
+  if (!BeginInput(datagrams)) return BenchFailure("the datagram session's begin was not taken");
+  if (dp_OpenSession(session, nullptr) != 1 || !BeginInput(session)) return BenchFailure("the TCP session did not begin");
 
   BareServer bare(std::string(kReplySize, '0'));
   BareClient bareTCP(bare.port(), true);
@@ -122,5 +117,5 @@ int main() {
   PrintCounts("  rows of the TCP session", tcpCounts);
   dp_FreeHandle(datagrams, nullptr);
   dp_FreeHandle(session, nullptr);
-  return provider.stop() ? 0 : Fail("the data provider did not end in order");
+  return provider.stop() ? 0 : BenchFailure("the data provider did not end in order");
 }

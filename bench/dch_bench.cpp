@@ -74,36 +74,31 @@ bool LibraryRow(long handle) {
   return dp_data(&status, handle, 0x11, &work) == 0 && status == 0;
 }
 
-int Fail(const char* what) {
-  std::fprintf(stderr, "dch_bench: %s\n", what);
-  return 1;
-}
-
 }  // namespace
 
 int main() {
   unsigned short port = LoopbackDCHPort();  // the consumer's settings, before its first transport
   DCH_api_init();
   DCHhostProcess host(port);
-  if (!host.startReady({"ZEVA_DCH_TIMEOUT=5"})) return Fail(host.failure().c_str());
+  if (!host.startReady({"ZEVA_DCH_TIMEOUT=5"})) return BenchFailure(host.failure().c_str());
   usleep(200 * 1000);
   std::printf("%-58s %6ld kB\n", "idle resident memory of the server host program", host.residentKilobytes());
 
   BareClient registrar(port, true);
   rawdch::Group group{kGroup, "bench rows", 'P', 300, "NAME,D,8, ,the name;CNT,C,4, ,a count;"};
   if (registrar.exchange(rawdch::RegisterRequest(kApplName, "bench", {group}), kStatusReplySize) != kStatusZero)
-    return Fail("the application was not registered");
+    return BenchFailure("the application was not registered");
   std::vector<std::unique_ptr<Provider>> providers;
   for (int index = 0; index < kProviders; ++index) {
     providers.push_back(OnlineProvider(port, index));
-    if (providers.back() == nullptr) return Fail("a source did not come online");
+    if (providers.back() == nullptr) return BenchFailure("a source did not come online");
   }
   long libraryHandle = 0;
   long onlineStatus = -1;
   if (dp_online(&onlineStatus, &libraryHandle, kApplName, kGroup, kLibrarySource) != 0 || onlineStatus != 0)
-    return Fail("the library's source did not come online");
+    return BenchFailure("the library's source did not come online");
   RowCounter consumer(kApplName, kGroup);
-  if (!consumer.parked()) return Fail("the consumer could not park");
+  if (!consumer.parked()) return BenchFailure("the consumer could not park");
 
   const CpuClock bareCpu;
   const CpuClock dchCpu({0, host.pid()});
@@ -151,7 +146,7 @@ int main() {
   PrintComparison("rows/s, 1 data provider through dp_formatData, dp_data / bare UDP loop",
                   CompareLoops({bareLibraryRow, bareCpu}, {libraryRow, dchCpu}), "row");
   PrintComparison(builtBare, CompareLoops({bareLibraryRow, bareCpu}, {modelLibraryRow, bareCpu}), "row");
-  if (consumer.count() == 0) return Fail("the consumer received no rows");
+  if (consumer.count() == 0) return BenchFailure("the consumer received no rows");
 
   // The consumer's get request and its answer, as the library sends and reads them.
   const std::string getRequest = rawdch::GetRequest(rawdch::kGetAppl, kApplName);

@@ -79,30 +79,25 @@ double Median(std::vector<double> values) {
   return values[values.size() / 2];
 }
 
-int Fail(const char* what) {
-  std::fprintf(stderr, "file_bench: %s\n", what);
-  return 1;
-}
-
 }  // namespace
 
 int main() {
   unsigned short port = LoopbackDCHPort();  // the consumer's settings, before its first transport
   DCH_api_init();
   DCHhostProcess host(port);
-  if (!host.startReady({"ZEVA_DCH_TIMEOUT=5"})) return Fail(host.failure().c_str());
+  if (!host.startReady({"ZEVA_DCH_TIMEOUT=5"})) return BenchFailure(host.failure().c_str());
   RowCounter rows("FILEAPP", "LINES");
-  if (!rows.parked()) return Fail("the consumer could not park");
+  if (!rows.parked()) return BenchFailure("the consumer could not park");
   FileProviderProcess provider(port, {"//APPL FileApp", "//NAME Lines E 60", "//SOURCE FILE %DIR%bench.log",
                                       "//ATTRIBUTES ';'", "Text D 64"});
   std::string path = provider.files().write("bench.log", "first\n");
-  if (!provider.start({"ZEV_TRACE=*=0"})) return Fail("the data provider did not start");
+  if (!provider.start({"ZEV_TRACE=*=0"})) return BenchFailure("the data provider did not start");
 
   // The source is online once a line appended now comes as a row.
   Clock::time_point giveUp = Clock::now() + kTurnLimit;
   do provider.files().append("bench.log", "probe\n");
   while (!rows.waitFor(1, Clock::now() + std::chrono::seconds(2)) && Clock::now() < giveUp);
-  if (rows.count() == 0) return Fail("no row came from the data provider");
+  if (rows.count() == 0) return BenchFailure("no row came from the data provider");
   sleep(2);  // the rows of later probes are in
   long base = rows.count();
 
@@ -137,8 +132,8 @@ int main() {
     roadCpuSeconds += roadCpu.seconds() - cpuAtFirst;
     roadRows += base + kLinesPerTurn - firstCount;
     reader.join();
-    if (!delivered) return Fail("the rows of a turn did not all come");
-    if (tailSeconds <= 0) return Fail("the tail -F-like reader did not read a turn's lines");
+    if (!delivered) return BenchFailure("the rows of a turn did not all come");
+    if (tailSeconds <= 0) return BenchFailure("the tail -F-like reader did not read a turn's lines");
     base += kLinesPerTurn;
     tailRatios.push_back(tailSeconds / rowSeconds);  // the rows' rate over the reader's
 
@@ -163,5 +158,5 @@ int main() {
   BareProviderLink link(handedOver.port());
   auto linkLoop = Repeat([&] { return link.exchange(bareRequest, kStatusReplySize); });
   PrintComparison("  the road's order built bare", CompareLoops({bareLoop, bareCpu}, {linkLoop, bareCpu}), "row");
-  return provider.stop() ? 0 : Fail("the data provider did not end in order");
+  return provider.stop() ? 0 : BenchFailure("the data provider did not end in order");
 }

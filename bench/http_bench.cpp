@@ -17,6 +17,7 @@
 #include "dch/dch_api.h"
 #include "dch_host_process.h"
 #include "dch_test_settings.h"
+#include "ratio.h"
 #include "row_counter.h"
 #include "test_http_server.h"
 
@@ -29,11 +30,6 @@ constexpr auto kWalkLimit = std::chrono::seconds(60);
 constexpr char kPage[] = "<html><head><title>A monitored page</title></head><body>the page's text</body></html>";
 
 double Seconds(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
-
-int Fail(const char* what) {
-  std::fprintf(stderr, "http_bench: %s\n", what);
-  return 1;
-}
 
 size_t Discard(char*, size_t size, size_t count, void*) { return size * count; }
 
@@ -98,9 +94,9 @@ int main() {
   unsigned short port = LoopbackDCHPort();  // the consumer's settings, before its first transport
   DCH_api_init();
   DCHhostProcess host(port);
-  if (!host.startReady({"ZEVA_DCH_TIMEOUT=5"})) return Fail(host.failure().c_str());
+  if (!host.startReady({"ZEVA_DCH_TIMEOUT=5"})) return BenchFailure(host.failure().c_str());
   TestHTTPServer server([](const HTTPrequest&) { return Page(200, "OK", kPage); });
-  if (!server.listening()) return Fail("the HTTP server could not listen");
+  if (!server.listening()) return BenchFailure("the HTTP server could not listen");
   std::vector<std::string> urls;
   std::string urlFile;
   for (int n = 0; n < kURLs; ++n) {
@@ -111,25 +107,25 @@ int main() {
   provider.configuration().write("ZEVPURLS", urlFile);
   // Every URL is due at each walk: a default interval of 2 seconds.
   if (!provider.start({"ZEV_TRACE=*=0", "ZEVP_URL_DATASET_PERIOD=6", "ZEVP_URL_DATASET_MIN_SAMPLES=3"}))
-    return Fail("the data provider did not start");
-  if (!InternetKnown(Clock::now() + kWalkLimit)) return Fail("the application Internet did not come");
+    return BenchFailure("the data provider did not start");
+  if (!InternetKnown(Clock::now() + kWalkLimit)) return BenchFailure("the application Internet did not come");
   RowCounter rows("INTERNET", "MANAGED_URL");
-  if (!rows.parked()) return Fail("the consumer could not park");
+  if (!rows.parked()) return BenchFailure("the consumer could not park");
   curl_global_init(CURL_GLOBAL_DEFAULT);
 
   // The first walk may have begun before the consumer parked: the turns begin after it.
-  if (!rows.waitFor(1, Clock::now() + kWalkLimit)) return Fail("no row came from the data provider");
+  if (!rows.waitFor(1, Clock::now() + kWalkLimit)) return BenchFailure("no row came from the data provider");
   std::vector<double> ratios;
   for (int turn = 0; turn < kTurns; ++turn) {
     AwaitQuiet(rows);
     long base = rows.count();
     // A walk: from its first row to its last.
-    if (!rows.waitFor(base + 1, Clock::now() + kWalkLimit)) return Fail("no walk began");
+    if (!rows.waitFor(base + 1, Clock::now() + kWalkLimit)) return BenchFailure("no walk began");
     Clock::time_point first = Clock::now();
-    if (!rows.waitFor(base + kURLs, first + kWalkLimit)) return Fail("the rows of a walk did not all come");
+    if (!rows.waitFor(base + kURLs, first + kWalkLimit)) return BenchFailure("the rows of a walk did not all come");
     double walkSeconds = Seconds(first);
     double fetchSeconds = FetchAll(urls);
-    if (fetchSeconds < 0) return Fail("a plain fetch failed");
+    if (fetchSeconds < 0) return BenchFailure("a plain fetch failed");
     // The walk's rows after its first, per second, over the fetches per second.
     ratios.push_back(((kURLs - 1) / walkSeconds) / (kURLs / fetchSeconds));
   }
@@ -140,5 +136,5 @@ int main() {
   std::printf("%-58s %8.4f   %d URLs a walk, median of %d\n",
               "URLs/s checked to rows at a consumer / libcurl multi fetches",
               ratios[ratios.size() / 2], kURLs, kTurns);
-  return provider.stop() ? 0 : Fail("the data provider did not end in order");
+  return provider.stop() ? 0 : BenchFailure("the data provider did not end in order");
 }

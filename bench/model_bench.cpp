@@ -93,11 +93,6 @@ SourceEntry* SourceNamed(ApplicationEntry* application, const char* group) {
   return nullptr;
 }
 
-int Fail(const char* what) {
-  std::fprintf(stderr, "model_bench: %s\n", what);
-  return 1;
-}
-
 }  // namespace
 
 int main() {
@@ -108,7 +103,7 @@ int main() {
   setenv("ZEV_PRODSPEC_NAME", "ZEVPSF", 1);
   setenv("ZEV_TRACE", "*=0", 1);
   DPAB* anchor = ZEVP_StartupInitialization();
-  if (anchor == nullptr) return Fail("no data-provider anchor");
+  if (anchor == nullptr) return BenchFailure("no data-provider anchor");
   anchor->transport = &answering;
   ZEVP_InitializeDCHcomm(&dchLink, anchor);
   dchLink.Socket = 1;
@@ -124,7 +119,7 @@ int main() {
   dup2(output, STDOUT_FILENO);
   close(output);
   close(devNull);
-  if (application == nullptr) return Fail("the benchmark's metafile gave no application");
+  if (application == nullptr) return BenchFailure("the benchmark's metafile gave no application");
 
   RowLoop plain(anchor, SourceNamed(application, "Plain"));
   RowLoop summed(anchor, SourceNamed(application, "Summed"));

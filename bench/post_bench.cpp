@@ -40,30 +40,25 @@ std::string BareRequest() {
   return request;
 }
 
-int Fail(const char* what) {
-  std::fprintf(stderr, "post_bench: %s\n", what);
-  return 1;
-}
-
 }  // namespace
 
 int main() {
   unsigned short port = LoopbackDCHPort();  // the consumer's settings, before its first transport
   DCH_api_init();
   DCHhostProcess host(port);
-  if (!host.startReady({"ZEVA_DCH_TIMEOUT=5"})) return Fail(host.failure().c_str());
+  if (!host.startReady({"ZEVA_DCH_TIMEOUT=5"})) return BenchFailure(host.failure().c_str());
   RowCounter rows("MAS", "DPPOST");
-  if (!rows.parked()) return Fail("the consumer could not park");
+  if (!rows.parked()) return BenchFailure("the consumer could not park");
 
   unsigned short postPort = FreeLoopbackPort();
   DataProviderProcess provider("POST", port);
   if (!provider.start({"ZEVP_POST_DP_PORT=" + std::to_string(postPort), "ZEV_TRACE=*=0"}))
-    return Fail("the data provider did not start");
+    return BenchFailure("the data provider did not start");
 
   // The source is online once a post is stamped.
   auto giveUp = Clock::now() + std::chrono::milliseconds(kStartWaitMs);
   while (Clock::now() < giveUp && BareClient(postPort, true).exchange(kPost, kStampSize).empty()) usleep(100 * 1000);
-  if (!rows.waitFor(1, Clock::now() + kRowWait)) return Fail("no row came from the data provider");
+  if (!rows.waitFor(1, Clock::now() + kRowWait)) return BenchFailure("no row came from the data provider");
 
   BareServer bareServer(std::string(kStampSize, 'S'));
   BareClient bareTcp(bareServer.port(), true);
@@ -83,5 +78,5 @@ int main() {
   PrintRatio("posts/s over UDP, as rows at a parked consumer / bare UDP request-reply loop",
              MedianRatio(bareUdpLoop, postUdpLoop));
 
-  return provider.terminate() ? 0 : Fail("the data provider did not end in order");
+  return provider.terminate() ? 0 : BenchFailure("the data provider did not end in order");
 }

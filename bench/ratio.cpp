@@ -1,5 +1,6 @@
 #include "ratio.h"
 
+#include <errno.h>
 #include <time.h>
 
 #include <algorithm>
@@ -114,4 +115,9 @@ void PrintComparison(const std::string& name, const LoopComparison& comparison, 
   std::snprintf(cpu, sizeof cpu, "cpu %.1f us a %s, bare %.1f us an exchange",
                 comparison.measuredCpuPerOperation * 1e6, operation.c_str(), comparison.bareCpuPerOperation * 1e6);
   PrintRatio(name, comparison.ratio, note.empty() ? cpu : std::string(cpu) + "; " + note);
+}
+
+int BenchFailure(const std::string& what) {
+  std::fprintf(stderr, "%s: %s\n", program_invocation_short_name, what.c_str());
+  return 1;
 }

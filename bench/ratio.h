@@ -59,3 +59,7 @@ void PrintRatio(const std::string& name, double ratio, const std::string& note =
 // "name ....... 0.93   cpu 41.0 us a row, bare 30.2 us an exchange".
 void PrintComparison(const std::string& name, const LoopComparison& comparison, const std::string& operation,
                      const std::string& note = "");
+
+// "<program>: what" on standard error, for a benchmark that could not run; 1, its
+// exit code.
+int BenchFailure(const std::string& what);

@@ -56,17 +56,12 @@ void PrintCounts(const char* kind, const Counts& counts) {
   std::printf("%-58s %ld sent, %ld received\n", kind, counts.sent, counts.received);
 }
 
-int Fail(const char* what) {
-  std::fprintf(stderr, "socket_bench: %s\n", what);
-  return 1;
-}
-
 }  // namespace
 
 int main() {
   BenchProvider bench("ASFS");
   const std::string failure = bench.start();
-  if (!failure.empty()) return Fail(failure.c_str());
+  if (!failure.empty()) return BenchFailure(failure.c_str());
   DataProviderProcess& provider = bench.provider();
   RowCounter& rows = bench.rows();
   unsigned short socketPort = provider.socketPort();
@@ -80,9 +75,9 @@ int main() {
     api.sendTo(apiPort, ToNetworkCode("ZEVPAPI300BGNINPBench Rows "));
     begun = ToLocalCode(api.next(kReplyWaitMs / 5));
   }
-  if (begun.compare(0, 2, "0 ") != 0) return Fail("the API partner's BGNINP was not taken");
+  if (begun.compare(0, 2, "0 ") != 0) return BenchFailure("the API partner's BGNINP was not taken");
   StreamEnd tcp(socketPort);
-  if (!tcp.connected() || !tcp.send("//bench\n")) return Fail("the TCP partner could not connect");
+  if (!tcp.connected() || !tcp.send("//bench\n")) return BenchFailure("the TCP partner could not connect");
   DatagramEnd udp;
   udp.sendTo(socketPort, "//bench");
 
@@ -127,5 +122,5 @@ int main() {
   PrintCounts("  rows of the TCP partner", tcpCounts);
   PrintCounts("  rows of the UDP partner", udpCounts);
   PrintCounts("  rows of the API partner", apiCounts);
-  return provider.stop() ? 0 : Fail("the data provider did not end in order");
+  return provider.stop() ? 0 : BenchFailure("the data provider did not end in order");
 }

@@ -176,14 +176,16 @@ class TrapRun {
   sockaddr_in targets_[3];
 };
 
-void Fail(const std::string& what) { std::fprintf(stderr, "trap_bench: %s\n", what.c_str()); }
 
 void Measure() {
   setenv("ZEV_DP_HOSTNAME", "127.0.0.1", 1);  // the one host name of every side
   unsigned short dchPort = LoopbackDCHPort();  // the consumer's settings, before its first transport
   DCH_api_init();
   DCHhostProcess host(dchPort);
-  if (!host.startReady()) return Fail(host.failure());
+  if (!host.startReady()) {
+    BenchFailure(host.failure());
+    return;
+  }
 
   ScratchDirectory work("zev_trap_bench_work");
   ScratchDirectory files("zev_trap_bench");
@@ -195,12 +197,21 @@ void Measure() {
            "ZEV_PRODSPEC_NAME=ZEVPSF", "ZEVP_META_PATH=" + work.path(), "ZEVP_INIT_CONFIG_PATH=" + work.path(),
            "ZEV_WORK_PATH=" + work.path(), "ZEVP_SNMP_NET_DISCOVERY=N", "ZEVP_SNMP_MANAGE_LOCAL_NETWORK=N",
            "ZEVP_SNMP_TRAPCNFG_FILE=" + files.file("traps.cfg"), "ZEV_TRACE=*=0"});
-  if (!started) return Fail(provider.failure());
+  if (!started) {
+    BenchFailure(provider.failure());
+    return;
+  }
 
   TrapReceiverProcess snmptrapd("127.0.0.1", kTrapReceiverPort);
-  if (!snmptrapd.start()) return Fail(snmptrapd.failure());
+  if (!snmptrapd.start()) {
+    BenchFailure(snmptrapd.failure());
+    return;
+  }
   BareDatagramSink bare;
-  if (bare.port() == 0) return Fail("the bare receiver has no port");
+  if (bare.port() == 0) {
+    BenchFailure("the bare receiver has no port");
+    return;
+  }
 
   // The consumer parks once the data provider has registered its tables; its first
   // row says the trap port is served.
@@ -211,18 +222,24 @@ void Measure() {
     rows = std::make_unique<RowCounter>("SNMP-Manager", "TRAP");
     if (!rows->parked()) std::this_thread::sleep_for(std::chrono::milliseconds(200));
   }
-  if (!rows->parked()) return Fail("the consumer could not park on the TRAP rows");
+  if (!rows->parked()) {
+    BenchFailure("the consumer could not park on the TRAP rows");
+    return;
+  }
   TrapRun run(*rows, snmptrapd, bare);
   bool served = false;
   while (Clock::now() < giveUp && !served) {
     run.sendOnce(trap);
     served = rows->waitFor(1, Clock::now() + std::chrono::milliseconds(500));
   }
-  if (!served) return Fail("no TRAP row came from the data provider: " + provider.errorText());
+  if (!served) {
+    BenchFailure("no TRAP row came from the data provider: " + provider.errorText());
+    return;
+  }
 
   run.leg(trap, kSteadyRate, "at a steady rate");
   run.leg(trap, 0, "with the sender flat out");
-  if (provider.terminate(20000) != 0) Fail("the data provider did not end in order");
+  if (provider.terminate(20000) != 0) BenchFailure("the data provider did not end in order");
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 // What the SNMP manager task starts, from the environment and the product
-// specification, and the debug switches it sets on the way.
+// file, and the debug switches it sets on the way.
 #pragma once
 
 #include <atomic>

@@ -62,7 +62,7 @@ struct TrapConfigurationBlock {
 // file. No name or an unreadable file keeps the configuration in force.
 void ZEVS_LoadTrapConfigurationFile(TrapManagementEntry* entry);
 
-// Copies the first specification, in file order, with this exact OID text and
+// Copies the first trap entry, in file order, with this exact OID text and
 // these numbers into *found: false when there is none (or no configuration). The
 // copy stays valid whatever reloads follow.
 bool ZEVS_LocateTrapSpec(const char* oid, int32_t generic, int32_t specific, TrapSpecification* found);

@@ -165,7 +165,7 @@ class Parser {
           if (words.size() < 2 || words[1].text[0] != '{') break;
           if (words.size() < 3) {
             enterprise(words);
-          } else if (!specification(line, words)) {
+          } else if (!trapEntry(line, words)) {
             return;  // the end of the file came before the description
           }
           break;
@@ -200,7 +200,7 @@ class Parser {
 
   // "name {oid} generic specific source severity status "category"", then its
   // description block. False when the file ended before the description began.
-  bool specification(const std::string& line, const std::vector<Word>& words) {
+  bool trapEntry(const std::string& line, const std::vector<Word>& words) {
     TrapSpecification spec;
     spec.name = words[0].text;
     spec.enterpriseOID = BracedOID(words[1].text);

@@ -12,7 +12,7 @@ constexpr uint32_t ZEVS_TRAP_ROW_SIZE = 4000;
 
 struct TrapRow {
   std::string text;  // the row
-  // With a trap specification: its severity, and the console message's
+  // With a configured trap entry: its severity, and the console message's
   // category, severity text and text.
   bool specified = false;
   int32_t severity = 0;

@@ -18,7 +18,7 @@ constexpr size_t kMetafileRequestMax = 255;
 constexpr int kDefaultMetafilePort = 7800;
 
 // The metafile port: ZEVP_META_SERVER_PORT, else 7800 plus the product
-// specification's DP_PORT_OFFSET (host byte order).
+// file's DP_PORT_OFFSET (host byte order).
 uint16_t MetafilePort();
 
 // The request for the name; empty when it would pass kMetafileRequestMax (a cut

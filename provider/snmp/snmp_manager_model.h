@@ -5,7 +5,7 @@
 // For the default product ("EV") the application is built in memory, registered
 // with the agent and its tables' sources handed to the anchor; for any other
 // product the tables are those of the application that item 19 of the product
-// specification names, loaded from its metafile at start-up.
+// file names, loaded from its metafile at start-up.
 #pragma once
 
 #include "snmp_manager_tables.h"

@@ -230,7 +230,7 @@ TEST(ControlRequestTest, DefinitionsSendTheirStepsAndMapTheLastCode) {
   }
 }
 
-// An IMPORT that is never answered is a specification error: the wait runs out on both
+// An IMPORT that is never answered is an error of the request: the wait runs out on both
 // console ports that the request may try.
 TEST(ControlRequestTest, AnUnansweredImportIsASpecificationError) {
   RunInChild([&] {

@@ -107,7 +107,7 @@ TEST_F(TrapConfigurationTest, SectionsSourcesEnterprisesAndSpecificationsResolve
   const Case cases[] = {
       // The first of two equal specifications; a SOURCEID text ends at its blank;
       // the description's lines run together up to its first period; an ACTION
-      // line is no specification.
+      // line is no trap entry.
       {kLinkDown, 1, "first", "Security", "High", "Fine", "Net Events", "cisco", "Fan failed in tray 2; replace it.",
        1},
       // STATUS 7 of two STATUS lines is out of range: status slot 1 stays empty;

@@ -22,8 +22,8 @@ struct RecordSetCompareRule {
   std::string CompareText;
 };
 
-// The rule of the text, or null after "*****File RECORDSET rule specification
-// error" when the text is wrong.
+// The rule of the text, or null, after the RECORDSET rule error trace, when the
+// text is wrong.
 std::unique_ptr<RecordSetCompareRule> ZEVP_FormatRecordSetRule(const char* text);
 
 namespace zevp {

@@ -146,8 +146,8 @@ TEST(AgentLimitsTest, AttributeGroupsDefaultTo256ForAPackagedProduct) {
   });
 }
 
-// A program without the agent's start-up (the DCH server's host) asks no product
-// specification: its first getter fills the limits without the logic-error trace.
+// A program without the agent's start-up (the DCH server's host) reads no product
+// file: its first getter fills the limits without the logic-error trace.
 TEST(AgentLimitsTest, AGetterBeforeStartUpFillsTheLimitsWithoutAProductSpecification) {
   RunInChild([] {
     unsetAll();

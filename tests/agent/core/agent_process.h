@@ -48,7 +48,7 @@ class AgentProcess {
   ToolRun zevraf(const std::vector<std::string>& arguments) const;
 
   // What a data-provider program needs to reach this agent's DCH with its product
-  // specification, and its console base ("NAME=value").
+  // file, and its console base ("NAME=value").
   std::vector<std::string> dataProviderSettings() const;
 
   unsigned short dchPort() const { return dchPort_; }

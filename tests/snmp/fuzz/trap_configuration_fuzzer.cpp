@@ -1,5 +1,5 @@
 // The trap configuration file's two passes over the input as a file, and a
-// look-up of every specification it gave.
+// look-up of every trap entry it gave.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>

@@ -1,6 +1,6 @@
 // The model the application-model harnesses work on: the lines of one metafile
 // parsed in a validation run on an anchor of the harness (the example product
-// specification, no name service, no trace, standard output to /dev/null),
+// file, no name service, no trace, standard output to /dev/null),
 // released when the harness ends.
 #pragma once
 
