@@ -1,0 +1,49 @@
+#include "own_network_request.h"
+
+#include <cstring>
+
+#include "network_manage_entry.h"
+#include "network_masks.h"
+#include "process_entry.h"
+#include "trc1.h"
+#include "zev0/storage.h"
+
+TRC_UNIT();
+
+namespace {
+
+constexpr int32_t kOwnNetworkPollInterval = 300;
+
+}  // namespace
+
+namespace zevs {
+
+bool RequestNetworkManagement(DPAB* anchor, NetworkEntry* network, uint32_t address) {
+  auto* request = static_cast<NetworkManageEntry*>(ZEV0_GetStorage(sizeof(NetworkManageEntry)));
+  if (request == nullptr) return false;
+  std::memset(static_cast<void*>(request), 0, sizeof(NetworkManageEntry));
+  request->Anchor = anchor;
+  request->NetworkEntry = network;
+  request->NetworkAddress = address;
+  request->ManageAction = ZEVP_MANAGE_START;
+  request->PollInterval = kOwnNetworkPollInterval;
+  if (ZEVP_EnqueueNetManageToServer(anchor, request)) return true;
+  ZEV0_FreeStorage(&request);
+  return false;
+}
+
+void DropNetworkManageRequests(ProcessEntry* server) {
+  BSV1_GetLock(&server->workQueueLock);
+  auto* request = static_cast<NetworkManageEntry*>(server->requestQueue);
+  server->requestQueue = nullptr;
+  BSV1_ReleaseLock(&server->workQueueLock);
+  while (request != nullptr) {
+    NetworkManageEntry* next = request->nextRequest;
+    TRC(TRC_DETAIL, "Network management request for %s dropped: network monitoring not available",
+        DottedAddress(request->NetworkAddress).c_str());
+    ZEV0_FreeStorage(&request);
+    request = next;
+  }
+}
+
+}  // namespace zevs
