@@ -19,6 +19,7 @@ constexpr int32_t kOwnNetworkPollInterval = 300;
 namespace zevs {
 
 bool RequestNetworkManagement(DPAB* anchor, NetworkEntry* network, uint32_t address) {
+  if (anchor == nullptr) return false;
   auto* request = static_cast<NetworkManageEntry*>(ZEV0_GetStorage(sizeof(NetworkManageEntry)));
   if (request == nullptr) return false;
   std::memset(static_cast<void*>(request), 0, sizeof(NetworkManageEntry));
