@@ -48,8 +48,6 @@ bool FirstLetterIs(const char* variable, const char* fallback, char letter) {
 
 bool ShuttingDown(NetworkConfigurationBlock* block) { return block->shutdown.load() != 0; }
 
-bool Excluded(int32_t state) { return state == ZEVS_NETWORK_EXCLUDED || state == ZEVS_NETWORK_EXCLUDED_BY_SUBNET; }
-
 NetworkEntry* NextNetwork(NetworkConfigurationBlock* block, NetworkEntry* network) {
   BSV1_GetLock(&block->networkListLock);
   NetworkEntry* next = network == nullptr ? block->networks : network->next;
@@ -61,10 +59,7 @@ NetworkEntry* NextNetwork(NetworkConfigurationBlock* block, NetworkEntry* networ
 void SearchAllSubnets(NetworkConfigurationBlock* block) {
   for (NetworkEntry* network = NextNetwork(block, nullptr); network != nullptr && !ShuttingDown(block);
        network = NextNetwork(block, network)) {
-    BSV1_GetLock(&network->lock);
-    const bool excluded = Excluded(network->state);
-    BSV1_ReleaseLock(&network->lock);
-    if (!excluded) ZEVS_CheckValidSubnets(network);
+    if (!zevs::IsExcludedNetwork(network)) ZEVS_CheckValidSubnets(network);
   }
 }
 

@@ -149,6 +149,15 @@ void AssignBestRouters(NetworkConfigurationBlock* block) {
   }
 }
 
+// The list's head; null, traced, while no network is known.
+NetworkEntry* FirstKnownNetwork(NetworkConfigurationBlock* block) {
+  BSV1_GetLock(&block->networkListLock);
+  NetworkEntry* network = block->networks;
+  BSV1_ReleaseLock(&block->networkListLock);
+  if (network == nullptr) TRC(TRC_DETAIL, "No known network exist. Exit");
+  return network;
+}
+
 }  // namespace
 
 namespace zevs {
@@ -219,13 +228,8 @@ void ZEVS_ListenRouterUpdates(NetworkConfigurationBlock* block) {
 
 void* ZEVS_DiscoverRouterViaPoll(void* argument) {
   auto* block = static_cast<NetworkConfigurationBlock*>(argument);
-  BSV1_GetLock(&block->networkListLock);
-  NetworkEntry* network = block->networks;
-  BSV1_ReleaseLock(&block->networkListLock);
-  if (network == nullptr) {
-    TRC(TRC_DETAIL, "No known network exist. Exit");
-    return nullptr;
-  }
+  NetworkEntry* network = FirstKnownNetwork(block);
+  if (network == nullptr) return nullptr;
   TRC(TRC_DETAIL, ">>>>> Search for subnet router bia polling task started. Thread: %lX", BSV1_ThreadID());
   BSV1_GetLock(&block->blockLock);
   block->pollRunning = 1;
@@ -243,7 +247,7 @@ void* ZEVS_DiscoverRouterViaPoll(void* argument) {
   const int64_t end = now.seconds + static_cast<int64_t>(block->checkInterval) * 3 / 4;
   while (socket >= 0 && network != nullptr && !ShuttingDown(block)) {
     BSV1_GetLock(&network->lock);
-    const bool excluded = network->state == ZEVS_NETWORK_EXCLUDED || network->state == ZEVS_NETWORK_EXCLUDED_BY_SUBNET;
+    const bool excluded = zevs::IsExcludedNetwork(network);
     const int32_t range = std::min(network->hostRange, kPollRange);
     const uint32_t base = ntohl(network->networkAddress);
     BSV1_ReleaseLock(&network->lock);
@@ -275,13 +279,8 @@ void* ZEVS_DiscoverRouterViaPoll(void* argument) {
 
 void* ZEVS_ObtainSubnetRoutes(void* argument) {
   auto* block = static_cast<NetworkConfigurationBlock*>(argument);
-  BSV1_GetLock(&block->networkListLock);
-  NetworkEntry* network = block->networks;
-  BSV1_ReleaseLock(&block->networkListLock);
-  if (network == nullptr) {
-    TRC(TRC_DETAIL, "No known network exist. Exit");
-    return nullptr;
-  }
+  NetworkEntry* network = FirstKnownNetwork(block);
+  if (network == nullptr) return nullptr;
   BSV1_GetLock(&block->blockLock);
   const bool effective = block->broadcastEffective != 0;
   BSV1_ReleaseLock(&block->blockLock);
@@ -303,7 +302,7 @@ void* ZEVS_ObtainSubnetRoutes(void* argument) {
   int sent = 0;
   for (; network != nullptr && !ShuttingDown(block);) {
     BSV1_GetLock(&network->lock);
-    const bool excluded = network->state == ZEVS_NETWORK_EXCLUDED || network->state == ZEVS_NETWORK_EXCLUDED_BY_SUBNET;
+    const bool excluded = zevs::IsExcludedNetwork(network);
     const uint32_t mask = network->networkMask;
     const uint32_t address = ntohl(network->networkAddress);
     BSV1_ReleaseLock(&network->lock);

@@ -263,13 +263,7 @@ void* ZEVS_DiscoverRouterViaSNMP(void* argument) {
     char* ownCommunity = zevp::Routines().locateSNMPnodeCommunityName(router->address);
     const char* community = ownCommunity != nullptr ? ownCommunity : block->defaultCommunity;
     NetworkEntry* own = zevs::RouterOwnNetwork(router);
-    bool excluded = false;
-    if (own != nullptr) {
-      BSV1_GetLock(&own->lock);
-      excluded = own->state == ZEVS_NETWORK_EXCLUDED || own->state == ZEVS_NETWORK_EXCLUDED_BY_SUBNET;
-      BSV1_ReleaseLock(&own->lock);
-    }
-    if (!excluded) {
+    if (own == nullptr || !zevs::IsExcludedNetwork(own)) {
       RouterAgent agent(socket, buffer, router->address, community);
       const Interfaces interfaces = WalkInterfaces(agent);
       zevs::SleepUnlessShutdown(block, 1);

@@ -35,16 +35,6 @@ RouterEntry* FindListed(NetworkConfigurationBlock* block, uint32_t address) {
   return nullptr;
 }
 
-void FreeUnlisted(RouterEntry* router) {
-  ZEV0_FreeStorage(&router->description);
-  ZEV0_FreeStorage(&router->name);
-  ZEV0_FreeStorage(&router->networks);
-  ZEV0_FreeStorage(&router->metrics);
-  ZEV0_FreeStorage(&router->nextHops);
-  BSV1_DestroyLock(&router->lock);
-  ZEV0_FreeStorage(&router);
-}
-
 // A new entry for the address, filled outside every lock: its sysDescr and name
 // come from the network.
 RouterEntry* NewRouter(const sockaddr_in* address) {
@@ -66,7 +56,7 @@ RouterEntry* NewRouter(const sockaddr_in* address) {
     if (router->name != nullptr) std::memcpy(router->name, router->addressText, size);
   }
   if (router->name == nullptr || !ZEVS_AllocateRouterNetworkArray(router)) {
-    FreeUnlisted(router);
+    ZEVS_FreeRouterEntry(router);
     return nullptr;
   }
   return router;
@@ -105,7 +95,7 @@ RouterEntry* ZEVS_UpdateDiscoveredRouter(const sockaddr_in* address, int32_t sta
       added = true;
     }
     BSV1_ReleaseLock(&block->routerListLock);
-    if (!added) FreeUnlisted(made);
+    if (!added) ZEVS_FreeRouterEntry(made);
   }
   if (added) {
     BSV1_GetLock(&block->blockLock);
@@ -119,6 +109,17 @@ RouterEntry* ZEVS_UpdateDiscoveredRouter(const sockaddr_in* address, int32_t sta
   BSV1_ReleaseLock(&router->lock);
   ZEVS_UpdateRouterInfoToDCH(block, router);
   return router;
+}
+
+void ZEVS_FreeRouterEntry(RouterEntry* router) {
+  ZEV0_FreeStorage(&router->description);
+  ZEV0_FreeStorage(&router->name);
+  ZEV0_FreeStorage(&router->networks);
+  ZEV0_FreeStorage(&router->metrics);
+  ZEV0_FreeStorage(&router->nextHops);
+  BSV1_DestroyLock(&router->lock);
+  TRC(TRC_STORAGE, "Freeing RouterEntry @%p", static_cast<void*>(router));
+  ZEV0_FreeStorage(&router);
 }
 
 bool ZEVS_AllocateRouterNetworkArray(RouterEntry* router) {

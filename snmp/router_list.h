@@ -31,6 +31,9 @@ RouterEntry* ZEVS_UpdateDiscoveredRouter(const sockaddr_in* address, int32_t sta
 // is listed.
 bool ZEVS_AllocateRouterNetworkArray(RouterEntry* router);
 
+// Frees a router with what it owns (not linked any more, or the list's release).
+void ZEVS_FreeRouterEntry(RouterEntry* router);
+
 // Rebuilds the network's chain of routers (those whose address lies in the
 // network) through RouterEntry::nextOnNetwork. Under the network's lock.
 void ZEVS_LocateNetworkRouters(NetworkEntry* network);

@@ -1,9 +1,11 @@
 #include "router_row.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "debug_switches.h"
@@ -29,23 +31,25 @@ namespace {
 std::mutex routerDCHioLock;
 std::once_flag passiveSettingRead;
 
-// Appends the formatted text while it fits the buffer; the length so far.
+// Appends text while it fits the buffer, keeping its terminator; the length so far.
 class RowText {
  public:
   explicit RowText(char* buffer) : buffer_(buffer) {}
-  template <typename... Values>
-  void append(const char* format, Values... values) {
-    const int room = ZEVS_ROUTER_ROW_SIZE - length_;
-    if (room <= 1) return;
-    const int written = std::snprintf(buffer_ + length_, static_cast<size_t>(room), format, values...);
-    if (written > 0) length_ += written < room ? written : room - 1;
+  void append(const char* text) {
+    const size_t room = static_cast<size_t>(ZEVS_ROUTER_ROW_SIZE - 1 - length_);
+    const size_t length = std::min(std::strlen(text), room);
+    std::memcpy(buffer_ + length_, text, length);
+    length_ += static_cast<int32_t>(length);
+    buffer_[length_] = '\0';
   }
+  void append(const std::string& text) { append(text.c_str()); }
   // A value of the row, its ';' written as ',' so that it stays one field.
   void appendValue(const char* value) {
-    const int start = length_;
-    append("%s;", value);
-    for (int at = start; at < length_ - 1; ++at)
+    const int32_t start = length_;
+    append(value);
+    for (int32_t at = start; at < length_; ++at)
       if (buffer_[at] == ';') buffer_[at] = ',';
+    append(";");
   }
   int32_t length() const { return length_; }
 
@@ -87,13 +91,14 @@ int32_t ZEVS_FormatRouterInfoBuffer(RouterEntry* router, char* buffer) {
   if (passive) {
     row.append("Passive;0;");
   } else {
-    row.append("%s", StatusWord(router->status));
-    row.append("%d;", router->networkCount);
+    row.append(StatusWord(router->status));
+    row.append(std::to_string(router->networkCount) + ";");
   }
   for (int32_t slot = 0; slot < router->networkCount && slot < router->capacity; ++slot) {
     const NetworkEntry* network = router->networks[slot];
     if (network == nullptr || row.length() > ZEVS_ROUTER_ROW_FULL) break;
-    row.append(slot == 0 ? "%s" : ", %s", zevs::DottedAddress(network->networkAddress).c_str());
+    if (slot > 0) row.append(", ");
+    row.append(zevs::DottedAddress(network->networkAddress));
   }
   row.append(" ;");
   return row.length();

@@ -7,6 +7,7 @@
 #include "discovery_seams.h"
 #include "engine_routines.h"
 #include "network_configuration_block.h"
+#include "network_list.h"
 #include "network_records.h"
 #include "router_list.h"
 #include "router_row.h"
@@ -49,10 +50,7 @@ bool AnswersSNMP(NetworkConfigurationBlock* block, RouterEntry* router, int sock
 int32_t CheckedStatus(NetworkConfigurationBlock* block, RouterEntry* router, int socket, char* buffer) {
   NetworkEntry* own = zevs::RouterOwnNetwork(router);
   if (own == nullptr) return ZEVS_ROUTER_OFFLINE;
-  BSV1_GetLock(&own->lock);
-  const bool excluded = own->state == ZEVS_NETWORK_EXCLUDED || own->state == ZEVS_NETWORK_EXCLUDED_BY_SUBNET;
-  BSV1_ReleaseLock(&own->lock);
-  if (excluded) return ZEVS_ROUTER_OFFLINE;
+  if (zevs::IsExcludedNetwork(own)) return ZEVS_ROUTER_OFFLINE;
   if (zevs::Seams().checkActiveNode(&router->address, 0, 0, own, nullptr, kRouterPingWaitMs) > 0)
     return ZEVS_ROUTER_ONLINE;
   ZEVS_TRC(ZEVS_DEBUG_Route, TRC_DETAIL, "Router %s did not respond to ping, attempting SNMP Get request...",

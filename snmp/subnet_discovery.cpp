@@ -27,13 +27,6 @@ constexpr uint32_t kLoopbackNetwork = 0x7F000000u;
 // NetModel is one scratch network for every search of the process.
 std::mutex netModelUse;
 
-bool Excluded(NetworkEntry* network) {
-  BSV1_GetLock(&network->lock);
-  const bool excluded = network->state == ZEVS_NETWORK_EXCLUDED || network->state == ZEVS_NETWORK_EXCLUDED_BY_SUBNET;
-  BSV1_ReleaseLock(&network->lock);
-  return excluded;
-}
-
 // A scratch network (not listed) of the address, mask and range, with its host
 // records; null without storage.
 NetworkEntry* NewScratchNetwork(uint32_t address, uint32_t hostOrderMask, int32_t range) {
@@ -76,7 +69,7 @@ namespace zevs {
 
 std::vector<uint32_t> SearchSubnets(NetworkEntry* network) {
   std::vector<uint32_t> answered;
-  if (Excluded(network)) {
+  if (zevs::IsExcludedNetwork(network)) {
     ZEVS_TRC(ZEVS_DEBUG_Network, TRC_DETAIL, ">>>>> Excluded network.  Exit! <<<<<");
     return answered;
   }
@@ -117,7 +110,7 @@ std::vector<uint32_t> SearchSubnets(NetworkEntry* network) {
 void ZEVS_CheckValidSubnets(NetworkEntry* network) { zevs::SearchSubnets(network); }
 
 void ZEVS_DetermineAndSetSubnetMask(NetworkEntry* network) {
-  if (Excluded(network)) {
+  if (zevs::IsExcludedNetwork(network)) {
     ZEVS_TRC(ZEVS_DEBUG_Network, TRC_DETAIL, ">>>>> Excluded network. Exiting... <<<<<");
     return;
   }

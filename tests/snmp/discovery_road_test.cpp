@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "bare_anchor.h"
 #include "discovery_seam_overrides.h"
 #include "fixed_name_service.h"
 #include "dp_anchor.h"
@@ -115,6 +116,8 @@ TEST(DiscoveryRoad, RoutersComeFromTheDefaultRouteRIPAndTheRouteTablesOfSnmpd) {
         SnmpTestProduct({"ENABLE_SNMP_TRAP=N", "ENABLE_SNMP_DISCOVERY=Y", "ENABLE_DISCOVERY_DATA_UPDATE=Y"}),
         {"ZEVP_SNMP_NET_COMMUNITY=public", "ZEVP_SNMP_ROUTEREQ_WAIT=2"}, "*=0x1ff");
     std::ofstream(run.work().path() + "/ZEVSROUT") << "Router Address,Router Name\n10.77.0.1,agent,\n";
+    // The route table goes through a file of the current directory: one of this run's own.
+    ASSERT_EQ(chdir(run.work().path().c_str()), 0);
     run.engineRoutines().sendDPlogMessage = [](DPAB*, int32_t number, const char*, const char*, const char*,
                                                const char*, const char*) { dpLogMessage = number; };
     ASSERT_TRUE(run.start());
@@ -138,10 +141,11 @@ TEST(DiscoveryRoad, RoutersComeFromTheDefaultRouteRIPAndTheRouteTablesOfSnmpd) {
     EXPECT_TRUE(run.waitForTrace("Network 10.80.0.0 managed range set to 65535")) << run.trace();
 
     // The route walk of snmpd's tables, after the first listen.
-    ASSERT_TRUE(run.waitForTrace("Network 10.78.0.0 managed range set to 65535", 90000)) << run.trace();
+    // The router's row once its walk has ended: On-line with the networks it routes.
+    ASSERT_TRUE(run.waitForTrace("Router Data->agent;10.77.0.1; ;On-line;", 90000)) << run.trace();
+    EXPECT_TRUE(run.waitForTrace("Network 10.78.0.0 managed range set to 65535"));
     NetworkConfigurationBlock* block = run.anchor()->networkConfiguration.load();
     ASSERT_NE(block, nullptr);
-    EXPECT_TRUE(run.waitForTrace("Router Data->agent;10.77.0.1;"));
     const RouterView gateway = ViewRouter(block, "10.77.0.254");
     EXPECT_TRUE(gateway.known);
     EXPECT_EQ(gateway.status, ZEVS_ROUTER_ONLINE);
@@ -194,6 +198,26 @@ TEST(DiscoveryRoad, TheWalkOfASilentRouterAndASweepEndBeforeTheBlockGoes) {
     EXPECT_EQ(block->subnetNodeDiscoveryRunning, 0);
     zevs::FreeNetworkConfigurationBlock(block);
   });
+}
+
+TEST(DiscoveryRoad, TheNetworkThreadWaitingForAFirstNetworkEndsWithTheBlock) {
+  NetworkWorkDirectory();
+  BareAnchor anchor;
+  NetworkConfigurationBlock* block = ZEVS_InitializeNCB();
+  ASSERT_NE(block, nullptr);
+  block->anchor = anchor.get();
+  TraceCapture trace("*=0x1ff");
+  pthread_t thread{};
+  ASSERT_EQ(pthread_create(&thread, nullptr, ZEVS_DiscoverNetworkTask, block), 0);
+  for (int look = 0; look < 500 && !trace.contains("Wait for router task to discover some network routes"); ++look)
+    usleep(10000);
+  zevs::SignalBlockShutdown(block);
+  timespec deadline{};
+  clock_gettime(CLOCK_REALTIME, &deadline);
+  deadline.tv_sec += 10;
+  ASSERT_EQ(pthread_timedjoin_np(thread, nullptr, &deadline), 0) << "the network thread did not end";
+  EXPECT_TRUE(trace.contains(">>>>> SNMP discover network monitor process ended"));
+  zevs::FreeNetworkConfigurationBlock(block);
 }
 
 }  // namespace
