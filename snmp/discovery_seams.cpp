@@ -1,6 +1,7 @@
 #include "discovery_seams.h"
 
 #include "manager_stand_ins.h"
+#include "mib_row_step.h"
 #include "one_variable_get.h"
 
 namespace zevs {
@@ -12,7 +13,7 @@ DiscoverySeams DefaultSeams() {
   seams.checkActiveNode = standin::CheckActiveNode;
   seams.getMIB2systemDesc = standin::GetMIB2systemDesc;
   seams.retrieveOneMIBvariable = ZEVP_RetrieveOneMIBvariable;
-  seams.retrieveCurrentVarInstance = standin::RetrieveCurrentVarInstance;
+  seams.retrieveCurrentVarInstance = ZEVP_SNMPretrieveCurrentVarInstance;
   return seams;
 }
 

@@ -9,12 +9,14 @@
 
 #include <cstdint>
 
+#include "mib_row_step.h"
+
 struct NetworkEntry;
 
 namespace zevs {
 
 // The instance text of a row step: the rest of an OID after its column, from ".".
-constexpr int kInstanceTextSize = 256;
+constexpr int kInstanceTextSize = ZEVP_SNMP_INSTANCE_SIZE;
 
 struct DiscoverySeams {
   // ZEVS_CheckActiveNode: the hosts that answered an ICMP echo (the one at

@@ -8,12 +8,9 @@
 #include "managed_node_list.h"
 #include "network_configuration_block.h"
 #include "own_network_request.h"
-#include "pdu_exchange.h"
 #include "process_entry.h"
-#include "snmp_pdu.h"
 #include "snmp_thread.h"
 #include "trc1.h"
-#include "zev0/ber.h"
 #include "zev0/storage.h"
 
 TRC_UNIT();
@@ -86,37 +83,5 @@ int CheckActiveNode(const uint32_t*, uint16_t, int, NetworkEntry*, NetworkEntry*
 }
 
 char* GetMIB2systemDesc(const sockaddr_in*, const char*) { return nullptr; }
-
-int RetrieveCurrentVarInstance(int socketDescriptor, char* buffer, int32_t requestLength, int32_t bufferSize,
-                               char instance[256], int32_t requestID, const sockaddr_in* agent,
-                               const char* columnOID) {
-  int found = 0;
-  const int32_t received =
-      requestLength > 0 ? ZEVP_SNMPsendAndReceivePDU(socketDescriptor, buffer, requestLength, bufferSize, agent, 0, 0)
-                        : 0;
-  int32_t errorStatus = 0;
-  int32_t errorIndex = 0;
-  uint32_t varBindsLength = 0;
-  char* varBinds = received > 0 ? ZEVP_SNMPverifyResponsePDU(buffer, static_cast<uint32_t>(received), requestID,
-                                                             &errorStatus, &errorIndex, nullptr, &varBindsLength)
-                                : nullptr;
-  SNMPvarBind fields{};
-  if (varBinds != nullptr && ZEVP_ReadVarBind(varBinds, varBindsLength, &fields) != 0 && fields.oidFieldLength > 2 &&
-      static_cast<uint8_t>(fields.oidField[1]) < 0x80) {
-    int32_t count = 0;
-    uint32_t* elements = ZEV0_DecodeOIDfromBER(fields.oidField + 2, static_cast<uint8_t>(fields.oidField[1]), &count);
-    char* text = elements != nullptr ? ZEV0_ConvertOIDtoString(elements, count) : nullptr;
-    const size_t column = std::strlen(columnOID);
-    if (text != nullptr && std::strncmp(text, columnOID, column) == 0 && text[column] == '.' &&
-        std::strlen(text + column) < 256 && std::strcmp(text + column, instance) != 0) {
-      std::strcpy(instance, text + column);
-      found = 1;
-    }
-    ZEV0_FreeStorage(&text);
-    ZEV0_FreeStorage(&elements);
-  }
-  std::memset(buffer, 0, static_cast<size_t>(bufferSize));
-  return found;
-}
 
 }  // namespace zevs::standin

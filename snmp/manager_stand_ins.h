@@ -24,12 +24,9 @@ void* AwaitBlockShutdownThread(void* block);
 void EnqueuePlovenDiscoveryRequest(const char* address);
 
 // Discovery's probes (discovery_seams.h): no host answers a ping, no sysDescr is
-// asked; the row step of a walk sends the GetNext and reads the reply's OID.
+// asked.
 int CheckActiveNode(const uint32_t* address, uint16_t port, int wholeNetwork, NetworkEntry* network,
                     NetworkEntry* second, int32_t waitMs);
 char* GetMIB2systemDesc(const sockaddr_in* address, const char* community);
-int RetrieveCurrentVarInstance(int socketDescriptor, char* buffer, int32_t requestLength, int32_t bufferSize,
-                               char instance[256], int32_t requestID, const sockaddr_in* agent,
-                               const char* columnOID);
 
 }  // namespace zevs::standin
