@@ -1,8 +1,9 @@
 #include "discovery_seams.h"
 
-#include "manager_stand_ins.h"
+#include "icmp_probing.h"
 #include "mib_row_step.h"
 #include "one_variable_get.h"
+#include "share_caller.h"
 
 namespace zevs {
 
@@ -10,8 +11,8 @@ namespace {
 
 DiscoverySeams DefaultSeams() {
   DiscoverySeams seams{};
-  seams.checkActiveNode = standin::CheckActiveNode;
-  seams.getMIB2systemDesc = standin::GetMIB2systemDesc;
+  seams.checkActiveNode = ZEVS_CheckActiveNode;
+  seams.getMIB2systemDesc = ZEVS_GetMIB2systemDesc;
   seams.retrieveOneMIBvariable = ZEVP_RetrieveOneMIBvariable;
   seams.retrieveCurrentVarInstance = ZEVP_SNMPretrieveCurrentVarInstance;
   return seams;

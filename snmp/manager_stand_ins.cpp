@@ -2,12 +2,9 @@
 
 #include <pthread.h>
 
-#include <cstring>
-
 #include "dp_anchor.h"
 #include "managed_node_list.h"
 #include "network_configuration_block.h"
-#include "own_network_request.h"
 #include "process_entry.h"
 #include "snmp_thread.h"
 #include "trc1.h"
@@ -18,13 +15,6 @@ TRC_UNIT();
 namespace zevs::standin {
 
 namespace {
-
-// Waits on the entry's condition until its end flag is set.
-void AwaitEndFlag(ProcessEntry* entry) {
-  pthread_mutex_lock(&entry->mutex);
-  while (entry->terminationFlag == 0) pthread_cond_wait(&entry->condition, &entry->mutex);
-  pthread_mutex_unlock(&entry->mutex);
-}
 
 // Takes the lists queued so far: none of them gets a task.
 void HoldListsUnrun(ProcessEntry* entry) {
@@ -41,16 +31,6 @@ void HoldListsUnrun(ProcessEntry* entry) {
 }
 
 }  // namespace
-
-void CheckICMPdaemonStatus() { TRC(TRC_DETAIL, "ICMP daemon inquiry not available"); }
-
-void NetworkMonitorServerTask(NetworkConfigurationBlock* block) {
-  ProcessEntry* manager = block->anchor->networkManagementEntry.load();
-  if (manager == nullptr) return;
-  AwaitEndFlag(manager);
-  // The requests queued meanwhile (network discovery's own network) are dropped.
-  zevs::DropNetworkManageRequests(manager);
-}
 
 void* ManagedNodeListServer(void* argument) {
   auto* block = static_cast<NetworkConfigurationBlock*>(argument);
@@ -77,11 +57,5 @@ void* AwaitBlockShutdownThread(void* block) {
 
 void EnqueuePlovenDiscoveryRequest(const char*) {}
 
-int CheckActiveNode(const uint32_t*, uint16_t, int, NetworkEntry*, NetworkEntry*, int32_t) {
-  TRC(TRC_DETAIL, "ICMP probing not available: no host answers");
-  return 0;
-}
-
-char* GetMIB2systemDesc(const sockaddr_in*, const char*) { return nullptr; }
 
 }  // namespace zevs::standin

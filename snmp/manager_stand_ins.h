@@ -7,11 +7,6 @@
 
 namespace zevs::standin {
 
-// No ICMP daemon is looked for.
-void CheckICMPdaemonStatus();
-// Serves no request: returns once the manager task's entry is told to end.
-void NetworkMonitorServerTask(NetworkConfigurationBlock* block);
-
 // Records a process entry of its own in the anchor's managedNodeListEntry and,
 // until its end flag is set, takes each list queued to it and holds it unrun (the
 // list's task counts as ended at once); then takes the entry out of the anchor,
@@ -22,11 +17,5 @@ void* ManagedNodeListServer(void* block);
 void* AwaitBlockShutdownThread(void* block);
 // No request is queued; the stand-in manager wakes on the block's flag anyway.
 void EnqueuePlovenDiscoveryRequest(const char* address);
-
-// Discovery's probes (discovery_seams.h): no host answers a ping, no sysDescr is
-// asked.
-int CheckActiveNode(const uint32_t* address, uint16_t port, int wholeNetwork, NetworkEntry* network,
-                    NetworkEntry* second, int32_t waitMs);
-char* GetMIB2systemDesc(const sockaddr_in* address, const char* community);
 
 }  // namespace zevs::standin

@@ -3,12 +3,7 @@
 #include <cstring>
 
 #include "network_manage_entry.h"
-#include "network_masks.h"
-#include "process_entry.h"
-#include "trc1.h"
 #include "zev0/storage.h"
-
-TRC_UNIT();
 
 namespace {
 
@@ -31,20 +26,6 @@ bool RequestNetworkManagement(DPAB* anchor, NetworkEntry* network, uint32_t addr
   if (ZEVP_EnqueueNetManageToServer(anchor, request)) return true;
   ZEV0_FreeStorage(&request);
   return false;
-}
-
-void DropNetworkManageRequests(ProcessEntry* server) {
-  BSV1_GetLock(&server->workQueueLock);
-  auto* request = static_cast<NetworkManageEntry*>(server->requestQueue);
-  server->requestQueue = nullptr;
-  BSV1_ReleaseLock(&server->workQueueLock);
-  while (request != nullptr) {
-    NetworkManageEntry* next = request->nextRequest;
-    TRC(TRC_DETAIL, "Network management request for %s dropped: network monitoring not available",
-        DottedAddress(request->NetworkAddress).c_str());
-    ZEV0_FreeStorage(&request);
-    request = next;
-  }
 }
 
 }  // namespace zevs

@@ -7,15 +7,11 @@
 
 struct DPAB;
 struct NetworkEntry;
-struct ProcessEntry;
 
 namespace zevs {
 
 // Queues a start request (poll interval 300 s) for the network to the server; false
 // when none was queued (no server, or no storage).
 bool RequestNetworkManagement(DPAB* anchor, NetworkEntry* network, uint32_t address);
-
-// Frees the requests left on the server entry's queue.
-void DropNetworkManageRequests(ProcessEntry* server);
 
 }  // namespace zevs

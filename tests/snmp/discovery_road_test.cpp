@@ -142,7 +142,7 @@ TEST(DiscoveryRoad, RoutersComeFromTheDefaultRouteRIPAndTheRouteTablesOfSnmpd) {
 
     // The route walk of snmpd's tables, after the first listen.
     // The router's row once its walk has ended: On-line with the networks it routes.
-    ASSERT_TRUE(run.waitForTrace("Router Data->agent;10.77.0.1; ;On-line;", 90000)) << run.trace();
+    ASSERT_TRUE(run.waitForTrace("Router Data->agent;10.77.0.1;Test agent;On-line;", 90000)) << run.trace();
     EXPECT_TRUE(run.waitForTrace("Network 10.78.0.0 managed range set to 65535"));
     NetworkConfigurationBlock* block = run.anchor()->networkConfiguration.load();
     ASSERT_NE(block, nullptr);

@@ -71,6 +71,7 @@ class RouterDiscoveryTest : public NetworkBlockTest {
     refusedPings = refusedGets = 0;
     seams_.seams().checkActiveNode = SilentPing;
     seams_.seams().retrieveOneMIBvariable = SilentGet;
+    seams_.seams().getMIB2systemDesc = [](const sockaddr_in*, const char*) -> char* { return nullptr; };
     ShowPassiveRouters = 1;
   }
 
