@@ -98,7 +98,7 @@ struct DPAB {
   // The tables of the SNMP-Manager application (snmp_manager_model.h), each with its
   // one source; null when absent. Set by the SNMP manager task before it starts the
   // threads that read them, cleared by it once they have ended.
-  TableEntry* snmpManagerTables[ZEVP_SNMP_MANAGER_TABLES];
+  std::atomic<TableEntry*> snmpManagerTables[ZEVP_SNMP_MANAGER_TABLES];
   SourceEntry* managedURLSource;     // Managed_URL rows
   SourceEntry* urlObjectsSource;     // URL_Objects rows
   ActionEntry* actionEntries;

@@ -35,7 +35,10 @@ void ForgetSource(DPAB* anchor, const SourceEntry* source) {
 }
 
 void ForgetTable(DPAB* anchor, const TableEntry* table) {
-  for (TableEntry*& snmpTable : anchor->snmpManagerTables) Forget(snmpTable, table);
+  for (std::atomic<TableEntry*>& snmpTable : anchor->snmpManagerTables) {
+    TableEntry* expected = const_cast<TableEntry*>(table);
+    snmpTable.compare_exchange_strong(expected, nullptr);
+  }
 }
 
 // An attribute with the storage it owns (a copy owns its own).
