@@ -3,6 +3,7 @@
 #include "network_configuration_block.h"
 #include "network_list.h"
 #include "network_records.h"
+#include "router_list.h"
 #include "trc1.h"
 #include "zev0/sockets.h"
 #include "zev0/storage.h"
@@ -18,14 +19,7 @@ void FreeRouters(NetworkConfigurationBlock* block) {
   block->routers = nullptr;
   while (router != nullptr) {
     RouterEntry* next = router->next;
-    ZEV0_FreeStorage(&router->description);
-    ZEV0_FreeStorage(&router->name);
-    ZEV0_FreeStorage(&router->networks);
-    ZEV0_FreeStorage(&router->metrics);
-    ZEV0_FreeStorage(&router->nextHops);
-    BSV1_DestroyLock(&router->lock);
-    TRC(TRC_STORAGE, "Freeing RouterEntry @%p", static_cast<void*>(router));
-    ZEV0_FreeStorage(&router);
+    ZEVS_FreeRouterEntry(router);
     router = next;
   }
 }

@@ -1,13 +1,18 @@
 #include "manager_routines.h"
 
+#include "default_router.h"
 #include "icmp_probing.h"
 #include "local_networks.h"
 #include "managed_node_list.h"
 #include "manager_stand_ins.h"
+#include "network_discovery.h"
 #include "network_monitor.h"
 #include "network_seed_file.h"
 #include "network_work_file.h"
 #include "no_data_status.h"
+#include "router_discovery.h"
+#include "router_list.h"
+#include "subnet_discovery.h"
 #include "trap_configuration.h"
 #include "trap_monitor.h"
 
@@ -35,12 +40,12 @@ ManagerRoutines DefaultRoutines() {
   table.discoverPlovenManagerTask = standin::AwaitBlockShutdownThread;
   table.enqueuePlovenDiscoveryRequest = standin::EnqueuePlovenDiscoveryRequest;
 
-  table.discoverRouterTask = standin::AwaitBlockShutdownThread;
-  table.discoverNetworkTask = standin::AwaitBlockShutdownThread;
-  table.identifyOwnDefaultRouter = standin::IdentifyOwnDefaultRouter;
-  table.updateDiscoveredRouter = standin::UpdateDiscoveredRouter;
-  table.locateNetworkRouters = standin::LocateNetworkRouters;
-  table.determineAndSetSubnetMask = standin::DetermineAndSetSubnetMask;
+  table.discoverRouterTask = ZEVS_DiscoverRouterTask;
+  table.discoverNetworkTask = ZEVS_DiscoverNetworkTask;
+  table.identifyOwnDefaultRouter = ZEVS_IdentifyOwnDefaultRouter;
+  table.updateDiscoveredRouter = ZEVS_UpdateDiscoveredRouter;
+  table.locateNetworkRouters = ZEVS_LocateNetworkRouters;
+  table.determineAndSetSubnetMask = ZEVS_DetermineAndSetSubnetMask;
   return table;
 }
 

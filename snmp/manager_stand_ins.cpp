@@ -8,6 +8,7 @@
 #include "process_entry.h"
 #include "snmp_thread.h"
 #include "trc1.h"
+#include "zev0/storage.h"
 
 TRC_UNIT();
 
@@ -56,12 +57,5 @@ void* AwaitBlockShutdownThread(void* block) {
 
 void EnqueuePlovenDiscoveryRequest(const char*) {}
 
-char* IdentifyOwnDefaultRouter() { return nullptr; }
-
-RouterEntry* UpdateDiscoveredRouter(const sockaddr_in*, int32_t) { return nullptr; }
-
-void LocateNetworkRouters(NetworkEntry*) {}
-
-void DetermineAndSetSubnetMask(NetworkEntry*) {}
 
 }  // namespace zevs::standin

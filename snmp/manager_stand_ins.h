@@ -18,11 +18,4 @@ void* AwaitBlockShutdownThread(void* block);
 // No request is queued; the stand-in manager wakes on the block's flag anyway.
 void EnqueuePlovenDiscoveryRequest(const char* address);
 
-// Router discovery: no default router is known, none is registered, none attached
-// to a network; subnet discovery keeps a network's mask.
-char* IdentifyOwnDefaultRouter();
-RouterEntry* UpdateDiscoveredRouter(const sockaddr_in* address, int32_t status);
-void LocateNetworkRouters(NetworkEntry* network);
-void DetermineAndSetSubnetMask(NetworkEntry* network);
-
 }  // namespace zevs::standin

@@ -84,6 +84,13 @@ void SignalBlockShutdown(NetworkConfigurationBlock* block) {
   block->shutdown = 1;
   pthread_cond_broadcast(&block->stopCondition);
   pthread_mutex_unlock(&block->stopMutex);
+  std::lock_guard<std::mutex> sleepers(block->sleepMutex);
+  block->sleepWoken.notify_all();
+}
+
+void SleepUnlessShutdown(NetworkConfigurationBlock* block, unsigned seconds) {
+  std::unique_lock<std::mutex> lock(block->sleepMutex);
+  BSV1_SleepUntil(lock, block->sleepWoken, seconds, [block] { return block->shutdown.load() != 0; });
 }
 
 void AwaitBlockShutdown(NetworkConfigurationBlock* block) {

@@ -9,7 +9,9 @@
 #include <pthread.h>
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
 
 #include "bsv1.h"
 
@@ -62,6 +64,9 @@ struct NetworkConfigurationBlock {
   pthread_mutex_t stopMutex;
   pthread_cond_t stopCondition;
   int32_t detachedUsers;  // stopMutex
+  // The discovery threads' sleeps, ended early by the stop signal.
+  std::mutex sleepMutex;
+  std::condition_variable sleepWoken;
 };
 
 constexpr int32_t ZEVS_LINE_BUFFER_SIZE = 512;
@@ -85,6 +90,10 @@ void SignalBlockShutdown(NetworkConfigurationBlock* block);
 
 // Waits, without a time limit, until the block's shut-down flag is set.
 void AwaitBlockShutdown(NetworkConfigurationBlock* block);
+
+// Sleeps the seconds (through the clock seam), or less when the block's shut-down
+// flag is set meanwhile.
+void SleepUnlessShutdown(NetworkConfigurationBlock* block, unsigned seconds);
 
 // A detached thread given the block counts itself while it may use the block.
 void BlockUserStarted(NetworkConfigurationBlock* block);

@@ -237,6 +237,17 @@ void ZEVS_RetrieveNetworkAddress(uint32_t* network, const uint32_t* address) {
   if (htonl(mask) != ZEVS_GetStandardNetMask(*network)) *network = *address & htonl(mask);
 }
 
+namespace zevs {
+
+bool IsExcludedNetwork(NetworkEntry* network) {
+  BSV1_GetLock(&network->lock);
+  const bool excluded = network->state == ZEVS_NETWORK_EXCLUDED || network->state == ZEVS_NETWORK_EXCLUDED_BY_SUBNET;
+  BSV1_ReleaseLock(&network->lock);
+  return excluded;
+}
+
+}  // namespace zevs
+
 void ZEVS_ValidateSubnetMask(NetworkConfigurationBlock* block) {
   BSV1_GetLock(&block->networkListLock);
   NetworkEntry* entry = block->networks;

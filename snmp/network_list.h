@@ -46,6 +46,11 @@ NetworkEntry* ZEVS_LocateMyNetwork(uint32_t address);
 // The network of a host address: its class network, or, when that network is known
 // with a mask other than its class mask, the address under that mask.
 void ZEVS_RetrieveNetworkAddress(uint32_t* network, const uint32_t* address);
+namespace zevs {
+// True for a network in state 2 or 3 (excluded); takes the entry's lock.
+bool IsExcludedNetwork(NetworkEntry* network);
+}  // namespace zevs
+
 // Asks subnet discovery for the real mask of every network not excluded that still
 // carries a class mask it did not learn from a route table or an interface.
 void ZEVS_ValidateSubnetMask(NetworkConfigurationBlock* block);

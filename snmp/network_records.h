@@ -73,17 +73,30 @@ enum : int32_t {
   ZEVS_NETWORK_EXCLUDED_BY_SUBNET = 3,
 };
 
-// One known router, in the block's router list.
+// One known router, in the block's router list. Its address, texts and list link
+// are fixed once it is listed; the rest changes under its lock.
 struct RouterEntry {
   BSV1_Lock lock;
   RouterEntry* next;
   RouterEntry* nextOnNetwork;  // the chain of a network's routers
+  int32_t networkCount;        // filled slots at the start of networks
   int32_t unconfirmed;         // 1 until the router has proved to route
+  int32_t status;              // ZEVS_ROUTER_* below
+  int32_t capacity;            // slots of each per-network array
   char* description;  // sysDescr, or null
   char* name;
+  char addressText[32];
+  uint32_t address;         // network byte order
   NetworkEntry** networks;  // networks reached through the router
+  NetworkEntry* ownNetwork;  // the network of its address, once looked up
   uint32_t* metrics;        // per network slot
-  uint32_t* nextHops;       // per network slot
+  uint32_t* nextHops;       // per network slot, network byte order
+};
+
+enum : int32_t {
+  ZEVS_ROUTER_OFFLINE = 0,
+  ZEVS_ROUTER_ONLINE = 1,
+  ZEVS_ROUTER_VERIFY = 2,
 };
 
 // The SNMP socket and buffer of one calling thread.

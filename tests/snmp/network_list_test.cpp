@@ -162,11 +162,13 @@ class NetworkSummaryRowTest : public NetworkBlockTest {
     BSV1_ReleaseLock(&entry->lock);
     return row;
   }
-  RouterEntry* router(const std::string& name, RouterEntry* next) {
+  // A router of the block's list (its head); the address places it in a network.
+  RouterEntry* router(const std::string& name, RouterEntry* next, const char* address = "0.0.0.0") {
     auto* made = static_cast<RouterEntry*>(ZEV0_GetStorage(sizeof(RouterEntry)));
     std::memset(static_cast<void*>(made), 0, sizeof(RouterEntry));
     BSV1_InitializeLock(&made->lock);
     made->name = StorageText(name);
+    made->address = Address(address);
     made->nextOnNetwork = next;
     made->next = block_->routers;
     block_->routers = made;
@@ -204,10 +206,9 @@ TEST_F(NetworkSummaryRowTest, ANetworkIsReportedByItsShortAddressOrItsNameWithIt
     EXPECT_EQ(rowOf(restored), "10.77.1;255.255.255.128;0;0;5;3;9;" + text + "; ;");
   }
 
-  // A chain of routers is joined and cut to its attribute.
-  RouterEntry* chain = nullptr;
-  for (int i = 0; i < 40; ++i) chain = router("router" + std::to_string(i), chain);
-  restored->routers = chain;
+  // The routers within the network are joined, in list order, and cut to the attribute.
+  for (int i = 0; i < 40; ++i)
+    router("router" + std::to_string(i), nullptr, ("10.77.1." + std::to_string(i + 1)).c_str());
   restored->state = 0;
   const std::string row = rowOf(restored);
   const std::string routers = row.substr(row.find(";No;") + 4);

@@ -66,6 +66,23 @@ std::string RunIp(const std::vector<std::string>& words) {
 // The /24 network part of a dotted address ("10.77.0.").
 std::string NetworkPart(const std::string& address) { return address.substr(0, address.rfind('.') + 1); }
 
+// The IPv4 name servers of /etc/resolv.conf other than loopback ones.
+std::vector<std::string> NameServers() {
+  std::vector<std::string> servers;
+  std::ifstream configuration("/etc/resolv.conf");
+  std::string word;
+  std::string line;
+  while (std::getline(configuration, line)) {
+    std::istringstream words(line);
+    std::string server;
+    in_addr parsed{};
+    if (words >> word >> server && word == "nameserver" && inet_pton(AF_INET, server.c_str(), &parsed) == 1 &&
+        server.rfind("127.", 0) != 0)
+      servers.push_back(server);
+  }
+  return servers;
+}
+
 // Lays the namespace out; empty on success, else the reason.
 std::string LayOut(const NamespaceNetwork& network) {
   std::string failure = RunIp({"link", "set", "lo", "up"});
@@ -81,6 +98,11 @@ std::string LayOut(const NamespaceNetwork& network) {
   std::string gateway =
       network.silentGateway.empty() ? NetworkPart(network.liveHosts.front()) + "254" : network.silentGateway;
   if (failure.empty()) failure = RunIp({"route", "add", "default", "via", gateway});
+  // The name servers would be asked through the silent gateway and each look-up
+  // would wait for its time-out: they are unreachable at once instead.
+  for (const std::string& server : NameServers())
+    if (failure.empty() && NetworkPart(server) != NetworkPart(network.liveHosts.front()))
+      failure = RunIp({"route", "add", "unreachable", server + "/32"});
   return failure;
 }
 
