@@ -2,6 +2,7 @@
 
 #include "local_networks.h"
 #include "managed_node_list.h"
+#include "managed_node_list_task.h"
 #include "manager_stand_ins.h"
 #include "network_seed_file.h"
 #include "network_work_file.h"
@@ -21,8 +22,9 @@ ManagerRoutines DefaultRoutines() {
 
   table.checkICMPdaemonStatus = standin::CheckICMPdaemonStatus;
   table.networkMonitorServerTask = standin::NetworkMonitorServerTask;
+  table.checkActiveNode = standin::CheckActiveNode;
 
-  table.managedNodeListServer = standin::ManagedNodeListServer;
+  table.managedNodeListServer = ZEVS_ManagedNodeListServer;
   table.readSNMPManagedNodeListConfigFile = ZEVP_ReadSNMPManagedNodeListConfigFile;
   table.shutdownSNMPManagedNodeListTask = ZEVP_ShutdownSNMPManagedNodeListTask;
   table.releaseNoDataStatusArray = ZEVP_ReleaseNoDataStatusArray;

@@ -12,11 +12,9 @@ void CheckICMPdaemonStatus();
 // Serves no request: returns once the manager task's entry is told to end.
 void NetworkMonitorServerTask(NetworkConfigurationBlock* block);
 
-// Records a process entry of its own in the anchor's managedNodeListEntry and,
-// until its end flag is set, takes each list queued to it and holds it unrun (the
-// list's task counts as ended at once); then takes the entry out of the anchor,
-// frees it and ends.
-void* ManagedNodeListServer(void* block);
+// No ICMP probing: no node answers.
+int CheckActiveNode(const uint32_t* address, uint16_t port, int wholeNetwork, NetworkEntry* network,
+                    NetworkEntry* second, int32_t waitMs);
 
 // The manager's other threads: each waits for the block's shut-down flag and ends.
 void* AwaitBlockShutdownThread(void* block);
