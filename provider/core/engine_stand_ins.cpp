@@ -51,16 +51,4 @@ void SNMPWorkerTask(ActionWorkerTaskEntry* worker, ProcessEntry* own) {
   ZEVP_LeaveWorkerList(own->anchor, worker);
 }
 
-
-namespace {
-
-void notSupported(ActionEntry* entry) {
-  TRC(TRC_ERROR, "***** Action %s not supported by this data provider", entry->ActionName);
-  entry->ActionStatus = ZEV_ACTION_DP_NOSUPPORT;
-}
-
-}  // namespace
-
-void ScheduleDPconfigurationRequest(DPAB*, ActionEntry* entry) { notSupported(entry); }
-
 }  // namespace zevp::standin

@@ -18,7 +18,5 @@ void StopSNMPcollection(SourceEntry* source);                       // "not avai
 // What action workers hand over to parts not built yet.
 // An SNMP worker that gives each action back as it came, traced.
 void SNMPWorkerTask(ActionWorkerTaskEntry* worker, ProcessEntry* own);
-// Sets DP_NOSUPPORT and traces.
-void ScheduleDPconfigurationRequest(DPAB* anchor, ActionEntry* entry);
 
 }  // namespace zevp::standin
