@@ -4,6 +4,7 @@
 #include <new>
 
 #include "dp_anchor.h"
+#include "monitor_node_list.h"
 #include "network_manage_entry.h"
 #include "trc1.h"
 #include "zev/action_codes.h"
@@ -66,6 +67,7 @@ void freeTexts(ActionEntry* entry) {
   ZEV0_FreeStorage(&entry->ActionSourceNode);
   ZEV0_FreeStorage(&entry->RequestText);
   ZEV0_FreeStorage(&entry->NetworkManage);
+  ZEVP_FreeMonitorAgentNames(&entry->MonitorAgentNameEntries);
 }
 
 ActionEntry* newEntry() {

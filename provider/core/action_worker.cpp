@@ -194,11 +194,15 @@ void ZEVP_GiveActionBack(DPAB* anchor, ActionWorkerTaskEntry* worker, ActionEntr
   entry->WorkerTask = nullptr;
   TRC(TRC_DETAIL, "Action %u finished by worker @%p, status %d", entry->ActionID, static_cast<void*>(worker),
       entry->ActionStatus);
+  ZEVP_ReleaseWorkerAction(worker);
+  ZEVP_EnqueueActionToServer(anchor, entry);
+}
+
+void ZEVP_ReleaseWorkerAction(ActionWorkerTaskEntry* worker) {
   pthread_mutex_lock(&worker->WorkerMutex);
   worker->WorkerAction = nullptr;
   changeStatus(worker, ZEVP_WORKER_WORKING, ZEVP_WORKER_IDLE);
   pthread_mutex_unlock(&worker->WorkerMutex);
-  ZEVP_EnqueueActionToServer(anchor, entry);
 }
 
 void ZEVP_ActionWorkerTask(ActionWorkerTaskEntry* worker, ProcessEntry* own) {

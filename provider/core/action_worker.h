@@ -71,4 +71,7 @@ ActionEntry* ZEVP_AwaitWorkerAction(ActionWorkerTaskEntry* worker, ProcessEntry*
 // The action is done: marked finished and handed to the automation server, which
 // resets it; the worker is idle again unless told to end.
 void ZEVP_GiveActionBack(DPAB* anchor, ActionWorkerTaskEntry* worker, ActionEntry* entry);
+// The worker is idle again (unless told to end) without its action, which lives on
+// elsewhere (an SNMP start served by another worker).
+void ZEVP_ReleaseWorkerAction(ActionWorkerTaskEntry* worker);
 void ZEVP_LeaveWorkerList(DPAB* anchor, ActionWorkerTaskEntry* worker);

@@ -23,12 +23,14 @@
 #include "mib_status_rows.h"
 #include "no_data_status.h"
 #include "metafile_server_task.h"
+#include "monitor_node_list.h"
 #include "network_name_list.h"
 #include "network_node_expansion.h"
 #include "node_community_list.h"
 #include "periodic_task.h"
 #include "post_server.h"
 #include "request_state_machine.h"
+#include "snmp_worker_task.h"
 #include "snmp_application_online.h"
 #include "socket_server.h"
 #include "zevp/console.h"
@@ -81,7 +83,7 @@ EngineRoutines DefaultRoutines() {
   table.updateMIBinteresToDCH = ZEVP_UpdateMIBinteresToDCH;
   table.doNoDataStatusReport = ZEVP_DoNoDataStatusReport;
   table.loadSNMPcommunityName = ZEVP_LoadSNMPcommunityName;
-  table.updateMonitorNodeCommunity = standin::UpdateMonitorNodeCommunity;
+  table.updateMonitorNodeCommunity = ZEVP_UpdateMonitorNodeCommunity;
   table.loadSNMPNetworkName = ZEVP_LoadSNMPNetworkName;
   table.updateMonitorNetworkSymbolicName = ZEVP_UpdateMonitorNetworkSymbolicName;
   table.loadSNMPManagedNodeList = ZEVP_LoadSNMPManagedNodeList;
@@ -99,7 +101,7 @@ EngineRoutines DefaultRoutines() {
   table.snmpApplOffline = ZEVP_SNMPapplOffline;
   table.stopSNMPcollection = standin::StopSNMPcollection;
 
-  table.snmpWorkerTask = standin::SNMPWorkerTask;
+  table.snmpWorkerTask = ZEVP_SNMPWorkerTask;
   table.allocateAutoStartActionEntry = ZEVP_AllocateAutoStartActionEntry;
   table.doAutoStartMIBmonitorTasks = ZEVP_DoAutoStartMIBmonitorTasks;
   table.knownNetworkMask = ZEVP_KnownNetworkMask;

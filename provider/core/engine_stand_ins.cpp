@@ -33,22 +33,9 @@ void IdleUntilTerminated(ProcessEntry* entry) {
   ZEVP_EndThread();
 }
 
-
-void UpdateMonitorNodeCommunity(DPAB*) { TRC(TRC_ERROR, "***** SNMP node communities not available"); }
-
-
 void StopSNMPcollection(SourceEntry* source) {
   TRC(TRC_ERROR, "***** SNMP collection not available: collection of source @%p not stopped",
       static_cast<void*>(source));
-}
-
-void SNMPWorkerTask(ActionWorkerTaskEntry* worker, ProcessEntry* own) {
-  ZEVP_ReportWorkerStart(worker, 0);
-  while (ActionEntry* entry = ZEVP_AwaitWorkerAction(worker, own)) {
-    TRC(TRC_ERROR, "***** SNMP worker not available: action %s %u given back", entry->ActionName, entry->ActionID);
-    ZEVP_GiveActionBack(own->anchor, worker, entry);
-  }
-  ZEVP_LeaveWorkerList(own->anchor, worker);
 }
 
 }  // namespace zevp::standin

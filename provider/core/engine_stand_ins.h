@@ -11,12 +11,7 @@ namespace zevp::standin {
 // releases its entry and ends: every common and input server thread.
 void IdleUntilTerminated(ProcessEntry* entry);
 
-// The SNMP workers' monitored nodes: "not available".
-void UpdateMonitorNodeCommunity(DPAB* anchor);
 // The model's calls into the SNMP collection, not built yet.
 void StopSNMPcollection(SourceEntry* source);                       // "not available"
-// What action workers hand over to parts not built yet.
-// An SNMP worker that gives each action back as it came, traced.
-void SNMPWorkerTask(ActionWorkerTaskEntry* worker, ProcessEntry* own);
 
 }  // namespace zevp::standin

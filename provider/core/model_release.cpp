@@ -191,6 +191,8 @@ void ZEVP_ReleaseSavedRows(SourceEntry* source) {
   source->SavedRows = nullptr;
 }
 
+void ZEVP_FreeAttributeCopy(AttributeEntry* list) { FreeAttributeList(nullptr, list); }
+
 void ZEVP_ReleaseApplResources(DPAB* anchor, ApplicationEntry* application, int keepRegistration) {
   if (application == nullptr) return;
   ProcessEntry* ownEntry = ZEVP_LocateOwnProcessEntry(anchor);

@@ -29,6 +29,9 @@ void ZEVP_ReleaseAttributeEntry(SourceEntry* source, AttributeEntry* attribute);
 // (a data-provider offline drops them too).
 void ZEVP_ReleaseSavedRows(SourceEntry* source);
 
+// Frees a copied attribute list (ZEVP_CreateCopySourceAttrs) that no source holds.
+void ZEVP_FreeAttributeCopy(AttributeEntry* list);
+
 // Frees the help texts of an application and its groups once it is registered.
 void ZEVP_ReleaseApplGroupHelp(ApplicationEntry* application);
 

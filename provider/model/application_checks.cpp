@@ -37,7 +37,8 @@ bool exceedsAttributeLimit(const MetafileParseState& state, ApplicationEntry* ap
 }
 
 // The bytes a row of the group takes, from its first source; the attributes with
-// an OID of an SNMP application are counted on the way.
+// an OID of an SNMP application are counted on the way (the group's registration
+// count).
 int32_t rowSize(const ApplicationEntry* application, TableEntry* table) {
   SourceEntry* source = table->FirstSource;
   if (source == nullptr) return 0;
@@ -52,6 +53,8 @@ int32_t rowSize(const ApplicationEntry* application, TableEntry* table) {
   if (application->SNMPapplication != 0) {
     BSV1_GetLock(&table->CounterLock);
     table->SNMPattributesWithOID = withOID;
+    // Registration leaves out SNMP groups of two such attributes or fewer (no MIB column).
+    table->RegistrationCount = withOID;
     BSV1_ReleaseLock(&table->CounterLock);
   }
   return size;

@@ -52,4 +52,7 @@ struct SNMPWorkerTaskExtension {
   char lastSampleTime[ZEV0_PLOVEN_TIME_BLOCK_SIZE];
   BSV1_Lock nodeListLock;
   BSV1_Lock intervalLock;
+  // Set under the worker's mutex by whoever signals the collector (a start, a stop):
+  // the signal is not lost while the collector is in a pass.
+  int32_t wakeRequested;
 };

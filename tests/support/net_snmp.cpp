@@ -120,6 +120,10 @@ ToolRun SnmpGet(const std::string& target, const std::string& community, const s
   return RunInNamespace("/usr/bin/snmpget", words);
 }
 
+ToolRun SnmpWalk(const std::string& target, const std::string& community, const std::string& oid) {
+  return RunInNamespace("/usr/bin/snmpwalk", {"-v1", "-c", community, "-On", "-Oq", "-t", "1", "-r", "0", target, oid});
+}
+
 ToolRun SnmpSet(const std::string& target, const std::string& community, const std::string& oid,
                 const std::string& type, const std::string& value) {
   return RunInNamespace("/usr/bin/snmpset",

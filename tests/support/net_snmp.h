@@ -79,6 +79,9 @@ class TrapReceiverProcess {
 // ".OID = TYPE: value" per variable; exit status 1 and "Timeout: No Response from
 // ..." on standard error when nothing answers.
 ToolRun SnmpGet(const std::string& target, const std::string& community, const std::vector<std::string>& oids);
+// snmpwalk of SNMPv1 from the OID on (one try, a one-second wait): a line
+// ".OID value" per variable (-On -Oq).
+ToolRun SnmpWalk(const std::string& target, const std::string& community, const std::string& oid);
 // snmpset of one variable: type is snmpset's letter (s, i, o, a, ...).
 ToolRun SnmpSet(const std::string& target, const std::string& community, const std::string& oid,
                 const std::string& type, const std::string& value);

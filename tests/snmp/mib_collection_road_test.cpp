@@ -1,0 +1,432 @@
+// MIB collection and SET end to end, in a network namespace of the test's own: the
+// SNMP data provider in process beside the agent's DCH server, Debian's snmpd on
+// 10.77.0.1 (read community willow, write community setcomm, sysContact writable),
+// snmpwalk and snmpget as the oracle. Actions come from a DCH consumer
+// (dc_provideAction, type 3); the rows and the action results are seen as the data
+// provider hands them to its DCH client.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <mutex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "action_entry.h"
+#include "action_replies.h"
+#include "action_worker.h"
+#include "application_entry.h"
+#include "attribute_entry.h"
+#include "console_client.h"
+#include "dch/dch_api.h"
+#include "dch_work_queue.h"
+#include "dp_anchor.h"
+#include "eventually.h"
+#include "host_name_table.h"
+#include "net_snmp.h"
+#include "network_namespace.h"
+#include "no_data_status.h"
+#include "pdu_exchange.h"
+#include "snmp_provider_run.h"
+#include "snmp_thread.h"
+#include "snmp_worker_extension.h"
+#include "source_entry.h"
+#include "table_entry.h"
+#include "zev/action_codes.h"
+
+namespace {
+
+constexpr char kAgent[] = "10.77.0.1";
+constexpr char kSilentAgent[] = "10.77.0.9";
+constexpr char kNode[] = "localhost:IFM00";
+constexpr char kManagerRunning[] = "----- Start Network Monitor Server Task -----";
+constexpr char kIfDescr[] = "1.3.6.1.2.1.2.2.1.2";
+constexpr char kSysContact[] = "1.3.6.1.2.1.1.4.0";
+
+constexpr char kMetafile[] =
+    "//SNMP TEXT\n"
+    "//APPL IFM Ent 1.3.6.1.2.1\n"
+    "//NAME IFTABLE P 300\n"
+    "//ATTRIBUTES\n"
+    "Agent_Info D 16 1.3.6.1.4.1.99.1.0\n"
+    "Agent_Name D 64 1.3.6.1.4.1.99.2.0\n"
+    "ifIndex G 100000 1.3.6.1.2.1.2.2.1.1\n"
+    "ifDescr D 64 1.3.6.1.2.1.2.2.1.2\n"
+    "ifType G 1000 1.3.6.1.2.1.2.2.1.3\n"
+    "ifOperStatus G 10 1.3.6.1.2.1.2.2.1.8\n"
+    "ifInRate ? 100000000 1.3.6.1.2.1.2.2.1.10\n"
+    "//NAME SYSTEM P 300\n"
+    "//ATTRIBUTES\n"
+    "Agent_Info D 16 1.3.6.1.4.1.99.1.0\n"
+    "Agent_Name D 64 1.3.6.1.4.1.99.2.0\n"
+    "sysDescr D 64 1.3.6.1.2.1.1.1.0\n"
+    "sysContact D 64 1.3.6.1.2.1.1.4.0\n"
+    "sysName D 64 1.3.6.1.2.1.1.5.0\n";
+
+// A row as the data provider hands it over: its table, control and D values.
+struct Row {
+  std::string table;
+  int control = 0;
+  std::map<std::string, std::string> values;
+};
+
+struct Result {
+  uint32_t id;
+  long status;
+  std::string text;
+};
+
+std::mutex recordMutex;
+std::vector<Row> rows;
+std::vector<Result> results;
+std::vector<std::string> logMessages;
+
+void RecordingQueueAndWait(DPAB* anchor, ProcessEntry* caller, SourceEntry* source) {
+  if (source->State == ZEVP_Output && source->Table != nullptr && source->Table->Application != nullptr &&
+      source->Table->Application->SNMPapplication != 0) {
+    Row row{source->Table->TableName, source->DataSequence, {}};
+    for (AttributeEntry* attribute = source->FirstAttribute; attribute != nullptr; attribute = attribute->next)
+      if (attribute->AttrType == 'D')
+        row.values[attribute->AttrName] = std::string(attribute->Value(), attribute->ActualValSize);
+    std::lock_guard<std::mutex> lock(recordMutex);
+    rows.push_back(row);
+  }
+  ZEVP_QueueAndWaitDCHstatus(anchor, caller, source);
+}
+
+void RecordingReply(SourceEntry* source, DCHcomm* comm) {
+  if (const ActionEntry* action = source->CurrentAction) {
+    std::lock_guard<std::mutex> lock(recordMutex);
+    results.push_back({action->ActionID, action->ActionStatus, action->ActionResult != nullptr ? action->ActionResult : ""});
+  }
+  ZEVP_ProvideActionReply(source, comm);
+}
+
+void RecordingLog(DPAB*, int32_t number, const char* p1, const char* p2, const char*, const char*, const char*) {
+  std::lock_guard<std::mutex> lock(recordMutex);
+  logMessages.push_back(std::to_string(number) + " " + (p1 != nullptr ? p1 : "") + " " + (p2 != nullptr ? p2 : ""));
+}
+
+std::vector<Row> RowsOf(const std::string& table) {
+  std::lock_guard<std::mutex> lock(recordMutex);
+  std::vector<Row> found;
+  for (const Row& row : rows)
+    if (row.table == table) found.push_back(row);
+  return found;
+}
+
+bool Logged(const std::string& text) {
+  std::lock_guard<std::mutex> lock(recordMutex);
+  for (const std::string& message : logMessages)
+    if (message == text) return true;
+  return false;
+}
+
+// The first result of the action posted after `from` results, within the time.
+Result ResultOf(uint32_t id, size_t from = 0) {
+  Result found{id, -1, "<none>"};
+  Eventually(
+      [&] {
+        std::lock_guard<std::mutex> lock(recordMutex);
+        for (size_t i = from; i < results.size(); ++i)
+          if (results[i].id == id) {
+            found = results[i];
+            return true;
+          }
+        return false;
+      },
+      10000);
+  return found;
+}
+
+// An operator's command ("SNMP" of "SNMP Control") on a situation of the group: its
+// source node names the application (three letters), the group and the release.
+void Command(uint32_t id, const std::string& group, const std::string& parameters) {
+  const std::string node = "localhost:IFM" + group + "00";
+  ASSERT_EQ(dc_provideAction(ZEV_ACTION_SNMP, "SNMP Control", node.c_str(), "localhost:IFM", "SNMP", id,
+                             parameters.c_str()),
+            0);
+}
+
+void Send(uint32_t id, const char* name, const std::string& parameters, const char* owner = "Sit_A") {
+  ASSERT_EQ(dc_provideAction(ZEV_ACTION_SNMP, owner, kNode, "localhost:IFM", name, id, parameters.c_str()), 0);
+}
+
+// The instance and value of each line of snmpwalk -v1 of the column.
+std::map<std::string, std::string> Walk(const std::string& column) {
+  ToolRun walk = SnmpWalk(kAgent, "willow", column);
+  EXPECT_EQ(walk.exitStatus, 0) << walk.errors;
+  std::map<std::string, std::string> values;
+  std::istringstream lines(walk.output);
+  for (std::string line; std::getline(lines, line);) {
+    size_t blank = line.find(' ');
+    std::string oid = line.substr(0, blank);
+    std::string value = blank == std::string::npos ? "" : line.substr(blank + 1);
+    if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
+    values[oid.substr(column.size() + 2)] = value;  // after ".<column>."
+  }
+  return values;
+}
+
+struct Collector {
+  int32_t interest = 0;
+  int32_t interval = 0;
+  std::vector<std::pair<std::string, int32_t>> agents;
+};
+
+// The collector of the table, as its extension shows it.
+bool CollectorOf(DPAB* anchor, const char* table, Collector* out) {
+  bool found = false;
+  BSV1_GetLock(&anchor->actionWorkerListLock);
+  for (ActionWorkerTaskEntry* worker = anchor->actionWorkers; worker != nullptr; worker = worker->NextWorker) {
+    SNMPWorkerTaskExtension* extension = worker->WorkerExtension;
+    if (extension == nullptr || extension->table == nullptr || std::string(extension->table->TableName) != table)
+      continue;
+    BSV1_GetLock(&extension->nodeListLock);
+    BSV1_GetLock(&extension->intervalLock);
+    out->interest = extension->interestCount;
+    out->interval = extension->interval;
+    out->agents.clear();
+    for (SNMPMonitorNodeEntry* node = extension->nodes; node != nullptr; node = node->next)
+      out->agents.emplace_back(node->agentAddress, node->interestCount);
+    BSV1_ReleaseLock(&extension->intervalLock);
+    BSV1_ReleaseLock(&extension->nodeListLock);
+    found = true;
+  }
+  BSV1_ReleaseLock(&anchor->actionWorkerListLock);
+  return found;
+}
+
+// snmpd on 10.77.0.1 and the SNMP data provider with the IFM application loaded.
+class Collection {
+ public:
+  Collection()
+      : run_(SnmpTestProduct(), {"ZEVP_SNMP_NET_DISCOVERY=N", "ZEVP_SNMP_MANAGE_LOCAL_NETWORK=N",
+                                 "ZEVP_SNMP_MONITOR_TRAP=N"}) {
+    zevp::SetPDUwaitSecondForTests(50);
+    SnmpAgentSettings settings;
+    settings.address = kAgent;
+    settings.readCommunity = "willow";
+    settings.writeCommunity = "setcomm";
+    settings.sysContact = "";
+    agent_ = std::make_unique<SnmpAgentProcess>(settings);
+    run_.engineRoutines().queueAndWaitDCHstatus = RecordingQueueAndWait;
+    run_.engineRoutines().provideActionReply = RecordingReply;
+    run_.engineRoutines().sendDPlogMessage = RecordingLog;
+  }
+  ~Collection() { zevp::SetPDUwaitSecondForTests(0); }
+
+  // Imports the application through the console; or names it in the start-up
+  // configuration file, which the data provider loads as it starts.
+  bool start(bool import = true) {
+    if (!import) {
+      run_.work().write("ifm.mdl", kMetafile);
+      run_.work().write("ZEVPCNFG", "ifm.mdl\n");
+    }
+    if (!agent_->start()) {
+      ADD_FAILURE() << agent_->failure();
+      return false;
+    }
+    if (!run_.start() || !run_.waitForTrace(kManagerRunning)) {
+      ADD_FAILURE() << run_.trace();
+      return false;
+    }
+    std::string ready = AwaitConsole(run_.consolePort(), 10000);
+    EXPECT_EQ(ready.substr(0, 2), "0 ") << ready;
+    if (!import) return ready.substr(0, 2) == "0 ";
+    run_.work().write("ifm.mdl", kMetafile);
+    ConsoleClient console;
+    std::string reply = console.exchange(run_.consolePort(), "IMPORT ifm.mdl", 10000);
+    EXPECT_EQ(reply.substr(0, 2), "0 ") << reply << run_.trace().substr(run_.trace().size() > 6000 ? run_.trace().size() - 6000 : 0);
+    run_.consumerText(dc_getApplications, "IFM");  // the consumer verbs are ready after this
+    return reply.substr(0, 2) == "0 ";
+  }
+  DPAB* anchor() { return run_.anchor(); }
+  SnmpProviderRun& run() { return run_; }
+
+ private:
+  // Names the test does not list do not resolve: no name service is asked.
+  HostNameTable names_{{{"127.0.0.1", "localhost"}}};
+  SnmpProviderRun run_;
+  std::unique_ptr<SnmpAgentProcess> agent_;
+};
+
+TEST(MibCollectionRoadTest, IfTableRowsMatchSnmpwalkAndStartsShareOneCollectorUntilTheLastStop) {
+  RunInNetworkNamespace({{kAgent}, ""}, [] {
+    Collection collection;
+    ASSERT_TRUE(collection.start());
+    DPAB* anchor = collection.anchor();
+    const std::map<std::string, std::string> descriptions = Walk(kIfDescr);
+    ASSERT_FALSE(descriptions.empty());
+
+    Send(101, "SNMPSTARTGET", "APPLNAME=IFM ATTRGROUP=IFTABLE AGENTINFO=( 10.77.0.1 ) INTERVAL=300");
+    ASSERT_TRUE(Eventually([&] { return RowsOf("IFTABLE").size() >= descriptions.size(); }, 15000))
+        << collection.run().trace();
+    EXPECT_TRUE(Logged("108 IFM IFTABLE"));
+    std::vector<Row> walked = RowsOf("IFTABLE");
+    ASSERT_EQ(walked.size(), descriptions.size());
+    for (const Row& row : walked) {
+      SCOPED_TRACE(row.values.at("_ObjectInstance"));
+      EXPECT_EQ(row.values.at("Agent_Info"), "Input Only");
+      EXPECT_EQ(row.values.at("Agent_Name"), kAgent);
+      auto expected = descriptions.find(row.values.at("_ObjectInstance"));
+      ASSERT_NE(expected, descriptions.end());
+      EXPECT_EQ(row.values.at("ifDescr"), expected->second);
+    }
+
+    // A second start of the agent joins the collector at the smaller interval.
+    Send(102, "SNMPSTARTGET", "APPLNAME=IFM ATTRGROUP=IFTABLE AGENTINFO=( 10.77.0.1 ) INTERVAL=60");
+    Collector collector;
+    ASSERT_TRUE(Eventually([&] { return CollectorOf(anchor, "IFTABLE", &collector) && collector.interest == 2; }, 5000));
+    EXPECT_EQ(collector.interval, 60);
+    ASSERT_EQ(collector.agents.size(), 1u);
+    EXPECT_EQ(collector.agents[0].second, 2);
+
+    // One stop keeps the agent; the last ends the collection.
+    Send(102, "SNMPSTOPGET", "");
+    EXPECT_EQ(ResultOf(102).status, 0);
+    ASSERT_TRUE(Eventually([&] { return CollectorOf(anchor, "IFTABLE", &collector) && collector.interest == 1; }, 5000));
+    EXPECT_EQ(collector.interval, 300);
+    ASSERT_EQ(collector.agents.size(), 1u);
+    EXPECT_EQ(collector.agents[0].second, 1);
+
+    Send(101, "SNMPSTOPGET", "");
+    EXPECT_EQ(ResultOf(101).status, 0);
+    ASSERT_TRUE(Eventually([&] { return Logged("109 IFM IFTABLE"); }, 5000)) << collection.run().trace();
+    EXPECT_FALSE(CollectorOf(anchor, "IFTABLE", &collector));
+    std::vector<Row> after = RowsOf("IFTABLE");
+    ASSERT_GT(after.size(), walked.size());
+    EXPECT_EQ(after.back().control, 0xDD);
+    EXPECT_EQ(after.back().values.at("Agent_Name"), kAgent);
+    EXPECT_EQ(after.back().values.at("ifDescr"), "");
+
+    // The idle worker serves the next start: a scalar group, one row per agent.
+    Send(103, "SNMPSTARTGET", "APPLNAME=IFM ATTRGROUP=SYSTEM AGENTINFO=( 10.77.0.1, 10.77.0.9 ) INTERVAL=10");
+    ASSERT_TRUE(Eventually([&] { return !RowsOf("SYSTEM").empty() && CollectorOf(anchor, "SYSTEM", &collector); }, 10000));
+    EXPECT_EQ(collector.interval, 30);
+    ASSERT_TRUE(Eventually([&] {
+      ZEVP_DoNoDataStatusReport(anchor);
+      for (const std::string& entry : zevp::NoDataAgentEntries())
+        if (entry.find(kSilentAgent) != std::string::npos && entry.find("SYSTEM") != std::string::npos) return true;
+      return false;
+    }, 10000));
+    std::vector<Row> system = RowsOf("SYSTEM");
+    ASSERT_EQ(system.size(), 1u) << "the silent agent sends no row";
+    EXPECT_EQ(system[0].values.at("sysDescr"), "Test agent");
+    EXPECT_EQ(system[0].values.at("sysName"), "test-agent");
+    EXPECT_EQ(collection.run().stop(), &ZEVS_ThreadRC);
+  });
+}
+
+TEST(MibCollectionRoadTest, ByNameAStartAnswersAtOnceAndAStopOfEveryAgentEndsTheCollection) {
+  RunInNetworkNamespace({{kAgent}, ""}, [] {
+    Collection collection;
+    ASSERT_TRUE(collection.start());
+    DPAB* anchor = collection.anchor();
+    Command(401, "IFTABLE", "MONITOR START AGENTINFO=( 10.77.0.1 ) INTERVAL=300");
+    Result started = ResultOf(401);
+    EXPECT_EQ(started.status, 0);
+    EXPECT_EQ(started.text, "MIB monitor started");
+    Send(402, "SNMPSTARTGET", "APPLNAME=IFM ATTRGROUP=IFTABLE AGENTINFO=( 10.77.0.1 ) INTERVAL=60");
+    Collector collector;
+    ASSERT_TRUE(Eventually([&] { return CollectorOf(anchor, "IFTABLE", &collector) && collector.interest == 2; }, 5000));
+
+    Command(403, "SYSTEM", "MONITOR STOP AGENTINFO=( 10.77.0.1 )");
+    Result never = ResultOf(403);
+    EXPECT_EQ(never.status, 10);
+    EXPECT_EQ(never.text, "Monitoring never started");
+
+    // Every agent: the other start goes, the collection ends as its last agent's
+    // removal ends it, and the collector completes its own start.
+    Command(404, "IFTABLE", "MONITOR STOP AGENTINFO=( * )");
+    Result stopped = ResultOf(404);
+    EXPECT_EQ(stopped.status, 0);
+    EXPECT_EQ(stopped.text, "MIB monitor stopped for requested nodes");
+    ASSERT_TRUE(Eventually([&] { return Logged("109 IFM IFTABLE"); }, 5000)) << collection.run().trace();
+    EXPECT_EQ(RowsOf("IFTABLE").back().control, 0xDD);
+    EXPECT_TRUE(Eventually([&] { return !CollectorOf(anchor, "IFTABLE", &collector); }, 5000));
+    EXPECT_EQ(collection.run().stop(), &ZEVS_ThreadRC);
+  });
+}
+
+TEST(MibCollectionRoadTest, ARestartedDataProviderResumesTheInterestFilesCollectionsAndPostsNothing) {
+  RunInNetworkNamespace({{kAgent}, ""}, [] {
+    Collection collection;
+    collection.run().work().write("ZEVSMIBI", "AGENTINFO=( {10.77.0.1 willow} ) INTERVAL=300 APPLNAME=IFM ATTRGROUP=SYSTEM\n");
+    ASSERT_TRUE(collection.start(false));
+    ASSERT_TRUE(Eventually([] { return !RowsOf("SYSTEM").empty(); }, 10000)) << collection.run().trace();
+    Collector collector;
+    ASSERT_TRUE(CollectorOf(collection.anchor(), "SYSTEM", &collector));
+    EXPECT_EQ(collector.interest, 1);
+    EXPECT_EQ(collector.interval, 300);
+    EXPECT_EQ(RowsOf("SYSTEM")[0].values.at("sysName"), "test-agent");
+    EXPECT_EQ(collection.run().stop(), &ZEVS_ThreadRC);
+    std::lock_guard<std::mutex> lock(recordMutex);
+    EXPECT_TRUE(results.empty()) << "SNMPAUTOINIT's actions are not posted";
+  });
+}
+
+TEST(MibCollectionRoadTest, StartsAndStopsAreRefusedAsTheirParametersSay) {
+  RunInNetworkNamespace({{kAgent}, ""}, [] {
+    Collection collection;
+    ASSERT_TRUE(collection.start());
+    const struct {
+      uint32_t id;
+      const char* name;
+      const char* parameters;
+      long status;
+    } cases[] = {
+        {201, "SNMPSTARTGET", "ATTRGROUP=IFTABLE AGENTINFO=( 10.77.0.1 )", 3},
+        {202, "SNMPSTARTGET", "APPLNAME=IFM ATTRGROUP=IFTABLE", 3},
+        {203, "SNMPSTARTGET", "APPLNAME=IFM ATTRGROUP=IFTABLE AGENTINFO=10.77.0.1", 3},
+        {204, "SNMPSTARTGET", "APPLNAME=NOSUCH ATTRGROUP=IFTABLE AGENTINFO=( 10.77.0.1 )", 2},
+        {205, "SNMPSTARTGET", "APPLNAME=IFM ATTRGROUP=NOSUCH AGENTINFO=( 10.77.0.1 )", 2},
+        {206, "SNMPSTARTGET", "APPLNAME=SNMP-MANAGER ATTRGROUP=TRAP AGENTINFO=( 10.77.0.1 )", 2},
+        {207, "SNMPSTOPGET", "", 0},
+        {208, "SNMPNOSUCH", "", 3},
+        {209, "SNMPMANAGE", "", 4},
+    };
+    for (const auto& c : cases) {
+      SCOPED_TRACE(c.parameters);
+      Send(c.id, c.name, c.parameters);
+      EXPECT_EQ(ResultOf(c.id).status, c.status);
+    }
+    EXPECT_EQ(collection.run().stop(), &ZEVS_ThreadRC);
+  });
+}
+
+TEST(MibCollectionRoadTest, SetWritesTheAgentsVariableAndReportsWhatTheAgentSaid) {
+  RunInNetworkNamespace({{kAgent}, ""}, [] {
+    Collection collection;
+    ASSERT_TRUE(collection.start());
+    const struct {
+      uint32_t id;
+      std::string parameters;
+      long status;
+      const char* text;
+    } cases[] = {
+        {301, "NETADDR=10.77.0.1 COMMUNITY=setcomm VALUE=two words ATTR=sysContact APPLNAME=IFM", 0, "SET OK"},
+        {302, "NETADDR=10.77.0.1 COMMUNITY=setcomm VALUE=x ATTR=sysDescr APPLNAME=IFM", 2, "SET no such attribute"},
+        {303, "NETADDR=10.77.0.1 COMMUNITY=wrong VALUE=x ATTR=sysContact APPLNAME=IFM", 2,
+         "SET agent no response or comm error"},
+        // The default community, willow, reads only: snmpd answers (a wrong one is not answered).
+        {304, "NETADDR=10.77.0.1 COMMUNITY= VALUE=x ATTR=sysContact APPLNAME=IFM", 2, "SET no such attribute"},
+        {305, "NETADDR=no.such.host VALUE=x ATTR=sysContact APPLNAME=IFM", 9, "Agent address invalid or unresolvable"},
+        {306, "NETADDR=10.77.0.1 VALUE=x ATTR=ifDescr APPLNAME=IFM", 9, "MIB attribute not scalar type"},
+        {307, "NETADDR=10.77.0.1 VALUE=x ATTR=nosuch APPLNAME=IFM", 9, "MIB attribute not found"},
+        {308, "NETADDR=10.77.0.1 ATTR=sysContact APPLNAME=IFM", 9, "Set value not specified"},
+    };
+    for (const auto& c : cases) {
+      SCOPED_TRACE(c.parameters);
+      Send(c.id, "SNMPSET", c.parameters);
+      Result result = ResultOf(c.id);
+      EXPECT_EQ(result.status, c.status);
+      EXPECT_EQ(result.text, c.text);
+    }
+    ToolRun get = SnmpGet(std::string(kAgent) + ":161", "willow", {kSysContact});
+    EXPECT_NE(get.output.find("\"two words\""), std::string::npos) << get.output << get.errors;
+    EXPECT_EQ(collection.run().stop(), &ZEVS_ThreadRC);
+  });
+}
+
+}  // namespace
