@@ -10,6 +10,7 @@
 
 #include "attribute_entry.h"
 #include "bare_anchor.h"
+#include "configuration_request_call.h"
 #include "console_client.h"
 #include "dch/dch_protocol.h"
 #include "dch_work_queue.h"
@@ -101,6 +102,12 @@ std::string ServiceType(int services) {
   return type;
 }
 
+size_t CountRows(const std::vector<Row>& rows, const std::string& text) {
+  size_t count = 0;
+  for (const Row& row : rows) count += row.text == text ? 1 : 0;
+  return count;
+}
+
 bool HasRow(const std::vector<Row>& rows, const std::string& text, bool deleteRow = false) {
   for (const Row& row : rows)
     if (row.text == text && row.deleteRow == deleteRow) return true;
@@ -148,6 +155,35 @@ TEST(ManagedNodeListTaskTest, FirstCycleRowsTellEachNodesStateAndLaterRowsLeaveT
     std::vector<Row> next = ManagedNodeRows::instance().rowsFrom(2);
     EXPECT_EQ(next[0].text, "router|10.77.0.1|On-line |||");
     EXPECT_EQ(next[1].text, "10.77.0.9|10.77.0.9|Off-line|||");
+
+    // Excluded by a request: one delete row with only the address, one message, no
+    // more rows; added again: a full row.
+    const std::string removed =
+        "NetworkStatus/Status/Managed Node List: lab Member Node: 10.77.0.9(10.77.0.9) removed from management";
+    EXPECT_EQ(RunConfigurationRequest(run.anchor(), "MNLREMOVE LIST=lab NODE=10.77.0.9"), (ConfigurationOutcome{0, ""}));
+    EXPECT_EQ(run.work().read("lab.lst"), "LISTNAME=lab\n10.77.0.1\n-10.77.0.9\n");
+    // A row polled in the cycle under way may still come before the delete row.
+    size_t mark = 0;
+    ASSERT_TRUE(Eventually(
+        [&] {
+          std::vector<Row> rows = ManagedNodeRows::instance().rows();
+          for (mark = 0; mark < rows.size(); ++mark)
+            if (rows[mark].deleteRow && rows[mark].text == "|10.77.0.9|||||") return true;
+          return false;
+        },
+        kWaitMs));
+    ASSERT_TRUE(Eventually(
+        [&] { return CountRows(ManagedNodeRows::instance().rowsFrom(mark), "router|10.77.0.1|On-line |||") >= 2; },
+        kWaitMs));
+    EXPECT_EQ(CountRows(ManagedNodeRows::instance().rowsFrom(mark), "|10.77.0.9|||||"), 1u);
+    EXPECT_EQ(CountRows(ManagedNodeRows::instance().rowsFrom(mark), "10.77.0.9|10.77.0.9|Off-line|||"), 0u);
+    EXPECT_EQ(MessagesOf(raf::TakeConsoleMessages()), std::vector<std::string>{removed});
+    EXPECT_EQ(RunConfigurationRequest(run.anchor(), "MNLADD LIST=lab NODE=10.77.0.9"), (ConfigurationOutcome{0, ""}));
+    EXPECT_EQ(run.work().read("lab.lst"), "LISTNAME=lab\n10.77.0.1\n10.77.0.9\n");
+    mark = ManagedNodeRows::instance().rows().size();
+    EXPECT_TRUE(Eventually([&] { return HasRow(ManagedNodeRows::instance().rowsFrom(mark), silent); }, kWaitMs));
+    EXPECT_EQ(RunConfigurationRequest(run.anchor(), "MNLADD LIST=lab NODE=10.77.0.9"),
+              (ConfigurationOutcome{-1, "Adding node 10.77.0.9 already managed"}));
 
     // Reloaded, the list takes back the rows of every node, then goes offline.
     ConsoleClient console;

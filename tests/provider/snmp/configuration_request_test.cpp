@@ -8,9 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "action_entry.h"
 #include "bare_anchor.h"
-#include "configuration_request.h"
+#include "configuration_request_call.h"
 #include "configuration_request_text.h"
 #include "dp_anchor.h"
 #include "host_name_table.h"
@@ -27,25 +26,9 @@
 
 namespace {
 
-struct Outcome {
-  int32_t status;
-  std::string result;
-  bool operator==(const Outcome& other) const { return status == other.status && result == other.result; }
-};
+using Outcome = ConfigurationOutcome;
 
-std::ostream& operator<<(std::ostream& out, const Outcome& outcome) {
-  return out << outcome.status << " <" << outcome.result << ">";
-}
-
-Outcome Request(DPAB* anchor, const std::string& text) {
-  ActionEntry* entry = ZEVP_AllocateActionEntry(anchor);
-  entry->ActionParm = ZEVP_CopyActionText(text.c_str(), static_cast<uint32_t>(text.size()));
-  ZEVP_ScheduleDPconfigurationRequest(anchor, entry);
-  Outcome outcome{entry->ActionStatus, entry->ActionResult != nullptr ? entry->ActionResult : ""};
-  EXPECT_EQ(static_cast<size_t>(entry->ResultLength), outcome.result.size()) << text;
-  ZEVP_ReleaseActionEntry(anchor, entry);
-  return outcome;
-}
+Outcome Request(DPAB* anchor, const std::string& text) { return RunConfigurationRequest(anchor, text); }
 
 // The product with the code (and the lines), the work directory and the names of
 // a child process; the lists it loaded go at its end.
