@@ -29,7 +29,9 @@
 #include "snmp_manager_tables.h"
 #include "snmp_thread.h"
 #include "source_entry.h"
+#include "system_group_oids.h"
 #include "trc1.h"
+#include "zev0/ber.h"
 #include "zev0/console_message.h"
 #include "zev0/hostnames.h"
 #include "zev0/sockets.h"
@@ -40,12 +42,6 @@ TRC_UNIT();
 
 namespace {
 
-// sysServices.0 and sysDescr.0 as whole OBJECT IDENTIFIER fields.
-constexpr char kSysServices[] = {0x06, 0x08, 0x2b, 0x06, 0x01, 0x02, 0x01, 0x01, 0x07, 0x00};
-constexpr char kSysDescr[] = {0x06, 0x08, 0x2b, 0x06, 0x01, 0x02, 0x01, 0x01, 0x01, 0x00};
-constexpr int32_t kOIDfieldLength = sizeof kSysServices;
-constexpr uint8_t kTagInteger = 0x02;
-constexpr uint8_t kTagOctetString = 0x04;
 constexpr uint16_t kSnmpPort = 161;
 constexpr size_t kPduBufferSize = 1600;
 constexpr int kPings = 3;
@@ -107,7 +103,8 @@ class ListTask {
 
   void startUp() {
     if (anchor_ == nullptr) {
-      TRC(TRC_ERROR, "*****Managed Node List %s has no network configuration. Monitor bypassed", list_->listName.c_str());
+      TRC(TRC_ERROR, "*****Managed Node List %s has no network configuration. Monitor bypassed",
+          list_->listName.c_str());
       stop();
       return;
     }
@@ -178,7 +175,8 @@ class ListTask {
     ZEVP_SetDCHenqueued(source_, 0);
     const std::string nodeName = label_.empty() && model->pSourceNodeName != nullptr ? model->pSourceNodeName : label_;
     source_->pSourceNodeName = static_cast<char*>(ZEV0_GetStorage(static_cast<int32_t>(nodeName.size()) + 1));
-    if (source_->pSourceNodeName != nullptr) std::memcpy(source_->pSourceNodeName, nodeName.c_str(), nodeName.size() + 1);
+    if (source_->pSourceNodeName != nullptr)
+      std::memcpy(source_->pSourceNodeName, nodeName.c_str(), nodeName.size() + 1);
     source_->SourceNodeNameLength = static_cast<int32_t>(nodeName.size());
     TRC(TRC_DETAIL, "Set SEptr->pSourceNodeName <%s> SEptr @%p", nodeName.c_str(), static_cast<void*>(source_));
     TRC(TRC_DETAIL, "Initializing locks for SEptr @%p", static_cast<void*>(source_));
@@ -240,13 +238,12 @@ class ListTask {
   }
 
   // One get through the task's socket: the value's tag, 0 when none came.
-  uint8_t get(const ManagedNodeListNodeEntry& node, const char* oid, char** value, int32_t valueSize,
+  int get(const ManagedNodeListNodeEntry& node, const char* oid, char** value, int32_t valueSize,
               int32_t* valueLength) {
     int32_t errorStatus = 0;
-    const int32_t oidLength = kOIDfieldLength;
-    return static_cast<uint8_t>(ZEVP_RetrieveOneMIBvariable(socket_, pdu_.data(), &node.address, nullptr, &requestID_,
-                                                            &errorStatus, &oidLength, oid, valueLength, value,
-                                                            valueSize, 0));
+    const int32_t oidLength = zevp::kSystemFieldLength;
+    return ZEVP_RetrieveOneMIBvariable(socket_, pdu_.data(), &node.address, nullptr, &requestID_, &errorStatus,
+                                       &oidLength, oid, valueLength, value, valueSize, 0);
   }
 
   void poll(ManagedNodeListNodeEntry& node) {
@@ -260,11 +257,10 @@ class ListTask {
     std::array<char, 16> integer{};
     char* area = integer.data();
     int32_t length = 0;
-    if (get(node, kSysServices, &area, static_cast<int32_t>(integer.size()), &length) == kTagInteger) {
+    const int tag = get(node, zevp::kSysServicesField, &area, static_cast<int32_t>(integer.size()), &length);
+    if (tag == ZEV0_ASN_INTEGER) {
       if (length <= 4) {
-        uint32_t value = 0;
-        for (int32_t at = 0; at < length; ++at) value = (value << 8) | static_cast<uint8_t>(integer[static_cast<size_t>(at)]);
-        const uint32_t services = value & 0xFFFF;
+        const uint32_t services = zevp::ServicesOfInteger(integer.data(), length);
         if (services != node.services) {
           node.responseTime = static_cast<uint32_t>(ZEV0_GetTimeOfDay() - started);
           node.services = services;
@@ -282,7 +278,7 @@ class ListTask {
       started = ZEV0_GetTimeOfDay();
       TRC(TRC_DETAIL, "Retrieving sysDescr MIB variable for node %s", node.pNodeAddrString.c_str());
       char* description = nullptr;
-      if (get(node, kSysDescr, &description, 0, &length) == kTagOctetString) {
+      if (get(node, zevp::kSysDescrField, &description, 0, &length) == ZEV0_ASN_OCTETSTRING) {
         node.responseTime = static_cast<uint32_t>(ZEV0_GetTimeOfDay() - started);
         node.pNodeDesc = description != nullptr ? description : "";
         node.changed = 1;

@@ -11,6 +11,7 @@
 #include "network_manage_entry.h"
 #include "one_variable_get.h"
 #include "snmp_pdu.h"
+#include "system_group_oids.h"
 #include "trc1.h"
 #include "zev0/ber.h"
 #include "zev0/hostnames.h"
@@ -23,11 +24,6 @@ namespace {
 
 constexpr uint16_t kSnmpPort = 161;
 constexpr int32_t kAddressStringSize = 32;
-// sysServices.0, sysDescr.0 and sysObjectID.0 as whole OBJECT IDENTIFIER fields.
-constexpr char kSysServices[] = {0x06, 0x08, 0x2b, 0x06, 0x01, 0x02, 0x01, 0x01, 0x07, 0x00};
-constexpr char kSysDescr[] = {0x06, 0x08, 0x2b, 0x06, 0x01, 0x02, 0x01, 0x01, 0x01, 0x00};
-constexpr char kSysObjectID[] = {0x06, 0x08, 0x2b, 0x06, 0x01, 0x02, 0x01, 0x01, 0x02, 0x00};
-constexpr int32_t kOIDfieldLength = sizeof kSysServices;
 
 class IdentityRead {
  public:
@@ -45,7 +41,7 @@ class IdentityRead {
   int get(const char* oid, char** value, int32_t valueSize, int32_t* length) {
     if (socket_ < 0) return 0;
     int32_t errorStatus = 0;
-    const int32_t oidLength = kOIDfieldLength;
+    const int32_t oidLength = zevp::kSystemFieldLength;
     return ZEVP_RetrieveOneMIBvariable(socket_, buffer_.data(), &node_->address, nullptr, &requestID_, &errorStatus,
                                        &oidLength, oid, length, value, valueSize, 0);
   }
@@ -54,16 +50,15 @@ class IdentityRead {
     std::array<char, 16> integer{};
     char* area = integer.data();
     int32_t length = 0;
-    if (get(kSysServices, &area, static_cast<int32_t>(integer.size()), &length) != ZEV0_ASN_INTEGER) return false;
+    if (get(zevp::kSysServicesField, &area, static_cast<int32_t>(integer.size()), &length) != ZEV0_ASN_INTEGER)
+      return false;
     node_->snmpAnswering = 1;
-    uint32_t services = 0;
-    for (int32_t at = 0; at < length && at < 4; ++at)
-      services = (services << 8) | static_cast<uint8_t>(integer[static_cast<size_t>(at)]);
     ZEV0_FreeStorage(&node_->ManagedNodeTypeText);
-    node_->ManagedNodeTypeText = ZEV0_DetermineNodeServiceType(static_cast<int>(services & 0xFFFF));
+    node_->ManagedNodeTypeText =
+        ZEV0_DetermineNodeServiceType(static_cast<int>(zevp::ServicesOfInteger(integer.data(), length)));
 
     char* description = nullptr;
-    if (get(kSysDescr, &description, 0, &length) == ZEV0_ASN_OCTETSTRING) {
+    if (get(zevp::kSysDescrField, &description, 0, &length) == ZEV0_ASN_OCTETSTRING) {
       ZEV0_FreeStorage(&node_->ManagedNodeDesc);
       node_->ManagedNodeDesc = description;
     } else {
@@ -71,7 +66,7 @@ class IdentityRead {
     }
 
     char* identifier = nullptr;
-    const int tag = get(kSysObjectID, &identifier, 0, &length);
+    const int tag = get(zevp::kSysObjectIDField, &identifier, 0, &length);
     int32_t count = 0;
     uint32_t* elements = tag == ZEV0_ASN_OBJECTIDENTIFIER && identifier != nullptr
                              ? ZEV0_DecodeOIDfromBER(identifier, static_cast<uint32_t>(length), &count)

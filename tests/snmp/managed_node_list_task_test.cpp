@@ -66,7 +66,8 @@ class ManagedNodeRows {
   // The rows from the index on.
   std::vector<Row> rowsFrom(size_t first) {
     std::vector<Row> all = rows();
-    return first < all.size() ? std::vector<Row>(all.begin() + static_cast<long>(first), all.end()) : std::vector<Row>{};
+    if (first >= all.size()) return {};
+    return std::vector<Row>(all.begin() + static_cast<long>(first), all.end());
   }
 
  private:
@@ -118,7 +119,8 @@ bool HasRow(const std::vector<Row>& rows, const std::string& text, bool deleteRo
 std::vector<std::string> MessagesOf(const std::vector<raf::ConsoleMessage>& messages) {
   std::vector<std::string> texts;
   for (const raf::ConsoleMessage& message : messages)
-    if (message.category == "NetworkStatus") texts.push_back(message.category + "/" + message.severity + "/" + message.text);
+    if (message.category == "NetworkStatus")
+      texts.push_back(message.category + "/" + message.severity + "/" + message.text);
   return texts;
 }
 
@@ -160,7 +162,8 @@ TEST(ManagedNodeListTaskTest, FirstCycleRowsTellEachNodesStateAndLaterRowsLeaveT
     // more rows; added again: a full row.
     const std::string removed =
         "NetworkStatus/Status/Managed Node List: lab Member Node: 10.77.0.9(10.77.0.9) removed from management";
-    EXPECT_EQ(RunConfigurationRequest(run.anchor(), "MNLREMOVE LIST=lab NODE=10.77.0.9"), (ConfigurationOutcome{0, ""}));
+    EXPECT_EQ(RunConfigurationRequest(run.anchor(), "MNLREMOVE LIST=lab NODE=10.77.0.9"),
+              (ConfigurationOutcome{0, ""}));
     EXPECT_EQ(run.work().read("lab.lst"), "LISTNAME=lab\n10.77.0.1\n-10.77.0.9\n");
     // A row polled in the cycle under way may still come before the delete row.
     size_t mark = 0;

@@ -41,7 +41,8 @@ class RequestBench {
     std::vector<std::string> product{"PRODUCT_CODE=" + productCode, "NODE_TYPE=DV", "PRODUCT_NAME=Test_Product",
                                      "AGENT_AFF_NAME=AFF_DORVANE", "SUBNODE_AFF_NAME=AFF_DORVANE_DATA",
                                      "DP_TO_START=SNMP", "DCH_PORT_NUMBER=2020", "DP_PORT_OFFSET=5",
-                                     "INITCNFG_FILE_NAME=RQCNFG", "ZEVATBLS_FILE_NAME=RQTBLS", "SNMPLIST_FILE_NAME=RQLIST"};
+                                     "INITCNFG_FILE_NAME=RQCNFG", "ZEVATBLS_FILE_NAME=RQTBLS",
+                                     "SNMPLIST_FILE_NAME=RQLIST"};
     product.insert(product.end(), lines.begin(), lines.end());
     product_.write(product);
     product_.use();
