@@ -16,10 +16,10 @@
 #include "dch_work_queue.h"
 #include "dp_anchor.h"
 #include "engine_routines.h"
+#include "icmp_probing.h"
 #include "integer_values.h"
 #include "managed_node_list.h"
 #include "managed_node_table.h"
-#include "manager_routines.h"
 #include "network_configuration_block.h"
 #include "network_list.h"
 #include "network_records.h"
@@ -302,8 +302,7 @@ class ListTask {
     for (int attempt = 0; attempt < kPings && !stopped(); ++attempt) {
       scratch_.networkAddress = htonl(ntohl(address) - 1);
       TRC(TRC_DETAIL, "Pinging to see if node %s is online...", node.pNodeAddrString.c_str());
-      if (zevs::Routines().checkActiveNode(&address, ntohs(node.address.sin_port), 0, &scratch_, nullptr,
-                                          kPingWaitMs) != 0) {
+      if (ZEVS_CheckActiveNode(&address, ntohs(node.address.sin_port), 0, &scratch_, nullptr, kPingWaitMs) != 0) {
         node.status = 1;
         node.changed = 1;
         node.responseTime = static_cast<uint32_t>(ZEV0_GetTimeOfDay() - started);

@@ -1,9 +1,11 @@
 #include "manager_routines.h"
 
+#include "icmp_probing.h"
 #include "local_networks.h"
 #include "managed_node_list.h"
 #include "managed_node_list_task.h"
 #include "manager_stand_ins.h"
+#include "network_monitor.h"
 #include "network_seed_file.h"
 #include "network_work_file.h"
 #include "no_data_status.h"
@@ -20,9 +22,8 @@ ManagerRoutines DefaultRoutines() {
   table.readNetConfigFromExt = ZEVS_ReadNetConfigFromExt;
   table.readNetConfigSeedFile = ZEVS_ReadNetConfigSeedFile;
 
-  table.checkICMPdaemonStatus = standin::CheckICMPdaemonStatus;
-  table.networkMonitorServerTask = standin::NetworkMonitorServerTask;
-  table.checkActiveNode = standin::CheckActiveNode;
+  table.checkICMPdaemonStatus = ZEVS_CheckICMPdaemonStatus;
+  table.networkMonitorServerTask = ZEVS_NetworkMonitorServerTask;
 
   table.managedNodeListServer = ZEVS_ManagedNodeListServer;
   table.readSNMPManagedNodeListConfigFile = ZEVP_ReadSNMPManagedNodeListConfigFile;

@@ -39,10 +39,6 @@ struct ManagerRoutines {
   // ZEVS_NetworkMonitorServerTask: runs on the manager task's thread until the
   // anchor's networkManagementEntry (the manager task's entry) is told to end.
   void (*networkMonitorServerTask)(NetworkConfigurationBlock* block);
-  // ZEVS_CheckActiveNode: the hosts that answered an ICMP echo, here the node at
-  // *address (network byte order) with wholeNetwork 0, as host 1 of network.
-  int (*checkActiveNode)(const uint32_t* address, uint16_t port, int wholeNetwork, NetworkEntry* network,
-                         NetworkEntry* second, int32_t waitMs);
 
   // Managed node lists.
   // ZEVS_ManagedNodeListServer: its process entry in the anchor's

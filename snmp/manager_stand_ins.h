@@ -7,15 +7,6 @@
 
 namespace zevs::standin {
 
-// No ICMP daemon is looked for.
-void CheckICMPdaemonStatus();
-// Serves no request: returns once the manager task's entry is told to end.
-void NetworkMonitorServerTask(NetworkConfigurationBlock* block);
-
-// No ICMP probing: no node answers.
-int CheckActiveNode(const uint32_t* address, uint16_t port, int wholeNetwork, NetworkEntry* network,
-                    NetworkEntry* second, int32_t waitMs);
-
 // The manager's other threads: each waits for the block's shut-down flag and ends.
 void* AwaitBlockShutdownThread(void* block);
 // No request is queued; the stand-in manager wakes on the block's flag anyway.

@@ -7,6 +7,8 @@
 // (ZEV0_GetStorage) that the record owns.
 #pragma once
 
+#include <netinet/in.h>
+
 #include <cstdint>
 
 #include "bsv1.h"
@@ -18,6 +20,13 @@ struct RouterEntry;
 struct ManagedNodeEntry {
   ManagedNodeEntry* next;
   NetworkEntry* network;
+  // The network monitor's bookkeeping of the host.
+  int32_t missCount;     // silent visits in a row since the last answered ping
+  int32_t refreshCount;  // visits since the MIB-II texts were fetched
+  int32_t hostIndex;     // 1 … range−1
+  int32_t snmpEnabled;   // 1 while the host answers SNMP
+  uint32_t sysServices;
+  sockaddr_in agent;  // port 161 of the host
   char* addressText;  // dotted address, 16 bytes
   char* ManagedNodeName;
   char* ManagedNodeOID;  // dotted text

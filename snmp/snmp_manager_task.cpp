@@ -4,7 +4,7 @@
 #include "bsv1.h"
 #include "dp_anchor.h"
 #include "engine_routines.h"
-#include "icmp_daemon_client.h"
+#include "icmp_probing.h"
 #include "manager_routines.h"
 #include "manager_switches.h"
 #include "manager_threads.h"

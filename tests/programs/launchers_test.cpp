@@ -43,6 +43,7 @@ class LauncherRun {
     settings.push_back("ZEV_WORK_PATH=" + work_.path());
     settings.push_back("ZEVP_META_PATH=" + work_.path());
     settings.push_back("ZEV_TRACE=*=0x91 >" + tracePath());
+    settings.push_back("ZEVP_SNMP_MANAGE_LOCAL_NETWORK=N");  // no own network's visits to hold the end
     settings.insert(settings.end(), extraSettings.begin(), extraSettings.end());
     return launcher_.start({"any", "arguments"}, settings);
   }

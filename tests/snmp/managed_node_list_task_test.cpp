@@ -124,6 +124,25 @@ std::vector<std::string> MessagesOf(const std::vector<raf::ConsoleMessage>& mess
   return texts;
 }
 
+// The list task in a data provider of the namespace, its rows recorded.
+class ListRun {
+ public:
+  explicit ListRun(const std::string& listFile) : names_({{"127.0.0.1", "localhost"}, {"10.77.0.1", "router"}}) {
+    zevp::SetPDUwaitSecondForTests(100);
+    run_.work().write("ZEVSLIST", "lab.lst\n");
+    run_.work().write("lab.lst", listFile);
+    ManagedNodeRows::instance().watch("lab");
+    run_.engineRoutines().queueAndWaitDCHstatus = ManagedNodeRows::Record;
+    raf::TakeConsoleMessages();
+  }
+  ~ListRun() { zevp::SetPDUwaitSecondForTests(0); }
+  SnmpProviderRun& run() { return run_; }
+
+ private:
+  HostNameTable names_;
+  SnmpProviderRun run_;
+};
+
 TEST(ManagedNodeListTaskTest, FirstCycleRowsTellEachNodesStateAndLaterRowsLeaveTypeAndDescriptionEmpty) {
   RunInNetworkNamespace({{"10.77.0.1", "10.77.0.5"}, ""}, [] {
     SnmpAgentSettings settings;
@@ -132,74 +151,82 @@ TEST(ManagedNodeListTaskTest, FirstCycleRowsTellEachNodesStateAndLaterRowsLeaveT
     settings.sysDescr = "Lab router";
     SnmpAgentProcess snmpd(settings);
     ASSERT_TRUE(snmpd.start()) << snmpd.failure();
-    HostNameTable names({{"127.0.0.1", "localhost"}, {"10.77.0.1", "router"}});
-    zevp::SetPDUwaitSecondForTests(100);
-    SnmpProviderRun run;
-    run.work().write("ZEVSLIST", "lab.lst\n");
-    run.work().write("lab.lst", "LISTNAME=lab\n10.77.0.1\n10.77.0.9\n");
-    ManagedNodeRows::instance().watch("lab");
-    run.engineRoutines().queueAndWaitDCHstatus = ManagedNodeRows::Record;
-    raf::TakeConsoleMessages();
+    ListRun list("LISTNAME=lab\n10.77.0.1 10.77.0.5\n");
+    SnmpProviderRun& run = list.run();
     ASSERT_TRUE(run.start());
 
     const std::string router = "router|10.77.0.1|On-line |" + ServiceType(72) + "|Lab router|";
-    const std::string silent = "10.77.0.9|10.77.0.9|Off-line|Unknown|Unavailable|";
+    const std::string live = "10.77.0.5|10.77.0.5|On-line |IP Node|Unavailable|";
     ASSERT_TRUE(Eventually([] { return ManagedNodeRows::instance().rows().size() >= 2; }, kWaitMs)) << run.trace();
     std::vector<Row> first = ManagedNodeRows::instance().rows();
     EXPECT_EQ(first[0].text, router);
-    EXPECT_EQ(first[1].text, silent);
+    EXPECT_EQ(first[1].text, live);
     EXPECT_EQ(MessagesOf(raf::TakeConsoleMessages()),
               (std::vector<std::string>{
-                  "NetworkStatus/Status/Managed Node List: lab Member Node: router(10.77.0.1) Online"}));
+                  "NetworkStatus/Status/Managed Node List: lab Member Node: router(10.77.0.1) Online",
+                  "NetworkStatus/Status/Managed Node List: lab Member Node: 10.77.0.5(10.77.0.5) Online"}));
 
-    // The next cycle: the same states, type and description left empty.
+    // The next cycle: the same states; type and description left empty, except for a
+    // node found on-line by a ping, which counts as changed each time.
     ASSERT_TRUE(Eventually([] { return ManagedNodeRows::instance().rows().size() >= 4; }, kWaitMs)) << run.trace();
     std::vector<Row> next = ManagedNodeRows::instance().rowsFrom(2);
     EXPECT_EQ(next[0].text, "router|10.77.0.1|On-line |||");
-    EXPECT_EQ(next[1].text, "10.77.0.9|10.77.0.9|Off-line|||");
+    EXPECT_EQ(next[1].text, live);
 
     // Excluded by a request: one delete row with only the address, one message, no
     // more rows; added again: a full row.
     const std::string removed =
-        "NetworkStatus/Status/Managed Node List: lab Member Node: 10.77.0.9(10.77.0.9) removed from management";
-    EXPECT_EQ(RunConfigurationRequest(run.anchor(), "MNLREMOVE LIST=lab NODE=10.77.0.9"),
+        "NetworkStatus/Status/Managed Node List: lab Member Node: 10.77.0.5(10.77.0.5) removed from management";
+    EXPECT_EQ(RunConfigurationRequest(run.anchor(), "MNLREMOVE LIST=lab NODE=10.77.0.5"),
               (ConfigurationOutcome{0, ""}));
-    EXPECT_EQ(run.work().read("lab.lst"), "LISTNAME=lab\n10.77.0.1\n-10.77.0.9\n");
+    EXPECT_EQ(run.work().read("lab.lst"), "LISTNAME=lab\n10.77.0.1 -10.77.0.5\n");
     // A row polled in the cycle under way may still come before the delete row.
     size_t mark = 0;
     ASSERT_TRUE(Eventually(
         [&] {
           std::vector<Row> rows = ManagedNodeRows::instance().rows();
           for (mark = 0; mark < rows.size(); ++mark)
-            if (rows[mark].deleteRow && rows[mark].text == "|10.77.0.9|||||") return true;
+            if (rows[mark].deleteRow && rows[mark].text == "|10.77.0.5|||||") return true;
           return false;
         },
         kWaitMs));
     ASSERT_TRUE(Eventually(
         [&] { return CountRows(ManagedNodeRows::instance().rowsFrom(mark), "router|10.77.0.1|On-line |||") >= 2; },
         kWaitMs));
-    EXPECT_EQ(CountRows(ManagedNodeRows::instance().rowsFrom(mark), "|10.77.0.9|||||"), 1u);
-    EXPECT_EQ(CountRows(ManagedNodeRows::instance().rowsFrom(mark), "10.77.0.9|10.77.0.9|Off-line|||"), 0u);
+    EXPECT_EQ(CountRows(ManagedNodeRows::instance().rowsFrom(mark), "|10.77.0.5|||||"), 1u);
+    EXPECT_EQ(CountRows(ManagedNodeRows::instance().rowsFrom(mark), live), 0u);
     EXPECT_EQ(MessagesOf(raf::TakeConsoleMessages()), std::vector<std::string>{removed});
-    EXPECT_EQ(RunConfigurationRequest(run.anchor(), "MNLADD LIST=lab NODE=10.77.0.9"), (ConfigurationOutcome{0, ""}));
-    EXPECT_EQ(run.work().read("lab.lst"), "LISTNAME=lab\n10.77.0.1\n10.77.0.9\n");
+    EXPECT_EQ(RunConfigurationRequest(run.anchor(), "MNLADD LIST=lab NODE=10.77.0.5"), (ConfigurationOutcome{0, ""}));
+    EXPECT_EQ(run.work().read("lab.lst"), "LISTNAME=lab\n10.77.0.1 10.77.0.5\n");
     mark = ManagedNodeRows::instance().rows().size();
-    EXPECT_TRUE(Eventually([&] { return HasRow(ManagedNodeRows::instance().rowsFrom(mark), silent); }, kWaitMs));
-    EXPECT_EQ(RunConfigurationRequest(run.anchor(), "MNLADD LIST=lab NODE=10.77.0.9"),
-              (ConfigurationOutcome{-1, "Adding node 10.77.0.9 already managed"}));
+    EXPECT_TRUE(Eventually([&] { return HasRow(ManagedNodeRows::instance().rowsFrom(mark), live); }, kWaitMs));
+    EXPECT_EQ(RunConfigurationRequest(run.anchor(), "MNLADD LIST=lab NODE=10.77.0.5"),
+              (ConfigurationOutcome{-1, "Adding node 10.77.0.5 already managed"}));
 
     // Reloaded, the list takes back the rows of every node, then goes offline.
     ConsoleClient console;
     const size_t before = ManagedNodeRows::instance().rows().size();
-    run.work().write("lab.lst", "LISTNAME=lab\n10.77.0.9\n");
+    run.work().write("lab.lst", "LISTNAME=lab\n10.77.0.5\n");
     EXPECT_EQ(console.exchange(run.consolePort(), "LOADLIST lab.lst", kWaitMs), "0 ");
     ASSERT_TRUE(run.waitForTrace(">>>>> Do dp_offline for Managed Node List lab")) << run.trace();
     std::vector<Row> stopped = ManagedNodeRows::instance().rowsFrom(before);
-    for (const char* address : {"10.77.0.1", "10.77.0.9"})
+    for (const char* address : {"10.77.0.1", "10.77.0.5"})
       EXPECT_TRUE(HasRow(stopped, std::string("|") + address + "|||||", true)) << address;
     EXPECT_TRUE(HasRow(stopped, "offline"));
     EXPECT_NE(run.stop(), nullptr);
-    zevp::SetPDUwaitSecondForTests(0);
+  });
+}
+
+// A node that answers neither SNMP nor ICMP: each ping waits its two seconds.
+TEST(ManagedNodeListTaskTest, ASilentNodeIsOfflineFromTheStartWithoutAMessage) {
+  RunInNetworkNamespace({{"10.77.0.1"}, ""}, [] {
+    ListRun list("LISTNAME=lab\n10.77.0.9\n");
+    SnmpProviderRun& run = list.run();
+    ASSERT_TRUE(run.start());
+    ASSERT_TRUE(Eventually([] { return !ManagedNodeRows::instance().rows().empty(); }, kWaitMs)) << run.trace();
+    EXPECT_EQ(ManagedNodeRows::instance().rows()[0].text, "10.77.0.9|10.77.0.9|Off-line|Unknown|Unavailable|");
+    EXPECT_EQ(MessagesOf(raf::TakeConsoleMessages()), std::vector<std::string>{});
+    EXPECT_NE(run.stop(), nullptr);
   });
 }
 
