@@ -4,9 +4,6 @@
 
 #include "network_configuration_block.h"
 #include "snmp_thread.h"
-#include "trc1.h"
-
-TRC_UNIT();
 
 namespace zevs::standin {
 
