@@ -4,6 +4,7 @@
 #include "icmp_probing.h"
 #include "local_networks.h"
 #include "managed_node_list.h"
+#include "managed_node_list_task.h"
 #include "manager_stand_ins.h"
 #include "network_discovery.h"
 #include "network_monitor.h"
@@ -29,7 +30,7 @@ ManagerRoutines DefaultRoutines() {
   table.checkICMPdaemonStatus = ZEVS_CheckICMPdaemonStatus;
   table.networkMonitorServerTask = ZEVS_NetworkMonitorServerTask;
 
-  table.managedNodeListServer = standin::ManagedNodeListServer;
+  table.managedNodeListServer = ZEVS_ManagedNodeListServer;
   table.readSNMPManagedNodeListConfigFile = ZEVP_ReadSNMPManagedNodeListConfigFile;
   table.shutdownSNMPManagedNodeListTask = ZEVP_ShutdownSNMPManagedNodeListTask;
   table.releaseNoDataStatusArray = ZEVP_ReleaseNoDataStatusArray;

@@ -9,6 +9,7 @@
 #include "console_action.h"
 #include "console_socket.h"
 #include "dch_client_routine.h"
+#include "configuration_request.h"
 #include "dch_work_queue.h"
 #include "derived_attributes.h"
 #include "dp_log.h"
@@ -107,7 +108,7 @@ EngineRoutines DefaultRoutines() {
   table.locateNetworkBySymbolicName = ZEVP_LocateNetworkBySymbolicName;
   table.emitSNMPtrap = ZEVP_EmitSNMPtrap;
   table.scheduleRunConsoleCommand = ZEVP_ScheduleRunConsoleCommand;
-  table.scheduleDPconfigurationRequest = standin::ScheduleDPconfigurationRequest;
+  table.scheduleDPconfigurationRequest = ZEVP_ScheduleDPconfigurationRequest;
   table.allocateHTTPrequestBlock = ZEVP_AllocateHTTPrequestBlock;
   table.stopSitHTTPrequest = ZEVP_StopSitHTTPrequest;
 

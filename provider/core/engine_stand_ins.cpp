@@ -33,24 +33,9 @@ void IdleUntilTerminated(ProcessEntry* entry) {
   ZEVP_EndThread();
 }
 
-
-
-
 void StopSNMPcollection(SourceEntry* source) {
   TRC(TRC_ERROR, "***** SNMP collection not available: collection of source @%p not stopped",
       static_cast<void*>(source));
 }
-
-
-namespace {
-
-void notSupported(ActionEntry* entry) {
-  TRC(TRC_ERROR, "***** Action %s not supported by this data provider", entry->ActionName);
-  entry->ActionStatus = ZEV_ACTION_DP_NOSUPPORT;
-}
-
-}  // namespace
-
-void ScheduleDPconfigurationRequest(DPAB*, ActionEntry* entry) { notSupported(entry); }
 
 }  // namespace zevp::standin

@@ -13,8 +13,5 @@ void IdleUntilTerminated(ProcessEntry* entry);
 
 // The model's calls into the SNMP collection, not built yet.
 void StopSNMPcollection(SourceEntry* source);                       // "not available"
-// What action workers hand over to parts not built yet.
-// Sets DP_NOSUPPORT and traces.
-void ScheduleDPconfigurationRequest(DPAB* anchor, ActionEntry* entry);
 
 }  // namespace zevp::standin

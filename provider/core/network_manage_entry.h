@@ -4,6 +4,8 @@
 // automatic MIB collection is started and stopped for.
 #pragma once
 
+#include <netinet/in.h>
+
 #include <cstdint>
 
 struct DPAB;
@@ -28,11 +30,20 @@ struct NetworkManageEntry {
 };
 
 
-// A node of the SNMP data provider, as far as the automatic MIB collection reads it.
+// A node of the SNMP data provider, as far as the automatic MIB collection and the
+// identity read of configuration requests use it. The texts are storage blocks
+// (ZEV0_GetStorage) of the record.
 struct ManagedNodeEntry {
   char* ManagedNodeName;
   char* ManagedNodeOID;   // the system object identifier, dotted; null when unknown
   int32_t MIB2Admitted;   // MIB-2 groups are collected for the node whatever its enterprise
+  sockaddr_in address;    // the node's SNMP port 161
+  char* addressString;    // dotted, 32 bytes
+  char* ManagedNodeTypeText;  // from sysServices
+  char* ManagedNodeDesc;      // sysDescr
+  int32_t snmpAnswering;  // 1 once the node answered SNMP
+  int32_t managed;        // 1
+  int32_t checked;        // 0
 };
 
 // Queue a request to the network monitoring server or a list to the managed-node-

@@ -62,15 +62,15 @@ bool urlOfGroup(const std::string& group, const char* owner, const std::string& 
   return true;
 }
 
-void wakeHTTPmanager(DPAB* anchor) {
+}  // namespace
+
+void ZEVP_WakeHTTPmanagerThread(DPAB* anchor) {
   ProcessEntry* manager = anchor->httpManagerEntry;
   if (manager == nullptr) return;  // it looks at every URL when it starts
   pthread_mutex_lock(&manager->mutex);
   pthread_cond_signal(&manager->condition);
   pthread_mutex_unlock(&manager->mutex);
 }
-
-}  // namespace
 
 bool ZEVP_ParseRuleStartParameters(const char* parameters, const char* owner, RuleStartParameters* parsed) {
   *parsed = RuleStartParameters{};
@@ -110,7 +110,7 @@ void ZEVP_StartURLmonitoringByRule(DPAB* anchor, const ActionEntry* entry) {
     if (zevp::Routines().allocateHTTPrequestBlock(anchor, url.url.c_str(), alias, parsed.interval, entry->ActionOwner,
                                                   0, nullptr) != nullptr) {
       TRC(TRC_DETAIL, "URL %s monitoring requested by situation %s", url.url.c_str(), entry->ActionOwner);
-      wakeHTTPmanager(anchor);
+      ZEVP_WakeHTTPmanagerThread(anchor);
     } else {
       TRC(TRC_ERROR, "Warning: URL %s not monitored for situation %s", url.url.c_str(), entry->ActionOwner);
     }

@@ -32,3 +32,6 @@ bool ZEVP_ParseRuleStartParameters(const char* parameters, const char* owner, Ru
 // Starts monitoring the URLs of a RULESTART action for its situation and wakes the
 // HTTP manager.
 void ZEVP_StartURLmonitoringByRule(DPAB* anchor, const ActionEntry* entry);
+
+// Wakes the HTTP manager, when it runs, to look at the URLs again.
+void ZEVP_WakeHTTPmanagerThread(DPAB* anchor);

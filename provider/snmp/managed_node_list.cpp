@@ -28,6 +28,10 @@ constexpr size_t kConfigLineMax = 511;
 constexpr char kBlanks[] = " \t";
 
 BSV1_Lock chainLock;
+// Guards the lists' queuedToServer and the server's queue and reference as lists
+// pass to the server; never held by the server while it holds its mutex, so an
+// enqueue may hold it while it wakes the server.
+std::mutex handoverLock;
 std::once_flag chainOnce;
 std::string configurationFileName;  // full; empty when undefined
 ManagedNodeListEntry* chain = nullptr;
@@ -63,6 +67,28 @@ void Append(ManagedNodeListEntry* list) {
   while (last->next != nullptr) last = last->next;
   last->next = list;
   list->previous = last;
+}
+
+bool TaskMarked(ManagedNodeListEntry* list) {
+  BSV1_GetLock(&list->lock);
+  const bool marked = list->taskMark != 0;
+  BSV1_ReleaseLock(&list->lock);
+  return marked;
+}
+
+void SetTaskMark(ManagedNodeListEntry* list, int32_t mark) {
+  BSV1_GetLock(&list->lock);
+  list->taskMark = mark;
+  BSV1_ReleaseLock(&list->lock);
+}
+
+// The server's queue, emptied (caller holds the hand-over lock).
+ManagedNodeListEntry* TakeServerQueue(ProcessEntry* server) {
+  BSV1_GetLock(&server->workQueueLock);
+  auto* lists = static_cast<ManagedNodeListEntry*>(server->requestQueue);
+  server->requestQueue = nullptr;
+  BSV1_ReleaseLock(&server->workQueueLock);
+  return lists;
 }
 
 void FreeList(ManagedNodeListEntry* list) {
@@ -120,8 +146,8 @@ int LoadUnderLock(DPAB* anchor, const char* inputFileName) {
   if (list->listName.empty()) list->listName = ZEVP_DefaultManagedNodeListName(inputFileName);
   Append(list);
   list->changed = 1;
-  list->handedToServer = 1;
-  if (ZEVP_EnqueueManagedNodeListToServer(anchor, list) == 0) list->handedToServer = 0;
+  std::lock_guard<std::mutex> handover(handoverLock);
+  list->queuedToServer = ZEVP_EnqueueManagedNodeListToServer(anchor, list) != 0 ? 1 : 0;
   return 1;
 }
 
@@ -299,8 +325,15 @@ int ZEVP_RemoveNodeFromManagedNodeArray(ManagedNodeListEntry* list, const sockad
 
 void ZEVP_StopSNMPManagedNodeListTask(ManagedNodeListEntry* list) {
   if (list == nullptr) return;
-  list->stopRequested = 1;
-  while (list->handedToServer != 0 && list->taskDone == 0) BSV1_Sleep(1);
+  {
+    std::lock_guard<std::mutex> handover(handoverLock);
+    list->stopRequested = 1;
+    if (list->queuedToServer != 0) {
+      TRC(TRC_DETAIL, "Managed Node List %s stopped before its task started", list->listName.c_str());
+      return;
+    }
+  }
+  while (TaskMarked(list)) BSV1_Sleep(1);
   FreeList(list);
 }
 
@@ -339,5 +372,41 @@ BSV1_Lock* ManagedNodeListLock() {
 }
 
 ManagedNodeListEntry* FirstManagedNodeList() { return chain; }
+
+ManagedNodeListEntry* TakeQueuedManagedNodeLists(ProcessEntry* server) {
+  std::lock_guard<std::mutex> handover(handoverLock);
+  ManagedNodeListEntry* batch = nullptr;
+  ManagedNodeListEntry** tail = &batch;
+  for (ManagedNodeListEntry* list = TakeServerQueue(server); list != nullptr;) {
+    ManagedNodeListEntry* next = list->NextInServerQueue;
+    list->NextInServerQueue = nullptr;
+    list->queuedToServer = 0;
+    if (list->stopRequested != 0) {
+      FreeList(list);
+    } else {
+      SetTaskMark(list, 1);
+      *tail = list;
+      tail = &list->NextInServerQueue;
+    }
+    list = next;
+  }
+  return batch;
+}
+
+void ForgoManagedNodeListTask(ManagedNodeListEntry* list) { SetTaskMark(list, 0); }
+
+void EndManagedNodeListTask(ManagedNodeListEntry* list) { SetTaskMark(list, 0); }
+
+void EndManagedNodeListServer(DPAB* anchor, ProcessEntry* server) {
+  std::lock_guard<std::mutex> handover(handoverLock);
+  anchor->managedNodeListEntry = nullptr;
+  for (ManagedNodeListEntry* list = TakeServerQueue(server); list != nullptr;) {
+    ManagedNodeListEntry* next = list->NextInServerQueue;
+    list->NextInServerQueue = nullptr;
+    list->queuedToServer = 0;
+    if (list->stopRequested != 0) FreeList(list);
+    list = next;
+  }
+}
 
 }  // namespace zevp

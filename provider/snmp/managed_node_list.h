@@ -19,6 +19,7 @@
 
 struct DPAB;
 struct NetworkConfigurationBlock;
+struct ProcessEntry;
 
 // Filter types of a list.
 enum ZEVP_ManagedNodeFilter : int32_t {
@@ -46,12 +47,15 @@ struct ManagedNodeListEntry {
   std::string listName;       // at most 16 characters
   std::string filterValue;
   int32_t filterType;  // ZEVP_ManagedNodeFilter
-  // The list's task: the list was handed to the server, the task is told to stop,
-  // the task has ended (or will never run). Kept here, not on the task's stack, so
+  // The list's task. queuedToServer (under the hand-over lock): the list waits in
+  // the server's queue, and the server frees it when it was stopped meanwhile.
+  // taskMark (under the list's lock): the server starts, or started, a task for the
+  // list; the task clears it as its last act, and a stop waits only while it is set.
+  // stopRequested: the task is told to end. Kept here, not on the task's stack, so
   // that a stop may race the task's end.
-  std::atomic<int32_t> handedToServer{0};
+  int32_t queuedToServer = 0;
+  int32_t taskMark = 0;
   std::atomic<int32_t> stopRequested{0};
-  std::atomic<int32_t> taskDone{0};
   // Under lock: the node array (only ever grows; an excluded node is family 0) and
   // its changed flag, which the list task reacts to.
   BSV1_Lock lock;
@@ -83,7 +87,9 @@ int ZEVP_AddNodeToManagedNodeArray(ManagedNodeListEntry* list, const char* nodeW
 // Excludes the first monitored node with that IPv4 address; 1 or 0. Caller holds the list's lock.
 int ZEVP_RemoveNodeFromManagedNodeArray(ManagedNodeListEntry* list, const sockaddr_in* address);
 
-// Tells the list's task to stop, waits until it has ended, frees the list.
+// Tells the list's task to stop, waits until it has ended (only while a task is
+// marked for it), frees the list; a list still in the server's queue is freed by
+// the server as it takes it.
 void ZEVP_StopSNMPManagedNodeListTask(ManagedNodeListEntry* list);
 // Stops and frees every list, then tells the managed-node-list server to end.
 void ZEVP_ShutdownSNMPManagedNodeListTask(DPAB* anchor);
@@ -96,5 +102,18 @@ void UnchainManagedNodeList(ManagedNodeListEntry* list);
 BSV1_Lock* ManagedNodeListLock();
 // The first list of the chain (caller holds the chain lock).
 ManagedNodeListEntry* FirstManagedNodeList();
+
+// The managed-node-list server's side of the hand-over, under the hand-over lock
+// (never taken while holding the server's mutex): the lists queued to the server
+// so far, chained through NextInServerQueue, each marked as having a task; lists
+// stopped while queued are freed here.
+ManagedNodeListEntry* TakeQueuedManagedNodeLists(ProcessEntry* server);
+// The server could not start the list's task (or ends before it did): the mark goes.
+void ForgoManagedNodeListTask(ManagedNodeListEntry* list);
+// The list's task has ended: its last touch of the list.
+void EndManagedNodeListTask(ManagedNodeListEntry* list);
+// The server ends: it is no longer the anchor's, and what is still queued to it is
+// dropped (freed when stopped, else left for its stop).
+void EndManagedNodeListServer(DPAB* anchor, ProcessEntry* server);
 
 }  // namespace zevp

@@ -19,7 +19,7 @@
 #include "dp_anchor.h"
 #include "dp_log_recorder.h"
 #include "eventually.h"
-#include "manager_stand_ins.h"
+#include "managed_node_list_task.h"
 #include "manager_switches.h"
 #include "network_configuration_block.h"
 #include "network_namespace.h"
@@ -59,7 +59,7 @@ constexpr char kRouters[] = "router discovery";
 constexpr char kNetworks[] = "network discovery";
 
 const std::pair<void* (*)(void*), const char*> kManagerThreads[] = {
-    {zevs::standin::ManagedNodeListServer, kListServer},
+    {ZEVS_ManagedNodeListServer, kListServer},
     {ManagerThread<1>, kTrap},
     {ManagerThread<2>, kAgents},
     {ManagerThread<3>, kRouters},
@@ -432,7 +432,7 @@ TEST_P(SnmpListServerTest, LeavesTheListsUnreadAndTheManagerGoesOn) {
     UseManagerThreads(run);
     zevs::ManagerRoutines& routines = run.managerRoutines().routines();
     if (!tested.refused) routines.managedNodeListServer = EndsAtOnce;
-    ManagerThreadStarts threads(tested.refused ? zevs::standin::ManagedNodeListServer : nullptr);
+    ManagerThreadStarts threads(tested.refused ? ZEVS_ManagedNodeListServer : nullptr);
     ASSERT_TRUE(run.start());
     ASSERT_TRUE(run.waitForTrace(kManagerRunning)) << run.trace();
     EXPECT_NE(Position(run, tested.line), std::string::npos) << run.trace();

@@ -94,7 +94,11 @@ class MIBautoCollectionTest : public ::testing::Test {
 };
 
 ManagedNodeEntry Node(const char* oid, int32_t mib2 = 0) {
-  return ManagedNodeEntry{const_cast<char*>("node1"), const_cast<char*>(oid), mib2};
+  ManagedNodeEntry node{};
+  node.ManagedNodeName = const_cast<char*>("node1");
+  node.ManagedNodeOID = const_cast<char*>(oid);
+  node.MIB2Admitted = mib2;
+  return node;
 }
 
 TEST_F(MIBautoCollectionTest, ANodeOfTheEnterpriseStartsEachCollectableGroupOfItsApplications) {

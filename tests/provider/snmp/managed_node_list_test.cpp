@@ -162,22 +162,31 @@ TEST_F(ManagedNodeListTest, AListIsHandedToTheServerAndAReloadWaitsForItsTaskToE
   ProcessEntry* server = ZEVP_InitializeProcessEntry(anchor_.get());
   anchor_->managedNodeListEntry = server;
   ASSERT_EQ(load("served.lst", "127.0.0.1\n"), 1);
-  auto* handed = static_cast<ManagedNodeListEntry*>(server->requestQueue);
+  ManagedNodeListEntry* handed = zevp::TakeQueuedManagedNodeLists(server);
   ASSERT_NE(handed, nullptr);
-  EXPECT_EQ(handed->handedToServer, 1);
-  server->requestQueue = nullptr;
+  EXPECT_EQ(handed->taskMark, 1);
   std::thread task([handed] {
     while (handed->stopRequested == 0) BSV1_Sleep(0);
-    handed->taskDone = 1;
+    zevp::EndManagedNodeListTask(handed);
   });
   ASSERT_EQ(load("served.lst", "127.0.0.2\n"), 1);
   task.join();
   EXPECT_EQ(NodesOf(ZEVP_LocateManagedNodeListFromInputFileName("served.lst")),
             (std::vector<Node>{{"127.0.0.2", 0, true}}));
-  ZEVP_LocateManagedNodeListFromInputFileName("served.lst")->taskDone = 1;
+
+  // Still queued when stopped: the server frees it as it takes the queue, and a
+  // list whose task could not start is not waited for.
   ZEVP_ShutdownSNMPManagedNodeListTask(anchor_.get());
   EXPECT_EQ(server->terminationFlag, 1);
-  anchor_->managedNodeListEntry = nullptr;
+  EXPECT_EQ(zevp::TakeQueuedManagedNodeLists(server), nullptr);
+  ASSERT_EQ(load("unstarted.lst", "127.0.0.3\n"), 1);
+  ManagedNodeListEntry* unstarted = zevp::TakeQueuedManagedNodeLists(server);
+  ASSERT_NE(unstarted, nullptr);
+  zevp::ForgoManagedNodeListTask(unstarted);
+  ZEVP_ShutdownSNMPManagedNodeListTask(anchor_.get());
+  EXPECT_EQ(ZEVP_LocateManagedNodeListFromInputFileName("unstarted.lst"), nullptr);
+  zevp::EndManagedNodeListServer(anchor_.get(), server);
+  EXPECT_EQ(anchor_->managedNodeListEntry.load(), nullptr);
   ZEVP_DestroyProcessEntry(server);
 }
 
