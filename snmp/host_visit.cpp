@@ -6,8 +6,8 @@
 #include <cstring>
 
 #include "manager_routines.h"
-#include "mib_auto_start.h"
 #include "network_monitor_seams.h"
+#include "mib_auto_collection.h"
 #include "network_records.h"
 #include "network_state.h"
 #include "record_paths.h"
@@ -135,7 +135,7 @@ void Report(const HostVisitContext& context, ManagedNodeEntry* node, bool online
     ZEVS_ReleaseCPstatus(record);
   }
   if (online && MonitorSeams().checkManagedNodeFilters(node) != 2) {
-    AutoStartMIBcollection(context.anchor, node->ManagedNodeName, node->ManagedNodeOID);
+    ZEVP_AutoStartMIBcollection(context.anchor, node);
   }
 }
 

@@ -2,7 +2,7 @@
 // remove their own; every change and walk is made under one mutex.
 #include <arpa/inet.h>
 
-#include "network_manage_request.h"
+#include "network_manage_entry.h"
 #include "network_monitor.h"
 #include "trc1.h"
 

@@ -14,7 +14,7 @@
 #include "dch_work_queue.h"
 #include "dp_anchor.h"
 #include "network_configuration_block.h"
-#include "network_manage_request.h"
+#include "network_manage_entry.h"
 #include "network_monitor.h"
 #include "network_monitor_seams.h"
 #include "network_records.h"

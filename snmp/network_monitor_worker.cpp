@@ -8,7 +8,7 @@
 
 #include "host_visit.h"
 #include "network_configuration_block.h"
-#include "network_manage_request.h"
+#include "network_manage_entry.h"
 #include "network_monitor.h"
 #include "network_monitor_seams.h"
 #include "network_records.h"

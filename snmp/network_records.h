@@ -12,28 +12,10 @@
 #include <cstdint>
 
 #include "bsv1.h"
+#include "managed_node_entry.h"
 
 struct NetworkEntry;
 struct RouterEntry;
-
-// One host of a monitored network, or of a managed node list.
-struct ManagedNodeEntry {
-  ManagedNodeEntry* next;
-  NetworkEntry* network;
-  // The network monitor's bookkeeping of the host.
-  int32_t missCount;     // silent visits in a row since the last answered ping
-  int32_t refreshCount;  // visits since the MIB-II texts were fetched
-  int32_t hostIndex;     // 1 … range−1
-  int32_t snmpEnabled;   // 1 while the host answers SNMP
-  uint32_t sysServices;
-  sockaddr_in agent;  // port 161 of the host
-  char* addressText;  // dotted address, 16 bytes
-  char* ManagedNodeName;
-  char* ManagedNodeOID;  // dotted text
-  char* ManagedNodeDesc;
-  char* ManagedNodeLocation;
-  char* ManagedNodeTypeText;
-};
 
 // One known network, in the block's network list. Host indexes run 1 … range−1;
 // index 0 is the network-wide slot of the arrays.

@@ -12,7 +12,7 @@
 #include "attribute_entry.h"
 #include "dp_anchor.h"
 #include "engine_routines.h"
-#include "network_manage_entry.h"
+#include "managed_node_entry.h"
 #include "shutdown_request.h"
 #include "source_entry.h"
 #include "table_entry.h"

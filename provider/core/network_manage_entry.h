@@ -1,10 +1,7 @@
 // Requests to the SNMP data provider's servers: a network to manage (built from
 // an operator's SNMP MANAGE command, or by discovery) and a managed node list,
-// each queued on its server's process entry; and the managed node that the
-// automatic MIB collection is started and stopped for.
+// each queued on its server's process entry.
 #pragma once
-
-#include <netinet/in.h>
 
 #include <cstdint>
 
@@ -27,23 +24,6 @@ struct NetworkManageEntry {
   int32_t ManageAction;
   int32_t PollInterval;  // seconds; for EXCLUDE the include option (1, or 0 to reset it)
   int32_t NextDueTime;
-};
-
-
-// A node of the SNMP data provider, as far as the automatic MIB collection and the
-// identity read of configuration requests use it. The texts are storage blocks
-// (ZEV0_GetStorage) of the record.
-struct ManagedNodeEntry {
-  char* ManagedNodeName;
-  char* ManagedNodeOID;   // the system object identifier, dotted; null when unknown
-  int32_t MIB2Admitted;   // MIB-2 groups are collected for the node whatever its enterprise
-  sockaddr_in address;    // the node's SNMP port 161
-  char* addressString;    // dotted, 32 bytes
-  char* ManagedNodeTypeText;  // from sysServices
-  char* ManagedNodeDesc;      // sysDescr
-  int32_t snmpAnswering;  // 1 once the node answered SNMP
-  int32_t managed;        // 1
-  int32_t checked;        // 0
 };
 
 // Queue a request to the network monitoring server or a list to the managed-node-

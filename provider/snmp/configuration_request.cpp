@@ -14,7 +14,7 @@
 #include "managed_node_list.h"
 #include "managed_node_list_edit.h"
 #include "mib_auto_collection.h"
-#include "network_manage_entry.h"
+#include "managed_node_entry.h"
 #include "trc1.h"
 #include "url_rule_start.h"
 #include "zev/prodspec_items.h"
@@ -39,7 +39,7 @@ class NamedNode {
   ~NamedNode() {
     ZEV0_FreeStorage(&node_.ManagedNodeName);
     ZEV0_FreeStorage(&node_.ManagedNodeOID);
-    ZEV0_FreeStorage(&node_.addressString);
+    ZEV0_FreeStorage(&node_.addressText);
     ZEV0_FreeStorage(&node_.ManagedNodeTypeText);
     ZEV0_FreeStorage(&node_.ManagedNodeDesc);
   }
@@ -48,7 +48,7 @@ class NamedNode {
 
   const std::string& name() const { return name_; }
   bool identified() const { return identified_; }
-  bool resolved() const { return node_.addressString != nullptr; }
+  bool resolved() const { return node_.addressText != nullptr; }
   ManagedNodeEntry* entry() { return &node_; }
 
  private:
@@ -165,11 +165,11 @@ class ConfigurationRequest {
   // or stopped once the lists are let go. The caller holds the chain lock.
   void edit(ManagedNodeListEntry* list, NamedNode& node, bool add, const NodePathTexts& texts) {
     BSV1_GetLock(&list->lock);
-    const bool changed = add ? ZEVP_AddNodeToManagedNodeArray(list, node.entry()->addressString
-                                                                        ? node.entry()->addressString
+    const bool changed = add ? ZEVP_AddNodeToManagedNodeArray(list, node.entry()->addressText
+                                                                        ? node.entry()->addressText
                                                                         : "",
                                                               0) != 0
-                             : ZEVP_RemoveNodeFromManagedNodeArray(list, &node.entry()->address) != 0;
+                             : ZEVP_RemoveNodeFromManagedNodeArray(list, &node.entry()->agent) != 0;
     BSV1_ReleaseLock(&list->lock);
     if (!changed) return fail(Filled(add ? texts.alreadyManaged : texts.notMonitored, node.name()));
     if (add) {

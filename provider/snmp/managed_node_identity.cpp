@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "bsv1.h"
-#include "network_manage_entry.h"
+#include "managed_node_entry.h"
 #include "one_variable_get.h"
 #include "snmp_pdu.h"
 #include "system_group_oids.h"
@@ -42,7 +42,7 @@ class IdentityRead {
     if (socket_ < 0) return 0;
     int32_t errorStatus = 0;
     const int32_t oidLength = zevp::kSystemFieldLength;
-    return ZEVP_RetrieveOneMIBvariable(socket_, buffer_.data(), &node_->address, nullptr, &requestID_, &errorStatus,
+    return ZEVP_RetrieveOneMIBvariable(socket_, buffer_.data(), &node_->agent, nullptr, &requestID_, &errorStatus,
                                        &oidLength, oid, length, value, valueSize, 0);
   }
 
@@ -52,7 +52,7 @@ class IdentityRead {
     int32_t length = 0;
     if (get(zevp::kSysServicesField, &area, static_cast<int32_t>(integer.size()), &length) != ZEV0_ASN_INTEGER)
       return false;
-    node_->snmpAnswering = 1;
+    node_->snmpEnabled = 1;
     ZEV0_FreeStorage(&node_->ManagedNodeTypeText);
     node_->ManagedNodeTypeText =
         ZEV0_DetermineNodeServiceType(static_cast<int>(zevp::ServicesOfInteger(integer.data(), length)));
@@ -89,12 +89,12 @@ class IdentityRead {
 const char* Shown(const char* text) { return text != nullptr ? text : ""; }
 
 bool Resolve(ManagedNodeEntry* node) {
-  if (node->ManagedNodeName == nullptr || ZEV0_ConvertNameToAddr(node->ManagedNodeName, kSnmpPort, &node->address) == 0)
+  if (node->ManagedNodeName == nullptr || ZEV0_ConvertNameToAddr(node->ManagedNodeName, kSnmpPort, &node->agent) == 0)
     return false;
-  ZEV0_FreeStorage(&node->addressString);
-  node->addressString = static_cast<char*>(ZEV0_GetStorage(kAddressStringSize));
-  if (node->addressString == nullptr) return false;
-  inet_ntop(AF_INET, &node->address.sin_addr, node->addressString, kAddressStringSize);
+  ZEV0_FreeStorage(&node->addressText);
+  node->addressText = static_cast<char*>(ZEV0_GetStorage(kAddressStringSize));
+  if (node->addressText == nullptr) return false;
+  inet_ntop(AF_INET, &node->agent.sin_addr, node->addressText, kAddressStringSize);
   return true;
 }
 
@@ -104,7 +104,7 @@ int ZEVP_RetrieveManagedNodeIdentity(ManagedNodeEntry* node, int freeOnFailure) 
   bool read = Resolve(node) && IdentityRead(node).read();
   if (read) {
     TRC(TRC_DETAIL, "RQ Server %s identity:", node->ManagedNodeName);
-    TRC(TRC_DETAIL, "IP Address ------>%s", node->addressString);
+    TRC(TRC_DETAIL, "IP Address ------>%s", node->addressText);
     TRC(TRC_DETAIL, "Enterprise OID -->%s", node->ManagedNodeOID);
     TRC(TRC_DETAIL, "Node Type-------->%s", Shown(node->ManagedNodeTypeText));
     TRC(TRC_DETAIL, "Node Description->%s", Shown(node->ManagedNodeDesc));
@@ -112,7 +112,7 @@ int ZEVP_RetrieveManagedNodeIdentity(ManagedNodeEntry* node, int freeOnFailure) 
   }
   TRC(TRC_ERROR, "Unable to obtain server identity for managed node %s", Shown(node->ManagedNodeName));
   if (freeOnFailure != 0) {
-    ZEV0_FreeStorage(&node->addressString);
+    ZEV0_FreeStorage(&node->addressText);
     ZEV0_FreeStorage(&node->ManagedNodeTypeText);
     ZEV0_FreeStorage(&node->ManagedNodeDesc);
     ZEV0_FreeStorage(&node->ManagedNodeOID);

@@ -4,8 +4,8 @@
 
 struct ManagedNodeEntry;
 
-// Resolves node->ManagedNodeName (port 161) into node->address and
-// node->addressString, then reads the three variables over a socket of its own: 1
+// Resolves node->ManagedNodeName (port 161) into node->agent and
+// node->addressText, then reads the three variables over a socket of its own: 1
 // when sysServices came back as an INTEGER and sysObjectID as an OBJECT IDENTIFIER
 // (node->ManagedNodeOID then dotted; the description only when sysDescr is an
 // OCTET STRING). 0 otherwise; with freeOnFailure the texts it made are freed and

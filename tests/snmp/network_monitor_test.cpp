@@ -16,7 +16,7 @@
 #include "eventually.h"
 #include "net_snmp.h"
 #include "network_configuration_block.h"
-#include "network_manage_request.h"
+#include "network_manage_entry.h"
 #include "network_monitor.h"
 #include "network_monitor_seams.h"
 #include "network_namespace.h"

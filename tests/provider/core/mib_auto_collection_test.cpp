@@ -18,7 +18,7 @@
 #include "hand_built_model.h"
 #include "metafile_fixture.h"
 #include "mib_auto_collection.h"
-#include "network_manage_entry.h"
+#include "managed_node_entry.h"
 #include "process_entry.h"
 #include "recording_snmp_worker.h"
 #include "refused_thread_starts.h"
