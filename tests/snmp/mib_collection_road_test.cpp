@@ -310,10 +310,12 @@ TEST(MibCollectionRoadTest, IfTableRowsMatchSnmpwalkAndStartsShareOneCollectorUn
         if (entry.find(kSilentAgent) != std::string::npos && entry.find("SYSTEM") != std::string::npos) return true;
       return false;
     }, 10000));
-    std::vector<Row> system = RowsOf("SYSTEM");
-    ASSERT_EQ(system.size(), 1u) << "the silent agent sends no row";
-    EXPECT_EQ(system[0].values.at("sysDescr"), "Test agent");
-    EXPECT_EQ(system[0].values.at("sysName"), "test-agent");
+    // The clock runs fast: passes may have come again; each row is the answering agent's.
+    for (const Row& row : RowsOf("SYSTEM")) {
+      EXPECT_EQ(row.values.at("Agent_Name"), kAgent) << "the silent agent sends no row";
+      EXPECT_EQ(row.values.at("sysDescr"), "Test agent");
+      EXPECT_EQ(row.values.at("sysName"), "test-agent");
+    }
     EXPECT_EQ(collection.run().stop(), &ZEVS_ThreadRC);
   });
 }
