@@ -15,6 +15,9 @@
 
 namespace {
 
+// Long enough for the agent's round trips under ThreadSanitizer on a busy machine.
+constexpr int kAgentWaitMs = 30000;
+
 std::string Message(int status) {
   char text[256];
   dp_ShowMessage(status, text, sizeof text);
@@ -131,7 +134,7 @@ TEST_F(DataSessionTest, ASessionOverTCPNamesItsSourceAndEndsWithTheConnection) {
   EXPECT_FALSE(agent_.subnodes("till7:APPL00").empty()) << "the source's name is the subnode's";
   EXPECT_EQ(call(dp_CloseSession), 0);
   EXPECT_TRUE(agent_.logged("dp_CloseSession completed for location localhost."));
-  EXPECT_TRUE(Eventually([&] { return agent_.subnodes("till7:APPL00").empty(); }, 10000))
+  EXPECT_TRUE(Eventually([&] { return agent_.subnodes("till7:APPL00").empty(); }, kAgentWaitMs))
       << "the source went offline";
 }
 
@@ -148,11 +151,11 @@ TEST_F(DataSessionTest, AnActionAtTheProgramsSubnodeIsServedByIt) {
   EXPECT_EQ(status, 82);
   EXPECT_EQ(size, 0);
 
-  ASSERT_TRUE(Eventually([&] { return !agent_.subnodes("localhost:APPL00").empty(); }, 10000));
+  ASSERT_TRUE(Eventually([&] { return !agent_.subnodes("localhost:APPL00").empty(); }, kAgentWaitMs));
   ToolRun action = agent_.agent().zevraf({"action", "localhost:APPL00", "'restock'", "10"});
   ASSERT_EQ(action.exitStatus, 0) << action.errors;
   ASSERT_TRUE(Eventually([&] { return dp_ReceiveRequest(handle_, 0, request, sizeof request, &id, &size, &status); },
-                         10000))
+                         kAgentWaitMs))
       << status;
   const std::string text = request;
   EXPECT_GT(id, 0);
@@ -168,7 +171,7 @@ TEST_F(DataSessionTest, AnActionAtTheProgramsSubnodeIsServedByIt) {
 TEST_F(DataSessionTest, ARequestIsCutToTheBufferAndAResultTo256Bytes) {
   ASSERT_EQ(dp_BeginInput(handle_, "APPL", "GRP", nullptr), 1);
   ASSERT_EQ(dp_AcceptRequest(handle_, 1, 30, nullptr), 1);
-  ASSERT_TRUE(Eventually([&] { return !agent_.subnodes("localhost:APPL00").empty(); }, 10000));
+  ASSERT_TRUE(Eventually([&] { return !agent_.subnodes("localhost:APPL00").empty(); }, kAgentWaitMs));
   ASSERT_EQ(agent_.agent().zevraf({"action", "localhost:APPL00", "'reorder'", "20"}).exitStatus, 0);
   char request[16];
   std::memset(request, 'Z', sizeof request);
@@ -180,7 +183,7 @@ TEST_F(DataSessionTest, ARequestIsCutToTheBufferAndAResultTo256Bytes) {
         dp_ReceiveRequest(handle_, 0, request, 10, &id, &size, &status);
         return status != 82;
       },
-      10000));
+      kAgentWaitMs));
   EXPECT_EQ(status, 83);
   EXPECT_EQ(size, 10);
   EXPECT_EQ(std::string(request, 10), std::string("REQ(\"reor") + '\0');
