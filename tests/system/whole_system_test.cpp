@@ -195,7 +195,8 @@ class WholeSystem {
         apiPort_(FreeLoopbackPort()),
         postPort_(FreeLoopbackPort()) {}
 
-  // The peers, then the agent with its data providers, until every console answers.
+  // The peers, then the agent with its data providers, until every console answers and
+  // every server of theirs listens (some begin after their console).
   void start() {
     ASSERT_TRUE(snmpAgent_.start()) << snmpAgent_.failure();
     ASSERT_TRUE(trapReceiver_.start()) << trapReceiver_.failure();
@@ -220,6 +221,8 @@ class WholeSystem {
       ASSERT_EQ(AwaitConsole(port, kStartWaitMs), "0 " + std::to_string(type.offset) + " " + std::to_string(port))
           << type.name << agent_.traceText();
     }
+    for (unsigned short port : {socketPort_, apiPort_, postPort_, kTrapMonitorPort})
+      ASSERT_TRUE(Eventually([port] { return UdpPortBound(port); }, kStartWaitMs)) << "nothing on port " << port;
   }
 
   // Lines appended to the watched file, a socket partner's association record and
