@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <set>
 #include <sstream>
@@ -41,7 +42,6 @@ constexpr int kRowWaitMs = 20000;
 constexpr int kConsoleRunWaitMs = 40000;
 constexpr int kEndWaitMs = 40000;
 constexpr char kActionTable[] = "DVA6034300";
-constexpr char kLogTable[] = "DVA524400";
 constexpr char kConsoleAccepted[] = "Console input accepted.";
 
 // The data providers of the agent, their console port's offset from the base, and the
