@@ -111,6 +111,12 @@ int applyActionResult(actionTable& table, const ActionInfo_t& record) {
   actionTableIterator walk(table.entries());
   while (actionTableEntry* entry = walk.Next()) {
     if (entry->actionID() != record.actionID || entry->actionType() != ZEV_ACTION_AUTOMATION) continue;
+    // Every data provider of the node's host is sent the action; those without the
+    // node's source answer so, and must not end it before the one that has it.
+    if (record.actionStatus == ZEV_ACTION_SOURCE_OFFLINE && entry->offlineAnswerAwaitsOthers()) {
+      TRC(TRC_DETAIL, "actionID <%ld>: no source at one data provider, awaiting the others.", record.actionID);
+      return kNothingToLog;
+    }
     entry->actionStatus(record.actionStatus);
     entry->actionResults(record.actionResults);
     table.latest(entry);

@@ -26,6 +26,7 @@ struct ActionInfo_t {
   char actionName[257];
   char actionParms[1025];   // empty: no parameters
   long actionStatus;        // 1 ("UNKNOWN") in a routed-action record
+  int recipients;           // routed: the data providers it was sent to
   char actionResults[257];  // empty: none reported
 };
 

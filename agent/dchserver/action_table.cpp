@@ -44,7 +44,7 @@ actionTable::~actionTable() {
 }
 
 int actionTable::addEntry(short actionType, const char* owner, const char* node, const char* name, long actionID,
-                          const char* parms) {
+                          const char* parms, int recipients) {
   switch (actionType) {
     case ZEV_ACTION_AUTOMATION:
       break;
@@ -67,6 +67,7 @@ int actionTable::addEntry(short actionType, const char* owner, const char* node,
   copyText(routed.actionName, name);
   copyText(routed.actionParms, parms);
   routed.actionStatus = ZEV_ACTION_STATUS_UNKNOWN;
+  routed.recipients = recipients;
   return cb_put_data(routed);
 }
 

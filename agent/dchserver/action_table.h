@@ -33,11 +33,12 @@ class actionTable {
   // --- The request thread ---------------------------------------------------
   // Records a routed action when it is an automation action (others are ignored,
   // result 0). Texts are cut to their holders (owner 64, node 32, name 256,
-  // parameters 1024 characters); parms may be null. 0, or 1 when the record could
+  // parameters 1024 characters); parms may be null. recipients: the data providers
+  // the action goes to, each of which answers it. 0, or 1 when the record could
   // not be handed over for a failure of the ring (a record the action log cannot
   // take is dropped with a trace: it is no failure of the action).
   int addEntry(short actionType, const char* owner, const char* node, const char* name, long actionID,
-               const char* parms);
+               const char* parms, int recipients = 1);
   // Records an action's result; results may be null. 0 or 1 as addEntry.
   int recordActionResults(long actionID, long status, const char* results);
   // The status of the first entry with that ID; 1 ("UNKNOWN") when there is none.

@@ -22,7 +22,8 @@ actionTableEntry::actionTableEntry(const ActionInfo_t& routed)
     : actionType_(routed.actionType),
       actionID_(routed.actionID),
       actionStatus_(ZEV_ACTION_STATUS_UNKNOWN),
-      controlField_(DCH_SingleRow) {
+      controlField_(DCH_SingleRow),
+      answersAwaited_(routed.recipients) {
   copyText(actionOwner_, routed.actionOwner);
   copyText(actionNode_, routed.actionNode);
   copyText(actionName_, routed.actionName);

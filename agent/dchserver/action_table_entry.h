@@ -26,6 +26,9 @@ class actionTableEntry : public RingLink<actionTableEntry> {
   void actionResults(const char* results);
   short controlField() const { return controlField_; }
   void controlField(short value) { controlField_ = value; }
+  // Counts an answer of "no source for the node": true while other data providers the
+  // action went to have yet to answer (one of them may have the source).
+  bool offlineAnswerAwaitsOthers() { return --answersAwaited_ > 0; }
   short getActionLogging() const { return actionLogging_; }
   void setActionLogging(short logging) { actionLogging_ = logging; }
 
@@ -42,4 +45,5 @@ class actionTableEntry : public RingLink<actionTableEntry> {
   char actionResults_[sizeof ActionInfo_t::actionResults];
   short controlField_;
   short actionLogging_ = 1;
+  int answersAwaited_;
 };

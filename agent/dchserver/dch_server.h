@@ -131,6 +131,8 @@ class DCHserver {
   int traceProvideAction(char* message);
 
   // Action requests (dch_server_action_requests.cpp).
+  // The data providers parked for actions of the type on the host.
+  int countActionRecipients(uint16_t actionType, const char* hostName);
   int forwardAction(const DCHaction& action, const char* hostName);
   void notifyActionResultWaiters(int32_t status);
 

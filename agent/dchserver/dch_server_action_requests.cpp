@@ -172,22 +172,32 @@ int DCHserver::dc_provideAction(char* message) {
   if (status != 0) return status;
   if (std::strcmp(action.name, kRuleStop) == 0) forgetAtomicEvents(action.owner);
 
+  // The host is the node's part before its first ':'.
+  const char* colon = std::strchr(action.node, ':');
+  char hostName[sizeof action.node] = {};
+  if (colon != nullptr)
+    std::snprintf(hostName, sizeof hostName, "%.*s", static_cast<int>(colon - action.node), action.node);
+
   if (std::strcmp(action.name, kTrapEmit) != 0 || ipcSock::_envTRAPEMIT == 1) {
-    status =
-        _actionList->addEntry(static_cast<short>(action.actionType), action.owner, action.subNode, action.name,
-                              static_cast<long>(action.actionID), action.parms[0] != '\0' ? action.parms : nullptr);
+    status = _actionList->addEntry(static_cast<short>(action.actionType), action.owner, action.subNode, action.name,
+                                   static_cast<long>(action.actionID), action.parms[0] != '\0' ? action.parms : nullptr,
+                                   colon != nullptr ? countActionRecipients(action.actionType, hostName) : 0);
     if (status != 0) return status;
   }
 
-  const char* colon = std::strchr(action.node, ':');
   if (colon == nullptr) {
     TRC(TRC_ERROR, "Error: HostName could not be resolved from actionName<%s>", action.node);
     return kRefused;
   }
-  // The host is the node's part before its first ':'.
-  char hostName[sizeof action.node];
-  std::snprintf(hostName, sizeof hostName, "%.*s", static_cast<int>(colon - action.node), action.node);
   return forwardAction(action.forwarded(), hostName);
+}
+
+int DCHserver::countActionRecipients(uint16_t actionType, const char* hostName) {
+  int recipients = 0;
+  for (DCwaitingListEntry* waiter = _waitList->getEntry(1); waiter != nullptr; waiter = _waitList->getEntry(0))
+    if (waitsForAction(*waiter, actionType, hostName)) ++recipients;
+  _waitList->deleteIterator();
+  return recipients;
 }
 
 // Waiters stay parked; a failed send ends the walk.

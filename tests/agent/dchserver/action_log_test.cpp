@@ -371,6 +371,34 @@ TEST_F(UpdateActionTableTest, AResultForAnActionNotInTheTableChangesNothing) {
   EXPECT_EQ(table_.noOfElements(), 1);
 }
 
+// Every data provider of the host is sent the action: the answers of those without the
+// node's source do not end it before the one that has the source answers.
+TEST_F(UpdateActionTableTest, RegressionNoSourceAnswersWaitForTheOtherDataProvidersOfTheHost) {
+  const struct {
+    const char* what;
+    std::vector<long> answers;
+    long logged;          // the status of the answer that ends the action
+    size_t endingAnswer;  // the answer that is logged
+  } cases[] = {
+      {"the owner answers last", {ZEV_ACTION_SOURCE_OFFLINE, ZEV_ACTION_SOURCE_OFFLINE, 0}, 0, 2},
+      {"the owner answers first", {0, ZEV_ACTION_SOURCE_OFFLINE, ZEV_ACTION_SOURCE_OFFLINE}, 0, 0},
+      {"nobody has the source", {ZEV_ACTION_SOURCE_OFFLINE, ZEV_ACTION_SOURCE_OFFLINE, ZEV_ACTION_SOURCE_OFFLINE},
+       ZEV_ACTION_SOURCE_OFFLINE, 2},
+  };
+  long actionID = 20;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    ++actionID;
+    ASSERT_EQ(table_.addEntry(ZEV_ACTION_AUTOMATION, "SNMP Control", "hostA:SYS00", "SNMP", actionID, nullptr, 3), 0);
+    ASSERT_EQ(updateActionTable(&table_), 0);
+    for (size_t i = 0; i < c.answers.size(); ++i) {
+      ASSERT_EQ(table_.recordActionResults(actionID, c.answers[i], c.answers[i] == 0 ? "started" : nullptr), 0);
+      EXPECT_EQ(updateActionTable(&table_), i == c.endingAnswer ? 0 : 1) << "answer " << i;
+    }
+    EXPECT_EQ(table_.getActionStatus(actionID), c.logged);
+  }
+}
+
 TEST_F(UpdateActionTableTest, ARecordOfAnotherKindIsAnError) {
   TraceCapture capture("*=0x80");
   ActionInfo_t record = ResultRecord(1, 0, "");
