@@ -135,7 +135,8 @@ void Report(const HostVisitContext& context, ManagedNodeEntry* node, bool online
     ZEVS_ReleaseCPstatus(record);
   }
   if (online && MonitorSeams().checkManagedNodeFilters(node) != 2) {
-    AutoStartMIBcollection(context.anchor, node->ManagedNodeName, node->ManagedNodeOID);
+    std::string agent = CollectionAgentName(*node);
+    AutoStartMIBcollection(context.anchor, &agent[0], node->ManagedNodeOID);
   }
 }
 
@@ -168,6 +169,16 @@ void MakeHosts(NetworkEntry* network, int32_t range) {
     ++made;
   }
   TRC(TRC_DETAIL, "%d ManagedNodeEntry objects created", made);
+}
+
+std::string CollectionAgentName(const ManagedNodeEntry& node) {
+  std::string address = node.addressText != nullptr ? node.addressText : "";
+  if (node.ManagedNodeName == nullptr) return address;
+  sockaddr_in named{};
+  if (ZEV0_ConvertNameToAddr(node.ManagedNodeName, 0, &named) != 0 &&
+      named.sin_addr.s_addr == node.agent.sin_addr.s_addr)
+    return node.ManagedNodeName;
+  return address;
 }
 
 bool PassVisits(int32_t pass, char letter) {
