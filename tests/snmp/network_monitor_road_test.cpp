@@ -81,20 +81,23 @@ TEST(NetworkMonitorRoadTest, AManagedNetworksHostsComeAsRowsAndMessagesAndItsSto
 
     // One row per host; a ';' of the agent's texts would split the row.
     const std::string network = TableWithColumn(agent, SnmpProgramRun::kApplication, "SNMP_Enabled");
-    const std::vector<std::string> columns = {"Name", "Address", "Status", "Type", "SNMP_Enabled", "Location",
+    const std::vector<std::string> columns = {"Address", "Status", "Type", "SNMP_Enabled", "Location",
                                               "Description"};
     const struct {
       const char* address;
+      const char* name;  // nothing names a silent host
       std::string values;
     } hosts[] = {
-        {"10.77.0.1", "lab-router;10.77.0.1;On-line;" + ServiceType(72) + ";Yes;Rack 7, row 2;Lab router;"},
-        {"10.77.0.2", "10.77.0.2;10.77.0.2;On-line;IP Node;No;Unavailable;Unavailable;"},
-        // Nothing names a silent host: the agent shows the empty name as "^".
-        {"10.77.0.9", "^;10.77.0.9;Unknown;Unknown;No;Unavailable;Unavailable;"},
+        {"10.77.0.1", "lab-router", "10.77.0.1;On-line;" + ServiceType(72) + ";Yes;Rack 7, row 2;Lab router;"},
+        {"10.77.0.2", "10.77.0.2", "10.77.0.2;On-line;IP Node;No;Unavailable;Unavailable;"},
+        {"10.77.0.9", nullptr, "10.77.0.9;Unknown;Unknown;No;Unavailable;Unavailable;"},
     };
     for (const auto& host : hosts) {
       SampledRow row = WaitForRow(agent, SnmpProgramRun::kApplication, network, {{"Address", host.address}}, kRowWaitMs);
       EXPECT_EQ(Values(row, columns), host.values);
+      if (host.name != nullptr) {
+        EXPECT_EQ(row["Name"], host.name);
+      }
     }
     std::vector<std::string> messages = run.messages();
     EXPECT_TRUE(Has(messages, "-s Status -c NetworkStatus Node lab-router(10.77.0.1) Online"))
