@@ -12,71 +12,32 @@
 #include <vector>
 
 #include "eventually.h"
-#include "net_snmp.h"
 #include "network_namespace.h"
 #include "snmp_program_run.h"
-#include "zev0/hostnames.h"
-#include "zev0/storage.h"
 
 namespace {
 
 constexpr int kRowWaitMs = 30000;
 
-constexpr char kMetafile[] =
-    "//SNMP TEXT\n"
-    "//APPL LAB Ent 1.3.6.1.4.1.99\n"
-    "//NAME SYSTEM P 300\n"
-    "//ATTRIBUTES\n"
-    "Agent_Info D 16 1.3.6.1.4.1.99.1.0\n"
-    "Agent_Name D 64 1.3.6.1.4.1.99.2.0\n"
-    "sysDescr D 64 1.3.6.1.2.1.1.1.0\n"
-    "sysName D 64 1.3.6.1.2.1.1.5.0\n";
-
-std::string ServiceType(int services) {
-  char* text = ZEV0_DetermineNodeServiceType(services);
-  std::string type = text;
-  ZEV0_FreeStorage(&text);
-  return type;
-}
-
-std::string Values(const SampledRow& row, const std::vector<std::string>& columns) {
-  std::string text;
-  for (const std::string& column : columns) {
-    auto field = row.find(column);
-    text += (field != row.end() ? field->second : "<missing>") + ";";
-  }
-  return text;
-}
-
-bool Has(const std::vector<std::string>& lines, const std::string& line) {
-  for (const std::string& each : lines)
-    if (each == line) return true;
-  return false;
-}
-
-// The sample's rows of the list, by address: Node_Status, Node_Type, Node_Description.
+// The sample's rows of the list "lab" (its subnode), by address: Name, Node_Status,
+// Node_Type and Node_Description.
 std::map<std::string, std::string> ListRows(AgentProcess& agent, const std::string& table) {
   std::map<std::string, std::string> rows;
-  for (const SampledRow& row : SampleRows(agent, SnmpProgramRun::kApplication, table).rows)
-    if (row.at("ORIGINNODE") == "lab:SNMP-MANAGER00")
-      rows[row.at("Address")] = Values(row, {"Name", "Node_Status", "Node_Type", "Node_Description"});
+  for (SampledRow& row : SampleRows(agent, SnmpProgramRun::kApplication, table).rows)
+    if (row["ORIGINNODE"] == "lab:SNMP-MANAGER00")
+      rows[row["Address"]] = FieldValues(row, {"Name", "Node_Status", "Node_Type", "Node_Description"});
   return rows;
 }
 
 TEST(ManagedNodeListRoadTest, TheListsRowsAndMessagesReachTheAgentAndItsActionsChangeTheRunningList) {
   RunInNetworkNamespace({{"10.77.0.1", "10.77.0.5"}, ""}, [] {
     RouteLabNetworkUnreachable();
-    SnmpAgentSettings settings;
-    settings.address = "10.77.0.1";
-    settings.readCommunity = "willow";  // the data provider's default
-    settings.sysDescr = "Lab router";
-    settings.sysObjectID = "1.3.6.1.4.1.99.1.2";
+    SnmpAgentSettings settings = LabRouter();
     SnmpAgentProcess snmpd(settings);
     ASSERT_TRUE(snmpd.start()) << snmpd.failure();
 
     SnmpProgramRun run;
-    run.work().write("lab.mdl", kMetafile);
-    run.work().write("ZEVPCNFG", "lab.mdl\n");
+    run.loadLabApplication();
     run.work().write("ZEVSLIST", "lab.lst\n");
     run.work().write("lab.lst", "LISTNAME=lab\n10.77.0.1 10.77.0.5 10.77.0.9\n");
     ASSERT_TRUE(run.start({"ZEVP_SNMP_NET_DISCOVERY=N"}));
@@ -87,7 +48,7 @@ TEST(ManagedNodeListRoadTest, TheListsRowsAndMessagesReachTheAgentAndItsActionsC
                            kRowWaitMs));
     const std::string table = TableWithColumn(agent, SnmpProgramRun::kApplication, "Node_Status");
     const std::map<std::string, std::string> first = {
-        {"10.77.0.1", "10.77.0.1;On-line;" + ServiceType(72) + ";Lab router;"},
+        {"10.77.0.1", "10.77.0.1;On-line;" + ServiceTypeText(72) + ";Lab router;"},
         {"10.77.0.5", "10.77.0.5;On-line;IP Node;Unavailable;"},
         {"10.77.0.9", "10.77.0.9;Off-line;Unknown;Unavailable;"},
     };
@@ -97,7 +58,7 @@ TEST(ManagedNodeListRoadTest, TheListsRowsAndMessagesReachTheAgentAndItsActionsC
     const std::vector<std::string> online = {
         "-s Status -c NetworkStatus Managed Node List: lab Member Node: 10.77.0.1(10.77.0.1) Online",
         "-s Status -c NetworkStatus Managed Node List: lab Member Node: 10.77.0.5(10.77.0.5) Online"};
-    for (const std::string& message : online) EXPECT_TRUE(Has(run.messages(), message)) << message;
+    for (const std::string& message : online) EXPECT_TRUE(HasLine(run.messages(), message)) << message;
     for (const std::string& message : run.messages()) EXPECT_EQ(message.find("10.77.0.9"), std::string::npos);
 
     // Requests as the agent sends them: each answered at once, the list's file edited
@@ -117,19 +78,19 @@ TEST(ManagedNodeListRoadTest, TheListsRowsAndMessagesReachTheAgentAndItsActionsC
     for (const auto& r : requests) {
       SCOPED_TRACE(r.request);
       ASSERT_TRUE(run.act({"DP_CONFIG", r.request}));
-      EXPECT_EQ(Values(run.result(r.request, kRowWaitMs), {"Action_Status", "Action_Result"}), r.outcome);
+      EXPECT_EQ(FieldValues(run.result(r.request, kRowWaitMs), {"Action_Status", "Action_Result"}), r.outcome);
       EXPECT_EQ(run.work().read("lab.lst"), "LISTNAME=lab\n" + r.file + "\n");
     }
     const std::string system = TableWithColumn(agent, "LAB00", "sysName");
     SampledRow collected = WaitForRow(agent, "LAB00", system, {{"Agent_Name", "10.77.0.1"}}, kRowWaitMs);
-    EXPECT_EQ(Values(collected, {"sysDescr", "sysName"}), "Lab router;test-agent;");
+    EXPECT_EQ(FieldValues(collected, {"sysDescr", "sysName"}), "Lab router;test-agent;");
     const std::string status = TableWithColumn(agent, SnmpProgramRun::kApplication, "Monitor_Agent_Info");
     SampledRow collecting = WaitForRow(agent, SnmpProgramRun::kApplication, status, {{"Enterprise", "LAB"}}, kRowWaitMs);
-    EXPECT_EQ(Values(collecting, {"Attribute_Group", "Monitor_Interval", "Monitor_Agent_Info"}),
+    EXPECT_EQ(FieldValues(collecting, {"Attribute_Group", "Monitor_Interval", "Monitor_Agent_Info"}),
               "SYSTEM;600;{10.77.0.1 willow};");
     // Removed again, the node's collection stops.
     ASSERT_TRUE(run.act({"DP_CONFIG", "MNLREMOVE LIST=lab NODE=10.77.0.1"}));
-    EXPECT_EQ(Values(run.result("MNLREMOVE LIST=lab NODE=10.77.0.1", kRowWaitMs), {"Action_Status"}), "SUCCESS;");
+    EXPECT_EQ(FieldValues(run.result("MNLREMOVE LIST=lab NODE=10.77.0.1", kRowWaitMs), {"Action_Status"}), "SUCCESS;");
     EXPECT_TRUE(Eventually(
         [&] {
           return !LinesWith(agent.zevraf({"sample", "DVAGENT00", "DVA524400"}),
@@ -144,7 +105,7 @@ TEST(ManagedNodeListRoadTest, TheListsRowsAndMessagesReachTheAgentAndItsActionsC
     for (const char* address : {"10.77.0.1", "10.77.0.9"}) {
       const std::string removed = std::string("-s Status -c NetworkStatus Managed Node List: lab Member Node: ") +
                                   address + "(" + address + ") removed from management";
-      EXPECT_TRUE(Eventually([&] { return Has(run.messages(), removed); }, kRowWaitMs)) << removed;
+      EXPECT_TRUE(Eventually([&] { return HasLine(run.messages(), removed); }, kRowWaitMs)) << removed;
     }
     EXPECT_TRUE(run.stop());
   });

@@ -3,12 +3,15 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 
 #include "console_client.h"
 #include "eventually.h"
+#include "zev0/hostnames.h"
+#include "zev0/storage.h"
 
 namespace {
 
@@ -19,9 +22,48 @@ constexpr int kReplyWaitMs = 10000;
 constexpr char kActionTable[] = "DVA6034300";
 constexpr char kManagerRunning[] = "----- Start Network Monitor Server Task -----";
 
+constexpr char kLabMetafile[] =
+    "//SNMP TEXT\n"
+    "//APPL LAB Ent 1.3.6.1.4.1.99\n"
+    "//NAME SYSTEM P 300\n"
+    "//ATTRIBUTES\n"
+    "Agent_Info D 16 1.3.6.1.4.1.99.1.0\n"
+    "Agent_Name D 64 1.3.6.1.4.1.99.2.0\n"
+    "sysDescr D 64 1.3.6.1.2.1.1.1.0\n"
+    "sysName D 64 1.3.6.1.2.1.1.5.0\n";
+
 bool ExitedWithZero(int status) { return status != -1 && WIFEXITED(status) && WEXITSTATUS(status) == 0; }
 
 }  // namespace
+
+std::string ServiceTypeText(int services) {
+  char* text = ZEV0_DetermineNodeServiceType(services);
+  std::string type = text != nullptr ? text : "";
+  ZEV0_FreeStorage(&text);
+  return type;
+}
+
+std::string FieldValues(const SampledRow& row, const std::vector<std::string>& columns) {
+  std::string text;
+  for (const std::string& column : columns) {
+    auto field = row.find(column);
+    text += (field != row.end() ? field->second : "<missing>") + ";";
+  }
+  return text;
+}
+
+bool HasLine(const std::vector<std::string>& lines, const std::string& line) {
+  return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+SnmpAgentSettings LabRouter() {
+  SnmpAgentSettings settings;
+  settings.address = "10.77.0.1";
+  settings.readCommunity = "willow";
+  settings.sysDescr = "Lab router";
+  settings.sysObjectID = "1.3.6.1.4.1.99.1.2";
+  return settings;
+}
 
 void RouteLabNetworkUnreachable() {
   // More specific than the /24 on the veth; the namespace's own addresses are
@@ -34,6 +76,11 @@ void RouteLabNetworkUnreachable() {
 SnmpProgramRun::SnmpProgramRun() : work_("zev_snmp_work"), console_("zev_tzomesg"), program_("zevpsnmp") {
   std::ofstream(console_.file("TZOMESG")) << "#!/bin/sh\necho \"$@\" >> '" << console_.file("messages") << "'\n";
   chmod(console_.file("TZOMESG").c_str(), 0755);
+}
+
+void SnmpProgramRun::loadLabApplication() const {
+  work_.write("lab.mdl", kLabMetafile);
+  work_.write("ZEVPCNFG", "lab.mdl\n");
 }
 
 bool SnmpProgramRun::start(const std::vector<std::string>& settings) {
