@@ -32,7 +32,7 @@ std::map<std::string, std::string> ListRows(AgentProcess& agent, const std::stri
 TEST(ManagedNodeListRoadTest, TheListsRowsAndMessagesReachTheAgentAndItsActionsChangeTheRunningList) {
   RunInNetworkNamespace({{"10.77.0.1", "10.77.0.5"}, ""}, [] {
     RouteLabNetworkUnreachable();
-    SnmpAgentSettings settings = LabRouter();
+    SnmpAgentSettings settings = LabRouterSettings();
     SnmpAgentProcess snmpd(settings);
     ASSERT_TRUE(snmpd.start()) << snmpd.failure();
 

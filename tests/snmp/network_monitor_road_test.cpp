@@ -20,7 +20,7 @@ constexpr int kRowWaitMs = 30000;
 TEST(NetworkMonitorRoadTest, AManagedNetworksHostsComeAsRowsAndMessagesAndItsStopEndsTheManagement) {
   RunInNetworkNamespace({{"10.77.0.1", "10.77.0.2"}, ""}, [] {
     RouteLabNetworkUnreachable();
-    SnmpAgentSettings settings = LabRouter();
+    SnmpAgentSettings settings = LabRouterSettings();
     settings.sysName = "lab-router";
     settings.sysLocation = "Rack 7; row 2";
     SnmpAgentProcess snmpd(settings);

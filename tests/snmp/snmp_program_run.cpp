@@ -56,15 +56,6 @@ bool HasLine(const std::vector<std::string>& lines, const std::string& line) {
   return std::find(lines.begin(), lines.end(), line) != lines.end();
 }
 
-SnmpAgentSettings LabRouter() {
-  SnmpAgentSettings settings;
-  settings.address = "10.77.0.1";
-  settings.readCommunity = "willow";
-  settings.sysDescr = "Lab router";
-  settings.sysObjectID = "1.3.6.1.4.1.99.1.2";
-  return settings;
-}
-
 void RouteLabNetworkUnreachable() {
   // More specific than the /24 on the veth; the namespace's own addresses are
   // local and answer still.

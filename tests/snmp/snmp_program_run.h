@@ -16,11 +16,6 @@
 #include "tool_process.h"
 #include "zevraf_rows.h"
 
-// snmpd of the lab: on 10.77.0.1 with the data provider's default read community,
-// sysDescr "Lab router" and a sysObjectID of the enterprise 1.3.6.1.4.1.99, whose
-// SNMP application LAB a run loads with loadLabApplication().
-SnmpAgentSettings LabRouter();
-
 // ZEV0_DetermineNodeServiceType's text of the sysServices value.
 std::string ServiceTypeText(int services);
 // The row's values of the columns, each followed by ';' ("<missing>" for a column
@@ -44,8 +39,8 @@ class SnmpProgramRun {
   // The data provider's work and metafile directory, to fill before start().
   const ScratchDirectory& work() const { return work_; }
   AgentProcess& agent() { return agent_; }
-  // The application LAB (enterprise 1.3.6.1.4.1.99, the group SYSTEM of sysDescr and
-  // sysName) in the start-up configuration.
+  // The application LAB (the enterprise of the lab's snmpd, LabRouterSettings();
+  // the group SYSTEM of sysDescr and sysName) in the start-up configuration.
   void loadLabApplication() const;
 
   // Starts the agent, then zevpsnmp with the settings ("NAME=value") over the run's
