@@ -135,7 +135,11 @@ void Report(const HostVisitContext& context, ManagedNodeEntry* node, bool online
     ZEVS_ReleaseCPstatus(record);
   }
   if (online && MonitorSeams().checkManagedNodeFilters(node) != 2) {
-    ZEVP_AutoStartMIBcollection(context.anchor, node);
+    // The collection is asked for by name: the one that reaches this host.
+    std::string agent = CollectionAgentName(*node);
+    ManagedNodeEntry named = *node;
+    named.ManagedNodeName = &agent[0];
+    ZEVP_AutoStartMIBcollection(context.anchor, &named);
   }
 }
 
@@ -168,6 +172,16 @@ void MakeHosts(NetworkEntry* network, int32_t range) {
     ++made;
   }
   TRC(TRC_DETAIL, "%d ManagedNodeEntry objects created", made);
+}
+
+std::string CollectionAgentName(const ManagedNodeEntry& node) {
+  std::string address = node.addressText != nullptr ? node.addressText : "";
+  if (node.ManagedNodeName == nullptr) return address;
+  sockaddr_in named{};
+  if (ZEV0_ConvertNameToAddr(node.ManagedNodeName, 0, &named) != 0 &&
+      named.sin_addr.s_addr == node.agent.sin_addr.s_addr)
+    return node.ManagedNodeName;
+  return address;
 }
 
 bool PassVisits(int32_t pass, char letter) {

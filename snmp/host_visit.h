@@ -39,6 +39,11 @@ void VisitHost(const HostVisitContext& context, ManagedNodeEntry* node);
 // written as ','.
 std::string NetworkRow(const ManagedNodeEntry& node, char letter);
 
+// The agent name a host's automatic MIB collection is started for: its name when
+// that resolves to the host's own address, else its dotted address (a sysName
+// need not be known to the name service, and may name another host).
+std::string CollectionAgentName(const ManagedNodeEntry& node);
+
 // The host's letter, read under the network's lock.
 char HostLetter(NetworkEntry* network, int32_t index);
 

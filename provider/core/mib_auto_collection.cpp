@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "action_entry.h"
 #include "action_worker.h"
@@ -148,11 +149,16 @@ bool dispatch(DPAB* anchor, ActionEntry* entry, Direction direction) {
   return true;
 }
 
-void collectGroups(DPAB* anchor, const ManagedNodeEntry* node, const std::string& enterprise, Direction direction) {
+// The actions of each matching application's collectable groups, made under the
+// application locks.
+std::vector<std::vector<ActionEntry*>> actionsOfGroups(DPAB* anchor, const ManagedNodeEntry* node,
+                                                       const std::string& enterprise, Direction direction) {
+  std::vector<std::vector<ActionEntry*>> applications;
   BSV1_GetLock(&anchor->applicationListLock);
   for (ApplicationEntry* application = anchor->applications; application != nullptr;
        application = application->next) {
     if (!matches(application, enterprise, node)) continue;
+    std::vector<ActionEntry*> actions;
     BSV1_GetLock(&application->TableListLock);
     for (TableEntry* group = application->FirstTable; group != nullptr; group = group->next) {
       if (!collectable(group)) continue;
@@ -161,11 +167,27 @@ void collectGroups(DPAB* anchor, const ManagedNodeEntry* node, const std::string
         TRC(TRC_ERROR, "***** No storage for the MIB action of group %s", group->TableName);
         break;
       }
-      if (!dispatch(anchor, entry, direction)) break;
+      actions.push_back(entry);
     }
     BSV1_ReleaseLock(&application->TableListLock);
+    applications.push_back(std::move(actions));
   }
   BSV1_ReleaseLock(&anchor->applicationListLock);
+  return applications;
+}
+
+// The workers are had with no application lock held: finding one takes the worker
+// list's lock, which a collector holds while it takes locks that lead, through a
+// source's and the DCH link's, to an application's (a registration).
+void collectGroups(DPAB* anchor, const ManagedNodeEntry* node, const std::string& enterprise, Direction direction) {
+  for (const std::vector<ActionEntry*>& actions : actionsOfGroups(anchor, node, enterprise, direction)) {
+    for (size_t next = 0; next < actions.size(); ++next) {
+      if (dispatch(anchor, actions[next], direction)) continue;
+      // The application is given up: the actions not handed over go too.
+      for (size_t rest = next + 1; rest < actions.size(); ++rest) ZEVP_ReleaseActionEntry(anchor, actions[rest]);
+      break;
+    }
+  }
 }
 
 void collect(DPAB* anchor, const ManagedNodeEntry* node, Direction direction) {

@@ -106,15 +106,16 @@ void setAttribute(DPAB* anchor, ActionEntry* action) {
 
 void manageNetwork(DPAB* anchor, ActionEntry* action) {
   NetworkManageEntry* request = action->NetworkManage;
+  // Once queued, the request is the server's, which may free it at once.
+  const bool start = request != nullptr && request->ManageAction == ZEVP_MANAGE_START;
   if (request == nullptr || ZEVP_EnqueueNetManageToServer(anchor, request) == 0) {
     TRC(TRC_ERROR, "Enqueue network manage request unsuccessful");
     action->ActionStatus = kStatusNotQueued;
     return;
   }
-  action->NetworkManage = nullptr;  // the server owns it now
+  action->NetworkManage = nullptr;
   action->ActionStatus = 0;
-  ZEVP_SetActionResultText(action, request->ManageAction == ZEVP_MANAGE_START ? kTextManageStarted
-                                                                              : kTextManageStopped);
+  ZEVP_SetActionResultText(action, start ? kTextManageStarted : kTextManageStopped);
 }
 
 struct Worker {

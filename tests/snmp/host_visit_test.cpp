@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "fixed_name_service.h"
 #include "host_visit.h"
 #include "icmp_test_network.h"
 #include "network_monitor_seams.h"
@@ -165,6 +166,24 @@ TEST_F(HostVisitTest, RowsOfHostsThatNeverAnswered) {
   EXPECT_EQ(zevs::NetworkRow(*host(5), '0'), ";10.77.0.5;Unknown;Unknown;No;Unavailable;Unavailable;")
       << "a host never answered has no name yet";
   EXPECT_EQ(messages(), "");
+}
+
+// A sysName need not resolve, or may name another host: the collection of an
+// online host would then reach nobody, or the wrong agent.
+TEST(NetworkHostsTest, TheCollectionOfAHostGoesToItsNameOnlyWhenTheNameResolvesToIt) {
+  FixedNameService names({{"10.77.0.1", "lab-1"}, {"10.77.0.7", "lab-7"}});
+  TestNetwork network("10.77.0.0", 255);
+  zevs::MakeHosts(network.entry(), 2);
+  ManagedNodeEntry* node = network.entry()->hosts;
+  const struct {
+    const char* name;
+    const char* agent;
+  } cases[] = {{nullptr, "10.77.0.1"}, {"lab-1", "lab-1"}, {"lab-router", "10.77.0.1"}, {"lab-7", "10.77.0.1"}};
+  for (const auto& c : cases) {
+    node->ManagedNodeName = c.name != nullptr ? Text(c.name) : nullptr;
+    EXPECT_EQ(zevs::CollectionAgentName(*node), c.agent) << (c.name != nullptr ? c.name : "no name");
+    ZEV0_FreeStorage(&node->ManagedNodeName);
+  }
 }
 
 TEST(NetworkHostsTest, ANetworkOf255GetsHosts1To254AndPassesVisitByLetter) {

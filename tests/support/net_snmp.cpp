@@ -138,3 +138,12 @@ ToolRun SnmpTrap(const std::string& target, const std::string& community, const 
   words.insert(words.end(), variableWords.begin(), variableWords.end());
   return RunInNamespace("/usr/bin/snmptrap", words);
 }
+
+SnmpAgentSettings LabRouterSettings() {
+  SnmpAgentSettings settings;
+  settings.address = "10.77.0.1";
+  settings.readCommunity = "willow";
+  settings.sysDescr = "Lab router";
+  settings.sysObjectID = "1.3.6.1.4.1.99.1.2";
+  return settings;
+}

@@ -25,6 +25,11 @@ struct SnmpAgentSettings {
   int sysServices = 72;
 };
 
+// snmpd of the lab tests: on 10.77.0.1 with the SNMP data provider's default read
+// community ("willow"), sysDescr "Lab router" and a sysObjectID of the enterprise
+// 1.3.6.1.4.1.99.
+SnmpAgentSettings LabRouterSettings();
+
 // snmpd answering on the settings' address and port, until the object goes.
 class SnmpAgentProcess {
  public:

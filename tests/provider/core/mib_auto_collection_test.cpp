@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "action_entry.h"
@@ -28,6 +29,7 @@
 #include "trace_capture.h"
 #include "zev/action_codes.h"
 #include "zev/dp_types.h"
+#include "zev0/threads.h"
 
 namespace {
 
@@ -171,6 +173,56 @@ TEST_F(MIBautoCollectionTest, WithoutAWorkerTheApplicationIsBypassedAndItsAction
   EXPECT_TRUE(trace.contains("*****Auto worker thread creation failed. MIB auto start bypassed"));
   for (ActionEntry* entry = models_.anchor()->actionEntries; entry != nullptr; entry = entry->NextEntry)
     EXPECT_EQ(entry->InUse, 0);
+}
+
+bool FreeToTake(BSV1_Lock* lock) {
+  if (pthread_mutex_trylock(&lock->mutex) != 0) return false;
+  pthread_mutex_unlock(&lock->mutex);
+  return true;
+}
+
+// Starts threads as the system does and notes, at each start, whether another
+// thread could take the anchor's application locks.
+class LockProbingStarts : public zev0::ThreadStarter {
+ public:
+  explicit LockProbingStarts(DPAB* anchor) : anchor_(anchor), previous_(zev0::SetThreadStarter(this)) {}
+  ~LockProbingStarts() override { zev0::SetThreadStarter(previous_); }
+  LockProbingStarts(const LockProbingStarts&) = delete;
+  LockProbingStarts& operator=(const LockProbingStarts&) = delete;
+
+  int start(pthread_t* threadId, const pthread_attr_t* attributes, void* (*startRoutine)(void*),
+            void* argument) override {
+    bool free = true;
+    std::thread probe([&] {
+      free = FreeToTake(&anchor_->applicationListLock);
+      for (ApplicationEntry* application = anchor_->applications; application != nullptr;
+           application = application->next)
+        free = FreeToTake(&application->TableListLock) && free;
+    });
+    probe.join();
+    ++starts_;
+    if (!free) ++startsUnderLock_;
+    return pthread_create(threadId, attributes, startRoutine, argument);
+  }
+  int starts() const { return starts_; }
+  int startsUnderLock() const { return startsUnderLock_; }
+
+ private:
+  DPAB* anchor_;
+  zev0::ThreadStarter* previous_;
+  int starts_ = 0;
+  int startsUnderLock_ = 0;
+};
+
+// A worker's collection and the DCH client's registration take an application's
+// locks after the worker list's: workers are found with none of them held.
+TEST_F(MIBautoCollectionTest, WorkersAreStartedWithNoApplicationLockHeld) {
+  LockProbingStarts probe(models_.anchor());
+  ManagedNodeEntry node = Node("1.3.6.1.4.1.99.2.1.7");
+  ZEVP_AutoStartMIBcollection(models_.anchor(), &node);
+  EXPECT_EQ(models_.recordedActions().size(), 2u);
+  EXPECT_GT(probe.starts(), 0);
+  EXPECT_EQ(probe.startsUnderLock(), 0);
 }
 
 TEST(MIBautoCollectionSettingsTest, TheSwitchesAndTheIntervalComeFromTheEnvironment) {

@@ -73,20 +73,11 @@ bool StartSnmpd(SnmpAgentProcess& snmpd) {
   return started;
 }
 
-SnmpAgentSettings RouterAgent() {
-  SnmpAgentSettings settings;
-  settings.address = "10.77.0.1";
-  settings.readCommunity = "willow";
-  settings.sysDescr = "Lab router";
-  settings.sysObjectID = "1.3.6.1.4.1.99.1.2";
-  return settings;
-}
-
 const NamespaceNetwork kLab = {{"10.77.0.1", "10.77.0.2"}, ""};
 
 TEST(ConfigurationRequestTest, RequestsOnTheProductEV) {
   RunInNetworkNamespace(kLab, [] {
-    SnmpAgentProcess snmpd(RouterAgent());
+    SnmpAgentProcess snmpd(LabRouterSettings());
     if (!StartSnmpd(snmpd)) return;
     RequestBench bench("EV");
     bench.work().write("lab.lst", "LISTNAME=lab\n10.77.0.9\n");
@@ -118,7 +109,7 @@ TEST(ConfigurationRequestTest, RequestsOnTheProductEV) {
 
 TEST(ConfigurationRequestTest, ManagedServersOnTheProductRQ) {
   RunInNetworkNamespace(kLab, [] {
-    SnmpAgentProcess snmpd(RouterAgent());
+    SnmpAgentProcess snmpd(LabRouterSettings());
     if (!StartSnmpd(snmpd)) return;
     RequestBench bench("RQ", {"SNMP_HOTLIST_TO_LOAD=rq.lst"});
     TraceCapture trace("*=0xFF");
