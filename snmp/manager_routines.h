@@ -58,6 +58,11 @@ struct ManagerRoutines {
   BlockThreadRoutine discoverPlovenManagerTask;  // ZEVS_DiscoverPlovenManagerTask
   // ZEVS_EnqueuePlovenDiscoveryRequest: null wakes the manager for its shut-down.
   void (*enqueuePlovenDiscoveryRequest)(const char* address);
+  // ZEVS_ListenPlovenAgentReply: claims the port on which agents register, stores it
+  // through the argument (a std::atomic<int32_t>*; a negative value when it found
+  // none) and registers RAF_Proxy; in an independent data-provider program it then
+  // serves calls on a detached thread, in the agent program it returns.
+  void* (*listenPlovenAgentReply)(void* listenPort);
 
   // Router and network discovery.
   BlockThreadRoutine discoverRouterTask;   // ZEVS_DiscoverRouterTask

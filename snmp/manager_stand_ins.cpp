@@ -1,17 +1,13 @@
 #include "manager_stand_ins.h"
 
-#include <pthread.h>
-
-#include "network_configuration_block.h"
-#include "snmp_thread.h"
+#include <atomic>
+#include <cstdint>
 
 namespace zevs::standin {
 
-void* AwaitBlockShutdownThread(void* block) {
-  AwaitBlockShutdown(static_cast<NetworkConfigurationBlock*>(block));
-  ZEVS_EndThread();
+void* ListenPlovenAgentReply(void* listenPort) {
+  static_cast<std::atomic<int32_t>*>(listenPort)->store(-1);
+  return nullptr;
 }
-
-void EnqueuePlovenDiscoveryRequest(const char*) {}
 
 }  // namespace zevs::standin

@@ -7,9 +7,7 @@
 
 namespace zevs::standin {
 
-// The manager's other threads: each waits for the block's shut-down flag and ends.
-void* AwaitBlockShutdownThread(void* block);
-// No request is queued; the stand-in manager wakes on the block's flag anyway.
-void EnqueuePlovenDiscoveryRequest(const char* address);
+// Finds no listen port: the discovery manager goes on without a listener.
+void* ListenPlovenAgentReply(void* listenPort);
 
 }  // namespace zevs::standin
