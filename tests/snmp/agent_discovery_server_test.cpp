@@ -281,8 +281,9 @@ TEST_F(AgentDiscoveryServerTest, UnterminatedFixedFieldsAreReadWithinTheirSize) 
   }
 }
 
-// A name service whose reverse look-ups wait until the test opens it: a registration
-// that asks for its caller's name stays in progress meanwhile.
+// A name service whose reverse look-ups wait while the test holds them closed: a
+// registration that asks for its caller's name stays in progress meanwhile. (Installed
+// before the listener's threads start, which then see it.)
 class GatedNameService : public FixedNameService {
  public:
   GatedNameService() : FixedNameService(std::map<std::string, std::string>{{"127.0.0.1", "agenthost"}}) {}
@@ -292,6 +293,7 @@ class GatedNameService : public FixedNameService {
       ++waiting_;
       changed_.notify_all();
       changed_.wait(hold, [this] { return open_; });
+      --waiting_;
     }
     return FixedNameService::hostByAddress(address, entry, buffer, size, hostError);
   }
@@ -299,9 +301,9 @@ class GatedNameService : public FixedNameService {
     std::unique_lock<std::mutex> hold(mutex_);
     return changed_.wait_for(hold, std::chrono::seconds(5), [this] { return waiting_ > 0; });
   }
-  void open() {
+  void open(bool open = true) {
     std::lock_guard<std::mutex> hold(mutex_);
-    open_ = true;
+    open_ = open;
     changed_.notify_all();
   }
 
@@ -309,19 +311,20 @@ class GatedNameService : public FixedNameService {
   std::mutex mutex_;
   std::condition_variable changed_;
   int waiting_ = 0;
-  bool open_ = false;
+  bool open_ = true;
 };
 
 TEST_F(AgentDiscoveryServerTest, ShutDownDuringARegistrationReleasesEveryEntryOnce) {
   const unsigned short port = FreeLoopbackPort();
   ASSERT_NE(port, 0);
   ListenPorts ports(port, port);
+  GatedNameService gated;
   ListenTask task;
   ASSERT_EQ(task.port(), port);
   ASSERT_TRUE(Call(port, RAF_NCS_Subnode_Request_opnum, RafSubnodeBody(rpc__local_drep(), RafSubnodeFields{})).isStatus(0));
   ASSERT_EQ(names(), (std::vector<std::string>{"a", "b"}));
 
-  GatedNameService gated;
+  gated.open(false);
   Answer inProgress;
   std::thread registration(
       [&] { inProgress = Call(port, RAF_NCS_Register_opnum, RafRegisterBody(rpc__local_drep(), "late:XX")); });

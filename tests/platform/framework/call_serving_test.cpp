@@ -14,6 +14,7 @@
 
 #include "echo_interface.h"
 #include "free_port.h"
+#include "no_name_service.h"
 #include "raf.h"
 #include "raf_driver.h"
 #include "rpc_frame.h"
@@ -83,6 +84,7 @@ class EchoGate {
 };
 
 TEST(FrameworkCallServing, ServesRegisteredInterfacesOnlyWhileTheMainLoopRuns) {
+  NoNameService names;  // callers are named by their dotted addresses
   const unsigned short rpcPort = FreeLoopbackPort();
   const unsigned short frameworkPort = FreeLoopbackPort();
   ASSERT_NE(rpcPort, 0);
