@@ -10,6 +10,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <memory>
 #include <cstdlib>
 #include <mutex>
 #include <string>
@@ -160,8 +161,18 @@ class AgentDiscoveryServerTest : public NetworkBlockTest {
     setenv("ZEV_RPC_SERVER_ADDRESS", "127.0.0.1", 1);
   }
   void TearDown() override {
+    task_.reset();
+    ports_.reset();
     unsetenv("ZEV_RPC_SERVER_ADDRESS");
     NetworkBlockTest::TearDown();
+  }
+  // The listen task on a free loopback port of its own, as in an independent program;
+  // that port once it listens there, else 0.
+  unsigned short listen() {
+    const unsigned short port = FreeLoopbackPort();
+    ports_ = std::make_unique<ListenPorts>(port, port);
+    task_ = std::make_unique<ListenTask>();
+    return port != 0 && task_->port() == port ? port : 0;
   }
   // Under the list's lock, which the server's routines took after their changes (the
   // datagrams that order them are not seen by ThreadSanitizer).
@@ -181,6 +192,8 @@ class AgentDiscoveryServerTest : public NetworkBlockTest {
   }
 
   FixedNameService names_{{{"127.0.0.1", "agenthost"}}};
+  std::unique_ptr<ListenPorts> ports_;
+  std::unique_ptr<ListenTask> task_;
 };
 
 TEST_F(AgentDiscoveryServerTest, EveryPortTakenEndsTheTaskWithATrace) {
@@ -211,11 +224,8 @@ TEST_F(AgentDiscoveryServerTest, TakenFirstPortInTheAgentProgramGivesTheNextAndR
 }
 
 TEST_F(AgentDiscoveryServerTest, HostileCallsAreRefusedAndTheNextGoodRegisterIsServed) {
-  const unsigned short port = FreeLoopbackPort();
+  const unsigned short port = listen();
   ASSERT_NE(port, 0);
-  ListenPorts ports(port, port);
-  ListenTask task;
-  ASSERT_EQ(task.port(), port);
   for (rpc__drep_t drep : kRepresentations) {
     SCOPED_TRACE(static_cast<int>(drep));
     zevs::ReleaseAgents(zevs::AgentScopeOf(block_).agents);
@@ -261,11 +271,8 @@ TEST_F(AgentDiscoveryServerTest, HostileCallsAreRefusedAndTheNextGoodRegisterIsS
 }
 
 TEST_F(AgentDiscoveryServerTest, UnterminatedFixedFieldsAreReadWithinTheirSize) {
-  const unsigned short port = FreeLoopbackPort();
+  const unsigned short port = listen();
   ASSERT_NE(port, 0);
-  ListenPorts ports(port, port);
-  ListenTask task;
-  ASSERT_EQ(task.port(), port);
   for (rpc__drep_t drep : kRepresentations) {
     SCOPED_TRACE(static_cast<int>(drep));
     zevs::ReleaseAgents(zevs::AgentScopeOf(block_).agents);
@@ -315,12 +322,9 @@ class GatedNameService : public FixedNameService {
 };
 
 TEST_F(AgentDiscoveryServerTest, ShutDownDuringARegistrationReleasesEveryEntryOnce) {
-  const unsigned short port = FreeLoopbackPort();
-  ASSERT_NE(port, 0);
-  ListenPorts ports(port, port);
   GatedNameService gated;
-  ListenTask task;
-  ASSERT_EQ(task.port(), port);
+  const unsigned short port = listen();
+  ASSERT_NE(port, 0);
   ASSERT_TRUE(Call(port, RAF_NCS_Subnode_Request_opnum, RafSubnodeBody(rpc__local_drep(), RafSubnodeFields{})).isStatus(0));
   ASSERT_EQ(names(), (std::vector<std::string>{"a", "b"}));
 
@@ -349,6 +353,7 @@ TEST_F(AgentDiscoveryServerTest, ShutDownDuringARegistrationReleasesEveryEntryOn
   EXPECT_TRUE(names().empty());
   EXPECT_TRUE(Call(port, RAF_NCS_Register_opnum, RafRegisterBody(rpc__local_drep(), "later:XX")).isFault(rpc__s_unknown_if));
   EXPECT_TRUE(names().empty());
+  task_.reset();  // before its name service goes
 }
 
 }  // namespace

@@ -18,6 +18,7 @@
 #include "ploven_agent_entry.h"
 #include "ploven_agent_list.h"
 #include "product_affinity.h"
+#include "rpc_test_binding.h"
 #include "zev0/affinity_table.h"
 #include "zev0/storage.h"
 
@@ -56,25 +57,9 @@ TEST(AgentHostName, FromManagedSystemName) {
 }
 
 // A binding whose address is the caller a served routine would see.
-class CallerBinding {
+class CallerBinding : public RpcTestBinding {
  public:
-  explicit CallerBinding(const char* dotted) {
-    socket__addr_t address;
-    int length = sizeof address;
-    rpc__status_t status;
-    socket__from_name(socket__family_internet, dotted, static_cast<int>(std::strlen(dotted)), 0, &address, &length,
-                      &status);
-    socket__set_port(&address, length, 38213, &status);
-    handle_ = rpc__bind(&uuid__nil, &address, length, &status);
-  }
-  ~CallerBinding() {
-    rpc__status_t status;
-    rpc__free_handle(handle_, &status);
-  }
-  rpc__handle_t handle() const { return handle_; }
-
- private:
-  rpc__handle_t handle_ = nullptr;
+  explicit CallerBinding(const char* dotted) : RpcTestBinding(38213, dotted) {}
 };
 
 TEST(AgentOrigin, NamedUnnamedAndUnknownCallers) {

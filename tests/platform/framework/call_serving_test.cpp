@@ -18,32 +18,12 @@
 #include "raf.h"
 #include "raf_driver.h"
 #include "rpc_frame.h"
+#include "rpc_test_binding.h"
 
 namespace {
 
-// A client binding to a loopback port, freed with the object.
-class Binding {
- public:
-  explicit Binding(unsigned short port) {
-    socket__addr_t address;
-    int addressLength = sizeof address;
-    rpc__status_t status;
-    socket__from_name(socket__family_internet, "127.0.0.1", 9, 0, &address, &addressLength, &status);
-    socket__set_port(&address, addressLength, port, &status);
-    handle_ = rpc__bind(&uuid__nil, &address, addressLength, &status);
-  }
-  ~Binding() {
-    rpc__status_t status;
-    rpc__free_handle(handle_, &status);
-  }
-  rpc__handle_t handle() const { return handle_; }
-
- private:
-  rpc__handle_t handle_;
-};
-
 rpc__status_t Echo(unsigned short port) {
-  Binding binding(port);
+  RpcTestBinding binding(port);
   EchoRecord record{"hello", 7, {1, 2}, "ABCDEFGH"};
   EchoRecord echoed;
   std::string caller;
