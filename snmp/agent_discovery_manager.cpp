@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "agent_discovery_scope.h"
+#include "agent_discovery_server.h"
 #include "agents_file.h"
 #include "bsv1.h"
 #include "debug_switches.h"
@@ -34,7 +35,7 @@ TRC_UNIT();
 
 namespace {
 
-// Set by the listen task: the port, or a negative value when it found none. A process
+// Set by the listen task: the port, or kNoPlovenListenPort. A process
 // global, since a detached listen task may outlive the manager that started it.
 std::atomic<int32_t> listenPort{0};
 
@@ -65,7 +66,7 @@ void StartListener(NetworkConfigurationBlock* block) {
     }
     while (listenPort.load() == 0 && block->shutdown.load() == 0) zevs::SleepUnlessShutdown(block, 1);
   }
-  if (listenPort.load() < 0)
+  if (listenPort.load() == kNoPlovenListenPort)
     TRC(TRC_ERROR, "*****No port to listen for agent replies: discovered agents cannot register");
 }
 
