@@ -16,9 +16,11 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "agent_discovery_manager.h"
+#include "agent_discovery_server.h"
 #include "agents_file.h"
 #include "default_product_work_directory.h"
 #include "discovery_client.h"
@@ -36,6 +38,7 @@
 #include "ploven_agent_entry.h"
 #include "refused_thread_starts.h"
 #include "router_list.h"
+#include "rpc_server.h"
 #include "test_raf_agent.h"
 #include "trace_capture.h"
 #include "zev0/affinity_table.h"
@@ -47,6 +50,7 @@ const ScratchDirectory& WorkDirectory() { return DefaultProductWorkDirectory("ze
 // The local host "dphost" is 127.0.0.1. A name that begins with "busy" holds its
 // look-up (and every later one: the utilities serialise them) until the test opens
 // the gate, and is then not found: the clients that resolve such names stay busy.
+// While reverse look-ups are held, the name of an address waits for the gate too.
 class GatedNameService : public FixedNameService {
  public:
   GatedNameService() : FixedNameService(std::map<std::string, std::string>{{"127.0.0.1", "dphost"}}) {}
@@ -57,6 +61,14 @@ class GatedNameService : public FixedNameService {
     open_ = true;
     changed_.notify_all();
   }
+  void holdReverseLookUps() {
+    std::lock_guard<std::mutex> hold(mutex_);
+    holdReverse_ = true;
+  }
+  int reverseWaiting() {
+    std::lock_guard<std::mutex> hold(mutex_);
+    return reverseWaiting_;
+  }
   int hostByName(const char* name, hostent* entry, char* buffer, size_t size, int* hostError) override {
     if (std::strncmp(name, "busy", 4) != 0) return FixedNameService::hostByName(name, entry, buffer, size, hostError);
     std::unique_lock<std::mutex> hold(mutex_);
@@ -64,16 +76,32 @@ class GatedNameService : public FixedNameService {
     *hostError = HOST_NOT_FOUND;
     return ENOENT;
   }
+  int hostByAddress(const in_addr& address, hostent* entry, char* buffer, size_t size, int* hostError) override {
+    {
+      std::unique_lock<std::mutex> hold(mutex_);
+      ++reverseWaiting_;
+      changed_.wait(hold, [this] { return open_ || !holdReverse_; });
+      --reverseWaiting_;
+    }
+    return FixedNameService::hostByAddress(address, entry, buffer, size, hostError);
+  }
 
  private:
   std::mutex mutex_;
   std::condition_variable changed_;
   bool open_ = false;
+  bool holdReverse_ = false;
+  int reverseWaiting_ = 0;
 };
 
 // The manager goes on without a listener: its instruction names port 0, which the
 // test agents do not call back.
 const char kInstruction[] = "REGISTER(ip:#127.0.0.1[0])";
+
+void* ListenNowhere(void* port) {
+  static_cast<std::atomic<int32_t>*>(port)->store(kNoPlovenListenPort);
+  return nullptr;
+}
 
 const std::string kDorvane = ZEV0_FindAffinity("AFF_DORVANE")->code;
 const char kRouter[] = "10.77.0.254";
@@ -87,6 +115,7 @@ class AgentDiscoveryManager : public ::testing::Test {
     setenv("PXRAF_IP_PORT", std::to_string(basePort_).c_str(), 1);
     setenv("ZEV_RPC_CALL_WAIT_MS", "150", 1);
     unsetenv("ZEVP_SNMP_PLOVEN_MAX_CLIENT_TASKS");
+    overrides_.routines().listenPlovenAgentReply = ListenNowhere;
     seams_.seams().getMIB2systemDesc = [](const sockaddr_in*, const char*) -> char* { return nullptr; };
     PlovenAgentDiscoveryEnabled = 1;
     makeBlock();
@@ -352,6 +381,44 @@ TEST_F(AgentDiscoveryManager, ShutdownWhileClientsCallSilentPortsStopsThemAndRel
   EXPECT_LE(tried, 10) << "each client stopped after the port in hand";
   usleep(300000);
   EXPECT_EQ(trace_.count("Trying port "), tried) << "no client runs on";
+}
+
+// The real listen task on a loopback port of the test, whose calls the test serves:
+// an agent's registration is held in its caller's name look-up while the manager
+// ends, which waits for it before the entries go.
+TEST_F(AgentDiscoveryManager, ShutdownWaitsForARegistrationInProgressBeforeTheEntriesGo) {
+  setenv("ZEV_RPC_SERVER_ADDRESS", "127.0.0.1", 1);
+  const unsigned short listenPort = FreeLoopbackPort();
+  ASSERT_NE(listenPort, 0);
+  const zevs::ListenPortRange ports = zevs::PlovenListenPorts();
+  zevs::PlovenListenPorts() = {listenPort, listenPort};
+  overrides_.routines().listenPlovenAgentReply = ZEVS_ListenPlovenAgentReply;
+  std::thread serving([] {
+    rpc__status_t status;
+    rpc__listen(2, &status);
+  });
+  WorkDirectory().write("ZEVSAGNT", std::string(zevs::kAgentsFileHeader) + "\n" + FileLine("a1", "127.0.0.1"));
+  TestRafAgent registering("127.0.0.1", basePort_, {"--name", "late:XX"});
+  ASSERT_TRUE(registering.started()) << registering.process().errorText();
+  names_.holdReverseLookUps();
+  start();
+  EXPECT_EQ(NextStartAgent(registering)["instruction"], "REGISTER(ip:#127.0.0.1[" + std::to_string(listenPort) + "])");
+  ASSERT_TRUE(Eventually([&] { return names_.reverseWaiting() > 0; }, 5000)) << "the registration is in progress";
+
+  zevs::SignalBlockShutdown(block_);
+  ZEVS_EnqueuePlovenDiscoveryRequest(nullptr);
+  usleep(300000);
+  EXPECT_FALSE(join(0)) << "the manager ended while a registration was in progress";
+  EXPECT_NE(agent(0), nullptr);
+  names_.open();
+  EXPECT_TRUE(join(10));
+  EXPECT_EQ(block_->agents, nullptr);
+  EXPECT_EQ(registering.nextLine(), "Register|status=0");
+
+  rpc__status_t status;
+  rpc__shutdown(&status);
+  serving.join();
+  zevs::PlovenListenPorts() = ports;
 }
 
 // A listen task that finds no port and never says so, in a data-provider program of its
