@@ -9,12 +9,10 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <map>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -29,6 +27,7 @@
 #include "dp_start.h"
 #include "eventually.h"
 #include "fixed_name_service.h"
+#include "gated_name_service.h"
 #include "free_port.h"
 #include "gated_clock.h"
 #include "manager_routine_overrides.h"
@@ -46,53 +45,6 @@
 namespace {
 
 const ScratchDirectory& WorkDirectory() { return DefaultProductWorkDirectory("zev_agent_discovery"); }
-
-// The local host "dphost" is 127.0.0.1. A name that begins with "busy" holds its
-// look-up (and every later one: the utilities serialise them) until the test opens
-// the gate, and is then not found: the clients that resolve such names stay busy.
-// While reverse look-ups are held, the name of an address waits for the gate too.
-class GatedNameService : public FixedNameService {
- public:
-  GatedNameService() : FixedNameService(std::map<std::string, std::string>{{"127.0.0.1", "dphost"}}) {}
-  ~GatedNameService() override { open(); }
-
-  void open() {
-    std::lock_guard<std::mutex> hold(mutex_);
-    open_ = true;
-    changed_.notify_all();
-  }
-  void holdReverseLookUps() {
-    std::lock_guard<std::mutex> hold(mutex_);
-    holdReverse_ = true;
-  }
-  int reverseWaiting() {
-    std::lock_guard<std::mutex> hold(mutex_);
-    return reverseWaiting_;
-  }
-  int hostByName(const char* name, hostent* entry, char* buffer, size_t size, int* hostError) override {
-    if (std::strncmp(name, "busy", 4) != 0) return FixedNameService::hostByName(name, entry, buffer, size, hostError);
-    std::unique_lock<std::mutex> hold(mutex_);
-    changed_.wait(hold, [this] { return open_; });
-    *hostError = HOST_NOT_FOUND;
-    return ENOENT;
-  }
-  int hostByAddress(const in_addr& address, hostent* entry, char* buffer, size_t size, int* hostError) override {
-    {
-      std::unique_lock<std::mutex> hold(mutex_);
-      ++reverseWaiting_;
-      changed_.wait(hold, [this] { return open_ || !holdReverse_; });
-      --reverseWaiting_;
-    }
-    return FixedNameService::hostByAddress(address, entry, buffer, size, hostError);
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  bool open_ = false;
-  bool holdReverse_ = false;
-  int reverseWaiting_ = 0;
-};
 
 // The manager goes on without a listener: its instruction names port 0, which the
 // test agents do not call back.
@@ -190,7 +142,9 @@ class AgentDiscoveryManager : public ::testing::Test {
     return "host;" + address + ";" + system + ";Product;02.00.00;No feature reported;" + kDorvane + ";\n";
   }
 
-  GatedNameService names_;
+  // The local host "dphost" is 127.0.0.1; names that begin with "busy" keep the
+  // clients that resolve them busy while the gate is closed.
+  GatedNameService names_{{{"127.0.0.1", "dphost"}}, "busy"};
   ManualClock clock_;
   TraceCapture trace_{"*=0x1ff"};
   ManagerRoutineOverrides overrides_;
@@ -277,6 +231,7 @@ TEST_F(AgentDiscoveryManager, RecheckProbesEachHostOnceOnItsBasePortAndRewritesT
 
 TEST_F(AgentDiscoveryManager, PoolGrowsByOneClientPerScanAfterTenInTheFirstUnusedBlockUpToItsMaximum) {
   setenv("ZEVP_SNMP_PLOVEN_MAX_CLIENT_TASKS", "7", 1);
+  names_.close();
   GatedClock gate;
   start();
   ASSERT_EQ(clientsReady(), 3);
@@ -400,10 +355,10 @@ TEST_F(AgentDiscoveryManager, ShutdownWaitsForARegistrationInProgressBeforeTheEn
   WorkDirectory().write("ZEVSAGNT", std::string(zevs::kAgentsFileHeader) + "\n" + FileLine("a1", "127.0.0.1"));
   TestRafAgent registering("127.0.0.1", basePort_, {"--name", "late:XX"});
   ASSERT_TRUE(registering.started()) << registering.process().errorText();
-  names_.holdReverseLookUps();
+  names_.close();
   start();
   EXPECT_EQ(NextStartAgent(registering)["instruction"], "REGISTER(ip:#127.0.0.1[" + std::to_string(listenPort) + "])");
-  ASSERT_TRUE(Eventually([&] { return names_.reverseWaiting() > 0; }, 5000)) << "the registration is in progress";
+  ASSERT_TRUE(names_.waitedOn()) << "the registration is in progress";
 
   zevs::SignalBlockShutdown(block_);
   ZEVS_EnqueuePlovenDiscoveryRequest(nullptr);

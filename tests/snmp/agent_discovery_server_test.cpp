@@ -9,10 +9,8 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <memory>
 #include <cstdlib>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -23,6 +21,7 @@
 #include "dp_start.h"
 #include "eventually.h"
 #include "fixed_name_service.h"
+#include "gated_name_service.h"
 #include "free_port.h"
 #include "network_block_fixture.h"
 #include "network_namespace.h"
@@ -288,47 +287,14 @@ TEST_F(AgentDiscoveryServerTest, UnterminatedFixedFieldsAreReadWithinTheirSize) 
   }
 }
 
-// A name service whose reverse look-ups wait while the test holds them closed: a
-// registration that asks for its caller's name stays in progress meanwhile. (Installed
-// before the listener's threads start, which then see it.)
-class GatedNameService : public FixedNameService {
- public:
-  GatedNameService() : FixedNameService(std::map<std::string, std::string>{{"127.0.0.1", "agenthost"}}) {}
-  int hostByAddress(const in_addr& address, hostent* entry, char* buffer, size_t size, int* hostError) override {
-    {
-      std::unique_lock<std::mutex> hold(mutex_);
-      ++waiting_;
-      changed_.notify_all();
-      changed_.wait(hold, [this] { return open_; });
-      --waiting_;
-    }
-    return FixedNameService::hostByAddress(address, entry, buffer, size, hostError);
-  }
-  bool waitedOn() {
-    std::unique_lock<std::mutex> hold(mutex_);
-    return changed_.wait_for(hold, std::chrono::seconds(5), [this] { return waiting_ > 0; });
-  }
-  void open(bool open = true) {
-    std::lock_guard<std::mutex> hold(mutex_);
-    open_ = open;
-    changed_.notify_all();
-  }
-
- private:
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  int waiting_ = 0;
-  bool open_ = true;
-};
-
 TEST_F(AgentDiscoveryServerTest, ShutDownDuringARegistrationReleasesEveryEntryOnce) {
-  GatedNameService gated;
+  GatedNameService gated{{{"127.0.0.1", "agenthost"}}};
   const unsigned short port = listen();
   ASSERT_NE(port, 0);
   ASSERT_TRUE(Call(port, RAF_NCS_Subnode_Request_opnum, RafSubnodeBody(rpc__local_drep(), RafSubnodeFields{})).isStatus(0));
   ASSERT_EQ(names(), (std::vector<std::string>{"a", "b"}));
 
-  gated.open(false);
+  gated.close();
   Answer inProgress;
   std::thread registration(
       [&] { inProgress = Call(port, RAF_NCS_Register_opnum, RafRegisterBody(rpc__local_drep(), "late:XX")); });
