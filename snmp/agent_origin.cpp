@@ -10,12 +10,12 @@
 #include "rpc_status.h"
 #include "trc1.h"
 #include "zev0/hostnames.h"
-#include "zev0/storage.h"
 
 TRC_UNIT();
 
 namespace {
 
+// The room the runtime is given for a caller's name.
 constexpr int kCallerNameRoom = 256;
 // The version number that agents of the current release send.
 constexpr int32_t kCurrentReleaseVersion = 131;
@@ -50,26 +50,20 @@ void ZEVS_RetrieveOriginFromHandle(rpc__handle_t handle, char** host, char** add
   const char* colon = std::strchr(name, ':');
   const char* hostName = colon != nullptr ? colon + 1 : name;
   *host = zevs::CopyAgentText(hostName);
-  sockaddr_in resolved{};
-  char dotted[INET_ADDRSTRLEN];
-  if (ZEV0_ConvertNameToAddr(hostName, 0, &resolved) != 0 &&
-      inet_ntop(AF_INET, &resolved.sin_addr, dotted, sizeof dotted) != nullptr)
-    *address = zevs::CopyAgentText(dotted);
-  else
-    *address = zevs::CopyAgentText(hostName);
+  *address = zevs::DottedAddressOrName(hostName);
 }
 
 char* ZEVS_ExtractHostNameFromMS(const char* name) {
   const std::string whole = name != nullptr ? name : "";
   const size_t first = whole.find(':');
   const size_t second = first == std::string::npos ? first : whole.find(':', first + 1);
-  const bool moreThanTwo = second != std::string::npos && whole.find(':', second + 1) != std::string::npos;
+  const bool twoColons = second != std::string::npos && whole.find(':', second + 1) == std::string::npos;
   std::string host = whole;
   if (first != std::string::npos && second == std::string::npos) {
     host = whole.substr(0, first);
-  } else if (second != std::string::npos && !moreThanTwo && second != first + 1) {
+  } else if (twoColons && second != first + 1) {
     host = whole.substr(first + 1, second - first - 1);
-  } else if (second != std::string::npos && !moreThanTwo) {
+  } else if (twoColons) {
     host = whole.substr(0, first);
     const size_t underscore = host.find('_');
     if (underscore != std::string::npos) host.erase(0, underscore + 1);
@@ -87,3 +81,16 @@ char* ZEVS_CheckAgentVersion(int32_t version) {
     std::snprintf(text, sizeof text, "%d", version);
   return zevs::CopyAgentText(text);
 }
+
+namespace zevs {
+
+char* DottedAddressOrName(const char* host) {
+  sockaddr_in resolved{};
+  char dotted[INET_ADDRSTRLEN];
+  if (host != nullptr && ZEV0_ConvertNameToAddr(host, 0, &resolved) != 0 &&
+      inet_ntop(AF_INET, &resolved.sin_addr, dotted, sizeof dotted) != nullptr)
+    return CopyAgentText(dotted);
+  return CopyAgentText(host);
+}
+
+}  // namespace zevs

@@ -2,7 +2,7 @@
 // on other branches, and the requests that leave the process, reached through one
 // table so that tests (and fuzz harnesses) can stand in for the ping, the sysDescr
 // query, the SNMP get and the walk's row step. Each slot starts as the part's
-// function or, while that is not built, as a stand-in (manager_stand_ins.h).
+// function.
 #pragma once
 
 #include <netinet/in.h>

@@ -1,11 +1,13 @@
 #include "manager_routines.h"
 
+#include "agent_discovery_manager.h"
+#include "agent_discovery_server.h"
 #include "default_router.h"
+#include "discovery_requests.h"
 #include "icmp_probing.h"
 #include "local_networks.h"
 #include "managed_node_list.h"
 #include "managed_node_list_task.h"
-#include "manager_stand_ins.h"
 #include "network_discovery.h"
 #include "network_monitor.h"
 #include "network_seed_file.h"
@@ -38,8 +40,9 @@ ManagerRoutines DefaultRoutines() {
   table.trapMonitorTask = ZEVS_SNMPtrapMonitorTask;
   table.loadTrapConfigurationFile = ZEVS_LoadTrapConfigurationFile;
 
-  table.discoverPlovenManagerTask = standin::AwaitBlockShutdownThread;
-  table.enqueuePlovenDiscoveryRequest = standin::EnqueuePlovenDiscoveryRequest;
+  table.discoverPlovenManagerTask = ZEVS_DiscoverPlovenManagerTask;
+  table.enqueuePlovenDiscoveryRequest = ZEVS_EnqueuePlovenDiscoveryRequest;
+  table.listenPlovenAgentReply = ZEVS_ListenPlovenAgentReply;
 
   table.discoverRouterTask = ZEVS_DiscoverRouterTask;
   table.discoverNetworkTask = ZEVS_DiscoverNetworkTask;

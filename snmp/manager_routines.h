@@ -1,13 +1,9 @@
 // The routines that the SNMP data provider's entry and manager task call in the
 // parts of the SNMP side, reached through one table.
 //
-// Each slot starts as the part's own function, or, while that part is not built,
-// as a stand-in (manager_stand_ins.cpp) that does the least the manager task
-// relies on: the thread stand-ins wait, without polling, until the block's
-// shut-down flag (or, for the managed-node-list server, its entry's end flag) is
-// set. A part that is built puts its function into its slot in
-// manager_routines.cpp and drops the stand-in. Tests may replace slots while no
-// SNMP data provider runs (tests/snmp/fixtures/manager_routine_overrides.h).
+// Each slot starts as the part's own function (manager_routines.cpp). Tests may
+// replace slots while no SNMP data provider runs
+// (tests/snmp/fixtures/manager_routine_overrides.h).
 #pragma once
 
 #include <netinet/in.h>
@@ -58,6 +54,9 @@ struct ManagerRoutines {
   BlockThreadRoutine discoverPlovenManagerTask;  // ZEVS_DiscoverPlovenManagerTask
   // ZEVS_EnqueuePlovenDiscoveryRequest: null wakes the manager for its shut-down.
   void (*enqueuePlovenDiscoveryRequest)(const char* address);
+  // ZEVS_ListenPlovenAgentReply (agent_discovery_server.h): the port on which
+  // agents register, stored through its std::atomic<int32_t> argument.
+  void* (*listenPlovenAgentReply)(void* listenPort);
 
   // Router and network discovery.
   BlockThreadRoutine discoverRouterTask;   // ZEVS_DiscoverRouterTask

@@ -11,23 +11,12 @@ namespace {
 // An agent that has not registered for a day after it was last probed is gone.
 constexpr time_t kAgentSilenceLimit = 86401;
 
-class ListHold {
- public:
-  explicit ListHold(const AgentList& list) : lock_(list.lock) { BSV1_GetLock(lock_); }
-  ~ListHold() { BSV1_ReleaseLock(lock_); }
-  ListHold(const ListHold&) = delete;
-  ListHold& operator=(const ListHold&) = delete;
-
- private:
-  BSV1_Lock* lock_;
-};
-
 }  // namespace
 
 void AppendAgent(const AgentList& list, PlovenAgentEntry* entry) {
   if (entry == nullptr) return;
   entry->next = nullptr;
-  ListHold hold(list);
+  AgentListHold hold(list);
   PlovenAgentEntry** link = list.first;
   while (*link != nullptr) link = &(*link)->next;
   *link = entry;
@@ -35,7 +24,7 @@ void AppendAgent(const AgentList& list, PlovenAgentEntry* entry) {
 
 PlovenAgentEntry* FindAgent(const AgentList& list, const char* managedSystemName) {
   if (managedSystemName == nullptr || list.shutdown->load() != 0) return nullptr;
-  ListHold hold(list);
+  AgentListHold hold(list);
   for (PlovenAgentEntry* entry = *list.first; entry != nullptr; entry = entry->next)
     if (entry->managedSystemName != nullptr && std::strcmp(entry->managedSystemName, managedSystemName) == 0)
       return entry;
@@ -44,7 +33,7 @@ PlovenAgentEntry* FindAgent(const AgentList& list, const char* managedSystemName
 
 void StampAgents(const AgentList& list, const char* address, time_t now) {
   if (address == nullptr) return;
-  ListHold hold(list);
+  AgentListHold hold(list);
   for (PlovenAgentEntry* entry = *list.first; entry != nullptr; entry = entry->next) {
     BSV1_GetLock(&entry->lock);
     if (entry->networkAddress != nullptr && std::strcmp(entry->networkAddress, address) == 0)
@@ -54,7 +43,7 @@ void StampAgents(const AgentList& list, const char* address, time_t now) {
 }
 
 void RefreshAgentRows(const AgentList& list, const std::function<void(PlovenAgentEntry*, int)>& sendRow) {
-  ListHold hold(list);
+  AgentListHold hold(list);
   PlovenAgentEntry** link = list.first;
   while (*link != nullptr) {
     PlovenAgentEntry* entry = *link;
@@ -73,7 +62,7 @@ void RefreshAgentRows(const AgentList& list, const std::function<void(PlovenAgen
 }
 
 void ReleaseAgents(const AgentList& list) {
-  ListHold hold(list);
+  AgentListHold hold(list);
   PlovenAgentEntry* entry = *list.first;
   *list.first = nullptr;
   while (entry != nullptr) {

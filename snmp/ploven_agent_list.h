@@ -20,6 +20,19 @@ struct AgentList {
   const std::atomic<int32_t>* shutdown;
 };
 
+// Holds the list's lock for the life of the object (the lock may be taken again
+// inside, so the calls below may run under a hold).
+class AgentListHold {
+ public:
+  explicit AgentListHold(const AgentList& list) : lock_(list.lock) { BSV1_GetLock(lock_); }
+  ~AgentListHold() { BSV1_ReleaseLock(lock_); }
+  AgentListHold(const AgentListHold&) = delete;
+  AgentListHold& operator=(const AgentListHold&) = delete;
+
+ private:
+  BSV1_Lock* lock_;
+};
+
 // Appends the entry (its next cleared) at the tail.
 void AppendAgent(const AgentList& list, PlovenAgentEntry* entry);
 

@@ -54,6 +54,18 @@ constexpr int RAF_SUBNODE_AFFINITY_SIZE = 45;
 constexpr int RAF_SUBNODE_RESERVED_SIZE = 9;
 constexpr int RAF_SUBNODE_VERSION_SIZE = 11;
 constexpr int RAF_SUBNODE_TRAILER_SIZE = 2;
+// The subnode list of RAF_NCS_Subnode_Request as it arrives: count characters, names
+// separated by ',', not terminated.
+struct RAF_SubnodeList_t {
+  uint16_t count;
+  const char* names;
+};
 constexpr int RAF_SAMPLE_DATA_MAX = 512;
+// The sample of RAF_NCS_Sample as transmitted: four words, the first the count of data
+// bytes.
+struct RAF_SampleRecord_t {
+  int32_t word[4];
+  unsigned char data[RAF_SAMPLE_DATA_MAX];
+};
 constexpr int RAF_LOOKUP_TEXT_MAX = 127;
 constexpr int RAF_LOOKUP_FIELD_SIZE = 45;

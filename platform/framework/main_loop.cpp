@@ -1,4 +1,5 @@
 // The framework's main loop and its shut-down.
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
 
@@ -10,6 +11,7 @@
 #include "internal/manager_registry.h"
 #include "internal/termination_signals.h"
 #include "internal/request_registry.h"
+#include "raf_call_serving.h"
 #include "raf_driver.h"
 #include "trc1.h"
 
@@ -25,6 +27,7 @@ bool shutDown = false;
 // SIGTERM or SIGINT came while the loop ran: the loop ends, the framework does not shut down.
 bool signalled = false;
 int servedPort = 0;
+std::atomic<const RAF_CallServing*> callServing{nullptr};
 
 // The port in ZEVA_RAF_PORT, or 0 (traced) when it names none.
 int configuredPort() {
@@ -59,6 +62,8 @@ int tzomain(int argc, char* argv[]) {
   raf::ManagementPort managementPort;
   int port = configuredPort();
   if (port != 0 && !managementPort.start(port)) port = 0;
+  const RAF_CallServing* serving = callServing.load();
+  if (serving != nullptr) serving->start();
   {
     std::unique_lock<std::mutex> guard(loopLock);
     servedPort = port;
@@ -66,6 +71,7 @@ int tzomain(int argc, char* argv[]) {
     loopChanged.notify_all();
     loopChanged.wait(guard, [] { return shutDown || signalled; });
   }
+  if (serving != nullptr) serving->stop();
   managementPort.stop();
   std::lock_guard<std::mutex> guard(loopLock);
   running = false;
@@ -88,6 +94,8 @@ int RAF_Shutdown(int code) {
   raf::EndAllRequests();
   return 0;
 }
+
+void RAF_SetCallServing(const RAF_CallServing* serving) { callServing.store(serving); }
 
 namespace raf {
 

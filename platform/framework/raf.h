@@ -7,7 +7,8 @@
 //
 // While tzomain runs, the framework serves the management-server port: one-line text
 // requests on 127.0.0.1, at the port in ZEVA_RAF_PORT (1920 when unset); see
-// docs/framework-port.md and the zevraf command.
+// docs/framework-port.md and the zevraf command. It also serves the interfaces
+// registered with the process's RPC runtime (raf_call_serving.h).
 #pragma once
 
 #include <string>

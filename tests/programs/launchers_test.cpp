@@ -7,8 +7,6 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -16,10 +14,10 @@
 #include "console_client.h"
 #include "data_provider_launcher.h"
 #include "eventually.h"
+#include "launcher_run.h"
 #include "network_namespace.h"
 #include "refused_thread_starts.h"
 #include "run_in_child.h"
-#include "scratch_directory.h"
 #include "trace_capture.h"
 #include "zevraf_rows.h"
 
@@ -27,42 +25,6 @@ namespace {
 
 constexpr int kStartWaitMs = 30000;
 constexpr int kEndWaitMs = 30000;
-
-// A launcher beside an agent that starts no data provider: its own work and
-// metafile directory, and its trace ("*=0x91").
-class LauncherRun {
- public:
-  explicit LauncherRun(const std::string& program) : launcher_(program), work_("zev_launcher_work") {}
-
-  // Starts the agent, waits until it serves (its framework port answers once its
-  // DCH server is ready), then the launcher.
-  bool start(AgentProcess& agent, const std::vector<std::string>& extraSettings = {}) {
-    if (!agent.start({"NODP"})) return false;
-    if (!Eventually([&] { return agent.zevraf({"subnodes"}).exitStatus == 0; }, kStartWaitMs)) return false;
-    std::vector<std::string> settings = agent.dataProviderSettings();
-    settings.push_back("ZEV_WORK_PATH=" + work_.path());
-    settings.push_back("ZEVP_META_PATH=" + work_.path());
-    settings.push_back("ZEV_TRACE=*=0x91 >" + tracePath());
-    settings.push_back("ZEVP_SNMP_MANAGE_LOCAL_NETWORK=N");  // no own network's visits to hold the end
-    settings.insert(settings.end(), extraSettings.begin(), extraSettings.end());
-    return launcher_.start({"any", "arguments"}, settings);
-  }
-  std::string trace() const {
-    std::ifstream in(tracePath());
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-  }
-  ToolProcess& process() { return launcher_; }
-  const ScratchDirectory& work() const { return work_; }
-
- private:
-  // Beside the program, not in its work directory, whose every file is a metafile to it.
-  std::string tracePath() const { return launcher_.scratch() + "/launcher.trc"; }
-
-  ToolProcess launcher_;
-  ScratchDirectory work_;
-};
 
 int ExitCode(int status) { return status != -1 && WIFEXITED(status) ? WEXITSTATUS(status) : -1; }
 

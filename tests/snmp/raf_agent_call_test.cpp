@@ -5,7 +5,6 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
-#include <map>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -15,7 +14,7 @@
 #include "free_port.h"
 #include "raf_agent_client.h"
 #include "rpc_frame.h"
-#include "tool_process.h"
+#include "test_raf_agent.h"
 
 namespace {
 
@@ -147,28 +146,6 @@ class RecordingProxy {
   std::thread listener_;
 };
 
-// The test agent on a loopback port of its own.
-class TestAgent {
- public:
-  explicit TestAgent(std::vector<std::string> options = {}) : process_("zevrafagent") {
-    port_ = FreeLoopbackPort();
-    std::vector<std::string> arguments = {"127.0.0.1", std::to_string(port_)};
-    arguments.insert(arguments.end(), options.begin(), options.end());
-    started_ = process_.start(arguments, {"ZEV_RPC_CALL_WAIT_MS=2000"}) &&
-               process_.readLine(10000).rfind("listening|", 0) == 0;
-  }
-  ~TestAgent() { process_.terminate(5000); }
-  bool started() const { return started_; }
-  unsigned short port() const { return port_; }
-  std::string nextLine(int waitMs = 5000) { return process_.readLine(waitMs); }
-  ToolProcess& process() { return process_; }
-
- private:
-  ToolProcess process_;
-  unsigned short port_ = 0;
-  bool started_ = false;
-};
-
 rpc__handle_t BindLoopback(unsigned short port, rpc__drep_t drep) {
   socket__addr_t address;
   int addressLength = sizeof address;
@@ -178,22 +155,6 @@ rpc__handle_t BindLoopback(unsigned short port, rpc__drep_t drep) {
   rpc__handle_t binding = rpc__bind(&uuid__nil, &address, addressLength, &status);
   rpc__set_binding_drep(binding, drep, &status);
   return binding;
-}
-
-// The fields of one line of the test agent ("name=value" between '|').
-std::map<std::string, std::string> Fields(const std::string& line) {
-  std::map<std::string, std::string> fields;
-  size_t start = 0;
-  while (start <= line.size()) {
-    size_t end = line.find('|', start);
-    if (end == std::string::npos) end = line.size();
-    std::string field = line.substr(start, end - start);
-    size_t equals = field.find('=');
-    fields[equals == std::string::npos ? "" : field.substr(0, equals)] =
-        equals == std::string::npos ? field : field.substr(equals + 1);
-    start = end + 1;
-  }
-  return fields;
 }
 
 class RafAgentCalls : public ::testing::Test {
@@ -215,7 +176,7 @@ class RafAgentCalls : public ::testing::Test {
 };
 
 TEST_F(RafAgentCalls, StartAgentReachesTheAgentAsSentInEveryRepresentation) {
-  TestAgent agent;
+  TestRafAgent agent;
   ASSERT_TRUE(agent.started()) << agent.process().errorText();
   const rpc__drep_t dreps[] = {rpc__drep_big_endian_ascii, rpc__drep_little_endian, rpc__drep_ebcdic,
                                static_cast<rpc__drep_t>(rpc__drep_little_endian | rpc__drep_ebcdic)};
@@ -232,7 +193,7 @@ TEST_F(RafAgentCalls, StartAgentReachesTheAgentAsSentInEveryRepresentation) {
     rpc__free_handle(binding, &freed);
     EXPECT_EQ(status, 0);
     EXPECT_EQ(arguments.request.word[0], ++call);  // the agent's answer
-    std::map<std::string, std::string> line = Fields(agent.nextLine());
+    std::map<std::string, std::string> line = AgentLineFields(agent.nextLine());
     EXPECT_EQ(line[""], "StartAgent");
     EXPECT_EQ(line["from"].rfind("ip:", 0), 0u) << line["from"];
     EXPECT_EQ(line["argument"], "0");
@@ -261,7 +222,7 @@ TEST_F(RafAgentCalls, StartAgentReachesTheAgentAsSentInEveryRepresentation) {
 }
 
 TEST_F(RafAgentCalls, BoundFaultsComeThroughTheFrameAndNothingIsSent) {
-  TestAgent agent;
+  TestRafAgent agent;
   ASSERT_TRUE(agent.started()) << agent.process().errorText();
   rpc__handle_t binding = BindLoopback(agent.port(), rpc__local_drep());
   const std::string longTarget(128, '7');
@@ -295,7 +256,7 @@ TEST_F(RafAgentCalls, BoundFaultsComeThroughTheFrameAndNothingIsSent) {
   StartAgentArguments good("127.0.0.1[0]");
   int32_t status = -1;
   ASSERT_EQ(StartAgent(binding, "good.target", good, &status), rpc__s_ok);
-  EXPECT_EQ(Fields(agent.nextLine())["target"], "good.target");
+  EXPECT_EQ(AgentLineFields(agent.nextLine())["target"], "good.target");
   rpc__status_t freed;
   rpc__free_handle(binding, &freed);
 }
@@ -318,7 +279,7 @@ TEST_F(RafAgentCalls, NoAgentOnThePortEndsWithAStatusAfterTheCallWait) {
 TEST_F(RafAgentCalls, AgentCallsTheProxyBackWithItsNamesInItsRepresentation) {
   RecordingProxy proxy;
   ASSERT_TRUE(proxy.opened());
-  TestAgent agent({"--name", "AG01:host:LZ", "--affinity", "0000000000000040000000000000000000000000003",
+  TestRafAgent agent({"--name", "AG01:host:LZ", "--affinity", "0000000000000040000000000000000000000000003",
                    "--version", "131", "--version-text", "02.00.00", "--subnodes", ",,a,b", "--drep", "big",
                    "--ebcdic", "--also", "stopped,sample,nodelookup"});
   ASSERT_TRUE(agent.started()) << agent.process().errorText();
@@ -329,7 +290,7 @@ TEST_F(RafAgentCalls, AgentCallsTheProxyBackWithItsNamesInItsRepresentation) {
   rpc__status_t freed;
   rpc__free_handle(binding, &freed);
 
-  EXPECT_EQ(Fields(agent.nextLine())[""], "StartAgent");
+  EXPECT_EQ(AgentLineFields(agent.nextLine())[""], "StartAgent");
   EXPECT_EQ(agent.nextLine(), "Register|status=0");
   EXPECT_EQ(agent.nextLine(), "Subnode_Request|status=0");
   for (const char* operation : {"stopped", "sample", "nodelookup"})

@@ -20,31 +20,10 @@
 #include "host_name_table.h"
 #include "port_variable_listener.h"
 #include "rpc_frame.h"
+#include "rpc_test_binding.h"
 #include "trace_capture.h"
 
 namespace {
-
-// A client binding to a loopback port, freed with the object.
-class Binding {
- public:
-  explicit Binding(unsigned short port, rpc__drep_t drep = rpc__local_drep()) {
-    socket__addr_t address;
-    int addressLength = sizeof address;
-    rpc__status_t status;
-    socket__from_name(socket__family_internet, "127.0.0.1", 9, 0, &address, &addressLength, &status);
-    socket__set_port(&address, addressLength, port, &status);
-    handle_ = rpc__bind(&uuid__nil, &address, addressLength, &status);
-    rpc__set_binding_drep(handle_, drep, &status);
-  }
-  ~Binding() {
-    rpc__status_t status;
-    rpc__free_handle(handle_, &status);
-  }
-  rpc__handle_t handle() const { return handle_; }
-
- private:
-  rpc__handle_t handle_;
-};
 
 // Holds every Echo call in its routine until released, counting those inside.
 class EchoGate {
@@ -116,7 +95,7 @@ class RpcLoopback : public ::testing::Test {
     rpc__use_family_wk(socket__family_internet, &echo_v1_if_spec, &address, &addressLength, &status);
     return status;
   }
-  static rpc__status_t callEcho(const Binding& binding, EchoRecord* echoed = nullptr,
+  static rpc__status_t callEcho(const RpcTestBinding& binding, EchoRecord* echoed = nullptr,
                                 std::string* callerName = nullptr) {
     EchoRecord answer;
     std::string name;
@@ -137,7 +116,7 @@ TEST_F(RpcLoopback, CallReachesTheRoutineWithEveryFieldInEveryRepresentation) {
   for (rpc__drep_t drep : {rpc__drep_big_endian_ascii, rpc__drep_little_endian, rpc__drep_ebcdic,
                            static_cast<rpc__drep_t>(rpc__drep_little_endian | rpc__drep_ebcdic)}) {
     SCOPED_TRACE(static_cast<int>(drep));
-    Binding binding(port_, drep);
+    RpcTestBinding binding(port_, "127.0.0.1", drep);
     EchoRecord echoed;
     std::string callerName;
     rpc::FaultFrame frame;
@@ -153,7 +132,7 @@ TEST_F(RpcLoopback, CallReachesTheRoutineWithEveryFieldInEveryRepresentation) {
 
 TEST_F(RpcLoopback, CallsThatCannotBeRoutedAreAnsweredWithFaults) {
   startServer();
-  Binding binding(port_);
+  RpcTestBinding binding(port_);
   rpc__if_spec_t otherVersion = echo_v1_if_spec;
   otherVersion.version = 2;
   rpc__if_spec_t otherInterface = echo_v1_if_spec;
@@ -182,7 +161,7 @@ TEST_F(RpcLoopback, CallsThatCannotBeRoutedAreAnsweredWithFaults) {
 
 TEST_F(RpcLoopback, UnregisterWaitsForTheRunningCallThenRefusesCalls) {
   startServer();
-  Binding binding(port_);
+  RpcTestBinding binding(port_);
   EchoGate gate;
   std::atomic<rpc__status_t> held{~0u};
   std::thread call([&] { held = callEcho(binding); });
@@ -216,7 +195,7 @@ TEST_F(RpcLoopback, ListenServesAtMostItsNumberOfCallsAtOnce) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.maxCalls);
     startServer(c.maxCalls);
-    Binding binding(port_);
+    RpcTestBinding binding(port_);
     {
       EchoGate gate;
       std::thread first([&] { EXPECT_EQ(callEcho(binding), rpc__s_ok); });
@@ -245,7 +224,7 @@ TEST_F(RpcLoopback, TakenPortIsRefusedAndTheNextOneServes) {
     rpc__listen(1, &ignored);
   });
   for (unsigned short port : {first, static_cast<unsigned short>(first + 1)}) {
-    Binding binding(port);
+    RpcTestBinding binding(port);
     EXPECT_EQ(callEcho(binding), rpc__s_ok) << port;
   }
   rpc__status_t status;
@@ -277,7 +256,7 @@ TEST_F(RpcLoopback, DatagramsThatAreNotWellFormedAreDroppedAndTheNextCallAnswere
               0);
   close(raw);
 
-  Binding binding(port_);
+  RpcTestBinding binding(port_);
   EXPECT_EQ(callEcho(binding), rpc__s_ok);
   for (const char* reason : {"dropped: shorter than a header", "dropped: body length does not match the datagram",
                              "dropped: not marked as a call datagram", "dropped: not a request"})
@@ -288,7 +267,7 @@ TEST_F(RpcLoopback, NoServerEndsTheCallAfterTheCallWait) {
   setenv("ZEV_RPC_CALL_WAIT_MS", "200", 1);
   unsigned short nobody = FreeLoopbackPort();
   ASSERT_NE(nobody, 0);
-  Binding binding(nobody);
+  RpcTestBinding binding(nobody);
   auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(callEcho(binding), rpc__s_comm_failure);
   EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(200));
@@ -297,7 +276,7 @@ TEST_F(RpcLoopback, NoServerEndsTheCallAfterTheCallWait) {
 TEST_F(RpcLoopback, OnlyIdempotentCallsAreSentAgain) {
   setenv("ZEV_RPC_CALL_WAIT_MS", "200", 1);
   PortVariableListener silent("ZEV_RPC_TEST_SILENT_PORT");
-  Binding binding(silent.port());
+  RpcTestBinding binding(silent.port());
   auto sent = [&] {
     int datagrams = 0;
     while (!silent.next(0).empty()) ++datagrams;

@@ -23,6 +23,10 @@ bool ReadAgentOptions(int argc, char** argv, AgentOptions* options, std::string*
       ebcdic = true;
       continue;
     }
+    if (option == "--await-input") {
+      options->awaitInput = true;
+      continue;
+    }
     if (i + 1 >= argc) {
       *reason = "no value for " + option;
       return false;

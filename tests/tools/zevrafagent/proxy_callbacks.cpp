@@ -1,5 +1,8 @@
 #include "proxy_callbacks.h"
 
+#include <poll.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -65,8 +68,23 @@ void ProxyCallbacks::run() {
     auto [host, port] = targets_.front();
     targets_.pop_front();
     hold.unlock();
-    callBack(host, port);
+    if (!options_.awaitInput || awaitInput()) callBack(host, port);
     hold.lock();
+  }
+}
+
+bool ProxyCallbacks::awaitInput() {
+  for (;;) {
+    {
+      std::lock_guard<std::mutex> hold(mutex_);
+      if (ending_) return false;
+    }
+    pollfd input{STDIN_FILENO, POLLIN, 0};
+    if (poll(&input, 1, 50) <= 0) continue;
+    char c = 0;
+    while (read(STDIN_FILENO, &c, 1) == 1 && c != '\n') {
+    }
+    return true;
   }
 }
 

@@ -13,13 +13,18 @@
 class ProxyCallbacks {
  public:
   explicit ProxyCallbacks(const AgentOptions& options);
-  ~ProxyCallbacks();  // makes the call-backs queued so far, then ends
+  // Makes the call-backs queued so far (those still waiting for their input line are
+  // dropped), then ends.
+  ~ProxyCallbacks();
 
   // Queues the call-backs that the instruction asks for; false when it asks for none.
   bool queue(const std::string& instruction);
 
  private:
   void run();
+  // With --await-input: waits for a line (or the end) of standard input; false when
+  // the agent ends meanwhile.
+  bool awaitInput();
   void callBack(const std::string& host, unsigned port);
 
   const AgentOptions& options_;

@@ -11,11 +11,6 @@ void RAF_NCS_Register(rpc__handle_t binding, const char* managedSystemName, cons
                       int32_t version, int32_t trailingNumber, int32_t* status);
 void RAF_NCS_Stopped(rpc__handle_t binding, const RAF_RequestId_t* request, int32_t number, int32_t* status);
 
-// The transmitted sample: four words, the first the count of data bytes.
-struct RAF_SampleRecord_t {
-  int32_t word[4];
-  unsigned char data[RAF_SAMPLE_DATA_MAX];
-};
 void RAF_NCS_Sample(rpc__handle_t binding, const RAF_SampleRecord_t* sample, int32_t* status);
 
 void RAF_NCS_Subnode_Request(rpc__handle_t binding, const char name[RAF_SUBNODE_NAME_SIZE], int16_t listLength,

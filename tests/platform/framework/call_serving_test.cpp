@@ -1,0 +1,121 @@
+// The framework serves the interfaces registered with the RPC runtime while its main
+// loop runs: calls are answered from the loop's start, an interface unregistered waits
+// for its calls in progress and is refused after, and nothing is served once tzomain
+// has returned.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "echo_interface.h"
+#include "free_port.h"
+#include "no_name_service.h"
+#include "raf.h"
+#include "raf_driver.h"
+#include "rpc_frame.h"
+#include "rpc_test_binding.h"
+
+namespace {
+
+rpc__status_t Echo(unsigned short port) {
+  RpcTestBinding binding(port);
+  EchoRecord record{"hello", 7, {1, 2}, "ABCDEFGH"};
+  EchoRecord echoed;
+  std::string caller;
+  rpc::FaultFrame frame;
+  return CallEcho(binding.handle(), record, &echoed, &caller);
+}
+
+// Holds Echo calls in their routine until opened.
+class EchoGate {
+ public:
+  EchoGate() {
+    SetEchoHook([this] {
+      std::unique_lock<std::mutex> hold(mutex_);
+      entered_ = true;
+      changed_.notify_all();
+      changed_.wait(hold, [this] { return open_; });
+    });
+  }
+  ~EchoGate() {
+    open();
+    SetEchoHook(nullptr);
+  }
+  bool entered() {
+    std::unique_lock<std::mutex> hold(mutex_);
+    return changed_.wait_for(hold, std::chrono::seconds(5), [this] { return entered_; });
+  }
+  void open() {
+    std::lock_guard<std::mutex> hold(mutex_);
+    open_ = true;
+    changed_.notify_all();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  bool entered_ = false;
+  bool open_ = false;
+};
+
+TEST(FrameworkCallServing, ServesRegisteredInterfacesOnlyWhileTheMainLoopRuns) {
+  NoNameService names;  // callers are named by their dotted addresses
+  const unsigned short rpcPort = FreeLoopbackPort();
+  const unsigned short frameworkPort = FreeLoopbackPort();
+  ASSERT_NE(rpcPort, 0);
+  ASSERT_NE(frameworkPort, 0);
+  setenv("ZEVA_RAF_PORT", std::to_string(frameworkPort).c_str(), 1);
+  setenv("ZEV_RPC_SERVER_ADDRESS", "127.0.0.1", 1);
+  setenv("ZEV_RPC_CALL_WAIT_MS", "300", 1);
+  echo_v1_if_spec.port[socket__family_internet] = rpcPort;
+  socket__addr_t address;
+  int addressLength = sizeof address;
+  rpc__status_t status;
+  rpc__use_family_wk(socket__family_internet, &echo_v1_if_spec, &address, &addressLength, &status);
+  ASSERT_EQ(status, rpc__s_ok);
+  ASSERT_TRUE(RegisterEchoInterface());
+  EXPECT_EQ(Echo(rpcPort), rpc__s_comm_failure) << "served before the main loop";
+
+  std::thread loop([] { tzomain(0, nullptr); });
+  ASSERT_TRUE(raf::WaitForMainLoop(5000));
+  EXPECT_EQ(Echo(rpcPort), rpc__s_ok);
+
+  // Unregistering waits for the call in progress; a later call is refused. (The wait
+  // is long enough that Echo, idempotent, is not sent again meanwhile.)
+  setenv("ZEV_RPC_CALL_WAIT_MS", "4000", 1);
+  rpc__status_t inProgress = ~0u;
+  std::atomic<bool> unregistered{false};
+  {
+    EchoGate gate;
+    std::thread caller([&] { inProgress = Echo(rpcPort); });
+    ASSERT_TRUE(gate.entered());
+    std::thread unregister([&] {
+      rpc__status_t ignored;
+      rpc__unregister(&echo_v1_if_spec, &ignored);
+      unregistered = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_FALSE(unregistered.load()) << "rpc__unregister returned while a call was in progress";
+    gate.open();
+    unregister.join();
+    caller.join();
+  }
+  EXPECT_EQ(inProgress, rpc__s_ok);
+  EXPECT_EQ(Echo(rpcPort), rpc__s_unknown_if);
+  setenv("ZEV_RPC_CALL_WAIT_MS", "300", 1);
+
+  // Registered again, it is served until the loop ends, and not after.
+  ASSERT_TRUE(RegisterEchoInterface());
+  EXPECT_EQ(Echo(rpcPort), rpc__s_ok);
+  RAF_Shutdown(0);
+  loop.join();
+  EXPECT_EQ(Echo(rpcPort), rpc__s_comm_failure);
+  raf::Reset();
+}
+
+}  // namespace
