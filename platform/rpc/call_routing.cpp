@@ -1,5 +1,6 @@
 #include "call_routing.h"
 
+#include <algorithm>
 #include <condition_variable>
 #include <cstring>
 #include <memory>
@@ -76,10 +77,38 @@ void EndCall(Registration* registration) {
   callEnded.notify_all();
 }
 
-}  // namespace
+// A call being served, by its caller and identifier. A copy that the caller sends
+// again while the call runs is not served a second time: its answer is on the way,
+// and a second answer (a fault, once the interface has gone) could reach the caller
+// first.
+struct CallInProgress {
+  uint32_t address;
+  uint16_t port;
+  uint32_t callId;
+  bool operator==(const CallInProgress& other) const {
+    return address == other.address && port == other.port && callId == other.callId;
+  }
+};
 
-std::vector<uint8_t> AnswerRequest(const PacketHeader& request, const uint8_t* body, size_t bodyLength,
-                                   const sockaddr_in& caller) {
+std::mutex callsMutex;
+std::vector<CallInProgress> callsInProgress;  // callsMutex
+
+// False when the call is already being served.
+bool BeginServing(const CallInProgress& call) {
+  std::lock_guard<std::mutex> hold(callsMutex);
+  if (std::find(callsInProgress.begin(), callsInProgress.end(), call) != callsInProgress.end()) return false;
+  callsInProgress.push_back(call);
+  return true;
+}
+
+void EndServing(const CallInProgress& call) {
+  std::lock_guard<std::mutex> hold(callsMutex);
+  callsInProgress.erase(std::find(callsInProgress.begin(), callsInProgress.end(), call));
+}
+
+// The answer to a request that is not being served already.
+std::vector<uint8_t> ServeRequest(const PacketHeader& request, const uint8_t* body, size_t bodyLength,
+                                  const sockaddr_in& caller) {
   rpc__status_t fault = rpc__s_ok;
   rpc__server_stub_t stub = nullptr;
   rpc__routine_t routine = nullptr;
@@ -105,6 +134,20 @@ std::vector<uint8_t> AnswerRequest(const PacketHeader& request, const uint8_t* b
   reply.type = PacketType::reply;
   reply.idempotent = false;
   return BuildDatagram(reply, writer.bytes());
+}
+
+}  // namespace
+
+std::vector<uint8_t> AnswerRequest(const PacketHeader& request, const uint8_t* body, size_t bodyLength,
+                                   const sockaddr_in& caller) {
+  const CallInProgress call{caller.sin_addr.s_addr, caller.sin_port, request.callId};
+  if (!BeginServing(call)) {
+    TRC(TRC_DETAIL, "RPC call %08x sent again while it is served: not answered twice", request.callId);
+    return {};
+  }
+  std::vector<uint8_t> answer = ServeRequest(request, body, bodyLength, caller);
+  EndServing(call);
+  return answer;
 }
 
 void DropRegistrations() {

@@ -80,6 +80,7 @@ void ServeCalls(ServerState& state) {
     state.jobs.pop_front();
     hold.unlock();
     std::vector<uint8_t> answer = rpc::AnswerRequest(job.header, job.body.data(), job.body.size(), job.caller);
+    if (answer.empty()) continue;
     if (sendto(job.socket, answer.data(), answer.size(), 0, reinterpret_cast<const sockaddr*>(&job.caller),
                sizeof job.caller) < 0)
       TRC(TRC_ERROR, "RPC answer not sent, errno %d", errno);

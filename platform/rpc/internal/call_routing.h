@@ -13,7 +13,8 @@
 namespace rpc {
 
 // The datagram that answers the request (its header and body as parsed) from the
-// caller: the reply, or a fault when the call cannot be routed or its stub faults.
+// caller: the reply, or a fault when the call cannot be routed or its stub faults;
+// none (empty) for a copy of a call that is being served.
 std::vector<uint8_t> AnswerRequest(const PacketHeader& request, const uint8_t* body, size_t bodyLength,
                                    const sockaddr_in& caller);
 

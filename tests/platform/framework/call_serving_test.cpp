@@ -85,8 +85,9 @@ TEST(FrameworkCallServing, ServesRegisteredInterfacesOnlyWhileTheMainLoopRuns) {
   ASSERT_TRUE(raf::WaitForMainLoop(5000));
   EXPECT_EQ(Echo(rpcPort), rpc__s_ok);
 
-  // Unregistering waits for the call in progress; a later call is refused. (The wait
-  // is long enough that Echo, idempotent, is not sent again meanwhile.)
+  // Unregistering waits for the call in progress; a later call is refused. Echo is
+  // idempotent: its caller sends it again every second while it waits, and those
+  // copies, which reach an unregistered interface, must not be answered with a fault.
   setenv("ZEV_RPC_CALL_WAIT_MS", "4000", 1);
   rpc__status_t inProgress = ~0u;
   std::atomic<bool> unregistered{false};
@@ -99,7 +100,7 @@ TEST(FrameworkCallServing, ServesRegisteredInterfacesOnlyWhileTheMainLoopRuns) {
       rpc__unregister(&echo_v1_if_spec, &ignored);
       unregistered = true;
     });
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    std::this_thread::sleep_for(std::chrono::milliseconds(2500));  // two copies sent again
     EXPECT_FALSE(unregistered.load()) << "rpc__unregister returned while a call was in progress";
     gate.open();
     unregister.join();
