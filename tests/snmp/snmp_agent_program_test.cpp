@@ -76,8 +76,15 @@ TEST_P(SnmpAgentProgramTest, TheFrameworkShowsTheTablesWithoutRowsAndSigtermEnds
 
     std::vector<std::string> shown;
     for (const std::string& table : TablesOf(agent, kApplication)) {
-      SampledRows sampled = SampleRows(agent, kApplication, table);
-      ASSERT_TRUE(sampled.answered) << table;
+      // A table is listed a moment before its columns are defined.
+      SampledRows sampled;
+      ASSERT_TRUE(Eventually(
+          [&] {
+            sampled = SampleRows(agent, kApplication, table);
+            return sampled.answered && !Joined(sampled.columns).empty();
+          },
+          kRegisteredWaitMs))
+          << table;
       EXPECT_TRUE(sampled.rows.empty()) << table;
       shown.push_back(Joined(sampled.columns));
     }
