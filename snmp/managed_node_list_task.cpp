@@ -347,7 +347,6 @@ class ListTask {
         routines.updateSourceEntryState(source_, ZEVP_Inactive);
         routines.queueAndWaitDCHstatus(anchor_, own_, source_);
       }
-      ZEV0_FreeStorage(&source_->pSourceNodeName);
     }
     NetworkConfigurationBlock* block = block_;
     // The list may be freed from here on.
@@ -382,6 +381,7 @@ class ListTask {
   void releaseSource() {
     if (source_ == nullptr) return;
     awaitDCHrelease();
+    ZEV0_FreeStorage(&source_->pSourceNodeName);
     AttributeEntry* attribute = source_->FirstAttribute;
     while (attribute != nullptr) {
       AttributeEntry* next = attribute->next;
