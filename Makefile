@@ -15,10 +15,7 @@ FUZZ_BUILD_DIR ?= build-fuzz
 BENCH_BUILD_DIR ?= build-bench
 RUN_BUILD_DIR ?= build-run
 FUZZ_SECONDS ?= 60
-# The tests mostly wait on their peers: twice as many at once as cores halves a
-# two-core machine's passes.
-TEST_JOBS ?= $(shell echo $$(( $(JOBS) * 2 )))
-CTEST = ctest --output-on-failure -j $(TEST_JOBS) --timeout 120
+CTEST = ctest --output-on-failure -j $(JOBS) --timeout 120
 
 .PHONY: deps test build test-asan test-tsan test-fuzz-corpus build-tsan build-fuzz fuzz bench run clean
 
