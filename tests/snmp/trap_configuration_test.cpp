@@ -132,7 +132,7 @@ TEST_F(TrapConfigurationTest, SectionsSourcesEnterprisesAndSpecificationsResolve
   }
   std::string lines = trace.take();
   EXPECT_NE(lines.find("New category Odd Events added to trap specification"), std::string::npos);
-  // The brace in a description line was counted as one more specification.
+  // The brace in a description line was counted as one more trap entry.
   EXPECT_NE(lines.find("*****WARNING: 1 trap not loaded or skipped"), std::string::npos);
 }
 
