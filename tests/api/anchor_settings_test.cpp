@@ -163,7 +163,7 @@ TEST(AnchorSettingsTest, TheRpcTransportAnswersFiveToEveryDataRequest) {
     APIhandle* handle = dp_AllocateHandle(nullptr);
     ASSERT_NE(handle, nullptr);
     EXPECT_EQ(DPAA->transport, 'R');
-    EXPECT_EQ(DPAA->requestWait, 1) << "the waits are set all the same";
+    EXPECT_EQ(DPAA->requestWait, 10) << "the waits are set all the same";
     int status = -1;
     EXPECT_EQ(dp_BeginInput(handle, "APPL", "GRP", &status), 0);
     EXPECT_EQ(status, 5);

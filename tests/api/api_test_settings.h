@@ -6,13 +6,26 @@
 #include <cstdlib>
 #include <string>
 
+#include "records.h"
 #include "zevpapi/dp_api.h"
 
 // The library's anchor, when a test builds it, finds the data provider on loopback and
-// waits a second for a reply.
+// waits long enough for a reply that comes, even on a loaded machine.
 inline void UseLoopbackSettings() {
   setenv("ZEVP_API_DPAPI_HOST", "127.0.0.1", 1);
+  setenv("ZEVP_API_REQUEST_WAIT", "10", 1);
+}
+
+// For a test that waits a time-out out, in a child: a reply that never comes is given up
+// after a second. An anchor that an earlier test of the process built came along with
+// the fork and keeps the waits it was built with, so it is given the short ones too.
+inline void UseShortWaits() {
   setenv("ZEVP_API_REQUEST_WAIT", "1", 1);
+  setenv("ZEVP_CONSOLE_COMMAND_WAIT", "1", 1);
+  if (DPAA != nullptr) {
+    DPAA->requestWait = 1;
+    DPAA->commandWait = 1;
+  }
 }
 
 // The process works in the directory while the object lives (the command environment

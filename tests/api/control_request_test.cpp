@@ -26,11 +26,10 @@ ResponderScript ConsoleScript(std::map<std::string, std::vector<Answer>> answers
   };
 }
 
-// The library in this (child) process talks to the responder's port as its console,
-// waiting a second for each reply.
+// The library in this (child) process talks to the responder's port as its console.
 void UseConsole(const ApiResponder& console) {
   UseLoopbackSettings();
-  setenv("ZEVP_CONSOLE_COMMAND_WAIT", "1", 1);
+  setenv("ZEVP_CONSOLE_COMMAND_WAIT", "10", 1);
   setenv("ZEVP_DPCONSOLE_PORT", std::to_string(console.port()).c_str(), 1);
 }
 
@@ -109,6 +108,7 @@ TEST(ControlRequestTest, AConsoleThatNeverAnswersIsAskedTwiceOnItsPort) {
   RunInChild([&] {
     ApiResponder console(ConsoleScript({}));
     UseConsole(console);
+    UseShortWaits();
     int status = -1;
     EXPECT_EQ(dp_Ping(&status), 0);
     EXPECT_EQ(status, 11);
@@ -236,6 +236,7 @@ TEST(ControlRequestTest, AnUnansweredImportIsASpecificationError) {
   RunInChild([&] {
     ApiResponder console(ConsoleScript({{"PING", {Reply("0 1")}}, {"CHECK", {Reply("3 ")}}}));
     UseConsole(console);
+    UseShortWaits();
     int status = -1;
     EXPECT_EQ(dp_Define("m.mdl", 1, &status), 0);
     EXPECT_EQ(status, 32);

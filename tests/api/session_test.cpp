@@ -105,6 +105,7 @@ TEST(SessionTest, EndingTheSessionEndsConnectedMode) {
     RunInChild([&] {
       alarm(kChildAlarmSeconds);
       PointClientAt(listener.port());
+      UseShortWaits();
       APIhandle* handle = dp_AllocateHandle(nullptr);
       ASSERT_EQ(dp_OpenSession(handle, nullptr), 1);
       ASSERT_EQ(reset ? dp_ResetHandle(handle, nullptr) : dp_CloseSession(handle, nullptr), 1);
