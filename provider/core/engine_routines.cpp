@@ -23,6 +23,7 @@
 #include "mib_status_rows.h"
 #include "no_data_status.h"
 #include "metafile_server_task.h"
+#include "mib_collection.h"
 #include "monitor_node_list.h"
 #include "network_name_list.h"
 #include "network_node_expansion.h"
@@ -99,7 +100,7 @@ EngineRoutines DefaultRoutines() {
   table.sendDPlogMessage = ZEVP_SendDPlogMessage;
   table.snmpApplOnline = ZEVP_SNMPapplOnline;
   table.snmpApplOffline = ZEVP_SNMPapplOffline;
-  table.stopSNMPcollection = standin::StopSNMPcollection;
+  table.stopSNMPcollection = ZEVP_StopSNMPcollection;
 
   table.snmpWorkerTask = ZEVP_SNMPWorkerTask;
   table.allocateAutoStartActionEntry = ZEVP_AllocateAutoStartActionEntry;

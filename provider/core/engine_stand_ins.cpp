@@ -1,18 +1,7 @@
 #include "engine_stand_ins.h"
 
-#include "action_entry.h"
-#include "action_worker.h"
-#include "application_entry.h"
-#include "dch_comm.h"
-#include "dch_requests.h"
-#include "dch_work_queue.h"
 #include "dp_anchor.h"
-#include "io_entry.h"
-#include "trc1.h"
-#include "zev/action_codes.h"
-#include "zev0/storage.h"
-
-TRC_UNIT();
+#include "process_entry.h"
 
 namespace zevp::standin {
 
@@ -31,11 +20,6 @@ void IdleUntilTerminated(ProcessEntry* entry) {
   WaitForTermination(entry);
   ZEVP_ReleaseProcessResources(anchor, entry);
   ZEVP_EndThread();
-}
-
-void StopSNMPcollection(SourceEntry* source) {
-  TRC(TRC_ERROR, "***** SNMP collection not available: collection of source @%p not stopped",
-      static_cast<void*>(source));
 }
 
 }  // namespace zevp::standin

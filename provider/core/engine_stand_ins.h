@@ -11,7 +11,4 @@ namespace zevp::standin {
 // releases its entry and ends: every common and input server thread.
 void IdleUntilTerminated(ProcessEntry* entry);
 
-// The model's calls into the SNMP collection, not built yet.
-void StopSNMPcollection(SourceEntry* source);                       // "not available"
-
 }  // namespace zevp::standin

@@ -15,6 +15,7 @@
 #include "metafile_text.h"
 #include "model_lookups.h"
 #include "monitor_node_list.h"
+#include "process_entry.h"
 #include "snmp_action_parameters.h"
 #include "snmp_worker_extension.h"
 #include "snmp_worker_task.h"
@@ -350,5 +351,26 @@ void ZEVP_SNMPstopGetSpecial(DPAB* anchor, ActionEntry* stop) {
   BSV1_GetLock(&extension->intervalLock);
   extension->interestChanged = 1;
   BSV1_ReleaseLock(&extension->intervalLock);
+  ZEVP_WakeSNMPcollector(serving);
+}
+
+void ZEVP_StopSNMPcollection(SourceEntry* source) {
+  BSV1_GetLock(&source->EntryLock);
+  ProcessEntry* collector = source->OwningTask;
+  BSV1_ReleaseLock(&source->EntryLock);
+  TableEntry* table = source->Table;
+  if (collector == nullptr || table == nullptr) return;
+  DPAB* anchor = collector->anchor;
+  BSV1_GetLock(&anchor->actionWorkerListLock);
+  ActionWorkerTaskEntry* serving = collectorOf(anchor, table->Application, table);
+  const ActionEntry* own = serving != nullptr ? serving->WorkerExtension->action : nullptr;
+  if (serving != nullptr) serving->WorkerExtension->collectionStopped = 1;
+  BSV1_ReleaseLock(&anchor->actionWorkerListLock);
+  if (serving == nullptr) {
+    TRC(TRC_DETAIL, "No collector of table %s to stop", table->TableName);
+    return;
+  }
+  TRC(TRC_DETAIL, "Collection of table %s stopped", table->TableName);
+  releaseStarts(anchor, serving, own);
   ZEVP_WakeSNMPcollector(serving);
 }

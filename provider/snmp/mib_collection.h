@@ -26,6 +26,11 @@ void ZEVP_SNMPstopGetProcess(DPAB* anchor, ActionEntry* stop, ProcessEntry* own,
 // The stop by application, table and agent names.
 void ZEVP_SNMPstopGetSpecial(DPAB* anchor, ActionEntry* stop);
 
+// Tells the collector that has lent the source (a table of an application being
+// deleted) to end its collection at once; the other starts it serves go. The caller
+// then waits for the collector's termination lock, which it holds while it collects.
+void ZEVP_StopSNMPcollection(SourceEntry* source);
+
 // 1 when every attribute of the table's source but _ObjectInstance and derived ones
 // has an OID and the table has more than two attributes, else 0 (traced).
 int ZEVP_IsThisSNMPtable(const TableEntry* table);

@@ -58,7 +58,9 @@ struct Collection {
   std::vector<char> buffer;
 };
 
-bool stopping(const Collection& c) { return c.worker->ActionWorkerStatus == AWshutdown; }
+bool stopping(const Collection& c) {
+  return c.worker->ActionWorkerStatus == AWshutdown || c.extension->collectionStopped.load() != 0;
+}
 
 bool isDerived(const AttributeEntry* attribute) {
   return attribute->AttrOper1 != nullptr && attribute->AttrOper2 != nullptr;
@@ -255,13 +257,15 @@ void afterPass(Collection& c) {
 
 // Decided under the worker-list lock, under which a start looks for its collector
 // and joins it: a collector that leaves gives up its group in the same hold, so no
-// start joins it after the decision.
+// start joins it after the decision. A collection of a deleted application always
+// leaves: its table is freed once the collector lets go of its source.
 bool leave(Collection& c) {
   SNMPWorkerTaskExtension* extension = c.extension;
   BSV1_GetLock(&c.anchor->actionWorkerListLock);
   BSV1_GetLock(&extension->nodeListLock);
   BSV1_GetLock(&extension->intervalLock);
-  bool leaving = extension->interestCount < 1 || extension->nodes == nullptr;
+  bool leaving =
+      extension->interestCount < 1 || extension->nodes == nullptr || extension->collectionStopped.load() != 0;
   if (leaving) {
     extension->application = nullptr;
     extension->table = nullptr;
@@ -331,7 +335,10 @@ void ZEVP_SNMPmonitorMIBtable(DPAB* anchor, ActionWorkerTaskEntry* worker, Proce
                                     nullptr, nullptr, nullptr);
   for (;;) {
     if (interest(extension, nullptr) > 0) runPass(c);
-    if (stopping(c)) break;
+    if (stopping(c)) {
+      if (extension->collectionStopped.load() != 0) leave(c);
+      break;
+    }
     afterPass(c);
     if (leave(c)) break;
     awaitInterval(c);

@@ -56,4 +56,7 @@ struct SNMPWorkerTaskExtension {
   // Set under the worker's mutex by whoever signals the collector (a start, a stop):
   // the signal is not lost while the collector is in a pass.
   int32_t wakeRequested;
+  // Set when the collected table's application is deleted: the collection ends at
+  // once, whatever interest is left.
+  std::atomic<int32_t> collectionStopped;
 };

@@ -73,6 +73,7 @@ void resetExtension(DPAB* anchor, SNMPWorkerTaskExtension* extension) {
   extension->action = nullptr;
   extension->application = nullptr;
   extension->table = nullptr;
+  extension->collectionStopped = 0;
   BSV1_ReleaseLock(&extension->intervalLock);
   BSV1_ReleaseLock(&anchor->actionWorkerListLock);
   clearAgents(extension);

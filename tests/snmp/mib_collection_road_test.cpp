@@ -82,7 +82,7 @@ std::vector<Result> results;
 std::vector<std::string> logMessages;
 
 void RecordingQueueAndWait(DPAB* anchor, ProcessEntry* caller, SourceEntry* source) {
-  if (source->State == ZEVP_Output && source->Table != nullptr && source->Table->Application != nullptr &&
+  if (ZEVP_SourceStateOf(source) == ZEVP_Output && source->Table != nullptr && source->Table->Application != nullptr &&
       source->Table->Application->SNMPapplication != 0) {
     Row row{source->Table->TableName, source->DataSequence, {}};
     for (AttributeEntry* attribute = source->FirstAttribute; attribute != nullptr; attribute = attribute->next)
@@ -197,6 +197,25 @@ bool CollectorOf(DPAB* anchor, const char* table, Collector* out) {
   return found;
 }
 
+// True once every worker but the table's collector has let go of its action: a start
+// that joined the collector is then the collector's alone. Until then its worker still
+// reads it, so a stop of it waits for this (a management server stops a start long
+// after it began).
+bool JoinedStartsHandedOver(DPAB* anchor, const char* table) {
+  bool handedOver = true;
+  BSV1_GetLock(&anchor->actionWorkerListLock);
+  for (ActionWorkerTaskEntry* worker = anchor->actionWorkers; worker != nullptr; worker = worker->NextWorker) {
+    SNMPWorkerTaskExtension* extension = worker->WorkerExtension;
+    if (extension != nullptr && extension->table != nullptr && std::string(extension->table->TableName) == table)
+      continue;
+    pthread_mutex_lock(&worker->WorkerMutex);
+    if (worker->WorkerAction != nullptr) handedOver = false;
+    pthread_mutex_unlock(&worker->WorkerMutex);
+  }
+  BSV1_ReleaseLock(&anchor->actionWorkerListLock);
+  return handedOver;
+}
+
 // snmpd on 10.77.0.1 and the SNMP data provider with the IFM application loaded.
 class Collection {
  public:
@@ -281,6 +300,7 @@ TEST(MibCollectionRoadTest, IfTableRowsMatchSnmpwalkAndStartsShareOneCollectorUn
     EXPECT_EQ(collector.interval, 60);
     ASSERT_EQ(collector.agents.size(), 1u);
     EXPECT_EQ(collector.agents[0].second, 2);
+    ASSERT_TRUE(Eventually([&] { return JoinedStartsHandedOver(anchor, "IFTABLE"); }, 5000));
 
     // One stop keeps the agent; the last ends the collection.
     Send(102, "SNMPSTOPGET", "");
@@ -332,6 +352,7 @@ TEST(MibCollectionRoadTest, ByNameAStartAnswersAtOnceAndAStopOfEveryAgentEndsThe
     Send(402, "SNMPSTARTGET", "APPLNAME=IFM ATTRGROUP=IFTABLE AGENTINFO=( 10.77.0.1 ) INTERVAL=60");
     Collector collector;
     ASSERT_TRUE(Eventually([&] { return CollectorOf(anchor, "IFTABLE", &collector) && collector.interest == 2; }, 5000));
+    ASSERT_TRUE(Eventually([&] { return JoinedStartsHandedOver(anchor, "IFTABLE"); }, 5000));
 
     Command(403, "SYSTEM", "MONITOR STOP AGENTINFO=( 10.77.0.1 )");
     Result never = ResultOf(403);
@@ -347,6 +368,38 @@ TEST(MibCollectionRoadTest, ByNameAStartAnswersAtOnceAndAStopOfEveryAgentEndsThe
     ASSERT_TRUE(Eventually([&] { return Logged("109 IFM IFTABLE"); }, 5000)) << collection.run().trace();
     EXPECT_EQ(RowsOf("IFTABLE").back().control, 0xDD);
     EXPECT_TRUE(Eventually([&] { return !CollectorOf(anchor, "IFTABLE", &collector); }, 5000));
+    EXPECT_EQ(collection.run().stop(), &ZEVS_ThreadRC);
+  });
+}
+
+// A REFRESH of the application while its table is collected: the deletion stops the
+// collection of the old table (its joined start goes with it) instead of waiting for
+// it for ever, the console answers, and the rebuilt application's collection starts
+// anew from the interest file.
+TEST(MibCollectionRoadTest, ARefreshDuringACollectionAnswersAndTheRebuiltTableIsCollected) {
+  RunInNetworkNamespace({{kAgent}, ""}, [] {
+    Collection collection;
+    ASSERT_TRUE(collection.start());
+    DPAB* anchor = collection.anchor();
+    Send(501, "SNMPSTARTGET", "APPLNAME=IFM ATTRGROUP=IFTABLE AGENTINFO=( 10.77.0.1 ) INTERVAL=300");
+    Send(502, "SNMPSTARTGET", "APPLNAME=IFM ATTRGROUP=IFTABLE AGENTINFO=( 10.77.0.1 ) INTERVAL=60");
+    Collector collector;
+    ASSERT_TRUE(Eventually([&] { return CollectorOf(anchor, "IFTABLE", &collector) && collector.interest == 2; }, 15000));
+    ASSERT_TRUE(Eventually([&] { return JoinedStartsHandedOver(anchor, "IFTABLE"); }, 5000));
+    ASSERT_TRUE(Eventually([&] { return collection.run().work().read("ZEVSMIBI").find("IFTABLE") != std::string::npos; },
+                           15000))
+        << collection.run().trace();
+    const size_t rowsBefore = RowsOf("IFTABLE").size();
+    ASSERT_GT(rowsBefore, 0u);
+
+    ConsoleClient console;
+    std::string reply = console.exchange(collection.run().consolePort(), "REFRESH ifm.mdl", 10000);
+    EXPECT_EQ(reply.substr(0, 2), "0 ") << reply << collection.run().trace();
+    EXPECT_FALSE(Logged("109 IFM IFTABLE")) << "a stopped collection did not end by itself";
+    ASSERT_TRUE(Eventually([&] { return CollectorOf(anchor, "IFTABLE", &collector) && RowsOf("IFTABLE").size() > rowsBefore; },
+                           15000))
+        << collection.run().trace();
+    EXPECT_EQ(collector.interest, 1) << "the interest file's start only";
     EXPECT_EQ(collection.run().stop(), &ZEVS_ThreadRC);
   });
 }
