@@ -85,12 +85,15 @@ void ZEVP_SendProvideActionResult(DCHcomm* comm, SourceEntry* source, ActionEntr
     return;
   }
   std::memset(buffer, 0, static_cast<size_t>(size));
-  if (DCH_BuildActionResults(buffer, static_cast<size_t>(size), entry->ActionID, entry->ActionStatus,
-                             entry->ActionResult) == 0)
-    ZEVP_SetDCHstatus(comm, ZEVP_DCH_SEND_FAILED);
-  else
-    ZEVP_SendUntilAnswered(source, comm, buffer);
+  const bool built = DCH_BuildActionResults(buffer, static_cast<size_t>(size), entry->ActionID, entry->ActionStatus,
+                                            entry->ActionResult) != 0;
+  // The agent's answer lets the action's worker go on and give the action back, so
+  // the entry is done with before the result is sent.
   ZEV0_FreeStorage(&entry->ActionResult);
+  if (built)
+    ZEVP_SendUntilAnswered(source, comm, buffer);
+  else
+    ZEVP_SetDCHstatus(comm, ZEVP_DCH_SEND_FAILED);
   ZEV0_FreeStorage(&buffer);
 }
 

@@ -48,8 +48,11 @@ zevp::MIBinterestFileNames InitializeMIBinterestFiles() {
 
 // Writes the worker's records, then sends its status row; the count of records.
 int WriteWorker(DPAB* anchor, FILE* file, SNMPWorkerTaskExtension* extension) {
+  // A stop may lower the interval meanwhile.
   BSV1_GetLock(&extension->nodeListLock);
+  BSV1_GetLock(&extension->intervalLock);
   std::vector<std::string> records = ZEVP_BuildMIBinterestRecords(*extension);
+  BSV1_ReleaseLock(&extension->intervalLock);
   BSV1_ReleaseLock(&extension->nodeListLock);
   for (const std::string& record : records) std::fputs(record.c_str(), file);
   if (!records.empty()) ZEVP_UpdateMIBstatusToDCH(anchor, extension);

@@ -16,7 +16,8 @@ constexpr size_t ZEVP_MIB_STATUS_AGENTS_MAX = 1024;
 // The records, each with its line end: "AGENTINFO=( {agent community},... )
 // INTERVAL=n APPLNAME=APPL ATTRGROUP=GROUP", at most ten agents and 2048 bytes a
 // record; an agent that fits no record is left out with a trace. The caller holds
-// the extension's node-list lock; empty without agents, application or group.
+// the extension's node-list and interval locks; empty without agents, application or
+// group.
 std::vector<std::string> ZEVP_BuildMIBinterestRecords(const SNMPWorkerTaskExtension& extension);
 
 // The MIB status row's agent list, cut to 1024 bytes: "{network community}," for
