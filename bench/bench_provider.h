@@ -4,12 +4,10 @@
 // rows.
 #pragma once
 
-#include <memory>
 #include <string>
 
-#include "dch_host_process.h"
 #include "data_provider_process.h"
-#include "row_counter.h"
+#include "parked_consumer.h"
 
 class BenchProvider {
  public:
@@ -18,13 +16,11 @@ class BenchProvider {
   // come up.
   std::string start();
 
-  DCHhostProcess& host() { return host_; }
+  DCHhostProcess& host() { return consumer_.host(); }
   DataProviderProcess& provider() { return provider_; }
-  RowCounter& rows() { return *rows_; }
+  RowCounter& rows() { return consumer_.rows(); }
 
  private:
-  unsigned short port_;
-  DCHhostProcess host_;
-  std::unique_ptr<RowCounter> rows_;
+  ParkedConsumer consumer_;
   DataProviderProcess provider_;
 };

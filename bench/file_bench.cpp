@@ -20,13 +20,10 @@
 #include <vector>
 
 #include "bare_loops.h"
-#include "dch/dch_api.h"
-#include "dch_host_process.h"
-#include "dch_test_settings.h"
 #include "file_provider_process.h"
+#include "parked_consumer.h"
 #include "raw_dch_peer.h"
 #include "ratio.h"
-#include "row_counter.h"
 
 namespace {
 
@@ -82,13 +79,10 @@ double Median(std::vector<double> values) {
 }  // namespace
 
 int main() {
-  unsigned short port = LoopbackDCHPort();  // the consumer's settings, before its first transport
-  DCH_api_init();
-  DCHhostProcess host(port);
-  if (!host.startReady({"ZEVA_DCH_TIMEOUT=5"})) return BenchFailure(host.failure().c_str());
-  RowCounter rows("FILEAPP", "LINES");
-  if (!rows.parked()) return BenchFailure("the consumer could not park");
-  FileProviderProcess provider(port, {"//APPL FileApp", "//NAME Lines E 60", "//SOURCE FILE %DIR%bench.log",
+  ParkedConsumer consumer;
+  if (std::string failure = consumer.start("FILEAPP", "LINES"); !failure.empty()) return BenchFailure(failure);
+  RowCounter& rows = consumer.rows();
+  FileProviderProcess provider(consumer.port(), {"//APPL FileApp", "//NAME Lines E 60", "//SOURCE FILE %DIR%bench.log",
                                       "//ATTRIBUTES ';'", "Text D 64"});
   std::string path = provider.files().write("bench.log", "first\n");
   if (!provider.start({"ZEV_TRACE=*=0"})) return BenchFailure("the data provider did not start");
@@ -108,7 +102,7 @@ int main() {
   const std::string bareRequest = sameSize.text(rawdch::kAttrName, "TEXT").text(rawdch::kAttrValue, Line(0, 0)).bytes();
   auto bareLoop = Repeat([&] { return bare.exchange(bareRequest, kStatusReplySize) == kStatusZero; });
   const CpuClock bareCpu;
-  const CpuClock roadCpu({0, host.pid(), provider.pid()});
+  const CpuClock roadCpu({0, consumer.host().pid(), provider.pid()});
 
   TailReader tail(path);
   std::vector<double> tailRatios, bareRatios;

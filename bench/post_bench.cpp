@@ -14,14 +14,11 @@
 
 #include "bare_loops.h"
 #include "data_provider_process.h"
-#include "dch/dch_api.h"
-#include "dch_host_process.h"
-#include "dch_test_settings.h"
 #include "free_port.h"
+#include "parked_consumer.h"
 #include "posted_message.h"
 #include "raw_dch_peer.h"
 #include "ratio.h"
-#include "row_counter.h"
 
 namespace {
 
@@ -43,15 +40,12 @@ std::string BareRequest() {
 }  // namespace
 
 int main() {
-  unsigned short port = LoopbackDCHPort();  // the consumer's settings, before its first transport
-  DCH_api_init();
-  DCHhostProcess host(port);
-  if (!host.startReady({"ZEVA_DCH_TIMEOUT=5"})) return BenchFailure(host.failure().c_str());
-  RowCounter rows("MAS", "DPPOST");
-  if (!rows.parked()) return BenchFailure("the consumer could not park");
+  ParkedConsumer consumer;
+  if (std::string failure = consumer.start("MAS", "DPPOST"); !failure.empty()) return BenchFailure(failure);
+  RowCounter& rows = consumer.rows();
 
   unsigned short postPort = FreeLoopbackPort();
-  DataProviderProcess provider("POST", port);
+  DataProviderProcess provider("POST", consumer.port());
   if (!provider.start({"ZEVP_POST_DP_PORT=" + std::to_string(postPort), "ZEV_TRACE=*=0"}))
     return BenchFailure("the data provider did not start");
 

@@ -15,12 +15,6 @@ TRC_UNIT();
 
 namespace {
 
-std::string StatusText(rpc__status_t status) {
-  char text[error__c_text_size];
-  error__c_text(status, text, sizeof text);
-  return text;
-}
-
 // The first port of the range the runtime can listen on for RAF_Proxy, or
 // kNoPlovenListenPort.
 int32_t ClaimListenPort(const zevs::ListenPortRange& range) {
@@ -35,7 +29,7 @@ int32_t ClaimListenPort(const zevs::ListenPortRange& range) {
       ZEVS_TRC(ZEVS_DEBUG_Ploven, TRC_DETAIL, "rpc__use_family_wk OK");
       return port;
     }
-    ZEVS_TRC(ZEVS_DEBUG_Ploven, TRC_DETAIL, "rpc__use_family_wk failed - %s", StatusText(status).c_str());
+    ZEVS_TRC(ZEVS_DEBUG_Ploven, TRC_DETAIL, "rpc__use_family_wk failed - %s", zevs::RpcStatusText(status).c_str());
   }
   return kNoPlovenListenPort;
 }
@@ -55,7 +49,7 @@ void* ZEVS_ListenPlovenAgentReply(void* listenPort) {
   rpc__register_mgr(&uuid__nil, &RAF_Proxy_v131_if_spec, RAF_Proxy_v131_server_epv, ZEVS_RAF_Proxy_manager_epv,
                     &status);
   if (status != rpc__s_ok) {
-    TRC(TRC_ERROR, "rpc__register_mgr failed - %s", StatusText(status).c_str());
+    TRC(TRC_ERROR, "rpc__register_mgr failed - %s", zevs::RpcStatusText(status).c_str());
     return &ZEVS_ThreadRC;
   }
   // Inside the agent program its framework serves the calls.
@@ -63,7 +57,7 @@ void* ZEVS_ListenPlovenAgentReply(void* listenPort) {
   ZEVS_TRC(ZEVS_DEBUG_Ploven, TRC_DETAIL, "Discover Ploven agnet task lstening for reply.....");
   const char* maximum = BSV1_GetEnv("ZEVP_SNMP_PLOVEN_MAX_LISTEN_TASKS", 0);
   rpc__listen(std::atoi(maximum != nullptr ? maximum : "5"), &status);
-  ZEVS_TRC(ZEVS_DEBUG_Ploven, TRC_DETAIL, "rpc_listen returned. Status %s", StatusText(status).c_str());
+  ZEVS_TRC(ZEVS_DEBUG_Ploven, TRC_DETAIL, "rpc_listen returned. Status %s", zevs::RpcStatusText(status).c_str());
   return &ZEVS_ThreadRC;
 }
 

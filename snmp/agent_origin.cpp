@@ -7,7 +7,7 @@
 #include <string>
 
 #include "ploven_agent_entry.h"
-#include "rpc_status.h"
+#include "raf_interfaces.h"
 #include "trc1.h"
 #include "zev0/hostnames.h"
 
@@ -20,12 +20,6 @@ constexpr int kCallerNameRoom = 256;
 // The version number that agents of the current release send.
 constexpr int32_t kCurrentReleaseVersion = 131;
 
-std::string StatusText(rpc__status_t status) {
-  char text[error__c_text_size];
-  error__c_text(status, text, sizeof text);
-  return text;
-}
-
 }  // namespace
 
 void ZEVS_RetrieveOriginFromHandle(rpc__handle_t handle, char** host, char** address) {
@@ -36,7 +30,7 @@ void ZEVS_RetrieveOriginFromHandle(rpc__handle_t handle, char** host, char** add
   rpc__status_t status = rpc__s_ok;
   rpc__inq_binding(handle, &caller, &callerLength, &status);
   if (status != rpc__s_ok) {
-    TRC(TRC_ERROR, "***** MS host name assumed. rpc__inq_binding failed - %s\n", StatusText(status).c_str());
+    TRC(TRC_ERROR, "***** MS host name assumed. rpc__inq_binding failed - %s\n", zevs::RpcStatusText(status).c_str());
     return;
   }
   char name[kCallerNameRoom] = "";
@@ -44,7 +38,7 @@ void ZEVS_RetrieveOriginFromHandle(rpc__handle_t handle, char** host, char** add
   unsigned port = 0;
   rpc__sockaddr_to_name(&caller, callerLength, name, &nameLength, &port, &status);
   if (status != rpc__s_ok) {
-    TRC(TRC_ERROR, "***** MS host name assumed. rpc__sockaddr_to_name failed - %s\n", StatusText(status).c_str());
+    TRC(TRC_ERROR, "***** MS host name assumed. rpc__sockaddr_to_name failed - %s\n", zevs::RpcStatusText(status).c_str());
     return;
   }
   const char* colon = std::strchr(name, ':');

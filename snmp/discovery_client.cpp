@@ -7,6 +7,7 @@
 
 #include "debug_switches.h"
 #include "raf_agent_client.h"
+#include "raf_interfaces.h"
 #include "rpc_binding.h"
 #include "rpc_frame.h"
 #include "snmp_thread.h"
@@ -34,12 +35,6 @@ struct StartAgentArguments {
   }
 };
 
-std::string StatusText(rpc__status_t status) {
-  char text[error__c_text_size];
-  error__c_text(status, text, sizeof text);
-  return text;
-}
-
 bool StopRequested(const DiscoveryClientBlock* client) { return client->state.load() == kClientStopRequested; }
 
 // Asks the agents at each port of the range to register; every port is tried, since
@@ -53,19 +48,19 @@ bool ProbeTarget(const DiscoveryClientBlock* client, const char* target, int32_t
   socket__from_name(socket__family_internet, target, static_cast<int>(strlen(target)), 0, &address, &addressLength,
                     &status);
   if (status != rpc__s_ok) {
-    TRC(TRC_ERROR, "***** socket__from_name addr %s failed - %s ", target, StatusText(status).c_str());
+    TRC(TRC_ERROR, "***** socket__from_name addr %s failed - %s ", target, zevs::RpcStatusText(status).c_str());
     return true;
   }
   for (int32_t i = 0; i < portCount; ++i) {
     const long port = static_cast<long>(basePort) + i;
     socket__set_port(&address, addressLength, port, &status);
     if (status != rpc__s_ok) {
-      TRC(TRC_ERROR, "***** socket__set_port failed - %s ", StatusText(status).c_str());
+      TRC(TRC_ERROR, "***** socket__set_port failed - %s ", zevs::RpcStatusText(status).c_str());
       continue;
     }
     rpc__handle_t binding = rpc__bind(&uuid__nil, &address, addressLength, &status);
     if (status != rpc__s_ok) {
-      TRC(TRC_ERROR, "***** rpc__bind failed - %s ", StatusText(status).c_str());
+      TRC(TRC_ERROR, "***** rpc__bind failed - %s ", zevs::RpcStatusText(status).c_str());
       continue;
     }
     ZEVS_TRC(ZEVS_DEBUG_Ploven, TRC_DETAIL, "Trying port %u on host %s", static_cast<unsigned>(port), target);

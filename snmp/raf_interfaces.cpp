@@ -13,3 +13,13 @@ rpc__if_spec_t RAF_Proxy_v131_if_spec = {
     5,
     {{0x5d, 0x1c, 0x2a, 0x70, 0x93, 0x41, 0x4e, 0x0b, 0xa6, 0x18, 0x3e, 0x52, 0xc4, 0x07, 0x81, 0x02}},
 };
+
+namespace zevs {
+
+std::string RpcStatusText(rpc__status_t status) {
+  char text[error__c_text_size];
+  error__c_text(status, text, sizeof text);
+  return text;
+}
+
+}  // namespace zevs

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "rpc_server.h"
 
@@ -69,3 +70,10 @@ struct RAF_SampleRecord_t {
 };
 constexpr int RAF_LOOKUP_TEXT_MAX = 127;
 constexpr int RAF_LOOKUP_FIELD_SIZE = 45;
+
+namespace zevs {
+
+// The runtime's text for a status, for traces.
+std::string RpcStatusText(rpc__status_t status);
+
+}  // namespace zevs

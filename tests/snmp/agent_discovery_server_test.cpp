@@ -1,11 +1,7 @@
 // The listen task and the RAF_Proxy stubs served on loopback: the port it claims,
 // hostile datagrams in either data representation, and the shut-down while a
 // registration is in progress.
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -32,6 +28,7 @@
 #include "raf_proxy_bodies.h"
 #include "rpc_server.h"
 #include "trace_capture.h"
+#include "udp_peer.h"
 
 namespace {
 
@@ -87,26 +84,6 @@ class ListenPorts {
   zevs::ListenPortRange previous_;
 };
 
-// A UDP socket on 127.0.0.1 holding the port (any free one for 0).
-class HeldPort {
- public:
-  explicit HeldPort(unsigned short port, const char* address = "127.0.0.1") {
-    socket_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    sockaddr_in bound{};
-    bound.sin_family = AF_INET;
-    bound.sin_port = htons(port);
-    inet_pton(AF_INET, address, &bound.sin_addr);
-    held_ = bind(socket_, reinterpret_cast<sockaddr*>(&bound), sizeof bound) == 0;
-  }
-  ~HeldPort() { close(socket_); }
-  bool held() const { return held_; }
-  int socket() const { return socket_; }
-
- private:
-  int socket_;
-  bool held_;
-};
-
 // What the listener answered to one datagram.
 struct Answer {
   bool came = false;
@@ -119,7 +96,7 @@ struct Answer {
 
 // Sends one RAF_Proxy request datagram to the port and reads its answer.
 Answer Call(unsigned short port, uint32_t operation, const rpc::BodyWriter& body) {
-  HeldPort client(0);
+  UdpPeer client;
   rpc::PacketHeader header;
   header.drep = body.drep();
   header.interfaceId = RAF_Proxy_v131_if_spec.id;
@@ -127,21 +104,14 @@ Answer Call(unsigned short port, uint32_t operation, const rpc::BodyWriter& body
   header.operation = operation;
   header.callId = 7;
   const std::vector<uint8_t> datagram = rpc::BuildDatagram(header, body.bytes());
-  sockaddr_in server{};
-  server.sin_family = AF_INET;
-  server.sin_port = htons(port);
-  server.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  sendto(client.socket(), datagram.data(), datagram.size(), 0, reinterpret_cast<sockaddr*>(&server), sizeof server);
+  client.send("127.0.0.1", port, std::string(datagram.begin(), datagram.end()));
   Answer answer;
-  pollfd ready{client.socket(), POLLIN, 0};
-  if (poll(&ready, 1, 5000) != 1) return answer;
-  std::vector<uint8_t> received(rpc::kMaximumDatagram);
-  const ssize_t length = recv(client.socket(), received.data(), received.size(), 0);
+  const std::string received = client.receive(5000);
   const uint8_t* answerBody = nullptr;
   size_t answerLength = 0;
   rpc::PacketHeader answerHeader;
-  if (length < 0 || rpc::ParseDatagram(received.data(), static_cast<size_t>(length), &answerHeader, &answerBody,
-                                       &answerLength) != nullptr)
+  if (received.empty() || rpc::ParseDatagram(reinterpret_cast<const uint8_t*>(received.data()), received.size(),
+                                             &answerHeader, &answerBody, &answerLength) != nullptr)
     return answer;
   rpc::BodyReader reader(answerBody, answerLength, answerHeader.drep);
   answer.came = true;
@@ -198,8 +168,8 @@ class AgentDiscoveryServerTest : public NetworkBlockTest {
 TEST_F(AgentDiscoveryServerTest, EveryPortTakenEndsTheTaskWithATrace) {
   const unsigned short first = FreeLoopbackPorts(2);
   ASSERT_NE(first, 0);
-  HeldPort one(first), two(static_cast<unsigned short>(first + 1));
-  ASSERT_TRUE(one.held() && two.held());
+  UdpPeer one("127.0.0.1", first), two("127.0.0.1", static_cast<unsigned short>(first + 1));
+  ASSERT_TRUE(one.bound() && two.bound());
   ListenPorts ports(first, first + 1);
   TraceCapture trace;
   ListenTask task;
@@ -212,8 +182,8 @@ TEST_F(AgentDiscoveryServerTest, EveryPortTakenEndsTheTaskWithATrace) {
 
 TEST_F(AgentDiscoveryServerTest, TakenFirstPortInTheAgentProgramGivesTheNextAndReturns) {
   RunInNetworkNamespace([] {
-    HeldPort taken(30303, "0.0.0.0");
-    ASSERT_TRUE(taken.held());
+    UdpPeer taken("0.0.0.0", 30303);
+    ASSERT_TRUE(taken.bound());
     ListenTask task(true);
     EXPECT_EQ(task.port(), 30304);
     // Inside the agent program the task only registers: the framework serves.
