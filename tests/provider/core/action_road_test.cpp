@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "acts_agent.h"
 #include "agent_process.h"
 #include "eventually.h"
 #include "raw_action_requests.h"
@@ -44,30 +45,11 @@ struct ActionRow {
 class ActionRoad : public ::testing::Test {
  protected:
   void startAgent(const std::vector<std::string>& settings = {}) {
-    const std::string watched = agent_.directory() + "counts.txt";
-    {
-      std::ofstream metafile(agent_.directory() + "acts.mdl");
-      metafile << "//APPL ACTS @Actions of a test\n"
-               << "//NAME TALLY P 5 @One line a tally\n"
-               << "//SOURCE FILE " << watched << "\n"
-               << "//ATTRIBUTES ' '\n"
-               << "Label D 12 @What is counted\n"
-               << "Tally C 100000 @How many\n";
-      std::ofstream(agent_.directory() + "ZEVPCNFG") << "acts.mdl\n";
-      std::ofstream(watched) << "apples 6\n";
-    }
-    std::vector<std::string> all = {"ZEVP_META_PATH=" + agent_.directory()};
-    all.insert(all.end(), settings.begin(), settings.end());
-    ASSERT_TRUE(agent_.start({"FILE"}, all)) << agent_.failure();
-    subnode_ = subnodeOf(":ACTS00\t");
-    ASSERT_FALSE(subnode_.empty()) << agent_.traceText() << agent_.errorText();
+    subnode_ = StartActsAgent(agent_, settings, kStartWaitMs);
+    ASSERT_FALSE(subnode_.empty());
   }
 
-  std::string subnodeOf(const std::string& text) {
-    std::vector<std::string> subnodes;
-    Eventually([&] { return !(subnodes = LinesWith(agent_.zevraf({"subnodes"}), text)).empty(); }, kStartWaitMs);
-    return subnodes.empty() ? "" : subnodes[0].substr(0, subnodes[0].find('\t'));
-  }
+  std::string subnodeOf(const std::string& text) { return SubnodeWith(agent_, text, kStartWaitMs); }
 
   // zevraf's action on the subnode, which answers 0 at once.
   void act(const std::vector<std::string>& command, const std::string& subnode = "") {

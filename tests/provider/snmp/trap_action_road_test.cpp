@@ -5,10 +5,10 @@
 // actions when ZEVA_DCH_TRAPEMIT asks it to).
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <string>
 #include <vector>
 
+#include "acts_agent.h"
 #include "agent_process.h"
 #include "eventually.h"
 #include "net_snmp.h"
@@ -18,29 +18,6 @@ namespace {
 
 constexpr int kWaitMs = 15000;
 constexpr char kActionTable[] = "DVA6034300";
-
-std::string StartAgent(AgentProcess& agent) {
-  const std::string watched = agent.directory() + "counts.txt";
-  {
-    std::ofstream metafile(agent.directory() + "acts.mdl");
-    metafile << "//APPL ACTS @Actions of a test\n"
-             << "//NAME TALLY P 5 @One line a tally\n"
-             << "//SOURCE FILE " << watched << "\n"
-             << "//ATTRIBUTES ' '\n"
-             << "Label D 12 @What is counted\n"
-             << "Tally C 100000 @How many\n";
-    std::ofstream(agent.directory() + "ZEVPCNFG") << "acts.mdl\n";
-    std::ofstream(watched) << "apples 6\n";
-  }
-  if (!agent.start({"FILE"}, {"ZEVP_META_PATH=" + agent.directory(), "ZEVP_TRAP_DESTINATION=127.0.0.1",
-                              "ZEVA_DCH_TRAPEMIT=Y"})) {
-    ADD_FAILURE() << agent.failure();
-    return "";
-  }
-  std::vector<std::string> subnodes;
-  Eventually([&] { return !(subnodes = LinesWith(agent.zevraf({"subnodes"}), ":ACTS00\t")).empty(); }, kWaitMs);
-  return subnodes.empty() ? "" : subnodes[0].substr(0, subnodes[0].find('\t'));
-}
 
 // The result column of the action log's row for the parameters, once it is known.
 std::string ResultOf(AgentProcess& agent, const std::string& parameters) {
@@ -67,8 +44,9 @@ TEST(TrapActionRoadTest, ATrapActionReachesSnmptrapdAndItsResultTheActionLog) {
     TrapReceiverProcess receiver;
     ASSERT_TRUE(receiver.start()) << receiver.failure();
     AgentProcess agent;
-    const std::string subnode = StartAgent(agent);
-    ASSERT_FALSE(subnode.empty()) << agent.traceText();
+    const std::string subnode =
+        StartActsAgent(agent, {"ZEVP_TRAP_DESTINATION=127.0.0.1", "ZEVA_DCH_TRAPEMIT=Y"}, kWaitMs);
+    ASSERT_FALSE(subnode.empty());
 
     const std::string parameters = "DEST(127.0.0.1) SIT(s1) SEV(Critical)";
     ToolRun run = agent.zevraf({"action", subnode, "TRAPEMIT", parameters});
