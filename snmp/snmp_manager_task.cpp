@@ -8,6 +8,7 @@
 #include "manager_routines.h"
 #include "manager_switches.h"
 #include "manager_threads.h"
+#include "mib_status_rows.h"
 #include "network_configuration_block.h"
 #include "process_entry.h"
 #include "shutdown_request.h"
@@ -167,9 +168,9 @@ void ManagerTask::shutDown() {
     threads_.join(zevs::kNetworkDiscovery);
     takeOffline(ZEVP_SNMP_NETSUMMARY);
   }
-  takeOffline(ZEVP_SNMP_MIBSTATUS);
-  for (int table : {ZEVP_SNMP_TRAP, ZEVP_SNMP_ROUTER, ZEVP_SNMP_NETSUMMARY, ZEVP_SNMP_MIBSTATUS})
-    anchor_->snmpManagerTables[table] = nullptr;
+  // Collectors may still be sending their status rows.
+  ZEVP_EndMIBstatusRows(anchor_, [this] { takeOffline(ZEVP_SNMP_MIBSTATUS); });
+  for (int table : {ZEVP_SNMP_TRAP, ZEVP_SNMP_ROUTER, ZEVP_SNMP_NETSUMMARY}) anchor_->snmpManagerTables[table] = nullptr;
 }
 
 // The manager task waits for the offline on its own entry; the source's own entry

@@ -40,12 +40,12 @@ std::string TimeText(const char* stamp) {
 
 // Sends the record through the MIBSTATUS source (as a key delete when asked).
 void Send(DPAB* anchor, std::string record, bool deleteRow) {
+  std::lock_guard<std::mutex> rows(MIBinterestUpdateLock);
   SourceEntry* source = ZEVP_SNMPmanagerSource(anchor, ZEVP_SNMP_MIBSTATUS);
   if (source == nullptr) {
     TRC(TRC_DETAIL, "MIBSTATUS source not available. No MIB status row");
     return;
   }
-  std::lock_guard<std::mutex> rows(MIBinterestUpdateLock);
   const int16_t atRest = source->DataSequence;
   if (deleteRow) source->DataSequence = static_cast<int16_t>(DCH_DeleteKeyRecord);
   ZEVP_MoveDataToDCH(anchor, source, record.data(), static_cast<int32_t>(record.size()));
@@ -61,6 +61,12 @@ void ZEVP_UpdateMIBstatusToDCH(DPAB* anchor, SNMPWorkerTaskExtension* extension)
   std::string record = due ? zevp::MIBstatusRecord(*extension) : std::string();
   BSV1_ReleaseLock(&extension->nodeListLock);
   if (due) Send(anchor, record, false);
+}
+
+void ZEVP_EndMIBstatusRows(DPAB* anchor, const std::function<void()>& offline) {
+  std::lock_guard<std::mutex> rows(MIBinterestUpdateLock);
+  offline();
+  anchor->snmpManagerTables[ZEVP_SNMP_MIBSTATUS] = nullptr;
 }
 
 void ZEVP_UpdateMIBinteresToDCH(DPAB* anchor) {

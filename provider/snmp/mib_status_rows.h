@@ -16,6 +16,10 @@ void ZEVP_UpdateMIBinteresToDCH(DPAB* anchor);
 // The row's deletion ("application;group;" as a key-delete record), when the
 // extension has no agents left but still an application and a group.
 void ZEVP_DeleteMIBstatusFromDCH(DPAB* anchor, SNMPWorkerTaskExtension* extension);
+// Ends the rows for good at the manager's shut-down, while collectors may still send
+// theirs: `offline` (which takes the MIBSTATUS source offline) runs while no row is
+// being sent, and no row is sent after it.
+void ZEVP_EndMIBstatusRows(DPAB* anchor, const std::function<void()>& offline);
 
 namespace zevp {
 
