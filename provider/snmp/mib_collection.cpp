@@ -203,19 +203,26 @@ void releaseStarts(DPAB* anchor, const ActionWorkerTaskEntry* serving, const Act
 }  // namespace
 
 int ZEVP_IsThisSNMPtable(const TableEntry* table) {
-  const SourceEntry* source = table->FirstSource;
-  int count = 0;
-  for (const AttributeEntry* attribute = source != nullptr ? source->FirstAttribute : nullptr; attribute != nullptr;
-       attribute = attribute->next, ++count) {
-    if (attribute->AttrOIDstring != nullptr || std::strcmp(attribute->AttrName, kObjectInstance) == 0 ||
-        (attribute->AttrOper1 != nullptr && attribute->AttrOper2 != nullptr))
-      continue;
-    TRC(TRC_DETAIL, "Non-SNMP application table <%s> attribute <%s>. Data collection bypassed", table->TableName,
-        attribute->AttrName);
+  SourceEntry* source = table->FirstSource;
+  if (source == nullptr) {
+    TRC(TRC_DETAIL, "Non-SNMP application table <%s> attribute <%s>. Data collection bypassed", table->TableName, "");
     return 0;
   }
-  if (count > 2) return 1;
-  TRC(TRC_DETAIL, "Non-SNMP application table <%s> attribute <%s>. Data collection bypassed", table->TableName, "");
+  // Under the data lock: a collector of the table swaps in its agents' attribute copies.
+  BSV1_GetLock(&source->DataLock);
+  int count = 0;
+  const AttributeEntry* foreign = nullptr;
+  for (const AttributeEntry* attribute = source->FirstAttribute; attribute != nullptr && foreign == nullptr;
+       attribute = attribute->next, ++count) {
+    if (attribute->AttrOIDstring == nullptr && std::strcmp(attribute->AttrName, kObjectInstance) != 0 &&
+        (attribute->AttrOper1 == nullptr || attribute->AttrOper2 == nullptr))
+      foreign = attribute;
+  }
+  const std::string foreignName = foreign != nullptr ? foreign->AttrName : "";
+  BSV1_ReleaseLock(&source->DataLock);
+  if (foreign == nullptr && count > 2) return 1;
+  TRC(TRC_DETAIL, "Non-SNMP application table <%s> attribute <%s>. Data collection bypassed", table->TableName,
+      foreignName.c_str());
   return 0;
 }
 
