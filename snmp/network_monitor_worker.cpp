@@ -29,8 +29,6 @@ constexpr int32_t kMessageBufferSize = 1024;
 constexpr int32_t kRowBufferSize = 1600;
 constexpr int kStartWaitSeconds = 1;
 
-std::atomic<int32_t> activeWorkers{0};
-
 bool Terminating(void* worker) {
   auto* block = static_cast<NetworkMonitorTaskBlock*>(worker);
   pthread_mutex_lock(&block->mutex);
@@ -142,12 +140,6 @@ struct Worker {
 
 }  // namespace
 
-namespace zevs {
-
-int32_t ActiveMonitorWorkers() { return activeWorkers.load(); }
-
-}  // namespace zevs
-
 void* ZEVS_NetworkMonitorWorkerTask(void* argument) {
   auto* task = static_cast<NetworkMonitorTaskBlock*>(argument);
   NetworkConfigurationBlock* block = task->block;
@@ -176,7 +168,6 @@ void* ZEVS_NetworkMonitorWorkerTask(void* argument) {
   }
   ZEV0_FreeStorage(&worker.messages);
   ZEV0_FreeStorage(&worker.rows);
-  --activeWorkers;
   zevs::BlockUserEnded(block);
   ZEVS_EndThread();
 }
@@ -201,14 +192,12 @@ NetworkMonitorTaskBlock* ZEVS_LocateIdleMonitorTask(NetworkConfigurationBlock* b
   pthread_mutex_init(&task->mutex, nullptr);
   pthread_cond_init(&task->condition, nullptr);
   zevs::BlockUserStarted(block);
-  ++activeWorkers;
   pthread_t thread{};
   pthread_mutex_lock(&task->mutex);
   int rc = ZEV0_CreateThread(ZEVS_NetworkMonitorWorkerTask, task, PTHREAD_CREATE_DETACHED, &thread);
   if (rc != 0) {
     pthread_mutex_unlock(&task->mutex);
     TRC(TRC_ERROR, "***** Network Monitor task creation failed RC %d, Errno %d", rc, errno);
-    --activeWorkers;
     zevs::BlockUserEnded(block);
   } else {
     while (task->state == ZEVS_WORKER_STARTING) {

@@ -26,7 +26,6 @@ class NetDaemonProcess {
   // The trace's lines without their time stamps, as one text.
   std::string traceText() const;
   const std::string& failure() const { return failure_; }
-  unsigned short port() const { return port_; }
 
  private:
   unsigned short port_;
