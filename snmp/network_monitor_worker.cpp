@@ -26,7 +26,6 @@ TRC_UNIT();
 namespace {
 
 constexpr int32_t kMessageBufferSize = 1024;
-constexpr int32_t kRowBufferSize = 1600;
 constexpr int kStartWaitSeconds = 1;
 
 bool Terminating(void* worker) {
@@ -145,7 +144,7 @@ void* ZEVS_NetworkMonitorWorkerTask(void* argument) {
   NetworkConfigurationBlock* block = task->block;
   Worker worker{task};
   worker.messages = static_cast<char*>(ZEV0_GetStorage(kMessageBufferSize));
-  worker.rows = static_cast<char*>(ZEV0_GetStorage(kRowBufferSize));
+  worker.rows = static_cast<char*>(ZEV0_GetStorage(zevs::kHostVisitBufferSize));
   sockaddr_in local{};
   if (worker.messages != nullptr && worker.rows != nullptr) {
     worker.socketDescriptor = ZEV0_OpenLocalSocket(SOCK_DGRAM, 0, &local, 0);

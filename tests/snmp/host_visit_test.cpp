@@ -112,7 +112,7 @@ class HostVisitTest : public ::testing::Test {
   NoNameService names_;  // no look-up leaves the process
   ScratchDirectory console_{"zev_netmon"};
   TestNetwork network_{"10.77.0.0", 255, ZEVS_NETWORK_MANAGED};
-  char buffer_[1600] = {};
+  char buffer_[zevs::kHostVisitBufferSize] = {};
   zevs::NetworkMonitorSeams saved_{};
 };
 
