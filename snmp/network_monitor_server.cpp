@@ -9,9 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "attribute_copies.h"
-#include "attribute_order.h"
-#include "dch_work_queue.h"
 #include "dp_anchor.h"
 #include "network_configuration_block.h"
 #include "network_manage_entry.h"
@@ -21,11 +18,6 @@
 #include "network_state.h"
 #include "network_sources.h"
 #include "process_entry.h"
-#include "snmp_manager_tables.h"
-#include "source_entry.h"
-#include "source_states.h"
-#include "summary_definition.h"
-#include "table_entry.h"
 #include "trc1.h"
 #include "zev/prodspec_items.h"
 #include "zev0/prodspec.h"
