@@ -79,8 +79,12 @@ struct Worker {
   // Without a source the network stays with this worker, paced by its interval.
   void PaceSourceless(NetworkManageEntry* request, time_t cycleStart) {
     ZEVS_AccumNodeStatusCount(nullptr, 3, 1);
-    int remain = request->PollInterval - static_cast<int>(std::time(nullptr) - cycleStart);
-    TRC(TRC_DETAIL, "Cycle interval %d, remain time %d", request->PollInterval, remain);
+    // A start request of the same network may lower the interval meanwhile.
+    pthread_mutex_lock(zevs::MonitoredNetworksLock());
+    int32_t interval = request->PollInterval;
+    pthread_mutex_unlock(zevs::MonitoredNetworksLock());
+    int remain = interval - static_cast<int>(std::time(nullptr) - cycleStart);
+    TRC(TRC_DETAIL, "Cycle interval %d, remain time %d", interval, remain);
     pthread_mutex_lock(&task->mutex);
     if (remain > 0 && task->state != ZEVS_WORKER_TERMINATE) {
       ZEV0_ConditionTimedWait(&task->condition, &task->mutex, remain);
