@@ -80,8 +80,8 @@ int32_t AskDaemon(int socketDescriptor, uint32_t address, uint16_t port, int32_t
   return -1;
 }
 
-int ProbeThroughDaemon(int socketDescriptor, const uint32_t* address, uint16_t port, int wholeNetwork,
-                       NetworkEntry* network, int32_t waitMs) {
+int ProbeThroughDaemon(const uint32_t* address, uint16_t port, int wholeNetwork, NetworkEntry* network,
+                       int32_t waitMs) {
   timeval replyWait = zevs::ProbeReplyWait(waitMs, true);
   uint32_t base = ntohl(network->networkAddress);
   int32_t index = 1;
@@ -95,9 +95,13 @@ int ProbeThroughDaemon(int socketDescriptor, const uint32_t* address, uint16_t p
   for (; index >= 0 && index < network->hostRange; ++index) {
     if (wholeNetwork != 0 && index > zevs::kLastProbedHost) break;
     uint32_t host = htonl(base + static_cast<uint32_t>(index));
+    // The socket is taken under the lock under which the manager closes it at its
+    // end: a closed one (its number perhaps reused) is never written to.
     pthread_mutex_lock(&ICMPdaemonIOlock);
-    int32_t milliseconds = AskDaemon(socketDescriptor, host, port, waitMs, replyWait);
+    int socketDescriptor = ICMPdaemonSock.load();
+    int32_t milliseconds = socketDescriptor > 0 ? AskDaemon(socketDescriptor, host, port, waitMs, replyWait) : -1;
     pthread_mutex_unlock(&ICMPdaemonIOlock);
+    if (socketDescriptor <= 0) break;
     if (milliseconds >= 0) {
       ZEVS_UpdateResponseTimeStatus(network, index, static_cast<uint32_t>(milliseconds));
       ++count;
@@ -134,6 +138,13 @@ bool ReadableUnlessStopped(int descriptor, int64_t deadline) {
     if (ReadableBefore(descriptor, std::min(deadline, now + kSliceMicroseconds))) return true;
   }
   return false;
+}
+
+void CloseIcmpDaemonSocket() {
+  pthread_mutex_lock(&ICMPdaemonIOlock);
+  int socketDescriptor = ICMPdaemonSock.exchange(0);
+  if (socketDescriptor > 0) ZEV0_CloseTheSocket(socketDescriptor);
+  pthread_mutex_unlock(&ICMPdaemonIOlock);
 }
 
 }  // namespace zevs
@@ -190,11 +201,10 @@ int ZEVS_CheckActiveNode(const uint32_t* address, uint16_t port, int wholeNetwor
     ICMP_TRC(TRC_DETAIL, ">>>>> Excluded network. Exit! <<<<<");
     return 0;
   }
-  int socketDescriptor = ICMPdaemonSock.load();
   // The daemon path needs a network entry to walk; the manager closes the socket
   // at its end, after which the raw socket serves.
-  if (ICMPdaemonActive.load() == 0 || socketDescriptor <= 0 || network == nullptr || address == nullptr) {
+  if (ICMPdaemonActive.load() == 0 || ICMPdaemonSock.load() <= 0 || network == nullptr || address == nullptr) {
     return ZEVS_SendAndReceiveICMPpacket(address, port, wholeNetwork, network, second, waitMs);
   }
-  return ProbeThroughDaemon(socketDescriptor, address, port, wholeNetwork, network, waitMs);
+  return ProbeThroughDaemon(address, port, wholeNetwork, network, waitMs);
 }
