@@ -15,6 +15,7 @@
 #include "icmp_trace.h"
 #include "manager_routines.h"
 #include "network_configuration_block.h"
+#include "network_masks.h"
 #include "network_records.h"
 #include "network_state.h"
 #include "response_times.h"
@@ -54,10 +55,9 @@ ssize_t ReceiveFromDaemon(int socketDescriptor, char* area) {
 // reply: the milliseconds, or -1 when none came. Caller holds ICMPdaemonIOlock.
 int32_t AskDaemon(int socketDescriptor, uint32_t address, uint16_t port, int32_t waitMs, const timeval& replyWait) {
   char area[zevs::kDaemonDatagramArea];
-  char dotted[INET_ADDRSTRLEN];
-  inet_ntop(AF_INET, &address, dotted, sizeof dotted);
   int32_t sequence = ++ICMPrequestSeq;
-  size_t length = zevs::FormatDaemonRequest(area, sizeof area, sequence, dotted, waitMs, port);
+  size_t length =
+      zevs::FormatDaemonRequest(area, sizeof area, sequence, zevs::DottedAddress(address).c_str(), waitMs, port);
   if (send(socketDescriptor, area, length, 0) != static_cast<ssize_t>(length)) {
     ICMP_TRC(TRC_ERROR, "----- ICMP Daemon request send failed, errno %d", errno);
     return -1;
@@ -86,8 +86,7 @@ int ProbeThroughDaemon(const uint32_t* address, uint16_t port, int wholeNetwork,
   uint32_t base = ntohl(network->networkAddress);
   int32_t index = 1;
   if (wholeNetwork != 0) {
-    in_addr dotted{network->networkAddress};
-    ICMP_TRC(TRC_DETAIL, "Discovering network %s", inet_ntoa(dotted));
+    ICMP_TRC(TRC_DETAIL, "Discovering network %s", zevs::DottedAddress(network->networkAddress).c_str());
   } else {
     index = static_cast<int32_t>(ntohl(*address) - base);
   }
@@ -105,11 +104,7 @@ int ProbeThroughDaemon(const uint32_t* address, uint16_t port, int wholeNetwork,
     if (milliseconds >= 0) {
       ZEVS_UpdateResponseTimeStatus(network, index, static_cast<uint32_t>(milliseconds));
       ++count;
-      if (wholeNetwork != 0) {
-        char dotted[INET_ADDRSTRLEN];
-        inet_ntop(AF_INET, &host, dotted, sizeof dotted);
-        zevs::Routines().enqueuePlovenDiscoveryRequest(dotted);
-      }
+      if (wholeNetwork != 0) zevs::Routines().enqueuePlovenDiscoveryRequest(zevs::DottedAddress(host).c_str());
     }
     if (wholeNetwork == 0 || zevs::ProbingStopped()) break;
   }

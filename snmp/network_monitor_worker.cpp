@@ -9,6 +9,7 @@
 #include "host_visit.h"
 #include "network_configuration_block.h"
 #include "network_manage_entry.h"
+#include "network_masks.h"
 #include "network_monitor.h"
 #include "network_monitor_seams.h"
 #include "network_records.h"
@@ -36,12 +37,6 @@ bool Terminating(void* worker) {
   return terminating || block->block->shutdown.load() != 0;
 }
 
-std::string Dotted(uint32_t address) {
-  char text[INET_ADDRSTRLEN];
-  inet_ntop(AF_INET, &address, text, sizeof text);
-  return text;
-}
-
 struct Worker {
   NetworkMonitorTaskBlock* task;
   int socketDescriptor = -1;
@@ -56,7 +51,8 @@ struct Worker {
     if (range <= 0 || range > network->hostRange) range = network->hostRange;
     TRC(TRC_DETAIL, "Network range in effect %d", range);
     if (network->hosts == nullptr) zevs::MakeHosts(network, range);
-    TRC(TRC_DETAIL, ">>>>>Network Monitor work task now managing network %s", Dotted(request->NetworkAddress).c_str());
+    TRC(TRC_DETAIL, ">>>>>Network Monitor work task now managing network %s",
+        zevs::DottedAddress(request->NetworkAddress).c_str());
     time_t start = std::time(nullptr);
     zevs::HostVisitContext context{request->Anchor,
                                    request->Source,
@@ -73,7 +69,7 @@ struct Worker {
     }
     pass = pass == 1 ? 2 : 1;
     TRC(TRC_DETAIL, ">>>>>Network Monitor work task completed managing network %s, Cycle Time %d",
-        Dotted(request->NetworkAddress).c_str(), static_cast<int>(std::time(nullptr) - start));
+        zevs::DottedAddress(request->NetworkAddress).c_str(), static_cast<int>(std::time(nullptr) - start));
   }
 
   // Without a source the network stays with this worker, paced by its interval.
@@ -109,7 +105,7 @@ struct Worker {
     }
     pthread_mutex_unlock(zevs::MonitoredNetworksLock());
     if (request != nullptr) {
-      TRC(TRC_DETAIL, ">>>>> Do dp_offline for network %s", Dotted(request->NetworkAddress).c_str());
+      TRC(TRC_DETAIL, ">>>>> Do dp_offline for network %s", zevs::DottedAddress(request->NetworkAddress).c_str());
       zevs::TakeNetworkSourceOffline(request->Anchor, nullptr, request->Source);
       ZEV0_FreeStorage(&request);
     }
