@@ -42,9 +42,9 @@ constexpr int32_t kIcmpBufferSize = 1600;
 // The text of the data provider's echoes.
 extern const char kEchoRequestText[];
 
-// 1 while the network is excluded (state 2 or 3): nothing is probed.
+// True while the network is excluded (state 2 or 3): nothing is probed.
 bool ProbingExcluded(const NetworkEntry* network);
-// 1 once the block's shut-down flag is set.
+// True once the block's shut-down flag is set.
 bool ProbingStopped();
 // Waits until the descriptor is readable (true), the deadline (SteadyMicroseconds)
 // has passed or probing is stopped (false); a stop is seen within 20 ms.
