@@ -6,8 +6,9 @@
 #include <cstring>
 
 #include "manager_routines.h"
-#include "network_monitor_seams.h"
+#include "metafile_text.h"
 #include "mib_auto_collection.h"
+#include "network_monitor_seams.h"
 #include "network_records.h"
 #include "network_state.h"
 #include "record_paths.h"
@@ -64,9 +65,7 @@ void SetLetter(NetworkEntry* network, int32_t index, char letter) {
 void EnsureName(ManagedNodeEntry* node) {
   if (node->ManagedNodeName == nullptr) ZEV0_ConvertAddrToName(&node->agent, &node->ManagedNodeName, 1);
   if (node->ManagedNodeName == nullptr && node->addressText != nullptr) {
-    size_t length = std::strlen(node->addressText);
-    node->ManagedNodeName = static_cast<char*>(ZEV0_GetStorage(static_cast<int32_t>(length + 1)));
-    if (node->ManagedNodeName != nullptr) std::memcpy(node->ManagedNodeName, node->addressText, length + 1);
+    node->ManagedNodeName = zevp::NewStorageText(node->addressText);
   }
 }
 
