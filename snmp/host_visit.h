@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+#include "snmp_pdu.h"
+
 struct DPAB;
 struct ManagedNodeEntry;
 struct NetworkEntry;
@@ -14,8 +16,8 @@ struct SourceEntry;
 
 namespace zevs {
 
-// The worker's buffer for the SNMP exchanges and the row.
-constexpr int32_t kHostVisitBufferSize = 1600;
+// The worker's buffer for the SNMP exchanges and the row: an SNMP get's buffer.
+constexpr int32_t kHostVisitBufferSize = ZEVP_SNMP_BUFFER_SIZE;
 
 struct HostVisitContext {
   DPAB* anchor;
