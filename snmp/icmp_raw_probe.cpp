@@ -150,6 +150,7 @@ void ResetIcmpProbingForTests() {
   Once = 1;
   pthread_mutex_unlock(&icmpSockUseLock);
   ICMPdaemonActive = 0;
+  CloseIcmpDaemonSocket();
 }
 
 }  // namespace zevs
