@@ -95,6 +95,11 @@ int HeldPing(const uint32_t*, uint16_t, int, NetworkEntry*, NetworkEntry*, int32
   while (!released.load()) usleep(1000);
   return 0;
 }
+// Lets the held pings go when the test body leaves, however it leaves: declared
+// after the data provider's run, so that the run's end never waits on a held worker.
+struct ReleasePingsOnExit {
+  ~ReleasePingsOnExit() { released = true; }
+};
 
 TEST(NetworkMonitorTest, RequestsToStartExcludeAndStop) {
   RunInNetworkNamespace(kNetwork, [] {
@@ -153,6 +158,7 @@ TEST(NetworkMonitorTest, AStopWhileAWorkerHasTheNetworkIsFreedByTheWorker) {
     zevs::MonitorSeams().retrieveOneMIBvariable = NoAgent;
     zevs::MonitorSeams().checkActiveNode = HeldPing;
     SnmpProviderRun run(SnmpTestProduct({"ENABLE_SNMP_DISCOVERY=N"}));
+    ReleasePingsOnExit releasePings;
     ASSERT_TRUE(run.start());
     ASSERT_TRUE(run.waitForTrace(kManagerRunning)) << run.trace();
     ZEVP_EnqueueNetManageToServer(run.anchor(), Request("10.77.0.0", ZEVP_MANAGE_START, 60));
