@@ -25,7 +25,6 @@
 
 TRC_UNIT();
 
-
 std::atomic<int32_t> ICMPdaemonActive{0};
 std::atomic<int> ICMPdaemonSock{0};
 

@@ -26,7 +26,6 @@
 
 TRC_UNIT();
 
-
 namespace {
 
 pthread_mutex_t icmpSockUseLock = PTHREAD_MUTEX_INITIALIZER;
