@@ -6,8 +6,9 @@
 #include <cstring>
 
 #include "manager_routines.h"
-#include "network_monitor_seams.h"
+#include "metafile_text.h"
 #include "mib_auto_collection.h"
+#include "network_monitor_seams.h"
 #include "network_records.h"
 #include "network_state.h"
 #include "record_paths.h"
@@ -31,9 +32,6 @@ constexpr char kSysObjectID[] = "1.3.6.1.2.1.1.2.0";
 constexpr char kSysName[] = "1.3.6.1.2.1.1.5.0";
 constexpr char kSysLocation[] = "1.3.6.1.2.1.1.6.0";
 constexpr char kSysServices[] = "1.3.6.1.2.1.1.7.0";
-constexpr uint8_t kTagInteger = 2;
-constexpr uint8_t kTagOctetString = 4;
-constexpr uint8_t kTagObjectIdentifier = 6;
 constexpr int32_t kRefreshVisits = 100;
 constexpr int32_t kPingTries = 3;
 constexpr int32_t kPingWaitMs = 2000;
@@ -67,9 +65,7 @@ void SetLetter(NetworkEntry* network, int32_t index, char letter) {
 void EnsureName(ManagedNodeEntry* node) {
   if (node->ManagedNodeName == nullptr) ZEV0_ConvertAddrToName(&node->agent, &node->ManagedNodeName, 1);
   if (node->ManagedNodeName == nullptr && node->addressText != nullptr) {
-    size_t length = std::strlen(node->addressText);
-    node->ManagedNodeName = static_cast<char*>(ZEV0_GetStorage(static_cast<int32_t>(length + 1)));
-    if (node->ManagedNodeName != nullptr) std::memcpy(node->ManagedNodeName, node->addressText, length + 1);
+    node->ManagedNodeName = zevp::NewStorageText(node->addressText);
   }
 }
 
@@ -94,7 +90,7 @@ void ReadSystemValues(const HostVisitContext& context, ManagedNodeEntry* node, c
   if (node->ManagedNodeName == nullptr || refresh) {
     Value name;
     Get(context, *node, kSysName, name);
-    if (name.tag == kTagOctetString && name.bytes != nullptr && std::strchr(name.bytes, ' ') == nullptr) {
+    if (name.tag == ZEV0_ASN_OCTETSTRING && name.bytes != nullptr && std::strchr(name.bytes, ' ') == nullptr) {
       TRC(TRC_DETAIL, "Assigned ManagedNodeName <%s> from SNMP MIB2 SysName", name.bytes);
       Replace(node->ManagedNodeName, name.bytes);
     }
@@ -107,12 +103,12 @@ void ReadSystemValues(const HostVisitContext& context, ManagedNodeEntry* node, c
     if (*text.text != nullptr && !refresh) continue;
     Value value;
     Get(context, *node, text.oid, value);
-    if (value.tag == kTagOctetString && value.bytes != nullptr) Replace(*text.text, value.bytes);
+    if (value.tag == ZEV0_ASN_OCTETSTRING && value.bytes != nullptr) Replace(*text.text, value.bytes);
   }
   if (node->ManagedNodeOID == nullptr || refresh) {
     Value oid;
     Get(context, *node, kSysObjectID, oid);
-    if (oid.tag == kTagObjectIdentifier && oid.bytes != nullptr) {
+    if (oid.tag == ZEV0_ASN_OBJECTIDENTIFIER && oid.bytes != nullptr) {
       int32_t count = 0;
       uint32_t* elements = ZEV0_DecodeOIDfromBER(oid.bytes, static_cast<uint32_t>(oid.length), &count);
       if (elements != nullptr) {
@@ -215,7 +211,7 @@ void VisitHost(const HostVisitContext& context, ManagedNodeEntry* node) {
   Value services;
   Get(context, *node, kSysServices, services);
   bool answered = false;
-  if (services.tag == kTagInteger) {
+  if (services.tag == ZEV0_ASN_INTEGER) {
     ReadSystemValues(context, node, services);
     answered = true;
   } else {
@@ -247,8 +243,8 @@ void VisitHost(const HostVisitContext& context, ManagedNodeEntry* node) {
   if (context.source == nullptr || rowsItem == nullptr || (rowsItem[0] != 'Y' && rowsItem[0] != 'y')) return;
   char letter = HostLetter(network, node->hostIndex);
   std::string row = NetworkRow(*node, letter);
-  std::strncpy(context.buffer, row.c_str(), 1599);
-  context.buffer[1599] = '\0';
+  std::strncpy(context.buffer, row.c_str(), kHostVisitBufferSize - 1);
+  context.buffer[kHostVisitBufferSize - 1] = '\0';
   if (zevs::NetworkState(network) == ZEVS_NETWORK_MANAGED && !context.terminating(context.worker)) {
     ZEVP_MoveDataToDCH(context.anchor, context.source, context.buffer, static_cast<int32_t>(std::strlen(context.buffer)));
   }

@@ -4,9 +4,10 @@
 // offline; and its NETWORK row.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <string>
+
+#include "snmp_pdu.h"
 
 struct DPAB;
 struct ManagedNodeEntry;
@@ -15,13 +16,16 @@ struct SourceEntry;
 
 namespace zevs {
 
+// The worker's buffer for the SNMP exchanges and the row: an SNMP get's buffer.
+constexpr int32_t kHostVisitBufferSize = ZEVP_SNMP_BUFFER_SIZE;
+
 struct HostVisitContext {
   DPAB* anchor;
   SourceEntry* source;  // null: status records go to the hooks instead of rows
   NetworkEntry* network;
   NetworkEntry* baseNetwork;  // may be null
   int socketDescriptor;       // the worker's UDP socket
-  char* buffer;               // the worker's 1600-byte buffer
+  char* buffer;               // the worker's kHostVisitBufferSize bytes
   // True once the worker is told to end; checked between steps.
   bool (*terminating)(void* worker);
   void* worker;

@@ -15,6 +15,7 @@
 #include "icmp_trace.h"
 #include "manager_routines.h"
 #include "network_configuration_block.h"
+#include "network_masks.h"
 #include "network_records.h"
 #include "network_state.h"
 #include "response_times.h"
@@ -23,7 +24,6 @@
 #include "zev0/sockets.h"
 
 TRC_UNIT();
-
 
 std::atomic<int32_t> ICMPdaemonActive{0};
 std::atomic<int> ICMPdaemonSock{0};
@@ -54,10 +54,9 @@ ssize_t ReceiveFromDaemon(int socketDescriptor, char* area) {
 // reply: the milliseconds, or -1 when none came. Caller holds ICMPdaemonIOlock.
 int32_t AskDaemon(int socketDescriptor, uint32_t address, uint16_t port, int32_t waitMs, const timeval& replyWait) {
   char area[zevs::kDaemonDatagramArea];
-  char dotted[INET_ADDRSTRLEN];
-  inet_ntop(AF_INET, &address, dotted, sizeof dotted);
   int32_t sequence = ++ICMPrequestSeq;
-  size_t length = zevs::FormatDaemonRequest(area, sizeof area, sequence, dotted, waitMs, port);
+  size_t length =
+      zevs::FormatDaemonRequest(area, sizeof area, sequence, zevs::DottedAddress(address).c_str(), waitMs, port);
   if (send(socketDescriptor, area, length, 0) != static_cast<ssize_t>(length)) {
     ICMP_TRC(TRC_ERROR, "----- ICMP Daemon request send failed, errno %d", errno);
     return -1;
@@ -80,14 +79,13 @@ int32_t AskDaemon(int socketDescriptor, uint32_t address, uint16_t port, int32_t
   return -1;
 }
 
-int ProbeThroughDaemon(int socketDescriptor, const uint32_t* address, uint16_t port, int wholeNetwork,
-                       NetworkEntry* network, int32_t waitMs) {
+int ProbeThroughDaemon(const uint32_t* address, uint16_t port, int wholeNetwork, NetworkEntry* network,
+                       int32_t waitMs) {
   timeval replyWait = zevs::ProbeReplyWait(waitMs, true);
   uint32_t base = ntohl(network->networkAddress);
   int32_t index = 1;
   if (wholeNetwork != 0) {
-    in_addr dotted{network->networkAddress};
-    ICMP_TRC(TRC_DETAIL, "Discovering network %s", inet_ntoa(dotted));
+    ICMP_TRC(TRC_DETAIL, "Discovering network %s", zevs::DottedAddress(network->networkAddress).c_str());
   } else {
     index = static_cast<int32_t>(ntohl(*address) - base);
   }
@@ -95,17 +93,17 @@ int ProbeThroughDaemon(int socketDescriptor, const uint32_t* address, uint16_t p
   for (; index >= 0 && index < network->hostRange; ++index) {
     if (wholeNetwork != 0 && index > zevs::kLastProbedHost) break;
     uint32_t host = htonl(base + static_cast<uint32_t>(index));
+    // The socket is taken under the lock under which the manager closes it at its
+    // end: a closed one (its number perhaps reused) is never written to.
     pthread_mutex_lock(&ICMPdaemonIOlock);
-    int32_t milliseconds = AskDaemon(socketDescriptor, host, port, waitMs, replyWait);
+    int socketDescriptor = ICMPdaemonSock.load();
+    int32_t milliseconds = socketDescriptor > 0 ? AskDaemon(socketDescriptor, host, port, waitMs, replyWait) : -1;
     pthread_mutex_unlock(&ICMPdaemonIOlock);
+    if (socketDescriptor <= 0) break;
     if (milliseconds >= 0) {
       ZEVS_UpdateResponseTimeStatus(network, index, static_cast<uint32_t>(milliseconds));
       ++count;
-      if (wholeNetwork != 0) {
-        char dotted[INET_ADDRSTRLEN];
-        inet_ntop(AF_INET, &host, dotted, sizeof dotted);
-        zevs::Routines().enqueuePlovenDiscoveryRequest(dotted);
-      }
+      if (wholeNetwork != 0) zevs::Routines().enqueuePlovenDiscoveryRequest(zevs::DottedAddress(host).c_str());
     }
     if (wholeNetwork == 0 || zevs::ProbingStopped()) break;
   }
@@ -134,6 +132,13 @@ bool ReadableUnlessStopped(int descriptor, int64_t deadline) {
     if (ReadableBefore(descriptor, std::min(deadline, now + kSliceMicroseconds))) return true;
   }
   return false;
+}
+
+void CloseIcmpDaemonSocket() {
+  pthread_mutex_lock(&ICMPdaemonIOlock);
+  int socketDescriptor = ICMPdaemonSock.exchange(0);
+  if (socketDescriptor > 0) ZEV0_CloseTheSocket(socketDescriptor);
+  pthread_mutex_unlock(&ICMPdaemonIOlock);
 }
 
 }  // namespace zevs
@@ -190,11 +195,10 @@ int ZEVS_CheckActiveNode(const uint32_t* address, uint16_t port, int wholeNetwor
     ICMP_TRC(TRC_DETAIL, ">>>>> Excluded network. Exit! <<<<<");
     return 0;
   }
-  int socketDescriptor = ICMPdaemonSock.load();
   // The daemon path needs a network entry to walk; the manager closes the socket
   // at its end, after which the raw socket serves.
-  if (ICMPdaemonActive.load() == 0 || socketDescriptor <= 0 || network == nullptr || address == nullptr) {
+  if (ICMPdaemonActive.load() == 0 || ICMPdaemonSock.load() <= 0 || network == nullptr || address == nullptr) {
     return ZEVS_SendAndReceiveICMPpacket(address, port, wholeNetwork, network, second, waitMs);
   }
-  return ProbeThroughDaemon(socketDescriptor, address, port, wholeNetwork, network, waitMs);
+  return ProbeThroughDaemon(address, port, wholeNetwork, network, waitMs);
 }

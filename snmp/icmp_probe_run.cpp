@@ -7,6 +7,7 @@
 #include "icmp_probing.h"
 #include "icmp_trace.h"
 #include "manager_routines.h"
+#include "network_masks.h"
 #include "network_records.h"
 #include "response_times.h"
 #include "trc1.h"
@@ -15,12 +16,7 @@ TRC_UNIT();
 
 namespace {
 
-std::string Dotted(uint32_t hostOrder) {
-  uint32_t address = htonl(hostOrder);
-  char text[INET_ADDRSTRLEN];
-  inet_ntop(AF_INET, &address, text, sizeof text);
-  return text;
-}
+std::string Dotted(uint32_t hostOrder) { return zevs::DottedAddress(htonl(hostOrder)); }
 
 }  // namespace
 

@@ -32,7 +32,7 @@ int32_t ZEVS_FormatICMPbuffer(char** buffer, int reuse, uint8_t type, uint8_t co
                               const char* text);
 
 // The daemon client's state: 1 once the daemon answered; its UDP socket (0 while
-// none is open; the manager task closes it at its end).
+// none is open; the manager task closes it at its end with CloseIcmpDaemonSocket).
 extern std::atomic<int32_t> ICMPdaemonActive;
 extern std::atomic<int> ICMPdaemonSock;
 
@@ -42,13 +42,16 @@ constexpr int32_t kIcmpBufferSize = 1600;
 // The text of the data provider's echoes.
 extern const char kEchoRequestText[];
 
-// 1 while the network is excluded (state 2 or 3): nothing is probed.
+// True while the network is excluded (state 2 or 3): nothing is probed.
 bool ProbingExcluded(const NetworkEntry* network);
-// 1 once the block's shut-down flag is set.
+// True once the block's shut-down flag is set.
 bool ProbingStopped();
 // Waits until the descriptor is readable (true), the deadline (SteadyMicroseconds)
 // has passed or probing is stopped (false); a stop is seen within 20 ms.
 bool ReadableUnlessStopped(int descriptor, int64_t deadline);
+// Closes the daemon socket between two exchanges, never amid one; probes after it
+// use the raw socket.
+void CloseIcmpDaemonSocket();
 // The whole-network probes go to hosts 1 … this, and below the network's range.
 constexpr int32_t kLastProbedHost = 254;
 

@@ -18,13 +18,13 @@
 #include "icmp_probing.h"
 #include "icmp_trace.h"
 #include "network_configuration_block.h"
+#include "network_masks.h"
 #include "network_records.h"
 #include "trc1.h"
 #include "zev0/sockets.h"
 #include "zev0/storage.h"
 
 TRC_UNIT();
-
 
 namespace {
 
@@ -131,9 +131,7 @@ int ZEVS_SendAndReceiveICMPpacket(const uint32_t* address, uint16_t, int wholeNe
     }
   }
   if (!run.wholeNetwork() && run.count() == 0) {
-    char dotted[INET_ADDRSTRLEN];
-    inet_ntop(AF_INET, address, dotted, sizeof dotted);
-    ICMP_TRC(TRC_DETAIL, ">>>>> ICMP echo timed out  %s", dotted);
+    ICMP_TRC(TRC_DETAIL, ">>>>> ICMP echo timed out  %s", zevs::DottedAddress(*address).c_str());
   }
   pthread_mutex_unlock(&icmpSockUseLock);
   ZEV0_FreeStorage(&buffer);
@@ -151,6 +149,7 @@ void ResetIcmpProbingForTests() {
   Once = 1;
   pthread_mutex_unlock(&icmpSockUseLock);
   ICMPdaemonActive = 0;
+  CloseIcmpDaemonSocket();
 }
 
 }  // namespace zevs

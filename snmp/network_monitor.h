@@ -7,7 +7,6 @@
 
 #include <pthread.h>
 
-#include <atomic>
 #include <cstdint>
 
 struct NetworkConfigurationBlock;
@@ -57,8 +56,5 @@ namespace zevs {
 pthread_mutex_t* MonitoredNetworksLock();
 // The first monitored record; under MonitoredNetworksLock.
 NetworkManageEntry* FirstMonitoredNetwork();
-
-// Worker threads that may still use the block: counted into the manager's wait.
-int32_t ActiveMonitorWorkers();
 
 }  // namespace zevs

@@ -2,30 +2,22 @@
 // queued requests to start, stop or exclude the monitoring of a network, keeps the
 // monitored networks, each with a source of the NETWORK table, and hands every due
 // network to an idle worker.
-#include <arpa/inet.h>
 
 #include <cstring>
 #include <ctime>
 #include <string>
 #include <vector>
 
-#include "attribute_copies.h"
-#include "attribute_order.h"
-#include "dch_work_queue.h"
 #include "dp_anchor.h"
 #include "network_configuration_block.h"
 #include "network_manage_entry.h"
+#include "network_masks.h"
 #include "network_monitor.h"
 #include "network_monitor_seams.h"
 #include "network_records.h"
 #include "network_state.h"
 #include "network_sources.h"
 #include "process_entry.h"
-#include "snmp_manager_tables.h"
-#include "source_entry.h"
-#include "source_states.h"
-#include "summary_definition.h"
-#include "table_entry.h"
 #include "trc1.h"
 #include "zev/prodspec_items.h"
 #include "zev0/prodspec.h"
@@ -37,12 +29,6 @@ TRC_UNIT();
 namespace {
 
 constexpr int kServerWaitSeconds = 60;
-
-std::string Dotted(uint32_t address) {
-  char text[INET_ADDRSTRLEN];
-  inet_ntop(AF_INET, &address, text, sizeof text);
-  return text;
-}
 
 bool ProductItemOn(int32_t item) {
   const char* value = ZEV0_QueryProductSpec(item);
@@ -71,7 +57,7 @@ struct Server {
   // and frees them.
   void RetireUnlinked(const char* trace) {
     for (NetworkManageEntry* record : toRetire) {
-      TRC(TRC_DETAIL, trace, Dotted(record->NetworkAddress).c_str());
+      TRC(TRC_DETAIL, trace, zevs::DottedAddress(record->NetworkAddress).c_str());
       zevs::TakeNetworkSourceOffline(anchor, entry, record->Source);
       SendSummary(static_cast<NetworkEntry*>(record->NetworkEntry));
       ZEV0_FreeStorage(&record);
@@ -85,7 +71,7 @@ struct Server {
         TRC(TRC_DETAIL, "Monitoring interval changed from %d to %d", monitored->PollInterval, request->PollInterval);
         monitored->PollInterval = request->PollInterval;
       }
-      TRC(TRC_DETAIL, ">>>>>Network %s already being monitored", Dotted(request->NetworkAddress).c_str());
+      TRC(TRC_DETAIL, ">>>>>Network %s already being monitored", zevs::DottedAddress(request->NetworkAddress).c_str());
       FreeRequest(request);
       return;
     }
@@ -95,7 +81,8 @@ struct Server {
       network = seams.updateNetworkListEntry(&request->NetworkAddress, 0, 0);
     }
     if (network == nullptr) {
-      TRC(TRC_ERROR, "*****Network %s cannot be entered, start ignored", Dotted(request->NetworkAddress).c_str());
+      TRC(TRC_ERROR, "*****Network %s cannot be entered, start ignored",
+          zevs::DottedAddress(request->NetworkAddress).c_str());
       FreeRequest(request);
       return;
     }
@@ -105,7 +92,7 @@ struct Server {
   }
 
   void Exclude(NetworkManageEntry* request, NetworkManageEntry* monitored) {
-    std::string dotted = Dotted(request->NetworkAddress);
+    std::string dotted = zevs::DottedAddress(request->NetworkAddress);
     if (monitored != nullptr) {
       TRC(TRC_DETAIL, ">>>>>Network %s is already being managed, issue Manage Stop to exclude from network management",
           dotted.c_str());
@@ -141,7 +128,7 @@ struct Server {
   }
 
   void Stop(NetworkManageEntry* request, NetworkManageEntry* monitored) {
-    std::string dotted = Dotted(request->NetworkAddress);
+    std::string dotted = zevs::DottedAddress(request->NetworkAddress);
     if (monitored == nullptr) {
       TRC(TRC_DETAIL, ">>>>>Network %s not being monitored, stop request ignored", dotted.c_str());
       FreeRequest(request);
@@ -162,7 +149,7 @@ struct Server {
 
   void Process(NetworkManageEntry* request) {
     TRC(TRC_DETAIL, ">>>>>Process network management request for %s type %d poll %d",
-        Dotted(request->NetworkAddress).c_str(), request->ManageAction, request->PollInterval);
+        zevs::DottedAddress(request->NetworkAddress).c_str(), request->ManageAction, request->PollInterval);
     // The look-up and the change are one hold of the list's mutex: a worker may
     // free its record at the end of a cycle.
     pthread_mutex_lock(zevs::MonitoredNetworksLock());
@@ -186,7 +173,7 @@ struct Server {
     if (needsSource != nullptr) {
       needsSource->Source =
           zevs::LocateNetworkSource(anchor, static_cast<NetworkEntry*>(needsSource->NetworkEntry), needsSource->NetworkAddress);
-      TRC(TRC_DETAIL, "Network monitoring active for %s", Dotted(needsSource->NetworkAddress).c_str());
+      TRC(TRC_DETAIL, "Network monitoring active for %s", zevs::DottedAddress(needsSource->NetworkAddress).c_str());
       needsSource = nullptr;
     }
   }
@@ -196,7 +183,7 @@ struct Server {
   bool Schedule(NetworkManageEntry* record) {
     if (ProductItemOn(ZEV2_MANAGED_NETWORK_MS)) {
       if (!zevs::PutNetworkSourceOnline(anchor, entry, record->Source)) return false;
-      TRC(TRC_DETAIL, "Do dp_online for network %s", Dotted(record->NetworkAddress).c_str());
+      TRC(TRC_DETAIL, "Do dp_online for network %s", zevs::DottedAddress(record->NetworkAddress).c_str());
     }
     pthread_mutex_lock(zevs::MonitoredNetworksLock());
     record->ManageAction = ZEVS_MANAGE_SCHEDULED;
@@ -261,7 +248,7 @@ struct Server {
       request->NetworkAddress = network->networkAddress;
       request->ManageAction = ZEVP_MANAGE_START;
       request->PollInterval = network->pollInterval;
-      TRC(TRC_DETAIL, "Queue and auto start managed network %s", Dotted(network->networkAddress).c_str());
+      TRC(TRC_DETAIL, "Queue and auto start managed network %s", zevs::DottedAddress(network->networkAddress).c_str());
       *tail = request;
       tail = &request->nextRequest;
     }

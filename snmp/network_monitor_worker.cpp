@@ -9,6 +9,7 @@
 #include "host_visit.h"
 #include "network_configuration_block.h"
 #include "network_manage_entry.h"
+#include "network_masks.h"
 #include "network_monitor.h"
 #include "network_monitor_seams.h"
 #include "network_records.h"
@@ -26,10 +27,7 @@ TRC_UNIT();
 namespace {
 
 constexpr int32_t kMessageBufferSize = 1024;
-constexpr int32_t kRowBufferSize = 1600;
 constexpr int kStartWaitSeconds = 1;
-
-std::atomic<int32_t> activeWorkers{0};
 
 bool Terminating(void* worker) {
   auto* block = static_cast<NetworkMonitorTaskBlock*>(worker);
@@ -37,12 +35,6 @@ bool Terminating(void* worker) {
   bool terminating = block->state == ZEVS_WORKER_TERMINATE;
   pthread_mutex_unlock(&block->mutex);
   return terminating || block->block->shutdown.load() != 0;
-}
-
-std::string Dotted(uint32_t address) {
-  char text[INET_ADDRSTRLEN];
-  inet_ntop(AF_INET, &address, text, sizeof text);
-  return text;
 }
 
 struct Worker {
@@ -59,7 +51,8 @@ struct Worker {
     if (range <= 0 || range > network->hostRange) range = network->hostRange;
     TRC(TRC_DETAIL, "Network range in effect %d", range);
     if (network->hosts == nullptr) zevs::MakeHosts(network, range);
-    TRC(TRC_DETAIL, ">>>>>Network Monitor work task now managing network %s", Dotted(request->NetworkAddress).c_str());
+    TRC(TRC_DETAIL, ">>>>>Network Monitor work task now managing network %s",
+        zevs::DottedAddress(request->NetworkAddress).c_str());
     time_t start = std::time(nullptr);
     zevs::HostVisitContext context{request->Anchor,
                                    request->Source,
@@ -76,14 +69,18 @@ struct Worker {
     }
     pass = pass == 1 ? 2 : 1;
     TRC(TRC_DETAIL, ">>>>>Network Monitor work task completed managing network %s, Cycle Time %d",
-        Dotted(request->NetworkAddress).c_str(), static_cast<int>(std::time(nullptr) - start));
+        zevs::DottedAddress(request->NetworkAddress).c_str(), static_cast<int>(std::time(nullptr) - start));
   }
 
   // Without a source the network stays with this worker, paced by its interval.
   void PaceSourceless(NetworkManageEntry* request, time_t cycleStart) {
     ZEVS_AccumNodeStatusCount(nullptr, 3, 1);
-    int remain = request->PollInterval - static_cast<int>(std::time(nullptr) - cycleStart);
-    TRC(TRC_DETAIL, "Cycle interval %d, remain time %d", request->PollInterval, remain);
+    // A start request of the same network may lower the interval meanwhile.
+    pthread_mutex_lock(zevs::MonitoredNetworksLock());
+    int32_t interval = request->PollInterval;
+    pthread_mutex_unlock(zevs::MonitoredNetworksLock());
+    int remain = interval - static_cast<int>(std::time(nullptr) - cycleStart);
+    TRC(TRC_DETAIL, "Cycle interval %d, remain time %d", interval, remain);
     pthread_mutex_lock(&task->mutex);
     if (remain > 0 && task->state != ZEVS_WORKER_TERMINATE) {
       ZEV0_ConditionTimedWait(&task->condition, &task->mutex, remain);
@@ -108,7 +105,7 @@ struct Worker {
     }
     pthread_mutex_unlock(zevs::MonitoredNetworksLock());
     if (request != nullptr) {
-      TRC(TRC_DETAIL, ">>>>> Do dp_offline for network %s", Dotted(request->NetworkAddress).c_str());
+      TRC(TRC_DETAIL, ">>>>> Do dp_offline for network %s", zevs::DottedAddress(request->NetworkAddress).c_str());
       zevs::TakeNetworkSourceOffline(request->Anchor, nullptr, request->Source);
       ZEV0_FreeStorage(&request);
     }
@@ -142,18 +139,12 @@ struct Worker {
 
 }  // namespace
 
-namespace zevs {
-
-int32_t ActiveMonitorWorkers() { return activeWorkers.load(); }
-
-}  // namespace zevs
-
 void* ZEVS_NetworkMonitorWorkerTask(void* argument) {
   auto* task = static_cast<NetworkMonitorTaskBlock*>(argument);
   NetworkConfigurationBlock* block = task->block;
   Worker worker{task};
   worker.messages = static_cast<char*>(ZEV0_GetStorage(kMessageBufferSize));
-  worker.rows = static_cast<char*>(ZEV0_GetStorage(kRowBufferSize));
+  worker.rows = static_cast<char*>(ZEV0_GetStorage(zevs::kHostVisitBufferSize));
   sockaddr_in local{};
   if (worker.messages != nullptr && worker.rows != nullptr) {
     worker.socketDescriptor = ZEV0_OpenLocalSocket(SOCK_DGRAM, 0, &local, 0);
@@ -176,7 +167,6 @@ void* ZEVS_NetworkMonitorWorkerTask(void* argument) {
   }
   ZEV0_FreeStorage(&worker.messages);
   ZEV0_FreeStorage(&worker.rows);
-  --activeWorkers;
   zevs::BlockUserEnded(block);
   ZEVS_EndThread();
 }
@@ -201,14 +191,12 @@ NetworkMonitorTaskBlock* ZEVS_LocateIdleMonitorTask(NetworkConfigurationBlock* b
   pthread_mutex_init(&task->mutex, nullptr);
   pthread_cond_init(&task->condition, nullptr);
   zevs::BlockUserStarted(block);
-  ++activeWorkers;
   pthread_t thread{};
   pthread_mutex_lock(&task->mutex);
   int rc = ZEV0_CreateThread(ZEVS_NetworkMonitorWorkerTask, task, PTHREAD_CREATE_DETACHED, &thread);
   if (rc != 0) {
     pthread_mutex_unlock(&task->mutex);
     TRC(TRC_ERROR, "***** Network Monitor task creation failed RC %d, Errno %d", rc, errno);
-    --activeWorkers;
     zevs::BlockUserEnded(block);
   } else {
     while (task->state == ZEVS_WORKER_STARTING) {

@@ -1,7 +1,5 @@
 #include "network_sources.h"
 
-#include <arpa/inet.h>
-
 #include <algorithm>
 #include <cstring>
 
@@ -9,6 +7,7 @@
 #include "attribute_order.h"
 #include "dch_work_queue.h"
 #include "dp_anchor.h"
+#include "network_masks.h"
 #include "network_records.h"
 #include "process_entry.h"
 #include "snmp_manager_tables.h"
@@ -26,9 +25,7 @@ std::string NetworkSourceName(const NetworkEntry* network, uint32_t address) {
   if (network != nullptr && network->symbolicName != nullptr && network->symbolicName[0] != '\0') {
     return network->symbolicName;
   }
-  char dotted[INET_ADDRSTRLEN];
-  inet_ntop(AF_INET, &address, dotted, sizeof dotted);
-  std::string name = dotted;
+  std::string name = DottedAddress(address);
   std::replace(name.begin(), name.end(), '.', '-');
   return name;
 }

@@ -18,7 +18,6 @@
 #include "table_entry.h"
 #include "trap_monitor.h"
 #include "trc1.h"
-#include "zev0/sockets.h"
 
 TRC_UNIT();
 
@@ -197,8 +196,7 @@ void ManagerTask::takeOffline(int table) {
 // left in place.
 void ManagerTask::release() {
   bool threadsEnded = threads_.stopAll(anchor_);
-  int icmpSocket = ICMPdaemonSock.exchange(0);
-  if (icmpSocket > 0) ZEV0_CloseTheSocket(icmpSocket);
+  zevs::CloseIcmpDaemonSocket();
   if (block_ != nullptr) {
     if (threadsEnded && zevs::AwaitBlockUsersEnded(block_, kBlockUsersWaitSeconds)) {
       anchor_->networkConfiguration = nullptr;

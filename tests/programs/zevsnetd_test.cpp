@@ -1,13 +1,10 @@
 // The ICMP daemon zevsnetd as its real program, in a network namespace of the
 // test's own (10.77.0.1 and .2 live, the rest of 10.77.0.0/24 silent): its
 // answers, its trace, its start-up failures and its end.
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <linux/capability.h>
 #include <sys/prctl.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <regex>
 #include <string>
@@ -16,6 +13,7 @@
 #include "net_daemon_process.h"
 #include "network_namespace.h"
 #include "tool_process.h"
+#include "udp_peer.h"
 
 namespace {
 
@@ -103,11 +101,8 @@ TEST(ZevsnetdTest, APingBesideASilentRequestDoesNotMakeItAnswer) {
 
 TEST(ZevsnetdTest, ATakenPortEndsItWithExitCodeZero) {
   RunInNetworkNamespace(kNetwork, [] {
-    int taken = socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(kPort);
-    ASSERT_EQ(bind(taken, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    UdpPeer taken("0.0.0.0", kPort);
+    ASSERT_TRUE(taken.bound());
     NetDaemonProcess daemon(kPort);
     ASSERT_TRUE(daemon.start({}, false)) << daemon.failure();
     EXPECT_TRUE(ExitedWithZero(daemon.waitForEnd(5000)));
@@ -115,7 +110,6 @@ TEST(ZevsnetdTest, ATakenPortEndsItWithExitCodeZero) {
     EXPECT_TRUE(std::regex_search(
         trace, std::regex("\\*\\*\\*\\*\\* bind failed for local socket [0-9]+ port 17980 errno 98\n>>>>> Net Daemon exit.\n$")))
         << trace;
-    close(taken);
   });
 }
 

@@ -14,6 +14,7 @@
 #include "fixed_name_service.h"
 #include "host_visit.h"
 #include "icmp_test_network.h"
+#include "metafile_text.h"
 #include "network_monitor_seams.h"
 #include "network_records.h"
 #include "no_name_service.h"
@@ -35,30 +36,24 @@ struct Peer {
 };
 Peer peer;
 
-char* Text(const std::string& text) {
-  auto* block = static_cast<char*>(ZEV0_GetStorage(static_cast<int32_t>(text.size() + 1)));
-  std::memcpy(block, text.c_str(), text.size() + 1);
-  return block;
-}
-
 int Get(int, char*, const sockaddr_in*, const char*, const char* oid, char** value, int32_t* length) {
   if (!peer.snmp) return 0;
   std::string name = oid;
   if (name == "1.3.6.1.2.1.1.7.0") {
-    *value = Text(std::string("\x00\x48", 2));  // sysServices 72
+    *value = zevp::NewStorageText(std::string("\x00\x48", 2));  // sysServices 72
     *length = 2;
     return 2;
   }
   if (name == "1.3.6.1.2.1.1.2.0") {
     const char content[] = {0x2B, 0x06, 0x01, 0x04, 0x01, static_cast<char>(0x82), 0x37, 0x01};  // 1.3.6.1.4.1.311.1
-    *value = Text(std::string(content, sizeof content));
+    *value = zevp::NewStorageText(std::string(content, sizeof content));
     *length = sizeof content;
     return 6;
   }
   const std::string& text = name == "1.3.6.1.2.1.1.5.0"   ? peer.sysName
                             : name == "1.3.6.1.2.1.1.1.0" ? peer.sysDescr
                                                           : peer.sysLocation;
-  *value = Text(text);
+  *value = zevp::NewStorageText(text);
   *length = static_cast<int32_t>(text.size());
   return 4;
 }
@@ -112,7 +107,7 @@ class HostVisitTest : public ::testing::Test {
   NoNameService names_;  // no look-up leaves the process
   ScratchDirectory console_{"zev_netmon"};
   TestNetwork network_{"10.77.0.0", 255, ZEVS_NETWORK_MANAGED};
-  char buffer_[1600] = {};
+  char buffer_[zevs::kHostVisitBufferSize] = {};
   zevs::NetworkMonitorSeams saved_{};
 };
 
@@ -180,7 +175,7 @@ TEST(NetworkHostsTest, TheCollectionOfAHostGoesToItsNameOnlyWhenTheNameResolvesT
     const char* agent;
   } cases[] = {{nullptr, "10.77.0.1"}, {"lab-1", "lab-1"}, {"lab-router", "10.77.0.1"}, {"lab-7", "10.77.0.1"}};
   for (const auto& c : cases) {
-    node->ManagedNodeName = c.name != nullptr ? Text(c.name) : nullptr;
+    node->ManagedNodeName = c.name != nullptr ? zevp::NewStorageText(c.name) : nullptr;
     EXPECT_EQ(zevs::CollectionAgentName(*node), c.agent) << (c.name != nullptr ? c.name : "no name");
     ZEV0_FreeStorage(&node->ManagedNodeName);
   }

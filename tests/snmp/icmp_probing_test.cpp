@@ -112,7 +112,16 @@ TEST(IcmpProbingTest, ThroughTheDaemon) {
     EXPECT_NE(daemonTrace.find("----- DP request for target node 10.77.0.6 received"), std::string::npos)
         << "the probes went through the daemon";
     EXPECT_EQ(daemonTrace.find("10.77.0.7 received"), std::string::npos) << "the /29's broadcast is not probed";
+
     EXPECT_EQ(daemon.terminate(), 0);
+
+    // The manager's end closes the daemon's socket: later probes use the raw socket
+    // (the daemon is gone, so none of them would be answered through it).
+    zevs::CloseIcmpDaemonSocket();
+    EXPECT_EQ(ICMPdaemonSock.load(), 0);
+    TestNetwork network("10.77.0.0", 7);
+    uint32_t live = Address("10.77.0.1");
+    EXPECT_EQ(ZEVS_CheckActiveNode(&live, 0, 0, network.entry(), nullptr, 500), 1);
   });
 }
 

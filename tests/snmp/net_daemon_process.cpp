@@ -1,10 +1,6 @@
 #include "net_daemon_process.h"
 
-#include <arpa/inet.h>
-#include <poll.h>
-#include <sys/socket.h>
 #include <time.h>
-#include <unistd.h>
 
 #include <fstream>
 #include <sstream>
@@ -52,32 +48,13 @@ std::string NetDaemonProcess::traceText() const {
   return text;
 }
 
-NetDaemonClient::NetDaemonClient(unsigned short daemonPort) : daemonPort_(daemonPort) {
-  socket_ = socket(AF_INET, SOCK_DGRAM, 0);
-  sockaddr_in local{};
-  local.sin_family = AF_INET;
-  local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bind(socket_, reinterpret_cast<sockaddr*>(&local), sizeof local);
-}
-
-NetDaemonClient::~NetDaemonClient() {
-  if (socket_ >= 0) close(socket_);
-}
-
 void NetDaemonClient::send(const std::string& text) {
-  sockaddr_in daemon{};
-  daemon.sin_family = AF_INET;
-  daemon.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  daemon.sin_port = htons(daemonPort_);
   sentAt_ = NowMs();
-  sendto(socket_, text.data(), text.size(), 0, reinterpret_cast<sockaddr*>(&daemon), sizeof daemon);
+  peer_.send("127.0.0.1", daemonPort_, text);
 }
 
 std::string NetDaemonClient::receive(int waitMs, long* elapsedMs) {
-  pollfd ready{socket_, POLLIN, 0};
-  if (poll(&ready, 1, waitMs) <= 0) return "(none)";
-  char area[256];
-  ssize_t length = recv(socket_, area, sizeof area, 0);
+  std::string datagram = peer_.receive(waitMs);
   if (elapsedMs != nullptr) *elapsedMs = NowMs() - sentAt_;
-  return length < 0 ? "(none)" : std::string(area, static_cast<size_t>(length));
+  return datagram.empty() ? "(none)" : datagram;
 }

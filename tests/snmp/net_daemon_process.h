@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "tool_process.h"
+#include "udp_peer.h"
 
 class NetDaemonProcess {
  public:
@@ -26,7 +27,6 @@ class NetDaemonProcess {
   // The trace's lines without their time stamps, as one text.
   std::string traceText() const;
   const std::string& failure() const { return failure_; }
-  unsigned short port() const { return port_; }
 
  private:
   unsigned short port_;
@@ -37,10 +37,7 @@ class NetDaemonProcess {
 // A UDP socket on 127.0.0.1 that sends to the daemon's port.
 class NetDaemonClient {
  public:
-  explicit NetDaemonClient(unsigned short daemonPort);
-  ~NetDaemonClient();
-  NetDaemonClient(const NetDaemonClient&) = delete;
-  NetDaemonClient& operator=(const NetDaemonClient&) = delete;
+  explicit NetDaemonClient(unsigned short daemonPort) : daemonPort_(daemonPort) {}
 
   void send(const std::string& text);
   // The next datagram within the time, or "(none)"; *elapsedMs (when given) is the
@@ -48,7 +45,7 @@ class NetDaemonClient {
   std::string receive(int waitMs, long* elapsedMs = nullptr);
 
  private:
-  int socket_ = -1;
+  UdpPeer peer_;
   unsigned short daemonPort_;
   long sentAt_ = 0;
 };

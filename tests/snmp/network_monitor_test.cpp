@@ -43,15 +43,22 @@ NetworkManageEntry* Request(const char* network, int32_t action, int32_t interva
   return request;
 }
 
-// The monitored record's interval, or -1 when the network is not monitored.
-int32_t MonitoredInterval(const char* network) {
+// A copy of the network's monitored record, taken under the list's mutex; false
+// when the network is not monitored.
+bool MonitoredRecord(const char* network, NetworkManageEntry* copy) {
   NetworkManageEntry probe{};
   probe.NetworkAddress = inet_addr(network);
   pthread_mutex_lock(zevs::MonitoredNetworksLock());
   NetworkManageEntry* record = ZEVS_LocateExistingNME(&probe);
-  int32_t interval = record != nullptr ? record->PollInterval : -1;
+  if (record != nullptr) *copy = *record;
   pthread_mutex_unlock(zevs::MonitoredNetworksLock());
-  return interval;
+  return record != nullptr;
+}
+
+// The monitored record's interval, or -1 when the network is not monitored.
+int32_t MonitoredInterval(const char* network) {
+  NetworkManageEntry record{};
+  return MonitoredRecord(network, &record) ? record.PollInterval : -1;
 }
 
 NetworkEntry* Network(const char* address) {
@@ -95,6 +102,11 @@ int HeldPing(const uint32_t*, uint16_t, int, NetworkEntry*, NetworkEntry*, int32
   while (!released.load()) usleep(1000);
   return 0;
 }
+// Lets the held pings go when the test body leaves, however it leaves: declared
+// after the data provider's run, so that the run's end never waits on a held worker.
+struct ReleasePingsOnExit {
+  ~ReleasePingsOnExit() { released = true; }
+};
 
 TEST(NetworkMonitorTest, RequestsToStartExcludeAndStop) {
   RunInNetworkNamespace(kNetwork, [] {
@@ -114,6 +126,13 @@ TEST(NetworkMonitorTest, RequestsToStartExcludeAndStop) {
                            5000));
     EXPECT_EQ(MonitoredInterval("10.77.0.0"), 300) << "the smaller interval wins";
     ASSERT_TRUE(run.waitForTrace("10.77.0.0, Cycle Time")) << "a worker walked the network";
+    // Only once the worker gave it back: a worker that finds it excluded drops it.
+    ASSERT_TRUE(Eventually(
+        [] {
+          NetworkManageEntry record{};
+          return MonitoredRecord("10.77.0.0", &record) && record.ManageAction == ZEVS_MANAGE_SCHEDULED;
+        },
+        5000));
     ASSERT_NE(Network("10.77.0.0"), nullptr);
     EXPECT_EQ(zevs::NetworkState(Network("10.77.0.0")), ZEVS_NETWORK_MANAGED);
 
@@ -153,6 +172,7 @@ TEST(NetworkMonitorTest, AStopWhileAWorkerHasTheNetworkIsFreedByTheWorker) {
     zevs::MonitorSeams().retrieveOneMIBvariable = NoAgent;
     zevs::MonitorSeams().checkActiveNode = HeldPing;
     SnmpProviderRun run(SnmpTestProduct({"ENABLE_SNMP_DISCOVERY=N"}));
+    ReleasePingsOnExit releasePings;
     ASSERT_TRUE(run.start());
     ASSERT_TRUE(run.waitForTrace(kManagerRunning)) << run.trace();
     ZEVP_EnqueueNetManageToServer(run.anchor(), Request("10.77.0.0", ZEVP_MANAGE_START, 60));
