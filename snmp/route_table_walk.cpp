@@ -38,7 +38,6 @@ constexpr char kRouteIfIndex[] = "1.3.6.1.2.1.4.21.1.2";
 constexpr char kRouteNextHop[] = "1.3.6.1.2.1.4.21.1.7";
 constexpr char kRouteMask[] = "1.3.6.1.2.1.4.21.1.11";
 constexpr int kInterfaceSlots = 512;
-constexpr int ZEV0_ASN_INTEGER = 0x02;
 constexpr int kTagIpAddress = 0x40;
 constexpr int kValueSize = 64;
 
