@@ -165,14 +165,13 @@ void SweepNetwork(NetworkConfigurationBlock* block, NetworkEntry* network, int32
 void ScheduleOwnNetwork(NetworkConfigurationBlock* block) {
   NetworkEntry* head = NextNetwork(block, nullptr);
   if (head == nullptr) return;
+  // Tested and set in one hold: a route walk may exclude the network in between.
   BSV1_GetLock(&head->lock);
   const bool unmanaged = head->state == ZEVS_NETWORK_NOT_MANAGED;
+  if (unmanaged) head->state = ZEVS_NETWORK_MANAGED;
   const uint32_t address = head->networkAddress;
   BSV1_ReleaseLock(&head->lock);
   if (!unmanaged) return;
-  BSV1_GetLock(&head->lock);
-  head->state = ZEVS_NETWORK_MANAGED;
-  BSV1_ReleaseLock(&head->lock);
   ZEVS_TRC(ZEVS_DEBUG_Network, TRC_DETAIL, "Scheduling network management of own network %s",
            zevs::DottedAddress(address).c_str());
   zevs::RequestNetworkManagement(block->anchor, head, address);
