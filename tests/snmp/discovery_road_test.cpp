@@ -19,8 +19,10 @@
 #include "discovery_seam_overrides.h"
 #include "fixed_name_service.h"
 #include "dp_anchor.h"
+#include "eventually.h"
 #include "net_snmp.h"
 #include "network_block_fixture.h"
+#include "mib_row_step.h"
 #include "network_discovery.h"
 #include "network_namespace.h"
 #include "no_name_service.h"
@@ -165,11 +167,25 @@ TEST(DiscoveryRoad, RoutersComeFromTheDefaultRouteRIPAndTheRouteTablesOfSnmpd) {
   });
 }
 
+std::atomic<bool> sweepProbing{false};
+std::atomic<bool> walkAsking{false};
+
 // Ends once the block is told to end: a sweep that is still probing.
 int PingUntilShutdown(const uint32_t*, uint16_t, int, NetworkEntry*, NetworkEntry*, int32_t) {
+  sweepProbing = true;
   NetworkConfigurationBlock* block = NCB.load();
   while (block->shutdown.load() == 0) usleep(1000);
   return 0;
+}
+
+// The walk's real row step, noted as it begins: the walk is then waiting for the
+// silent router.
+int NotedRowStep(int socketDescriptor, char* buffer, int32_t requestLength, int32_t bufferSize,
+                 char instance[zevs::kInstanceTextSize], int32_t requestID, const sockaddr_in* agent,
+                 const char* columnOID) {
+  walkAsking = true;
+  return ZEVP_SNMPretrieveCurrentVarInstance(socketDescriptor, buffer, requestLength, bufferSize, instance, requestID,
+                                             agent, columnOID);
 }
 
 TEST(DiscoveryRoad, TheWalkOfASilentRouterAndASweepEndBeforeTheBlockGoes) {
@@ -179,6 +195,7 @@ TEST(DiscoveryRoad, TheWalkOfASilentRouterAndASweepEndBeforeTheBlockGoes) {
     NetworkWorkDirectory();
     DiscoverySeamOverrides seams;
     seams.seams().checkActiveNode = PingUntilShutdown;
+    seams.seams().retrieveCurrentVarInstance = NotedRowStep;
     NetworkConfigurationBlock* block = ZEVS_InitializeNCB();
     ASSERT_NE(block, nullptr);
     const uint32_t network = inet_addr("10.77.0.0");
@@ -191,7 +208,8 @@ TEST(DiscoveryRoad, TheWalkOfASilentRouterAndASweepEndBeforeTheBlockGoes) {
     ASSERT_TRUE(zevs::StartRouteTableWalk(block));
     ASSERT_TRUE(zevs::StartSubnetNodeDiscovery(block));
     EXPECT_FALSE(zevs::StartRouteTableWalk(block));
-    usleep(200000);
+    // Both are under way, waiting on the network, when the block is told to end.
+    ASSERT_TRUE(Eventually([] { return sweepProbing.load() && walkAsking.load(); }, 10000));
     zevs::SignalBlockShutdown(block);
     EXPECT_TRUE(zevs::AwaitBlockUsersEnded(block, 20));
     EXPECT_EQ(block->routeTableWalkRunning, 0);
@@ -209,8 +227,8 @@ TEST(DiscoveryRoad, TheNetworkThreadWaitingForAFirstNetworkEndsWithTheBlock) {
   TraceCapture trace("*=0x1ff");
   pthread_t thread{};
   ASSERT_EQ(pthread_create(&thread, nullptr, ZEVS_DiscoverNetworkTask, block), 0);
-  for (int look = 0; look < 500 && !trace.contains("Wait for router task to discover some network routes"); ++look)
-    usleep(10000);
+  EXPECT_TRUE(
+      Eventually([&] { return trace.contains("Wait for router task to discover some network routes"); }, 10000));
   zevs::SignalBlockShutdown(block);
   timespec deadline{};
   clock_gettime(CLOCK_REALTIME, &deadline);
