@@ -136,10 +136,12 @@ struct Interfaces {
   }
 };
 
-Interfaces WalkInterfaces(RouterAgent& agent) {
+// Ends, like the route walk, once the walk is called off: an agent's interface
+// table may be long enough to outlast the block.
+Interfaces WalkInterfaces(NetworkConfigurationBlock* block, RouterAgent& agent) {
   Interfaces interfaces;
   char instance[zevs::kInstanceTextSize] = "";
-  while (agent.next(kIfIndex, instance)) {
+  while (Walking(block) && agent.next(kIfIndex, instance)) {
     int32_t ifIndex = 0;
     int32_t type = 0;
     if (!agent.getInteger(kIfIndex, instance, &ifIndex)) break;
@@ -264,7 +266,7 @@ void* ZEVS_DiscoverRouterViaSNMP(void* argument) {
     NetworkEntry* own = zevs::RouterOwnNetwork(router);
     if (own == nullptr || !zevs::IsExcludedNetwork(own)) {
       RouterAgent agent(socket, buffer, router->address, community);
-      const Interfaces interfaces = WalkInterfaces(agent);
+      const Interfaces interfaces = WalkInterfaces(block, agent);
       zevs::SleepUnlessShutdown(block, 1);
       if (WalkRoutes(block, router, agent, interfaces, pace) > 0) {
         BSV1_GetLock(&router->lock);

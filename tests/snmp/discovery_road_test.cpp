@@ -1,7 +1,8 @@
 // Router and network discovery of a running SNMP data provider in a network
 // namespace of the test's own: the default route, the RIP broadcast and its answer,
 // a RIP update heard during a listen and the route walk of snmpd's tables; and the
-// end of the detached walk and sweep when the data provider ends under them.
+// end of the detached walk (also one caught in an endless interface table) and
+// sweep when the data provider ends under them.
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -9,6 +10,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <string>
@@ -214,6 +216,50 @@ TEST(DiscoveryRoad, TheWalkOfASilentRouterAndASweepEndBeforeTheBlockGoes) {
     EXPECT_TRUE(zevs::AwaitBlockUsersEnded(block, 20));
     EXPECT_EQ(block->routeTableWalkRunning, 0);
     EXPECT_EQ(block->subnetNodeDiscoveryRunning, 0);
+    zevs::FreeNetworkConfigurationBlock(block);
+  });
+}
+
+std::atomic<int> interfaceRows{0};
+
+// An interface table without end: ".1", ".2", …
+int EndlessInterfaceRows(int, char*, int32_t, int32_t, char instance[zevs::kInstanceTextSize], int32_t,
+                         const sockaddr_in*, const char*) {
+  std::snprintf(instance, zevs::kInstanceTextSize, ".%d", ++interfaceRows);
+  return 1;
+}
+
+// Every get answers the INTEGER 6.
+int IntegerSix(int, char*, const sockaddr_in*, const char*, int32_t*, int32_t*, const int32_t*, const char*,
+               int32_t* valueLength, char** value, int32_t valueSize, int) {
+  if (*value == nullptr || valueSize < 1) return 0;
+  (*value)[0] = 6;
+  *valueLength = 1;
+  return 2;
+}
+
+TEST(DiscoveryRoad, AWalkThroughAnEndlessInterfaceTableEndsWithTheBlock) {
+  RunInNetworkNamespace(kRoutedHosts, [] {
+    NoNameService names;
+    setenv("ZEV_DP_HOSTNAME", "10.77.0.1", 1);
+    NetworkWorkDirectory();
+    DiscoverySeamOverrides seams;
+    seams.seams().getMIB2systemDesc = [](const sockaddr_in*, const char*) -> char* { return nullptr; };
+    seams.seams().retrieveCurrentVarInstance = EndlessInterfaceRows;
+    seams.seams().retrieveOneMIBvariable = IntegerSix;
+    NetworkConfigurationBlock* block = ZEVS_InitializeNCB();
+    ASSERT_NE(block, nullptr);
+    const uint32_t network = inet_addr("10.77.0.0");
+    ZEVS_UpdateNetworkListEntry(&network, inet_addr("255.255.255.0"), 0);
+    sockaddr_in router{};
+    router.sin_family = AF_INET;
+    router.sin_addr.s_addr = inet_addr("10.77.0.254");
+    ASSERT_NE(ZEVS_UpdateDiscoveredRouter(&router, ZEVS_ROUTER_VERIFY), nullptr);
+    ASSERT_TRUE(zevs::StartRouteTableWalk(block));
+    ASSERT_TRUE(Eventually([] { return interfaceRows.load() > 1000; }, 10000));
+    zevs::SignalBlockShutdown(block);
+    EXPECT_TRUE(zevs::AwaitBlockUsersEnded(block, 20));
+    EXPECT_EQ(block->routeTableWalkRunning, 0);
     zevs::FreeNetworkConfigurationBlock(block);
   });
 }
