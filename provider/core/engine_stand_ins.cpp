@@ -1,16 +1,8 @@
 #include "engine_stand_ins.h"
 
-#include "action_entry.h"
-#include "action_worker.h"
-#include "application_entry.h"
-#include "dch_comm.h"
-#include "dch_requests.h"
-#include "dch_work_queue.h"
 #include "dp_anchor.h"
-#include "io_entry.h"
+#include "process_entry.h"
 #include "trc1.h"
-#include "zev/action_codes.h"
-#include "zev0/storage.h"
 
 TRC_UNIT();
 
