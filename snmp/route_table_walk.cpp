@@ -54,6 +54,23 @@ void SetWalking(NetworkConfigurationBlock* block, int32_t running) {
   BSV1_ReleaseLock(&block->blockLock);
 }
 
+// The walk's pacing, read once: every `window` routes (ZEVP_SNMP_ROUTEGET_WINDOW,
+// default 2, at least 1) it sleeps `interval` seconds (ZEVP_SNMP_ROUTEGET_INTERVAL,
+// default 1, at least 0).
+struct RouteWalkPace {
+  int32_t window;
+  int32_t interval;
+};
+
+RouteWalkPace ReadRouteWalkPace() {
+  static const RouteWalkPace pace = [] {
+    const int window = std::atoi(ZEV0_GetEnv("ZEVP_SNMP_ROUTEGET_WINDOW", "2"));
+    const int interval = std::atoi(ZEV0_GetEnv("ZEVP_SNMP_ROUTEGET_INTERVAL", "1"));
+    return RouteWalkPace{window < 1 ? 1 : window, interval < 0 ? 0 : interval};
+  }();
+  return pace;
+}
+
 // The SNMP requests of one router's walk.
 class RouterAgent {
  public:
@@ -191,7 +208,7 @@ void RegisterNextHop(uint32_t nextHop) {
 
 // The routes of one router; the routes read.
 int32_t WalkRoutes(NetworkConfigurationBlock* block, RouterEntry* router, RouterAgent& agent,
-                   const Interfaces& interfaces, const zevs::RouteWalkPace& pace) {
+                   const Interfaces& interfaces, const RouteWalkPace& pace) {
   int32_t rows = 0;
   char instance[zevs::kInstanceTextSize] = "";
   while (Walking(block) && agent.next(kRouteDest, instance)) {
@@ -222,15 +239,6 @@ void* RunRouteTableWalk(void* argument) {
 
 namespace zevs {
 
-RouteWalkPace ReadRouteWalkPace() {
-  static const RouteWalkPace pace = [] {
-    const int window = std::atoi(ZEV0_GetEnv("ZEVP_SNMP_ROUTEGET_WINDOW", "2"));
-    const int interval = std::atoi(ZEV0_GetEnv("ZEVP_SNMP_ROUTEGET_INTERVAL", "1"));
-    return RouteWalkPace{window < 1 ? 1 : window, interval < 0 ? 0 : interval};
-  }();
-  return pace;
-}
-
 bool StartRouteTableWalk(NetworkConfigurationBlock* block) {
   BSV1_GetLock(&block->blockLock);
   const bool running = block->routeTableWalkRunning != 0;
@@ -254,7 +262,7 @@ bool StartRouteTableWalk(NetworkConfigurationBlock* block) {
 void* ZEVS_DiscoverRouterViaSNMP(void* argument) {
   auto* block = static_cast<NetworkConfigurationBlock*>(argument);
   SetWalking(block, 1);
-  const zevs::RouteWalkPace pace = zevs::ReadRouteWalkPace();
+  const RouteWalkPace pace = ReadRouteWalkPace();
   sockaddr_in local{};
   const int socket = ZEV0_OpenLocalSocket(SOCK_DGRAM, 0, &local, 0);
   char* buffer = static_cast<char*>(ZEV0_GetStorage(ZEVP_SNMP_BUFFER_SIZE));
