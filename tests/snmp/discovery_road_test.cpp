@@ -169,6 +169,24 @@ TEST(DiscoveryRoad, RoutersComeFromTheDefaultRouteRIPAndTheRouteTablesOfSnmpd) {
   });
 }
 
+// A new block of the namespace's network 10.77.0.0/24 with the router at the
+// address registered in it (Verify); null when either could not be made. The
+// registration asks the sysDescr seam.
+NetworkConfigurationBlock* BlockWithRouter(const char* router) {
+  setenv("ZEV_DP_HOSTNAME", "10.77.0.1", 1);
+  NetworkWorkDirectory();
+  NetworkConfigurationBlock* block = ZEVS_InitializeNCB();
+  if (block == nullptr) return nullptr;
+  const uint32_t network = inet_addr("10.77.0.0");
+  ZEVS_UpdateNetworkListEntry(&network, inet_addr("255.255.255.0"), 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = inet_addr(router);
+  if (ZEVS_UpdateDiscoveredRouter(&address, ZEVS_ROUTER_VERIFY) != nullptr) return block;
+  zevs::FreeNetworkConfigurationBlock(block);
+  return nullptr;
+}
+
 std::atomic<bool> sweepProbing{false};
 std::atomic<bool> walkAsking{false};
 
@@ -193,19 +211,11 @@ int NotedRowStep(int socketDescriptor, char* buffer, int32_t requestLength, int3
 TEST(DiscoveryRoad, TheWalkOfASilentRouterAndASweepEndBeforeTheBlockGoes) {
   RunInNetworkNamespace(kRoutedHosts, [] {
     NoNameService names;
-    setenv("ZEV_DP_HOSTNAME", "10.77.0.1", 1);
-    NetworkWorkDirectory();
     DiscoverySeamOverrides seams;
     seams.seams().checkActiveNode = PingUntilShutdown;
     seams.seams().retrieveCurrentVarInstance = NotedRowStep;
-    NetworkConfigurationBlock* block = ZEVS_InitializeNCB();
+    NetworkConfigurationBlock* block = BlockWithRouter("10.77.0.200");
     ASSERT_NE(block, nullptr);
-    const uint32_t network = inet_addr("10.77.0.0");
-    ZEVS_UpdateNetworkListEntry(&network, inet_addr("255.255.255.0"), 0);
-    sockaddr_in silent{};
-    silent.sin_family = AF_INET;
-    silent.sin_addr.s_addr = inet_addr("10.77.0.200");
-    ASSERT_NE(ZEVS_UpdateDiscoveredRouter(&silent, ZEVS_ROUTER_VERIFY), nullptr);
     TraceCapture trace("*=0x1ff");
     ASSERT_TRUE(zevs::StartRouteTableWalk(block));
     ASSERT_TRUE(zevs::StartSubnetNodeDiscovery(block));
@@ -241,20 +251,12 @@ int IntegerSix(int, char*, const sockaddr_in*, const char*, int32_t*, int32_t*, 
 TEST(DiscoveryRoad, AWalkThroughAnEndlessInterfaceTableEndsWithTheBlock) {
   RunInNetworkNamespace(kRoutedHosts, [] {
     NoNameService names;
-    setenv("ZEV_DP_HOSTNAME", "10.77.0.1", 1);
-    NetworkWorkDirectory();
     DiscoverySeamOverrides seams;
     seams.seams().getMIB2systemDesc = [](const sockaddr_in*, const char*) -> char* { return nullptr; };
     seams.seams().retrieveCurrentVarInstance = EndlessInterfaceRows;
     seams.seams().retrieveOneMIBvariable = IntegerSix;
-    NetworkConfigurationBlock* block = ZEVS_InitializeNCB();
+    NetworkConfigurationBlock* block = BlockWithRouter("10.77.0.254");
     ASSERT_NE(block, nullptr);
-    const uint32_t network = inet_addr("10.77.0.0");
-    ZEVS_UpdateNetworkListEntry(&network, inet_addr("255.255.255.0"), 0);
-    sockaddr_in router{};
-    router.sin_family = AF_INET;
-    router.sin_addr.s_addr = inet_addr("10.77.0.254");
-    ASSERT_NE(ZEVS_UpdateDiscoveredRouter(&router, ZEVS_ROUTER_VERIFY), nullptr);
     ASSERT_TRUE(zevs::StartRouteTableWalk(block));
     ASSERT_TRUE(Eventually([] { return interfaceRows.load() > 1000; }, 10000));
     zevs::SignalBlockShutdown(block);
