@@ -41,7 +41,7 @@ char* ZEVS_IdentifyOwnDefaultRouter() {
   char line[kLineSize];
   char* result = nullptr;
   sockaddr_in gateway{};
-  while (result == nullptr && std::fgets(line, sizeof line, file) != nullptr) {
+  while (std::fgets(line, sizeof line, file) != nullptr) {
     if (!DefaultGateway(line, &gateway)) continue;
     result = static_cast<char*>(ZEV0_GetStorage(kAddressSize));
     if (result != nullptr) {

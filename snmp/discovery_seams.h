@@ -1,8 +1,7 @@
-// What router and network discovery call in parts of the SNMP side that are built
-// on other branches, and the requests that leave the process, reached through one
-// table so that tests (and fuzz harnesses) can stand in for the ping, the sysDescr
-// query, the SNMP get and the walk's row step. Each slot starts as the part's
-// function.
+// The requests that router and network discovery send out of the process (the
+// ping, the sysDescr query, the SNMP get and the walk's row step), reached through
+// one table so that tests (and fuzz harnesses) can stand in for them. Each slot
+// starts as the routine it names.
 #pragma once
 
 #include <netinet/in.h>

@@ -7,7 +7,6 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <cstring>
 #include <mutex>
 #include <string>
@@ -15,12 +14,12 @@
 
 #include "debug_switches.h"
 #include "manager_routines.h"
+#include "manager_switches.h"
 #include "network_configuration_block.h"
 #include "network_file_fields.h"
 #include "network_list.h"
 #include "network_masks.h"
 #include "network_records.h"
-#include "zev0/env.h"
 #include "zev0/hostnames.h"
 #include "zev0/sockets.h"
 #include "zev0/storage.h"
@@ -85,10 +84,7 @@ bool HostAddress(uint32_t* address) {
   return text != nullptr && zevs::ParseDottedAddress(text, address);
 }
 
-bool ManagesOwnNetwork() {
-  const char* value = ZEV0_GetEnv("ZEVP_SNMP_MANAGE_LOCAL_NETWORK", "Y");
-  return std::toupper(static_cast<unsigned char>(value[0])) != 'N';
-}
+bool ManagesOwnNetwork() { return zevs::FirstLetter("ZEVP_SNMP_MANAGE_LOCAL_NETWORK", "Y") != 'N'; }
 
 void RegisterGateway(const char* gateway) {
   sockaddr_in address{};

@@ -2,6 +2,8 @@
 
 #include <arpa/inet.h>
 
+#include <algorithm>
+
 #include "managed_node_list.h"
 #include "trc1.h"
 #include "zev0/hostnames.h"

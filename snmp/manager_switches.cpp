@@ -17,13 +17,16 @@ std::atomic<int32_t> ZEVS_DEBUG_Ploven{0};
 std::atomic<int32_t> ZEVS_DEBUG_Trap{0};
 std::atomic<int32_t> PlovenAgentDiscoveryEnabled{0};
 
-namespace {
+namespace zevs {
 
-// The first letter of the variable's value (or of the default), upper-cased.
 char FirstLetter(const char* variable, const char* defaultValue) {
   const char* value = ZEV0_GetEnv(variable, defaultValue);
   return value != nullptr ? static_cast<char>(std::toupper(static_cast<unsigned char>(value[0]))) : '\0';
 }
+
+}  // namespace zevs
+
+namespace {
 
 struct DebugSwitch {
   const char* variable;
@@ -32,7 +35,7 @@ struct DebugSwitch {
 };
 
 void ReadDebugSwitch(const DebugSwitch& debug) {
-  *debug.flag = FirstLetter(debug.variable, "N") == 'Y' ? 1 : 0;
+  *debug.flag = zevs::FirstLetter(debug.variable, "N") == 'Y' ? 1 : 0;
   // Written whatever the unit's classes, as every trace of the area now is.
   if (*debug.flag != 0 && debug.line != nullptr) ZEVS_TRC(*debug.flag, TRC_DETAIL, "%s", debug.line);
 }

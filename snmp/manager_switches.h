@@ -16,6 +16,10 @@ extern std::atomic<int32_t> PlovenAgentDiscoveryEnabled;
 
 namespace zevs {
 
+// The first letter of the environment variable's value (or of the default),
+// upper-cased; how every switch of the SNMP manager is judged.
+char FirstLetter(const char* variable, const char* defaultValue);
+
 // Reads the environment's switches (judged by their first letter, in either case)
 // and sets or clears the debug switches, tracing each one that is on.
 ManagerSwitches ReadManagerSwitches();

@@ -1,6 +1,5 @@
 #include "network_discovery.h"
 
-#include <cctype>
 #include <cstring>
 
 #include "debug_switches.h"
@@ -19,7 +18,6 @@
 #include "snmp_manager_model.h"
 #include "snmp_thread.h"
 #include "subnet_discovery.h"
-#include "zev0/env.h"
 #include "zev0/storage.h"
 #include "zev0/threads.h"
 
@@ -39,11 +37,6 @@ int64_t Now() {
   BSV1_Time now{};
   BSV1_GetTime(&now);
   return now.seconds;
-}
-
-bool FirstLetterIs(const char* variable, const char* fallback, char letter) {
-  const char* value = ZEV0_GetEnv(variable, fallback);
-  return std::toupper(static_cast<unsigned char>(value[0])) == letter;
 }
 
 bool ShuttingDown(NetworkConfigurationBlock* block) { return block->shutdown.load() != 0; }
@@ -165,14 +158,13 @@ void SweepNetwork(NetworkConfigurationBlock* block, NetworkEntry* network, int32
 void ScheduleOwnNetwork(NetworkConfigurationBlock* block) {
   NetworkEntry* head = NextNetwork(block, nullptr);
   if (head == nullptr) return;
+  // Tested and set in one hold: a route walk may exclude the network in between.
   BSV1_GetLock(&head->lock);
   const bool unmanaged = head->state == ZEVS_NETWORK_NOT_MANAGED;
+  if (unmanaged) head->state = ZEVS_NETWORK_MANAGED;
   const uint32_t address = head->networkAddress;
   BSV1_ReleaseLock(&head->lock);
   if (!unmanaged) return;
-  BSV1_GetLock(&head->lock);
-  head->state = ZEVS_NETWORK_MANAGED;
-  BSV1_ReleaseLock(&head->lock);
   ZEVS_TRC(ZEVS_DEBUG_Network, TRC_DETAIL, "Scheduling network management of own network %s",
            zevs::DottedAddress(address).c_str());
   zevs::RequestNetworkManagement(block->anchor, head, address);
@@ -236,9 +228,9 @@ void* ZEVS_DiscoverSubnetNodes(void* argument) {
     const int32_t cycleLimit = block->discoverCycle + 3;
     block->subnetNodeDiscoveryRunning = 1;
     BSV1_ReleaseLock(&block->blockLock);
-    const bool manageLocal = !FirstLetterIs("ZEVP_SNMP_MANAGE_LOCAL_NETWORK", "Y", 'N');
+    const bool manageLocal = zevs::FirstLetter("ZEVP_SNMP_MANAGE_LOCAL_NETWORK", "Y") != 'N';
     if (!manageLocal) TRC(TRC_DETAIL, "---------- Manage Local Network is disabled ----------");
-    const bool enterprise = FirstLetterIs("ZEVP_SNMP_NET_DISCOVER_ENTERPRISE", "N", 'Y');
+    const bool enterprise = zevs::FirstLetter("ZEVP_SNMP_NET_DISCOVER_ENTERPRISE", "N") == 'Y';
     Counts start;
     if (enterprise) {
       start = CurrentCounts(block);
@@ -276,7 +268,7 @@ void* ZEVS_DiscoverNetworkTask(void* argument) {
   BSV1_ReleaseLock(&block->blockLock);
   DPAB* anchor = block->anchor;
   TRC(TRC_DETAIL, ">>>>> SNMP discover network monitor process started. Thread: %lX", BSV1_ThreadID());
-  if (FirstLetterIs("ZEVP_SNMP_NET_DISCOVER_ENTERPRISE", "N", 'Y'))
+  if (zevs::FirstLetter("ZEVP_SNMP_NET_DISCOVER_ENTERPRISE", "N") == 'Y')
     TRC(TRC_DETAIL, "---------- Auto discover enterprise in effect ----------");
   // A host known only by its router may never see a network: the wait ends with
   // the data provider too.

@@ -108,6 +108,16 @@ void RegisterAnswer(const sockaddr_in& sender, const char* datagram, int32_t len
   if (router != nullptr) ZEVS_ProcessRIPmessage(datagram, length, router);
 }
 
+// The datagrams readable on the socket within the wait (seconds): each registers
+// its sender On-line and is read as a RIP message. Ends when a wait passes
+// without one or on shut-down; the datagrams read.
+int ReadRIPanswers(NetworkConfigurationBlock* block, int socket, int waitSeconds) {
+  int count = 0;
+  while (AwaitReadable(block, socket, static_cast<int64_t>(waitSeconds) * 1000))
+    count += ReadWaiting(block, socket, kAnswerSize, RegisterAnswer);
+  return count;
+}
+
 // Each network of a confirmed router gets the router of the best metric, or the
 // first confirmed one while its router is unconfirmed. The choices are made under
 // the router-list lock and stored after it, as a network's lock comes first.
@@ -160,17 +170,6 @@ NetworkEntry* FirstKnownNetwork(NetworkConfigurationBlock* block) {
 
 }  // namespace
 
-namespace zevs {
-
-int ReadRIPanswers(NetworkConfigurationBlock* block, int socket, int waitSeconds) {
-  int count = 0;
-  while (AwaitReadable(block, socket, static_cast<int64_t>(waitSeconds) * 1000))
-    count += ReadWaiting(block, socket, kAnswerSize, RegisterAnswer);
-  return count;
-}
-
-}  // namespace zevs
-
 void ZEVS_DiscoverRoutesViaBroadcast(NetworkConfigurationBlock* block) {
   BSV1_GetLock(&block->blockLock);
   const bool noNetwork = block->networkCount == 0;
@@ -187,7 +186,7 @@ void ZEVS_DiscoverRoutesViaBroadcast(NetworkConfigurationBlock* block) {
   if (!SendRequest(socket, INADDR_BROADCAST, ZEVS_GetRouterPort()))
     ZEVS_TRC(ZEVS_DEBUG_Route, TRC_DETAIL, ">>> Route request broadcast failed. errno %d", errno);
   else
-    zevs::ReadRIPanswers(block, socket, RequestWait());
+    ReadRIPanswers(block, socket, RequestWait());
   ZEV0_CloseTheSocket(socket);
 }
 
@@ -260,7 +259,7 @@ void* ZEVS_DiscoverRouterViaPoll(void* argument) {
         }
         BSV1_Sleep(1);
       }
-      zevs::ReadRIPanswers(block, socket, kPollAnswerWait);
+      ReadRIPanswers(block, socket, kPollAnswerWait);
     }
     BSV1_GetLock(&block->networkListLock);
     block->pollPosition = network;
@@ -314,7 +313,7 @@ void* ZEVS_ObtainSubnetRoutes(void* argument) {
     network = network->next;
     BSV1_ReleaseLock(&block->networkListLock);
   }
-  const int answers = sent > 0 ? zevs::ReadRIPanswers(block, socket, RequestWait()) : 0;
+  const int answers = sent > 0 ? ReadRIPanswers(block, socket, RequestWait()) : 0;
   if (sent > 0 && answers == 0) {
     BSV1_GetLock(&block->blockLock);
     block->broadcastEffective = 0;

@@ -26,12 +26,3 @@ void* ZEVS_ObtainSubnetRoutes(void* block);
 
 // Closes both RIP sockets; the router thread's end.
 void ZEVS_CloseRIPsockets();
-
-namespace zevs {
-
-// The datagrams readable on the socket within the wait (seconds): each registers
-// its sender On-line and is read as a RIP message. Ends when a wait passes
-// without one or on shut-down; the datagrams read.
-int ReadRIPanswers(NetworkConfigurationBlock* block, int socket, int waitSeconds);
-
-}  // namespace zevs

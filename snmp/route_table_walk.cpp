@@ -38,7 +38,6 @@ constexpr char kRouteIfIndex[] = "1.3.6.1.2.1.4.21.1.2";
 constexpr char kRouteNextHop[] = "1.3.6.1.2.1.4.21.1.7";
 constexpr char kRouteMask[] = "1.3.6.1.2.1.4.21.1.11";
 constexpr int kInterfaceSlots = 512;
-constexpr int ZEV0_ASN_INTEGER = 0x02;
 constexpr int kTagIpAddress = 0x40;
 constexpr int kValueSize = 64;
 
@@ -53,6 +52,23 @@ void SetWalking(NetworkConfigurationBlock* block, int32_t running) {
   BSV1_GetLock(&block->blockLock);
   block->routeTableWalkRunning = running;
   BSV1_ReleaseLock(&block->blockLock);
+}
+
+// The walk's pacing, read once: every `window` routes (ZEVP_SNMP_ROUTEGET_WINDOW,
+// default 2, at least 1) it sleeps `interval` seconds (ZEVP_SNMP_ROUTEGET_INTERVAL,
+// default 1, at least 0).
+struct RouteWalkPace {
+  int32_t window;
+  int32_t interval;
+};
+
+RouteWalkPace ReadRouteWalkPace() {
+  static const RouteWalkPace pace = [] {
+    const int window = std::atoi(ZEV0_GetEnv("ZEVP_SNMP_ROUTEGET_WINDOW", "2"));
+    const int interval = std::atoi(ZEV0_GetEnv("ZEVP_SNMP_ROUTEGET_INTERVAL", "1"));
+    return RouteWalkPace{window < 1 ? 1 : window, interval < 0 ? 0 : interval};
+  }();
+  return pace;
 }
 
 // The SNMP requests of one router's walk.
@@ -137,10 +153,12 @@ struct Interfaces {
   }
 };
 
-Interfaces WalkInterfaces(RouterAgent& agent) {
+// Ends, like the route walk, once the walk is called off: an agent's interface
+// table may be long enough to outlast the block.
+Interfaces WalkInterfaces(NetworkConfigurationBlock* block, RouterAgent& agent) {
   Interfaces interfaces;
   char instance[zevs::kInstanceTextSize] = "";
-  while (agent.next(kIfIndex, instance)) {
+  while (Walking(block) && agent.next(kIfIndex, instance)) {
     int32_t ifIndex = 0;
     int32_t type = 0;
     if (!agent.getInteger(kIfIndex, instance, &ifIndex)) break;
@@ -190,7 +208,7 @@ void RegisterNextHop(uint32_t nextHop) {
 
 // The routes of one router; the routes read.
 int32_t WalkRoutes(NetworkConfigurationBlock* block, RouterEntry* router, RouterAgent& agent,
-                   const Interfaces& interfaces, const zevs::RouteWalkPace& pace) {
+                   const Interfaces& interfaces, const RouteWalkPace& pace) {
   int32_t rows = 0;
   char instance[zevs::kInstanceTextSize] = "";
   while (Walking(block) && agent.next(kRouteDest, instance)) {
@@ -221,15 +239,6 @@ void* RunRouteTableWalk(void* argument) {
 
 namespace zevs {
 
-RouteWalkPace ReadRouteWalkPace() {
-  static const RouteWalkPace pace = [] {
-    const int window = std::atoi(ZEV0_GetEnv("ZEVP_SNMP_ROUTEGET_WINDOW", "2"));
-    const int interval = std::atoi(ZEV0_GetEnv("ZEVP_SNMP_ROUTEGET_INTERVAL", "1"));
-    return RouteWalkPace{window < 1 ? 1 : window, interval < 0 ? 0 : interval};
-  }();
-  return pace;
-}
-
 bool StartRouteTableWalk(NetworkConfigurationBlock* block) {
   BSV1_GetLock(&block->blockLock);
   const bool running = block->routeTableWalkRunning != 0;
@@ -253,7 +262,7 @@ bool StartRouteTableWalk(NetworkConfigurationBlock* block) {
 void* ZEVS_DiscoverRouterViaSNMP(void* argument) {
   auto* block = static_cast<NetworkConfigurationBlock*>(argument);
   SetWalking(block, 1);
-  const zevs::RouteWalkPace pace = zevs::ReadRouteWalkPace();
+  const RouteWalkPace pace = ReadRouteWalkPace();
   sockaddr_in local{};
   const int socket = ZEV0_OpenLocalSocket(SOCK_DGRAM, 0, &local, 0);
   char* buffer = static_cast<char*>(ZEV0_GetStorage(ZEVP_SNMP_BUFFER_SIZE));
@@ -265,7 +274,7 @@ void* ZEVS_DiscoverRouterViaSNMP(void* argument) {
     NetworkEntry* own = zevs::RouterOwnNetwork(router);
     if (own == nullptr || !zevs::IsExcludedNetwork(own)) {
       RouterAgent agent(socket, buffer, router->address, community);
-      const Interfaces interfaces = WalkInterfaces(agent);
+      const Interfaces interfaces = WalkInterfaces(block, agent);
       zevs::SleepUnlessShutdown(block, 1);
       if (WalkRoutes(block, router, agent, interfaces, pace) > 0) {
         BSV1_GetLock(&router->lock);

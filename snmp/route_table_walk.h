@@ -3,10 +3,7 @@
 // hop is registered as a router. One walk at a time, paced.
 #pragma once
 
-#include <cstdint>
-
 struct NetworkConfigurationBlock;
-struct RouterEntry;
 
 // Walks every known router's tables once (argument the block), ending early when
 // the block's route-table-walk-running flag is cleared or on shut-down.
@@ -17,14 +14,5 @@ namespace zevs {
 // Starts the walk on a detached thread, counted as a user of the block, unless
 // one runs ("Start DiscoverRouterViaSNMP task bypassed"). False when none started.
 bool StartRouteTableWalk(NetworkConfigurationBlock* block);
-
-// The walk's pacing, read once: every `window` routes (ZEVP_SNMP_ROUTEGET_WINDOW,
-// default 2, at least 1) it sleeps `interval` seconds (ZEVP_SNMP_ROUTEGET_INTERVAL,
-// default 1, at least 0).
-struct RouteWalkPace {
-  int32_t window;
-  int32_t interval;
-};
-RouteWalkPace ReadRouteWalkPace();
 
 }  // namespace zevs

@@ -1,7 +1,6 @@
 #include "router_row.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
@@ -10,6 +9,7 @@
 
 #include "debug_switches.h"
 #include "dp_anchor.h"
+#include "manager_switches.h"
 #include "network_configuration_block.h"
 #include "network_masks.h"
 #include "network_records.h"
@@ -18,7 +18,6 @@
 #include "snmp_manager_model.h"
 #include "source_entry.h"
 #include "zev/prodspec_items.h"
-#include "zev0/env.h"
 #include "zev0/prodspec.h"
 
 TRC_UNIT();
@@ -107,8 +106,7 @@ int32_t ZEVS_FormatRouterInfoBuffer(RouterEntry* router, char* buffer) {
 void ZEVS_UpdateRouterInfoToDCH(NetworkConfigurationBlock* block, RouterEntry* router) {
   if (block == nullptr || !ZEV0_ProductSpecItemOn(ZEV2_ENABLE_DISCOVERY_DATA_UPDATE)) return;
   std::call_once(passiveSettingRead, [] {
-    const char* value = ZEV0_GetEnv("ZEVP_SNMP_SHOW_PASSIVE_ROUTERS", "Y");
-    if (std::toupper(static_cast<unsigned char>(value[0])) == 'N') ShowPassiveRouters = 0;
+    if (zevs::FirstLetter("ZEVP_SNMP_SHOW_PASSIVE_ROUTERS", "Y") == 'N') ShowPassiveRouters = 0;
   });
   DPAB* anchor = block->anchor;
   if (anchor == nullptr || ZEVP_SNMPmanagerSource(anchor, ZEVP_SNMP_ROUTER) == nullptr) {

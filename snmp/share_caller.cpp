@@ -9,6 +9,7 @@
 #include "network_monitor_seams.h"
 #include "network_records.h"
 #include "trc1.h"
+#include "zev0/ber.h"
 #include "zev0/sockets.h"
 #include "zev0/storage.h"
 
@@ -18,7 +19,6 @@ namespace {
 
 constexpr int32_t kBufferSize = 1600;
 constexpr int64_t kIdleTakeOverSeconds = 1800;
-constexpr int kTagOctetString = 4;
 
 // This thread's block: its own, an idle one taken over, or a new one; marked in use.
 ShareCallerBlock* TakeCallerBlock(NetworkConfigurationBlock* block) {
@@ -72,7 +72,7 @@ char* ZEVS_GetMIB2systemDesc(const sockaddr_in* address, const char* community) 
     int tag = zevs::MonitorSeams().retrieveOneMIBvariable(caller->socket, caller->buffer, &agent,
                                                           community != nullptr ? community : block->defaultCommunity,
                                                           "1.3.6.1.2.1.1.1.0", &description, &length);
-    if (tag != kTagOctetString) ZEV0_FreeStorage(&description);
+    if (tag != ZEV0_ASN_OCTETSTRING) ZEV0_FreeStorage(&description);
     if (description != nullptr) TRC(TRC_DETAIL, "Received Agent SysDesc ->%s", description);
   }
   BSV1_GetLock(&block->shareCallerLock);

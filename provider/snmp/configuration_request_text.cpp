@@ -1,5 +1,6 @@
 #include "configuration_request_text.h"
 
+#include <algorithm>
 #include <cctype>
 #include <climits>
 #include <cstdlib>

@@ -1,7 +1,8 @@
 // Router and network discovery of a running SNMP data provider in a network
 // namespace of the test's own: the default route, the RIP broadcast and its answer,
 // a RIP update heard during a listen and the route walk of snmpd's tables; and the
-// end of the detached walk and sweep when the data provider ends under them.
+// end of the detached walk (also one caught in an endless interface table) and
+// sweep when the data provider ends under them.
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -9,6 +10,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <string>
@@ -19,8 +21,10 @@
 #include "discovery_seam_overrides.h"
 #include "fixed_name_service.h"
 #include "dp_anchor.h"
+#include "eventually.h"
 #include "net_snmp.h"
 #include "network_block_fixture.h"
+#include "mib_row_step.h"
 #include "network_discovery.h"
 #include "network_namespace.h"
 #include "no_name_service.h"
@@ -165,37 +169,99 @@ TEST(DiscoveryRoad, RoutersComeFromTheDefaultRouteRIPAndTheRouteTablesOfSnmpd) {
   });
 }
 
+// A new block of the namespace's network 10.77.0.0/24 with the router at the
+// address registered in it (Verify); null when either could not be made. The
+// registration asks the sysDescr seam.
+NetworkConfigurationBlock* BlockWithRouter(const char* router) {
+  setenv("ZEV_DP_HOSTNAME", "10.77.0.1", 1);
+  NetworkWorkDirectory();
+  NetworkConfigurationBlock* block = ZEVS_InitializeNCB();
+  if (block == nullptr) return nullptr;
+  const uint32_t network = inet_addr("10.77.0.0");
+  ZEVS_UpdateNetworkListEntry(&network, inet_addr("255.255.255.0"), 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = inet_addr(router);
+  if (ZEVS_UpdateDiscoveredRouter(&address, ZEVS_ROUTER_VERIFY) != nullptr) return block;
+  zevs::FreeNetworkConfigurationBlock(block);
+  return nullptr;
+}
+
+std::atomic<bool> sweepProbing{false};
+std::atomic<bool> walkAsking{false};
+
 // Ends once the block is told to end: a sweep that is still probing.
 int PingUntilShutdown(const uint32_t*, uint16_t, int, NetworkEntry*, NetworkEntry*, int32_t) {
+  sweepProbing = true;
   NetworkConfigurationBlock* block = NCB.load();
   while (block->shutdown.load() == 0) usleep(1000);
   return 0;
 }
 
+// The walk's real row step, noted as it begins: the walk is then waiting for the
+// silent router.
+int NotedRowStep(int socketDescriptor, char* buffer, int32_t requestLength, int32_t bufferSize,
+                 char instance[zevs::kInstanceTextSize], int32_t requestID, const sockaddr_in* agent,
+                 const char* columnOID) {
+  walkAsking = true;
+  return ZEVP_SNMPretrieveCurrentVarInstance(socketDescriptor, buffer, requestLength, bufferSize, instance, requestID,
+                                             agent, columnOID);
+}
+
 TEST(DiscoveryRoad, TheWalkOfASilentRouterAndASweepEndBeforeTheBlockGoes) {
   RunInNetworkNamespace(kRoutedHosts, [] {
     NoNameService names;
-    setenv("ZEV_DP_HOSTNAME", "10.77.0.1", 1);
-    NetworkWorkDirectory();
     DiscoverySeamOverrides seams;
     seams.seams().checkActiveNode = PingUntilShutdown;
-    NetworkConfigurationBlock* block = ZEVS_InitializeNCB();
+    seams.seams().retrieveCurrentVarInstance = NotedRowStep;
+    NetworkConfigurationBlock* block = BlockWithRouter("10.77.0.200");
     ASSERT_NE(block, nullptr);
-    const uint32_t network = inet_addr("10.77.0.0");
-    ZEVS_UpdateNetworkListEntry(&network, inet_addr("255.255.255.0"), 0);
-    sockaddr_in silent{};
-    silent.sin_family = AF_INET;
-    silent.sin_addr.s_addr = inet_addr("10.77.0.200");
-    ASSERT_NE(ZEVS_UpdateDiscoveredRouter(&silent, ZEVS_ROUTER_VERIFY), nullptr);
     TraceCapture trace("*=0x1ff");
     ASSERT_TRUE(zevs::StartRouteTableWalk(block));
     ASSERT_TRUE(zevs::StartSubnetNodeDiscovery(block));
     EXPECT_FALSE(zevs::StartRouteTableWalk(block));
-    usleep(200000);
+    // Both are under way, waiting on the network, when the block is told to end.
+    ASSERT_TRUE(Eventually([] { return sweepProbing.load() && walkAsking.load(); }, 10000));
     zevs::SignalBlockShutdown(block);
     EXPECT_TRUE(zevs::AwaitBlockUsersEnded(block, 20));
     EXPECT_EQ(block->routeTableWalkRunning, 0);
     EXPECT_EQ(block->subnetNodeDiscoveryRunning, 0);
+    zevs::FreeNetworkConfigurationBlock(block);
+  });
+}
+
+std::atomic<int> interfaceRows{0};
+
+// An interface table without end: ".1", ".2", …
+int EndlessInterfaceRows(int, char*, int32_t, int32_t, char instance[zevs::kInstanceTextSize], int32_t,
+                         const sockaddr_in*, const char*) {
+  std::snprintf(instance, zevs::kInstanceTextSize, ".%d", ++interfaceRows);
+  return 1;
+}
+
+// Every get answers the INTEGER 6.
+int IntegerSix(int, char*, const sockaddr_in*, const char*, int32_t*, int32_t*, const int32_t*, const char*,
+               int32_t* valueLength, char** value, int32_t valueSize, int) {
+  if (*value == nullptr || valueSize < 1) return 0;
+  (*value)[0] = 6;
+  *valueLength = 1;
+  return 2;
+}
+
+TEST(DiscoveryRoad, AWalkThroughAnEndlessInterfaceTableEndsWithTheBlock) {
+  RunInNetworkNamespace(kRoutedHosts, [] {
+    NoNameService names;
+    DiscoverySeamOverrides seams;
+    seams.seams().getMIB2systemDesc = [](const sockaddr_in*, const char*) -> char* { return nullptr; };
+    seams.seams().retrieveCurrentVarInstance = EndlessInterfaceRows;
+    seams.seams().retrieveOneMIBvariable = IntegerSix;
+    NetworkConfigurationBlock* block = BlockWithRouter("10.77.0.254");
+    ASSERT_NE(block, nullptr);
+    ASSERT_TRUE(zevs::StartRouteTableWalk(block));
+    ASSERT_TRUE(Eventually([] { return interfaceRows.load() > 1000; }, 10000));
+    zevs::SignalBlockShutdown(block);
+    EXPECT_TRUE(zevs::AwaitBlockUsersEnded(block, 20));
+    EXPECT_EQ(block->routeTableWalkRunning, 0);
     zevs::FreeNetworkConfigurationBlock(block);
   });
 }
@@ -209,8 +275,8 @@ TEST(DiscoveryRoad, TheNetworkThreadWaitingForAFirstNetworkEndsWithTheBlock) {
   TraceCapture trace("*=0x1ff");
   pthread_t thread{};
   ASSERT_EQ(pthread_create(&thread, nullptr, ZEVS_DiscoverNetworkTask, block), 0);
-  for (int look = 0; look < 500 && !trace.contains("Wait for router task to discover some network routes"); ++look)
-    usleep(10000);
+  EXPECT_TRUE(
+      Eventually([&] { return trace.contains("Wait for router task to discover some network routes"); }, 10000));
   zevs::SignalBlockShutdown(block);
   timespec deadline{};
   clock_gettime(CLOCK_REALTIME, &deadline);
