@@ -210,10 +210,12 @@ class ListTask {
     BSV1_ReleaseLock(&source_->AttributeLock);
   }
 
+  // The source's fields are set again once the DCH client is done with the row.
   void send() {
     zevp::EngineRoutines& routines = zevp::Routines();
     routines.updateSourceEntryState(source_, ZEVP_Output);
     routines.queueAndWaitDCHstatus(anchor_, own_, source_);
+    ZEVP_AwaitDCHrequestDone(source_);
   }
 
   void sendDeleteRow(const ManagedNodeListNodeEntry& node) {

@@ -51,10 +51,8 @@ void ZEVP_ReplyThroughDCHclient(DPAB* anchor, ProcessEntry* own, SourceEntry* re
   ZEVP_UpdateSourceEntryState(reply, ZEVP_Reply);
   BSV1_ReleaseLock(&reply->EntryLock);
   zevp::Routines().queueAndWaitDCHstatus(anchor, own, reply);
-  // The wait ends early only when the data provider has ended; the DCH client then
-  // still finishes (or drops) the request, and the action and the source are kept
-  // until it has.
-  while (ZEVP_IsDCHenqueued(reply) != 0) BSV1_Sleep(1);
+  // The action and the source are kept until the DCH client is done with them.
+  ZEVP_AwaitDCHrequestDone(reply);
   BSV1_GetLock(&reply->EntryLock);
   reply->CurrentAction = nullptr;
   ZEVP_UpdateSourceEntryState(reply, ZEVP_Action);

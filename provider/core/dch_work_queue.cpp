@@ -136,6 +136,10 @@ void ZEVP_QueueAndWaitDCHstatus(DPAB* anchor, ProcessEntry* caller, SourceEntry*
   BSV1_ReleaseLock(&caller->requestLock);
 }
 
+void ZEVP_AwaitDCHrequestDone(const SourceEntry* source) {
+  while (ZEVP_IsDCHenqueued(source) != 0) BSV1_Sleep(1);
+}
+
 void ZEVP_RemoveFromDCHwaitQueue(DPAB* anchor, SourceEntry* source) {
   BSV1_GetLock(&anchor->dchWaitQueueLock);
   for (SourceEntry** link = &anchor->dchWaitQueue; *link != nullptr; link = &(*link)->NextInDCHqueue) {

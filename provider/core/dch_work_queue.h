@@ -34,6 +34,11 @@ void ZEVP_EnqueueSourceToDCH(DPAB* anchor, SourceEntry* source);
 // with the DCH client, and the caller leaves the source alone.
 void ZEVP_QueueAndWaitDCHstatus(DPAB* anchor, ProcessEntry* caller, SourceEntry* source);
 
+// For a caller that goes on using the source after a wait that a shut-down may have
+// ended early: returns once the DCH client has finished the request, or dropped it as
+// it ended.
+void ZEVP_AwaitDCHrequestDone(const SourceEntry* source);
+
 // Hands the DCH wait queue over to the running DCH client: each queued source is
 // enqueued on its own. Nothing while the client does not run.
 void ZEVP_EnqueueWaitingDCHrequests(DPAB* anchor);
