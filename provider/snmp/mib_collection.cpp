@@ -265,8 +265,18 @@ int ZEVP_SNMPstartGetProcess(DPAB* anchor, ActionEntry* action, ActionWorkerTask
     return 0;
   }
   ActionWorkerTaskEntry* serving = join(anchor, action, caller, application, table, interval);
-  ZEVP_SNMPaddAgentNodes(anchor, serving->WorkerExtension, agentInfo, &action->MonitorAgentNameEntries, 0);
+  MonitorAgentNameEntry* names = nullptr;
+  ZEVP_SNMPaddAgentNodes(anchor, serving->WorkerExtension, agentInfo, &names, 0);
+  // The agents go to the start under the lock under which a stop takes them; a start
+  // that joined another collector is that collector's from here on, and this worker
+  // reads it no more.
+  BSV1_GetLock(&anchor->actionListLock);
+  MonitorAgentNameEntry** tail = &action->MonitorAgentNameEntries;
+  while (*tail != nullptr) tail = &(*tail)->next;
+  *tail = names;
+  BSV1_ReleaseLock(&anchor->actionListLock);
   if (serving == caller) return 1;
+  caller->WorkerExtension->startHandedOver = 1;
   ZEVP_WakeSNMPcollector(serving);
   return 0;
 }
@@ -279,7 +289,9 @@ void ZEVP_SNMPstopGetProcess(DPAB* anchor, ActionEntry* stop, ProcessEntry* own,
     TRC(TRC_DETAIL, ">>>>>No STARTGET action found. STOPGET action for ID %u Owner <%s> ignored", stop->ActionID, owner);
     return;
   }
+  BSV1_GetLock(&anchor->actionListLock);
   ActionWorkerTaskEntry* serving = origin->WorkerTask;
+  BSV1_ReleaseLock(&anchor->actionListLock);
   if (serving == nullptr) {
     TRC(TRC_DETAIL, ">>>>>No active action task found for origin action. STOPGET action for ID %u Owner <%s> ignored",
         stop->ActionID, owner);

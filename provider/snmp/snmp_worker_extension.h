@@ -59,4 +59,8 @@ struct SNMPWorkerTaskExtension {
   // Set when the collected table's application is deleted: the collection ends at
   // once, whatever interest is left.
   std::atomic<int32_t> collectionStopped;
+  // Set by the worker itself when the start it performs was handed to another
+  // worker's collection: the start is that collector's, and this worker no longer
+  // reads it.
+  int32_t startHandedOver;
 };

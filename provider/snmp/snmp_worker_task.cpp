@@ -162,9 +162,11 @@ void perform(const Worker& w, ActionEntry* action) {
 
 void complete(const Worker& w, ActionEntry* action) {
   SNMPWorkerTaskExtension* extension = w.block->WorkerExtension;
+  const bool handedOver = extension->startHandedOver != 0;
+  extension->startHandedOver = 0;
   if (w.block->ActionWorkerStatus != AWshutdown) resetExtension(w.anchor, extension);
   // A start that joined another collector stays with it until it is stopped.
-  if (action->ActionStatus == 0 && action->WorkerTask != nullptr && action->WorkerTask != w.block) {
+  if (handedOver) {
     ZEVP_ReleaseWorkerAction(w.block);
     return;
   }
