@@ -190,8 +190,11 @@ ActionEntry* ZEVP_AwaitWorkerAction(ActionWorkerTaskEntry* worker, ProcessEntry*
 }
 
 void ZEVP_GiveActionBack(DPAB* anchor, ActionWorkerTaskEntry* worker, ActionEntry* entry) {
+  // Under the list's lock, under which the SNMP collectors look for the starts they serve.
+  BSV1_GetLock(&anchor->actionListLock);
   entry->WorkState = ZEVP_ACTION_FINISHED;
   entry->WorkerTask = nullptr;
+  BSV1_ReleaseLock(&anchor->actionListLock);
   TRC(TRC_DETAIL, "Action %u finished by worker @%p, status %d", entry->ActionID, static_cast<void*>(worker),
       entry->ActionStatus);
   ZEVP_ReleaseWorkerAction(worker);

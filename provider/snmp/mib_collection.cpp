@@ -316,7 +316,9 @@ void ZEVP_SNMPstopGetProcess(DPAB* anchor, ActionEntry* stop, ProcessEntry* own,
   BSV1_ReleaseLock(&anchor->actionWorkerListLock);
   if (!collectorsOwn) {
     origin->ActionStatus = 0;
+    BSV1_GetLock(&anchor->actionListLock);
     origin->WorkerTask = nullptr;
+    BSV1_ReleaseLock(&anchor->actionListLock);
     ZEVP_PostSNMPactionResult(anchor, own, reply, origin);
     origin->WorkState = ZEVP_ACTION_FINISHED;
     ZEVP_EnqueueActionToServer(anchor, origin);
