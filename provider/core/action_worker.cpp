@@ -208,6 +208,19 @@ void ZEVP_ReleaseWorkerAction(ActionWorkerTaskEntry* worker) {
   pthread_mutex_unlock(&worker->WorkerMutex);
 }
 
+bool ZEVP_ActionHeldByWorker(DPAB* anchor, const ActionEntry* entry, const ActionWorkerTaskEntry* except) {
+  bool held = false;
+  BSV1_GetLock(&anchor->actionWorkerListLock);
+  for (ActionWorkerTaskEntry* worker = anchor->actionWorkers; worker != nullptr && !held; worker = worker->NextWorker) {
+    if (worker == except) continue;
+    pthread_mutex_lock(&worker->WorkerMutex);
+    held = worker->WorkerAction == entry;
+    pthread_mutex_unlock(&worker->WorkerMutex);
+  }
+  BSV1_ReleaseLock(&anchor->actionWorkerListLock);
+  return held;
+}
+
 void ZEVP_ActionWorkerTask(ActionWorkerTaskEntry* worker, ProcessEntry* own) {
   DPAB* anchor = own->anchor;
   SourceEntry* reply = ZEVP_NewActionReplySource(own);

@@ -74,4 +74,7 @@ void ZEVP_GiveActionBack(DPAB* anchor, ActionWorkerTaskEntry* worker, ActionEntr
 // The worker is idle again (unless told to end) without its action, which lives on
 // elsewhere (an SNMP start served by another worker).
 void ZEVP_ReleaseWorkerAction(ActionWorkerTaskEntry* worker);
+
+// True while a worker other than `except` holds the entry as its action.
+bool ZEVP_ActionHeldByWorker(DPAB* anchor, const ActionEntry* entry, const ActionWorkerTaskEntry* except);
 void ZEVP_LeaveWorkerList(DPAB* anchor, ActionWorkerTaskEntry* worker);

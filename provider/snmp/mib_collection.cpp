@@ -297,6 +297,9 @@ void ZEVP_SNMPstopGetProcess(DPAB* anchor, ActionEntry* stop, ProcessEntry* own,
         stop->ActionID, owner);
     return;
   }
+  // A start that has just joined its collector is its own worker's until its agents
+  // are in.
+  while (ZEVP_ActionHeldByWorker(anchor, origin, serving)) BSV1_Sleep(1);
   SNMPWorkerTaskExtension* extension = serving->WorkerExtension;
   if (extension == nullptr) {
     TRC(TRC_DETAIL, ">>>>>Uninitialized SNMP worker task. STOPGET action for ID %u Owner <%s> ignored",
