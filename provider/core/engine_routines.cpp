@@ -13,7 +13,6 @@
 #include "dch_work_queue.h"
 #include "derived_attributes.h"
 #include "dp_log.h"
-#include "engine_stand_ins.h"
 #include "file_server.h"
 #include "http_application.h"
 #include "http_manager.h"

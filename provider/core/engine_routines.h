@@ -1,11 +1,9 @@
 // The routines that the start, the environment and the release of a data provider
 // call in other parts of the engine, reached through one table.
 //
-// Each slot starts as the part's own function, or, while that part is not built,
-// as a stand-in (engine_stand_ins.cpp) that does the least the callers rely on.
-// A part that is built puts its function into its slot in engine_routines.cpp and
-// drops the stand-in. Tests may replace slots while no data provider runs
-// (tests/provider/fixtures/routine_overrides.h restores them).
+// Each slot starts as the part's own function (engine_routines.cpp). Tests may
+// replace slots while no data provider runs (tests/provider/fixtures/routine_overrides.h
+// restores them).
 #pragma once
 
 #include <netinet/in.h>

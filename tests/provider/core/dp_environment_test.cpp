@@ -14,7 +14,7 @@
 #include "dp_anchor.h"
 #include "dp_environment.h"
 #include "dp_shutdown.h"
-#include "engine_stand_ins.h"
+#include "idle_thread.h"
 #include "hand_built_model.h"
 #include "process_entry.h"
 #include "refused_thread_starts.h"
@@ -29,7 +29,7 @@ namespace {
 // The common threads, told apart by their routines.
 template <int>
 void CommonThread(ProcessEntry* entry) {
-  zevp::standin::IdleUntilTerminated(entry);
+  IdleUntilTerminated(entry);
 }
 const ZEVP_ProcessRoutine dchClient = CommonThread<0>;
 const ZEVP_ProcessRoutine periodicTask = CommonThread<1>;
@@ -37,12 +37,12 @@ const ZEVP_ProcessRoutine automationServer = CommonThread<2>;
 
 void LogServer(ProcessEntry* entry) {
   entry->anchor->logServerReady = 1;
-  zevp::standin::IdleUntilTerminated(entry);
+  IdleUntilTerminated(entry);
 }
 
 void MetaServerStarted(ProcessEntry* entry) {
   ZEVP_SignalProcessStart(entry, 0);
-  zevp::standin::IdleUntilTerminated(entry);
+  IdleUntilTerminated(entry);
 }
 
 // The calls of the environment that start no thread, counted.

@@ -13,7 +13,7 @@
 
 #include "bare_anchor.h"
 #include "data_provider_run.h"
-#include "engine_stand_ins.h"
+#include "idle_thread.h"
 #include "hand_built_model.h"
 #include "manual_clock.h"
 #include "metafile_request_area.h"
@@ -40,7 +40,7 @@ class ThreadsEndedClock : public ManualClock {
 TEST(ShutdownTest, ThreadsAreToldToEndAndTheWholeModelIsReleased) {
   BareAnchor anchor;
   for (int n = 0; n < 3; ++n)
-    ASSERT_EQ(ZEVP_CreateProcess(anchor.get(), -1, nullptr, zevp::standin::IdleUntilTerminated, 0, nullptr), 1);
+    ASSERT_EQ(ZEVP_CreateProcess(anchor.get(), -1, nullptr, IdleUntilTerminated, 0, nullptr), 1);
   for (int n = 1; n <= 2; ++n) AddFullApplication(anchor.get(), n);
   AddIOEntry(anchor.get(), nullptr, 'B', 1);  // a partner that no source took yet
   AddRoutingBlock(anchor.get(), "ROUTE1");
@@ -140,7 +140,7 @@ TEST(ShutdownTest, ThreadWaitingForAMetafileIsWoken) {
 TEST(ShutdownTest, ImmediateShutdownWithoutMainAnchorDoesNothing) {
   RunInChild([] {
     BareAnchor anchor;
-    ASSERT_EQ(ZEVP_CreateProcess(anchor.get(), -1, nullptr, zevp::standin::IdleUntilTerminated, 0, nullptr), 1);
+    ASSERT_EQ(ZEVP_CreateProcess(anchor.get(), -1, nullptr, IdleUntilTerminated, 0, nullptr), 1);
     ZEVP_ImmediateDPshutdown();
     EXPECT_EQ(anchor->shutdownFlag.load(), 0);
     EXPECT_EQ(ZEVP_ActiveThreadCount(anchor.get()), 1);
@@ -157,7 +157,7 @@ TEST(ShutdownTest, ImmediateShutdownTellsTheMainAnchorsThreadsWithoutWaiting) {
     ZEVP_SetupMainDPanchor(nullptr);
     EXPECT_EQ(Main_DPAB.load(), anchor) << "a null anchor leaves the main anchor as it was";
     for (int n = 0; n < 2; ++n)
-      ASSERT_EQ(ZEVP_CreateProcess(anchor, -1, nullptr, zevp::standin::IdleUntilTerminated, 0, nullptr), 1);
+      ASSERT_EQ(ZEVP_CreateProcess(anchor, -1, nullptr, IdleUntilTerminated, 0, nullptr), 1);
     ZEVP_ImmediateDPshutdown();
     EXPECT_EQ(anchor->shutdownFlag.load(), 1);
     EXPECT_TRUE(WaitForThreadCount(anchor, 0));

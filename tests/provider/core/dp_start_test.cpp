@@ -12,7 +12,7 @@
 #include "dp_anchor.h"
 #include "dp_shutdown.h"
 #include "dp_start.h"
-#include "engine_stand_ins.h"
+#include "idle_thread.h"
 #include "process_entry.h"
 #include "refused_thread_starts.h"
 #include "routine_overrides.h"
@@ -44,7 +44,7 @@ TEST(StartByTypeTest, TypeOutOfRangeIsRefusedBeforeAnythingIsBuilt) {
 // how many input threads were made before it; the console, by its routine.
 template <int>
 void InputServer(ProcessEntry* entry) {
-  zevp::standin::IdleUntilTerminated(entry);
+  IdleUntilTerminated(entry);
 }
 const ZEVP_ProcessRoutine apiServer = InputServer<0>;
 const ZEVP_ProcessRoutine socketServer = InputServer<1>;
@@ -226,7 +226,7 @@ TEST(StartByTypeTest, InputThreadThatCannotBeMadeEndsTheStartWithoutConsole) {
       RoutineOverrides overrides;
       RecordInputThreads(overrides);
       // A DCH client that connects starts a receive thread of its own, at a time of its own.
-      overrides.routines().dchClientRoutine = zevp::standin::IdleUntilTerminated;
+      overrides.routines().dchClientRoutine = IdleUntilTerminated;
       RefusedThreadStarts refusal(3);  // the three common threads start, the input server does not
       TraceCapture capture("*=0x80");
       DataProviderThread start(type);

@@ -11,7 +11,7 @@
 
 #include "bare_anchor.h"
 #include "data_provider_run.h"
-#include "engine_stand_ins.h"
+#include "idle_thread.h"
 #include "refused_thread_starts.h"
 #include "trace_capture.h"
 
@@ -24,7 +24,7 @@ std::atomic<unsigned long> idOfThread{0};
 void LocateSelfThenIdle(ProcessEntry* entry) {
   idOfThread = BSV1_ThreadID();
   locatedByThread = ZEVP_LocateOwnProcessEntry(entry->anchor);
-  zevp::standin::IdleUntilTerminated(entry);
+  IdleUntilTerminated(entry);
 }
 
 TEST(ProcessEntryTest, CreatedThreadIsChainedCountedAndFindsItsOwnEntry) {
@@ -74,12 +74,12 @@ TEST(ProcessEntryTest, RefusedThreadLeavesListAndCountAsBefore) {
     SCOPED_TRACE(handShake);
     BareAnchor anchor;
     ProcessEntry* running = nullptr;
-    ASSERT_EQ(ZEVP_CreateProcess(anchor.get(), -1, nullptr, zevp::standin::IdleUntilTerminated, 0, &running), 1);
+    ASSERT_EQ(ZEVP_CreateProcess(anchor.get(), -1, nullptr, IdleUntilTerminated, 0, &running), 1);
 
     TraceCapture capture("*=0x80");
     RefusedThreadStarts refusal(0, EAGAIN);
     ProcessEntry* refused = running;  // must be overwritten with null
-    EXPECT_EQ(ZEVP_CreateProcess(anchor.get(), -1, nullptr, zevp::standin::IdleUntilTerminated, handShake,
+    EXPECT_EQ(ZEVP_CreateProcess(anchor.get(), -1, nullptr, IdleUntilTerminated, handShake,
                                  &refused),
               0);
     EXPECT_EQ(refused, nullptr);
@@ -92,7 +92,7 @@ TEST(ProcessEntryTest, RefusedThreadLeavesListAndCountAsBefore) {
 
 void SignalStartThenIdle(ProcessEntry* entry) {
   ZEVP_SignalProcessStart(entry, 0);
-  zevp::standin::IdleUntilTerminated(entry);
+  IdleUntilTerminated(entry);
 }
 
 TEST(ProcessEntryTest, HandShakeCreatorIsWokenEvenWhenTheThreadSignalsFirst) {
@@ -129,7 +129,7 @@ TEST(ProcessEntryTest, ReleasingHeadOrLastEntryKeepsTheListWellFormed) {
     BareAnchor anchor;
     std::vector<ProcessEntry*> made(3);
     for (ProcessEntry*& entry : made)
-      ASSERT_EQ(ZEVP_CreateProcess(anchor.get(), -1, nullptr, zevp::standin::IdleUntilTerminated, 0, &entry), 1);
+      ASSERT_EQ(ZEVP_CreateProcess(anchor.get(), -1, nullptr, IdleUntilTerminated, 0, &entry), 1);
     ASSERT_EQ(ProcessEntriesOf(anchor.get()), made);
 
     BSV1_GetLock(&anchor->processListLock);

@@ -16,7 +16,6 @@
 #include "application_entry.h"
 #include "dp_anchor.h"
 #include "dp_log_recorder.h"
-#include "engine_stand_ins.h"
 #include "internal_routing_block.h"
 #include "io_entry.h"
 #include "metafile_fixture.h"
