@@ -15,6 +15,7 @@
 #include <sstream>
 
 #include "network_namespace.h"
+#include "proc_text.h"
 
 extern char** environ;
 
@@ -167,7 +168,7 @@ int ToolProcess::terminate(int waitMs) {
 }
 
 long ToolProcess::residentKilobytes() const {
-  std::ifstream status("/proc/" + std::to_string(pid_) + "/status");
+  std::istringstream status(ProcText("/proc/" + std::to_string(pid_) + "/status"));
   std::string line;
   while (std::getline(status, line))
     if (line.compare(0, 6, "VmRSS:") == 0) return std::atol(line.c_str() + 6);

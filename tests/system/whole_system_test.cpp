@@ -11,7 +11,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <memory>
 #include <set>
 #include <sstream>
@@ -24,6 +23,7 @@
 #include "free_port.h"
 #include "net_snmp.h"
 #include "network_namespace.h"
+#include "proc_text.h"
 #include "partner_sockets.h"
 #include "scratch_directory.h"
 #include "test_http_server.h"
@@ -146,8 +146,7 @@ std::set<pid_t> ChildrenOf(pid_t parent) {
   for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
     const std::string name = entry.path().filename().string();
     if (name.find_first_not_of("0123456789") != std::string::npos) continue;
-    std::ifstream stat(entry.path() / "stat");
-    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    const std::string text = ProcText(entry.path() / "stat");
     size_t close = text.rfind(')');
     if (close == std::string::npos) continue;
     std::istringstream rest(text.substr(close + 2));
@@ -163,9 +162,8 @@ bool ProcessExists(pid_t pid) { return std::filesystem::exists("/proc/" + std::t
 
 // The program's name as the system has it.
 std::string ProgramOf(pid_t pid) {
-  std::string name;
-  std::getline(std::ifstream("/proc/" + std::to_string(pid) + "/comm"), name);
-  return name;
+  const std::string name = ProcText("/proc/" + std::to_string(pid) + "/comm");
+  return name.substr(0, name.find('\n'));
 }
 
 // Copies the scenario's file into the folder.
