@@ -15,7 +15,9 @@
 
 namespace {
 
-constexpr int kRunWaitMs = 30000;
+// Longer than a tool's own wait for a console reply (30 seconds by default), so that a
+// reply a loaded machine gives late still reaches the tool's output.
+constexpr int kRunWaitMs = 90000;
 constexpr int kReplyWaitMs = 30000;
 
 const std::vector<std::string> kAppl = {"//APPL APPL", "//NAME GRP S 600", "//ATTRIBUTES ';'", "Label D 16",
