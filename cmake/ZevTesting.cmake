@@ -18,6 +18,15 @@ if(ZEV_FUZZ)
   file(REMOVE_RECURSE ${CMAKE_BINARY_DIR}/fuzzers)
 endif()
 
+# The headers that nearly every test source includes, parsed once per build folder and
+# reused by every test program: an executable, so that it is compiled with the flags of
+# the test programs (-fPIE), which a compiler checks before it takes the header.
+add_executable(zev_test_headers EXCLUDE_FROM_ALL ${CMAKE_CURRENT_LIST_DIR}/test_headers_main.cpp)
+target_link_libraries(zev_test_headers PRIVATE GTest::gtest)
+target_precompile_headers(zev_test_headers PRIVATE
+  <gtest/gtest.h> <algorithm> <atomic> <chrono> <cstdint> <cstdio> <cstdlib> <cstring> <fstream>
+  <functional> <memory> <mutex> <sstream> <string> <thread> <vector>)
+
 # zev_add_test(<name> SOURCES <files...> [LIBS <targets...>] [THREADED])
 # One test program; its cases are registered with CTest one by one. THREADED marks a
 # program whose code runs on several threads: it is also built and run under
@@ -28,6 +37,7 @@ function(zev_add_test name)
   cmake_parse_arguments(ARG "THREADED" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} zev_test_support GTest::gtest GTest::gtest_main)
+  target_precompile_headers(${name} REUSE_FROM zev_test_headers)
   if(ZEV_FUZZ OR ZEV_BENCH OR (ZEV_TSAN AND NOT ARG_THREADED))
     set_target_properties(${name} PROPERTIES EXCLUDE_FROM_ALL ON)
     return()
