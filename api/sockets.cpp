@@ -14,7 +14,7 @@ namespace {
 // moved to another descriptor, and 0 is left closed as it was.
 int OffDescriptorZero(int descriptor) {
   if (descriptor != 0) return descriptor;
-  int moved = fcntl(descriptor, F_DUPFD, 1);
+  int moved = fcntl(descriptor, F_DUPFD_CLOEXEC, 1);
   zevpapi::TraceStep("sockets", "socket 0 moved to %d, errno %d", moved, moved < 0 ? errno : 0);
   close(descriptor);
   return moved;
@@ -23,7 +23,7 @@ int OffDescriptorZero(int descriptor) {
 }  // namespace
 
 extern "C" int ZEVP_OpenSocket(int type) {
-  int descriptor = OffDescriptorZero(socket(AF_INET, type, 0));
+  int descriptor = OffDescriptorZero(socket(AF_INET, type | SOCK_CLOEXEC, 0));
   zevpapi::TraceStep("sockets", "socket type %d: %d, errno %d", type, descriptor, descriptor < 0 ? errno : 0);
   if (descriptor <= 0) return descriptor;
   int on = 1;

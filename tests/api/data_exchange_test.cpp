@@ -13,6 +13,7 @@
 
 #include "api_test_settings.h"
 #include "free_port.h"
+#include "records.h"
 #include "responder_test.h"
 #include "run_in_child.h"
 #include "scratch_directory.h"
@@ -279,6 +280,7 @@ TEST_F(DataExchangeTest, ASessionSocketIsNeverDescriptorZero) {
     EXPECT_EQ(sendRecord(handle, {"a"}, &status), 1);
     EXPECT_EQ(sendRecord(handle, {"b"}, &status), 1) << "the session stays open";
     EXPECT_EQ(fcntl(0, F_GETFD), -1) << "descriptor 0 stays closed";
+    EXPECT_NE(fcntl(handle->sessionSocket, F_GETFD) & FD_CLOEXEC, 0) << "the moved socket is closed on exec";
     auto requests = responder.requests();
     ASSERT_EQ(requests.size(), 2u);
     EXPECT_EQ(requests[0].senderPort, requests[1].senderPort);

@@ -337,6 +337,12 @@ class WholeSystem {
     }
   }
 
+  // With every data provider at work, no descriptor of the agent would be passed on to
+  // a program it starts.
+  void expectEveryDescriptorClosedOnExec() {
+    EXPECT_EQ(DescriptorsPassedOnExec(agent_.pid()), std::vector<std::string>{});
+  }
+
   // SIGTERM: both lines of the end, 0, no report of a sanitizer, nothing left behind.
   void expectCleanEnd() {
     const std::set<pid_t> children = ChildrenOf(agent_.pid());
@@ -400,6 +406,7 @@ TEST(WholeSystemTest, EveryApplicationsRowsAnActionRoundTripAnEmittedTrapAndACle
     system.expectActionRoundTrip();
     system.expectEmittedTrap();
     system.expectListsAtEachDataProvider();
+    system.expectEveryDescriptorClosedOnExec();
     if (::testing::Test::HasFailure()) {
       const std::string trace = system.traceText();
       std::cerr << "The agent's trace, its end:\n" << trace.substr(trace.size() > 60000 ? trace.size() - 60000 : 0);
