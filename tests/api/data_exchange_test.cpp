@@ -9,7 +9,9 @@
 
 #include <chrono>
 #include <cstring>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "api_test_settings.h"
 #include "free_port.h"
@@ -266,6 +268,39 @@ TEST_F(DataExchangeTest, AFailedBindEndsTheRequestWithSeventyFive) {
   ASSERT_EQ(responder.requests().size(), 1u);
   EXPECT_EQ(responder.requests()[0].senderPort, ntohs(address.sin_port));
   dp_FreeHandle(handle, nullptr);
+}
+
+// The handles' datagram sockets are bound to ports the system picks, without address
+// reuse: with it two of them could be given one port, and the later would take the
+// other's replies.
+TEST_F(DataExchangeTest, TwoHundredHandlesOpenAtOnceShareNoPort) {
+  constexpr size_t kHandles = 200;
+  ApiResponder responder(Always({Reply("0 123")}));
+  std::vector<APIhandle*> handles;
+  for (size_t i = 0; i < kHandles; ++i) {
+    handles.push_back(handleFor(responder));
+    int status = -1;
+    ASSERT_EQ(sendRecord(handles.back(), {"a"}, &status), 1);
+  }
+  std::set<unsigned short> ports;
+  for (APIhandle* handle : handles) {
+    for (int socket : {handle->sessionSocket, handle->requestSocket}) {
+      sockaddr_in bound{};
+      socklen_t length = sizeof bound;
+      ASSERT_EQ(getsockname(socket, reinterpret_cast<sockaddr*>(&bound), &length), 0);
+      ports.insert(ntohs(bound.sin_port));
+      int reuse = -1;
+      length = sizeof reuse;
+      ASSERT_EQ(getsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &reuse, &length), 0);
+      EXPECT_EQ(reuse, 0) << "socket " << socket;
+      EXPECT_NE(fcntl(socket, F_GETFD) & FD_CLOEXEC, 0) << "socket " << socket;
+    }
+  }
+  EXPECT_EQ(ports.size(), 2 * kHandles);
+  std::set<unsigned short> senders;
+  for (const ReceivedRequest& request : responder.requests()) senders.insert(request.senderPort);
+  EXPECT_EQ(senders.size(), kHandles);
+  for (APIhandle* handle : handles) dp_FreeHandle(handle, nullptr);
 }
 
 // With standard input closed a new socket would be descriptor 0, which a handle takes for
