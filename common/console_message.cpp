@@ -55,15 +55,14 @@ int exitStatusOf(int waitStatus) {
 }
 
 // Runs argument[0] found on PATH with the argument vector as it stands: the texts
-// come from data sources, so no shell ever sees them. The command's exit status.
+// come from data sources, so no shell ever sees them. The command's exit status;
+// -1 when no child could be made.
 int runCommand(const std::vector<const char*>& argument) {
   int error = 0;
   int waitStatus = zev0::RunProgram(argument.data(), &error);
-  if (waitStatus < 0) {
-    TRC(TRC_ERROR, "*****Error: Console command not run: errno=%d", error);
-    return kNotRunStatus;
-  }
-  return exitStatusOf(waitStatus);
+  if (waitStatus >= 0) return exitStatusOf(waitStatus);
+  TRC(TRC_ERROR, "*****Error: Console command not run: errno=%d", error);
+  return error == EAGAIN || error == ENOMEM ? -1 : kNotRunStatus;
 }
 
 // TZOMESG [-s SEVERITY] [-c CATEGORY-up-to-its-first-blank] TEXT
