@@ -53,7 +53,7 @@ void TakeVerboseSetting(APIanchor* anchor) {
     const char* name = mark + 1;
     while (*name == ' ' || *name == '>' || *name == '=') ++name;
     std::string path = std::strchr(name, '/') != nullptr ? std::string(name) : "./" + std::string(name);
-    anchor->trace = std::fopen(path.c_str(), "w");
+    anchor->trace = std::fopen(path.c_str(), "we");
   }
   if (anchor->verbose != 0 && anchor->trace != nullptr)
     std::fprintf(anchor->trace, "\n%08X ***** ZEVP API Verbose Output *****\n",

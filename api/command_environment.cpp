@@ -46,7 +46,7 @@ void CopyOtherEntries(std::FILE* file, const char* appID, std::FILE* work) {
 extern "C" void dp_GetCommandEnvironment(APIhandle* handle, const char* appID, const char* stamp) {
   if (handle == nullptr) return;
   handle->sessionKey = 0;
-  std::FILE* file = std::fopen(kEnvironmentFile, "r");
+  std::FILE* file = std::fopen(kEnvironmentFile, "re");
   if (file == nullptr) return;
   handle->sessionKey = zevpapi::FindSessionKey(file, appID, stamp);
   std::fclose(file);
@@ -58,13 +58,13 @@ extern "C" void dp_GetCommandEnvironment(APIhandle* handle, const char* appID, c
 // would never reach; a file of another stamp, or without one, starts again.
 extern "C" void dp_SaveCommandEnvironment(APIhandle* handle, const char* appID) {
   if (handle == nullptr || appID == nullptr) return;
-  std::FILE* file = std::fopen(kEnvironmentFile, "r");
+  std::FILE* file = std::fopen(kEnvironmentFile, "re");
   bool sameRun = file != nullptr && OpenedAtStamp(file, handle->serverStamp);
   if (sameRun && (handle->sessionKey == 0 || HoldsEntry(file, appID, handle->sessionKey))) {
     std::fclose(file);
     return;
   }
-  std::FILE* work = std::fopen(kWorkFile, "w");
+  std::FILE* work = std::fopen(kWorkFile, "we");
   if (work == nullptr) {
     if (file != nullptr) std::fclose(file);
     return;
@@ -85,12 +85,12 @@ extern "C" void dp_SaveCommandEnvironment(APIhandle* handle, const char* appID) 
 
 extern "C" void dp_ClearCommandEnvironment(APIhandle* handle) {
   if (handle == nullptr) return;
-  std::FILE* file = std::fopen(kEnvironmentFile, "r");
+  std::FILE* file = std::fopen(kEnvironmentFile, "re");
   if (file == nullptr) {
     zevpapi::TraceStep("environment", "Command history %s does not exit", kEnvironmentFile);
     return;
   }
-  std::FILE* work = std::fopen(kWorkFile, "w");
+  std::FILE* work = std::fopen(kWorkFile, "we");
   if (work == nullptr) {
     std::fclose(file);
     return;

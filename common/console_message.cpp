@@ -3,7 +3,6 @@
 #include "zev0/console_message.h"
 
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <cctype>
 #include <cerrno>
@@ -16,6 +15,7 @@
 #include "raf.h"
 #include "start_mode.h"
 #include "trc1.h"
+#include "zev0/child_process.h"
 #include "zev0/env.h"
 
 TRC_UNIT();
@@ -45,6 +45,9 @@ void decideDMC() {
   }
 }
 
+// What a shell answers for a command it cannot run.
+constexpr int kNotRunStatus = 127;
+
 int exitStatusOf(int waitStatus) {
   if (WIFEXITED(waitStatus)) return WEXITSTATUS(waitStatus);
   if (WIFSIGNALED(waitStatus)) return 128 + WTERMSIG(waitStatus);
@@ -52,22 +55,14 @@ int exitStatusOf(int waitStatus) {
 }
 
 // Runs argument[0] found on PATH with the argument vector as it stands: the texts
-// come from data sources, so no shell ever sees them. The command's exit status.
+// come from data sources, so no shell ever sees them. The command's exit status;
+// -1 when no child could be made.
 int runCommand(const std::vector<const char*>& argument) {
-  pid_t child = fork();
-  if (child == 0) {
-    execvp(argument[0], const_cast<char* const*>(argument.data()));
-    _exit(127);
-  }
-  if (child < 0) {
-    TRC(TRC_ERROR, "*****Error: Console command not started: errno=%d", errno);
-    return -1;
-  }
-  int waitStatus = 0;
-  while (waitpid(child, &waitStatus, 0) < 0) {
-    if (errno != EINTR) return -1;
-  }
-  return exitStatusOf(waitStatus);
+  int error = 0;
+  int waitStatus = zev0::RunProgram(argument.data(), &error);
+  if (waitStatus >= 0) return exitStatusOf(waitStatus);
+  TRC(TRC_ERROR, "*****Error: Console command not run: errno=%d", error);
+  return error == EAGAIN || error == ENOMEM ? -1 : kNotRunStatus;
 }
 
 // TZOMESG [-s SEVERITY] [-c CATEGORY-up-to-its-first-blank] TEXT

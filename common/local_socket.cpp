@@ -34,10 +34,10 @@ const sockaddr_in& ownLocalSockAddr() {
 // Callers take descriptor 0 for "no socket", so a socket that comes out as 0 is
 // left open unused and another one is made.
 int socketOtherThanZero(int type) {
-  int descriptor = socket(AF_INET, type, 0);
+  int descriptor = socket(AF_INET, type | SOCK_CLOEXEC, 0);
   while (descriptor == 0) {
     TRC(TRC_DETAIL, "Socket 0 skipped for use but remains open.");
-    descriptor = socket(AF_INET, type, 0);
+    descriptor = socket(AF_INET, type | SOCK_CLOEXEC, 0);
   }
   return descriptor;
 }

@@ -321,7 +321,7 @@ void reportItems() {
 
 // Reads the file into the table; 1 when the items stand.
 int readProductSpec(const char* path, const char* fileName) {
-  std::FILE* file = std::fopen(path, "r");
+  std::FILE* file = std::fopen(path, "re");
   if (file == nullptr) {
     TRC(TRC_PRODSPEC, "*****ERROR: Product Specification File %s open failed, ErrorText <%s>", path,
         std::strerror(errno));

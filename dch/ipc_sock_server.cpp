@@ -175,7 +175,7 @@ void ipcSock::takeDatagram() {
 void ipcSock::acceptConnection() {
   sockaddr_in peer{};
   socklen_t peerLength = sizeof peer;
-  int sockFD = accept(_sockTCP, reinterpret_cast<sockaddr*>(&peer), &peerLength);
+  int sockFD = accept4(_sockTCP, reinterpret_cast<sockaddr*>(&peer), &peerLength, SOCK_CLOEXEC);
   if (sockFD < 0) {
     int error = errno;
     if (transientError(error) || error == ECONNABORTED) return;

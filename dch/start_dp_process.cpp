@@ -45,8 +45,22 @@ std::vector<std::string> candidatePaths(const std::string& program) {
   return paths;
 }
 
+// In the child: of the agent's descriptors the program gets standard input, output
+// and error only, also of those opened without close-on-exec; the report pipe stays
+// until the exec.
+void closeAllButStandardAnd(int reportFD) {
+  constexpr int kFirstNotPassed = 3;
+  if (reportFD < kFirstNotPassed) {
+    closefrom(kFirstNotPassed);
+    return;
+  }
+  if (reportFD > kFirstNotPassed) close_range(kFirstNotPassed, static_cast<unsigned>(reportFD) - 1, 0);
+  closefrom(reportFD + 1);
+}
+
 // In the child: async-signal-safe calls only.
 [[noreturn]] void execOrExit(const std::vector<std::string>& paths, char* const argv[], int reportFD) {
+  closeAllButStandardAnd(reportFD);
   int execErrno = 0;
   for (const std::string& path : paths) {
     execv(path.c_str(), argv);

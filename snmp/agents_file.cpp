@@ -70,7 +70,7 @@ PlovenAgentEntry* AgentFromFileLine(const std::string& line) {
 
 bool WriteAgentsFile(const char* path, PlovenAgentEntry* first) {
   const std::string newPath = std::string(path) + ".new";
-  FILE* file = std::fopen(newPath.c_str(), "w");
+  FILE* file = std::fopen(newPath.c_str(), "we");
   if (file == nullptr) {
     TRC(TRC_ERROR, "***** Ploven agent output file %s open failed, errno %d", newPath.c_str(), errno);
     return false;
@@ -97,7 +97,7 @@ bool WriteAgentsFile(const char* path, PlovenAgentEntry* first) {
 }
 
 int ReadAgentsFile(const char* path, const std::function<void(PlovenAgentEntry*)>& take) {
-  FILE* file = std::fopen(path, "r");
+  FILE* file = std::fopen(path, "re");
   if (file == nullptr) {
     TRC(TRC_DETAIL, "Ploven agent file %s does not exit", path);
     return 0;

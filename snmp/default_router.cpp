@@ -1,11 +1,11 @@
 #include "default_router.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include "debug_switches.h"
 #include "network_masks.h"
+#include "zev0/child_process.h"
 #include "zev0/hostnames.h"
 #include "zev0/storage.h"
 
@@ -34,9 +34,9 @@ bool DefaultGateway(const char* line, sockaddr_in* gateway) {
 }  // namespace
 
 char* ZEVS_IdentifyOwnDefaultRouter() {
-  const int rc = std::system(kRouteCommand);
+  const int rc = zev0::RunShellCommand(kRouteCommand);
   if (rc != 0) TRC(TRC_ERROR, "***** %s ended with %d", kRouteCommand, rc);
-  FILE* file = std::fopen(kRouteFile, "r");
+  FILE* file = std::fopen(kRouteFile, "re");
   if (file == nullptr) return nullptr;
   char line[kLineSize];
   char* result = nullptr;

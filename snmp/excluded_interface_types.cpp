@@ -27,7 +27,7 @@ void ReadExcludeFile() {
   excludeArray = zevs::DefaultExcludedTypes();
   char* path = ZEV0_ConstructFullyQualifiedName(nullptr, "ZEVSEXIF");
   if (path == nullptr) return;
-  FILE* file = std::fopen(path, "r");
+  FILE* file = std::fopen(path, "re");
   if (file == nullptr) {
     TRC(TRC_ERROR, "*** Exclude list file %s open failed. ErrorText <%s>. Default values used", path,
         std::strerror(errno));

@@ -41,7 +41,7 @@ constexpr int32_t kInsufficientAuthority = 105;
 // the process lacks the privilege) when it cannot be. Caller holds icmpSockUseLock.
 bool OpenRawSocket() {
   if (icmpSocket > 0) return true;
-  int opened = socket(AF_INET, SOCK_RAW, IPPROTO_ICMP);
+  int opened = socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP);
   if (opened < 0) {
     int error = errno;
     ICMP_TRC(TRC_ERROR, "***** unable to open raw socket for ICMP processing. Errno %d", error);

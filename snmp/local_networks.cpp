@@ -48,7 +48,7 @@ uint32_t AddressOf(const sockaddr& address) {
 // buffer of bufferSize bytes.
 std::vector<LocalInterface> ListInterfaces(size_t bufferSize) {
   std::vector<LocalInterface> interfaces;
-  int sock = socket(AF_INET, SOCK_DGRAM, 0);
+  int sock = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
   if (sock < 0) {
     TRC(TRC_ERROR, "***** Interface socket failed, errno %d", errno);
     return interfaces;

@@ -48,7 +48,7 @@ int ReadSeedLines(NetworkConfigurationBlock* block, FILE* file) {
 
 void ZEVS_ReadNetConfigSeedFile(NetworkConfigurationBlock* block) {
   const char* name = ZEV0_GetEnv("ZEVP_SNMP_NETCONFIG_SEEDFILE", "ZEVSINIT");
-  FILE* file = std::fopen(name, "r");
+  FILE* file = std::fopen(name, "re");
   if (file == nullptr) {
     TRC(TRC_ERROR, "Network configuration seed file %s open failed, errno %d. No seeding network loaded", name, errno);
     return;

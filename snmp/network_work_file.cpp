@@ -158,7 +158,7 @@ void ZEVS_WriteNetConfigToExt(NetworkConfigurationBlock* block) {
   if (path == nullptr) return;
   const std::string newPath = std::string(path) + ".new";
   BSV1_GetLock(&block->networkListLock);
-  FILE* file = std::fopen(newPath.c_str(), "w");
+  FILE* file = std::fopen(newPath.c_str(), "we");
   if (file == nullptr) {
     BSV1_ReleaseLock(&block->networkListLock);
     TRC(TRC_ERROR, "***** Network configuration file %s open failed, errno %d", newPath.c_str(), errno);
@@ -176,7 +176,7 @@ void ZEVS_WriteNetConfigToExt(NetworkConfigurationBlock* block) {
 
 void ZEVS_ReadNetConfigFromExt(NetworkConfigurationBlock* block) {
   const char* path = block->networkWorkFileName;
-  FILE* file = path != nullptr ? std::fopen(path, "r") : nullptr;
+  FILE* file = path != nullptr ? std::fopen(path, "re") : nullptr;
   if (file == nullptr) {
     TRC(TRC_ERROR, "Network configuration file %s open failed, ErrorText <%s>. Load network configuration bypassed",
         path != nullptr ? path : "", std::strerror(errno));

@@ -60,7 +60,7 @@ int ReadRouterLines(FILE* file, NetworkConfigurationBlock* block) {
 }  // namespace zevs
 
 void ZEVS_WriteRouterConfigToExt(NetworkConfigurationBlock* block) {
-  FILE* file = std::fopen(block->routerWorkFileName, "w");
+  FILE* file = std::fopen(block->routerWorkFileName, "we");
   if (file == nullptr) {
     TRC(TRC_ERROR, "***** Router configuration file %s open failed, errno %d", block->routerWorkFileName, errno);
     return;
@@ -84,7 +84,7 @@ void ZEVS_WriteRouterConfigToExt(NetworkConfigurationBlock* block) {
 }
 
 void ZEVS_ReadRouterConfigFromExt(NetworkConfigurationBlock* block) {
-  FILE* file = std::fopen(block->routerWorkFileName, "r");
+  FILE* file = std::fopen(block->routerWorkFileName, "re");
   if (file == nullptr) {
     TRC(TRC_ERROR, "Router configuration file %s open failed, ErrorText <%s>. Load router configuration bypassed",
         block->routerWorkFileName, std::strerror(errno));

@@ -71,7 +71,7 @@ void ZEVS_LoadTrapConfigurationFile(TrapManagementEntry* entry) {
     TRC(TRC_DETAIL, "No trap configuration file name defined. Load trap configuration bypassed");
     return;
   }
-  FILE* file = std::fopen(fileName.c_str(), "r");
+  FILE* file = std::fopen(fileName.c_str(), "re");
   if (file == nullptr) {
     TRC(TRC_ERROR, "*****unable to open SNMP Trap Config file %s errno %d", fileName.c_str(), errno);
     return;

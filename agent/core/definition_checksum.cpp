@@ -43,7 +43,7 @@ int userDataList::calculateChecksum() {
   }
   takeAttributeBlocks();
   TRC(TRC_DETAIL, "Opening _workFile <%s>", workFileName_);
-  std::FILE* workFile = std::fopen(workFileName_, "r");
+  std::FILE* workFile = std::fopen(workFileName_, "re");
   int mustWrite = 1;
   if (workFile == nullptr) {
     TRC(TRC_DETAIL, "Initial creation of catalog/attribute tables for applName <%s>", applName_);

@@ -30,7 +30,8 @@ bool DefinitionFile::nameFile(const char* applKey, const char* kind, const char*
 }
 
 bool DefinitionFile::openNamed(const char* mode) {
-  file_ = std::fopen(name_.c_str(), mode);
+  const std::string closedOnExec = std::string(mode) + "e";
+  file_ = std::fopen(name_.c_str(), closedOnExec.c_str());
   if (file_ != nullptr) return true;
   TRC(TRC_ERROR, "Error: could not open <%s> for mode %s: errno=%d", name_.c_str(), mode, errno);
   return false;

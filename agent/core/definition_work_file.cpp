@@ -125,7 +125,7 @@ int readDefinitionWorkFile(std::FILE* file, const char* fileName, int maxGroups,
 int writeDefinitionWorkFile(const char* fileName, const char* version, const checksumInfo* groups, int groupCount,
                             const std::string& helpInfo) {
   TRC(TRC_DETAIL, "Saving into file <%s> version <%s>", fileName, version);
-  std::FILE* file = std::fopen(fileName, "w");
+  std::FILE* file = std::fopen(fileName, "we");
   if (file == nullptr) {
     TRC(TRC_ERROR, "Error: Unable to open %s file.", fileName);
     return 1;

@@ -123,7 +123,7 @@ void q7srv_rmtfile_agent::TakeSample() {
     return;
   }
   int rows = 0;
-  if (std::FILE* file = std::fopen(fileName_.c_str(), "r")) {
+  if (std::FILE* file = std::fopen(fileName_.c_str(), "re")) {
     if (!emitFile(file, &rows)) errors_ = 1;
     std::fclose(file);
   } else {

@@ -55,7 +55,7 @@ tableManagerList::tableManagerList() {
     TRC(TRC_ERROR, "Error: file name <%s> longer than %d", qualified, static_cast<int>(kMaxFileName));
     errors_ = 1;
   } else {
-    workFile_ = std::fopen(qualified, kOpenMode);
+    workFile_ = std::fopen(qualified, "a+e");  // the mode above, closed on exec
     if (workFile_ == nullptr) {
       TRC(TRC_ERROR, "Error: unable to open <%s> file, mode<%s>, errno=%d", qualified, kOpenMode, errno);
       errors_ = 1;

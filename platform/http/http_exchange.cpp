@@ -3,6 +3,7 @@
 // up to the limit), and the outcome as a status.
 #include <arpa/inet.h>
 #include <curl/curl.h>
+#include <sys/socket.h>
 
 #include <cstdlib>
 #include <mutex>
@@ -149,6 +150,11 @@ int32_t StatusOfReply(long code, VMO1_ActivityRecord* activity) {
   return VMO1_HTTP_ERROR_REPLY;
 }
 
+// The connection's socket, closed on exec as every descriptor of the system.
+curl_socket_t OpenSocketClosedOnExec(void*, curlsocktype, curl_sockaddr* address) {
+  return socket(address->family, address->socktype | SOCK_CLOEXEC, address->protocol);
+}
+
 void SetRequest(CURL* curl, VMO1_ActivityRecord* activity, Reception* reception, curl_slist* resolve,
                 curl_slist* proxyHeaders, char* errorText) {
   const VMO1_ClientRecord& client = activity->client;
@@ -169,6 +175,7 @@ void SetRequest(CURL* curl, VMO1_ActivityRecord* activity, Reception* reception,
   curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, OnEntity);
   curl_easy_setopt(curl, CURLOPT_WRITEDATA, reception);
   curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorText);
+  curl_easy_setopt(curl, CURLOPT_OPENSOCKETFUNCTION, OpenSocketClosedOnExec);
   if (resolve != nullptr) curl_easy_setopt(curl, CURLOPT_RESOLVE, resolve);
   // The authorization goes to a proxy only, never to the server.
   curl_easy_setopt(curl, CURLOPT_HEADEROPT, CURLHEADER_SEPARATE);

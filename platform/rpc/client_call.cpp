@@ -59,7 +59,7 @@ bool IsAnswer(const uint8_t* data, size_t length, const sockaddr_in& from, const
 
 class CallSocket {
  public:
-  CallSocket() : fd_(socket(AF_INET, SOCK_DGRAM, 0)) {}
+  CallSocket() : fd_(socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0)) {}
   ~CallSocket() {
     if (fd_ >= 0) close(fd_);
   }

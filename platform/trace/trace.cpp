@@ -30,7 +30,7 @@ struct Facility {
     if (sink != stderr) std::fclose(sink);
     sink = stderr;
     if (!next.outputPath.empty()) {
-      std::FILE* file = std::fopen(next.outputPath.c_str(), "a");
+      std::FILE* file = std::fopen(next.outputPath.c_str(), "ae");
       if (file) sink = file;
     }
     config = std::move(next);

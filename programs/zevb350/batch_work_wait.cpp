@@ -1,5 +1,6 @@
 #include "batch_work_wait.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
 
@@ -53,7 +54,7 @@ void WatchCount(const std::shared_ptr<CountWatch>& watch, DPAB* anchor) {
 
 bool WaitForBatchWork(DPAB* anchor, int terminationSignal) {
   auto watch = std::make_shared<CountWatch>();
-  if (pipe(watch->done) != 0) {
+  if (pipe2(watch->done, O_CLOEXEC) != 0) {
     TRC(TRC_ERROR, "***** No pipe for the batch work wait");
     return false;
   }

@@ -38,7 +38,7 @@ void ReadEnvironmentSettings(FILE* stream, const std::function<void(const std::s
 }
 
 void ApplyEnvironmentFile(const std::string& fileName) {
-  FILE* stream = std::fopen(fileName.c_str(), "r");
+  FILE* stream = std::fopen(fileName.c_str(), "re");
   if (stream == nullptr) {
     TRC(TRC_ERROR, "Env file %s open failed. ErrorText <%s>", fileName.c_str(), std::strerror(errno));
     TRC(TRC_ERROR, "Processing assumes no additional environment settings");

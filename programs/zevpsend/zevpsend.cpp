@@ -195,7 +195,7 @@ int SendPost(const Post& post) {
     return 0;
   }
   const bool acknowledged = std::toupper(static_cast<unsigned char>(post.acknowledgement[0])) == 'Y';
-  int socket = ::socket(AF_INET, acknowledged ? SOCK_STREAM | SOCK_NONBLOCK : SOCK_DGRAM, 0);
+  int socket = ::socket(AF_INET, (acknowledged ? SOCK_STREAM | SOCK_NONBLOCK : SOCK_DGRAM) | SOCK_CLOEXEC, 0);
   sockaddr_in local{};
   local.sin_family = AF_INET;
   local.sin_addr.s_addr = htonl(INADDR_ANY);

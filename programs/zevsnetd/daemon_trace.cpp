@@ -26,7 +26,7 @@ const char* OpenTrace(const char* setting) {
     while (*name == ' ' || *name == '>' || *name == '=') ++name;
   }
   traceFile = nullptr;
-  if (name != nullptr && *name != '\0') traceFile = std::fopen(name, "w");
+  if (name != nullptr && *name != '\0') traceFile = std::fopen(name, "we");
   if (traceFile != nullptr) {
     traceName = name;
   } else {

@@ -78,7 +78,7 @@ void StartUp(Daemon& daemon) {
   int port = portText != nullptr ? std::atoi(portText) : kDefaultPort;
   Trace("----- Daemon port %d", port);
 
-  daemon.udpSocket = socket(AF_INET, SOCK_DGRAM, 0);
+  daemon.udpSocket = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
   if (daemon.udpSocket < 0) {
     Trace("***** socket open failed. errno %d", errno);
     Exit(daemon);
@@ -114,7 +114,7 @@ void StartUp(Daemon& daemon) {
   freeaddrinfo(found);
   Trace("----- socket %d bound to %s[%d]", daemon.udpSocket, dotted, port);
 
-  daemon.rawSocket = socket(AF_INET, SOCK_RAW, IPPROTO_ICMP);
+  daemon.rawSocket = socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP);
   if (daemon.rawSocket < 0) {
     Trace("***** raw socket open failed. errno %d", errno);
     Exit(daemon);

@@ -52,7 +52,7 @@ void OpenTrace() {
     trace = stdout;
   } else {
     const char* name = mark + std::strspn(mark, " >=");
-    trace = std::fopen(name, "w");
+    trace = std::fopen(name, "we");
     if (trace == nullptr) return;
   }
   Trace(" ----- Ploven SNMP trap listener Daemon started\n");
@@ -96,7 +96,7 @@ std::string AddressText(const sockaddr_in& address) {
 }
 
 int OpenSocket(const sockaddr_in& local) {
-  int socket = ::socket(AF_INET, SOCK_DGRAM, 0);
+  int socket = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
   if (socket < 0) {
     Trace(" ***** socket open failed. errno %d\n", errno);
     return -1;

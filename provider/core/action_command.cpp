@@ -1,9 +1,5 @@
 #include "action_command.h"
 
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -12,10 +8,9 @@
 #include "action_entry.h"
 #include "trc1.h"
 #include "zev/action_codes.h"
+#include "zev0/child_process.h"
 #include "zev0/env.h"
 #include "zev0/storage.h"
-
-extern char** environ;
 
 TRC_UNIT();
 
@@ -26,7 +21,6 @@ constexpr int32_t kDefaultResultSize = 256;
 constexpr int32_t kMinimumResultSize = 16;
 // The agent keeps no more of a result than a fraction of this.
 constexpr int32_t kMaximumResultSize = 4096;
-constexpr char kShell[] = "/bin/sh";
 
 int32_t ReadResultBufferSize() {
   const char* value = ZEV0_GetEnv("ZEVP_ACTION_RESULT_SIZE", nullptr);
@@ -46,36 +40,11 @@ int32_t ReadResultBufferSize() {
   return static_cast<int32_t>(size);
 }
 
-// Runs the command line with /bin/sh -c in a child of its own: its signals as a
-// new program has them (the data provider's own handling and blocking not
-// inherited), the calling thread alone waiting for it. The wait status, or -1
-// when the shell could not be started.
+// The wait status of the command line run by the shell, or -1 when it could not be.
 int runShell(const std::string& commandLine) {
-  posix_spawnattr_t attributes;
-  posix_spawnattr_init(&attributes);
-  sigset_t signals;
-  sigemptyset(&signals);
-  posix_spawnattr_setsigmask(&attributes, &signals);
-  sigfillset(&signals);
-  posix_spawnattr_setsigdefault(&attributes, &signals);
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-  char shellName[] = "sh";
-  char option[] = "-c";
-  std::string command = commandLine;
-  char* arguments[] = {shellName, option, command.data(), nullptr};
-  pid_t child;
-  int rc = posix_spawn(&child, kShell, nullptr, &attributes, arguments, environ);
-  posix_spawnattr_destroy(&attributes);
-  if (rc != 0) {
-    TRC(TRC_ERROR, "***** Command interpreter %s not started, errno %d", kShell, rc);
-    return -1;
-  }
-  int status = 0;
-  while (waitpid(child, &status, 0) < 0) {
-    if (errno == EINTR) continue;
-    TRC(TRC_ERROR, "***** Wait for command process %d failed, errno %d", static_cast<int>(child), errno);
-    return -1;
-  }
+  int error = 0;
+  int status = zev0::RunShellCommand(commandLine.c_str(), &error);
+  if (status < 0) TRC(TRC_ERROR, "***** Command <%s> not run by the shell, errno %d", commandLine.c_str(), error);
   return status;
 }
 
@@ -153,7 +122,7 @@ void ZEVP_ExecuteActionCommand(ActionEntry* entry) {
   if (!captured) return;
 
   ZEV0_FreeStorage(&entry->ActionResult);
-  FILE* output = std::fopen(outputFile, "r");
+  FILE* output = std::fopen(outputFile, "re");
   if (output == nullptr) {
     TRC(TRC_ERROR, "***** Action output file %s cannot be opened, errno %d", outputFile, errno);
     return;

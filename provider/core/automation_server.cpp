@@ -104,11 +104,7 @@ void dispatch(const Server& server, ActionEntry* action) {
     ZEVP_ReleaseActionEntry(anchor, action);
     return;
   }
-  if (anchor->dpType == ZEV_DP_SNMP) {
-    BSV1_GetLock(&anchor->actionListLock);
-    ZEVP_CheckSNMPtakeAction(anchor, action);
-    BSV1_ReleaseLock(&anchor->actionListLock);
-  }
+  if (anchor->dpType == ZEV_DP_SNMP) ZEVP_CheckSNMPtakeAction(anchor, action);
   ActionWorkerTaskEntry* worker = ZEVP_AllocateActionWorkerTask(anchor->dchLink.load(), action->ActionType, 1);
   if (worker == nullptr)
     refuse(server, action);

@@ -21,7 +21,7 @@ std::mutex batchLogMutex;
 // record-oriented file system would take have no meaning here.
 void ZEVP_OpenBatchLog(DPAB* anchor, const char* path) {
   std::lock_guard<std::mutex> lock(batchLogMutex);
-  FILE* log = path != nullptr ? std::fopen(path, "w") : nullptr;
+  FILE* log = path != nullptr ? std::fopen(path, "we") : nullptr;
   if (log == nullptr) {
     TRC(TRC_ERROR, "Batch job log %s open failed. ErrorText <%s>. stdout used", path != nullptr ? path : "(none)",
         std::strerror(errno));

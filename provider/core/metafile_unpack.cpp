@@ -69,7 +69,7 @@ bool unpackRecord(Unpack& unpack, char* record, int32_t position) {
     unpack.markerSeen = true;
     unpack.outputName = textFileName(unpack.outputName);
     TRC(TRC_DETAIL, "Unpack metafile file name %s", unpack.outputName.c_str());
-    unpack.output = std::fopen(unpack.outputName.c_str(), "w");
+    unpack.output = std::fopen(unpack.outputName.c_str(), "we");
     if (unpack.output == nullptr) {
       TRC(TRC_ERROR, "***** Text Metafile %s open failed. Errno %s", unpack.outputName.c_str(), std::strerror(errno));
       return false;

@@ -7,8 +7,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "action_entry.h"
+#include "dp_anchor.h"
 #include "engine_routines.h"
 #include "metafile_text.h"
 #include "network_manage_entry.h"
@@ -53,6 +55,44 @@ void replaceText(char** field, const std::string& text) {
   *field = ZEVP_CopyActionText(text.data(), static_cast<uint32_t>(text.size()));
 }
 
+// What the operator's command becomes. It is worked out from the entry without the
+// action list's lock (name look-ups may be slow) and then applied in one step under
+// it, since the duplicate search reads the entries in use.
+struct Rewrite {
+  int32_t status = ZEV_ACTION_SUCCESS;
+  bool operatorCommand = false;  // the worker type becomes SNMP's
+  std::string name;              // the new action name; empty: kept
+  bool newParameters = false;
+  std::string parameters;
+  NetworkManageEntry* networkRequest = nullptr;  // handed to the entry
+  int32_t resultText = -1;                       // a result text by number; -1: none
+
+  Rewrite() = default;
+  ~Rewrite() { ZEV0_FreeStorage(&networkRequest); }
+  Rewrite(const Rewrite&) = delete;
+  Rewrite& operator=(const Rewrite&) = delete;
+
+  void applyTo(ActionEntry* entry) {
+    entry->ActionStatus = status;
+    if (operatorCommand) {
+      entry->ActionType = ZEV_ACTION_SNMP;
+      entry->SnmpRequest = 1;
+    }
+    if (!name.empty()) replaceText(&entry->ActionName, name);
+    if (newParameters) replaceText(&entry->ActionParm, parameters);
+    if (networkRequest != nullptr) {
+      ZEV0_FreeStorage(&entry->NetworkManage);
+      entry->NetworkManage = networkRequest;
+      networkRequest = nullptr;
+    }
+    if (resultText >= 0) ZEVP_SetActionResultText(entry, resultText);
+  }
+  void setParameters(std::string text) {
+    newParameters = true;
+    parameters = std::move(text);
+  }
+};
+
 // The text after the source node's ':', when it is long enough to cut `needed`
 // characters from.
 bool applicationKey(const ActionEntry* entry, size_t needed, std::string* key) {
@@ -66,12 +106,12 @@ bool applicationKey(const ActionEntry* entry, size_t needed, std::string* key) {
   return true;
 }
 
-void rewriteSet(ActionEntry* entry, const std::string& rest) {
+void rewriteSet(const ActionEntry* entry, const std::string& rest, Rewrite* rewrite) {
   std::string key;
   if (!applicationKey(entry, kReleaseLength, &key)) return;
-  entry->ActionStatus = ZEV_ACTION_SUCCESS;
-  replaceText(&entry->ActionName, "SNMPSET");
-  replaceText(&entry->ActionParm, rest + " APPLNAME=" + key.substr(0, key.size() - kReleaseLength));
+  rewrite->status = ZEV_ACTION_SUCCESS;
+  rewrite->name = "SNMPSET";
+  rewrite->setParameters(rest + " APPLNAME=" + key.substr(0, key.size() - kReleaseLength));
 }
 
 // The agents a monitor command names: after "AGENTINFO=(" up to ')', or the whole
@@ -86,11 +126,12 @@ std::string agentsNamed(const std::string& parameters) {
   return parameters.substr(from, end == std::string::npos ? std::string::npos : end - from);
 }
 
-void rewriteMonitor(DPAB* anchor, ActionEntry* entry, const std::string& qualifier, std::string parameters) {
+void rewriteMonitor(DPAB* anchor, const ActionEntry* entry, const std::string& qualifier, std::string parameters,
+                    Rewrite* rewrite) {
   bool start = beginsWith(qualifier, "START");
   if (!start && !beginsWith(qualifier, "STOP")) {
     TRC(TRC_ERROR, "Invalid SNMP Monitor command request");
-    entry->ActionStatus = ZEV_ACTION_UNRECOG_REQUEST;
+    rewrite->status = ZEV_ACTION_UNRECOG_REQUEST;
     return;
   }
   std::string key;
@@ -109,9 +150,9 @@ void rewriteMonitor(DPAB* anchor, ActionEntry* entry, const std::string& qualifi
     parameters += " APPLNAME=" + key.substr(0, kPrefixLength) + " ATTRGROUP=" +
                   key.substr(kPrefixLength, key.size() - kPrefixLength - kReleaseLength);
   }
-  entry->ActionStatus = ZEV_ACTION_SUCCESS;
-  replaceText(&entry->ActionName, start ? "SNMPSTARTGET" : "SNMPSTOPGET");
-  replaceText(&entry->ActionParm, parameters);
+  rewrite->status = ZEV_ACTION_SUCCESS;
+  rewrite->name = start ? "SNMPSTARTGET" : "SNMPSTOPGET";
+  rewrite->setParameters(std::move(parameters));
   zevp::Routines().sendDPlogMessage(anchor, start ? 110 : 111, agents.c_str(), nullptr, nullptr, nullptr, nullptr);
 }
 
@@ -172,7 +213,7 @@ bool resolveNetwork(const std::string& text, uint32_t* address) {
   return found;
 }
 
-void rewriteManage(ActionEntry* entry, const std::string& qualifier, const std::string& rest) {
+void rewriteManage(const std::string& qualifier, const std::string& rest, Rewrite* rewrite) {
   size_t netaddr = rest.find("NETADDR");
   if (netaddr == std::string::npos) {
     TRC(TRC_ERROR, "Missing request value in SNMP Manage parameter");
@@ -181,7 +222,7 @@ void rewriteManage(ActionEntry* entry, const std::string& qualifier, const std::
   size_t value;
   if (!valueAfterEquals(rest, netaddr, 7, &value)) {
     TRC(TRC_ERROR, "SNMP Manage NETADDR without '='");
-    entry->ActionStatus = ZEV_ACTION_SYNTAX_ERROR;
+    rewrite->status = ZEV_ACTION_SYNTAX_ERROR;
     return;
   }
   int32_t operation;
@@ -193,13 +234,13 @@ void rewriteManage(ActionEntry* entry, const std::string& qualifier, const std::
     operation = ZEVP_MANAGE_EXCLUDE;
   } else {
     TRC(TRC_ERROR, "Invalid SNMP Manage command qualifier");
-    entry->ActionStatus = ZEV_ACTION_UNRECOG_REQUEST;
+    rewrite->status = ZEV_ACTION_UNRECOG_REQUEST;
     return;
   }
   int32_t interval;
   if (!pollInterval(rest, operation, &interval)) {
     TRC(TRC_ERROR, "SNMP Manage POLL without '='");
-    entry->ActionStatus = ZEV_ACTION_SYNTAX_ERROR;
+    rewrite->status = ZEV_ACTION_SYNTAX_ERROR;
     return;
   }
   size_t end = rest.find(' ', value);
@@ -207,53 +248,56 @@ void rewriteManage(ActionEntry* entry, const std::string& qualifier, const std::
   uint32_t address = 0;
   if (!resolveNetwork(network, &address)) {
     TRC(TRC_ERROR, "SNMP Manage network <%s> unresolved", network.c_str());
-    entry->ActionStatus = ZEV_ACTION_INPUTPARM_ERROR;
-    ZEVP_SetActionResultText(entry, ZEVP_RESULT_NETWORK_UNRESOLVED);
+    rewrite->status = ZEV_ACTION_INPUTPARM_ERROR;
+    rewrite->resultText = ZEVP_RESULT_NETWORK_UNRESOLVED;
     return;
   }
   auto* request = static_cast<NetworkManageEntry*>(ZEV0_GetStorage(sizeof(NetworkManageEntry)));
   if (request == nullptr) {
     TRC(TRC_ERROR, "***** No storage for a network manage request");
-    entry->ActionStatus = ZEV_ACTION_DP_ERROR;
+    rewrite->status = ZEV_ACTION_DP_ERROR;
     return;
   }
   std::memset(request, 0, sizeof *request);
   request->NetworkAddress = address;
   request->ManageAction = operation;
   request->PollInterval = operation == ZEVP_MANAGE_EXCLUDE ? includeOption(rest) : interval;
-  ZEV0_FreeStorage(&entry->NetworkManage);
-  entry->NetworkManage = request;
-  replaceText(&entry->ActionName, "SNMPMANAGE");
-  entry->ActionStatus = ZEV_ACTION_SUCCESS;
+  rewrite->networkRequest = request;
+  rewrite->name = "SNMPMANAGE";
+  rewrite->status = ZEV_ACTION_SUCCESS;
+}
+
+void rewriteOperatorCommand(DPAB* anchor, const ActionEntry* entry, Rewrite* rewrite) {
+  rewrite->status = ZEV_ACTION_REQPARM_MISSING;
+  std::string parameters = entry->ActionParm != nullptr ? entry->ActionParm : "";
+  size_t restAt;
+  std::string command = zevp::UpperCased(wordAt(parameters, 0, &restAt));
+  std::string rest = parameters.substr(restAt);
+  if (rest.empty()) return;
+  rewrite->operatorCommand = true;
+
+  if (command == "SET") {
+    rewriteSet(entry, rest, rewrite);
+  } else {
+    size_t afterQualifier;
+    std::string qualifier = zevp::UpperCased(wordAt(rest, 0, &afterQualifier));
+    if (command == "MONITOR")
+      rewriteMonitor(anchor, entry, qualifier, rest.substr(afterQualifier), rewrite);
+    else if (command == "MANAGE")
+      rewriteManage(qualifier, rest, rewrite);
+  }
 }
 
 }  // namespace
 
 int ZEVP_CheckSNMPtakeAction(DPAB* anchor, ActionEntry* entry) {
-  entry->ActionStatus = ZEV_ACTION_SUCCESS;
-  if (entry->ActionName == nullptr || entry->ActionName[0] == '\0') return 1;
-  if (zevp::UpperCased(entry->ActionName) != kOperatorAction || entry->ActionOwner == nullptr ||
-      std::strcmp(entry->ActionOwner, kOperatorOwner) != 0)
-    return 1;
-
-  entry->ActionStatus = ZEV_ACTION_REQPARM_MISSING;
-  std::string parameters = entry->ActionParm != nullptr ? entry->ActionParm : "";
-  size_t restAt;
-  std::string command = zevp::UpperCased(wordAt(parameters, 0, &restAt));
-  std::string rest = parameters.substr(restAt);
-  if (rest.empty()) return 0;
-  entry->ActionType = ZEV_ACTION_SNMP;
-  entry->SnmpRequest = 1;
-
-  if (command == "SET") {
-    rewriteSet(entry, rest);
-  } else {
-    size_t afterQualifier;
-    std::string qualifier = zevp::UpperCased(wordAt(rest, 0, &afterQualifier));
-    if (command == "MONITOR")
-      rewriteMonitor(anchor, entry, qualifier, rest.substr(afterQualifier));
-    else if (command == "MANAGE")
-      rewriteManage(entry, qualifier, rest);
-  }
-  return entry->ActionStatus == ZEV_ACTION_SUCCESS ? 1 : 0;
+  Rewrite rewrite;
+  if (entry->ActionName != nullptr && entry->ActionName[0] != '\0' &&
+      zevp::UpperCased(entry->ActionName) == kOperatorAction && entry->ActionOwner != nullptr &&
+      std::strcmp(entry->ActionOwner, kOperatorOwner) == 0)
+    rewriteOperatorCommand(anchor, entry, &rewrite);
+  BSV1_GetLock(&anchor->actionListLock);
+  rewrite.applyTo(entry);
+  BSV1_ReleaseLock(&anchor->actionListLock);
+  return rewrite.status == ZEV_ACTION_SUCCESS ? 1 : 0;
 }

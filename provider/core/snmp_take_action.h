@@ -12,9 +12,9 @@
 struct ActionEntry;
 struct DPAB;
 
-// Rewrites the entry in place (the caller holds the anchor's action-list lock):
-// ActionStatus 0 when it was rewritten or is no operator command; 11 for missing
-// words (and an application key too short to name one), 12 for an unknown
-// qualifier, 9 for a syntax error, 13 for a network that does not resolve. 1 when
-// the status is 0 afterwards.
+// Rewrites the entry in place, holding the anchor's action-list lock only to change
+// it: the name look-ups of a MANAGE command are made before. ActionStatus 0 when it
+// was rewritten or is no operator command; 11 for missing words (and an application
+// key too short to name one), 12 for an unknown qualifier, 9 for a syntax error, 13
+// for a network that does not resolve. 1 when the status is 0 afterwards.
 int ZEVP_CheckSNMPtakeAction(DPAB* anchor, ActionEntry* entry);

@@ -69,7 +69,7 @@ void Count(int* count) { *count = (*count < 0 ? 0 : *count) + 1; }
 // The metafiles of the start-up configuration file; 0 when it did not open.
 int LoadConfiguredMetafiles(DPAB* anchor) {
   FileAccess access;
-  FILE* file = std::fopen(FileName(anchor), "r");
+  FILE* file = std::fopen(FileName(anchor), "re");
   if (file == nullptr) {
     TRC(TRC_DETAIL, "DP startup config file %s open failed. ErrorText <%s>", FileName(anchor), std::strerror(errno));
     return 0;
@@ -173,7 +173,7 @@ int ZEVP_ProcessStartUpConfig(DPAB* anchor) {
 int ZEVP_AppendMetafileToStartUpConfig(DPAB* anchor, const char* metafileName) {
   if (!zevp::StartUpConfigLoaded()) return 1;
   FileAccess access;
-  FILE* file = std::fopen(FileName(anchor), "a");
+  FILE* file = std::fopen(FileName(anchor), "ae");
   if (file == nullptr) {
     TRC(TRC_ERROR, "DP startup config file %s open failed. ErrorText <%s>", FileName(anchor), std::strerror(errno));
     return 0;
@@ -191,7 +191,7 @@ int ZEVP_RemoveMetafileFromStartUpConfig(DPAB* anchor, const char* metafileName)
   }
   if (!zevp::StartUpConfigLoaded()) return 1;
   FileAccess access;
-  FILE* file = std::fopen(FileName(anchor), "r");
+  FILE* file = std::fopen(FileName(anchor), "re");
   if (file == nullptr) {
     TRC(TRC_ERROR, "Unable to remove metafile <%s>. Startup config file %s open failed. ErrorText <%s>", metafileName,
         FileName(anchor), std::strerror(errno));
@@ -199,7 +199,7 @@ int ZEVP_RemoveMetafileFromStartUpConfig(DPAB* anchor, const char* metafileName)
   }
   std::vector<ConfigRecord> records = ReadRecords(file);
   std::fclose(file);
-  file = std::fopen(FileName(anchor), "w");
+  file = std::fopen(FileName(anchor), "we");
   if (file == nullptr) {
     TRC(TRC_ERROR, "Unable to remove metafile <%s>. Startup config file %s open failed. ErrorText <%s>", metafileName,
         FileName(anchor), std::strerror(errno));

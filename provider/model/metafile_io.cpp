@@ -37,7 +37,7 @@ MetafileHandle* newHandle(std::FILE* stream, MFRA* area, bool ownArea) {
 }
 
 std::FILE* openTraced(const std::string& path) {
-  std::FILE* file = std::fopen(path.c_str(), "r");
+  std::FILE* file = std::fopen(path.c_str(), "re");
   if (file == nullptr)
     TRC(TRC_DETAIL, "*** Unable to open metafile %s - Errno %d, ErrorText <%s>", path.c_str(), errno,
         std::strerror(errno));

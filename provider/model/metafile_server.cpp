@@ -129,7 +129,7 @@ void Server::run() {
 void Server::accept() {
   sockaddr_in peer{};
   socklen_t length = sizeof peer;
-  int socket = ::accept(listenSocket, reinterpret_cast<sockaddr*>(&peer), &length);
+  int socket = ::accept4(listenSocket, reinterpret_cast<sockaddr*>(&peer), &length, SOCK_CLOEXEC);
   if (socket < 0) {
     TRC(TRC_DETAIL, "Meta Server accept found no connection, errno %d", errno);
     return;

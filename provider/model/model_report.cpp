@@ -176,7 +176,7 @@ void ZEVP_ReportDataModel(ApplicationEntry* application) {
   if (application == nullptr || application->MetafileName == nullptr) return;
   std::string reportName = zevp::ReportFileName(application->MetafileName);
   // The record format of the mode text "w,recfm=v,lrecl=512" means nothing to a POSIX stream.
-  std::FILE* report = std::fopen(reportName.c_str(), "w");
+  std::FILE* report = std::fopen(reportName.c_str(), "we");
   if (report == nullptr) {
     TRC(TRC_ERROR, "*****Unable to open report file %s, errno %d", reportName.c_str(), errno);
     return;

@@ -108,7 +108,7 @@ ManagedNodeListEntry* NewList(const char* inputFileName, const std::string& file
 
 // Fills the list from its file; false when the file is not there.
 bool ReadList(ManagedNodeListEntry* list) {
-  FILE* file = std::fopen(list->fileName.c_str(), "r");
+  FILE* file = std::fopen(list->fileName.c_str(), "re");
   if (file == nullptr) {
     TRC(TRC_ERROR, "Input managed node list file %s does not exist", list->fileName.c_str());
     return false;
@@ -165,7 +165,7 @@ std::vector<std::string> Words(const std::string& line) {
 // The names the configuration file holds, in order.
 std::vector<std::string> ConfiguredNames() {
   std::vector<std::string> names;
-  FILE* file = std::fopen(configurationFileName.c_str(), "r");
+  FILE* file = std::fopen(configurationFileName.c_str(), "re");
   if (file == nullptr) {
     TRC(TRC_ERROR, "***** Managed Node List configuration file %s open failed, ErrorText <%s>",
         configurationFileName.c_str(), std::strerror(errno));
@@ -234,7 +234,7 @@ void ZEVP_WriteSNMPManagedNodeListConfigFile() {
   InitListOnce();
   if (configurationFileName.empty()) return;
   BSV1_GetLock(&chainLock);
-  FILE* file = std::fopen(configurationFileName.c_str(), "w");
+  FILE* file = std::fopen(configurationFileName.c_str(), "we");
   if (file == nullptr) {
     TRC(TRC_ERROR, "***** Managed Node List configuration file %s open failed, ErrorText <%s>",
         configurationFileName.c_str(), std::strerror(errno));

@@ -82,7 +82,7 @@ void EditListFile(const char* inputFileName, const char* nodeName, Edit edit) {
   const std::string node = ZEVP_SplitManagedNodeWord(nodeName).name;
   BSV1_Lock* editLock = zevp::ManagedNodeListLock();
   BSV1_GetLock(editLock);
-  FILE* file = std::fopen(fileName.c_str(), "r");
+  FILE* file = std::fopen(fileName.c_str(), "re");
   if (file == nullptr) {
     TRC(TRC_ERROR,
         edit == Edit::add ? "***** Unable to open Managed Node List file %s, ErrorText <%s>"
@@ -97,7 +97,7 @@ void EditListFile(const char* inputFileName, const char* nodeName, Edit edit) {
   std::fclose(file);
   if (EditLines(lines, node, edit, fileName.c_str())) {
     const std::string temporary = zevp::FullWorkFileName(edit == Edit::add ? "ZEVSUPDT" : "ZEVSNEWL");
-    FILE* out = std::fopen(temporary.c_str(), "w");
+    FILE* out = std::fopen(temporary.c_str(), "we");
     if (out == nullptr) {
       TRC(TRC_ERROR, "***** Unable to open file %s, ErrorText <%s>", temporary.c_str(), std::strerror(errno));
     } else {

@@ -109,7 +109,7 @@ void ZEVP_UpdateMIBinterestExt(DPAB* anchor) {
   std::lock_guard<std::mutex> access(MIBinterestFileAccessLock);
   BSV1_GetLock(&anchor->snmpNodeLock);
   std::remove(names.fresh.c_str());
-  FILE* file = std::fopen(names.fresh.c_str(), "w");
+  FILE* file = std::fopen(names.fresh.c_str(), "we");
   if (file == nullptr) {
     TRC(TRC_ERROR, "***** MIB interest configuration file %s open failed, ErrorText <%s>", names.fresh.c_str(),
         std::strerror(errno));
@@ -129,7 +129,7 @@ void ZEVP_UpdateMIBinterestExt(DPAB* anchor) {
 void ZEVP_DoAutoStartMIBmonitorTasks(DPAB* anchor, const char* applicationName) {
   const zevp::MIBinterestFileNames& names = zevp::MIBinterestFiles();
   std::lock_guard<std::mutex> access(MIBinterestFileAccessLock);
-  FILE* file = names.active.empty() ? nullptr : std::fopen(names.active.c_str(), "r");
+  FILE* file = names.active.empty() ? nullptr : std::fopen(names.active.c_str(), "re");
   if (file == nullptr) {
     TRC(TRC_ERROR, "***** MIB interest configuration file %s open failed, errno %d", names.active.c_str(), errno);
     return;

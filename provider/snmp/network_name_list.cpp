@@ -78,7 +78,7 @@ int ZEVP_LoadSNMPNetworkName() {
     TRC(TRC_ERROR, "Network symbolic file name not defined");
     return 0;
   }
-  FILE* file = std::fopen(path, "r");
+  FILE* file = std::fopen(path, "re");
   if (file == nullptr) {
     TRC(TRC_ERROR, "Network symbolic name file %s does not exit", path);
     std::lock_guard<std::mutex> hold(networkNameListLock);

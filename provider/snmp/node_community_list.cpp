@@ -73,7 +73,7 @@ int ZEVP_LoadSNMPcommunityName() {
     TRC(TRC_ERROR, "Node community file name not defined. Load community name bypassed");
     return 0;
   }
-  FILE* file = std::fopen(path, "r");
+  FILE* file = std::fopen(path, "re");
   if (file == nullptr) {
     TRC(TRC_ERROR, "Warning: Community file %s does not exist", path);
     std::lock_guard<std::mutex> hold(nodeCommunityNameListLock);

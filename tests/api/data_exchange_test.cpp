@@ -9,10 +9,13 @@
 
 #include <chrono>
 #include <cstring>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "api_test_settings.h"
 #include "free_port.h"
+#include "records.h"
 #include "responder_test.h"
 #include "run_in_child.h"
 #include "scratch_directory.h"
@@ -267,6 +270,39 @@ TEST_F(DataExchangeTest, AFailedBindEndsTheRequestWithSeventyFive) {
   dp_FreeHandle(handle, nullptr);
 }
 
+// The handles' datagram sockets are bound to ports the system picks, without address
+// reuse: with it two of them could be given one port, and the later would take the
+// other's replies.
+TEST_F(DataExchangeTest, TwoHundredHandlesOpenAtOnceShareNoPort) {
+  constexpr size_t kHandles = 200;
+  ApiResponder responder(Always({Reply("0 123")}));
+  std::vector<APIhandle*> handles;
+  for (size_t i = 0; i < kHandles; ++i) {
+    handles.push_back(handleFor(responder));
+    int status = -1;
+    ASSERT_EQ(sendRecord(handles.back(), {"a"}, &status), 1);
+  }
+  std::set<unsigned short> ports;
+  for (APIhandle* handle : handles) {
+    for (int socket : {handle->sessionSocket, handle->requestSocket}) {
+      sockaddr_in bound{};
+      socklen_t length = sizeof bound;
+      ASSERT_EQ(getsockname(socket, reinterpret_cast<sockaddr*>(&bound), &length), 0);
+      ports.insert(ntohs(bound.sin_port));
+      int reuse = -1;
+      length = sizeof reuse;
+      ASSERT_EQ(getsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &reuse, &length), 0);
+      EXPECT_EQ(reuse, 0) << "socket " << socket;
+      EXPECT_NE(fcntl(socket, F_GETFD) & FD_CLOEXEC, 0) << "socket " << socket;
+    }
+  }
+  EXPECT_EQ(ports.size(), 2 * kHandles);
+  std::set<unsigned short> senders;
+  for (const ReceivedRequest& request : responder.requests()) senders.insert(request.senderPort);
+  EXPECT_EQ(senders.size(), kHandles);
+  for (APIhandle* handle : handles) dp_FreeHandle(handle, nullptr);
+}
+
 // With standard input closed a new socket would be descriptor 0, which a handle takes for
 // "none": the session socket is moved off it and 0 stays closed. (The responder runs in
 // the child: a process is forked only while it has no other thread.)
@@ -279,6 +315,7 @@ TEST_F(DataExchangeTest, ASessionSocketIsNeverDescriptorZero) {
     EXPECT_EQ(sendRecord(handle, {"a"}, &status), 1);
     EXPECT_EQ(sendRecord(handle, {"b"}, &status), 1) << "the session stays open";
     EXPECT_EQ(fcntl(0, F_GETFD), -1) << "descriptor 0 stays closed";
+    EXPECT_NE(fcntl(handle->sessionSocket, F_GETFD) & FD_CLOEXEC, 0) << "the moved socket is closed on exec";
     auto requests = responder.requests();
     ASSERT_EQ(requests.size(), 2u);
     EXPECT_EQ(requests[0].senderPort, requests[1].senderPort);

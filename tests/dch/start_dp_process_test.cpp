@@ -77,6 +77,22 @@ TEST_F(StartDPprocessTest, FallsBackToASearchOfPath) {
   EXPECT_EQ(markerText(), kStub);
 }
 
+// Of the caller's descriptors the program gets standard input, output and error only,
+// also of those not closed on exec.
+TEST_F(StartDPprocessTest, TheProgramGetsOnlyTheStandardDescriptors) {
+  int passedOnExec[2];
+  ASSERT_EQ(pipe(passedOnExec), 0);
+  ASSERT_EQ(chdir(tools_.c_str()), 0);
+  setenv("ZEV_TEST_DPSTUB_DESCRIPTORS", "Y", 1);
+  int pid = ZEVA_StartDPprocess(kStub);
+  unsetenv("ZEV_TEST_DPSTUB_DESCRIPTORS");
+  close(passedOnExec[0]);
+  close(passedOnExec[1]);
+  ASSERT_GT(pid, 0);
+  EXPECT_EQ(exitStatusOf(pid), 0);
+  EXPECT_EQ(markerText(), std::string(kStub) + "\ninherited:");
+}
+
 TEST_F(StartDPprocessTest, MissingProgramEndsTheChildWith127) {
   ASSERT_EQ(chdir(scratch_.c_str()), 0);
   setenv("PATH", scratch_.c_str(), 1);

@@ -87,6 +87,8 @@ bool ToolProcess::start(const std::vector<std::string>& arguments, const std::ve
   posix_spawn_file_actions_adddup2(&actions, input[0], STDIN_FILENO);
   posix_spawn_file_actions_adddup2(&actions, output[1], STDOUT_FILENO);
   posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errorPath().c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  // Nothing of the test process's (nor of the test runner's, which it may hold).
+  posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
   if (!workDirectory_.empty()) posix_spawn_file_actions_addchdir_np(&actions, workDirectory_.c_str());
   std::vector<std::string> variables = Environment(settings);
   std::vector<char*> envp;

@@ -1,7 +1,7 @@
 // A program of the build's bin/ (found through ZEV_TEST_TOOLS), or one named by its
 // full path, as a child of a test:
 // its standard input and output on pipes, its standard error in a file of a scratch
-// folder, its environment the test's own with the test's settings over it. A child
+// folder and no other descriptor, its environment the test's own with the test's settings over it. A child
 // still running when the object goes is killed.
 #pragma once
 

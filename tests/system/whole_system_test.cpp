@@ -337,6 +337,26 @@ class WholeSystem {
     }
   }
 
+  // With every data provider at work, no descriptor of the agent would be passed on to
+  // a program it starts, but for the HTTP library's own: while an exchange runs it holds
+  // a pair of local sockets that it opens without close-on-exec (the system itself opens
+  // no local socket).
+  void expectEveryDescriptorClosedOnExec() {
+    std::set<std::string> localSockets;
+    std::istringstream table(ProcText("/proc/" + std::to_string(agent_.pid()) + "/net/unix"));
+    for (std::string line; std::getline(table, line);) {
+      std::istringstream columns(line);
+      std::string column;
+      for (int skipped = 0; skipped < 6 && columns >> column; ++skipped) {
+      }
+      if (columns >> column) localSockets.insert("socket:[" + column + "]");
+    }
+    std::vector<std::string> passed;
+    for (const std::string& described : DescriptorsPassedOnExec(agent_.pid()))
+      if (localSockets.count(described.substr(described.find("-> ") + 3)) == 0) passed.push_back(described);
+    EXPECT_EQ(passed, std::vector<std::string>{});
+  }
+
   // SIGTERM: both lines of the end, 0, no report of a sanitizer, nothing left behind.
   void expectCleanEnd() {
     const std::set<pid_t> children = ChildrenOf(agent_.pid());
@@ -400,6 +420,7 @@ TEST(WholeSystemTest, EveryApplicationsRowsAnActionRoundTripAnEmittedTrapAndACle
     system.expectActionRoundTrip();
     system.expectEmittedTrap();
     system.expectListsAtEachDataProvider();
+    system.expectEveryDescriptorClosedOnExec();
     if (::testing::Test::HasFailure()) {
       const std::string trace = system.traceText();
       std::cerr << "The agent's trace, its end:\n" << trace.substr(trace.size() > 60000 ? trace.size() - 60000 : 0);

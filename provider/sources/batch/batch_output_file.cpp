@@ -36,7 +36,7 @@ void OpenOutputFile(ApplicationEntry* application) {
   if (application->BatchOutputStream != nullptr || application->BatchOutputFileName == nullptr) return;
   std::string subject =
       std::string("Batch application ") + application->ApplName + " data output file " + application->BatchOutputFileName;
-  application->BatchOutputStream = std::fopen(application->BatchOutputFileName, "w");
+  application->BatchOutputStream = std::fopen(application->BatchOutputFileName, "we");
   if (application->BatchOutputStream == nullptr) {
     Report(subject + " opened failed. Errno " + std::strerror(errno));
     return;

@@ -18,7 +18,7 @@ namespace {
 
 // The first line (at most limit characters, its line end included when it fits).
 bool ReadFirstLine(const char* fileName, size_t limit, std::string* line, bool* ended, bool* opened = nullptr) {
-  FILE* file = fileName != nullptr ? std::fopen(fileName, "rb") : nullptr;
+  FILE* file = fileName != nullptr ? std::fopen(fileName, "rbe") : nullptr;
   if (opened != nullptr) *opened = file != nullptr;
   if (file == nullptr) {
     TRC(TRC_DETAIL, "*****File %s open failed. ErrorText <%s>", fileName != nullptr ? fileName : "", std::strerror(errno));

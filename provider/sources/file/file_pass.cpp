@@ -263,7 +263,7 @@ class FilePass {
   }
 
   void clearCopiedFile() {
-    FILE* cleared = std::fopen(m_.fileName(), "w");
+    FILE* cleared = std::fopen(m_.fileName(), "we");
     if (cleared != nullptr) {
       std::fclose(cleared);
       return;
@@ -286,7 +286,7 @@ class FilePass {
 
 PassEnd RunFilePass(FileMonitor& monitor) {
   BSV1_GetLock(&monitor.io->Lock);
-  FILE* file = std::fopen(monitor.fileName(), "rb");
+  FILE* file = std::fopen(monitor.fileName(), "rbe");
   if (file == nullptr) {
     BSV1_ReleaseLock(&monitor.io->Lock);
     // A COPY CLEAR file that is not there yet is simply waited for.

@@ -70,7 +70,7 @@ class ReadinessWait {
   // The file open, or null when the wait failed or the thread is to end.
   FILE* openWhenCreated(const char* fileName) {
     while (!toldToEnd()) {
-      FILE* stream = std::fopen(fileName, "rb");
+      FILE* stream = std::fopen(fileName, "rbe");
       if (stream != nullptr) return stream;
       int error = errno;
       if (error != ENOENT && error != EACCES) {
@@ -119,7 +119,7 @@ class ReadinessWait {
       // What is written into it from now on is new: it is read from its beginning.
       *restart_ = 1;
       ZEVP_WaitForSignal(entry_);
-      stream = std::fopen(fileName, "rb");
+      stream = std::fopen(fileName, "rbe");
       if (stream == nullptr) return false;
     }
     std::fclose(stream);

@@ -54,7 +54,7 @@ void ReportStart(const FileMonitor& monitor) {
 // Where the first pass starts: at the beginning after a wait for the file, else
 // at its end (before a last line still being written, which is read once whole).
 void SettleStartPosition(FileMonitor& monitor) {
-  FILE* file = std::fopen(monitor.fileName(), "rb");
+  FILE* file = std::fopen(monitor.fileName(), "rbe");
   int32_t records = 0;
   int64_t end = 0;
   int64_t unendedStart = -1;

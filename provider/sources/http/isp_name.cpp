@@ -29,7 +29,7 @@ bool ReadFirstLine(FILE* file, std::string* line) {
 std::string ISPnameFromFile() {
   const char* fileName = ZEV0_GetEnv("ZEVP_URL_ISP_FILE_NAME", "ISP.ID");
   char* path = ZEV0_ConstructFullyQualifiedName(nullptr, fileName);
-  FILE* file = path != nullptr ? std::fopen(path, "r") : nullptr;
+  FILE* file = path != nullptr ? std::fopen(path, "re") : nullptr;
   if (file == nullptr) {
     HTTP_TRC(TRC_ERROR, "HTTP Data Provider ISP file %s failed to open. ErrorText <%s>",
              path != nullptr ? path : fileName, std::strerror(errno));

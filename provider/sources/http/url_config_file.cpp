@@ -50,7 +50,7 @@ bool ReplaceFile(FILE* file, const std::string& newName, const char* name) {
 namespace zevp {
 
 void ReadURLconfigFile(URLmanagementBlock* block) {
-  FILE* file = std::fopen(block->ConfigFileName, "r");
+  FILE* file = std::fopen(block->ConfigFileName, "re");
   if (file == nullptr) {
     HTTP_TRC(TRC_ERROR, "URL configuration file %s open failed, ErrorText <%s>", block->ConfigFileName,
              std::strerror(errno));
@@ -117,7 +117,7 @@ void ZEVP_UpdateURLconfigurationFile(DPAB* anchor) {
     return;
   }
   const std::string newName = std::string(block->ConfigFileName) + ".new";
-  FILE* file = std::fopen(newName.c_str(), "w");
+  FILE* file = std::fopen(newName.c_str(), "we");
   if (file == nullptr) {
     HTTP_TRC(TRC_ERROR, "***** URL configuration file %s open failed. ErrorText <%s>", newName.c_str(),
              std::strerror(errno));

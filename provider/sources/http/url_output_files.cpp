@@ -24,7 +24,7 @@ namespace {
 std::mutex TempObjDirLock;
 
 void WriteFile(const std::string& name, const char* bytes, size_t length, const char* kind) {
-  FILE* file = std::fopen(name.c_str(), "wb");
+  FILE* file = std::fopen(name.c_str(), "wbe");
   if (file == nullptr) {
     HTTP_TRC(TRC_ERROR, "***** URL %s file {%s} open failed, ErrorText <%s>", kind, name.c_str(), std::strerror(errno));
     return;

@@ -64,7 +64,7 @@ void ZEVP_OutputURLstat(URLmanagementBlock* block) {
     HTTP_TRC(TRC_ERROR, "*****Unable to write URL statistics. URL statistics file not specified.");
     return;
   }
-  FILE* file = std::fopen(block->StatisticsFileName, "w");
+  FILE* file = std::fopen(block->StatisticsFileName, "we");
   if (file == nullptr) {
     HTTP_TRC(TRC_ERROR, "*****URL statistics file %s open failed. ErrorText <%s>", block->StatisticsFileName,
              std::strerror(errno));

@@ -115,7 +115,7 @@ class PostListener {
   bool accept() {
     sockaddr_in peer{};
     socklen_t length = sizeof peer;
-    int socket = ::accept(tcp_, reinterpret_cast<sockaddr*>(&peer), &length);
+    int socket = ::accept4(tcp_, reinterpret_cast<sockaddr*>(&peer), &length, SOCK_CLOEXEC);
     if (socket < 0) {
       if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
         TRC(TRC_ERROR, "***** Accept for TCP socket failed errno %d", errno);

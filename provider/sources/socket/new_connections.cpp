@@ -75,7 +75,7 @@ NewConnections::~NewConnections() {
 bool NewConnections::accept(int listenSocket) {
   sockaddr_in peer{};
   socklen_t length = sizeof peer;
-  int socket = ::accept(listenSocket, reinterpret_cast<sockaddr*>(&peer), &length);
+  int socket = ::accept4(listenSocket, reinterpret_cast<sockaddr*>(&peer), &length, SOCK_CLOEXEC);
   if (socket < 0) {
     if (!wouldBlock(errno)) TRC(TRC_ERROR, "***** Accept for TCP socket failed errno %d", errno);
     return false;

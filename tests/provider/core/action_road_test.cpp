@@ -4,6 +4,8 @@
 // DVA6034300) beside the data provider's log (DVA524400).
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -12,7 +14,9 @@
 
 #include "acts_agent.h"
 #include "agent_process.h"
+#include "console_client.h"
 #include "eventually.h"
+#include "proc_text.h"
 #include "raw_action_requests.h"
 #include "raw_dch_peer.h"
 
@@ -39,6 +43,46 @@ struct ActionRow {
   std::vector<std::string> columns;
   std::string status() const { return columns.size() > 5 ? columns[5] : "<no row>"; }
   std::string result() const { return columns.size() > 6 ? columns[6] : "<no row>"; }
+};
+
+// A process that a command left behind, found by its command line and working
+// directory: the test cannot wait for it, and kills it at its end.
+class LeftBehind {
+ public:
+  LeftBehind(const std::string& commandLine, const std::string& directory) {
+    const std::filesystem::path here = std::filesystem::canonical(directory);
+    Eventually(
+        [&] {
+          for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+            const std::string name = entry.path().filename().string();
+            if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+            std::error_code unreadable;
+            if (ProcText(entry.path() / "cmdline") == commandLine &&
+                std::filesystem::read_symlink(entry.path() / "cwd", unreadable) == here) {
+              pid_ = std::stoi(name);
+              return true;
+            }
+          }
+          return false;
+        },
+        kStartWaitMs);
+  }
+  ~LeftBehind() {
+    if (pid_ > 0) kill(pid_, SIGKILL);
+  }
+  LeftBehind(const LeftBehind&) = delete;
+  LeftBehind& operator=(const LeftBehind&) = delete;
+
+  pid_t pid() const { return pid_; }
+  // Its descriptors' numbers.
+  std::vector<std::string> descriptors() const {
+    std::vector<std::string> numbers;
+    for (const std::string& described : OpenDescriptors(pid_)) numbers.push_back(described.substr(0, described.find(' ')));
+    return numbers;
+  }
+
+ private:
+  pid_t pid_ = -1;
 };
 
 // The agent with a FILE data provider that watches one file of a small metafile.
@@ -158,6 +202,31 @@ TEST_F(ActionRoad, TheActionLogShowsEachAnswerAndTheAgentEndsWhileACommandRuns) 
 
   act({"'sleep'", "2"});
   ASSERT_TRUE(agent_.waitForTrace("Executing action command <\"sleep\" 2", kRowWaitMs));
+  expectCleanEnd();
+}
+
+// A command that leaves a process behind gives it nothing of the agent's but standard
+// input, output and error: once the agent has ended, a new agent starts on the same
+// ports at once, and its FILE data provider takes its console port.
+TEST_F(ActionRoad, ACommandLeftRunningHoldsNothingOfTheAgentsAndANewAgentTakesItsPorts) {
+  startAgent();
+  EXPECT_EQ(DescriptorsPassedOnExec(agent_.pid()), std::vector<std::string>{})
+      << "every descriptor beyond the standard three is closed on exec";
+  act({"'sleep'", "300", "&"});
+  EXPECT_EQ(resultRow("\"sleep\"", "300 &").status(), "SUCCESS");
+  LeftBehind sleeper(std::string("sleep\0" "300\0", 10), agent_.directory());
+  ASSERT_GT(sleeper.pid(), 0) << "the command's sleep";
+  EXPECT_EQ(sleeper.descriptors(), (std::vector<std::string>{"0", "1", "2"}))
+      << ::testing::PrintToString(OpenDescriptors(sleeper.pid()));
+  expectCleanEnd();
+
+  std::filesystem::remove(agent_.directory() + "agent.trc");
+  subnode_ = StartActsAgent(agent_, {}, kStartWaitMs);
+  EXPECT_FALSE(subnode_.empty());
+  const unsigned short fileConsole = static_cast<unsigned short>(agent_.consoleBase() + 1);
+  EXPECT_EQ(AwaitConsole(fileConsole, kStartWaitMs), "0 1 " + std::to_string(fileConsole));
+  EXPECT_EQ(agent_.traceText().find("Could not open TCP/UDP sockets"), std::string::npos);
+  EXPECT_EQ(agent_.traceText().find("ZEVPV89E"), std::string::npos);
   expectCleanEnd();
 }
 

@@ -13,6 +13,7 @@
 #include "eventually.h"
 #include "free_port.h"
 #include "partner_sockets.h"
+#include "proc_text.h"
 
 namespace {
 
@@ -99,6 +100,7 @@ TEST_F(SocketAgentTest, SocketPartnersRowsAreSampledAndTheyGoOfflineWhenTheAgent
   EXPECT_TRUE(sampled("\tpear\t7"));
   EXPECT_FALSE(LinesWith(agent_.zevraf({"subnodes"}), "localhost:LINES00").empty());
   EXPECT_TRUE(sampled("New TCP connection accepted from localhost address 127.0.0.1", "DVAGENT00"));
+  EXPECT_EQ(DescriptorsPassedOnExec(agent_.pid()), std::vector<std::string>{}) << "the partner's connection too";
 
   DatagramEnd udp;
   udp.sendTo(socketPort_, "//lines");
