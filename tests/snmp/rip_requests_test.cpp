@@ -193,7 +193,9 @@ TEST(RIPrequestsTest, ActiveSubnetsAreAskedAtTheirBroadcastAddressUntilNoneAnswe
     DiscoverySeamOverrides seams;
     seams.seams().getMIB2systemDesc = [](const sockaddr_in*, const char*) -> char* { return nullptr; };
     seams.seams().checkActiveNode = PlayedPing;
-    setenv("ZEVP_SNMP_ROUTEREQ_WAIT", "1", 1);
+    // The answers' wait, read once: long enough for a busy machine, for every call
+    // waits it once more after the last answer.
+    setenv("ZEVP_SNMP_ROUTEREQ_WAIT", "3", 1);
     RIPblock block("10.77.0.1");
     TraceCapture trace("*=0x90");
     ZEVS_ObtainSubnetRoutes(block.get());
