@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "discovery_seam_overrides.h"
-#include "eventually.h"
 #include "manual_clock.h"
 #include "network_block_fixture.h"
 #include "network_list.h"
@@ -50,7 +49,9 @@ class RIProuter {
         std::string request = listener_.receive(30000, &from);
         if (request.empty()) return;
         heard_.push_back(request);
-        answerer_.send(inet_ntoa(from.sin_addr), ntohs(from.sin_port), Bytes(RIPmessage(2, 2, table)));
+        char sender[INET_ADDRSTRLEN] = "";
+        inet_ntop(AF_INET, &from.sin_addr, sender, sizeof sender);
+        answerer_.send(sender, ntohs(from.sin_port), Bytes(RIPmessage(2, 2, table)));
       }
     });
   }
