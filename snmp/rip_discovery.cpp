@@ -244,6 +244,10 @@ void* ZEVS_DiscoverRouterViaPoll(void* argument) {
   BSV1_Time now{};
   BSV1_GetTime(&now);
   const int64_t end = now.seconds + static_cast<int64_t>(block->checkInterval) * 3 / 4;
+  // A round of the list in which no network could be polled ends the run: only a
+  // poll's pauses let the time pass.
+  NetworkEntry* const roundStart = network;
+  bool polledThisRound = false;
   while (socket >= 0 && network != nullptr && !ShuttingDown(block)) {
     BSV1_GetLock(&network->lock);
     const bool excluded = zevs::IsExcludedNetwork(network);
@@ -251,6 +255,7 @@ void* ZEVS_DiscoverRouterViaPoll(void* argument) {
     const uint32_t base = ntohl(network->networkAddress);
     BSV1_ReleaseLock(&network->lock);
     if (!excluded) {
+      polledThisRound = true;
       TRC(TRC_DETAIL, "Poll from 1 to %d", range);
       for (int32_t first = 1; first <= range && !ShuttingDown(block); first += kPollGroup) {
         for (int32_t host = first; host < first + kPollGroup && host <= range; ++host) {
@@ -267,6 +272,10 @@ void* ZEVS_DiscoverRouterViaPoll(void* argument) {
     BSV1_ReleaseLock(&block->networkListLock);
     BSV1_GetTime(&now);
     if (now.seconds >= end) break;
+    if (network == roundStart) {
+      if (!polledThisRound) break;
+      polledThisRound = false;
+    }
   }
   if (socket >= 0) ZEV0_CloseTheSocket(socket);
   BSV1_GetLock(&block->blockLock);
@@ -303,11 +312,12 @@ void* ZEVS_ObtainSubnetRoutes(void* argument) {
     BSV1_GetLock(&network->lock);
     const bool excluded = zevs::IsExcludedNetwork(network);
     const uint32_t mask = network->networkMask;
-    const uint32_t address = ntohl(network->networkAddress);
+    const uint32_t address = network->networkAddress;
     BSV1_ReleaseLock(&network->lock);
     if (!excluded && !ZEVS_IsStandardSubnetMask(mask)) {
+      const uint32_t classNetwork = ntohl(address & ZEVS_GetStandardNetMask(address));
       for (uint32_t offset : zevs::SearchSubnets(network))
-        if (SendRequest(socket, htonl(address + offset + ~mask), port)) ++sent;
+        if (SendRequest(socket, htonl(classNetwork + offset + ~mask), port)) ++sent;
     }
     BSV1_GetLock(&block->networkListLock);
     network = network->next;

@@ -87,17 +87,20 @@ std::vector<uint32_t> SearchSubnets(NetworkEntry* network) {
   ZEVS_TRC(ZEVS_DEBUG_Network, TRC_DETAIL, "Searching potential subnets in network %s",
            DottedAddress(address).c_str());
   const uint32_t classMask = ntohl(ZEVS_GetStandardNetMask(address));
+  // The subnets lie in the class network, whichever of them the entry is: from a
+  // subnet's own address the offsets would reach into the next class network.
+  const uint32_t classNetwork = address & htonl(classMask);
   const uint32_t step = ~mask + 1;
   const uint32_t limit = mask - classMask;
-  NetModel->networkAddress = address;
+  NetModel->networkAddress = classNetwork;
   NetModel->networkMask = classMask;
   // Records of an earlier search must not count as answers of this one.
   if (NetModel->nodeStatus != nullptr) std::memset(NetModel->nodeStatus, '0', static_cast<size_t>(NetModel->hostRange));
   if (limit >= 65536u || step == 0) return answered;
-  NetworkEntry* classNetwork = ZEVS_LocateBaseNetworkEntry(address);
+  NetworkEntry* classEntry = ZEVS_LocateBaseNetworkEntry(address);
   for (uint32_t offset = step; offset < limit && !ShuttingDown(); offset += step) {
-    const uint32_t subnet = htonl(ntohl(address) + offset);
-    Seams().checkActiveNode(&subnet, 0, 0, NetModel, classNetwork, kSubnetProbeWaitMs);
+    const uint32_t subnet = htonl(ntohl(classNetwork) + offset);
+    Seams().checkActiveNode(&subnet, 0, 0, NetModel, classEntry, kSubnetProbeWaitMs);
     if (!HostAnswered(NetModel, offset)) continue;
     answered.push_back(offset);
     ZEVS_UpdateNetworkListEntry(&subnet, htonl(mask), 1);

@@ -7,8 +7,9 @@
 
 struct NetworkEntry;
 
-// Probes the first address of each potential subnet of a network whose mask is no
-// class mask, once, and enters every subnet that answers as a network.
+// Probes the first address of each potential subnet of the class network of a
+// network whose mask is no class mask, once, and enters every subnet that answers
+// as a network.
 void ZEVS_CheckValidSubnets(NetworkEntry* network);
 
 // Probes the hosts 1, 2, 4, 8 … of the network's class network until one answers:
@@ -18,8 +19,9 @@ void ZEVS_DetermineAndSetSubnetMask(NetworkEntry* network);
 
 namespace zevs {
 
-// The subnet search of ZEVS_CheckValidSubnets: the offsets (from the network's
-// address) of the subnets that answered, each entered as a network.
+// The subnet search of ZEVS_CheckValidSubnets: the offsets (from the address of
+// the network's class network) of the subnets that answered, each entered as a
+// network.
 std::vector<uint32_t> SearchSubnets(NetworkEntry* network);
 
 }  // namespace zevs

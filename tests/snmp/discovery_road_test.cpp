@@ -28,6 +28,7 @@
 #include "network_discovery.h"
 #include "network_namespace.h"
 #include "no_name_service.h"
+#include "rip_message_bytes.h"
 #include "route_table_walk.h"
 #include "router_list.h"
 #include "snmp_provider_run.h"
@@ -54,10 +55,8 @@ int BoundSocket(const char* address, unsigned short port) {
 }
 
 std::string RIPresponse(const char* destination, const char* mask, uint32_t metric) {
-  std::string message = {2, 2, 0, 0, 0, 2, 0, 0};
-  const uint32_t fields[] = {inet_addr(destination), inet_addr(mask), 0, htonl(metric)};
-  message.append(reinterpret_cast<const char*>(fields), sizeof fields);
-  return message;
+  const std::vector<char> message = RIPmessage(2, 2, {{destination, mask, "0.0.0.0", metric}});
+  return std::string(message.begin(), message.end());
 }
 
 void SendTo(int socket, const std::string& bytes, const sockaddr_in& to) {

@@ -1,11 +1,13 @@
 // MIB collection and SET end to end, in a network namespace of the test's own: the
 // SNMP data provider in process beside the agent's DCH server, Debian's snmpd on
 // 10.77.0.1 (read community willow, write community setcomm, sysContact writable),
-// snmpwalk and snmpget as the oracle. Actions come from a DCH consumer
-// (dc_provideAction, type 3); the rows and the action results are seen as the data
-// provider hands them to its DCH client.
+// snmpwalk and snmpget as the oracle, and agents of the test's own on 10.77.0.2 and
+// 10.77.0.3 for the error statuses that snmpd does not give at will. Actions come
+// from a DCH consumer (dc_provideAction, type 3); the rows and the action results
+// are seen as the data provider hands them to its DCH client.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <map>
 #include <mutex>
 #include <sstream>
@@ -27,7 +29,9 @@
 #include "network_namespace.h"
 #include "no_data_status.h"
 #include "pdu_exchange.h"
+#include "snmp_messages.h"
 #include "snmp_provider_run.h"
+#include "snmp_responder.h"
 #include "snmp_thread.h"
 #include "snmp_worker_extension.h"
 #include "source_entry.h"
@@ -37,6 +41,8 @@
 namespace {
 
 constexpr char kAgent[] = "10.77.0.1";
+constexpr char kScriptedAgent[] = "10.77.0.2";
+constexpr char kOtherScriptedAgent[] = "10.77.0.3";
 constexpr char kSilentAgent[] = "10.77.0.9";
 constexpr char kNode[] = "localhost:IFM00";
 constexpr char kManagerRunning[] = "----- Start Network Monitor Server Task -----";
@@ -479,6 +485,163 @@ TEST(MibCollectionRoadTest, SetWritesTheAgentsVariableAndReportsWhatTheAgentSaid
     }
     ToolRun get = SnmpGet(std::string(kAgent) + ":161", "willow", {kSysContact});
     EXPECT_NE(get.output.find("\"two words\""), std::string::npos) << get.output << get.errors;
+    EXPECT_EQ(collection.run().stop(), &ZEVS_ThreadRC);
+  });
+}
+
+// A start that names only the application starts each SNMP table of it, at the
+// custom interval (300 seconds) when it gives none; an operator's stop that names
+// only the application (its ATTRGROUP= empty) stops each of them.
+TEST(MibCollectionRoadTest, AStartOrAStopNamingOnlyTheApplicationTakesEachOfItsTables) {
+  RunInNetworkNamespace({{kAgent}, ""}, [] {
+    Collection collection;
+    ASSERT_TRUE(collection.start());
+    DPAB* anchor = collection.anchor();
+    Send(701, "SNMPSTARTGET", "APPLNAME=IFM AGENTINFO=( 10.77.0.1 )");
+    Collector table;
+    Collector system;
+    ASSERT_TRUE(Eventually([&] {
+      return CollectorOf(anchor, "IFTABLE", &table) && CollectorOf(anchor, "SYSTEM", &system) &&
+             !RowsOf("IFTABLE").empty() && !RowsOf("SYSTEM").empty();
+    }, 15000)) << collection.run().trace();
+    for (const Collector* collector : {&table, &system}) {
+      EXPECT_EQ(collector->interest, 1);
+      EXPECT_EQ(collector->interval, 300);
+      EXPECT_EQ(collector->agents, (std::vector<std::pair<std::string, int32_t>>{{kAgent, 1}}));
+    }
+
+    ASSERT_EQ(dc_provideAction(ZEV_ACTION_SNMP, "SNMP Control", "localhost:IFM00", "localhost:IFM", "SNMP", 702,
+                               "MONITOR STOP ATTRGROUP= AGENTINFO=( * )"),
+              0);
+    Result stopped = ResultOf(702);
+    EXPECT_EQ(stopped.status, 0);
+    EXPECT_EQ(stopped.text, "MIB monitor stopped for requested nodes");
+    ASSERT_TRUE(Eventually([] { return Logged("109 IFM IFTABLE") && Logged("109 IFM SYSTEM"); }, 10000))
+        << collection.run().trace();
+    EXPECT_TRUE(Eventually([&] { return !CollectorOf(anchor, "IFTABLE", &table) && !CollectorOf(anchor, "SYSTEM", &system); },
+                           5000));
+    EXPECT_EQ(ResultOf(701).status, 0) << "the starts end with their collections";
+    EXPECT_EQ(collection.run().stop(), &ZEVS_ThreadRC);
+  });
+}
+
+// An ifTable of the test's own: its rows by instance, each with its description
+// and the error status that the description column answers (0: the value).
+struct ScriptedRow {
+  int instance;
+  std::string description;
+  int32_t descriptionStatus = 0;
+};
+
+// An agent of the rows: a GetNext of ifIndex answers the next row (after the last,
+// the first of the next column: the table's end); a Get answers the column of the
+// row, the description's error status, or NoSuchName for a column it does not have.
+SnmpResponder::Script TableAgent(const std::vector<ScriptedRow>& rows) {
+  return [rows](const SnmpBytes& request) {
+    const std::string ifIndex = "1.3.6.1.2.1.2.2.1.1";
+    const SnmpReply asked = ParsedRequest(request);
+    const std::string oid = DottedOID(RequestOIDfield(request));
+    SnmpReply reply;
+    reply.id = asked.id;
+    reply.community = asked.community;
+    const size_t dot = oid.rfind('.');
+    const std::string column = oid.substr(0, dot);
+    const int instance = std::atoi(oid.c_str() + dot + 1);
+    if (asked.pduTag == 0xA1) {
+      const int after = oid == ifIndex ? 0 : instance;
+      reply.varBinds = {VarBindBytes(OIDfieldBytes("1.3.6.1.2.1.2.2.1.2.1"), TextBytes("next column"))};
+      for (const ScriptedRow& row : rows)
+        if (row.instance > after) {
+          reply.varBinds = {VarBindBytes(OIDfieldBytes(ifIndex + "." + std::to_string(row.instance)),
+                                         IntegerBytes(row.instance))};
+          break;
+        }
+      return std::vector<ScriptedReply>{{ResponseBytes(reply)}};
+    }
+    const std::map<std::string, SnmpBytes> values = {{ifIndex, IntegerBytes(instance)},
+                                                     {"1.3.6.1.2.1.2.2.1.3", IntegerBytes(6)},
+                                                     {"1.3.6.1.2.1.2.2.1.8", IntegerBytes(1)},
+                                                     {"1.3.6.1.2.1.2.2.1.10", IntegerBytes(1000 * instance)}};
+    reply.status = 2;
+    for (const ScriptedRow& row : rows) {
+      if (row.instance != instance) continue;
+      if (column == "1.3.6.1.2.1.2.2.1.2") {
+        reply.status = row.descriptionStatus;
+        if (reply.status == 0) reply.varBinds = {VarBindBytes(OIDfieldBytes(oid), TextBytes(row.description))};
+      } else if (values.count(column) != 0) {
+        reply.status = 0;
+        reply.varBinds = {VarBindBytes(OIDfieldBytes(oid), values.at(column))};
+      }
+    }
+    if (reply.status != 0) {
+      reply.index = 1;
+      reply.varBinds = {VarBindBytes(OIDfieldBytes(oid), {0x05, 0x00})};
+    }
+    return std::vector<ScriptedReply>{{ResponseBytes(reply)}};
+  };
+}
+
+// What a row of the first pass must show: its agent, instance and description.
+struct ExpectedRow {
+  std::string agent;
+  std::string instance;
+  std::string description;
+};
+
+// One collection of three agents: a row whose description is NoSuchName is sent
+// with the column empty; a GenError ends the row that had it, sent with what was
+// loaded, and that agent's rows, and the next agent follows; every tenth row sent
+// is followed by a pause. Beside it a scalar collection whose first agent cannot be
+// sent to: its row is given up at the first column and the next agent's row sent.
+TEST(MibCollectionRoadTest, ColumnErrorsEndAColumnARowOrAnAgentAndTheNextAgentFollows) {
+  RunInNetworkNamespace({{kAgent, kScriptedAgent, kOtherScriptedAgent}, ""}, [] {
+    std::vector<ScriptedRow> twelve;
+    for (int n = 1; n <= 12; ++n) twelve.push_back({n, "a" + std::to_string(n), n == 3 ? 2 : 0});
+    SnmpResponder first(TableAgent(twelve), kScriptedAgent, 161);
+    SnmpResponder second(TableAgent({{1, "b1"}, {2, "b2", 5}, {3, "b3"}}), kOtherScriptedAgent, 161);
+    Collection collection;
+    // Every agent answers: a wait of a second for each reply costs nothing, and a
+    // busy machine gets its time.
+    zevp::SetPDUwaitSecondForTests(200);
+    ASSERT_TRUE(collection.start());
+    const std::map<std::string, std::string> descriptions = Walk(kIfDescr);
+    ASSERT_FALSE(descriptions.empty());
+    std::vector<ExpectedRow> expected;
+    for (const ScriptedRow& row : twelve)
+      expected.push_back({kScriptedAgent, std::to_string(row.instance), row.instance == 3 ? " " : row.description});
+    expected.push_back({kOtherScriptedAgent, "1", "b1"});
+    expected.push_back({kOtherScriptedAgent, "2", " "});
+    for (const auto& [instance, description] : descriptions) expected.push_back({kAgent, instance, description});
+
+    Send(601, "SNMPSTARTGET", "APPLNAME=IFM ATTRGROUP=IFTABLE AGENTINFO=( 10.77.0.2, 10.77.0.3, 10.77.0.1 ) INTERVAL=300");
+    Send(602, "SNMPSTARTGET", "APPLNAME=IFM ATTRGROUP=SYSTEM AGENTINFO=( 10.77.0.255, 10.77.0.1 ) INTERVAL=300");
+    ASSERT_TRUE(Eventually([&] { return RowsOf("IFTABLE").size() >= expected.size() && !RowsOf("SYSTEM").empty(); },
+                           15000))
+        << collection.run().trace();
+    const std::vector<Row> walked = RowsOf("IFTABLE");
+    ASSERT_EQ(walked.size(), expected.size()) << "one pass in the interval";
+    for (size_t n = 0; n < expected.size(); ++n) {
+      SCOPED_TRACE("row " + std::to_string(n + 1));
+      EXPECT_EQ(walked[n].values.at("Agent_Name"), expected[n].agent);
+      EXPECT_EQ(walked[n].values.at("_ObjectInstance"), expected[n].instance);
+      EXPECT_EQ(walked[n].values.at("ifDescr"), expected[n].description);
+    }
+    EXPECT_EQ(second.requests(), 6 + 3) << "a whole row, then a GetNext, ifIndex and the GenError: no more";
+    EXPECT_EQ(first.requests(), 12 * 6 + 1);
+    const std::string& trace = collection.run().trace();
+    EXPECT_NE(trace.find("*****SNMP response error status received - 10.77.0.3 GenError MIB attribute ifDescr"),
+              std::string::npos);
+    EXPECT_EQ(trace.find("error status received - 10.77.0.2"), std::string::npos)
+        << "NoSuchName is traced only under the MIB manager switch";
+
+    auto count = [&trace](const std::string& text) {
+      size_t found = 0;
+      for (size_t at = trace.find(text); at != std::string::npos; at = trace.find(text, at + 1)) ++found;
+      return found;
+    };
+    EXPECT_EQ(count(">>>>>10 row pause"), 1u);
+    EXPECT_EQ(count("***** 10.77.0.255 SNMP request transmission failed"), 1u) << "the row's other columns are skipped";
+    for (const Row& row : RowsOf("SYSTEM")) EXPECT_EQ(row.values.at("Agent_Name"), kAgent);
     EXPECT_EQ(collection.run().stop(), &ZEVS_ThreadRC);
   });
 }

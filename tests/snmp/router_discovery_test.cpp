@@ -1,8 +1,9 @@
 // Router discovery in process: the RIP request and the router port, RIP responses
 // read into the network list and the sender's arrays, routers found or added, their
 // ROUTER rows, the router work file, the chain of a network's routers, the status
-// scan and the report pace. Names come from a fixed name service and every probe
-// is played by the test: nothing leaves the process.
+// scan, the route walk's exclusion of networks by interface type and the report
+// pace. Names come from a fixed name service and every probe is played by the test:
+// nothing leaves the process.
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 
@@ -15,40 +16,25 @@
 
 #include "discovery_seam_overrides.h"
 #include "fixed_name_service.h"
+#include "manual_clock.h"
 #include "network_block_fixture.h"
 #include "network_masks.h"
+#include "network_summary_row.h"
+#include "rip_message_bytes.h"
 #include "rip_messages.h"
+#include "route_table_walk.h"
 #include "router_discovery.h"
 #include "router_list.h"
 #include "router_row.h"
 #include "router_status_scan.h"
 #include "router_work_file.h"
 #include "trace_capture.h"
+#include "zev0/ber.h"
 #include "zev0/storage.h"
 
 namespace {
 
 std::string Dotted(uint32_t address) { return zevs::DottedAddress(address); }
-
-// A RIP entry: destination, mask, next hop (dotted) and metric.
-struct Route {
-  const char* destination;
-  const char* mask;
-  const char* nextHop;
-  uint32_t metric;
-};
-
-std::vector<char> RIPmessage(uint8_t command, uint8_t version, const std::vector<Route>& routes) {
-  std::vector<char> message = {static_cast<char>(command), static_cast<char>(version), 0, 0};
-  for (const Route& route : routes) {
-    char entry[ZEVS_RIP_ENTRY_LENGTH] = {0, 2};
-    const uint32_t fields[] = {inet_addr(route.destination), inet_addr(route.mask), inet_addr(route.nextHop),
-                               htonl(route.metric)};
-    std::memcpy(entry + 4, fields, sizeof fields);
-    message.insert(message.end(), entry, entry + sizeof entry);
-  }
-  return message;
-}
 
 int refusedPings = 0;
 int refusedGets = 0;
@@ -315,6 +301,106 @@ TEST_F(RouterDiscoveryTest, TheStatusScanPingsThenAsksAndLeavesVerifyAlone) {
   };
   zevs::ScanRouterStatus(block_, channel);
   EXPECT_EQ(silent->status, ZEVS_ROUTER_ONLINE);
+}
+
+// A router's MIB as the route walk reads it, column after column in walk order:
+// each value is the BER tag and the value's bytes.
+struct PlayedVariable {
+  std::string oid;
+  int tag;
+  std::string bytes;
+};
+std::vector<PlayedVariable> playedMIB;
+
+PlayedVariable Integer(const std::string& oid, int32_t value) {
+  std::string bytes;
+  for (int shift = 24; shift >= 0; shift -= 8) bytes += static_cast<char>(static_cast<uint32_t>(value) >> shift);
+  return {oid, ZEV0_ASN_INTEGER, bytes};
+}
+PlayedVariable IpAddress(const std::string& oid, const char* dotted) {
+  const uint32_t address = inet_addr(dotted);
+  return {oid, 0x40, std::string(reinterpret_cast<const char*>(&address), sizeof address)};
+}
+
+// The GetNext of the walk: the next variable of the column after the instance.
+int PlayedRowStep(int, char* buffer, int32_t, int32_t bufferSize, char instance[zevs::kInstanceTextSize], int32_t,
+                  const sockaddr_in*, const char* columnOID) {
+  std::memset(buffer, 0, static_cast<size_t>(bufferSize));
+  const std::string column = std::string(columnOID) + ".";
+  const std::string current = std::string(columnOID) + instance;
+  bool passed = instance[0] == '\0';
+  for (const PlayedVariable& variable : playedMIB) {
+    if (variable.oid.rfind(column, 0) != 0) continue;
+    if (passed) {
+      std::snprintf(instance, zevs::kInstanceTextSize, "%s", variable.oid.substr(column.size() - 1).c_str());
+      return 1;
+    }
+    passed = variable.oid == current;
+  }
+  return 0;
+}
+
+// The Get of the walk: the variable whose encoded OID is the one asked.
+int PlayedGet(int, char*, const sockaddr_in*, const char*, int32_t*, int32_t*, const int32_t* oidLength,
+              const char* oid, int32_t* valueLength, char** value, int32_t valueSize, int) {
+  for (const PlayedVariable& variable : playedMIB) {
+    char* field = nullptr;
+    int32_t length = 0;
+    if (ZEV0_FormatOIDfromString(variable.oid.c_str(), &field, &length) == 0) continue;
+    const bool same = length == *oidLength && std::memcmp(field, oid, static_cast<size_t>(length)) == 0;
+    ZEV0_FreeStorage(&field);
+    if (!same || static_cast<int32_t>(variable.bytes.size()) > valueSize) continue;
+    std::memcpy(*value, variable.bytes.data(), variable.bytes.size());
+    *valueLength = static_cast<int32_t>(variable.bytes.size());
+    return variable.tag;
+  }
+  return 0;
+}
+
+// The interface of each route decides whether its network is excluded: an interface
+// of an excluded type (softwareLoopback, 24) excludes it, "Excluded-S"; an ifIndex
+// below 1 or above every interface the router listed, or of another type, does not;
+// one from 512 up always does.
+TEST_F(RouterDiscoveryTest, ARouteOverAnExcludedInterfaceTypeExcludesItsNetwork) {
+  const std::string ifIndex = "1.3.6.1.2.1.2.2.1.1";
+  const std::string ifType = "1.3.6.1.2.1.2.2.1.3";
+  playedMIB = {Integer(ifIndex + ".1", 1), Integer(ifIndex + ".2", 2), Integer(ifIndex + ".600", 600),
+               Integer(ifType + ".1", 24), Integer(ifType + ".2", 6), Integer(ifType + ".600", 6)};
+  const struct Route {
+    const char* destination;
+    int32_t ifIndex;
+    const char* managed;
+  } routes[] = {
+      {"10.61.0.0", 1, "Excluded-S"}, {"10.62.0.0", 2, "No"},  {"10.63.0.0", 0, "No"},
+      {"10.64.0.0", -1, "No"},        {"10.65.0.0", 600, "Excluded-S"}, {"10.66.0.0", 601, "No"},
+  };
+  const std::string routeTable = "1.3.6.1.2.1.4.21.1.";
+  for (const std::string column : {"1", "11", "2"})
+    for (const Route& route : routes) {
+      const std::string oid = routeTable + column + "." + route.destination;
+      if (column == "1") playedMIB.push_back(IpAddress(oid, route.destination));
+      if (column == "11") playedMIB.push_back(IpAddress(oid, "255.255.0.0"));
+      if (column == "2") playedMIB.push_back(Integer(oid, route.ifIndex));
+    }
+  seams_.seams().retrieveCurrentVarInstance = PlayedRowStep;
+  seams_.seams().retrieveOneMIBvariable = PlayedGet;
+  Enter("10.77.0.0", "255.255.255.0");
+  RouterEntry* gateway = Register("10.77.0.254", ZEVS_ROUTER_VERIFY);
+  ManualClock clock;
+  ZEVS_DiscoverRouterViaSNMP(block_);
+  EXPECT_EQ(gateway->status, ZEVS_ROUTER_ONLINE) << "its routes were read";
+  EXPECT_EQ(block_->routeTableWalkRunning, 0);
+  for (const Route& route : routes) {
+    SCOPED_TRACE(route.destination);
+    NetworkEntry* network = ZEVS_LocateKnownNetwork(&(const uint32_t&)inet_addr(route.destination));
+    ASSERT_NE(network, nullptr);
+    EXPECT_EQ(network->learnedFromRouteTable, 1);
+    BSV1_GetLock(&network->lock);
+    const std::string row = zevs::NetworkSummaryRow(network);
+    BSV1_ReleaseLock(&network->lock);
+    EXPECT_NE(row.find(std::string(";") + route.managed + ";"), std::string::npos) << row;
+  }
+  EXPECT_EQ(gateway->networkCount, 6);
 }
 
 TEST(RouterReportPace, TheTTLPacesReportsUpToAnHour) {

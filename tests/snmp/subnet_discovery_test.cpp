@@ -1,10 +1,12 @@
 // Network and subnet discovery in process, with the pings played by the test from
-// a set of live addresses: mask guessing, the subnet search, the sweeps with their
-// thresholds and the own network handed to monitoring.
+// a set of live addresses: mask guessing and which networks of the list get it, the
+// subnet search, the sweeps with their thresholds and the own network handed to
+// monitoring.
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <set>
 #include <string>
 #include <vector>
@@ -79,6 +81,51 @@ TEST_F(SubnetDiscoveryTest, TheFirstAnsweringPowerOfTwoGivesTheMask) {
   NetworkEntry* excluded = Enter("192.168.79.0", "255.255.255.0");
   excluded->state = ZEVS_NETWORK_EXCLUDED;
   ZEVS_DetermineAndSetSubnetMask(excluded);
+  EXPECT_TRUE(probed.empty());
+}
+
+// Only a network that still carries its class mask and did not come from a route
+// table (or an interface) has its mask guessed; excluded ones are left alone.
+TEST_F(SubnetDiscoveryTest, MasksAreValidatedOnlyForClassMasksNotLearnedFromARouteTable) {
+  const struct Case {
+    const char* network;
+    const char* mask;
+    int32_t state;
+    int32_t learned;
+    bool guessed;  // probed, and its mask turned to 255.255.255.240
+  } cases[] = {
+      {"192.168.71.0", "255.255.255.0", ZEVS_NETWORK_NOT_MANAGED, 0, true},
+      {"192.168.72.0", "255.255.255.0", ZEVS_NETWORK_MANAGED, 0, true},
+      {"192.168.73.0", "255.255.255.0", ZEVS_NETWORK_NOT_MANAGED, 1, false},
+      {"192.168.74.0", "255.255.255.192", ZEVS_NETWORK_NOT_MANAGED, 0, false},
+      {"192.168.75.0", "255.255.255.0", ZEVS_NETWORK_EXCLUDED, 0, false},
+      {"192.168.76.0", "255.255.255.0", ZEVS_NETWORK_EXCLUDED_BY_SUBNET, 0, false},
+  };
+  std::vector<NetworkEntry*> entries;
+  for (const Case& c : cases) {
+    NetworkEntry* entry = Enter(c.network, c.mask);
+    ASSERT_NE(entry, nullptr) << c.network;
+    entry->state = c.state;
+    entry->learnedFromRouteTable = c.learned;
+    entries.push_back(entry);
+    live.insert(std::string(c.network).substr(0, std::string(c.network).size() - 1) + "16");
+  }
+  ZEVS_ValidateSubnetMask(block_);
+  for (size_t i = 0; i < entries.size(); ++i) {
+    const Case& c = cases[i];
+    SCOPED_TRACE(c.network);
+    const std::string first = std::string(c.network).substr(0, std::string(c.network).size() - 1) + "1";
+    EXPECT_EQ(std::count(probed.begin(), probed.end(), first), c.guessed ? 1 : 0);
+    EXPECT_EQ(zevs::DottedMask(entries[i]->networkMask), c.guessed ? "255.255.255.240" : c.mask);
+    EXPECT_EQ(entries[i]->hostRange, c.guessed ? 15 : static_cast<int32_t>(~inet_network(c.mask) & 0xFFFF));
+  }
+  EXPECT_EQ(probed.size(), 2u * 5) << "1, 2, 4, 8 and 16 of each network guessed";
+
+  // The walk ends with the data provider.
+  probed.clear();
+  Enter("192.168.77.0", "255.255.255.0");
+  block_->shutdown = 1;
+  ZEVS_ValidateSubnetMask(block_);
   EXPECT_TRUE(probed.empty());
 }
 

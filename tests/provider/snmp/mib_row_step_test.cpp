@@ -22,29 +22,6 @@ namespace {
 constexpr int32_t kWaitSecondMs = 20;
 constexpr char kColumn[] = "1.3.6.1.2.1.2.2.1.2";  // ifDescr
 
-// A whole OBJECT IDENTIFIER field of the dotted text, written here independently.
-SnmpBytes OIDfield(const std::string& dotted) {
-  std::vector<uint32_t> elements;
-  for (const char* p = dotted.c_str(); *p != '\0';) {
-    char* end = nullptr;
-    elements.push_back(static_cast<uint32_t>(std::strtoul(p, &end, 10)));
-    p = *end == '.' ? end + 1 : end;
-  }
-  SnmpBytes content = {static_cast<unsigned char>(elements[0] * 40 + elements[1])};
-  for (size_t i = 2; i < elements.size(); ++i) {
-    SnmpBytes groups;
-    uint32_t value = elements[i];
-    do {
-      groups.insert(groups.begin(), static_cast<unsigned char>((value & 0x7F) | (groups.empty() ? 0 : 0x80)));
-      value >>= 7;
-    } while (value != 0);
-    content.insert(content.end(), groups.begin(), groups.end());
-  }
-  return TlvBytes(0x06, content);
-}
-
-SnmpBytes Text(const std::string& text) { return TlvBytes(0x04, SnmpBytes(text.begin(), text.end())); }
-
 SnmpBytes Reply(const SnmpBytes& request, const SnmpBytes& oidField, const SnmpBytes& value, int shift = 0,
                 int status = 0) {
   SnmpReply reply;
@@ -58,7 +35,8 @@ SnmpBytes Reply(const SnmpBytes& request, const SnmpBytes& oidField, const SnmpB
 // `stale` replies to an older request first, then the reply.
 std::vector<ScriptedReply> AfterStale(const SnmpBytes& request, int stale, const SnmpBytes& reply) {
   std::vector<ScriptedReply> replies;
-  for (int i = 0; i < stale; ++i) replies.push_back({Reply(request, OIDfield("1.3.6.1.2.1.1.1.0"), Text("old"), -1)});
+  for (int i = 0; i < stale; ++i)
+    replies.push_back({Reply(request, OIDfieldBytes("1.3.6.1.2.1.1.1.0"), TextBytes("old"), -1)});
   replies.push_back({reply});
   return replies;
 }
@@ -107,18 +85,18 @@ TEST_F(MibRowStepTest, TheRowStepFollowsTheColumnAndEndsWhereTheWalkMustEnd) {
     int found;
     std::string instance;
   } cases[] = {
-      {"the next row", [](const SnmpBytes& r) { return AfterStale(r, 0, Reply(r, OIDfield(std::string(kColumn) + ".2"), Text("eth1"))); }, 1, ".2"},
-      {"a two-part instance", [](const SnmpBytes& r) { return AfterStale(r, 0, Reply(r, OIDfield(std::string(kColumn) + ".7.3"), Text("x"))); }, 1, ".7.3"},
-      {"four stale replies first", [](const SnmpBytes& r) { return AfterStale(r, 4, Reply(r, OIDfield(std::string(kColumn) + ".2"), Text("eth1"))); }, 1, ".2"},
-      {"five stale replies", [](const SnmpBytes& r) { return AfterStale(r, 5, Reply(r, OIDfield(std::string(kColumn) + ".2"), Text("eth1"))); }, 0, ".1"},
-      {"the next column", [](const SnmpBytes& r) { return AfterStale(r, 0, Reply(r, OIDfield("1.3.6.1.2.1.2.2.1.3.1"), Text("x"))); }, 0, ".1"},
-      {"a column whose number begins alike", [](const SnmpBytes& r) { return AfterStale(r, 0, Reply(r, OIDfield("1.3.6.1.2.1.2.2.1.20.1"), Text("x"))); }, 0, ".1"},
-      {"the instance asked, again", [](const SnmpBytes& r) { return AfterStale(r, 0, Reply(r, OIDfield(std::string(kColumn) + ".1"), Text("x"))); }, 0, ".1"},
-      {"an instance before it", [](const SnmpBytes& r) { return AfterStale(r, 0, Reply(r, OIDfield(std::string(kColumn) + ".0.5"), Text("x"))); }, 0, ".1"},
-      {"an instance over 256 characters", [&](const SnmpBytes& r) { return AfterStale(r, 0, Reply(r, OIDfield(kColumn + longInstance), Text("x"))); }, 0, ".1"},
-      {"noSuchName at the end of the MIB", [](const SnmpBytes& r) { return AfterStale(r, 0, Reply(r, OIDfield(kColumn), TlvBytes(0x05, {}), 0, 2)); }, 0, ".1"},
+      {"the next row", [](const SnmpBytes& r) { return AfterStale(r, 0, Reply(r, OIDfieldBytes(std::string(kColumn) + ".2"), TextBytes("eth1"))); }, 1, ".2"},
+      {"a two-part instance", [](const SnmpBytes& r) { return AfterStale(r, 0, Reply(r, OIDfieldBytes(std::string(kColumn) + ".7.3"), TextBytes("x"))); }, 1, ".7.3"},
+      {"four stale replies first", [](const SnmpBytes& r) { return AfterStale(r, 4, Reply(r, OIDfieldBytes(std::string(kColumn) + ".2"), TextBytes("eth1"))); }, 1, ".2"},
+      {"five stale replies", [](const SnmpBytes& r) { return AfterStale(r, 5, Reply(r, OIDfieldBytes(std::string(kColumn) + ".2"), TextBytes("eth1"))); }, 0, ".1"},
+      {"the next column", [](const SnmpBytes& r) { return AfterStale(r, 0, Reply(r, OIDfieldBytes("1.3.6.1.2.1.2.2.1.3.1"), TextBytes("x"))); }, 0, ".1"},
+      {"a column whose number begins alike", [](const SnmpBytes& r) { return AfterStale(r, 0, Reply(r, OIDfieldBytes("1.3.6.1.2.1.2.2.1.20.1"), TextBytes("x"))); }, 0, ".1"},
+      {"the instance asked, again", [](const SnmpBytes& r) { return AfterStale(r, 0, Reply(r, OIDfieldBytes(std::string(kColumn) + ".1"), TextBytes("x"))); }, 0, ".1"},
+      {"an instance before it", [](const SnmpBytes& r) { return AfterStale(r, 0, Reply(r, OIDfieldBytes(std::string(kColumn) + ".0.5"), TextBytes("x"))); }, 0, ".1"},
+      {"an instance over 256 characters", [&](const SnmpBytes& r) { return AfterStale(r, 0, Reply(r, OIDfieldBytes(kColumn + longInstance), TextBytes("x"))); }, 0, ".1"},
+      {"noSuchName at the end of the MIB", [](const SnmpBytes& r) { return AfterStale(r, 0, Reply(r, OIDfieldBytes(kColumn), TlvBytes(0x05, {}), 0, 2)); }, 0, ".1"},
       {"a truncated reply", [](const SnmpBytes& r) {
-         SnmpBytes reply = Reply(r, OIDfield(std::string(kColumn) + ".2"), Text("eth1"));
+         SnmpBytes reply = Reply(r, OIDfieldBytes(std::string(kColumn) + ".2"), TextBytes("eth1"));
          reply.resize(reply.size() - 3);
          return AfterStale(r, 0, reply);
        }, 0, ".1"},
@@ -126,7 +104,7 @@ TEST_F(MibRowStepTest, TheRowStepFollowsTheColumnAndEndsWhereTheWalkMustEnd) {
          SnmpReply trap;
          trap.id = ParsedRequest(r).id;
          trap.pduTag = 0xA4;
-         trap.varBinds = {VarBindBytes(OIDfield(std::string(kColumn) + ".2"), Text("x"))};
+         trap.varBinds = {VarBindBytes(OIDfieldBytes(std::string(kColumn) + ".2"), TextBytes("x"))};
          return AfterStale(r, 0, ResponseBytes(trap));
        }, 0, ".1"},
       {"silence", [](const SnmpBytes&) { return std::vector<ScriptedReply>{}; }, 0, ".1"},
@@ -134,7 +112,7 @@ TEST_F(MibRowStepTest, TheRowStepFollowsTheColumnAndEndsWhereTheWalkMustEnd) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     SnmpResponder agent(c.script);
-    SnmpBytes oid = OIDfield(std::string(kColumn) + ".1");
+    SnmpBytes oid = OIDfieldBytes(std::string(kColumn) + ".1");
     ++id_;
     int32_t length = ZEVP_SNMPconstructPDUbuffer(buffer_, sizeof buffer_, ZEVP_SNMP_GETNEXT_REQUEST,
                                                  reinterpret_cast<const char*>(oid.data()),
@@ -150,7 +128,7 @@ TEST_F(MibRowStepTest, TheRowStepFollowsTheColumnAndEndsWhereTheWalkMustEnd) {
 }
 
 TEST_F(MibRowStepTest, AColumnGetLoadsItsValueOrSaysHowTheRowGoesOn) {
-  const SnmpBytes field = OIDfield(std::string(kColumn) + ".1");
+  const SnmpBytes field = OIDfieldBytes(std::string(kColumn) + ".1");
   const struct Case {
     const char* what;
     SnmpResponder::Script script;
@@ -158,16 +136,16 @@ TEST_F(MibRowStepTest, AColumnGetLoadsItsValueOrSaysHowTheRowGoesOn) {
     int32_t loaded;
     std::string value;
   } cases[] = {
-      {"a value", [&](const SnmpBytes& r) { return AfterStale(r, 0, Reply(r, field, Text("eth0"))); }, ColumnOutcome::Loaded, 1, "eth0"},
-      {"four stale replies first", [&](const SnmpBytes& r) { return AfterStale(r, 4, Reply(r, field, Text("eth0"))); }, ColumnOutcome::Loaded, 1, "eth0"},
-      {"five stale replies: timed out", [&](const SnmpBytes& r) { return AfterStale(r, 5, Reply(r, field, Text("eth0"))); }, ColumnOutcome::Empty, 0, ""},
+      {"a value", [&](const SnmpBytes& r) { return AfterStale(r, 0, Reply(r, field, TextBytes("eth0"))); }, ColumnOutcome::Loaded, 1, "eth0"},
+      {"four stale replies first", [&](const SnmpBytes& r) { return AfterStale(r, 4, Reply(r, field, TextBytes("eth0"))); }, ColumnOutcome::Loaded, 1, "eth0"},
+      {"five stale replies: timed out", [&](const SnmpBytes& r) { return AfterStale(r, 5, Reply(r, field, TextBytes("eth0"))); }, ColumnOutcome::Empty, 0, ""},
       {"noSuchName", [&](const SnmpBytes& r) { return AfterStale(r, 0, Reply(r, field, TlvBytes(0x05, {}), 0, 2)); }, ColumnOutcome::Empty, 0, ""},
       {"genErr", [&](const SnmpBytes& r) { return AfterStale(r, 0, Reply(r, field, TlvBytes(0x05, {}), 0, 5)); }, ColumnOutcome::EndRow, 0, ""},
       {"an error status above the named ones", [&](const SnmpBytes& r) { return AfterStale(r, 0, Reply(r, field, TlvBytes(0x05, {}), 0, 9)); }, ColumnOutcome::EndRow, 0, ""},
-      {"the value of another OID", [&](const SnmpBytes& r) { return AfterStale(r, 0, Reply(r, OIDfield(std::string(kColumn) + ".2"), Text("eth1"))); }, ColumnOutcome::Loaded, 0, ""},
-      {"a newer request ID", [&](const SnmpBytes& r) { return AfterStale(r, 0, Reply(r, field, Text("eth0"), 1)); }, ColumnOutcome::Empty, 0, ""},
+      {"the value of another OID", [&](const SnmpBytes& r) { return AfterStale(r, 0, Reply(r, OIDfieldBytes(std::string(kColumn) + ".2"), TextBytes("eth1"))); }, ColumnOutcome::Loaded, 0, ""},
+      {"a newer request ID", [&](const SnmpBytes& r) { return AfterStale(r, 0, Reply(r, field, TextBytes("eth0"), 1)); }, ColumnOutcome::Empty, 0, ""},
       {"a truncated reply", [&](const SnmpBytes& r) {
-         SnmpBytes reply = Reply(r, field, Text("eth0"));
+         SnmpBytes reply = Reply(r, field, TextBytes("eth0"));
          reply.resize(reply.size() / 2);
          return AfterStale(r, 0, reply);
        }, ColumnOutcome::Empty, 0, ""},

@@ -1,19 +1,8 @@
 #include "snmp_messages.h"
 
-namespace {
+#include <cstdlib>
 
-SnmpBytes Integer(int32_t value) {
-  SnmpBytes content;
-  auto word = static_cast<uint32_t>(value);
-  int bytes = 4;
-  while (bytes > 1) {
-    int32_t shorter = static_cast<int32_t>(word << (8 * (5 - bytes))) >> (8 * (5 - bytes));
-    if (shorter != value) break;
-    --bytes;
-  }
-  for (int i = bytes - 1; i >= 0; --i) content.push_back(static_cast<unsigned char>(word >> (8 * i)));
-  return TlvBytes(0x02, content);
-}
+namespace {
 
 void Append(SnmpBytes& to, const SnmpBytes& bytes) { to.insert(to.end(), bytes.begin(), bytes.end()); }
 
@@ -37,6 +26,56 @@ bool Read(const SnmpBytes& bytes, size_t& at, unsigned char& tag, size_t& begin,
 }
 
 }  // namespace
+
+SnmpBytes IntegerBytes(int32_t value) {
+  SnmpBytes content;
+  auto word = static_cast<uint32_t>(value);
+  int bytes = 4;
+  while (bytes > 1) {
+    int32_t shorter = static_cast<int32_t>(word << (8 * (5 - bytes))) >> (8 * (5 - bytes));
+    if (shorter != value) break;
+    --bytes;
+  }
+  for (int i = bytes - 1; i >= 0; --i) content.push_back(static_cast<unsigned char>(word >> (8 * i)));
+  return TlvBytes(0x02, content);
+}
+
+SnmpBytes TextBytes(const std::string& text) { return TlvBytes(0x04, SnmpBytes(text.begin(), text.end())); }
+
+SnmpBytes OIDfieldBytes(const std::string& dotted) {
+  std::vector<uint32_t> elements;
+  for (const char* p = dotted.c_str(); *p != '\0';) {
+    char* end = nullptr;
+    elements.push_back(static_cast<uint32_t>(std::strtoul(p, &end, 10)));
+    p = *end == '.' ? end + 1 : end;
+  }
+  SnmpBytes content = {static_cast<unsigned char>(elements[0] * 40 + elements[1])};
+  for (size_t i = 2; i < elements.size(); ++i) {
+    SnmpBytes groups;
+    uint32_t value = elements[i];
+    do {
+      groups.insert(groups.begin(), static_cast<unsigned char>((value & 0x7F) | (groups.empty() ? 0 : 0x80)));
+      value >>= 7;
+    } while (value != 0);
+    Append(content, groups);
+  }
+  return TlvBytes(0x06, content);
+}
+
+std::string DottedOID(const SnmpBytes& oidField) {
+  size_t at = 0, begin = 0, end = 0;
+  unsigned char tag = 0;
+  if (!Read(oidField, at, tag, begin, end) || tag != 0x06 || begin == end) return "";
+  std::string dotted = std::to_string(oidField[begin] / 40) + "." + std::to_string(oidField[begin] % 40);
+  uint32_t value = 0;
+  for (size_t i = begin + 1; i < end; ++i) {
+    value = (value << 7) | (oidField[i] & 0x7F);
+    if ((oidField[i] & 0x80) != 0) continue;
+    dotted += "." + std::to_string(value);
+    value = 0;
+  }
+  return dotted;
+}
 
 SnmpBytes TlvBytes(unsigned char tag, const SnmpBytes& content) {
   SnmpBytes out = {tag};
@@ -64,11 +103,11 @@ SnmpBytes VarBindBytes(const SnmpBytes& oidField, const SnmpBytes& valueField) {
 SnmpBytes ResponseBytes(const SnmpReply& reply) {
   SnmpBytes list;
   for (const SnmpBytes& varBind : reply.varBinds) Append(list, varBind);
-  SnmpBytes pdu = Integer(reply.id);
-  Append(pdu, Integer(reply.status));
-  Append(pdu, Integer(reply.index));
+  SnmpBytes pdu = IntegerBytes(reply.id);
+  Append(pdu, IntegerBytes(reply.status));
+  Append(pdu, IntegerBytes(reply.index));
   Append(pdu, TlvBytes(0x30, list));
-  SnmpBytes message = Integer(reply.version);
+  SnmpBytes message = IntegerBytes(reply.version);
   Append(message, TlvBytes(0x04, SnmpBytes(reply.community.begin(), reply.community.end())));
   Append(message, TlvBytes(reply.pduTag, pdu));
   return TlvBytes(0x30, message);

@@ -11,6 +11,13 @@ using SnmpBytes = std::vector<unsigned char>;
 
 // A TLV with a definite length (short form, else 0x81 or 0x82).
 SnmpBytes TlvBytes(unsigned char tag, const SnmpBytes& content);
+// Whole fields: an INTEGER in its fewest bytes, an OCTET STRING, and an OBJECT
+// IDENTIFIER of the dotted text, written here independently of the code under test.
+SnmpBytes IntegerBytes(int32_t value);
+SnmpBytes TextBytes(const std::string& text);
+SnmpBytes OIDfieldBytes(const std::string& dotted);
+// The dotted text of a whole OBJECT IDENTIFIER field; empty when it is none.
+std::string DottedOID(const SnmpBytes& oidField);
 // A VarBind SEQUENCE of a whole OID field and a whole value field.
 SnmpBytes VarBindBytes(const SnmpBytes& oidField, const SnmpBytes& valueField);
 

@@ -26,13 +26,14 @@ int BoundSocket(const char* address, unsigned short port) {
 
 }  // namespace
 
-SnmpResponder::SnmpResponder(Script script) : script_(std::move(script)) {
-  unsigned short port = FreeLoopbackPort();
-  socket_ = BoundSocket("127.0.0.1", port);
+SnmpResponder::SnmpResponder(Script script, const std::string& address, unsigned short port)
+    : script_(std::move(script)) {
+  if (port == 0) port = FreeLoopbackPort();
+  socket_ = BoundSocket(address.c_str(), port);
   foreign_ = BoundSocket("127.0.0.2", 0);
   address_.sin_family = AF_INET;
   address_.sin_port = htons(port);
-  address_.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  inet_pton(AF_INET, address.c_str(), &address_.sin_addr);
   if (pipe(wake_) != 0) wake_[0] = wake_[1] = -1;
   thread_ = std::thread([this] { serve(); });
 }

@@ -1,7 +1,8 @@
-// A UDP peer of the test's own that plays an SNMP agent on 127.0.0.1 with a script:
-// for each request it receives, it sends what the script makes of it, each reply
-// from 127.0.0.1 or from 127.0.0.2 (a foreign address), and counts the requests.
-// For bytes that snmpd never sends: stale, foreign, malformed, none at all.
+// A UDP peer of the test's own that plays an SNMP agent with a script, on 127.0.0.1
+// or on an address and port of the test's choice: for each request it receives, it
+// sends what the script makes of it, each reply from its own address or from
+// 127.0.0.2 (a foreign address), and counts the requests. For bytes that snmpd never
+// sends: stale, foreign, malformed, none at all, error statuses at will.
 #pragma once
 
 #include <netinet/in.h>
@@ -24,12 +25,14 @@ struct ScriptedReply {
 class SnmpResponder {
  public:
   using Script = std::function<std::vector<ScriptedReply>(const SnmpBytes& request)>;
-  explicit SnmpResponder(Script script);
+  explicit SnmpResponder(Script script) : SnmpResponder(std::move(script), "127.0.0.1", 0) {}
+  // On the address and port (0: a free port of the loopback address).
+  SnmpResponder(Script script, const std::string& address, unsigned short port);
   ~SnmpResponder();
   SnmpResponder(const SnmpResponder&) = delete;
   SnmpResponder& operator=(const SnmpResponder&) = delete;
 
-  // Where requests go (127.0.0.1 and the port).
+  // Where requests go.
   const sockaddr_in& address() const { return address_; }
   int requests() const { return requests_.load(); }
   SnmpBytes lastRequest();

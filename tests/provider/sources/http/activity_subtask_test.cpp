@@ -200,6 +200,45 @@ TEST_F(ActivitySubtaskTest, RegressionAServersChallengeNeverGetsTheProxysCredent
   EXPECT_EQ(server.requests()[0].header("Proxy-Authorization"), "");
 }
 
+// A web server's 401 reached through a proxy ends the request with the server's
+// status: the server's challenge is never answered, the proxy's only once.
+TEST_F(ActivitySubtaskTest, AServersChallengeReachedThroughAProxyIsNotAnswered) {
+  const std::string page = "http://127.0.0.1:9/private";  // reached through the proxy only
+  const struct {
+    const char* what;
+    bool proxyAsks;
+    size_t requests;
+    const char* traced;
+  } cases[] = {
+      {"a proxy that lets the request through", false, 1,
+       "Web server challenge <Basic realm=\"site\"> for URL <http://127.0.0.1:9/private> not answered"},
+      {"a proxy that asks first", true, 2,
+       "Authentication attempt failed. Unable to obtain status for URL <http://127.0.0.1:9/private>"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    TestHTTPServer proxy([&c](const HTTPrequest& request) {
+      if (c.proxyAsks && request.header("Proxy-Authorization").empty())
+        return Page(407, "Proxy Authentication Required", "", {"Proxy-Authenticate: Basic realm=\"zev\""});
+      return Page(401, "Unauthorized", "", {"WWW-Authenticate: Basic realm=\"site\""});
+    });
+    TraceCapture trace("*=0x90");
+    ActivitySubtasks subtasks(1, {{"http_proxy", proxy.url("")},
+                                  {"ZEVP_HTTP_PROXY_USERID", "agent"},
+                                  {"ZEVP_HTTP_PROXY_PASSWORD", "s3cret"}});
+    PageCheck check = subtasks.checkPage(page);
+    EXPECT_EQ(check.status, VMO1_AUTHENTICATION_REQUIRED);
+    EXPECT_EQ(check.httpCode, 401);
+    ASSERT_EQ(proxy.requests().size(), c.requests);
+    for (const HTTPrequest& request : proxy.requests()) {
+      EXPECT_EQ(request.target, page);
+      EXPECT_EQ(request.header("Authorization"), "");
+    }
+    EXPECT_EQ(proxy.requests().back().header("Proxy-Authorization"), c.proxyAsks ? "Basic YWdlbnQ6czNjcmV0" : "");
+    EXPECT_TRUE(trace.contains(c.traced));
+  }
+}
+
 TEST_F(ActivitySubtaskTest, AServerThatDropsHTTP11IsRetriedOnceInHTTP10) {
   TestHTTPServer server([](const HTTPrequest& request) {
     return request.version == "HTTP/1.1" ? HTTPanswer{} : Page(200, "OK", "<html>1.0 only</html>", {}, "HTTP/1.0");

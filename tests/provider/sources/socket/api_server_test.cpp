@@ -104,6 +104,28 @@ TEST_F(APIserverTest, ADatagramPartnerBeginsSendsBlocksAndEndsItsInput) {
   EXPECT_EQ(NextRowText(rows), "f/17");
 }
 
+// At the data provider's end every bound API partner is taken offline from outside:
+// a session finds its connection closed and a datagram partner is told nothing, for
+// the client library would take a reply it did not ask for as the answer to its
+// next request.
+TEST_F(APIserverTest, AtShutDownAnAPIpartnerGetsNoReplyItDidNotAskFor) {
+  RowWaiter rows("Orders", "Lines");
+  syncWithServer();
+  DatagramEnd partner;
+  StreamEnd session(apiPort());
+  ASSERT_TRUE(session.connected());
+  EXPECT_EQ(exchange(partner, Request("BGNINP", "Orders Lines ")), status(0) + "#;");
+  EXPECT_EQ(exchange(session, Request("BGNINP", "Orders Lines ")), status(0) + "#;");
+  EXPECT_EQ(exchange(partner, Request("SNDDTA", "a;1")), status(0));
+  EXPECT_EQ(NextRowText(rows), "a/17");
+  EXPECT_EQ(exchange(session, Request("SNDDTA", "b;2")), status(0));
+  EXPECT_EQ(NextRowText(rows), "b/17");
+  stop();
+  EXPECT_EQ(log().count(35), 2) << "both partners' input ended";
+  EXPECT_TRUE(session.closedByPeer(kReplyWaitMs));
+  EXPECT_EQ(partner.next(kSilenceMs), "<none>");
+}
+
 // Each request a partner sends counts as an API call of the process's statistics.
 TEST_F(APIserverTest, EachRequestCountsAsAnAPIcall) {
   RowWaiter rows("Orders", "Lines");

@@ -11,6 +11,7 @@
 #include "dch_work_queue.h"
 #include "dp_anchor.h"
 #include "io_entry.h"
+#include "model_lookups.h"
 #include "partner_sockets.h"
 #include "socket_input_fixture.h"
 #include "statistic_counts.h"
@@ -139,6 +140,71 @@ TEST_F(SocketServerTest, ADatagramPartnerExpiresAfterItsGroupsTimeToLiveFiveTime
   IOEntry* bound = anchor()->sockIOEntries;
   BSV1_ReleaseLock(&anchor()->sockIOListLock);
   EXPECT_TRUE(WaitFor([bound] { return BoundSocketOf(bound) == 0; })) << "unbound";
+}
+
+// A predefined partner connected over TCP keeps its connection: another one from
+// its address is not its partner's (the partner has its connection) and, without an
+// association record, is closed as soon as it sends or once its first data is late;
+// when the first connection has ended, the next is bound to the partner again.
+TEST_F(SocketServerTest, ASecondConnectionFromAConnectedPredefinedPartnerIsClosedAndTheFirstGoesOn) {
+  metafile("pre", {"//APPL Pre", "//NAME Text P 60", "//SOURCE SOCK 127.0.0.1", "//ATTRIBUTES ';'", "Name D 16"});
+  ASSERT_NE(start(ZEV_DP_SOCK), nullptr);
+  ASSERT_NE(load("pre"), nullptr);
+  RowWaiter rows("Pre", "Text");
+  syncWithServer();
+  StreamEnd first(socketPort());
+  ASSERT_TRUE(first.send("one\n"));
+  EXPECT_EQ(NextRowText(rows), "one/17");
+  EXPECT_EQ(log().waitFor(21).inserts.at(3), "Pre");
+
+  StreamEnd sending(socketPort());
+  ASSERT_TRUE(sending.send("intruder\n"));
+  EXPECT_TRUE(sending.closedByPeer(kAckWaitMs));
+  EXPECT_EQ(log().waitFor(56).inserts, (std::vector<std::string>{"TCP", "localhost"}));
+  const int32_t open = CountsOf(anchor()).openedSockets;
+  StreamEnd silent(socketPort());
+  ASSERT_TRUE(WaitFor([&] { return CountsOf(anchor()).openedSockets == open + 1; })) << "accepted";
+  ASSERT_TRUE(first.send("two\n"));
+  EXPECT_EQ(NextRowText(rows), "two/17") << "the first connection goes on";
+  clock().advance(6);
+  EXPECT_TRUE(silent.closedByPeer(kAckWaitMs));
+  EXPECT_EQ(log().waitFor(22).inserts, std::vector<std::string>{"localhost"});
+  EXPECT_EQ(log().count(21), 1);
+
+  first.close();
+  EXPECT_EQ(log().waitFor(24).inserts.at(3), "Pre");
+  StreamEnd again(socketPort());
+  ASSERT_TRUE(again.send("three\n"));
+  EXPECT_EQ(NextRowText(rows), "three/17");
+  EXPECT_EQ(log().count(21), 2);
+}
+
+// An association record naming an application of two groups, none of which has a
+// source for the sender, is refused: over TCP with message 23 and a closed
+// connection, over UDP with message 29; the application loaded for it goes again.
+TEST_F(SocketServerTest, AnAssociationWithAnApplicationOfTwoGroupsAndNoSourceIsRefused) {
+  metafile("two", {"//APPL Two", "//NAME First P 60", "//ATTRIBUTES ';'", "Name D 16", "//NAME Second P 60",
+                   "//ATTRIBUTES ';'", "Name D 16"});
+  ASSERT_NE(start(ZEV_DP_SOCK), nullptr);
+  RowWaiter rows("Lines", "Text");
+  syncWithServer();
+  StreamEnd good(socketPort());
+  ASSERT_TRUE(good.send("//lines\ngood;1\n"));
+  ASSERT_EQ(NextRowText(rows), "good/17");
+
+  StreamEnd stream(socketPort());
+  ASSERT_TRUE(stream.send("//two\r\nrow;1\r\n"));
+  EXPECT_TRUE(stream.closedByPeer(kAckWaitMs));
+  EXPECT_EQ(log().waitFor(23).inserts, (std::vector<std::string>{"localhost", "Two", "localhost"}));
+  DatagramEnd datagrams;
+  datagrams.sendTo(socketPort(), "//two");
+  EXPECT_EQ(log().waitFor(29).inserts, (std::vector<std::string>{"localhost", "Two", "localhost"}));
+
+  ASSERT_TRUE(good.send("after;1\n"));
+  EXPECT_EQ(NextRowText(rows), "after/17");
+  EXPECT_EQ(ZEVP_LocateApplicationByName(anchor(), "Two", 3), nullptr) << "released again";
+  EXPECT_EQ(log().count(23), 1);
+  EXPECT_EQ(log().count(29), 1);
 }
 
 // A predefined partner needs no association record; one marked EBCDIC (E) has its
