@@ -235,7 +235,8 @@ void ZEVP_ProcessSockRequestByState(DPAB* anchor, ProcessEntry* caller, IOEntry*
   request.length = received ? n : 0;
   if (request.api() && received) ZEVP_UpdateStatLogAPIcalls(1);
   zevp::dispatch(request);
-  // A request is answered; a source taken offline without one is not.
+  // A request is answered; a source taken offline without one is not: the client
+  // library would take such a reply for the answer to its next request.
   if (request.api() && received) zevp::reply(request);
   if (request.actionDelivered) ZEVP_CheckActionRequestCompletion(source);
 }
