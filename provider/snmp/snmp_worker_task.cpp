@@ -173,7 +173,9 @@ void perform(const Worker& w, ActionEntry* action) {
   }
 }
 
-void complete(const Worker& w, ActionEntry* action) {
+// False when the action could not be handed back to the automation server: the
+// worker then ends.
+bool complete(const Worker& w, ActionEntry* action) {
   SNMPWorkerTaskExtension* extension = w.block->WorkerExtension;
   const bool handedOver = extension->startHandedOver != 0;
   extension->startHandedOver = 0;
@@ -181,10 +183,13 @@ void complete(const Worker& w, ActionEntry* action) {
   // A start that joined another collector stays with it until it is stopped.
   if (handedOver) {
     ZEVP_ReleaseWorkerAction(w.block);
-    return;
+    return true;
   }
   ZEVP_PostSNMPactionResult(w.anchor, w.own, w.reply, action);
-  ZEVP_GiveActionBack(w.anchor, w.block, action);
+  if (ZEVP_GiveActionBack(w.anchor, w.block, action)) return true;
+  TRC(TRC_ERROR, "*****SNMP worker task ends: action %u not handed back to a running automation server",
+      action->ActionID);
+  return false;
 }
 
 }  // namespace
@@ -216,7 +221,7 @@ void ZEVP_SNMPWorkerTask(ActionWorkerTaskEntry* worker, ProcessEntry* own) {
   ZEVP_ReportWorkerStart(worker, 0);
   while (ActionEntry* action = ZEVP_AwaitWorkerAction(worker, own)) {
     perform(w, action);
-    complete(w, action);
+    if (!complete(w, action)) break;
   }
   ZEVP_FreeActionReplySource(anchor, &w.reply);
   freeExtension(anchor, worker);
