@@ -20,6 +20,7 @@
 #include "ipc_sock_server_state.h"
 #include "server_endpoints.h"
 #include "trc1.h"
+#include "zev0/hostnames.h"
 #include "zev0/prodspec.h"
 #include "zev0/sockets.h"
 #include "zev0/text.h"
@@ -69,6 +70,7 @@ int ipcSock::IPCServer() {
   }
   memset(_sockClientFD, 0, sizeof _sockClientFD);
   if (!openServerSockets()) exitPortInUse();
+  if (!reachableAtDCHaddress()) exitUnreachable();
   TRC(TRC_ERROR, "Successfully opened %s DCH port %d", productName(), _envPortNo);
   if (listen(_sockTCP, kListenBacklog) != 0) {
     TRC(TRC_ERROR, "Error: listen for _sockTCP failed. errno=%d", errno);
@@ -93,6 +95,33 @@ bool ipcSock::openServerSockets() {
 void ipcSock::exitPortInUse() {
   TRC(TRC_ERROR, "Error: Could not open TCP/UDP sockets bound to %s DCH port %d", productName(), _envPortNo);
   TRC(TRC_ERROR, "Determine if another copy of %s is already active on this system.  Exiting...\n\n", productName());
+  fflush(stderr);
+  fflush(stdout);
+  exit(1);
+}
+
+// A DCH address that does not resolve is left to the clients, which then fail; a
+// server bound to every address is reached at any.
+bool ipcSock::reachableAtDCHaddress() const {
+  sockaddr_in named{};
+  if (_sockAddress.sin_addr.s_addr == htonl(INADDR_ANY) || !ZEV0_ConvertNameToAddr(_envDCHname, 0, &named))
+    return true;
+  return named.sin_addr.s_addr == _sockAddress.sin_addr.s_addr;
+}
+
+// The DCH address names another address than the one the local host name gives, to
+// which every socket of the process is bound: no client would reach the server.
+void ipcSock::exitUnreachable() {
+  char bound[INET_ADDRSTRLEN];
+  dottedName(_sockAddress, bound, sizeof bound);
+  char message[512];
+  snprintf(message, sizeof message,
+           "Error: the DCH address <%s> is not the address <%s> of the local host name in effect <%s>, to which "
+           "%s DCH port %d is bound: no client would reach it. Set ZEVA_DCH_ADDR to that name or address, or leave "
+           "it unset.  Exiting...",
+           _envDCHname, bound, ZEV0_LocalHostNameString(), productName(), _envPortNo);
+  TRC(TRC_ERROR, "%s", message);
+  fprintf(stderr, "%s\n", message);
   fflush(stderr);
   fflush(stdout);
   exit(1);

@@ -18,8 +18,10 @@
 #include "discovery_client.h"
 #include "discovery_client_pool.h"
 #include "discovery_requests.h"
+#include "local_networks.h"
 #include "manager_routines.h"
 #include "network_configuration_block.h"
+#include "network_masks.h"
 #include "ploven_agent_entry.h"
 #include "ploven_agent_row.h"
 #include "product_affinity.h"
@@ -27,7 +29,6 @@
 #include "snmp_thread.h"
 #include "trc1.h"
 #include "zev0/env.h"
-#include "zev0/hostnames.h"
 #include "zev0/threads.h"
 #include "zevp/data_provider.h"
 
@@ -49,11 +50,20 @@ int32_t BasePortFromEnvironment() {
   return zevs::kDefaultAgentPort;
 }
 
+// Where agents call back: the one address the runtime serves at, else the host's
+// address, which is not a loopback one when the host has another (a loopback address
+// would reach none of them).
+std::string CallBackAddress() {
+  const uint32_t served = zevs::PlovenListenAddress().load();
+  return served != 0 ? zevs::DottedAddress(served) : ZEVS_ReachableLocalAddress();
+}
+
 // Starts the listen task and waits for its port; the manager goes on without a
 // listener when the task could not be made or found no port, and stops waiting at
 // shut-down. Agents can register only when a port was found.
 void StartListener(NetworkConfigurationBlock* block) {
   listenPort.store(0);
+  zevs::PlovenListenAddress().store(0);
   void* (*listen)(void*) = zevs::Routines().listenPlovenAgentReply;
   if (ZEVP_IsIndependentDPenvironment() == 0) {
     // The agent program's framework serves RPC: the task only registers the interface.
@@ -104,8 +114,8 @@ void DiscoveryManager::run() {
   zevs::AcceptDiscoveryRequests(block_);
   StartListener(block_);
   if (block_->shutdown.load() != 0) shutDown();
-  const char* localAddress = ZEV0_LocalHostAddrString();
-  std::snprintf(listenAddress_, sizeof listenAddress_, "%s[%d]", localAddress != nullptr ? localAddress : "",
+  const std::string localAddress = CallBackAddress();
+  std::snprintf(listenAddress_, sizeof listenAddress_, "%s[%d]", localAddress.c_str(),
                 listenPort.load() > 0 ? listenPort.load() : 0);
 
   basePort_ = BasePortFromEnvironment();

@@ -27,6 +27,7 @@ int32_t ClaimListenPort(const zevs::ListenPortRange& range) {
     rpc__use_family_wk(socket__family_internet, &RAF_Proxy_v131_if_spec, &address, &addressLength, &status);
     if (status == rpc__s_ok) {
       ZEVS_TRC(ZEVS_DEBUG_Ploven, TRC_DETAIL, "rpc__use_family_wk OK");
+      zevs::PlovenListenAddress().store(address.in.sin_addr.s_addr);
       return port;
     }
     ZEVS_TRC(ZEVS_DEBUG_Ploven, TRC_DETAIL, "rpc__use_family_wk failed - %s", zevs::RpcStatusText(status).c_str());
@@ -66,6 +67,11 @@ namespace zevs {
 ListenPortRange& PlovenListenPorts() {
   static ListenPortRange range;
   return range;
+}
+
+std::atomic<uint32_t>& PlovenListenAddress() {
+  static std::atomic<uint32_t> address{0};
+  return address;
 }
 
 }  // namespace zevs

@@ -25,4 +25,8 @@ struct ListenPortRange {
 };
 ListenPortRange& PlovenListenPorts();
 
+// The address (network order) the runtime serves RAF_Proxy at, as the listen task
+// claimed its port: 0 for every address of the host.
+std::atomic<uint32_t>& PlovenListenAddress();
+
 }  // namespace zevs

@@ -84,6 +84,9 @@ bool HostAddress(uint32_t* address) {
   return text != nullptr && zevs::ParseDottedAddress(text, address);
 }
 
+// 127.0.0.0/8: only this host reaches it.
+bool IsLoopback(uint32_t address) { return (ntohl(address) >> 24) == 127; }
+
 bool ManagesOwnNetwork() { return zevs::FirstLetter("ZEVP_SNMP_MANAGE_LOCAL_NETWORK", "Y") != 'N'; }
 
 void RegisterGateway(const char* gateway) {
@@ -167,4 +170,18 @@ uint32_t ZEVS_GetLocalNetMask() {
   for (const LocalInterface& found : ListInterfaces(kMaxInterfaces * sizeof(ifreq)))
     if (found.address == hostAddress) return found.mask;
   return ZEVS_GetStandardNetMask(hostAddress);
+}
+
+std::string ZEVS_ReachableLocalAddress() {
+  uint32_t hostAddress = 0;
+  const bool known = HostAddress(&hostAddress);
+  if (known && !IsLoopback(hostAddress)) return zevs::DottedAddress(hostAddress);
+  for (const LocalInterface& found : ListInterfaces(kInterfaceBufferSize))
+    if (found.address != 0 && !IsLoopback(found.address)) {
+      ZEVS_TRC(ZEVS_DEBUG_Ploven, TRC_DETAIL, "Host address %s is a loopback address: %s of %s named instead",
+               known ? zevs::DottedAddress(hostAddress).c_str() : "unknown",
+               zevs::DottedAddress(found.address).c_str(), found.name.c_str());
+      return zevs::DottedAddress(found.address);
+    }
+  return known ? zevs::DottedAddress(hostAddress) : std::string();
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 struct NetworkConfigurationBlock;
 
@@ -19,3 +20,8 @@ const char* ZEVS_GetLocalNetAddrString();
 // The mask (network byte order) of the interface that holds the host's address,
 // else the class mask of that address.
 uint32_t ZEVS_GetLocalNetMask();
+
+// The dotted address at which a peer can reach this host: the host's address,
+// unless that is a loopback one (as a Debian host's own name gives, 127.0.1.1) and an
+// interface has another, then the first such; empty when none is known.
+std::string ZEVS_ReachableLocalAddress();

@@ -1,5 +1,6 @@
 #include "network_summary_row.h"
 
+#include <algorithm>
 #include <mutex>
 #include <vector>
 
@@ -45,6 +46,13 @@ const char* ManagedText(int32_t state) {
   }
 }
 
+// A name in a field of the row: its ';' written as ',', so that it stays one field.
+std::string FieldText(const char* name) {
+  std::string text = name != nullptr ? name : "";
+  std::replace(text.begin(), text.end(), ';', ',');
+  return text;
+}
+
 // The names of the network's routers joined by ", ", cut to the attribute's size;
 // the one router of the best metric when none is attached; " " when there is none.
 std::string RoutersText(const NetworkEntry& entry) {
@@ -53,10 +61,10 @@ std::string RoutersText(const NetworkEntry& entry) {
     for (const RouterEntry* router = entry.routers; router != nullptr && names.size() < zevs::kNetworkRoutersFieldMax;
          router = router->nextOnNetwork) {
       if (!names.empty()) names += ", ";
-      names += router->name != nullptr ? router->name : "";
+      names += FieldText(router->name);
     }
   } else if (entry.router != nullptr && entry.router->name != nullptr) {
-    names = entry.router->name;
+    names = FieldText(entry.router->name);
   }
   if (names.empty()) return " ";
   return names.substr(0, zevs::kNetworkRoutersFieldMax);
@@ -106,7 +114,8 @@ std::string NetworkSummaryRow(NetworkEntry* entry) {
   int32_t active = 0;
   const bool timed = CountHosts(entry, &active);
   Routines().locateNetworkRouters(entry);
-  std::string address = entry->symbolicName != nullptr ? entry->symbolicName : ShortNetworkAddress(entry->networkAddress);
+  std::string address =
+      entry->symbolicName != nullptr ? FieldText(entry->symbolicName) : ShortNetworkAddress(entry->networkAddress);
   std::string row = address.substr(0, kNetworkAddressFieldMax) + ";" + DottedMask(entry->networkMask) + ";";
   row += std::to_string(active) + ";" + std::to_string(entry->seenHostCount - active) + ";";
   if (timed) {
@@ -123,7 +132,11 @@ std::string NetworkSummaryRow(NetworkEntry* entry) {
 }  // namespace zevs
 
 void ZEVS_UpdateNetworkInfoToDCH(NetworkConfigurationBlock* block, NetworkEntry* entry) {
-  if (block == nullptr || ZEV0_QueryProductSpec(ZEV2_ENABLE_DISCOVERY_DATA_UPDATE) == nullptr) return;
+  if (block == nullptr) return;
+  if (!ZEV0_ProductSpecItemOn(ZEV2_ENABLE_DISCOVERY_DATA_UPDATE)) {
+    ZEVS_TRC(ZEVS_DEBUG_Network, TRC_DETAIL, "NETSUMMARY rows not sent: ENABLE_DISCOVERY_DATA_UPDATE is not on");
+    return;
+  }
   DPAB* anchor = block->anchor;
   if (anchor == nullptr || ZEVP_SNMPmanagerSource(anchor, ZEVP_SNMP_NETSUMMARY) == nullptr) {
     ZEVS_TRC(ZEVS_DEBUG_Network, TRC_DETAIL, "QLM not yet initialized");

@@ -1,6 +1,7 @@
 // The NETSUMMARY rows of the known networks: address (or symbolic name), mask,
 // active and inactive hosts, the current, minimum and maximum response times, the
-// managed state and the network's routers, each field followed by ';'.
+// managed state and the network's routers, each field followed by ';'. A ';' inside
+// a name is written as ',', so that the name stays one field.
 #pragma once
 
 #include <atomic>
@@ -10,8 +11,9 @@ struct NetworkConfigurationBlock;
 struct NetworkEntry;
 
 // Sends the row of the entry, or of every network of the list when entry is null
-// (until the block's shut-down flag is set). Nothing while product item 14
-// (ENABLE_DISCOVERY_DATA_UPDATE) is unset or the anchor has no NETSUMMARY source.
+// (until the block's shut-down flag is set). Nothing unless product item 14
+// (ENABLE_DISCOVERY_DATA_UPDATE) begins with Y, as for the ROUTER and NETWORK rows,
+// nor while the anchor has no NETSUMMARY source.
 void ZEVS_UpdateNetworkInfoToDCH(NetworkConfigurationBlock* block, NetworkEntry* entry);
 
 // The row of one entry through the block that agent discovery recorded at its start

@@ -94,6 +94,10 @@ class ipcSock : public DCHipc {
   // Server side (ipc_sock_server.cpp).
   bool openServerSockets();
   [[noreturn]] void exitPortInUse();
+  // The DCH address its clients use (ZEVA_DCH_ADDR, else the local host name) is the
+  // address the server's sockets are bound to; else the server cannot be reached.
+  bool reachableAtDCHaddress() const;
+  [[noreturn]] void exitUnreachable();
   int serveUntilStopped();
   timeval* stallTimeout(timeval* limit) const;
   void takeDatagram();

@@ -85,7 +85,7 @@ std::string ShowRecordLines(const std::string& records) {
         break;
       }
       case 4: {
-        lines += Formatted("%21.21s ", value());
+        lines += Formatted("           %21.21s ", value());
         lines += Formatted("%s\n", value());
         break;
       }

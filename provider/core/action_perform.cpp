@@ -64,7 +64,18 @@ void performRule(DPAB* anchor, const SourceEntry* source, ActionEntry* entry) {
         entry->ActionOwner);
 }
 
-void logCompletion(DPAB* anchor, const ActionWorkerTaskEntry* worker, const ActionEntry* entry) {
+void runCommand(DPAB* anchor, const ActionWorkerTaskEntry* worker, ActionEntry* entry) {
+  if (worker->LogActivity != 0)
+    zevp::Routines().sendDPlogMessage(anchor, 62, ZEVP_AutoTypeText(entry->ActionType), entry->ActionOwner,
+                                      entry->ActionName, entry->ActionParm != nullptr ? entry->ActionParm : "NONE",
+                                      "DP");
+  ZEVP_ExecuteActionCommand(entry);
+  ZEVP_LogActionCompletion(anchor, worker, entry);
+}
+
+}  // namespace
+
+void ZEVP_LogActionCompletion(DPAB* anchor, const ActionWorkerTaskEntry* worker, const ActionEntry* entry) {
   if (worker->LogActivity == 0) return;
   std::string status = std::to_string(entry->ActionStatus);
   const char* type = ZEVP_AutoTypeText(entry->ActionType);
@@ -74,17 +85,6 @@ void logCompletion(DPAB* anchor, const ActionWorkerTaskEntry* worker, const Acti
   else if (entry->ActionType == ZEV_ACTION_AUTOMATION)
     log(anchor, 60, type, entry->ActionOwner, status.c_str(), nullptr, nullptr);
 }
-
-void runCommand(DPAB* anchor, const ActionWorkerTaskEntry* worker, ActionEntry* entry) {
-  if (worker->LogActivity != 0)
-    zevp::Routines().sendDPlogMessage(anchor, 62, ZEVP_AutoTypeText(entry->ActionType), entry->ActionOwner,
-                                      entry->ActionName, entry->ActionParm != nullptr ? entry->ActionParm : "NONE",
-                                      "DP");
-  ZEVP_ExecuteActionCommand(entry);
-  logCompletion(anchor, worker, entry);
-}
-
-}  // namespace
 
 void ZEVP_PerformAction(ActionWorkerTaskEntry* worker, ProcessEntry* own, ActionEntry* entry) {
   DPAB* anchor = own->anchor;
@@ -103,7 +103,7 @@ void ZEVP_PerformAction(ActionWorkerTaskEntry* worker, ProcessEntry* own, Action
   entry->WorkerTask = worker;
   if (ZEVP_CheckIsLocalAction(sources.front(), entry) == 0) {
     for (SourceEntry* source : sources) ZEVP_PerformRemoteAction(own, source, entry);
-    logCompletion(anchor, worker, entry);
+    ZEVP_LogActionCompletion(anchor, worker, entry);
     return;
   }
   zevp::EngineRoutines& routines = zevp::Routines();

@@ -6,8 +6,13 @@
 
 struct ActionEntry;
 struct ActionWorkerTaskEntry;
+struct DPAB;
 struct ProcessEntry;
 
 // Leaves the outcome in the action's status and result; own is the worker's
 // process entry.
 void ZEVP_PerformAction(ActionWorkerTaskEntry* worker, ProcessEntry* own, ActionEntry* entry);
+
+// The completion's DP log message when the worker logs: 61 with the result, else 60
+// for an automation action.
+void ZEVP_LogActionCompletion(DPAB* anchor, const ActionWorkerTaskEntry* worker, const ActionEntry* entry);

@@ -189,7 +189,7 @@ ActionEntry* ZEVP_AwaitWorkerAction(ActionWorkerTaskEntry* worker, ProcessEntry*
   return entry;
 }
 
-void ZEVP_GiveActionBack(DPAB* anchor, ActionWorkerTaskEntry* worker, ActionEntry* entry) {
+bool ZEVP_GiveActionBack(DPAB* anchor, ActionWorkerTaskEntry* worker, ActionEntry* entry) {
   // Under the list's lock, under which the SNMP collectors look for the starts they serve.
   BSV1_GetLock(&anchor->actionListLock);
   entry->WorkState = ZEVP_ACTION_FINISHED;
@@ -198,7 +198,7 @@ void ZEVP_GiveActionBack(DPAB* anchor, ActionWorkerTaskEntry* worker, ActionEntr
   TRC(TRC_DETAIL, "Action %u finished by worker @%p, status %d", entry->ActionID, static_cast<void*>(worker),
       entry->ActionStatus);
   ZEVP_ReleaseWorkerAction(worker);
-  ZEVP_EnqueueActionToServer(anchor, entry);
+  return ZEVP_EnqueueActionToServer(anchor, entry) == 1;
 }
 
 void ZEVP_ReleaseWorkerAction(ActionWorkerTaskEntry* worker) {

@@ -69,8 +69,9 @@ void ZEVP_ReportWorkerStart(ActionWorkerTaskEntry* worker, int failed);
 // termination flag.
 ActionEntry* ZEVP_AwaitWorkerAction(ActionWorkerTaskEntry* worker, ProcessEntry* own);
 // The action is done: marked finished and handed to the automation server, which
-// resets it; the worker is idle again unless told to end.
-void ZEVP_GiveActionBack(DPAB* anchor, ActionWorkerTaskEntry* worker, ActionEntry* entry);
+// resets it; the worker is idle again unless told to end. False when no automation
+// server took it (it is held for one).
+bool ZEVP_GiveActionBack(DPAB* anchor, ActionWorkerTaskEntry* worker, ActionEntry* entry);
 // The worker is idle again (unless told to end) without its action, which lives on
 // elsewhere (an SNMP start served by another worker).
 void ZEVP_ReleaseWorkerAction(ActionWorkerTaskEntry* worker);

@@ -117,7 +117,8 @@ void dispatch(const Server& server, ActionEntry* action) {
 int ZEVP_EnqueueActionToServer(DPAB* anchor, ActionEntry* entry) {
   entry->QueueNext = nullptr;
   BSV1_GetLock(&anchor->heldActionLock);
-  if (ProcessEntry* server = anchor->automationServerEntry) {
+  ProcessEntry* server = anchor->automationServerEntry;
+  if (server != nullptr) {
     BSV1_GetLock(&server->workQueueLock);
     auto* queue = static_cast<ActionEntry*>(server->requestQueue);
     appendTo(&queue, entry);
@@ -132,7 +133,7 @@ int ZEVP_EnqueueActionToServer(DPAB* anchor, ActionEntry* entry) {
     TRC(TRC_DETAIL, "Action %u held until the automation server runs", entry->ActionID);
   }
   BSV1_ReleaseLock(&anchor->heldActionLock);
-  return 1;
+  return server != nullptr ? 1 : 0;
 }
 
 void ZEVP_AutomationServer(ProcessEntry* entry) {

@@ -15,6 +15,7 @@ struct ProcessEntry;
 // Thread routine (ZEVP_CreateProcess).
 void ZEVP_AutomationServer(ProcessEntry* entry);
 
-// Appends the entry to the server's queue and wakes the server, or, while no server
-// runs, to the anchor's wait queue. Always 1.
+// Appends the entry to the server's queue and wakes the server (1), or, while no
+// server runs, to the anchor's wait queue, which a server takes over when it starts
+// (0: held, the server did not take it).
 int ZEVP_EnqueueActionToServer(DPAB* anchor, ActionEntry* entry);

@@ -10,6 +10,7 @@
 #include "metafile_text.h"
 #include "process_entry.h"
 #include "trc1.h"
+#include "url_management.h"
 
 TRC_UNIT();
 
@@ -65,11 +66,11 @@ bool urlOfGroup(const std::string& group, const char* owner, const std::string& 
 }  // namespace
 
 void ZEVP_WakeHTTPmanagerThread(DPAB* anchor) {
-  ProcessEntry* manager = anchor->httpManagerEntry;
-  if (manager == nullptr) return;  // it looks at every URL when it starts
-  pthread_mutex_lock(&manager->mutex);
-  pthread_cond_signal(&manager->condition);
-  pthread_mutex_unlock(&manager->mutex);
+  // Held, the request keeps the manager from ending and freeing the block meanwhile.
+  zevp::URLmanagementRequest request(anchor);
+  // No manager yet: it walks every URL when it starts.
+  if (request.block() != nullptr && anchor->httpManagerEntry.load() != nullptr)
+    zevp::WakeHTTPmanager(request.block());
 }
 
 bool ZEVP_ParseRuleStartParameters(const char* parameters, const char* owner, RuleStartParameters* parsed) {

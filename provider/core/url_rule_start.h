@@ -33,5 +33,7 @@ bool ZEVP_ParseRuleStartParameters(const char* parameters, const char* owner, Ru
 // HTTP manager.
 void ZEVP_StartURLmonitoringByRule(DPAB* anchor, const ActionEntry* entry);
 
-// Wakes the HTTP manager, when it runs, to look at the URLs again.
+// Wakes the HTTP manager, when it runs, to look at the URLs again; the wake is kept
+// until the manager looks, also when it was not waiting. Before the manager runs
+// there is nothing to wake: it walks every URL when it starts.
 void ZEVP_WakeHTTPmanagerThread(DPAB* anchor);

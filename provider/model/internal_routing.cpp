@@ -91,8 +91,8 @@ SourceEntry* makeRoutedSource(DPAB* anchor, TableEntry* table, SourceEntry* orig
   return routed;
 }
 
-// Puts a routed source just made online, unless the switches leave its group out.
-// False when its online failed: the group's route then stays pending.
+// Puts a routed source online, unless the switches leave its group out. False when
+// its online failed: the group's route then stays pending.
 bool bringOnline(DPAB* anchor, TableEntry* table, SourceEntry* routed) {
   const zevp::RoutingSwitchSettings& switches = zevp::RoutingSwitches();
   const SummaryManagementBlock* summary = table->Summary;
@@ -130,10 +130,11 @@ bool roomForRecord(InternalRoutingBlock* block, int32_t length) {
 bool routeToGroup(DPAB* anchor, SourceEntry* source, InternalRoutingBlock* block, TableEntry* table,
                   const char* record, int32_t length) {
   SourceEntry* routed = routedSourceOf(table, source);
-  if (routed == nullptr) {
-    routed = makeRoutedSource(anchor, table, source);
-    if (routed == nullptr || !bringOnline(anchor, table, routed)) return false;
-  }
+  if (routed == nullptr) routed = makeRoutedSource(anchor, table, source);
+  if (routed == nullptr) return false;
+  // Ready: just made, taken offline with its origin (a rotated file), or its online
+  // failed before; each time it goes online (again) with its origin's next row.
+  if (ZEVP_SourceStateOf(routed) == ZEVP_Ready && !bringOnline(anchor, table, routed)) return false;
   if (ZEVP_SourceStateOf(routed) == ZEVP_Ready || record == nullptr || length <= 0) return true;
   // Each split writes into the record: every group gets a fresh copy.
   std::memcpy(block->RecordCopy, record, static_cast<size_t>(length));

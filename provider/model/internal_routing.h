@@ -20,7 +20,9 @@ struct TableEntry;
 
 // Routes one row of the output group's source: each input group's routed source
 // is made and put online with the first row (a null record with length 0 only
-// makes them), then splits and sends its copy of the record. With the switch
+// puts them online, as the output source's own online does), then splits and
+// sends its copy of the record. A routed source taken offline with its origin
+// goes online again the same way. With the switch
 // ZEVP_BYPASS_BATCH_GROUP (unless N) a group whose summary is in batch mode, and
 // with ZEVP_BATCH_MODE_PROCESS=Y one whose summary is not, is left offline and
 // gets no rows. The switches are read once.

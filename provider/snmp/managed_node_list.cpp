@@ -230,18 +230,30 @@ int ZEVP_LoadSNMPManagedNodeList(DPAB* anchor, const char* inputFileName) {
   return result;
 }
 
+// The file is written whole beside the old one and renamed over it: a write cut short
+// leaves the old lists for the next start.
 void ZEVP_WriteSNMPManagedNodeListConfigFile() {
   InitListOnce();
   if (configurationFileName.empty()) return;
+  const std::string newName = configurationFileName + ".new";
   BSV1_GetLock(&chainLock);
-  FILE* file = std::fopen(configurationFileName.c_str(), "we");
+  FILE* file = std::fopen(newName.c_str(), "we");
   if (file == nullptr) {
-    TRC(TRC_ERROR, "***** Managed Node List configuration file %s open failed, ErrorText <%s>",
-        configurationFileName.c_str(), std::strerror(errno));
+    TRC(TRC_ERROR, "***** Managed Node List configuration file %s open failed, ErrorText <%s>", newName.c_str(),
+        std::strerror(errno));
   } else {
     for (ManagedNodeListEntry* list = chain; list != nullptr; list = list->next)
       std::fprintf(file, "%s\n", list->inputFileName.c_str());
-    std::fclose(file);
+    const bool written = std::ferror(file) == 0;
+    if (!written) {
+      const int error = errno;
+      std::fclose(file);
+      std::remove(newName.c_str());
+      errno = error;
+    }
+    if (!written || !zev0::ReplaceWithNewFile(file, newName.c_str(), configurationFileName.c_str()))
+      TRC(TRC_ERROR, "***** Managed Node List configuration file %s not rewritten, ErrorText <%s>",
+          configurationFileName.c_str(), std::strerror(errno));
   }
   BSV1_ReleaseLock(&chainLock);
 }

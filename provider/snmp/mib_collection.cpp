@@ -54,6 +54,7 @@ void refuse(ActionEntry* action, int32_t status, const std::string& text) {
   TRC(TRC_ERROR, "%s", text.c_str());
   action->ActionStatus = status;
   ZEVP_SetActionResult(action, text.c_str());
+  action->ResultLength = static_cast<int32_t>(text.size());
 }
 
 const char* agentInfoOf(const ActionEntry* action) {
@@ -119,11 +120,21 @@ void queueForTable(DPAB* anchor, const ActionEntry* action, const TableEntry* ta
   ZEVP_EnqueueActionToServer(anchor, copy);
 }
 
-void queueForEveryTable(DPAB* anchor, ActionEntry* action, ApplicationEntry* application) {
+std::string notCollectable(const TableEntry* table) {
+  return "Non-SNMP application table <" + std::string(table->TableName) + ">. Data collection bypassed";
+}
+
+// The number of tables the action was handed on for.
+int queueForEveryTable(DPAB* anchor, ActionEntry* action, ApplicationEntry* application) {
+  int queued = 0;
   for (TableEntry* table = application->FirstTable; table != nullptr; table = table->next)
-    if (ZEVP_IsThisSNMPtable(table)) queueForTable(anchor, action, table);
+    if (ZEVP_IsThisSNMPtable(table)) {
+      queueForTable(anchor, action, table);
+      ++queued;
+    }
   action->ActionStatus = 0;
   TRC(TRC_DETAIL, "All SNMP application attribute groups processed");
+  return queued;
 }
 
 int32_t requestedInterval(const ActionEntry* action) {
@@ -250,7 +261,12 @@ int ZEVP_SNMPstartGetProcess(DPAB* anchor, ActionEntry* action, ActionWorkerTask
   }
   auto group = zevp::KeywordWord(parameters, "ATTRGROUP=");
   if (!group || group->empty()) {
-    queueForEveryTable(anchor, action, application);
+    // A start that starts nothing says why, not that it started.
+    if (queueForEveryTable(anchor, action, application) == 0)
+      refuse(action, kStatusRefused,
+             application->FirstTable != nullptr
+                 ? notCollectable(application->FirstTable)
+                 : "***** SNMPSTARTGET ignored. Application <" + *applName + "> has no attribute group.");
     return 0;
   }
   TableEntry* table = ZEVP_LocateTableByName(application, group->c_str(), static_cast<int32_t>(group->size()));
@@ -260,8 +276,7 @@ int ZEVP_SNMPstartGetProcess(DPAB* anchor, ActionEntry* action, ActionWorkerTask
     return 0;
   }
   if (!ZEVP_IsThisSNMPtable(table)) {
-    refuse(action, kStatusRefused,
-           "Non-SNMP application table <" + std::string(table->TableName) + ">. Data collection bypassed");
+    refuse(action, kStatusRefused, notCollectable(table));
     return 0;
   }
   ActionWorkerTaskEntry* serving = join(anchor, action, caller, application, table, interval);

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "action_entry.h"
+#include "action_perform.h"
 #include "action_replies.h"
 #include "action_worker.h"
 #include "attribute_entry.h"
@@ -126,6 +127,22 @@ struct Worker {
   SourceEntry* reply;
 };
 
+// An operator's start is answered at once when it is taken (its collection runs on),
+// and with the reason when it is refused or starts nothing.
+void start(const Worker& w, ActionEntry* action) {
+  const int collects = ZEVP_SNMPstartGetProcess(w.anchor, action, w.block);
+  if (action->SnmpRequest != 0) {
+    if (action->ActionStatus == ZEV_ACTION_SUCCESS) {
+      ZEVP_SetActionResultText(action, kTextStarted);
+      if (collects == 1 || w.block->WorkerExtension->startHandedOver != 0)
+        ZEVP_PostSNMPactionResult(w.anchor, w.own, w.reply, action);
+    } else {
+      ZEVP_LogActionCompletion(w.anchor, w.block, action);
+    }
+  }
+  if (collects == 1) ZEVP_SNMPmonitorMIBtable(w.anchor, w.block, w.own);
+}
+
 void perform(const Worker& w, ActionEntry* action) {
   if (action->FieldCount != ZEVP_ACTION_FIELDS_REQUIRED) {
     TRC(TRC_ERROR, "***** not all required action fields received. Action failed");
@@ -140,11 +157,7 @@ void perform(const Worker& w, ActionEntry* action) {
   } else if (named(action, "SNMPMANAGE")) {
     manageNetwork(w.anchor, action);
   } else if (named(action, ZEVP_SNMPSTARTGET)) {
-    if (action->SnmpRequest != 0) {
-      ZEVP_SetActionResultText(action, kTextStarted);
-      ZEVP_PostSNMPactionResult(w.anchor, w.own, w.reply, action);
-    }
-    if (ZEVP_SNMPstartGetProcess(w.anchor, action, w.block) == 1) ZEVP_SNMPmonitorMIBtable(w.anchor, w.block, w.own);
+    start(w, action);
   } else if (named(action, "SNMPSTOPGET")) {
     action->ActionStatus = 0;
     if (action->SnmpRequest != 0) {
@@ -160,7 +173,9 @@ void perform(const Worker& w, ActionEntry* action) {
   }
 }
 
-void complete(const Worker& w, ActionEntry* action) {
+// False when the action could not be handed back to the automation server: the
+// worker then ends.
+bool complete(const Worker& w, ActionEntry* action) {
   SNMPWorkerTaskExtension* extension = w.block->WorkerExtension;
   const bool handedOver = extension->startHandedOver != 0;
   extension->startHandedOver = 0;
@@ -168,10 +183,13 @@ void complete(const Worker& w, ActionEntry* action) {
   // A start that joined another collector stays with it until it is stopped.
   if (handedOver) {
     ZEVP_ReleaseWorkerAction(w.block);
-    return;
+    return true;
   }
   ZEVP_PostSNMPactionResult(w.anchor, w.own, w.reply, action);
-  ZEVP_GiveActionBack(w.anchor, w.block, action);
+  if (ZEVP_GiveActionBack(w.anchor, w.block, action)) return true;
+  TRC(TRC_ERROR, "*****SNMP worker task ends: action %u not handed back to a running automation server",
+      action->ActionID);
+  return false;
 }
 
 }  // namespace
@@ -203,7 +221,7 @@ void ZEVP_SNMPWorkerTask(ActionWorkerTaskEntry* worker, ProcessEntry* own) {
   ZEVP_ReportWorkerStart(worker, 0);
   while (ActionEntry* action = ZEVP_AwaitWorkerAction(worker, own)) {
     perform(w, action);
-    complete(w, action);
+    if (!complete(w, action)) break;
   }
   ZEVP_FreeActionReplySource(anchor, &w.reply);
   freeExtension(anchor, worker);

@@ -10,7 +10,8 @@ struct DPAB;
 struct ProcessEntry;
 struct SourceEntry;
 
-// The thread body (own: its process entry).
+// The thread body (own: its process entry). It ends, besides at shut-down, when an
+// action it finished finds no automation server running to take it back.
 void ZEVP_SNMPWorkerTask(ActionWorkerTaskEntry* worker, ProcessEntry* own);
 
 // Wakes the collector so that its loop takes a change at once.

@@ -177,10 +177,11 @@ TEST(ShowRecordsTest, EachRecordIsALineAndMissingValuesPrintEmpty) {
             "      Application: APPL\n"
             "\n            Group: GRP Poll Data TTL=300\n"
             "           SOURCE: FILE app.log\n"
-            "                   A1 Display Type Max Size 32 KEY\n"
-            "Twenty_Two_Characters Counter Type\n");
-  EXPECT_EQ(zevpcon::ShowRecordLines("9;1;APP;4;X;;2;G"), "      Application: APP\n                    X \n"
-                                                           "\n            Group: G \n");
+            "                              A1 Display Type Max Size 32 KEY\n"
+            "           Twenty_Two_Characters Counter Type\n");
+  EXPECT_EQ(zevpcon::ShowRecordLines("9;1;APP;4;X;;2;G"),
+            "      Application: APP\n                               X \n"
+            "\n            Group: G \n");
   EXPECT_EQ(zevpcon::ShowRecordLines("3"), "           SOURCE:  \n");
   EXPECT_EQ(zevpcon::ShowRecordLines(""), "");
   EXPECT_EQ(zevpcon::TextFromToken("0 1 0;m;1;A B;", 2), "0;m;1;A B;");

@@ -118,8 +118,8 @@ TEST_F(ScriptedConsoleTest, AShowReplyInPiecesPrintsItsRecords) {
                                                   "   MetaFile: m1.mdl", "      Application: APP", "",
                                                   "            Group: GRP Poll Data TTL=60",
                                                   "           SOURCE: FILE a.log",
-                                                  "                 Host Display Type Max Size 8 KEY",
-                                                  "                Bytes "}));
+                                                  "                            Host Display Type Max Size 8 KEY",
+                                                  "                           Bytes "}));
 }
 
 // IMPORT of a definition the agent knew: accepted, or removed again.

@@ -146,7 +146,7 @@ TEST_F(ZevpconTest, ListAndShowAlsoOverSeveralDatagrams) {
                                        "            Group: COLUMNS Poll Data TTL=60",
                                        "           SOURCE: FILE wide.log"};
   for (int n = 10; n < 50; ++n)
-    expected.push_back("  Attribute_Number_" + std::to_string(n) + " Display Type Max Size 32");
+    expected.push_back("             Attribute_Number_" + std::to_string(n) + " Display Type Max Size 32");
   ConsoleOutcome outcome = finish(*show);
   EXPECT_EQ(outcome.lines, expected);
   EXPECT_EQ(outcome.exitCode, 0);

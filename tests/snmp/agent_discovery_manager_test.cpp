@@ -30,6 +30,7 @@
 #include "gated_name_service.h"
 #include "free_port.h"
 #include "gated_clock.h"
+#include "local_networks.h"
 #include "manager_routine_overrides.h"
 #include "manager_switches.h"
 #include "manual_clock.h"
@@ -47,8 +48,8 @@ namespace {
 const ScratchDirectory& WorkDirectory() { return DefaultProductWorkDirectory("zev_agent_discovery"); }
 
 // The manager goes on without a listener: its instruction names port 0, which the
-// test agents do not call back.
-const char kInstruction[] = "REGISTER(ip:#127.0.0.1[0])";
+// test agents do not call back, at the host's address that is not a loopback one.
+std::string Instruction() { return "REGISTER(ip:#" + ZEVS_ReachableLocalAddress() + "[0])"; }
 
 void* ListenNowhere(void* port) {
   static_cast<std::atomic<int32_t>*>(port)->store(kNoPlovenListenPort);
@@ -174,8 +175,8 @@ TEST_F(AgentDiscoveryManager, NewAddressIsProbedOnTheTenPortsEvenWhenTheFirstAns
     std::map<std::string, std::string> call = NextStartAgent(*agent);
     EXPECT_EQ(call[""], "StartAgent");
     EXPECT_EQ(call["target"], "127.0.0.1");
-    EXPECT_EQ(call["instruction"], kInstruction);
-    EXPECT_EQ(call["length"], std::to_string(std::strlen(kInstruction)));
+    EXPECT_EQ(call["instruction"], Instruction());
+    EXPECT_EQ(call["length"], std::to_string(Instruction().size()));
   }
   EXPECT_TRUE(Eventually([&] { return trace_.count("Trying port ") == 10; }, 5000));
   for (int32_t port = basePort_; port < basePort_ + 10; ++port) EXPECT_EQ(tries(port, "127.0.0.1"), 1) << port;
@@ -433,7 +434,7 @@ TEST(DiscoveryClient, ProbesOnlyWhenDispatchedAndEndsWhenStopped) {
     EXPECT_EQ(call["class"], "TZOCOMMAND");
     EXPECT_EQ(call["target"], "127.0.0.1");
     EXPECT_EQ(call["origin"], "0,0,");
-    EXPECT_EQ(call["instruction"], kInstruction);
+    EXPECT_EQ(call["instruction"], "REGISTER(ip:#127.0.0.1[0])");
     EXPECT_EQ(call["thresholds"], "0,0,0,6");
     EXPECT_EQ(call["data"], "00000000000000");
     EXPECT_TRUE(Eventually([&] { return trace.count("Trying port ") == 2 * (dispatch + 1); }, 5000));

@@ -108,9 +108,14 @@ void RecordingReply(SourceEntry* source, DCHcomm* comm) {
   ZEVP_ProvideActionReply(source, comm);
 }
 
-void RecordingLog(DPAB*, int32_t number, const char* p1, const char* p2, const char*, const char*, const char*) {
+// The number and the texts: "<number> <p1> <p2>", then " <p3>" ... for each given.
+void RecordingLog(DPAB*, int32_t number, const char* p1, const char* p2, const char* p3, const char* p4,
+                  const char* p5) {
+  std::string message = std::to_string(number) + " " + (p1 != nullptr ? p1 : "") + " " + (p2 != nullptr ? p2 : "");
+  for (const char* more : {p3, p4, p5})
+    if (more != nullptr) message += std::string(" ") + more;
   std::lock_guard<std::mutex> lock(recordMutex);
-  logMessages.push_back(std::to_string(number) + " " + (p1 != nullptr ? p1 : "") + " " + (p2 != nullptr ? p2 : ""));
+  logMessages.push_back(message);
 }
 
 std::vector<Row> RowsOf(const std::string& table) {
@@ -147,8 +152,9 @@ Result ResultOf(uint32_t id, size_t from = 0) {
 
 // An operator's command ("SNMP" of "SNMP Control") on a situation of the group: its
 // source node names the application (three letters), the group and the release.
-void Command(uint32_t id, const std::string& group, const std::string& parameters) {
-  const std::string node = "localhost:IFM" + group + "00";
+void Command(uint32_t id, const std::string& group, const std::string& parameters,
+             const std::string& application = "IFM") {
+  const std::string node = "localhost:" + application + group + "00";
   ASSERT_EQ(dc_provideAction(ZEV_ACTION_SNMP, "SNMP Control", node.c_str(), "localhost:IFM", "SNMP", id,
                              parameters.c_str()),
             0);
@@ -243,10 +249,16 @@ class Collection {
 
   // Imports the application through the console; or names it in the start-up
   // configuration file, which the data provider loads as it starts.
-  bool start(bool import = true) {
+  // More metafiles (name and text) join ifm.mdl in the start-up configuration.
+  bool start(bool import = true, const std::vector<std::pair<std::string, const char*>>& more = {}) {
     if (!import) {
       run_.work().write("ifm.mdl", kMetafile);
-      run_.work().write("ZEVPCNFG", "ifm.mdl\n");
+      std::string configuration = "ifm.mdl\n";
+      for (const auto& metafile : more) {
+        run_.work().write(metafile.first, metafile.second);
+        configuration += metafile.first + "\n";
+      }
+      run_.work().write("ZEVPCNFG", configuration);
     }
     if (!agent_->start()) {
       ADD_FAILURE() << agent_->failure();
@@ -423,6 +435,55 @@ TEST(MibCollectionRoadTest, ARestartedDataProviderResumesTheInterestFilesCollect
     EXPECT_EQ(collection.run().stop(), &ZEVS_ThreadRC);
     std::lock_guard<std::mutex> lock(recordMutex);
     EXPECT_TRUE(results.empty()) << "SNMPAUTOINIT's actions are not posted";
+  });
+}
+
+// An application whose group has nothing to collect beside the agent's own two
+// attributes.
+constexpr char kUncollectableMetafile[] =
+    "//SNMP TEXT\n"
+    "//APPL NOC Ent 1.3.6.1.2.1\n"
+    "//NAME SYSTEM P 300\n"
+    "//ATTRIBUTES\n"
+    "Agent_Info D 16 1.3.6.1.4.1.99.1.0\n"
+    "Agent_Name D 64 1.3.6.1.4.1.99.2.0\n";
+
+// The agent's action log keeps an action's first answer: a start that starts no
+// collection answers first, and only, with the reason; an operator's start has the DP
+// log repeat it.
+TEST(MibCollectionRoadTest, AStartThatStartsNoCollectionIsAnsweredWithTheReason) {
+  RunInNetworkNamespace({{kAgent}, ""}, [] {
+    Collection collection;
+    ASSERT_TRUE(collection.start(false, {{"noc.mdl", kUncollectableMetafile}}));
+    const std::string reason = "Non-SNMP application table <SYSTEM>. Data collection bypassed";
+    const struct {
+      uint32_t id;
+      const char* group;  // of an operator's command: the situation node's; null: a start of a situation
+      const char* parameters;
+      std::string text;
+    } cases[] = {
+        {601, "", "MONITOR START ATTRGROUP=system AGENTINFO=( 10.77.0.1 )", reason},
+        {602, "SYSTEM", "MONITOR START AGENTINFO=( 10.77.0.1 ) INTERVAL=60", reason},
+        {603, nullptr, "APPLNAME=NOC AGENTINFO=( 10.77.0.1 )", reason},
+        {604, "SYSTEM", "MONITOR START AGENTINFO=( 10.77.0.1 )",
+         "***** SNMPSTARTGET ignored. MIB not loaded or APPLNAME <NOT> not found."},
+    };
+    for (const auto& c : cases) {
+      SCOPED_TRACE(c.parameters);
+      if (c.group == nullptr)
+        Send(c.id, "SNMPSTARTGET", c.parameters);
+      else
+        Command(c.id, c.group, c.parameters, c.id == 604 ? "NOT" : "NOC");
+      Result answered = ResultOf(c.id);
+      EXPECT_EQ(answered.status, 2);
+      EXPECT_EQ(answered.text, c.text);
+      if (c.group != nullptr) {
+        EXPECT_TRUE(Eventually([&] { return Logged("61 SNMP SNMP Control 2 " + c.text); }, 5000));
+      }
+    }
+    Collector collector;
+    EXPECT_FALSE(CollectorOf(collection.anchor(), "SYSTEM", &collector));
+    EXPECT_EQ(collection.run().stop(), &ZEVS_ThreadRC);
   });
 }
 

@@ -217,6 +217,17 @@ TEST_F(NetworkSummaryRowTest, ANetworkIsReportedByItsShortAddressOrItsNameWithIt
   EXPECT_EQ(routers.back(), ';');
 }
 
+// A ';' inside a network's or a router's name would split the row: it is written ','.
+TEST_F(NetworkSummaryRowTest, RegressionASemicolonInANameKeepsTheRowsFieldsInPlace) {
+  NetworkEntry* named = Enter("192.168.6.0", "255.255.255.0");
+  named->symbolicName = StorageText("lab;six");
+  named->router = router("core;1", nullptr);
+  EXPECT_EQ(rowOf(named), "lab,six;255.255.255.0;0;0;0;0;0;No;core,1;");
+  router("edge;2", nullptr, "192.168.6.1");
+  router("edge;3", block_->routers, "192.168.6.2");
+  EXPECT_EQ(rowOf(named), "lab,six;255.255.255.0;0;0;0;0;0;No;edge,3, edge,2;");
+}
+
 TEST_F(NetworkSummaryRowTest, AnAgentsNetworkGoesToTheRowsOnlyOnceAgentDiscoveryRecordedItsBlock) {
   NetworkEntry* entry = Enter("10.77.0.0", "255.255.255.0");
   TraceCapture trace("*=0x10");

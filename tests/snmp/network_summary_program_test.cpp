@@ -6,6 +6,7 @@
 
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "agent_process.h"
 #include "eventually.h"
@@ -56,6 +57,21 @@ TEST(NetworkSummaryProgramTest, SeededNamedAndKeptNetworksAreSampledFromNetsumma
       EXPECT_EQ(RowText(row), text);
     }
     EXPECT_TRUE(agent.waitForTrace("Network Data->LAB78;255.255.0.0;0;0;0;0;0;No; ;", kRowWaitMs));
+    EXPECT_EQ(agent.terminate(kEndWaitMs), 0);
+  });
+}
+
+// The product item set to N: no NETSUMMARY row, as no ROUTER and NETWORK row.
+TEST(NetworkSummaryProgramTest, WithDiscoveryDataUpdateSetToNNoNetworkIsSent) {
+  RunInNetworkNamespace({{"10.77.0.1"}, ""}, [] {
+    std::vector<std::string> product = AgentProcess::DefaultProduct();
+    product.push_back("ENABLE_DISCOVERY_DATA_UPDATE=N");
+    AgentProcess agent(product);
+    WriteFile(agent.directory() + "ZEVSINIT", "10.78.0.0 255.255.0.0\n");
+    ASSERT_TRUE(agent.start({"SNMP"}, {"ZEV_DP_HOSTNAME=10.77.0.1"})) << agent.failure();
+    EXPECT_TRUE(
+        agent.waitForTrace("NETSUMMARY rows not sent: ENABLE_DISCOVERY_DATA_UPDATE is not on", kRowWaitMs));
+    EXPECT_EQ(agent.traceText().find("Network Data->"), std::string::npos);
     EXPECT_EQ(agent.terminate(kEndWaitMs), 0);
   });
 }

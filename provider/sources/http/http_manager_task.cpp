@@ -111,8 +111,8 @@ void Start(ProcessEntry* entry, DPAB* anchor, URLmanagementBlock* block) {
   {
     zevp::URLmanagementRequest published(anchor);
     anchor->httpManagerEntry = entry;
+    block->Manager = entry;
   }
-  block->Manager = entry;
   BSV1_GetLock(&block->URLListLock);
   block->CurrentURL = block->URLs;
   BSV1_ReleaseLock(&block->URLListLock);

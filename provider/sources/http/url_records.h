@@ -125,7 +125,7 @@ struct URLmanagementBlock {
   URLrequestEntry* URLs;        // URLListLock
   URLrequestEntry* CurrentURL;  // the client tasks' shared cursor, URLListLock; null once a walk is complete
   std::atomic<int64_t> Walk{0};  // the number of the last walk the manager began; client tasks wait for the next
-  int32_t ManagerWakeRequested;  // the manager's mutex: a client task ended its pass or ended
+  int32_t ManagerWakeRequested;  // the manager's mutex: a client task ended its pass or ended, a URL came or went
   URLactivityTaskBlock* Subtasks;  // SubtaskListLock
   pthread_mutex_t FreeSubtaskMutex;
   pthread_cond_t FreeSubtaskCondition;

@@ -69,57 +69,59 @@ void beginInput(PartnerRequest& request) {
   request.status = ZEVP_API_DONE;
 }
 
-// Sends the source's values as a row and puts the source back to Input; false when
-// the agent did not take it (the row is dropped, the block ends).
+// A row the agent refused is answered in the request's status (92), also when the
+// rows after it went.
+void rowSent(PartnerRequest& request) {
+  if (request.status != ZEVP_API_DATA_FAILED) request.status = ZEVP_API_DONE;
+}
+
+// Sends the source's values as a row; false when the agent did not take it (the row
+// is dropped, the block ends).
 bool sendRow(PartnerRequest& request) {
-  SourceEntry* source = request.source;
-  setState(source, ZEVP_Output);
-  if (QueueAndWait(request) != ZEVP_Active) {
-    TRC(TRC_ERROR, "*** dp_data failed for %s [%d]", NodeNameOf(source), ZEVP_SourceStateOf(source));
-    source->DataSequence = kSingleRow;
-    source->DataPending = 0;
-    request.status = ZEVP_API_DATA_FAILED;
-    return false;
-  }
-  setState(source, ZEVP_Input);
-  return true;
+  if (SendRow(request)) return true;
+  request.source->DataSequence = kSingleRow;
+  request.source->DataPending = 0;
+  request.status = ZEVP_API_DATA_FAILED;
+  return false;
 }
 
 // SNDDTA (records) and ENDROW (none): a held row goes before the next record is
 // loaded; each record is held or sent by the marker; a record that makes no row is
-// passed by.
+// passed by. A refused row ends its block: the records after it go on as single
+// rows.
 void recordLoop(PartnerRequest& request, const std::vector<RecordView>& records) {
   SourceEntry* source = request.source;
   for (size_t next = 0;; ++next) {
-    int16_t marker = source->DataSequence;
-    if (source->DataPending != 0 && (marker == kBlockMiddle || marker == kBlockLast)) {
+    const int16_t held = source->DataSequence;
+    if (source->DataPending != 0 && (held == kBlockMiddle || held == kBlockLast)) {
       TRC(TRC_DETAIL, "Using source entry @%p", static_cast<void*>(source));
-      if (!sendRow(request)) return;
-      source->DataPending = 0;
-      if (marker == kBlockLast) {
-        source->DataSequence = kSingleRow;
-        request.status = ZEVP_API_DONE;
-        return;
+      if (sendRow(request)) {
+        source->DataPending = 0;
+        if (held == kBlockLast) {
+          source->DataSequence = kSingleRow;
+          rowSent(request);
+          return;
+        }
       }
     }
+    const int16_t marker = source->DataSequence;
     bool record = next < records.size();
     if (!record && marker != kBlockLast) return;
     if (record && LoadPartnerRecord(request.anchor, request.partner, records[next].text, records[next].length) == 0) {
       TRC(TRC_DETAIL, "Record of %d bytes of %s makes no row, next record", records[next].length, NodeNameOf(source));
       continue;
     }
+    bool sent = true;
     if (marker == kBlockMiddle) {
       source->DataPending = 1;
-      request.status = ZEVP_API_DONE;
+      rowSent(request);
     } else if (Routines().checkDataSummaryReady(source) == 0) {
       setState(source, ZEVP_Input);
-    } else if (sendRow(request)) {
-      request.status = ZEVP_API_DONE;
-    } else {
-      return;
+    } else if ((sent = sendRow(request))) {
+      rowSent(request);
     }
-    if (marker == kBlockFirst) source->DataSequence = kBlockMiddle;
-    if (marker == kBlockLast) {
+    if (sent && marker == kBlockFirst) source->DataSequence = kBlockMiddle;
+    if (sent && marker == kBlockLast) {
       source->DataSequence = kSingleRow;
       source->DataPending = 0;
     }

@@ -122,6 +122,16 @@ int32_t QueueAndWait(PartnerRequest& request) {
   return ZEVP_SourceStateOf(request.source);
 }
 
+bool SendRow(PartnerRequest& request) {
+  SourceEntry* source = request.source;
+  setState(source, ZEVP_Output);
+  const int32_t state = QueueAndWait(request);
+  if (state == ZEVP_Active || state == ZEVP_Output) setState(source, ZEVP_Input);
+  if (state == ZEVP_Active) return true;
+  TRC(TRC_ERROR, "*** dp_data failed for %s [%d]", NodeNameOf(source), state);
+  return false;
+}
+
 void OnlineSteps(PartnerRequest& request) {
   IOEntry* partner = request.partner;
   SourceEntry* source = request.source;
@@ -168,11 +178,7 @@ void SocketRecords(PartnerRequest& request) {
       setState(source, ZEVP_Input);
       continue;
     }
-    setState(source, ZEVP_Output);
-    if (QueueAndWait(request) == ZEVP_Active)
-      setState(source, ZEVP_Input);
-    else
-      TRC(TRC_ERROR, "*** dp_data failed for %s [%d]", NodeNameOf(source), ZEVP_SourceStateOf(source));
+    SendRow(request);
   }
 }
 
@@ -229,7 +235,8 @@ void ZEVP_ProcessSockRequestByState(DPAB* anchor, ProcessEntry* caller, IOEntry*
   request.length = received ? n : 0;
   if (request.api() && received) ZEVP_UpdateStatLogAPIcalls(1);
   zevp::dispatch(request);
-  // A request is answered; a source taken offline without one is not.
+  // A request is answered; a source taken offline without one is not: the client
+  // library would take such a reply for the answer to its next request.
   if (request.api() && received) zevp::reply(request);
   if (request.actionDelivered) ZEVP_CheckActionRequestCompletion(source);
 }

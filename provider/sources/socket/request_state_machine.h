@@ -41,6 +41,10 @@ struct PartnerRequest {
 // Queues the source in its state and waits for the DCH client routine; the state
 // it was left in.
 int32_t QueueAndWait(PartnerRequest& request);
+// Sends the source's values as a row (Output, queue and wait) and puts the source
+// back to Input; false when the agent did not take it (traced). A refusal leaves the
+// source Output, where it would take no further request: it goes back to Input too.
+bool SendRow(PartnerRequest& request);
 // Puts the Ready source online (both modes), then, for a socket partner, takes the
 // same bytes as records unless they are its association record.
 void OnlineSteps(PartnerRequest& request);

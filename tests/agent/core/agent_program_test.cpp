@@ -237,6 +237,32 @@ TEST(AgentProgramTest, ADCHportTakenByAnotherProcessEndsTheAgentWithExitCodeOne)
   EXPECT_EQ(trace.find("Starting DP thread"), std::string::npos);
 }
 
+// A local host name that is an address of the host (QFEB0_HOSTNAME): every socket of
+// the agent is bound to it, and so is its DCH, where its data provider's source
+// becomes a subnode. A DCH address beside it (ZEVA_DCH_ADDR) would be reached by no
+// client: the agent is refused with the reason.
+TEST(AgentProgramTest, AHostNameThatIsAnAddressWorksAndADCHaddressBesideItIsRefused) {
+  RunInNetworkNamespace({{"10.77.0.1"}, ""}, [] {
+    {
+      AgentProcess refused;
+      ASSERT_TRUE(refused.start({"FILE"}, {"QFEB0_HOSTNAME=10.77.0.1", "ZEVA_DCH_ADDR=127.0.0.1"}))
+          << refused.failure();
+      EXPECT_EQ(refused.waitForExit(kEndWaitMs), 1) << refused.traceText();
+      EXPECT_NE(refused.errorText().find("Error: the DCH address <127.0.0.1> is not the address <10.77.0.1> of the "
+                                         "local host name in effect <10.77.0.1>, to which Dorvane_Agent DCH port " +
+                                         std::to_string(refused.dchPort()) + " is bound"),
+                std::string::npos)
+          << refused.errorText();
+    }
+    AgentProcess agent;
+    ASSERT_TRUE(agent.start({"FILE"}, {"QFEB0_HOSTNAME=10.77.0.1", "ZEVA_DCH_ADDR="})) << agent.failure();
+    EXPECT_TRUE(Eventually([&] { return !LinesWith(agent.zevraf({"subnodes"}), ":DVAGENT00\t").empty(); },
+                           kFileEndWaitMs))
+        << agent.traceText();
+    ExpectCleanEnd(agent, agent.terminate(kFileEndWaitMs));
+  });
+}
+
 TEST(AgentProgramTest, AnInvalidArgumentStartsNoDataProviderAndTheAgentWaitsForTheFramework) {
   AgentProcess agent;
   ASSERT_TRUE(agent.start({"xyz"})) << agent.failure();

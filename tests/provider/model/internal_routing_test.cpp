@@ -138,6 +138,25 @@ TEST_F(InternalRoutingTest, RoutedSourcesGoOfflineWithTheirOriginTheOpenSummaryF
   EXPECT_EQ(agent_.take(), Lines{}) << "not the block's output group";
 }
 
+// A rotated file: its source goes offline and online again, each time with its
+// routed sources, whose groups get its rows again.
+TEST_F(InternalRoutingTest, RoutedSourcesComeBackOnlineWithTheirOriginEachTime) {
+  loadBoth();
+  row("7 a;b,c");
+  agent_.take();
+  for (int round = 1; round <= 2; ++round) {
+    SCOPED_TRACE("offline and back, round " + std::to_string(round));
+    ZEVP_CheckRedirectSourceOffline(models_.anchor(), out_, block());
+    EXPECT_EQ(agent_.take(), (Lines{"offline B", "offline C"}));
+    ZEVP_DispatchInternalOutput(models_.anchor(), out_, block(), nullptr, 0);
+    EXPECT_EQ(agent_.take(), (Lines{"online B dphost", "online C dphost"}));
+    row("9 d;e,f");
+    EXPECT_EQ(agent_.take(),
+              (Lines{"row B F1='9 d' F2='e,f'", "row C G1='9 d;e' G2='f'", "row Out N=9 Rest='d;e,f'"}));
+  }
+  EXPECT_EQ(routedIn(0)->next, nullptr) << "the same routed source each time";
+}
+
 TEST_F(InternalRoutingTest, GroupsLeaveTheirBlock) {
   loadBoth();
   row("7 a;b,c");

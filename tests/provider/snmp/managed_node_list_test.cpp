@@ -3,6 +3,8 @@
 // edits of a list file, the filters over discovered nodes and network expansion.
 #include <gtest/gtest.h>
 #include <arpa/inet.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
@@ -155,6 +157,29 @@ TEST_F(ManagedNodeListTest, ListsComeAndGoWithTheirFilesAndTheConfigurationFileF
   EXPECT_EQ(ZEVP_LocateManagedNodeListFromInputFileName("a.lst"), nullptr);
   EXPECT_EQ(Work().read("ZEVSLIST"), "b.lst\n");
   EXPECT_EQ(ZEVP_LoadSNMPManagedNodeList(anchor_.get(), ""), 0);
+}
+
+// The configuration file is replaced whole, never rewritten in place: a reader that
+// holds it sees it as it was, and a rewrite that cannot be made leaves it so.
+TEST_F(ManagedNodeListTest, RegressionTheConfigurationFileIsReplacedWholeNeverRewrittenInPlace) {
+  ASSERT_EQ(load("a.lst", "127.0.0.1\n"), 1);
+  FILE* held = std::fopen(Work().file("ZEVSLIST").c_str(), "re");
+  ASSERT_NE(held, nullptr);
+  ASSERT_EQ(load("b.lst", "127.0.0.2\n"), 1);
+  char text[64] = {};
+  EXPECT_EQ(std::string(text, std::fread(text, 1, sizeof text - 1, held)), "a.lst\n");
+  std::fclose(held);
+  EXPECT_EQ(Work().read("ZEVSLIST"), "a.lst\nb.lst\n");
+
+  ASSERT_EQ(mkdir(Work().file("ZEVSLIST.new").c_str(), 0700), 0);
+  TraceCapture trace("*=0x90");
+  ASSERT_EQ(load("c.lst", "127.0.0.3\n"), 1);
+  EXPECT_EQ(Work().read("ZEVSLIST"), "a.lst\nb.lst\n");
+  EXPECT_TRUE(trace.contains("***** Managed Node List configuration file " + Work().file("ZEVSLIST.new") +
+                             " open failed, ErrorText <"));
+  rmdir(Work().file("ZEVSLIST.new").c_str());
+  ZEVP_WriteSNMPManagedNodeListConfigFile();
+  EXPECT_EQ(Work().read("ZEVSLIST"), "a.lst\nb.lst\nc.lst\n");
 }
 
 TEST_F(ManagedNodeListTest, AListIsHandedToTheServerAndAReloadWaitsForItsTaskToEnd) {

@@ -275,6 +275,36 @@ TEST_F(FileInputRoadTest, DeletedFileGoesOfflineAndComesBackWithItsFirstLine) {
   EXPECT_EQ(Texts(watched.rows, 2), (Lines{"new first", "new second"}));
 }
 
+// A file whose rows are routed to a second group, rotated (moved away, then written
+// anew) twice: its routed source goes offline and online again with it each time,
+// and the new file's lines are rows of both groups.
+TEST_F(FileInputRoadTest, ARoutedFileRotatedTwiceFeedsBothGroupsAfterEachRotation) {
+  StatusWaiter status;
+  RowWaiter lines("FILEAPP", "LINES");
+  RowWaiter split("FILEAPP", "SPLIT");
+  syncWithServer();
+  FileProviderProcess& dp =
+      provider({"//APPL FileApp", "//NAME Lines E 5", "//INTERNAL OUTPUT route", "//SOURCE FILE %DIR%watched.log",
+                "//ATTRIBUTES ';'", "Text D 64", "//NAME Split E 5", "//INTERNAL INPUT route", "//ATTRIBUTES ';'",
+                "First D 16", "Second D 16"});
+  std::string path = dp.files().write("watched.log", "found;0\n");
+  ASSERT_TRUE(dp.start());
+  ASSERT_TRUE(Heard(status, kOnline));
+  dp.files().append("watched.log", "appended;0\n");
+  EXPECT_EQ(NextRow(lines), Lines{"appended"});
+  EXPECT_EQ(NextRow(split), (Lines{"appended", "0"}));
+  for (int rotation = 1; rotation <= 2; ++rotation) {
+    SCOPED_TRACE("rotation " + std::to_string(rotation));
+    const std::string number = std::to_string(rotation);
+    ASSERT_EQ(std::rename(path.c_str(), (path + "." + number).c_str()), 0);
+    ASSERT_TRUE(Heard(status, kOffline));
+    dp.files().write("watched.log", "rotated;" + number + "\n");
+    ASSERT_TRUE(Heard(status, kOnline));
+    EXPECT_EQ(NextRow(lines), Lines{"rotated"});
+    EXPECT_EQ(NextRow(split), (Lines{"rotated", number}));
+  }
+}
+
 TEST_F(FileInputRoadTest, FilesCreatedLateOrEmptyStartOnceTheyHoldALine) {
   RowWaiter late("FILEAPP", "LATE");
   RowWaiter empty("FILEAPP", "EMPTY");

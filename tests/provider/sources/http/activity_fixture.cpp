@@ -14,6 +14,7 @@
 #include "eventually.h"
 #include "http_manager.h"
 #include "url_management.h"
+#include "url_rule_start.h"
 #include "zev/dp_types.h"
 #include "zev0/prodspec.h"
 #include "zev0/storage.h"
@@ -133,12 +134,7 @@ void RunningHTTPmanager::stop() {
   EXPECT_TRUE(WaitForThreadCount(anchor_, 0));
 }
 
-void RunningHTTPmanager::wake() {
-  ProcessEntry* manager = anchor_->httpManagerEntry;
-  pthread_mutex_lock(&manager->mutex);
-  pthread_cond_signal(&manager->condition);
-  pthread_mutex_unlock(&manager->mutex);
-}
+void RunningHTTPmanager::wake() { ZEVP_WakeHTTPmanagerThread(anchor_); }
 
 ScratchDirectory ConsoleCommandOnPath::directory_("zev_tzomesg");
 

@@ -7,15 +7,18 @@
 
 #include <string>
 
+#include "action_entry.h"
 #include "activity_fixture.h"
 #include "bare_anchor.h"
 #include "dp_anchor.h"
 #include "eventually.h"
+#include "process_entry.h"
 #include "test_http_server.h"
 #include "trace_capture.h"
 #include "url_config_file.h"
 #include "url_management.h"
 #include "url_management_fixture.h"
+#include "url_rule_start.h"
 #include "zev0/storage.h"
 #include "zev0/text.h"
 
@@ -88,7 +91,8 @@ TEST(HTTPmanagerCycleTest, TwoChangesOfTheConfigurationGiveOneRewrite) {
 // clock the test's (sleeps pass at once).
 class HTTPmanagerTest : public ::testing::Test {
  protected:
-  explicit HTTPmanagerTest(Settings settings = {}) : settings_(WithShortCycle(settings)) {}
+  explicit HTTPmanagerTest(Settings settings = {}, bool shortCycle = true)
+      : settings_(shortCycle ? WithShortCycle(settings) : settings) {}
   void TearDown() override { stop(); }
   void start() {
     urls_ = std::make_unique<URLmanagement>(settings_);
@@ -186,6 +190,51 @@ TEST_F(HTTPmanagerTest, AChangedConfigurationIsRewrittenWithinACycle) {
   stop();
   EXPECT_EQ(work.read("URLS.RUN"), server.url("/kept") + " INTERVAL=1 CACHE=0 USER=S\n");
   work.remove("URLS.RUN");
+}
+
+// A wake that comes while the manager is not waiting (between two cycles) is kept
+// for its next pause, which it then does not wait out; with no manager there is
+// nothing to wake.
+TEST(HTTPmanagerWakeTest, AWakeIsKeptUntilTheManagerLooks) {
+  for (bool running : {true, false}) {
+    SCOPED_TRACE(running ? "a manager that is not waiting" : "no manager");
+    URLmanagement urls;
+    ProcessEntry* manager = ZEVP_InitializeProcessEntry(urls.anchor());
+    ASSERT_NE(manager, nullptr);
+    if (running) {
+      urls.anchor()->httpManagerEntry = manager;
+      urls.block()->Manager = manager;
+    }
+    ZEVP_WakeHTTPmanagerThread(urls.anchor());
+    EXPECT_EQ(urls.block()->ManagerWakeRequested, running ? 1 : 0);
+    urls.anchor()->httpManagerEntry = nullptr;
+    urls.block()->Manager = nullptr;
+    ZEVP_DestroyProcessEntry(manager);
+  }
+}
+
+// The manager's pause is the default interval of five minutes here.
+class HTTPmanagerOfLongPausesTest : public HTTPmanagerTest {
+ protected:
+  HTTPmanagerOfLongPausesTest() : HTTPmanagerTest({}, false) {}
+};
+
+// A situation's rule for a URL of a long interval, while the manager pauses: the URL
+// is checked within seconds, not at the end of the pause.
+TEST_F(HTTPmanagerOfLongPausesTest, ARuleStartsURLIsCheckedWithinSecondsOfTheRule) {
+  TestHTTPServer server([](const HTTPrequest&) { return Page(200, "OK", "<title>rule</title>"); });
+  TraceCapture trace("*=0x90");
+  start();
+  ASSERT_TRUE(Eventually([&] { return trace.contains(">>>>> Condition Wait pause interval 300"); }, 10000))
+      << trace.take();
+  const std::string parameters = "INTERVAL=3600 ATTRIBUTES=(URL EQ " + server.url("/rule") + ")";
+  ActionEntry* rule = ZEVP_AllocateActionEntry(anchor());
+  ASSERT_NE(rule, nullptr);
+  rule->ActionOwner = ZEVP_CopyActionText("Web_Sit", 7);
+  rule->ActionParm = ZEVP_CopyActionText(parameters.c_str(), static_cast<uint32_t>(parameters.size()));
+  ZEVP_StartURLmonitoringByRule(anchor(), rule);
+  ZEVP_ReleaseActionEntry(anchor(), rule);
+  EXPECT_TRUE(Eventually([&] { return !server.requests().empty(); }, 10000));
 }
 
 }  // namespace

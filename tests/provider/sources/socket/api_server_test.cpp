@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "application_deletion.h"
 #include "application_entry.h"
 #include "dch_work_queue.h"
 #include "dp_anchor.h"
@@ -217,6 +218,30 @@ TEST_F(APIserverTest, BadRequestsGetTheirStatusWhileAGoodPartnersRowsKeepFlowing
     EXPECT_EQ(exchange(good, Request("SNDDTA", item + ";1")), status(0));
     EXPECT_EQ(NextRowText(rows), item + "/17");
   }
+}
+
+// A partner taken offline from outside, here by its application's deletion, gets no
+// reply that it did not ask for: the client library would take it for the answer to
+// its next request, a row that went nowhere for one taken. Its next request hears
+// of it instead: a datagram partner is answered 13, a session finds its connection
+// closed.
+TEST_F(APIserverTest, APartnerTakenOfflineFromOutsideHearsOfItByItsNextRequest) {
+  DatagramEnd partner;
+  StreamEnd session(apiPort());
+  ASSERT_TRUE(session.connected());
+  EXPECT_EQ(exchange(partner, Request("BGNINP", "Orders Lines ")), status(0) + "#;");
+  EXPECT_EQ(exchange(session, Request("BGNINP", "Orders Lines ")), status(0) + "#;");
+  EXPECT_EQ(exchange(partner, Request("SNDDTA", "a;1")), status(0));
+  EXPECT_EQ(exchange(session, Request("SNDDTA", "b;2")), status(0));
+  BSV1_GetLock(&anchor()->applDefinitionLock);
+  ZEVP_DeleteExistingApplication(anchor(), application_);
+  BSV1_ReleaseLock(&anchor()->applDefinitionLock);
+  application_ = nullptr;
+  EXPECT_EQ(log().waitFor(35).inserts, (std::vector<std::string>{"Orders", "Lines", "localhost"}));
+  EXPECT_TRUE(session.closedByPeer(kReplyWaitMs));
+  EXPECT_EQ(session.next(kReplyWaitMs), "<none>") << "nothing came before the end";
+  EXPECT_EQ(partner.next(kReplyWaitMs), "<none>");
+  EXPECT_EQ(exchange(partner, Request("SNDDTA", "c;3")), status(13));
 }
 
 }  // namespace

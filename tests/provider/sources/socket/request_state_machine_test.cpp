@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "application_entry.h"
+#include "attribute_entry.h"
+#include "dch_requests.h"
 #include "dch_work_queue.h"
 #include "dp_anchor.h"
 #include "dp_log_recorder.h"
@@ -39,6 +41,7 @@ std::string Request(const std::string& verb, const std::string& operands = "") {
 
 class RequestStateMachineTest : public ProviderRoadTest {
  protected:
+  explicit RequestStateMachineTest(SourceRequest perform = PerformRequestAsTheRoutine) : ProviderRoadTest(perform) {}
   void SetUp() override {
     ProviderRoadTest::SetUp();
     if (HasFatalFailure()) return;
@@ -246,6 +249,69 @@ TEST_F(RequestStateMachineTest, AnAPIsessionAssociatesSendsBlocksAndEndsItsInput
   EXPECT_EQ(log.waitFor(35), (DPlogMessage{35, {"Sma", "Api", "localhost"}, true}));
   closeSession(source);
   zevp::ReleaseDynamicPartner(anchor(), source->IO);
+}
+
+// The agent refuses every row whose first value is "bad" (a status other than 0; the
+// source stays Output, as the DCH client routine leaves it).
+void RefuseBadRows(SourceEntry* source, DCHcomm* comm) {
+  const AttributeEntry* first = source->FirstAttribute;
+  if (source->State == ZEVP_Output && first != nullptr &&
+      std::string(first->Value(), static_cast<size_t>(first->ActualValSize)) == "bad") {
+    ZEVP_SetDCHstatus(comm, 1);
+    return;
+  }
+  PerformRequestAsTheRoutine(source, comm);
+}
+
+class RefusingAgentTest : public RequestStateMachineTest {
+ protected:
+  RefusingAgentTest() : RequestStateMachineTest(RefuseBadRows) {}
+};
+
+// A refused row is answered 92 and ends its block; the rows after it in the same
+// request still go, each on its own, and so do the partner's later requests.
+TEST_F(RefusingAgentTest, ARefusedRowLosesNoOtherRowOfItsRequest) {
+  SourceEntry* source = openSession();
+  RowWaiter rows("Sma", "Api");
+  syncWithServer();
+  send(source, Request("BGNINP", "Sma Api "));
+  EXPECT_EQ(sessionReply(), "0 1700000042#;");
+  const struct {
+    std::string request;
+    std::string reply;
+    std::vector<std::string> rows;
+  } cases[] = {
+      {Request("SNDDTA", "a;1\nbad;2\nc;3"), "92 1700000042", {"a/17", "c/17"}},
+      {Request("BGNROW"), "0 1700000042", {}},
+      // "bad" is held, refused when d comes: d and e go at once.
+      {Request("SNDDTA", "b;1\nbad;2\nd;3\ne;4"), "92 1700000042", {"b/1", "d/17", "e/17"}},
+      {Request("SNDDTA", "f;5\nbad;6"), "92 1700000042", {"f/17"}},
+      {Request("SNDDTA", "g;7"), "0 1700000042", {"g/17"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.request);
+    send(source, c.request);
+    EXPECT_EQ(sessionReply(), c.reply);
+    for (const std::string& row : c.rows) EXPECT_EQ(NextRow(rows), row);
+    EXPECT_EQ(ZEVP_SourceStateOf(source), ZEVP_Input);
+  }
+  EXPECT_EQ(NextRow(rows, kSilenceMs), "<none>");
+  ZEVP_UpdateSourceEntryState(source, ZEVP_Inactive);
+  send(source, Request("ENDINP"));
+  EXPECT_EQ(sessionReply(), "0 1700000042");
+  closeSession(source);
+  zevp::ReleaseDynamicPartner(anchor(), source->IO);
+}
+
+// A socket partner's refused row, the last of its buffer, keeps no later record out.
+TEST_F(RefusingAgentTest, ASocketPartnersRefusedRowKeepsNoLaterRecordOut) {
+  RowWaiter rows("Sma", "Grp");
+  syncWithServer();
+  send(socketSource_, "one;1\nbad;2\n");
+  send(socketSource_, "three;3\n");
+  EXPECT_EQ(NextRow(rows), "one/17");
+  EXPECT_EQ(NextRow(rows), "three/17");
+  EXPECT_EQ(ZEVP_SourceStateOf(socketSource_), ZEVP_Input);
 }
 
 }  // namespace
