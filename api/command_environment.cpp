@@ -76,9 +76,13 @@ extern "C" void dp_SaveCommandEnvironment(APIhandle* handle, const char* appID) 
     CopyOtherEntries(file, appID, work);
   }
   if (file != nullptr) std::fclose(file);
-  // A line the reader would refuse is not written.
+  // A line the reader would refuse is not written: the file keeps lines of 79
+  // characters, so an AppID of more than 73 has no room for '#' and a key.
   if (handle->sessionKey != 0 && std::strlen(appID) + 6 <= zevpapi::kLongestEnvironmentLine)
     std::fprintf(work, "%s#%u\n", appID, handle->sessionKey);
+  else if (handle->sessionKey != 0)
+    zevpapi::TraceStep("environment", "AppID %s too long for a line, session key %u not saved", appID,
+                       handle->sessionKey);
   std::fclose(work);
   std::rename(kWorkFile, kEnvironmentFile);
 }

@@ -84,7 +84,7 @@ PortOutcome ExchangeOnPort(const std::string& command, char* replyParm, long lon
   if (status != kSuccess) return {false, status};
   address.sin_port = htons(ConsolePort());
   int socket = ZEVP_OpenSocket(SOCK_DGRAM);
-  if (socket < 0) return {false, kShortSend};
+  if (socket < 0) return {false, kShortSend};  // without a socket the command is not sent
   std::string bytes = command;
   ZEVP_ConvertBufferToNetwork(bytes.data(), static_cast<int>(bytes.size()));
   ssize_t sent = sendto(socket, bytes.data(), bytes.size(), MSG_NOSIGNAL, reinterpret_cast<sockaddr*>(&address),

@@ -20,7 +20,8 @@ namespace {
 constexpr int kBusyPauseMs = 2000;
 constexpr int kNoDataPauseMs = 30000;
 
-// A datagram socket bound to any local address at the port; -1 when that failed.
+// A datagram socket bound to any local address at the port; -1 when none could be
+// had or bound.
 int BoundDatagramSocket(uint16_t port) {
   int descriptor = ZEVP_OpenSocket(SOCK_DGRAM);
   if (descriptor < 0) return -1;
@@ -164,6 +165,8 @@ int Exchange(APIbuffer* block, int receiveOnly, int waitForData) {
         if (status != kSuccess) return status;
       }
       status = ReceiveReply(handle, waitForData);
+      // A failed wait or receive is answered, not waited out: the request would
+      // otherwise go again every 30 seconds for good.
       if (status == kTimedOut || status == kReceiveFailed || waitForData == 0 || handle->replyLength > 0) return status;
     }
     PauseOn(handle->requestSocket, kNoDataPauseMs);

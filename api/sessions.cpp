@@ -42,7 +42,7 @@ int OpenTCP(APIhandle* handle) {
   int status = ZEVP_GetAPIdpAddr(reinterpret_cast<sockaddr*>(&DPAA->dpAddress));
   if (status != kSuccess) return status;
   int socket = ZEVP_OpenSocket(SOCK_STREAM);
-  if (socket < 0) return kConnectFailed;
+  if (socket < 0) return kConnectFailed;  // without a socket there is no connection
   handle->sessionSocket = socket;
   sockaddr_in local{};
   local.sin_family = AF_INET;

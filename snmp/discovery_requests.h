@@ -20,7 +20,8 @@ extern pthread_mutex_t AgentDiscoveryRequestMutex;
 extern pthread_cond_t AgentDiscoveryRequestTaskControl;
 
 // Queues a probe of the address (cut to 39 characters) and wakes the manager. Nothing
-// while no manager accepts requests or discovery is off; the manager is woken but
+// while no manager accepts requests or discovery is off (no queue grows that nobody
+// takes; the posters post again at their next probe or check); the manager is woken but
 // nothing is queued for a null address or once the block's shut-down flag is set, so
 // a null address wakes the manager for its shut-down.
 void ZEVS_EnqueuePlovenDiscoveryRequest(const char* address);

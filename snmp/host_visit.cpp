@@ -86,6 +86,8 @@ void ReadSystemValues(const HostVisitContext& context, ManagedNodeEntry* node, c
   if (node->ManagedNodeName == nullptr) ZEV0_ConvertAddrToName(&node->agent, &node->ManagedNodeName, 1);
   bool refresh = false;
   if (node->ManagedNodeName != nullptr) refresh = node->refreshCount++ > kRefreshVisits;
+  // Counted afresh after each refresh: the MIB-II texts are fetched again every
+  // hundred visits, not at every visit once the first hundred have passed.
   if (refresh) node->refreshCount = 0;
   if (node->ManagedNodeName == nullptr || refresh) {
     Value name;

@@ -111,7 +111,9 @@ int ZEVS_SendAndReceiveICMPpacket(const uint32_t* address, uint16_t, int wholeNe
   zevs::ProbeRun run(network, second, wholeNetwork != 0, zevs::DrawIdentifierBase(seed));
   timeval wait = zevs::ProbeReplyWait(waitMs, false);
   // A whole network's hosts: past host 254 nothing would be recorded, and past the
-  // range nothing is the network's. One host: its index, when it is in the range.
+  // range nothing is the network's. One host: its index, when it is in the range,
+  // also past 254 as the daemon probes it (its time then goes to slot 0): a host of
+  // a large network must not count as silent for its index alone.
   int32_t first = 1;
   int32_t end = std::min(network->hostRange - 1, zevs::kLastProbedHost);
   if (!run.wholeNetwork()) {

@@ -110,6 +110,8 @@ char* ZEVP_CopyActionText(const char* text, uint32_t length) {
   return copy;
 }
 
+// The chain holds only entries made here, linked under the action lock: a link is
+// an entry or null, and there is nothing else to check before following it.
 ActionEntry* ZEVP_AllocateActionEntry(DPAB* anchor) {
   BSV1_GetLock(&anchor->actionListLock);
   ActionEntry** link = &anchor->actionEntries;

@@ -130,6 +130,8 @@ void AddSource(ShowText& text, SourceEntry* source) {
 
 }  // namespace
 
+// Each list is held while it is walked, the group list for the whole reply:
+// sources come and go on other threads (partners, routing) meanwhile.
 zevp::ShowReply ZEVP_ConstructShowReply(ApplicationEntry* application) {
   ShowText text;
   BSV1_GetLock(&application->TableListLock);

@@ -175,6 +175,8 @@ void ZEVP_CheckRedirectSourceOffline(DPAB* anchor, SourceEntry* source, Internal
   BSV1_GetLock(&block->Lock);
   for (TableEntry* table = block->FirstInput; table != nullptr; table = table->NextInputTable) {
     for (SourceEntry* routed : routedSourcesOf(table, source)) {
+      // One the agent does not hold online (not yet put online, its online failed,
+      // or offline already) has nothing to send and nothing to take offline.
       if (!online(routed)) continue;
       bool flush = false;
       if (SummaryManagementBlock* summary = routed->Summary) {

@@ -107,7 +107,8 @@ int32_t entryTotal(const SummaryManagementBlock* block, const char* entry, size_
   return value;
 }
 
-// The sum of a run as it is sent: held within 32 bits, and within 16 for a 2-byte total.
+// The sum of a run as it is sent: held within 32 bits, and within 16 for a 2-byte total,
+// at either end, so that a large negative sum of gauges is not wrapped into a positive one.
 int32_t totalToSend(const AttributeEntry* attribute, double sum) {
   if (sum > kLongMax || sum < kLongMin) {
     int32_t held = sum > 0 ? INT32_MAX : INT32_MIN;
@@ -130,7 +131,9 @@ class IntervalOutput {
   IntervalOutput(SourceEntry* source, SummaryManagementBlock* block, DCHcomm* comm, bool endOfBatch)
       : source_(source), block_(block), comm_(comm), endOfBatch_(endOfBatch), row_(rowAttributes(source)) {}
 
-  // One row per run of equal keys among the first n entries, in key order.
+  // One row per run of equal keys among the first n entries, in key order. The
+  // sort orders this call's own list of the entries, under the source's locks
+  // alone: no lock shared by the data provider's summaries is needed.
   void sendRows(int32_t n) {
     const int32_t width = block_->SummaryArrayWidth;
     const size_t keyBytes = static_cast<size_t>(block_->SummaryKeyDataWidth);
@@ -147,6 +150,7 @@ class IntervalOutput {
     }
   }
 
+  // Another year counts as another month, even under the same month's number.
   bool intervalChanged() const {
     const SummaryManagementBlock* b = block_;
     return endOfBatch_ || b->CurrentYear != b->StartYear || b->CurrentMonth != b->StartMonth ||

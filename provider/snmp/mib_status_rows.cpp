@@ -1,7 +1,9 @@
 #include "mib_status_rows.h"
 
+#include <condition_variable>
 #include <cstring>
 #include <mutex>
+#include <vector>
 
 #include "action_worker.h"
 #include "application_entry.h"
@@ -26,6 +28,10 @@ constexpr int kStampLength = 16;
 
 // Rows of different workers do not interleave.
 std::mutex MIBinterestUpdateLock;
+
+// Guards the visit counts of the workers' extensions.
+std::mutex ExtensionVisitsMutex;
+std::condition_variable ExtensionVisitsEnded;
 
 bool Described(const SNMPWorkerTaskExtension* extension) {
   return extension->application != nullptr && extension->table != nullptr;
@@ -97,16 +103,36 @@ std::string MIBstatusRecord(SNMPWorkerTaskExtension& extension) {
 }
 
 void ForEachSNMPworkerExtension(DPAB* anchor, const std::function<void(SNMPWorkerTaskExtension*)>& visit) {
+  std::vector<SNMPWorkerTaskExtension*> visited;
   BSV1_GetLock(&anchor->actionWorkerListLock);
-  ActionWorkerTaskEntry* worker = anchor->actionWorkers;
-  BSV1_ReleaseLock(&anchor->actionWorkerListLock);
-  while (worker != nullptr) {
-    if (worker->ActionWorkerType == ZEV_ACTION_SNMP && worker->WorkerExtension != nullptr)
-      visit(worker->WorkerExtension);
-    BSV1_GetLock(&anchor->actionWorkerListLock);
-    worker = worker->NextWorker;
-    BSV1_ReleaseLock(&anchor->actionWorkerListLock);
+  for (ActionWorkerTaskEntry* worker = anchor->actionWorkers; worker != nullptr; worker = worker->NextWorker) {
+    SNMPWorkerTaskExtension* extension = worker->WorkerExtension;
+    if (worker->ActionWorkerType != ZEV_ACTION_SNMP || extension == nullptr) continue;
+    std::lock_guard<std::mutex> visits(ExtensionVisitsMutex);
+    ++extension->visits;
+    visited.push_back(extension);
   }
+  BSV1_ReleaseLock(&anchor->actionWorkerListLock);
+  for (SNMPWorkerTaskExtension* extension : visited) {
+    visit(extension);
+    std::lock_guard<std::mutex> visits(ExtensionVisitsMutex);
+    --extension->visits;
+    ExtensionVisitsEnded.notify_all();
+  }
+}
+
+SNMPWorkerTaskExtension* WithdrawSNMPworkerExtension(DPAB* anchor, ActionWorkerTaskEntry* worker) {
+  BSV1_GetLock(&anchor->actionWorkerListLock);
+  SNMPWorkerTaskExtension* extension = worker->WorkerExtension;
+  worker->WorkerExtension = nullptr;
+  BSV1_ReleaseLock(&anchor->actionWorkerListLock);
+  if (extension == nullptr) return nullptr;
+  std::unique_lock<std::mutex> visits(ExtensionVisitsMutex);
+  if (extension->visits > 0)
+    TRC(TRC_DETAIL, "SNMP worker @%p waits for %d visits of its extension to end", static_cast<void*>(worker),
+        extension->visits);
+  ExtensionVisitsEnded.wait(visits, [extension] { return extension->visits == 0; });
+  return extension;
 }
 
 }  // namespace zevp

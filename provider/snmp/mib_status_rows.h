@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 
+struct ActionWorkerTaskEntry;
 struct DPAB;
 struct SNMPWorkerTaskExtension;
 
@@ -26,8 +27,13 @@ namespace zevp {
 // The row's record; caller holds the extension's node-list lock.
 std::string MIBstatusRecord(SNMPWorkerTaskExtension& extension);
 
-// Calls visit with the extension of every SNMP worker of the anchor (the worker
-// list's lock is held only to step from one worker to the next).
+// Calls visit with the extension of every SNMP worker of the anchor, taken under the
+// worker list's lock and visited without it. Each extension is counted as visited
+// until its visit returns, so that its worker, ending meanwhile, does not free it.
 void ForEachSNMPworkerExtension(DPAB* anchor, const std::function<void(SNMPWorkerTaskExtension*)>& visit);
+
+// Takes the worker's extension off it and returns it (null when it has none) once
+// no visit reads it any longer: the worker may then free it.
+SNMPWorkerTaskExtension* WithdrawSNMPworkerExtension(DPAB* anchor, ActionWorkerTaskEntry* worker);
 
 }  // namespace zevp

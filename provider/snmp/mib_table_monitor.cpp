@@ -111,6 +111,8 @@ void setObjectInstance(SourceEntry* source, const char* instance) {
       setText(attribute, instance + (instance[0] == '.' ? 1 : 0), std::strlen(instance) - (instance[0] == '.' ? 1 : 0));
 }
 
+// A derived attribute is left empty: sending the row computes it from its operands,
+// and one that cannot be computed goes without a value, not with a made-up zero.
 void fillEmpty(SourceEntry* source) {
   for (AttributeEntry* attribute = source->FirstAttribute; attribute != nullptr; attribute = attribute->next) {
     if (attribute->ActualValSize != 0 || isDerived(attribute)) continue;

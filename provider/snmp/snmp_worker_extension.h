@@ -63,4 +63,7 @@ struct SNMPWorkerTaskExtension {
   // worker's collection: the start is that collector's, and this worker no longer
   // reads it.
   int32_t startHandedOver;
+  // Walks over the workers' extensions reading this one now; its worker frees it only
+  // once they have ended (mib_status_rows.h).
+  int32_t visits;
 };

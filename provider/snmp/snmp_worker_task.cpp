@@ -11,6 +11,7 @@
 #include "automation_server.h"
 #include "dp_anchor.h"
 #include "mib_collection.h"
+#include "mib_status_rows.h"
 #include "mib_table_monitor.h"
 #include "model_lookups.h"
 #include "monitor_node_list.h"
@@ -82,11 +83,8 @@ void resetExtension(DPAB* anchor, SNMPWorkerTaskExtension* extension) {
 }
 
 void freeExtension(DPAB* anchor, ActionWorkerTaskEntry* worker) {
-  SNMPWorkerTaskExtension* extension = worker->WorkerExtension;
+  SNMPWorkerTaskExtension* extension = zevp::WithdrawSNMPworkerExtension(anchor, worker);
   if (extension == nullptr) return;
-  BSV1_GetLock(&anchor->actionWorkerListLock);
-  worker->WorkerExtension = nullptr;
-  BSV1_ReleaseLock(&anchor->actionWorkerListLock);
   clearAgents(extension);
   BSV1_DestroyLock(&extension->nodeListLock);
   BSV1_DestroyLock(&extension->intervalLock);

@@ -139,6 +139,8 @@ void End(ProcessEntry* entry, DPAB* anchor, URLmanagementBlock* block) {
   }
   pthread_mutex_unlock(&entry->mutex);
   zevp::EndURLupdateTask(block);
+  // No dispatcher waits for a free subtask any longer: the client tasks, the only
+  // dispatchers, have ended, so the subtasks are stopped without waking one.
   HTTP_TRC(TRC_DETAIL, ">>>>> Signal URL activity tasks to shutdown");
   zevp::ReleaseURLmanagement(anchor);
   {

@@ -112,6 +112,8 @@ void CollectPageObjects(URLrequestEntry* entry, const char* page, size_t length,
   size_t remembered = 0;
   ScanPageObjects(page, length, ObjectBaseURL(entry->URL), [&](const std::string& url) {
     if (ending != 0) return false;
+    // Only the same URL is a duplicate: one that is part of a longer URL already
+    // dispatched (a.gif of ba.gif) is fetched.
     if (dispatched.count(url) != 0) {
       HTTP_TRC(TRC_DETAIL, "Duplicate object %s not retrieved", url.c_str());
       return true;

@@ -80,15 +80,18 @@ bool SchemedURL(const std::string& word, std::string* url, size_t* length) {
   return true;
 }
 
+std::vector<std::string> NullUser(const std::string& url) {
+  HTTP_TRC(TRC_ERROR, "USER= parameter is null for URL <%s>, substituting default owner value of %s", url.c_str(),
+           kConfigDefaultOwner);
+  return {kConfigDefaultOwner};
+}
+
 std::vector<std::string> Owners(const std::string& line, const std::string& upper, const std::string& url) {
   size_t start = ValueStart(line, upper, kUserKeyword);
   if (start == std::string::npos || start == line.size()) return {kConfigDefaultOwner};
   std::string rest = upper.substr(start);
-  if (BeginsWith(rest, kAliasKeyword) || BeginsWith(rest, kCacheKeyword) || BeginsWith(rest, kIntervalKeyword)) {
-    HTTP_TRC(TRC_ERROR, "USER= parameter is null for URL <%s>, substituting default owner value of %s", url.c_str(),
-             kConfigDefaultOwner);
-    return {kConfigDefaultOwner};
-  }
+  if (BeginsWith(rest, kAliasKeyword) || BeginsWith(rest, kCacheKeyword) || BeginsWith(rest, kIntervalKeyword))
+    return NullUser(url);
   std::string token = Word(line, start);
   HTTP_TRC(TRC_DETAIL, "User token <%s>", token.c_str());
   std::vector<std::string> owners;
@@ -98,6 +101,9 @@ std::vector<std::string> Owners(const std::string& line, const std::string& uppe
     if (comma > from) owners.push_back(token.substr(from, comma - from));
     from = comma + 1;
   }
+  // Commas alone name no owner; a URL without one would be neither monitored nor
+  // written back, so it takes the default owner as an empty USER= does.
+  if (owners.empty()) return NullUser(url);
   return owners;
 }
 

@@ -21,7 +21,7 @@ struct URLconfigRecord {
   std::string alias;  // as written
   int interval = 0;   // the default interval when the line gives no number
   int cachePercent = 0;
-  std::vector<std::string> owners;  // in order; may be empty ("USER=,")
+  std::vector<std::string> owners;  // in order; at least one
 };
 
 // Reads a line without its line end (anything from a NUL on is ignored);

@@ -5,8 +5,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <future>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "action_entry.h"
@@ -17,15 +19,18 @@
 #include "dch_comm.h"
 #include "dp_anchor.h"
 #include "engine_routines.h"
+#include "eventually.h"
 #include "metafile_fixture.h"
 #include "mib_interest_file.h"
 #include "mib_interest_records.h"
+#include "mib_status_rows.h"
 #include "recording_snmp_worker.h"
 #include "refused_thread_starts.h"
 #include "routine_overrides.h"
 #include "snmp_application_online.h"
 #include "snmp_collection_environment.h"
 #include "snmp_worker_extension.h"
+#include "snmp_worker_task.h"
 #include "source_entry.h"
 #include "source_states.h"
 #include "table_entry.h"
@@ -227,6 +232,52 @@ TEST_F(MIBinterestFileTest, WithoutAWorkerTheAutoStartStops) {
   }
   EXPECT_EQ(trace.count("*****Auto worker thread creation failed. MIB auto start bypassed"), 1);
   EXPECT_TRUE(recordedActions().empty());
+}
+
+bool InWorkerList(DPAB* anchor, const ActionWorkerTaskEntry* wanted) {
+  BSV1_GetLock(&anchor->actionWorkerListLock);
+  bool found = false;
+  for (const ActionWorkerTaskEntry* worker = anchor->actionWorkers; worker != nullptr; worker = worker->NextWorker)
+    found = found || worker == wanted;
+  BSV1_ReleaseLock(&anchor->actionWorkerListLock);
+  return found;
+}
+
+// The fault: an SNMP worker that ended (at shut-down) freed its extension while a
+// collector's rewrite of this file was still writing to it.
+TEST_F(MIBinterestFileTest, RegressionAnEndingWorkerKeepsItsExtensionUntilTheRewriteHasLetGoOfIt) {
+  overrides_.routines().snmpWorkerTask = ZEVP_SNMPWorkerTask;
+  ActionWorkerTaskEntry* worker = ZEVP_AllocateActionWorkerTask(&link_, ZEV_ACTION_SNMP, 0);
+  ASSERT_NE(worker, nullptr);
+  // Its first action (one it does not know) leaves it idle, so that it can end.
+  ActionEntry* action = ZEVP_AllocateActionEntry(anchor());
+  action->ActionName = ZEVP_CopyActionText("SNMPNONE", 8);
+  action->ActionOwner = ZEVP_CopyActionText("SNMPAUTOINIT", 12);
+  action->ActionType = ZEV_ACTION_SNMP;
+  action->FieldCount = ZEVP_ACTION_FIELDS_REQUIRED;
+  ZEVP_AssignWorkerAction(worker, action);
+  ASSERT_TRUE(Eventually([&] { return worker->ActionWorkerStatus == ZEVP_WORKER_IDLE; }, 10000));
+
+  std::promise<void> visiting;
+  std::promise<void> letGo;
+  std::shared_future<void> released = letGo.get_future().share();
+  std::thread rewrite([&] {
+    zevp::ForEachSNMPworkerExtension(anchor(), [&](SNMPWorkerTaskExtension* extension) {
+      visiting.set_value();
+      released.wait();
+      extension->interestChanged = 1;
+    });
+  });
+  visiting.get_future().wait();
+  TraceCapture trace("*=0x90");
+  ZEVP_EndActionWorkers(anchor());
+  ASSERT_TRUE(Eventually(
+      [&] { return trace.contains("waits for 1 visits of its extension to end") || !InWorkerList(anchor(), worker); },
+      10000));
+  EXPECT_TRUE(InWorkerList(anchor(), worker)) << "the worker ended under the visit";
+  letGo.set_value();
+  rewrite.join();
+  EXPECT_TRUE(Eventually([&] { return !InWorkerList(anchor(), worker); }, 10000)) << "it ends once let go";
 }
 
 // The states the collection's DCH requests carry, as "table state".

@@ -88,6 +88,19 @@ TEST_F(URLconfigFileTest, RegressionALineLongerThan2047CharactersIsSkippedWhole)
   EXPECT_TRUE(trace.contains("4 URL configuration records processed"));
 }
 
+// The fault: a USER= of commas alone gave the line no owner, so its URL was not
+// monitored and went from the file at the next rewrite, without a word.
+TEST_F(URLconfigFileTest, RegressionAURLWhoseUSERholdsOnlyCommasIsMonitoredAndKept) {
+  auto urls = read("h/commas USER=, ALIAS=C\nh/other USER=u\n");
+  EXPECT_EQ(KeptEntries(*urls),
+            (std::vector<std::string>{"http://h/commas 300 0 INITCNFG [C]", "http://h/other 300 0 u [    ]"}));
+  ZEVP_SetURLconfigurationUpdate();
+  ZEVP_UpdateURLconfigurationFile(urls->anchor());
+  EXPECT_EQ(work_.read(kName),
+            "http://h/commas INTERVAL=300 CACHE=0 USER=INITCNFG ALIAS=C\n"
+            "http://h/other INTERVAL=300 CACHE=0 USER=u\n");
+}
+
 TEST_F(URLconfigFileTest, WithoutTheFileOrItsNameTheListStaysEmpty) {
   URLmanagement urls;
   TraceCapture trace("*=0x90");

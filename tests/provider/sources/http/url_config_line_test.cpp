@@ -52,7 +52,9 @@ TEST(URLconfigLineTest, EachLineGivesItsURLKeywordsAndOwners) {
       {"USER= then a keyword: INITCNFG", "h USER= ALIAS=x", "http://h alias=x interval=300 cache=0 owners=INITCNFG"},
       {"USER= at the end: INITCNFG", "h USER=", "http://h alias=- interval=300 cache=0 owners=INITCNFG"},
       {"owners separated by commas, in order", "h USER=a,b", "http://h alias=- interval=300 cache=0 owners=a,b"},
-      {"empty owners are no owners", "h USER=,", "http://h alias=- interval=300 cache=0 owners="},
+      {"empty owners between commas are passed over", "h USER=,a,,b",
+       "http://h alias=- interval=300 cache=0 owners=a,b"},
+      {"commas alone name no owner: INITCNFG", "h USER=,", "http://h alias=- interval=300 cache=0 owners=INITCNFG"},
       {"a non-numeric interval keeps the default", "h INTERVAL=soon",
        "http://h alias=- interval=300 cache=0 owners=INITCNFG"},
       {"a negative cache percent keeps 0", "h CACHE=-5", "http://h alias=- interval=300 cache=0 owners=INITCNFG"},
@@ -92,6 +94,7 @@ TEST(URLconfigLineTest, WhatIsSkippedOrDefaultedIsTraced) {
       {"h INTERVAL=x", "Non-numeric value specified on INTERVAL= parameter for URL <http://h>"},
       {"h CACHE=-1", "Non-numeric value specified on CACHE= parameter for URL <http://h>"},
       {"h USER= CACHE=3", "USER= parameter is null for URL <http://h>, substituting default owner value of INITCNFG"},
+      {"h USER=,,", "USER= parameter is null for URL <http://h>, substituting default owner value of INITCNFG"},
       {"h ALIAS=Front USER=u", "Alias token <Front>"},
   };
   for (const Case& c : cases) {
