@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <condition_variable>
 #include <cstring>
@@ -21,6 +22,7 @@
 #include "datagram.h"
 #include "rpc_server.h"
 #include "trc1.h"
+#include "well_known_sockets.h"
 
 TRC_UNIT();
 
@@ -49,6 +51,8 @@ struct ServerState {
   int wakeRead = -1;
   int wakeWrite = -1;
 };
+
+std::atomic<void (*)()> socketOpened{nullptr};
 
 // Never destroyed: a call thread may outlive static destruction at exit.
 ServerState& State() {
@@ -197,11 +201,26 @@ void rpc__use_family_wk(int family, rpc__if_spec_t* ifspec, socket__addr_t* addr
   address->in = bound;
   *addressLength = sizeof bound;
   ServerState& state = State();
-  std::lock_guard<std::mutex> hold(state.mutex);
-  state.sockets.push_back(socket);
-  WakeListener(state);
+  {
+    std::lock_guard<std::mutex> hold(state.mutex);
+    state.sockets.push_back(socket);
+    WakeListener(state);
+  }
+  if (void (*hook)() = socketOpened.load()) hook();
   SetStatus(status, rpc__s_ok);
 }
+
+namespace rpc {
+
+void SetSocketOpenedHook(void (*hook)()) { socketOpened.store(hook); }
+
+bool WellKnownSocketsOpen() {
+  ServerState& state = State();
+  std::lock_guard<std::mutex> hold(state.mutex);
+  return !state.sockets.empty();
+}
+
+}  // namespace rpc
 
 void rpc__listen(int maxCalls, rpc__status_t* status) {
   ServerState& state = State();
