@@ -225,10 +225,11 @@ TEST_F(ZevpconTest, SeveralDataProvidersAreListedForAChoice) {
   ASSERT_EQ(head.size(), 4u);
   EXPECT_EQ(head[0], kAccepted);
   EXPECT_EQ(head[1], " ");
-  std::vector<std::string> targets = {head[2], head[3]};
+  // Listed in the order they answered, each after its number.
+  std::vector<std::string> targets = {head[2].substr(7), head[3].substr(7)};
   std::sort(targets.begin(), targets.end());
-  EXPECT_EQ(targets[0].substr(7), " FILE - localhost ");
-  EXPECT_EQ(targets[1].substr(7), " SOCK - localhost ");
+  EXPECT_EQ(targets[0], " FILE - localhost ");
+  EXPECT_EQ(targets[1], " SOCK - localhost ");
   std::string fileNumber = head[2].find("FILE") != std::string::npos ? "1" : "2";
   list->writeInput("3\n" + fileNumber + "\n");
   EXPECT_EQ(finish(*list).lines,
