@@ -54,9 +54,11 @@ void LinkToRouter(RouterEntry* router, const RIPentry& entry, int version) {
   BSV1_ReleaseLock(&network->lock);
 }
 
+// Asked once in the process (ZEVS_GetRouterPort): its entry need not be the thread's
+// own, which would give every thread of the process a kilobyte of it.
 const servent* SystemService(const char* name, const char* protocol) {
-  thread_local servent entry;
-  thread_local char buffer[1024];
+  static servent entry;
+  static char buffer[1024];
   servent* found = nullptr;
   if (getservbyname_r(name, protocol, &entry, buffer, sizeof buffer, &found) != 0) return nullptr;
   return found;

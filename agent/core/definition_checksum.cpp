@@ -85,7 +85,7 @@ int userDataList::takeApplInfoRecords() {
           applName_, maxAttrGroups_);
       return 1;
     }
-    checksumInfo& record = checksumInfo_[noOfAttrGroups_];
+    checksumInfo& record = checksumInfo_.makeNext();
     FieldWalk fields(piece);
     std::string_view group, sampleType, TTL;
     if (!fields.next(',', &group) || !setChecksumGroup(&record, group)) {

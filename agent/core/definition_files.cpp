@@ -39,7 +39,7 @@ int userDataList::generateFiles(const char* workFileName) {
       errors_ = 1;
   }
   if (errors_ == 0)
-    errors_ = static_cast<short>(writeDefinitionWorkFile(workFileName, cvrm_, checksumInfo_.get(), noOfAttrGroups_,
+    errors_ = static_cast<short>(writeDefinitionWorkFile(workFileName, cvrm_, checksumInfo_.data(), noOfAttrGroups_,
                                                          helpInfo_));
   return errors_;
 }

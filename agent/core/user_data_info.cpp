@@ -31,8 +31,7 @@ userDataInfo::userDataInfo(userDataListEntry* entry) : entry_(entry) {
   ZEV0_InitializeCondVar(&terminateCond_);
   // A column count and every offset must stay within the 16 bits a row carries them in.
   maxColumns_ = Max_IB_Columns() < INT16_MAX ? Max_IB_Columns() : INT16_MAX - 1;
-  columns_.reset(new (std::nothrow) attrInfo_t[static_cast<size_t>(maxColumns_) + 1]);
-  if (columns_ == nullptr) {
+  if (!columns_.allocate(static_cast<size_t>(maxColumns_) + 1)) {
     TRC(TRC_ERROR, "Error: allocating %d bytes", static_cast<int>((maxColumns_ + 1) * sizeof(attrInfo_t)));
     return;
   }
@@ -202,7 +201,7 @@ void userDataInfo::stopDataThread() {
 }
 
 const attrInfo_t* userDataInfo::attrInfo(int i) const {
-  return columns_ != nullptr && i >= 0 && i < noOfColumns_ ? &columns_[i] : nullptr;
+  return columns_.allocated() && i >= 0 && i < noOfColumns_ ? &columns_[i] : nullptr;
 }
 
 int16_t userDataInfo::columnType(int i) const {

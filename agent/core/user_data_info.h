@@ -11,11 +11,11 @@
 #include <pthread.h>
 
 #include <cstdint>
-#include <memory>
 #include <optional>
 #include <string_view>
 
 #include "attribute_column.h"
+#include "record_room.h"
 
 class DCHclient;
 class userDataListEntry;
@@ -114,7 +114,7 @@ class userDataInfo {
   int16_t noOfColumns_ = 0;
   int16_t rowSize_ = 0;
   int maxColumns_ = 0;
-  std::unique_ptr<attrInfo_t[]> columns_;
+  RecordRoom<attrInfo_t> columns_;
   userDataListEntry* entry_;
   zev_dorvan_manager* tableManager_ = nullptr;
   short errors_ = 0;

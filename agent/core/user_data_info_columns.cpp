@@ -11,8 +11,7 @@
 TRC_UNIT();
 
 void userDataInfo::fillOriginNode() {
-  attrInfo_t& column = columns_[0];
-  column = attrInfo_t();
+  attrInfo_t& column = columns_.makeNext();
   copyIfFits(column.attrName, "Node_Name");
   copyIfFits(column.colName, kOriginNodeColumn);
   column.colType = kStringColumn;
@@ -60,8 +59,7 @@ int userDataInfo::prepareAttributesImages(std::string_view attrText, std::option
 // One "NAME,TYPE,LENGTH" record into column `index` at the running offset. 0, or 1 (traced).
 int userDataInfo::fillColumn(std::string_view record, int index, int* offset,
                              std::optional<std::string_view> helpBlock) {
-  attrInfo_t& column = columns_[index];
-  column = attrInfo_t();
+  attrInfo_t& column = columns_.makeNext();
   std::string_view name;
   if (!takeAttributeRecord(record, &column, &name)) return 1;
   std::snprintf(column.colName, sizeof column.colName, "DV%d", index);

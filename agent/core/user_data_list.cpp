@@ -35,8 +35,7 @@ userDataList::userDataList(const char* applName) {
     TRC(TRC_ERROR, "Error: %d > %d", maxAttrGroups_, kMaxAttrGroups);
     errors_ = 1;
   } else {
-    checksumInfo_.reset(new (std::nothrow) checksumInfo[static_cast<size_t>(maxAttrGroups_)]);
-    if (checksumInfo_ == nullptr) {
+    if (!checksumInfo_.allocate(static_cast<size_t>(maxAttrGroups_))) {
       TRC(TRC_ERROR, "Error: allocating %d bytes for _checksumInfo[%d]",
           static_cast<int>(maxAttrGroups_ * sizeof(checksumInfo)), maxAttrGroups_);
       errors_ = 1;

@@ -12,7 +12,6 @@
 #include <pthread.h>
 
 #include <cstdint>
-#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -21,6 +20,7 @@
 #include "agent_ring.h"
 #include "checksum_info.h"
 #include "definition_file_headers.h"
+#include "record_room.h"
 #include "user_data_list_entry.h"
 
 using userDataListIterator = RingIterator<userDataListEntry>;
@@ -146,7 +146,7 @@ class userDataList {
   short errors_ = 0;
   int noOfAttrGroups_ = 0;
   int maxAttrGroups_ = 0;
-  std::unique_ptr<checksumInfo[]> checksumInfo_;
+  RecordRoom<checksumInfo> checksumInfo_;
   uint16_t savedHelpChecksum_ = 0;
   uint16_t newHelpChecksum_ = 0;
   Ring<userDataListEntry> entries_;

@@ -49,7 +49,8 @@ void SetSessionIdleLimit(int milliseconds) { idleLimitMs.store(milliseconds > 0 
 int SessionIdleLimit() { return idleLimitMs.load(); }
 
 bool ManagementPort::start(int port) {
-  listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  // Not blocking: a client that goes before it is accepted must not hold the main loop.
+  listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
   int reuse = 1;
   sockaddr_in address{};
   address.sin_family = AF_INET;
@@ -63,7 +64,6 @@ bool ManagementPort::start(int port) {
     stop();
     return false;
   }
-  acceptor_ = std::thread(&ManagementPort::acceptClients, this);
   TRC(TRC_DETAIL, "The framework listens on 127.0.0.1 port %d", port);
   return true;
 }
@@ -74,7 +74,6 @@ void ManagementPort::stop() {
     while (write(wake_[1], &wake, 1) < 0 && errno == EINTR) {
     }
   }
-  if (acceptor_.joinable()) acceptor_.join();
   for (auto& session : sessions_) session->thread.join();
   sessions_.clear();
   for (int* fd : {&listener_, &wake_[0], &wake_[1]}) {
@@ -83,25 +82,16 @@ void ManagementPort::stop() {
   }
 }
 
-void ManagementPort::acceptClients() {
-  for (;;) {
-    pollfd watched[] = {{listener_, POLLIN, 0}, {wake_[0], POLLIN, 0}};
-    if (poll(watched, 2, -1) < 0) {
-      if (errno == EINTR) continue;
-      TRC(TRC_ERROR, "Error: poll on the framework's port failed: %s", std::strerror(errno));
-      return;
+void ManagementPort::admitClient() {
+  int client = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+  if (client < 0) {
+    if (errno != EINTR && errno != EAGAIN && errno != ECONNABORTED) {
+      TRC(TRC_ERROR, "Error: accept on the framework's port failed: %s", std::strerror(errno));
+      poll(nullptr, 0, kAcceptRetryMs);
     }
-    if (watched[1].revents != 0) return;
-    int client = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
-    if (client < 0) {
-      if (errno != EINTR && errno != EAGAIN && errno != ECONNABORTED) {
-        TRC(TRC_ERROR, "Error: accept on the framework's port failed: %s", std::strerror(errno));
-        poll(nullptr, 0, kAcceptRetryMs);
-      }
-      continue;
-    }
-    admit(client);
+    return;
   }
+  admit(client);
 }
 
 void ManagementPort::admit(int client) {

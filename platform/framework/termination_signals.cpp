@@ -14,24 +14,23 @@ namespace raf {
 
 namespace {
 
-// The byte that ends the watch; a signal writes its own number.
-constexpr unsigned char kEndOfWatch = 0;
-
 std::atomic<int> signalPipe{-1};
 
 extern "C" void noteTerminationSignal(int signalNumber) {
   int saved = errno;
   int descriptor = signalPipe.load();
   unsigned char byte = static_cast<unsigned char>(signalNumber);
+  // A full pipe holds a signal already.
   if (descriptor >= 0) (void)!write(descriptor, &byte, 1);
   errno = saved;
 }
 
 }  // namespace
 
-TerminationSignals::TerminationSignals(std::function<void()> onSignal) : onSignal_(std::move(onSignal)) {
-  if (pipe2(pipe_, O_CLOEXEC) != 0) {
+TerminationSignals::TerminationSignals() {
+  if (pipe2(pipe_, O_CLOEXEC | O_NONBLOCK) != 0) {
     TRC(TRC_ERROR, "Error: no pipe for the termination signals: errno=%d; SIGTERM and SIGINT end the process", errno);
+    pipe_[0] = pipe_[1] = -1;
     return;
   }
   signalPipe.store(pipe_[1]);
@@ -42,7 +41,6 @@ TerminationSignals::TerminationSignals(std::function<void()> onSignal) : onSigna
   sigaction(SIGTERM, &noted, &previousTerm_);
   sigaction(SIGINT, &noted, &previousInt_);
   installed_ = true;
-  watcher_ = std::thread([this] { watch(); });
 }
 
 TerminationSignals::~TerminationSignals() {
@@ -50,22 +48,15 @@ TerminationSignals::~TerminationSignals() {
   sigaction(SIGTERM, &previousTerm_, nullptr);
   sigaction(SIGINT, &previousInt_, nullptr);
   signalPipe.store(-1);
-  unsigned char end = kEndOfWatch;
-  (void)!write(pipe_[1], &end, 1);
-  watcher_.join();
   close(pipe_[0]);
   close(pipe_[1]);
 }
 
-void TerminationSignals::watch() {
-  for (;;) {
-    unsigned char byte = kEndOfWatch;
-    ssize_t got = read(pipe_[0], &byte, 1);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0 || byte == kEndOfWatch) return;
-    TRC(TRC_DETAIL, "Signal %d received: the framework's main loop ends", byte);
-    onSignal_();
-  }
+int TerminationSignals::take() {
+  int signalNumber = 0;
+  unsigned char byte = 0;
+  while (pipe_[0] >= 0 && read(pipe_[0], &byte, 1) == 1) signalNumber = byte;
+  return signalNumber;
 }
 
 }  // namespace raf

@@ -2,13 +2,12 @@
 // whole reply read into the activity (its headers into the dictionary, its entity
 // up to the limit), and the outcome as a status.
 #include <arpa/inet.h>
-#include <curl/curl.h>
 #include <sys/socket.h>
 
 #include <cstdlib>
-#include <mutex>
 #include <string>
 
+#include "curl_functions.h"
 #include "reply_record.h"
 #include "trc1.h"
 #include "zev0/hostnames.h"
@@ -19,38 +18,36 @@ namespace vmo1 {
 
 namespace {
 
-std::once_flag curlReady;
-
 struct Target {
   std::string scheme;
   std::string host;
   long port = 0;
 };
 
-std::string UrlPart(CURLU* url, CURLUPart part, unsigned flags = 0) {
+std::string UrlPart(const CurlFunctions& curl, CURLU* url, CURLUPart part, unsigned flags = 0) {
   char* text = nullptr;
-  if (curl_url_get(url, part, &text, flags) != CURLUE_OK || text == nullptr) return "";
+  if (curl.urlGet(url, part, &text, flags) != CURLUE_OK || text == nullptr) return "";
   std::string value = text;
-  curl_free(text);
+  curl.free(text);
   return value;
 }
 
-int32_t ParseTarget(const std::string& text, Target* target) {
-  CURLU* url = curl_url();
+int32_t ParseTarget(const CurlFunctions& curl, const std::string& text, Target* target) {
+  CURLU* url = curl.url();
   if (url == nullptr) return VMO1_INVALID_ARGUMENT;
   int32_t status = VMO1_OK;
-  if (curl_url_set(url, CURLUPART_URL, text.c_str(), CURLU_NON_SUPPORT_SCHEME) != CURLUE_OK) {
+  if (curl.urlSet(url, CURLUPART_URL, text.c_str(), CURLU_NON_SUPPORT_SCHEME) != CURLUE_OK) {
     status = VMO1_INVALID_URI;
   } else {
-    target->scheme = UrlPart(url, CURLUPART_SCHEME);
-    target->host = UrlPart(url, CURLUPART_HOST);
-    target->port = std::strtol(UrlPart(url, CURLUPART_PORT, CURLU_DEFAULT_PORT).c_str(), nullptr, 10);
+    target->scheme = UrlPart(curl, url, CURLUPART_SCHEME);
+    target->host = UrlPart(curl, url, CURLUPART_HOST);
+    target->port = std::strtol(UrlPart(curl, url, CURLUPART_PORT, CURLU_DEFAULT_PORT).c_str(), nullptr, 10);
     if (target->scheme != "http" && target->scheme != "https")
       status = VMO1_SCHEME_NOT_SUPPORTED;
     else if (target->host.empty())
       status = VMO1_INVALID_URI;
   }
-  curl_url_cleanup(url);
+  curl.urlCleanup(url);
   return status;
 }
 
@@ -71,14 +68,14 @@ bool IsAddressLiteral(const std::string& host) {
 
 // Without a proxy the host is looked up through the process's name service and
 // pinned for libcurl; false when it has no address.
-bool PinHost(const Target& target, curl_slist** resolve) {
+bool PinHost(const CurlFunctions& curl, const Target& target, curl_slist** resolve) {
   if (ProxyConfigured() || IsAddressLiteral(target.host)) return true;
   sockaddr_in address;
   if (ZEV0_ConvertNameToAddr(target.host.c_str(), static_cast<uint16_t>(target.port), &address) == 0) return false;
   char dotted[INET_ADDRSTRLEN] = {};
   inet_ntop(AF_INET, &address.sin_addr, dotted, sizeof dotted);
   std::string entry = target.host + ":" + std::to_string(target.port) + ":" + dotted;
-  *resolve = curl_slist_append(*resolve, entry.c_str());
+  *resolve = curl.slistAppend(*resolve, entry.c_str());
   return *resolve != nullptr;
 }
 
@@ -155,49 +152,49 @@ curl_socket_t OpenSocketClosedOnExec(void*, curlsocktype, curl_sockaddr* address
   return socket(address->family, address->socktype | SOCK_CLOEXEC, address->protocol);
 }
 
-void SetRequest(CURL* curl, VMO1_ActivityRecord* activity, Reception* reception, curl_slist* resolve,
-                curl_slist* proxyHeaders, char* errorText) {
+void SetRequest(const CurlFunctions& curl, CURL* handle, VMO1_ActivityRecord* activity, Reception* reception,
+                curl_slist* resolve, curl_slist* proxyHeaders, char* errorText) {
   const VMO1_ClientRecord& client = activity->client;
-  curl_easy_setopt(curl, CURLOPT_URL, activity->url.c_str());
-  curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
-  curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 0L);
-  curl_easy_setopt(curl, CURLOPT_HTTP_VERSION,
-                   client.version == VMO1_HTTP10 ? CURL_HTTP_VERSION_1_0 : CURL_HTTP_VERSION_1_1);
-  curl_easy_setopt(curl, CURLOPT_USERAGENT, client.options.userAgent);
+  curl.easySetopt(handle, CURLOPT_URL, activity->url.c_str());
+  curl.easySetopt(handle, CURLOPT_PROTOCOLS_STR, "http,https");
+  curl.easySetopt(handle, CURLOPT_NOSIGNAL, 1L);
+  curl.easySetopt(handle, CURLOPT_FOLLOWLOCATION, 0L);
+  curl.easySetopt(handle, CURLOPT_HTTP_VERSION,
+                  client.version == VMO1_HTTP10 ? CURL_HTTP_VERSION_1_0 : CURL_HTTP_VERSION_1_1);
+  curl.easySetopt(handle, CURLOPT_USERAGENT, client.options.userAgent);
   if (client.options.timeLimit > 0) {
-    curl_easy_setopt(curl, CURLOPT_TIMEOUT, static_cast<long>(client.options.timeLimit));
-    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, static_cast<long>(client.options.timeLimit));
+    curl.easySetopt(handle, CURLOPT_TIMEOUT, static_cast<long>(client.options.timeLimit));
+    curl.easySetopt(handle, CURLOPT_CONNECTTIMEOUT, static_cast<long>(client.options.timeLimit));
   }
-  curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(VMO1_ENTITY_LIMIT));
-  curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, OnHeader);
-  curl_easy_setopt(curl, CURLOPT_HEADERDATA, reception);
-  curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, OnEntity);
-  curl_easy_setopt(curl, CURLOPT_WRITEDATA, reception);
-  curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorText);
-  curl_easy_setopt(curl, CURLOPT_OPENSOCKETFUNCTION, OpenSocketClosedOnExec);
-  if (resolve != nullptr) curl_easy_setopt(curl, CURLOPT_RESOLVE, resolve);
+  curl.easySetopt(handle, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(VMO1_ENTITY_LIMIT));
+  curl.easySetopt(handle, CURLOPT_HEADERFUNCTION, OnHeader);
+  curl.easySetopt(handle, CURLOPT_HEADERDATA, reception);
+  curl.easySetopt(handle, CURLOPT_WRITEFUNCTION, OnEntity);
+  curl.easySetopt(handle, CURLOPT_WRITEDATA, reception);
+  curl.easySetopt(handle, CURLOPT_ERRORBUFFER, errorText);
+  curl.easySetopt(handle, CURLOPT_OPENSOCKETFUNCTION, OpenSocketClosedOnExec);
+  if (resolve != nullptr) curl.easySetopt(handle, CURLOPT_RESOLVE, resolve);
   // The authorization goes to a proxy only, never to the server.
-  curl_easy_setopt(curl, CURLOPT_HEADEROPT, CURLHEADER_SEPARATE);
-  if (proxyHeaders != nullptr) curl_easy_setopt(curl, CURLOPT_PROXYHEADER, proxyHeaders);
+  curl.easySetopt(handle, CURLOPT_HEADEROPT, static_cast<long>(CURLHEADER_SEPARATE));
+  if (proxyHeaders != nullptr) curl.easySetopt(handle, CURLOPT_PROXYHEADER, proxyHeaders);
 }
 
-int32_t Perform(VMO1_ActivityRecord* activity, curl_slist* resolve) {
-  CURL* curl = curl_easy_init();
-  if (curl == nullptr) return VMO1_INVALID_ARGUMENT;
+int32_t Perform(const CurlFunctions& curl, VMO1_ActivityRecord* activity, curl_slist* resolve) {
+  CURL* handle = curl.easyInit();
+  if (handle == nullptr) return VMO1_INVALID_ARGUMENT;
   curl_slist* proxyHeaders = nullptr;
   if (!activity->proxyAuthorization.empty())
-    proxyHeaders = curl_slist_append(nullptr, ("Proxy-Authorization: " + activity->proxyAuthorization).c_str());
+    proxyHeaders = curl.slistAppend(nullptr, ("Proxy-Authorization: " + activity->proxyAuthorization).c_str());
   Reception reception{activity};
   char errorText[CURL_ERROR_SIZE] = {};
-  SetRequest(curl, activity, &reception, resolve, proxyHeaders, errorText);
-  CURLcode result = curl_easy_perform(curl);
+  SetRequest(curl, handle, activity, &reception, resolve, proxyHeaders, errorText);
+  CURLcode result = curl.easyPerform(handle);
   long code = 0;
   long connectCode = 0;
-  curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &code);
-  curl_easy_getinfo(curl, CURLINFO_HTTP_CONNECTCODE, &connectCode);
-  curl_easy_cleanup(curl);
-  curl_slist_free_all(proxyHeaders);
+  curl.easyGetinfo(handle, CURLINFO_RESPONSE_CODE, &code);
+  curl.easyGetinfo(handle, CURLINFO_HTTP_CONNECTCODE, &connectCode);
+  curl.easyCleanup(handle);
+  curl.slistFreeAll(proxyHeaders);
 
   int32_t status;
   if (result == CURLE_OK) {
@@ -209,7 +206,7 @@ int32_t Perform(VMO1_ActivityRecord* activity, curl_slist* resolve) {
   } else {
     status = StatusOfFailure(result, reception);
     TRC(TRC_DETAIL, "Request for <%s> failed: %d %s", activity->url.c_str(), static_cast<int>(result),
-        errorText[0] != '\0' ? errorText : curl_easy_strerror(result));
+        errorText[0] != '\0' ? errorText : curl.easyStrerror(result));
   }
   return status;
 }
@@ -217,21 +214,22 @@ int32_t Perform(VMO1_ActivityRecord* activity, curl_slist* resolve) {
 }  // namespace
 
 int32_t Exchange(VMO1_ActivityRecord* activity) {
-  std::call_once(curlReady, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
   RecordReplyCode(0);
   activity->headers.clear();
   activity->entity.clear();
   activity->replied = false;
+  const CurlFunctions* curl = Curl();
+  if (curl == nullptr) return VMO1_TRANSPORT_UNAVAILABLE;
   Target target;
-  int32_t status = ParseTarget(activity->url, &target);
+  int32_t status = ParseTarget(*curl, activity->url, &target);
   if (status != VMO1_OK) return status;
   curl_slist* resolve = nullptr;
-  if (!PinHost(target, &resolve)) {
-    curl_slist_free_all(resolve);
+  if (!PinHost(*curl, target, &resolve)) {
+    curl->slistFreeAll(resolve);
     return VMO1_UNKNOWN_AUTHORITY;
   }
-  status = Perform(activity, resolve);
-  curl_slist_free_all(resolve);
+  status = Perform(*curl, activity, resolve);
+  curl->slistFreeAll(resolve);
   activity->replied = status == VMO1_OK;
   if (!activity->replied) activity->entity.clear();
   return status;

@@ -29,6 +29,7 @@ constexpr Described kStatuses[] = {
     {VMO1_SECURE_CONNECTION_FAILED, "secure connection could not be made", false},
     {VMO1_INVALID_ARGUMENT, "invalid argument", false},
     {VMO1_NO_ENTITY, "no entity", false},
+    {VMO1_TRANSPORT_UNAVAILABLE, "HTTP transport library could not be loaded", false},
 };
 
 struct Reason {

@@ -1,6 +1,7 @@
 // The HTTP library: clients (a protocol version and options), activities (one
 // request and its reply, whose entity the activity keeps), the reply's header
-// dictionary and the descriptions of statuses. Our own layer on libcurl.
+// dictionary and the descriptions of statuses. Our own layer on libcurl, which it
+// opens only when the first exchange needs it (vmo1_transport.h).
 //
 // Every call returns a status: 0, or one of the values below. An activity speaks
 // http and https only, follows no redirection and answers no challenge (its caller
@@ -38,6 +39,7 @@ constexpr int32_t VMO1_REPLY_NOT_UNDERSTOOD = 0x7C4C8042;
 constexpr int32_t VMO1_SECURE_CONNECTION_FAILED = 0x7C4C8043;
 constexpr int32_t VMO1_INVALID_ARGUMENT = 0x7C4C8044;
 constexpr int32_t VMO1_NO_ENTITY = 0x7C4C8045;  // the activity holds no entity (yet)
+constexpr int32_t VMO1_TRANSPORT_UNAVAILABLE = 0x7C4C8046;  // libcurl could not be loaded (vmo1_transport.h)
 
 // The largest entity an activity keeps, far above any page.
 constexpr size_t VMO1_ENTITY_LIMIT = 16u << 20;

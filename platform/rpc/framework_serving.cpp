@@ -1,5 +1,7 @@
 // What the framework serves while its main loop runs: the interfaces registered with
-// this runtime, through rpc__listen on a thread of its own, ended by rpc__shutdown.
+// this runtime, through rpc__listen on a thread of its own, ended by rpc__shutdown. The
+// thread starts once a well-known socket is open: a process that serves nothing has
+// none.
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -7,6 +9,7 @@
 
 #include "raf_call_serving.h"
 #include "rpc_server.h"
+#include "well_known_sockets.h"
 
 namespace {
 
@@ -19,6 +22,7 @@ struct FrameworkListener {
   std::mutex mutex;
   std::condition_variable ended;
   std::thread thread;
+  bool serving = false;  // between the main loop's start and end
   bool running = false;  // the thread is in, or about to enter, rpc__listen
 };
 
@@ -28,10 +32,9 @@ FrameworkListener& Listener() {
   return *listener;
 }
 
-void StartServing() {
-  FrameworkListener& listener = Listener();
-  std::lock_guard<std::mutex> hold(listener.mutex);
-  if (listener.running || listener.thread.joinable()) return;
+// Under the listener's mutex.
+void StartListening(FrameworkListener& listener) {
+  if (!listener.serving || listener.running || listener.thread.joinable()) return;
   listener.running = true;
   listener.thread = std::thread([&listener] {
     rpc__status_t status;
@@ -42,17 +45,33 @@ void StartServing() {
   });
 }
 
+void StartServing() {
+  FrameworkListener& listener = Listener();
+  std::lock_guard<std::mutex> hold(listener.mutex);
+  listener.serving = true;
+  if (rpc::WellKnownSocketsOpen()) StartListening(listener);
+}
+
+void SocketOpened() {
+  FrameworkListener& listener = Listener();
+  std::lock_guard<std::mutex> hold(listener.mutex);
+  StartListening(listener);
+}
+
 void StopServing() {
   FrameworkListener& listener = Listener();
   std::unique_lock<std::mutex> hold(listener.mutex);
-  // A shut-down that comes before the thread listens ends nothing: ask until it has ended.
-  while (listener.running) {
+  listener.serving = false;
+  // Without a listener the shut-down still closes the sockets and drops the
+  // registrations. One that comes before the thread listens ends nothing: ask until it
+  // has ended.
+  do {
     hold.unlock();
     rpc__status_t status;
     rpc__shutdown(&status);
     hold.lock();
     listener.ended.wait_for(hold, kShutdownRetry, [&listener] { return !listener.running; });
-  }
+  } while (listener.running);
   std::thread ended = std::move(listener.thread);
   hold.unlock();
   if (ended.joinable()) ended.join();
@@ -62,7 +81,10 @@ const RAF_CallServing kFrameworkServing{StartServing, StopServing};
 
 // Hands the framework its serving when the runtime is loaded.
 struct ServingInstaller {
-  ServingInstaller() { RAF_SetCallServing(&kFrameworkServing); }
+  ServingInstaller() {
+    RAF_SetCallServing(&kFrameworkServing);
+    rpc::SetSocketOpenedHook(SocketOpened);
+  }
 } installer;
 
 }  // namespace

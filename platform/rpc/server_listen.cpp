@@ -1,4 +1,5 @@
-// The well-known sockets, the listen loop and its call threads.
+// The well-known sockets, the listen loop and its call threads, each started when a
+// call finds none waiting (a server that is never called has none).
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -6,10 +7,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <condition_variable>
 #include <cstring>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -19,6 +22,7 @@
 #include "datagram.h"
 #include "rpc_server.h"
 #include "trc1.h"
+#include "well_known_sockets.h"
 
 TRC_UNIT();
 
@@ -43,9 +47,12 @@ struct ServerState {
   std::deque<Job> jobs;
   bool listening = false;
   bool stopping = false;
+  size_t idleCallers = 0;  // call threads waiting for a job (or woken for one)
   int wakeRead = -1;
   int wakeWrite = -1;
 };
+
+std::atomic<void (*)()> socketOpened{nullptr};
 
 // Never destroyed: a call thread may outlive static destruction at exit.
 ServerState& State() {
@@ -71,21 +78,45 @@ void CloseSockets(ServerState& state) {
 }
 
 void ServeCalls(ServerState& state) {
+  std::unique_lock<std::mutex> hold(state.mutex);
   for (;;) {
-    std::unique_lock<std::mutex> hold(state.mutex);
+    ++state.idleCallers;
     state.jobsReady.wait(hold, [&] { return state.stopping || !state.jobs.empty(); });
+    --state.idleCallers;
     // Calls still waiting when the serving ends are not answered.
     if (state.stopping) return;
     Job job = std::move(state.jobs.front());
     state.jobs.pop_front();
     hold.unlock();
     std::vector<uint8_t> answer = rpc::AnswerRequest(job.header, job.body.data(), job.body.size(), job.caller);
-    if (answer.empty()) continue;
-    if (sendto(job.socket, answer.data(), answer.size(), 0, reinterpret_cast<const sockaddr*>(&job.caller),
-               sizeof job.caller) < 0)
+    if (!answer.empty() && sendto(job.socket, answer.data(), answer.size(), 0,
+                                  reinterpret_cast<const sockaddr*>(&job.caller), sizeof job.caller) < 0)
       TRC(TRC_ERROR, "RPC answer not sent, errno %d", errno);
+    hold.lock();
   }
 }
+
+// The call threads of one listen: at most its number, each started when a call comes
+// that no waiting thread will take.
+class CallThreads {
+ public:
+  CallThreads(ServerState& state, size_t limit) : state_(state), limit_(limit) {}
+  size_t limit() const { return limit_; }
+  // After a job is queued, under the state's mutex.
+  void addWhenNoneWaits() {
+    if (state_.jobs.size() > state_.idleCallers && threads_.size() < limit_)
+      threads_.emplace_back(ServeCalls, std::ref(state_));
+  }
+  // Once the serving is stopping.
+  void join() {
+    for (std::thread& thread : threads_) thread.join();
+  }
+
+ private:
+  ServerState& state_;
+  const size_t limit_;
+  std::vector<std::thread> threads_;
+};
 
 void Drop(const sockaddr_in& from, size_t length, const char* reason) {
   char sender[INET_ADDRSTRLEN];
@@ -93,27 +124,30 @@ void Drop(const sockaddr_in& from, size_t length, const char* reason) {
   TRC(TRC_ERROR, "RPC datagram of %zu bytes from %s[%u] dropped: %s", length, sender, ntohs(from.sin_port), reason);
 }
 
-void ReceiveOne(ServerState& state, int socket, std::vector<uint8_t>& buffer, size_t maximumWaiting) {
+void ReceiveOne(ServerState& state, int socket, uint8_t* buffer, CallThreads& callers) {
   sockaddr_in from{};
   socklen_t fromLength = sizeof from;
   ssize_t length =
-      recvfrom(socket, buffer.data(), buffer.size(), MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&from), &fromLength);
+      recvfrom(socket, buffer, rpc::kMaximumDatagram, MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&from), &fromLength);
   if (length < 0) return;
   Job job{socket, from, {}, {}};
   const uint8_t* body = nullptr;
   size_t bodyLength = 0;
-  const char* reason = rpc::ParseDatagram(buffer.data(), static_cast<size_t>(length), &job.header, &body, &bodyLength);
+  const char* reason = rpc::ParseDatagram(buffer, static_cast<size_t>(length), &job.header, &body, &bodyLength);
   if (reason == nullptr && job.header.type != rpc::PacketType::request) reason = "not a request";
   if (reason != nullptr) return Drop(from, static_cast<size_t>(length), reason);
   job.body.assign(body, body + bodyLength);
   std::lock_guard<std::mutex> hold(state.mutex);
-  if (state.jobs.size() >= maximumWaiting) return Drop(from, static_cast<size_t>(length), "every call thread busy");
+  if (state.jobs.size() >= callers.limit() * kWaitingPerCallThread)
+    return Drop(from, static_cast<size_t>(length), "every call thread busy");
   state.jobs.push_back(std::move(job));
   state.jobsReady.notify_one();
+  callers.addWhenNoneWaits();
 }
 
-void ReceiveUntilStopped(ServerState& state, size_t maximumWaiting) {
-  std::vector<uint8_t> buffer(rpc::kMaximumDatagram);
+void ReceiveUntilStopped(ServerState& state, CallThreads& callers) {
+  // Not cleared: only what a datagram brings is touched.
+  std::unique_ptr<uint8_t[]> buffer(new uint8_t[rpc::kMaximumDatagram]);
   for (;;) {
     std::vector<pollfd> ready;
     {
@@ -129,7 +163,7 @@ void ReceiveUntilStopped(ServerState& state, size_t maximumWaiting) {
       }
     }
     for (size_t i = 1; i < ready.size(); ++i)
-      if (ready[i].revents & POLLIN) ReceiveOne(state, ready[i].fd, buffer, maximumWaiting);
+      if (ready[i].revents & POLLIN) ReceiveOne(state, ready[i].fd, buffer.get(), callers);
   }
 }
 
@@ -167,11 +201,26 @@ void rpc__use_family_wk(int family, rpc__if_spec_t* ifspec, socket__addr_t* addr
   address->in = bound;
   *addressLength = sizeof bound;
   ServerState& state = State();
-  std::lock_guard<std::mutex> hold(state.mutex);
-  state.sockets.push_back(socket);
-  WakeListener(state);
+  {
+    std::lock_guard<std::mutex> hold(state.mutex);
+    state.sockets.push_back(socket);
+    WakeListener(state);
+  }
+  if (void (*hook)() = socketOpened.load()) hook();
   SetStatus(status, rpc__s_ok);
 }
+
+namespace rpc {
+
+void SetSocketOpenedHook(void (*hook)()) { socketOpened.store(hook); }
+
+bool WellKnownSocketsOpen() {
+  ServerState& state = State();
+  std::lock_guard<std::mutex> hold(state.mutex);
+  return !state.sockets.empty();
+}
+
+}  // namespace rpc
 
 void rpc__listen(int maxCalls, rpc__status_t* status) {
   ServerState& state = State();
@@ -185,11 +234,9 @@ void rpc__listen(int maxCalls, rpc__status_t* status) {
     state.wakeRead = wake[0];
     state.wakeWrite = wake[1];
   }
-  size_t callThreads = static_cast<size_t>(std::max(maxCalls, 1));
-  std::vector<std::thread> callers;
-  for (size_t i = 0; i < callThreads; ++i) callers.emplace_back(ServeCalls, std::ref(state));
-  ReceiveUntilStopped(state, callThreads * kWaitingPerCallThread);
-  for (std::thread& caller : callers) caller.join();
+  CallThreads callers(state, static_cast<size_t>(std::max(maxCalls, 1)));
+  ReceiveUntilStopped(state, callers);
+  callers.join();
 
   std::lock_guard<std::mutex> hold(state.mutex);
   state.jobs.clear();

@@ -1,10 +1,13 @@
 #include "dp_start.h"
 
+#include <string>
+
 #include "dp_anchor.h"
 #include "dp_shutdown.h"
 #include "engine_routines.h"
 #include "process_entry.h"
 #include "trc1.h"
+#include "vmo1_transport.h"
 #include "zev/dp_types.h"
 #include "zev0/prodspec.h"
 
@@ -25,6 +28,15 @@ namespace {
 
 // The type as its trace line names it: type 0 is "API", not its code.
 const char* const kTypeNames[] = {"API", "FILE", "SOCK", "ASFS", "POST", "SNMP", "APPC", "ODBC", "HTTP"};
+
+// URL monitoring needs the HTTP library's transport, opened only now, so that a data
+// provider of another type never maps it; 1 when it is ready.
+int OpenHTTPtransport() {
+  std::string failure;
+  if (vmo1::OpenTransport(&failure)) return 1;
+  TRC(TRC_ERROR, "Error: The HTTP data provider ends: %s", failure.c_str());
+  return 0;
+}
 
 // Starts one input server thread of the type's own process type; 1 when it runs.
 int StartInputServer(DPAB* anchor, ZEVP_ProcessRoutine routine, const char* failure) {
@@ -52,6 +64,7 @@ int StartInputThreads(DPAB* anchor) {
     case ZEV_DP_POST:
       return StartInputServer(anchor, routines.postServer, "***** Post server process startup failed.");
     case ZEV_DP_HTTP:
+      if (!OpenHTTPtransport()) return 0;
       routines.initializeUMB(anchor);
       return StartInputServer(anchor, routines.httpManagerTask, "***** HTTP client process startup failed.");
     default:

@@ -1,7 +1,6 @@
 #include "network_namespace.h"
 
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sched.h>
 #include <spawn.h>
@@ -10,11 +9,12 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <sstream>
+
+#include "child_namespace.h"
 
 extern char** environ;
 
@@ -23,8 +23,6 @@ namespace {
 constexpr char kLiveEnd[] = "zevnet0";
 constexpr char kSilentEnd[] = "zevnet1";
 constexpr char kIpCommand[] = "/usr/sbin/ip";
-// What the child tells the parent when it could not make or lay out its namespace.
-constexpr int kNoNamespace = 3;
 
 // Runs ip with the words; empty on success, else what went wrong.
 std::string RunIp(const std::vector<std::string>& words) {
@@ -136,39 +134,13 @@ bool RequireOwnNetworkNamespace(const std::string& what) {
 }
 
 void RunInNetworkNamespace(const NamespaceNetwork& network, const std::function<void()>& body) {
-  int reasons[2];
-  ASSERT_EQ(pipe2(reasons, O_CLOEXEC), 0) << "no pipe: " << std::strerror(errno);
-  std::fflush(stdout);
-  std::fflush(stderr);
-  pid_t child = fork();
-  ASSERT_GE(child, 0) << "fork failed: " << std::strerror(errno);
-  if (child == 0) {
-    close(reasons[0]);
-    std::string failure;
-    if (unshare(CLONE_NEWNET) != 0)
-      failure = std::string("unshare(CLONE_NEWNET): ") + std::strerror(errno);
-    else
-      failure = LayOut(network);
-    if (!failure.empty()) {
-      ssize_t written = write(reasons[1], failure.data(), failure.size());
-      (void)written;
-      _exit(kNoNamespace);
-    }
-    close(reasons[1]);
-    body();
-    std::fflush(stdout);
-    std::exit(::testing::Test::HasFailure() ? 1 : 0);
-  }
-  close(reasons[1]);
-  std::string reason;
-  char buffer[512];
-  for (ssize_t n; (n = read(reasons[0], buffer, sizeof buffer)) > 0;) reason.append(buffer, static_cast<size_t>(n));
-  close(reasons[0]);
-  int status = 0;
-  ASSERT_EQ(waitpid(child, &status, 0), child);
-  ASSERT_FALSE(WIFEXITED(status) && WEXITSTATUS(status) == kNoNamespace)
-      << "no network namespace for the test (it needs root): " << reason;
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the checks in the namespace failed (see above)";
+  RunInPreparedChild(
+      "no network namespace for the test (it needs root)",
+      [&]() -> std::string {
+        if (unshare(CLONE_NEWNET) != 0) return std::string("unshare(CLONE_NEWNET): ") + std::strerror(errno);
+        return LayOut(network);
+      },
+      body);
 }
 
 bool UdpPortBound(unsigned short port) {

@@ -1,5 +1,6 @@
-// The management-server port: a listener on 127.0.0.1 and a thread per client, at
-// most kMaxSessions at once (internal to the framework; docs/framework-port.md).
+// The management-server port: a listener on 127.0.0.1, whose clients the main loop
+// admits, and a thread per client, at most kMaxSessions at once (internal to the
+// framework; docs/framework-port.md).
 #pragma once
 
 #include <atomic>
@@ -21,6 +22,10 @@ class ManagementPort {
 
   // Listens on 127.0.0.1 at the port; false, with an error trace, when it cannot.
   bool start(int port);
+  // The listening socket to watch for reading; -1 when not listening.
+  int listener() const { return listener_; }
+  // Takes the client that the listener has waiting (none: nothing happens).
+  void admitClient();
   // Stops listening, tells the clients being served that the framework ends, and waits
   // for their threads.
   void stop();
@@ -31,7 +36,6 @@ class ManagementPort {
     std::atomic<bool> done{false};
   };
 
-  void acceptClients();
   void admit(int client);
   void serve(int client, Session* session);
   void reapSessions();
@@ -39,8 +43,7 @@ class ManagementPort {
 
   int listener_ = -1;
   int wake_[2] = {-1, -1};
-  std::thread acceptor_;
-  std::list<std::unique_ptr<Session>> sessions_;  // only the acceptor thread and stop touch it
+  std::list<std::unique_ptr<Session>> sessions_;  // only the main loop's thread touches it
 };
 
 // How long a client may take to send its request line.

@@ -4,30 +4,29 @@
 
 #include <signal.h>
 
-#include <functional>
-#include <thread>
-
 namespace raf {
 
-// While it lives, SIGTERM and SIGINT each call onSignal on a thread of the watch (never
-// in the signal handler, which only writes a byte to a pipe). When it goes, the signals
-// are handled again as they were before. One watch at a time.
+// While it lives, SIGTERM and SIGINT only write a byte to a pipe, whose read end the
+// main loop watches. When it goes, the signals are handled again as they were before.
+// One at a time.
 class TerminationSignals {
  public:
-  explicit TerminationSignals(std::function<void()> onSignal);
+  TerminationSignals();
   ~TerminationSignals();
   TerminationSignals(const TerminationSignals&) = delete;
   TerminationSignals& operator=(const TerminationSignals&) = delete;
 
- private:
-  void watch();
+  // The end to watch for reading; -1 when no pipe could be made (the signals then end
+  // the process as before).
+  int readEnd() const { return pipe_[0]; }
+  // The number of the signal that came since the last look, 0 for none.
+  int take();
 
-  std::function<void()> onSignal_;
+ private:
   int pipe_[2] = {-1, -1};
   struct sigaction previousTerm_ {};
   struct sigaction previousInt_ {};
   bool installed_ = false;
-  std::thread watcher_;
 };
 
 }  // namespace raf

@@ -17,6 +17,7 @@
 #include "dch/dch_api.h"
 #include "dch_test_settings.h"
 #include "eventually.h"
+#include "proc_text.h"
 #include "test_http_server.h"
 
 namespace {
@@ -143,6 +144,8 @@ TEST_F(HTTPagentTest, TheURLsOfTheConfigurationFileAreSampledWithTheirStatusesAn
   EXPECT_EQ(rows[server.url("/moved")]["Page_Title"], "Shop Books") << "the redirection is followed";
   EXPECT_EQ(rows[server.url("/images")]["URL_Alias"], "Pics");
   EXPECT_TRUE(sample(objects_, "Object_Name").empty()) << "no objects at the first check";
+  EXPECT_NE(ProcText("/proc/" + std::to_string(agent_.pid()) + "/maps").find("libcurl"), std::string::npos)
+      << "the HTTP data provider opened the transport";
 
   // The next checks: the samples grow, and the page's objects come from the second.
   ASSERT_TRUE(Eventually(
