@@ -21,6 +21,7 @@
 #include "engine_routines.h"
 #include "eventually.h"
 #include "metafile_fixture.h"
+#include "process_entry.h"
 #include "mib_interest_file.h"
 #include "mib_interest_records.h"
 #include "mib_status_rows.h"
@@ -247,6 +248,9 @@ bool InWorkerList(DPAB* anchor, const ActionWorkerTaskEntry* wanted) {
 // collector's rewrite of this file was still writing to it.
 TEST_F(MIBinterestFileTest, RegressionAnEndingWorkerKeepsItsExtensionUntilTheRewriteHasLetGoOfIt) {
   overrides_.routines().snmpWorkerTask = ZEVP_SNMPWorkerTask;
+  // A worker whose action finds no automation server ends at once: this entry takes it.
+  ProcessEntry* server = ZEVP_InitializeProcessEntry(anchor());
+  anchor()->automationServerEntry = server;
   ActionWorkerTaskEntry* worker = ZEVP_AllocateActionWorkerTask(&link_, ZEV_ACTION_SNMP, 0);
   ASSERT_NE(worker, nullptr);
   // Its first action (one it does not know) leaves it idle, so that it can end.
@@ -278,6 +282,9 @@ TEST_F(MIBinterestFileTest, RegressionAnEndingWorkerKeepsItsExtensionUntilTheRew
   letGo.set_value();
   rewrite.join();
   EXPECT_TRUE(Eventually([&] { return !InWorkerList(anchor(), worker); }, 10000)) << "it ends once let go";
+  anchor()->automationServerEntry = nullptr;
+  server->requestQueue = nullptr;
+  ZEVP_DestroyProcessEntry(server);
 }
 
 // The states the collection's DCH requests carry, as "table state".
