@@ -26,6 +26,7 @@ void WriteLine(const char* lead, const char* format, va_list arguments) {
 }  // namespace
 
 void TraceStep(const char* unit, const char* format, ...) {
+  if (TraceStream() == nullptr) return;  // nothing is formatted for a trace that is off
   char lead[64];
   std::snprintf(lead, sizeof lead, "----- %s ", unit);
   va_list arguments;

@@ -4,16 +4,19 @@
 // (each a buffer taken, values formatted, the request exchanged, the buffer given back)
 // and that arrive as rows at a consumer parked at the DCH server, over UDP datagrams and
 // over a TCP session; each over the exchanges per second of a bare client sending a
-// request of the same size, with the processor time per row beside it. The rows sent
-// and received are counted for each kind.
+// request of the same size, over the same requests through the road's order built bare
+// (BareInputRoad), and the road over that order, with the processor time per row beside
+// each. The rows sent and received are counted for each kind.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include "bare_input_road.h"
 #include "bare_loops.h"
 #include "bench_provider.h"
 #include "ratio.h"
+#include "raw_dch_peer.h"
 #include "zevpapi/dp_api.h"
 
 namespace {
@@ -49,8 +52,15 @@ std::string RequestBytes(long n) {
   return bytes;
 }
 
+// The data request that a record becomes.
+std::string RowOf(long n) {
+  rawdch::Message row = rawdch::DataRequest(1, 0x11);
+  row.text(rawdch::kAttrName, "TEXT").text(rawdch::kAttrValue, Value(n));
+  return row.text(rawdch::kAttrName, "COUNT").u32(rawdch::kAttrValue, static_cast<uint32_t>(n % 1000)).bytes();
+}
+
 // Records of the handle until the time is up, then their rows: the rows counted.
-LoopPass RecordsToRows(APIhandle* handle, RowCounter& rows, long* next, Counts* counts) {
+LoopPass RecordsToRows(APIhandle* handle, Tally& rows, long* next, Counts* counts) {
   return [handle, &rows, next, counts](Clock::time_point until) {
     long base = rows.count();
     long replies = 0;
@@ -61,6 +71,17 @@ LoopPass RecordsToRows(APIhandle* handle, RowCounter& rows, long* next, Counts* 
     }
     rows.waitFor(base + replies, Clock::now() + kRowLimit);
     counts->received += rows.count() - base;
+    return rows.count() - base;
+  };
+}
+
+// The same requests through the road's order built bare, each waiting for its reply.
+LoopPass RequestsToRows(BareClient& client, Tally& rows, long* next) {
+  return [&client, &rows, next](Clock::time_point until) {
+    long base = rows.count();
+    long replies = 0;
+    while (Clock::now() < until && !client.exchange(RequestBytes((*next)++), kReplySize).empty()) ++replies;
+    rows.waitFor(base + replies, Clock::now() + kRowLimit);
     return rows.count() - base;
   };
 }
@@ -83,7 +104,7 @@ int main() {
   const std::string failure = bench.start();
   if (!failure.empty()) return BenchFailure(failure.c_str());
   DataProviderProcess& provider = bench.provider();
-  RowCounter& rows = bench.rows();
+  Tally& rows = bench.rows().tally();
   setenv("ZEVP_API_DPAPI_HOST", "127.0.0.1", 1);
   setenv("ZEVP_API_DPAPI_PORT", std::to_string(provider.apiPort()).c_str(), 1);
   setenv("ZEVP_API_REQUEST_WAIT", "5", 1);
@@ -101,18 +122,18 @@ int main() {
   long next = 0;
   Counts udpCounts, tcpCounts;
 
-  PrintComparison("records/s, dp_InputData over UDP to rows / bare UDP loop",
-                  CompareLoops({Repeat([&] { return !bareUDP.exchange(RequestBytes(next++), kReplySize).empty(); }),
-                                bareCpu},
-                               {RecordsToRows(datagrams, rows, &next, &udpCounts), providerCpu}),
-                  "row");
-  PrintComparison("records/s, dp_InputData on a TCP session to rows / bare TCP loop",
-                  CompareLoops({Repeat([&] {
-                                  return !bareTCP.exchange(FramedForBareServer(RequestBytes(next++)), kReplySize).empty();
-                                }),
-                                bareCpu},
-                               {RecordsToRows(session, rows, &next, &tcpCounts), providerCpu}),
-                  "row");
+  BareInputRoad order(RowOf(0), BareInputRoad::Records::receives, std::string(kReplySize, '0'));
+  BareClient orderTCP(order.port(), true);
+  BareClient orderUDP(order.port(), false);
+  CompareRoad("records/s, dp_InputData over UDP to rows / bare UDP loop",
+              {Repeat([&] { return !bareUDP.exchange(RequestBytes(next++), kReplySize).empty(); }), bareCpu},
+              {RequestsToRows(orderUDP, order.rows(), &next), bareCpu},
+              {RecordsToRows(datagrams, rows, &next, &udpCounts), providerCpu}, "row");
+  CompareRoad("records/s, dp_InputData on a TCP session to rows / bare TCP loop",
+              {Repeat([&] { return !bareTCP.exchange(FramedForBareServer(RequestBytes(next++)), kReplySize).empty(); }),
+               bareCpu},
+              {RequestsToRows(orderTCP, order.rows(), &next), bareCpu},
+              {RecordsToRows(session, rows, &next, &tcpCounts), providerCpu}, "row");
   PrintCounts("  rows of the datagram session", udpCounts);
   PrintCounts("  rows of the TCP session", tcpCounts);
   dp_FreeHandle(datagrams, nullptr);

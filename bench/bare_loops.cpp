@@ -1,63 +1,22 @@
 #include "bare_loops.h"
 
 #include <arpa/inet.h>
-#include <netinet/tcp.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <cstdint>
 #include <cstring>
 
+#include "loopback_sockets.h"
 #include "raw_dch_peer.h"
 
 namespace {
 
-constexpr int kPollMs = 50;
 constexpr size_t kRingWaiting = 4;
-constexpr int kPortAttempts = 20;
-
-bool ReadAll(int sockFD, char* buffer, size_t size) {
-  for (size_t got = 0; got < size;) {
-    ssize_t n = recv(sockFD, buffer + got, size - got, 0);
-    if (n <= 0) return false;
-    got += static_cast<size_t>(n);
-  }
-  return true;
-}
-
-bool SendAll(int sockFD, const char* bytes, size_t size) {
-  for (size_t sent = 0; sent < size;) {
-    ssize_t n = send(sockFD, bytes + sent, size - sent, MSG_NOSIGNAL);
-    if (n <= 0) return false;
-    sent += static_cast<size_t>(n);
-  }
-  return true;
-}
-
-// As the DCH's sockets are: no delay for small messages.
-void NoDelay(int sockFD) {
-  int on = 1;
-  setsockopt(sockFD, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-}
 
 }  // namespace
 
 BareServer::BareServer(std::string reply, Order order) : reply_(std::move(reply)), order_(order) {
-  // The UDP port of the listener's number may be another program's: then another number.
-  for (int attempt = 0; attempt < kPortAttempts; ++attempt) {
-    listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address = rawdch::LoopbackAddress(0);
-    bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    socklen_t length = sizeof address;
-    getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
-    port_ = ntohs(address.sin_port);
-    listen(listener_, 16);
-    datagrams_ = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    if (bind(datagrams_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) break;
-    close(datagrams_);
-    close(listener_);
-  }
   if (order_ == Order::handedOverWithRowCopy) {
     consumerSocket_ = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     sockaddr_in parked = rawdch::LoopbackAddress(0);
@@ -78,32 +37,15 @@ BareServer::~BareServer() {
   thread_.join();
   if (replier_.joinable()) replier_.join();
   if (consumer_.joinable()) {
+    wakeConsumer();
     consumer_.join();
     close(consumerSocket_);
   }
-  for (int connection : connections_) close(connection);
-  close(listener_);
-  close(datagrams_);
 }
 
 // One wait on every socket, then one request of each that has one.
 void BareServer::serve() {
-  std::vector<pollfd> watched;
-  while (!stopping_) {
-    watched.assign({{listener_, POLLIN, 0}, {datagrams_, POLLIN, 0}});
-    for (int connection : connections_) watched.push_back({connection, POLLIN, 0});
-    if (poll(watched.data(), watched.size(), kPollMs) <= 0) continue;
-    if (watched[0].revents != 0) {
-      int connection = accept(listener_, nullptr, nullptr);
-      if (connection >= 0) {
-        NoDelay(connection);
-        connections_.push_back(connection);
-      }
-    }
-    if (watched[1].revents != 0) answerDatagram();
-    for (size_t at = 2; at < watched.size(); ++at)
-      if (watched[at].revents != 0 && !answerConnection(watched[at].fd)) shutdown(watched[at].fd, SHUT_RDWR);
-  }
+  sockets_.serve(stopping_, [this] { answerDatagram(); }, [this](int sockFD) { return answerConnection(sockFD); });
 }
 
 // Reads one message by its total length word and answers it.
@@ -147,28 +89,35 @@ void BareServer::replyInOrder() {
     if (request.sockFD >= 0)
       SendAll(request.sockFD, reply_.data(), reply_.size());
     else
-      sendto(datagrams_, reply_.data(), reply_.size(), 0, reinterpret_cast<sockaddr*>(&request.sender),
+      sendto(sockets_.datagrams(), reply_.data(), reply_.size(), 0, reinterpret_cast<sockaddr*>(&request.sender),
              sizeof request.sender);
   }
   close(copies);
 }
 
+// As a standing wait for rows takes them: one receive a row.
 void BareServer::consume() {
   char datagram[65536];
-  while (!stopping_) {
-    pollfd readable{consumerSocket_, POLLIN, 0};
-    if (poll(&readable, 1, kPollMs) == 1) recv(consumerSocket_, datagram, sizeof datagram, 0);
-  }
+  while (recv(consumerSocket_, datagram, sizeof datagram, 0) > 0 && !stopping_) copies_.add();
+}
+
+void BareServer::wakeConsumer() {
+  sockaddr_in parked{};
+  socklen_t length = sizeof parked;
+  getsockname(consumerSocket_, reinterpret_cast<sockaddr*>(&parked), &length);
+  int waker = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  sendto(waker, "end", 3, 0, reinterpret_cast<sockaddr*>(&parked), sizeof parked);
+  close(waker);
 }
 
 void BareServer::answerDatagram() {
   char datagram[65536];
   sockaddr_in sender{};
   socklen_t length = sizeof sender;
-  ssize_t got = recvfrom(datagrams_, datagram, sizeof datagram, 0, reinterpret_cast<sockaddr*>(&sender), &length);
+  ssize_t got = recvfrom(sockets_.datagrams(), datagram, sizeof datagram, 0, reinterpret_cast<sockaddr*>(&sender), &length);
   if (got <= 0) return;
   if (order_ == Order::direct)
-    sendto(datagrams_, reply_.data(), reply_.size(), 0, reinterpret_cast<sockaddr*>(&sender), length);
+    sendto(sockets_.datagrams(), reply_.data(), reply_.size(), 0, reinterpret_cast<sockaddr*>(&sender), length);
   else
     handOver(Request{-1, sender, std::string(datagram, static_cast<size_t>(got))});
 }

@@ -22,6 +22,9 @@
 #include <thread>
 #include <vector>
 
+#include "loopback_sockets.h"
+#include "tally.h"
+
 class BareServer {
  public:
   enum class Order { direct, handedOver, handedOverWithRowCopy };
@@ -30,7 +33,9 @@ class BareServer {
   ~BareServer();
   BareServer(const BareServer&) = delete;
   BareServer& operator=(const BareServer&) = delete;
-  unsigned short port() const { return port_; }
+  unsigned short port() const { return sockets_.port(); }
+  // The copies the parked consumer took (with the row copy).
+  Tally& copies() { return copies_; }
 
  private:
   struct Request {
@@ -45,15 +50,13 @@ class BareServer {
   void handOver(Request request);
   void replyInOrder();
   void consume();
+  void wakeConsumer();
 
   std::string reply_;
   Order order_;
-  int listener_ = -1;
-  int datagrams_ = -1;
-  unsigned short port_ = 0;
+  LoopbackPortServer sockets_;
   std::atomic<bool> stopping_{false};
   std::thread thread_;
-  std::vector<int> connections_;
   // Handed over: the ring, the reply thread, and the parked consumer.
   std::mutex ringLock_;
   std::condition_variable notFull_;
@@ -61,6 +64,7 @@ class BareServer {
   std::deque<Request> ring_;
   std::thread replier_;
   int consumerSocket_ = -1;
+  Tally copies_;
   std::thread consumer_;
 };
 

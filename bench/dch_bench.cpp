@@ -7,7 +7,7 @@
 // one, where the data providers and the parked consumer run) against the bare loop's.
 // Under each figure, the DCH server's order built bare (a hand-over between two threads,
 // for rows the copy to a parked consumer before the reply) shows what that order costs
-// on this machine by itself.
+// on this machine by itself, and the figure over that order what the road adds to it.
 #include <unistd.h>
 
 #include <cstdio>
@@ -122,18 +122,10 @@ int main() {
     return Repeat(
         [&, index] { return model[index]->exchange(providers[index]->row, kStatusReplySize) == kStatusZero; });
   };
-  const std::string builtBare = "  the DCH server's order built bare";
-
-  PrintComparison("rows/s, 1 data provider over TCP / bare TCP loop",
-                  CompareLoops({bareRow(0), bareCpu}, {dchRow(0), dchCpu}), "row");
-  PrintComparison(builtBare, CompareLoops({bareRow(0), bareCpu}, {modelRow(0), bareCpu}), "row");
-  PrintComparison("rows/s, 8 data providers at once / 8 bare TCP loops",
-                  CompareLoops({SideBySide(kProviders, bareRow), bareCpu}, {SideBySide(kProviders, dchRow), dchCpu}),
-                  "row");
-  PrintComparison(builtBare,
-                  CompareLoops({SideBySide(kProviders, bareRow), bareCpu},
-                               {SideBySide(kProviders, modelRow), bareCpu}),
-                  "row");
+  CompareRoad("rows/s, 1 data provider over TCP / bare TCP loop", {bareRow(0), bareCpu}, {modelRow(0), bareCpu},
+              {dchRow(0), dchCpu}, "row");
+  CompareRoad("rows/s, 8 data providers at once / 8 bare TCP loops", {SideBySide(kProviders, bareRow), bareCpu},
+              {SideBySide(kProviders, modelRow), bareCpu}, {SideBySide(kProviders, dchRow), dchCpu}, "row");
 
   BareClient bareDatagrams(statusServer.port(), false);
   BareClient modelDatagrams(handedOver.port(), false);
@@ -143,9 +135,8 @@ int main() {
   auto modelLibraryRow =
       Repeat([&] { return modelDatagrams.exchange(libraryRequest, kStatusReplySize) == kStatusZero; });
   auto libraryRow = Repeat([&] { return LibraryRow(libraryHandle); });
-  PrintComparison("rows/s, 1 data provider through dp_formatData, dp_data / bare UDP loop",
-                  CompareLoops({bareLibraryRow, bareCpu}, {libraryRow, dchCpu}), "row");
-  PrintComparison(builtBare, CompareLoops({bareLibraryRow, bareCpu}, {modelLibraryRow, bareCpu}), "row");
+  CompareRoad("rows/s, 1 data provider through dp_formatData, dp_data / bare UDP loop", {bareLibraryRow, bareCpu},
+              {modelLibraryRow, bareCpu}, {libraryRow, dchCpu}, "row");
   if (consumer.count() == 0) return BenchFailure("the consumer received no rows");
 
   // The consumer's get request and its answer, as the library sends and reads them.
@@ -166,8 +157,7 @@ int main() {
     free(answer);
     return got;
   });
-  PrintComparison("consumer requests/s over UDP (get applications) / bare UDP loop",
-                  CompareLoops({bareGet, bareCpu}, {dchGet, dchCpu}), "request");
-  PrintComparison(builtBare, CompareLoops({bareGet, bareCpu}, {modelGet, bareCpu}), "request");
+  CompareRoad("consumer requests/s over UDP (get applications) / bare UDP loop", {bareGet, bareCpu},
+              {modelGet, bareCpu}, {dchGet, dchCpu}, "request");
   return 0;
 }

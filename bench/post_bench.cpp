@@ -2,7 +2,9 @@
 // loopback loops of the same message sizes, measured in the same run: posts per
 // second over TCP (each answered with its stamp) and over UDP (each counted once its
 // row reached a consumer parked at the DCH server's host), over request/reply
-// exchanges of a 32-byte request and a 26-byte reply.
+// exchanges of a 32-byte request and a 26-byte reply, over the same posts through the
+// road's order built bare (BareInputRoad), and the road over that order, with the
+// processor time per post beside each.
 #include <arpa/inet.h>
 #include <unistd.h>
 
@@ -12,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "bare_input_road.h"
 #include "bare_loops.h"
 #include "data_provider_process.h"
 #include "free_port.h"
@@ -37,6 +40,16 @@ std::string BareRequest() {
   return request;
 }
 
+// The row that a post becomes.
+std::string Row() {
+  rawdch::Message row = rawdch::DataRequest(1, 0x11);
+  row.text(rawdch::kAttrName, "POST_TIME").text(rawdch::kAttrValue, "1240101120000000");
+  row.text(rawdch::kAttrName, "POST_ORIGIN").text(rawdch::kAttrValue, "localhost");
+  row.text(rawdch::kAttrName, "POST_ACK_STAMP").text(rawdch::kAttrValue, std::string(kStampSize, 'S'));
+  row.text(rawdch::kAttrName, "POST_TEXT").text(rawdch::kAttrValue, "Disk full");
+  return row.text(rawdch::kAttrName, "POST_CATEGORY").text(rawdch::kAttrValue, "Warning").bytes();
+}
+
 }  // namespace
 
 int main() {
@@ -57,20 +70,31 @@ int main() {
   BareServer bareServer(std::string(kStampSize, 'S'));
   BareClient bareTcp(bareServer.port(), true);
   BareClient bareUdp(bareServer.port(), false);
+  BareInputRoad order(Row(), BareInputRoad::Records::receives, std::string(kStampSize, 'S'));
+  BareClient orderTcp(order.port(), true);
   const std::string bareRequest = BareRequest();
   BareClient tcpPoster(postPort, true);
-  auto bareTcpLoop = Repeat([&] { return bareTcp.exchange(bareRequest, kStampSize).size() == kStampSize; });
-  auto postTcpLoop = Repeat([&] { return tcpPoster.exchange(kPost, kStampSize).size() == kStampSize; });
-  PrintRatio("posts/s over TCP, stamped / bare TCP request-reply loop", MedianRatio(bareTcpLoop, postTcpLoop));
+  const CpuClock bareCpu;
+  const CpuClock roadCpu({0, provider.pid(), consumer.host().pid()});
+  auto stamped = [](BareClient& poster, const std::string& post) {
+    return Repeat([&poster, &post] { return poster.exchange(post, kStampSize).size() == kStampSize; });
+  };
+  CompareRoad("posts/s over TCP, stamped / bare TCP request-reply loop", {stamped(bareTcp, bareRequest), bareCpu},
+              {stamped(orderTcp, kPost), bareCpu}, {stamped(tcpPoster, kPost), roadCpu}, "post");
 
-  // The TCP posts' rows are in before the UDP posts are counted.
+  // The TCP posts' rows are in before the UDP posts are counted; the order's UDP posts
+  // go without a reply, so its rows are counted at its consumer alike.
   rawdch::UdpPeer udpPoster(postPort);
+  rawdch::UdpPeer orderUdp(order.port());
   long expected = rows.count();
   while (rows.waitFor(expected + 1, Clock::now() + std::chrono::seconds(1))) expected = rows.count();
+  long orderExpected = order.rows().count();
   auto bareUdpLoop = Repeat([&] { return bareUdp.exchange(bareRequest, kStampSize).size() == kStampSize; });
+  auto orderUdpLoop = Repeat(
+      [&] { return orderUdp.send(kPost) && order.rows().waitFor(++orderExpected, Clock::now() + kRowWait); });
   auto postUdpLoop = Repeat([&] { return udpPoster.send(kPost) && rows.waitFor(++expected, Clock::now() + kRowWait); });
-  PrintRatio("posts/s over UDP, as rows at a parked consumer / bare UDP request-reply loop",
-             MedianRatio(bareUdpLoop, postUdpLoop));
+  CompareRoad("posts/s over UDP, as rows at a parked consumer / bare UDP request-reply loop", {bareUdpLoop, bareCpu},
+              {orderUdpLoop, bareCpu}, {postUdpLoop, roadCpu}, "post");
 
   return provider.terminate() ? 0 : BenchFailure("the data provider did not end in order");
 }

@@ -110,11 +110,19 @@ void PrintRatio(const std::string& name, double ratio, const std::string& note) 
 }
 
 void PrintComparison(const std::string& name, const LoopComparison& comparison, const std::string& operation,
-                     const std::string& note) {
-  char cpu[128];
-  std::snprintf(cpu, sizeof cpu, "cpu %.1f us a %s, bare %.1f us an exchange",
-                comparison.measuredCpuPerOperation * 1e6, operation.c_str(), comparison.bareCpuPerOperation * 1e6);
+                     const std::string& note, const std::string& baseline) {
+  char cpu[160];
+  std::snprintf(cpu, sizeof cpu, "cpu %.1f us a %s, %s %.1f us %s", comparison.measuredCpuPerOperation * 1e6,
+                operation.c_str(), baseline.c_str(), comparison.bareCpuPerOperation * 1e6,
+                baseline == "bare" ? "an exchange" : ("a " + operation).c_str());
   PrintRatio(name, comparison.ratio, note.empty() ? cpu : std::string(cpu) + "; " + note);
+}
+
+void CompareRoad(const std::string& name, const MeteredLoop& bare, const MeteredLoop& order, const MeteredLoop& road,
+                 const std::string& operation) {
+  PrintComparison(name, CompareLoops(bare, road), operation);
+  PrintComparison("  its order built bare", CompareLoops(bare, order), operation);
+  PrintComparison("  the road / its order built bare", CompareLoops(order, road), operation, "", "order");
 }
 
 int BenchFailure(const std::string& what) {

@@ -56,9 +56,16 @@ LoopPass SideBySide(int count, std::function<LoopPass(int index)> make);
 // "name ....... 0.93" on standard output.
 void PrintRatio(const std::string& name, double ratio, const std::string& note = "");
 // The ratio, then the processor time of an operation of each loop:
-// "name ....... 0.93   cpu 41.0 us a row, bare 30.2 us an exchange".
+// "name ....... 0.93   cpu 41.0 us a row, bare 30.2 us an exchange" (the baseline's
+// name and unit as given).
 void PrintComparison(const std::string& name, const LoopComparison& comparison, const std::string& operation,
-                     const std::string& note = "");
+                     const std::string& note = "", const std::string& baseline = "bare");
+
+// A road measured three ways in the same run, a line each: the road over its bare loop,
+// its order built bare over the same loop, and the road over its order built bare, each
+// with the processor time of an operation of both loops beside it.
+void CompareRoad(const std::string& name, const MeteredLoop& bare, const MeteredLoop& order, const MeteredLoop& road,
+                 const std::string& operation);
 
 // "<program>: what" on standard error, for a benchmark that could not run; 1, its
 // exit code.

@@ -13,23 +13,7 @@ RowCounter::~RowCounter() {
   dc_waitOnDataDestroy(handle_);
 }
 
-long RowCounter::count() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return rows_;
-}
-
-bool RowCounter::waitFor(long count, Clock::time_point until) {
-  std::unique_lock<std::mutex> lock(mutex_);
-  awaited_ = count;
-  bool reached = changed_.wait_until(lock, until, [&] { return rows_ >= count; });
-  awaited_ = 0;
-  return reached;
-}
-
 void RowCounter::take() {
   char buffer[8192];
-  while (dc_waitOnData(handle_, buffer, sizeof buffer) == 0) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (++rows_ >= awaited_ && awaited_ > 0) changed_.notify_all();
-  }
+  while (dc_waitOnData(handle_, buffer, sizeof buffer) == 0) rows_.add();
 }

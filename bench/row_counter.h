@@ -2,14 +2,11 @@
 // taking them as they come on a thread of its own, and counting them.
 #pragma once
 
-#include <chrono>
-#include <condition_variable>
-#include <mutex>
 #include <thread>
 
-class DCHclient;
+#include "tally.h"
 
-using Clock = std::chrono::steady_clock;
+class DCHclient;
 
 class RowCounter {
  public:
@@ -19,19 +16,15 @@ class RowCounter {
   RowCounter& operator=(const RowCounter&) = delete;
 
   bool parked() const { return handle_ != nullptr; }
-  long count();
+  long count() { return rows_.count(); }
   // False when the count was not reached in time.
-  bool waitFor(long count, Clock::time_point until);
+  bool waitFor(long count, Clock::time_point until) { return rows_.waitFor(count, until); }
+  Tally& tally() { return rows_; }
 
  private:
   void take();
 
   DCHclient* handle_;
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  long rows_ = 0;
-  // The count a waiter waits for: reached, it is woken (not at every row, which would
-  // count a wake-up of this program per row in the road's processor time).
-  long awaited_ = 0;
+  Tally rows_;
   std::thread thread_;
 };

@@ -3,7 +3,10 @@
 #include <arpa/inet.h>
 
 #include <cstring>
+#include <mutex>
 
+#include "bsv1.h"
+#include "resolver.h"
 #include "trc1.h"
 #include "zev0/storage.h"
 
@@ -16,6 +19,35 @@ constexpr int32_t kResolvedNameSize = 256;
 // A dotted address that converts: shape alone lets 10.1.2.300 through.
 bool parseDottedAddress(const char* text, in_addr* address) {
   return ZEV0_IsThisAddressString(text) == 3 && inet_pton(AF_INET, text, address) == 1;
+}
+
+// The latest answers for the senders of a burst; the oldest goes first.
+constexpr size_t kRecentNames = 8;
+
+struct RecentName {
+  uint32_t address = 0;
+  bool shortName = false;
+  bool found = false;
+  std::string name;
+  int64_t until = 0;  // 0: unused
+  uint64_t installation = 0;
+};
+
+struct RecentNames {
+  std::mutex lock;  // not held over a look-up
+  RecentName slots[kRecentNames];
+  size_t next = 0;
+};
+
+RecentNames& recentNames() {
+  static auto* names = new RecentNames;  // never destroyed: detached threads may ask while the process ends
+  return *names;
+}
+
+int64_t nowSeconds() {
+  BSV1_Time now;
+  BSV1_GetTime(&now);
+  return now.seconds;
 }
 
 bool hasIpv4Address(const hostent* entry) {
@@ -85,3 +117,37 @@ char* ZEV0_ResolveAddressToName(const char* dottedAddress) {
   ZEV0_FreeStorage(&entry);
   return name;
 }
+
+namespace zev0 {
+
+bool RecentNameOfAddress(const sockaddr_in& address, bool shortName, std::string* name) {
+  RecentNames& recent = recentNames();
+  const uint32_t key = address.sin_addr.s_addr;
+  const int64_t now = nowSeconds();
+  const uint64_t installation = ResolverInstallations();
+  {
+    std::lock_guard<std::mutex> hold(recent.lock);
+    for (const RecentName& slot : recent.slots) {
+      if (slot.until == 0 || slot.address != key || slot.shortName != shortName) continue;
+      if (now >= slot.until || now < slot.until - kRecentNameSeconds || slot.installation != installation) continue;
+      if (slot.found) *name = slot.name;
+      return slot.found;
+    }
+  }
+  char* resolved = nullptr;
+  bool found = ZEV0_ConvertAddrToName(&address, &resolved, shortName ? 1 : 0) != 0 && resolved != nullptr;
+  if (found) *name = resolved;
+  ZEV0_FreeStorage(&resolved);
+  std::lock_guard<std::mutex> hold(recent.lock);
+  RecentName& slot = recent.slots[recent.next];
+  recent.next = (recent.next + 1) % kRecentNames;
+  slot.address = key;
+  slot.shortName = shortName;
+  slot.found = found;
+  slot.name = found ? *name : std::string();
+  slot.until = now + kRecentNameSeconds;
+  slot.installation = installation;
+  return found;
+}
+
+}  // namespace zev0

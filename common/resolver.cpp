@@ -45,6 +45,7 @@ SystemResolver& systemResolver() {
 }
 
 std::atomic<zev0::Resolver*> installedResolver{nullptr};
+std::atomic<uint64_t> installations{0};
 
 }  // namespace
 
@@ -55,6 +56,12 @@ Resolver& CurrentResolver() {
   return installed != nullptr ? *installed : systemResolver();
 }
 
-Resolver* SetResolver(Resolver* resolver) { return installedResolver.exchange(resolver); }
+Resolver* SetResolver(Resolver* resolver) {
+  Resolver* previous = installedResolver.exchange(resolver);
+  ++installations;
+  return previous;
+}
+
+uint64_t ResolverInstallations() { return installations.load(); }
 
 }  // namespace zev0

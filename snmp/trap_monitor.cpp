@@ -34,6 +34,10 @@ constexpr int kRegisterWaitSeconds = 3;
 constexpr int kTrapWaitSeconds = 30;
 constexpr int32_t kTrapsEnabled = 101;
 constexpr int32_t kTrapsDisabled = 103;
+// Each trap's row waits for its DCH round trip while more traps come: the socket holds
+// a burst of a second or so at thousands a second, where the system's default holds a
+// few hundred traps and a stall of the road's threads would drop the rest.
+constexpr int kTrapReceiveBufferBytes = 4 << 20;
 
 std::string AddressText(const sockaddr_in& address) {
   char text[INET_ADDRSTRLEN] = "";
@@ -50,6 +54,13 @@ sockaddr_in ReceivingAddress(int socket, const sockaddr_in& local) {
   sockaddr_in address = local;
   address.sin_port = htons(ZEV0_RetrieveSockPort(socket));
   return address;
+}
+
+// The system's limit binds a process without the right to pass it; then it has that limit.
+void WidenReceiveBuffer(int socket) {
+  int bytes = kTrapReceiveBufferBytes;
+  if (setsockopt(socket, SOL_SOCKET, SO_RCVBUFFORCE, &bytes, sizeof bytes) == 0) return;
+  setsockopt(socket, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);
 }
 
 // Waits at most the seconds for a datagram on the socket: true when one came.
@@ -109,7 +120,9 @@ void OpenTrapSocket(TrapManagementEntry* entry) {
   } else {
     entry->trapSocket = RegisterWithDaemon(entry);
   }
-  if (entry->trapSocket > 0) entry->trapAddress = ReceivingAddress(entry->trapSocket, entry->localAddress);
+  if (entry->trapSocket <= 0) return;
+  entry->trapAddress = ReceivingAddress(entry->trapSocket, entry->localAddress);
+  WidenReceiveBuffer(entry->trapSocket);
 }
 
 void OpenExtraSocket(TrapManagementEntry* entry) {
@@ -122,6 +135,7 @@ void OpenExtraSocket(TrapManagementEntry* entry) {
   if (socket < 0) return;
   entry->extraSocket = socket;
   entry->extraAddress = address;
+  WidenReceiveBuffer(socket);
 }
 
 std::string ListeningText(const TrapManagementEntry& entry) {

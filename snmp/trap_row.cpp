@@ -64,16 +64,13 @@ class RowText {
   bool full_ = false;
 };
 
+// A burst of traps from one agent asks the name service once.
 std::string SourceName(const in_addr& address) {
   sockaddr_in socketAddress{};
   socketAddress.sin_family = AF_INET;
   socketAddress.sin_addr = address;
-  char* name = nullptr;
-  if (ZEV0_ConvertAddrToName(&socketAddress, &name, 0) && name != nullptr) {
-    std::string found = name;
-    ZEV0_FreeStorage(&name);
-    return found;
-  }
+  std::string name;
+  if (zev0::RecentNameOfAddress(socketAddress, false, &name)) return name;
   char dotted[INET_ADDRSTRLEN] = "";
   inet_ntop(AF_INET, &address, dotted, sizeof(dotted));
   return dotted;

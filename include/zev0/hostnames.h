@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 // The local host name in effect, chosen on the first call from QFEB0_HOSTNAME,
 // ZEV_DCH_HOSTNAME, ZEV_DP_HOSTNAME or the system host name, with the local
@@ -76,5 +77,13 @@ class Resolver {
 // Installs a resolver for the whole process; null restores the system's.
 // Returns the resolver that was installed (null for the system's).
 Resolver* SetResolver(Resolver* resolver);
+
+// What ZEV0_ConvertAddrToName answers for the address (the name, cut at its first dot
+// when shortName; false when it has none), remembered for kRecentNameSeconds by the
+// basic services' clock and until another resolver is installed: for the roads that
+// name the sender of every message they take, so that a burst from one sender asks
+// the name service once rather than once a message.
+constexpr int kRecentNameSeconds = 10;
+bool RecentNameOfAddress(const sockaddr_in& address, bool shortName, std::string* name);
 
 }  // namespace zev0

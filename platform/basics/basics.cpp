@@ -1,5 +1,6 @@
 #include "bsv1.h"
 
+#include <pthread.h>
 #include <sys/syscall.h>
 #include <time.h>
 #include <unistd.h>
@@ -27,7 +28,23 @@ int BSV1_ReleaseLock(BSV1_Lock* lock) { return pthread_mutex_unlock(&lock->mutex
 
 int BSV1_DestroyLock(BSV1_Lock* lock) { return pthread_mutex_destroy(&lock->mutex); }
 
-unsigned long BSV1_ThreadID() { return static_cast<unsigned long>(syscall(SYS_gettid)); }
+namespace {
+
+// A thread keeps its number while it runs: asked of the kernel once a thread. The child
+// of a fork is the forking thread under a number of its own.
+thread_local unsigned long OwnThreadID = 0;
+
+void ForgetOwnThreadID() { OwnThreadID = 0; }
+
+const bool ForkForgetsThreadID = [] { return pthread_atfork(nullptr, nullptr, ForgetOwnThreadID) == 0; }();
+
+}  // namespace
+
+unsigned long BSV1_ThreadID() {
+  (void)ForkForgetsThreadID;
+  if (OwnThreadID == 0) OwnThreadID = static_cast<unsigned long>(syscall(SYS_gettid));
+  return OwnThreadID;
+}
 
 namespace {
 

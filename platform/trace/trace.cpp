@@ -13,6 +13,8 @@
 
 #include "trace_config.h"
 
+std::atomic<uint32_t> TRC1_Generation{1};
+
 namespace {
 
 struct Facility {
@@ -21,7 +23,6 @@ struct Facility {
   std::FILE* sink = stderr;
   bool capturing = false;
   std::string captured;
-  std::atomic<uint32_t> generation{0};
 
   Facility() { apply(trc1::TraceConfig::parse(std::getenv("ZEV_TRACE"))); }
 
@@ -34,7 +35,7 @@ struct Facility {
       if (file) sink = file;
     }
     config = std::move(next);
-    generation.fetch_add(1, std::memory_order_release);
+    TRC1_Generation.fetch_add(1, std::memory_order_release);
   }
 };
 
@@ -70,13 +71,13 @@ void writeLine(TRC1_Unit* unit, int line, const std::string& text) {
 
 uint32_t TRC1_Sync(TRC1_Unit* unit) {
   Facility& f = facility();
-  uint32_t current = f.generation.load(std::memory_order_acquire);
+  uint32_t current = TRC1_Generation.load(std::memory_order_acquire);
   if (unit->generation.load(std::memory_order_acquire) != current) {
     uint32_t classes;
     {
       std::lock_guard<std::mutex> guard(f.lock);
       classes = f.config.classesFor(trc1::unitNameOf(unit->file));
-      current = f.generation.load(std::memory_order_acquire);
+      current = TRC1_Generation.load(std::memory_order_acquire);
     }
     unit->flags.store(classes, std::memory_order_release);
     unit->generation.store(current, std::memory_order_release);

@@ -32,6 +32,18 @@ enum TRC1_EventKind { TRC1_ENTRY, TRC1_EXIT };
 // The unit's current class flags, refreshed when the configuration changed.
 uint32_t TRC1_Sync(TRC1_Unit* unit);
 
+// The configuration generation in effect: 1 until the facility has read its first
+// configuration, a generation that no unit has seen (a unit starts at 0).
+extern std::atomic<uint32_t> TRC1_Generation;
+
+// A unit that has seen the generation in effect answers from its cache, inline: the
+// data roads pass dozens of trace sites a row with their classes off.
+inline uint32_t TRC1_Flags(TRC1_Unit* unit) {
+  if (unit->generation.load(std::memory_order_acquire) == TRC1_Generation.load(std::memory_order_acquire))
+    return unit->flags.load(std::memory_order_acquire);
+  return TRC1_Sync(unit);
+}
+
 // Writes one line. Callers test the class first (TRC below does).
 void TRC1_Printf(TRC1_Unit* unit, int line, const char* format, ...)
     __attribute__((format(printf, 3, 4)));
@@ -49,7 +61,7 @@ std::string TRC1_TakeCapture();
 void TRC1_StopCapture();
 
 #define TRC_UNIT() static TRC1_Unit trcUnit_(__FILE__)
-#define TRC_ON(cls) ((TRC1_Sync(&trcUnit_) & (cls)) != 0)
+#define TRC_ON(cls) ((TRC1_Flags(&trcUnit_) & (cls)) != 0)
 #define TRC(cls, ...)                                           \
   do {                                                          \
     if (TRC_ON(cls)) TRC1_Printf(&trcUnit_, __LINE__, __VA_ARGS__); \

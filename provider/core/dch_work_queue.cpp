@@ -56,10 +56,14 @@ void enqueueToClient(ProcessEntry* client, SourceEntry* source) {
   appendToChain(&client->workQueue, source);
   ZEVP_SetDCHenqueued(source, 1);
   BSV1_ReleaseLock(&client->workQueueLock);
-  // Under the client's mutex: the client looks at its list under it before it waits.
+  // The client looks at its list under its mutex before it waits: once the mutex has
+  // been had after the list changed, the client either has still to look or waits
+  // already. The signal comes after the unlock, so the woken client finds the mutex
+  // free; the entry outlives it, for the client leaves only after taking the wait-queue
+  // lock, which the caller holds.
   pthread_mutex_lock(&client->mutex);
-  pthread_cond_signal(&client->condition);
   pthread_mutex_unlock(&client->mutex);
+  pthread_cond_signal(&client->condition);
   TRC(TRC_DETAIL, ">>>source @%p enqueued to DCH IO queue", static_cast<void*>(source));
 }
 

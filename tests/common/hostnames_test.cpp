@@ -7,9 +7,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "manual_clock.h"
 #include "trace_capture.h"
 #include "zev0/hostnames.h"
 #include "zev0/storage.h"
@@ -477,6 +479,47 @@ TEST(ConvertAddrToNameTest, FullOrShortNameOrUntouched) {
   name = sentinel;
   EXPECT_EQ(ZEV0_ConvertAddrToName(&address, &name, 1), 0);
   EXPECT_EQ(name, sentinel);
+}
+
+// A burst of messages from one sender asks the name service once; the answer holds
+// for its seconds, for its form of the name, and for the resolver that gave it.
+TEST(RecentNameOfAddressTest, AskedOnceWhileRecentThenAgain) {
+  ManualClock clock;
+  auto resolver = std::make_unique<FakeResolver>();
+  resolver->hosts = {{"db2.dept.example", {}, {"192.0.2.70"}}};
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr = addressOf("192.0.2.70");
+
+  std::string name;
+  for (int message = 0; message < 3; ++message) {
+    ASSERT_TRUE(zev0::RecentNameOfAddress(address, false, &name));
+    EXPECT_EQ(name, "db2.dept.example");
+  }
+  EXPECT_EQ(resolver->addressesAsked.size(), 1u);
+  ASSERT_TRUE(zev0::RecentNameOfAddress(address, true, &name));
+  EXPECT_EQ(name, "db2");
+  EXPECT_EQ(resolver->addressesAsked.size(), 2u);
+
+  clock.advance(zev0::kRecentNameSeconds - 1);
+  ASSERT_TRUE(zev0::RecentNameOfAddress(address, false, &name));
+  EXPECT_EQ(resolver->addressesAsked.size(), 2u);
+  clock.advance(1);
+  ASSERT_TRUE(zev0::RecentNameOfAddress(address, false, &name));
+  EXPECT_EQ(resolver->addressesAsked.size(), 3u);
+
+  // Another name service knows the address by another name.
+  resolver.reset();
+  FakeResolver renamed;
+  renamed.hosts = {{"db2-new.dept.example", {}, {"192.0.2.70"}}};
+  ASSERT_TRUE(zev0::RecentNameOfAddress(address, false, &name));
+  EXPECT_EQ(name, "db2-new.dept.example");
+
+  // An address without a name is no name, and leaves the text alone.
+  address.sin_addr = addressOf("203.0.113.71");
+  name = "untouched";
+  EXPECT_FALSE(zev0::RecentNameOfAddress(address, false, &name));
+  EXPECT_EQ(name, "untouched");
 }
 
 TEST(ResolveAddressToNameTest, NameInA256ByteBlock) {

@@ -1,4 +1,7 @@
 #include <gtest/gtest.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <set>
@@ -43,6 +46,18 @@ TEST(BasicsTest, ThreadIdsAreNonZeroAndDistinct) {
   std::thread([&] { ids.insert(BSV1_ThreadID()); }).join();
   EXPECT_EQ(ids.size(), 2u);
   EXPECT_EQ(ids.count(0), 0u);
+}
+
+// The number is asked of the kernel once a thread; a forked child, whose one thread
+// has a number of its own, must not keep its parent's.
+TEST(BasicsTest, ThreadIdIsTheKernelsAlsoInAForkedChild) {
+  ASSERT_EQ(BSV1_ThreadID(), static_cast<unsigned long>(syscall(SYS_gettid)));
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) _exit(BSV1_ThreadID() == static_cast<unsigned long>(getpid()) ? 0 : 1);
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
 TEST(BasicsTest, ManualClockDrivesTimeAndSleep) {

@@ -143,6 +143,35 @@ TEST(TrapMonitorTest, OnPort162TrapsBecomeRowsAndConsoleMessagesAndAReloadRename
   });
 }
 
+// Each trap's row waits for its round trip to the agent while the rest of a burst
+// waits in the socket: a thousand sent at once are all handed on (the system's default
+// receive buffer holds a few hundred).
+TEST(TrapMonitorTest, RegressionABurstOfTrapsOnPort162IsHandedOnWhole) {
+  RunInNetworkNamespace([] {
+    constexpr uint32_t kBurst = 1000;
+    ScratchDirectory files("zev_trap_burst");
+    files.write("traps.cfg", Configuration("rackMoved", 1));
+    SnmpProviderRun run(SnmpTestProduct(), Settings(files));
+    DPlogRecorder log;
+    ASSERT_TRUE(run.start());
+    log.waitFor(kConfigurationLoaded);
+    UdpPeer sender;
+    uint32_t counted = TrapsCounted();
+    ASSERT_TRUE(sender.send("127.0.0.1", 162, kRackTrap));
+    ASSERT_TRUE(Eventually([counted] { return TrapsCounted() == counted + 1; }, kAnswerWaitMs));
+
+    for (uint32_t trap = 0; trap < kBurst; ++trap) ASSERT_TRUE(sender.send("127.0.0.1", 162, kRackTrap));
+    const uint32_t whole = counted + 1 + kBurst;
+    // The burst is through once the count stops growing.
+    for (uint32_t seen = 0; TrapsCounted() != seen && TrapsCounted() < whole;) {
+      seen = TrapsCounted();
+      Eventually([&] { return TrapsCounted() > seen; }, kAnswerWaitMs);
+    }
+    EXPECT_EQ(TrapsCounted(), whole);
+    EXPECT_EQ(run.stop(), &ZEVS_ThreadRC);
+  });
+}
+
 TEST(TrapMonitorTest, WithTheDaemonOnPort162TrapsComeThroughItAndTheEndIsToldFromTheRegisteredPort) {
   RunInNetworkNamespace([] {
     ScratchDirectory files("zev_trap_monitor");

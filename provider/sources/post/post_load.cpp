@@ -24,7 +24,6 @@
 #include "statistics.h"
 #include "trc1.h"
 #include "zev0/hostnames.h"
-#include "zev0/storage.h"
 #include "zev0/text.h"
 #include "zev0/timestamp.h"
 
@@ -105,14 +104,11 @@ sockaddr_in PartnerOf(const SourceEntry* source) {
   return partner;
 }
 
-// The sender's short host name, else its dotted address.
+// The sender's short host name, else its dotted address; a burst of posts from one
+// sender asks the name service once.
 std::string OriginOf(const sockaddr_in& partner) {
-  char* name = nullptr;
-  if (ZEV0_ConvertAddrToName(&partner, &name, 1) && name != nullptr) {
-    std::string origin = name;
-    ZEV0_FreeStorage(&name);
-    return origin.substr(0, std::min(origin.find('.'), kOriginMax));
-  }
+  std::string name;
+  if (zev0::RecentNameOfAddress(partner, true, &name)) return name.substr(0, std::min(name.find('.'), kOriginMax));
   char dotted[INET_ADDRSTRLEN] = "";
   inet_ntop(AF_INET, &partner.sin_addr, dotted, sizeof dotted);
   return dotted;
