@@ -1,5 +1,6 @@
 #include "process_table.h"
 
+#include <signal.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 
@@ -39,8 +40,11 @@ std::string ProgramOf(pid_t pid) {
 
 bool AdoptOrphans() { return prctl(PR_SET_CHILD_SUBREAPER, 1) == 0; }
 
-int ExitCodeOfChild(pid_t child, int waitMs) {
-  int status = 0;
-  if (!Eventually([&] { return waitpid(child, &status, WNOHANG) == child; }, waitMs)) return -1;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+bool WaitForChild(pid_t child, int waitMs, int* status) {
+  return Eventually([&] { return waitpid(child, status, WNOHANG) == child; }, waitMs);
+}
+
+void StopProcess(pid_t pid) {
+  kill(pid, SIGKILL);
+  waitpid(pid, nullptr, 0);
 }

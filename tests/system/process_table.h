@@ -20,6 +20,9 @@ std::string ProgramOf(pid_t pid);
 // that a process which outlives its parent shows as its child and can be waited for.
 bool AdoptOrphans();
 
-// The exit status of the child once it has ended within the time (waited for), -1
-// when it has not ended or did not end normally.
-int ExitCodeOfChild(pid_t child, int waitMs);
+// Waits for the child's end within the time: true, with its wait status, once it has
+// been waited for (its process id is then free for reuse).
+bool WaitForChild(pid_t child, int waitMs, int* status);
+
+// Kills the process, and waits for it when it is a child.
+void StopProcess(pid_t pid);
