@@ -8,6 +8,7 @@
 // console program, the operator's actions) and seen as the management server sees
 // it, through zevraf. One agent run for the whole scenario: the steps build on one
 // another, in order.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
