@@ -198,6 +198,9 @@ void Echo(Daemon& daemon, const zevs::DaemonRequest& request, char* reply, size_
 void Serve(Daemon& daemon) {
   char area[zevs::kDaemonDatagramArea];
   for (;;) {
+    // Also looked at before the wait: a runtime that defers signal handlers (as
+    // ThreadSanitizer's does) runs the handler only after the wait it broke off.
+    if (endRequested != 0) Exit(daemon);
     Trace(">>>>> Listening for DP request");
     if (!zevs::ReadableBefore(daemon.udpSocket, INT64_MAX, &daemon.waitMask) && endRequested != 0) Exit(daemon);
     std::memset(area, 0, sizeof area);

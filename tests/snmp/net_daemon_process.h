@@ -26,6 +26,7 @@ class NetDaemonProcess {
   std::vector<std::string> traceLines() const;
   // The trace's lines without their time stamps, as one text.
   std::string traceText() const;
+  unsigned short port() const { return port_; }
   const std::string& failure() const { return failure_; }
 
  private:

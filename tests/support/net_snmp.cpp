@@ -139,6 +139,13 @@ ToolRun SnmpTrap(const std::string& target, const std::string& community, const 
   return RunInNamespace("/usr/bin/snmptrap", words);
 }
 
+ToolRun SnmpTrapV2c(const std::string& target, const std::string& community, const std::string& trapOID,
+                    const std::vector<std::string>& variableWords) {
+  std::vector<std::string> words = {"-v2c", "-c", community, target, "", trapOID};
+  words.insert(words.end(), variableWords.begin(), variableWords.end());
+  return RunInNamespace("/usr/bin/snmptrap", words);
+}
+
 SnmpAgentSettings LabRouterSettings() {
   SnmpAgentSettings settings;
   settings.address = "10.77.0.1";

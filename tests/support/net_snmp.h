@@ -94,3 +94,7 @@ ToolRun SnmpSet(const std::string& target, const std::string& community, const s
 ToolRun SnmpTrap(const std::string& target, const std::string& community, const std::string& enterprise,
                  const std::string& agentAddress, int generic, int specific,
                  const std::vector<std::string>& variableWords = {});
+// An SNMPv2c trap (an SNMPv2-Trap-PDU in a message of version 1) with the trap's OID,
+// the sender's uptime now; variable bindings as for SnmpTrap.
+ToolRun SnmpTrapV2c(const std::string& target, const std::string& community, const std::string& trapOID,
+                    const std::vector<std::string>& variableWords = {});
