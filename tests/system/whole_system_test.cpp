@@ -20,6 +20,7 @@
 #include <map>
 #include <memory>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,7 @@
 #include "net_snmp.h"
 #include "network_namespace.h"
 #include "partner_sockets.h"
+#include "proc_text.h"
 #include "process_table.h"
 #include "scratch_directory.h"
 #include "snmp_program_run.h"
@@ -412,7 +414,9 @@ class WholeSystem {
       ++probes;
       std::map<std::string, std::string> call = AgentLineFields(line);
       EXPECT_EQ(call["target"], kAgentHostAddress);
-      EXPECT_EQ(call["instruction"], "REGISTER(ip:#127.0.0.1[" + std::to_string(kRegistrationPort) + "])");
+      // The address the agent is reached at: its host's first that is not a loopback one.
+      EXPECT_EQ(call["instruction"],
+                std::string("REGISTER(ip:#") + kSnmpAgentAddress + "[" + std::to_string(kRegistrationPort) + "])");
     }
     EXPECT_GE(probes, 1);
     EXPECT_EQ(answers, (std::vector<std::string>{"Register|status=0", "Subnode_Request|status=0"}));
@@ -420,7 +424,7 @@ class WholeSystem {
       SCOPED_TRACE(name);
       EXPECT_EQ(FieldValues(RowOf(agent_, kManager, "Agent_Framework_Features", {{"Managed_System_Name", name}}),
                             {"Network_Name", "Network_Address", "Product_Name", "Version"}),
-                "localhost;127.0.0.1;Dorvane Agent;02.00.00;");
+                std::string(kSnmpAgentAddress) + ";" + kSnmpAgentAddress + ";Dorvane Agent;02.00.00;");
     }
   }
 
