@@ -87,6 +87,27 @@ TEST(TrapDaemonTest, ForwardsEachTrapToEveryRegistrationUntilEachIsShutDown) {
   });
 }
 
+// Anyone can send an empty datagram to port 162: it is no trap and must not end
+// the service of the registered data providers; a one-byte datagram is a trap.
+TEST(TrapDaemonTest, AnEmptyOrOneByteDatagramLeavesItListening) {
+  RunInNetworkNamespace([] {
+    Daemon daemon;
+    ASSERT_TRUE(daemon.start()) << daemon.process().failure();
+    UdpPeer provider, sender;
+    provider.send("127.0.0.1", 162, kRegister);
+    ASSERT_EQ(provider.receive(kWaitMs), kAcknowledge);
+
+    for (int i = 0; i < 3; ++i) ASSERT_TRUE(sender.send("127.0.0.1", 162, ""));
+    EXPECT_TRUE(daemon.traced("***** empty datagram from " + Origin(sender) + " ignored\n"));
+    sender.send("127.0.0.1", 162, "x");
+    EXPECT_EQ(provider.receive(kWaitMs), "x") << "the empty datagrams were not forwarded, the short one was";
+    sender.send("127.0.0.1", 162, "trap after");
+    EXPECT_EQ(provider.receive(kWaitMs), "trap after");
+
+    EXPECT_EQ(daemon.process().terminate(5000), 0);
+  });
+}
+
 TEST(TrapDaemonTest, RegistrationsAreBoundedAndASecondDaemonFindsThePortTaken) {
   RunInNetworkNamespace([] {
     Daemon daemon;
