@@ -172,6 +172,15 @@ int DatagramSpell(unsigned short port, HostileBytes& bytes, int count) {
   return taken;
 }
 
+int DatagramTrickle(unsigned short port, HostileBytes& bytes, int count, std::chrono::milliseconds interval) {
+  int taken = 0;
+  for (int sent = 0; sent < count; ++sent) {
+    if (sent > 0) std::this_thread::sleep_for(interval);
+    taken += SendDatagram(port, std::string(1, static_cast<char>(bytes.pick(256)))) ? 1 : 0;
+  }
+  return taken;
+}
+
 TricklingPeer::TricklingPeer(unsigned short port, std::string bytes) : socket_(Connect(port)), bytes_(std::move(bytes)) {}
 
 TricklingPeer::~TricklingPeer() {

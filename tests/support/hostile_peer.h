@@ -59,6 +59,10 @@ bool SendDatagram(unsigned short port, const std::string& bytes);
 // bytes; the number the kernel took.
 int DatagramSpell(unsigned short port, HostileBytes& bytes, int count);
 
+// A slow trickle at a datagram port: `count` datagrams of one random byte each, one
+// every `interval` (the test's stand-in for a second); the number the kernel took.
+int DatagramTrickle(unsigned short port, HostileBytes& bytes, int count, std::chrono::milliseconds interval);
+
 // A peer that sends a record one byte at a time at an interval the test chooses (a
 // byte a second in the wild; milliseconds in a test), over one connection it holds
 // until it goes. The test steps it while it checks that others are served.
