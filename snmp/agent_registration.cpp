@@ -115,12 +115,17 @@ PlovenAgentEntry* NewAgent(const char* managedSystemName, const Registration& re
   return entry;
 }
 
-// The agent of the name refreshed, or a new one appended; under the list's lock.
+// The agent of the name refreshed, or a new one appended while the list has room
+// (null when it has none); under the list's lock.
 PlovenAgentEntry* RegisterAgent(const zevs::AgentList& list, const char* managedSystemName,
                                 const Registration& registration, bool subnode) {
   if (PlovenAgentEntry* known = zevs::FindAgent(list, managedSystemName)) {
     Refresh(known, registration);
     return known;
+  }
+  if (zevs::CountAgents(list) >= kMaxPlovenAgents) {
+    TRC(TRC_ERROR, "*****Agent %s refused: %zu agents known already", managedSystemName, kMaxPlovenAgents);
+    return nullptr;
   }
   if (subnode) ZEVS_TRC(ZEVS_DEBUG_Ploven, TRC_DETAIL, "Adding subnode name %s", managedSystemName);
   PlovenAgentEntry* entry = NewAgent(managedSystemName, registration);
@@ -200,10 +205,16 @@ int32_t ZEVS_RAF_NCS_Subnode_Request(rpc__handle_t handle, const char* managedSy
   const char* productVersion = versionText != nullptr && versionText[0] != '\0' ? versionText : " ";
   const std::optional<zevs::AgentDiscoveryScope> scope = zevs::CurrentAgentScope();
   if (!scope) return 0;
-  zevs::AgentListHold hold(scope->agents);
-  if (scope->agents.shutdown->load() != 0) return 0;
+  const size_t taken = std::min(subnodes.size(), kMaxSubnodesPerCall);
+  if (taken < subnodes.size())
+    TRC(TRC_ERROR, "*****Subnode registration from %s names %zu subnodes: only the first %zu taken", name,
+        subnodes.size(), taken);
   const Registration registration{host, validAffinity.get(), productVersion, zevs::AgentClockNow()};
-  for (const std::string& subnode : subnodes)
-    ZEVS_UpdatePlovenAgentInfoToDCH(RegisterAgent(scope->agents, subnode.c_str(), registration, true), 0);
+  // One entry and its row a hold, so the list's other users wait for one row at most.
+  for (size_t i = 0; i < taken; ++i) {
+    zevs::AgentListHold hold(scope->agents);
+    if (scope->agents.shutdown->load() != 0) return 0;
+    ZEVS_UpdatePlovenAgentInfoToDCH(RegisterAgent(scope->agents, subnodes[i].c_str(), registration, true), 0);
+  }
   return 0;
 }

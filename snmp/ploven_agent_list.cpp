@@ -31,6 +31,13 @@ PlovenAgentEntry* FindAgent(const AgentList& list, const char* managedSystemName
   return nullptr;
 }
 
+size_t CountAgents(const AgentList& list) {
+  AgentListHold hold(list);
+  size_t count = 0;
+  for (PlovenAgentEntry* entry = *list.first; entry != nullptr; entry = entry->next) ++count;
+  return count;
+}
+
 void StampAgents(const AgentList& list, const char* address, time_t now) {
   if (address == nullptr) return;
   AgentListHold hold(list);

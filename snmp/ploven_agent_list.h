@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <ctime>
 #include <functional>
@@ -39,6 +40,9 @@ void AppendAgent(const AgentList& list, PlovenAgentEntry* entry);
 // The first entry whose managed-system name is the text exactly; null when none is, or
 // once the shut-down flag is set.
 PlovenAgentEntry* FindAgent(const AgentList& list, const char* managedSystemName);
+
+// The number of entries in the list.
+size_t CountAgents(const AgentList& list);
 
 // Sets the last-check time of every entry whose network address is the text to now,
 // each under its lock.

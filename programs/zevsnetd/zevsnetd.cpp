@@ -1,8 +1,9 @@
 // zevsnetd, the ICMP network daemon: sends one ICMP echo per request of the SNMP
 // data provider from its own raw socket and answers with the response time in
-// milliseconds, or -1 (docs/icmp-daemon-protocol.md). Single-threaded; requests
-// that arrive during an echo wait queue in the UDP socket. It ends on SIGTERM (or
-// SIGINT) with exit code 0, as on every other path.
+// milliseconds, or -1 (docs/icmp-daemon-protocol.md); it serves only senders of
+// this host. Single-threaded; requests that arrive during an echo wait queue in
+// the UDP socket. It ends on SIGTERM (or SIGINT) with exit code 0, as on every
+// other path.
 #include <arpa/inet.h>
 #include <netdb.h>
 #include <netinet/in.h>
@@ -17,6 +18,7 @@
 #include <cstring>
 
 #include "daemon_trace.h"
+#include "host_addresses.h"
 #include "icmp_daemon_wire.h"
 #include "icmp_echo.h"
 
@@ -195,6 +197,15 @@ void Echo(Daemon& daemon, const zevs::DaemonRequest& request, char* reply, size_
   }
 }
 
+// Only the host's own programs are served: the port is bound to every address,
+// and an echo for anyone who reaches it would make the daemon a reflector.
+bool FromThisHost(const sockaddr_in& sender) {
+  if (sender.sin_family == AF_INET && zevdaemon::IsAddressOfThisHost(sender.sin_addr)) return true;
+  Trace("***** request from %s[%d] refused: not an address of this host", inet_ntoa(sender.sin_addr),
+        ntohs(sender.sin_port));
+  return false;
+}
+
 void Serve(Daemon& daemon) {
   char area[zevs::kDaemonDatagramArea];
   for (;;) {
@@ -213,6 +224,7 @@ void Serve(Daemon& daemon) {
       Trace("----- No request data received from DP errno %d", length < 0 ? errno : 0);
       continue;
     }
+    if (!FromThisHost(sender)) continue;
     zevs::DaemonRequest request{};
     if (!zevs::ParseDaemonRequest(area, &request)) continue;
     if (request.targetValid && request.target == 0) {

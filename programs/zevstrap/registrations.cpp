@@ -1,8 +1,8 @@
 #include "registrations.h"
 
-#include <arpa/inet.h>
-#include <ifaddrs.h>
 #include <sys/socket.h>
+
+#include "host_addresses.h"
 
 namespace zevstrap {
 
@@ -10,18 +10,6 @@ namespace {
 
 bool SameOrigin(const sockaddr_in& a, const sockaddr_in& b) {
   return a.sin_family == b.sin_family && a.sin_port == b.sin_port && a.sin_addr.s_addr == b.sin_addr.s_addr;
-}
-
-bool IsInterfaceAddress(in_addr address) {
-  ifaddrs* interfaces = nullptr;
-  if (getifaddrs(&interfaces) != 0) return false;
-  bool found = false;
-  for (ifaddrs* each = interfaces; each != nullptr && !found; each = each->ifa_next) {
-    if (each->ifa_addr == nullptr || each->ifa_addr->sa_family != AF_INET) continue;
-    found = reinterpret_cast<const sockaddr_in*>(each->ifa_addr)->sin_addr.s_addr == address.s_addr;
-  }
-  freeifaddrs(interfaces);
-  return found;
 }
 
 }  // namespace
@@ -47,9 +35,8 @@ std::list<sockaddr_in>::const_iterator LocateOriginDP(const std::list<sockaddr_i
 
 bool IsLocalOrigin(const sockaddr_in& sender, const sockaddr_in& bound) {
   if (sender.sin_family != AF_INET) return false;
-  if ((ntohl(sender.sin_addr.s_addr) >> 24) == 127) return true;
   if (sender.sin_addr.s_addr == bound.sin_addr.s_addr) return true;
-  return IsInterfaceAddress(sender.sin_addr);
+  return zevdaemon::IsAddressOfThisHost(sender.sin_addr);
 }
 
 }  // namespace zevstrap

@@ -1,7 +1,7 @@
 // zevstrap: owns UDP port 162 on a host where several SNMP data providers want
 // traps, and forwards every trap it receives, unchanged, to each data provider
 // registered with it (docs/trap-daemon-protocol.md). Single-threaded; no
-// arguments; ends on a receive error or SIGTERM/SIGINT, always with 0.
+// arguments; ends on a socket error or SIGTERM/SIGINT, always with 0.
 #include <arpa/inet.h>
 #include <netdb.h>
 #include <poll.h>
@@ -115,7 +115,7 @@ class Daemon {
  public:
   Daemon(int socket, const sockaddr_in& local) : socket_(socket), local_(local) {}
 
-  // Serves datagrams until a receive fails or a termination signal comes; the
+  // Serves datagrams until the socket fails or a termination signal comes; the
   // error number of the end.
   int serve(const sigset_t& waitMask) {
     for (;;) {
@@ -126,10 +126,20 @@ class Daemon {
       pollfd readable{socket_, POLLIN, 0};
       if (ppoll(&readable, 1, nullptr, &waitMask) < 0) return errno;
       socklen_t senderSize = sizeof(sender_);
-      // One byte of the buffer stays zero, so the received text always ends.
-      ssize_t length = recvfrom(socket_, buffer_, sizeof(buffer_) - 1, 0, reinterpret_cast<sockaddr*>(&sender_),
-                                &senderSize);
-      if (length < 1) return length < 0 ? errno : 0;
+      // One byte of the buffer stays zero, so the received text always ends. The
+      // poll's datagram may have been dropped since (a bad checksum): nothing waits.
+      ssize_t length = recvfrom(socket_, buffer_, sizeof(buffer_) - 1, MSG_DONTWAIT,
+                                reinterpret_cast<sockaddr*>(&sender_), &senderSize);
+      if (length < 0) {
+        if (errno == EAGAIN || errno == EWOULDBLOCK) continue;
+        return errno;
+      }
+      // An empty datagram is no trap and no request; anyone can send one, so it
+      // must not end the service of every registered data provider.
+      if (length == 0) {
+        Trace(" ***** empty datagram from %s ignored\n", senderText().c_str());
+        continue;
+      }
       if (std::strcmp(buffer_, kShutdown) == 0) {
         unregister();
       } else if (std::strcmp(buffer_, kRegister) == 0) {

@@ -99,6 +99,39 @@ TEST(ZevsnetdTest, APingBesideASilentRequestDoesNotMakeItAnswer) {
   });
 }
 
+// The daemon is bound to every address, but only the host's own programs are
+// served: a request from another host on the link is dropped with a trace and sends
+// no echo, while requests from loopback and from the host's interface address are
+// answered.
+TEST(ZevsnetdTest, ARequestFromAnotherHostIsDroppedAndLocalOnesAreServed) {
+  RunInNetworkNamespace(kNetwork, [] {
+    NetDaemonProcess daemon(kPort);
+    ASSERT_TRUE(daemon.start()) << daemon.failure();
+    const int answered = RunAsAnotherHost("10.77.0.9", [] {
+      UdpPeer remote("10.77.0.9");
+      remote.send("10.77.0.1", kPort, "3 0.0.0.0");
+      remote.send("10.77.0.1", kPort, "4 10.77.0.2 500 0");
+      return remote.receive(1500).empty() ? 0 : 1;
+    });
+    EXPECT_EQ(answered, 0);
+    EXPECT_TRUE(Eventually([&] {
+      return daemon.traceText().find("***** request from 10.77.0.9[") != std::string::npos;
+    }, 2000)) << daemon.traceText();
+    const std::string trace = daemon.traceText();
+    EXPECT_NE(trace.find("] refused: not an address of this host\n"), std::string::npos) << trace;
+    EXPECT_EQ(trace.find("DP request for target node 10.77.0.2"), std::string::npos) << "no echo was sent for it";
+    EXPECT_EQ(trace.find("DP startup contact received"), std::string::npos);
+
+    NetDaemonClient loopback(kPort);
+    loopback.send("5 10.77.0.2 1000 0");
+    EXPECT_TRUE(AnsweredWithTime(loopback.receive(2000), "5"));
+    UdpPeer interfaceAddress("10.77.0.1");
+    interfaceAddress.send("10.77.0.1", kPort, "6 0.0.0.0");
+    EXPECT_EQ(interfaceAddress.receive(2000), "6 0.0.0.0");
+    EXPECT_TRUE(ExitedWithZero(daemon.terminate()));
+  });
+}
+
 TEST(ZevsnetdTest, ATakenPortEndsItWithExitCodeZero) {
   RunInNetworkNamespace(kNetwork, [] {
     UdpPeer taken("0.0.0.0", kPort);

@@ -2,7 +2,9 @@
 // hostile datagrams in either data representation, and the shut-down while a
 // registration is in progress.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <memory>
@@ -13,16 +15,19 @@
 
 #include "agent_discovery_scope.h"
 #include "agent_discovery_server.h"
+#include "agent_registration.h"
 #include "datagram.h"
 #include "dp_start.h"
 #include "eventually.h"
 #include "fixed_name_service.h"
 #include "gated_name_service.h"
 #include "free_port.h"
+#include "hostile_peer.h"
 #include "network_block_fixture.h"
 #include "network_namespace.h"
 #include "ploven_agent_entry.h"
 #include "ploven_agent_list.h"
+#include "proc_text.h"
 #include "product_affinity.h"
 #include "raf_interfaces.h"
 #include "raf_proxy_bodies.h"
@@ -94,9 +99,8 @@ struct Answer {
   bool isStatus(uint32_t value) const { return came && type == rpc::PacketType::reply && status == value; }
 };
 
-// Sends one RAF_Proxy request datagram to the port and reads its answer.
-Answer Call(unsigned short port, uint32_t operation, const rpc::BodyWriter& body) {
-  UdpPeer client;
+// The request datagram of a RAF_Proxy call.
+std::string RequestDatagram(uint32_t operation, const rpc::BodyWriter& body) {
   rpc::PacketHeader header;
   header.drep = body.drep();
   header.interfaceId = RAF_Proxy_v131_if_spec.id;
@@ -104,7 +108,13 @@ Answer Call(unsigned short port, uint32_t operation, const rpc::BodyWriter& body
   header.operation = operation;
   header.callId = 7;
   const std::vector<uint8_t> datagram = rpc::BuildDatagram(header, body.bytes());
-  client.send("127.0.0.1", port, std::string(datagram.begin(), datagram.end()));
+  return std::string(datagram.begin(), datagram.end());
+}
+
+// Sends one RAF_Proxy request datagram to the port and reads its answer.
+Answer Call(unsigned short port, uint32_t operation, const rpc::BodyWriter& body) {
+  UdpPeer client;
+  client.send("127.0.0.1", port, RequestDatagram(operation, body));
   Answer answer;
   const std::string received = client.receive(5000);
   const uint8_t* answerBody = nullptr;
@@ -237,6 +247,42 @@ TEST_F(AgentDiscoveryServerTest, HostileCallsAreRefusedAndTheNextGoodRegisterIsS
     EXPECT_EQ(names(), (std::vector<std::string>{std::string(135, 'N'), "myhost:XX"}));
     EXPECT_EQ(fields("myhost:XX"), (std::vector<std::string>{"agenthost", "127.0.0.1", kDorvane, "02.00.00"}));
   }
+}
+
+// Hostile peers at the listener: random, spoiled, cut and oversized datagrams (with
+// calls of every operation in either representation as the valid ones), 0 and 65,507
+// bytes, a slow trickle, a thousand datagrams and a subnode request of thousands of
+// names. A well-formed registration after them is still taken, and the process's
+// resident memory stays near what it was.
+TEST_F(AgentDiscoveryServerTest, HostilePeersLeaveAWellFormedRegistrationServed) {
+  const unsigned short port = listen();
+  ASSERT_NE(port, 0);
+  std::vector<std::string> calls;
+  for (rpc__drep_t drep : kRepresentations) {
+    calls.push_back(RequestDatagram(RAF_NCS_Register_opnum, RafRegisterBody(drep, "myhost:XX")));
+    calls.push_back(RequestDatagram(RAF_NCS_Subnode_Request_opnum, RafSubnodeBody(drep, RafSubnodeFields{})));
+    calls.push_back(RequestDatagram(RAF_NCS_Stopped_opnum, RafStoppedBody(drep)));
+    calls.push_back(RequestDatagram(RAF_NCS_Sample_opnum, RafSampleBody(drep)));
+    calls.push_back(RequestDatagram(RAF_NCS_NodeLookup_opnum, RafNodeLookupBody(drep)));
+  }
+  HostileBytes bytes(30303, calls);
+  const long before = ResidentKilobytes(getpid());
+  EXPECT_EQ(DatagramSpell(port, bytes, 1000), 1002);
+  EXPECT_EQ(DatagramTrickle(port, bytes, 25, std::chrono::milliseconds(20)), 25);
+
+  RafSubnodeFields many;
+  many.list.clear();
+  for (int name = 0; many.list.size() < INT16_MAX; ++name) many.list += "many" + std::to_string(name) + ",";
+  many.length = INT16_MAX;
+  many.count = many.maximum = static_cast<uint16_t>(many.list.size());
+  EXPECT_TRUE(Call(port, RAF_NCS_Subnode_Request_opnum, RafSubnodeBody(rpc__local_drep(), many)).isStatus(0));
+  std::vector<std::string> listed = names();
+  EXPECT_EQ(std::count_if(listed.begin(), listed.end(), [](const std::string& name) { return name.rfind("many", 0) == 0; }),
+            static_cast<long>(kMaxSubnodesPerCall));
+
+  EXPECT_TRUE(Call(port, RAF_NCS_Register_opnum, RafRegisterBody(rpc__local_drep(), "wellbehaved:XX")).isStatus(0));
+  EXPECT_FALSE(fields("wellbehaved:XX").empty());
+  EXPECT_LT(ResidentKilobytes(getpid()) - before, 32 * 1024) << before << " kB before";
 }
 
 TEST_F(AgentDiscoveryServerTest, UnterminatedFixedFieldsAreReadWithinTheirSize) {

@@ -19,6 +19,7 @@
 #include "ploven_agent_list.h"
 #include "product_affinity.h"
 #include "rpc_test_binding.h"
+#include "trace_capture.h"
 #include "zev0/affinity_table.h"
 #include "zev0/storage.h"
 
@@ -248,6 +249,41 @@ TEST_F(AgentRegistrationTest, NewSubnodesShareTheirHostAndKnownOnesAreRefreshed)
   // The calling agent's own entry is not touched.
   EXPECT_EQ(caller->lastReplyTime, 1000000);
   EXPECT_STREQ(caller->networkName, "myhost");
+}
+
+// Any host that reaches the listener may call: one call adds at most
+// kMaxSubnodesPerCall subnodes, the list takes new agents only up to
+// kMaxPlovenAgents, and known agents are still refreshed when it is full.
+TEST_F(AgentRegistrationTest, WhatCallsMayAddIsBounded) {
+  TraceCapture trace;
+  auto subnodeList = [](const std::string& prefix, size_t count) {
+    std::string list;
+    for (size_t i = 0; i < count; ++i) list += prefix + std::to_string(i) + ",";
+    return list;
+  };
+  registerSubnodes(nullptr, "XX:myhost:YY", INT16_MAX, subnodeList("s", kMaxSubnodesPerCall + 10));
+  std::vector<std::string> registered = names();
+  ASSERT_EQ(registered.size(), kMaxSubnodesPerCall);
+  EXPECT_EQ(registered.back(), "s" + std::to_string(kMaxSubnodesPerCall - 1)) << "the first names are taken";
+  EXPECT_TRUE(trace.contains("*****Subnode registration from XX:myhost:YY names " +
+                             std::to_string(kMaxSubnodesPerCall + 10) + " subnodes: only the first " +
+                             std::to_string(kMaxSubnodesPerCall) + " taken"));
+
+  for (size_t call = 1; names().size() < kMaxPlovenAgents; ++call)
+    registerSubnodes(nullptr, "XX:myhost:YY", INT16_MAX, subnodeList("c" + std::to_string(call) + "_",
+                                                                     kMaxSubnodesPerCall));
+  ASSERT_EQ(names().size(), kMaxPlovenAgents);
+  clock_.advance(30);
+  registerAgent(nullptr, "late:XX", kDorvane, 131);
+  registerSubnodes(nullptr, "XX:myhost:YY", 20, "late_subnode,s1");
+  registerAgent(nullptr, "s0", kDorvane, 131);
+  EXPECT_EQ(names().size(), kMaxPlovenAgents);
+  EXPECT_EQ(find("late:XX"), nullptr);
+  EXPECT_EQ(find("late_subnode"), nullptr);
+  EXPECT_TRUE(trace.contains("*****Agent late:XX refused: " + std::to_string(kMaxPlovenAgents) +
+                             " agents known already"));
+  EXPECT_EQ(find("s0")->lastReplyTime, 1000030);
+  EXPECT_EQ(find("s1")->lastReplyTime, 1000030);
 }
 
 TEST_F(AgentRegistrationTest, NothingIsRegisteredOnceShutDown) {

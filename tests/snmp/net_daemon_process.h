@@ -22,6 +22,7 @@ class NetDaemonProcess {
   // SIGTERM, then the wait status (-1 when it did not end within the time).
   int terminate(int waitMs = 5000) { return process_.terminate(waitMs); }
   int waitForEnd(int waitMs) { return process_.waitForEnd(waitMs); }
+  long residentKilobytes() const { return process_.residentKilobytes(); }
   // The trace file's lines so far.
   std::vector<std::string> traceLines() const;
   // The trace's lines without their time stamps, as one text.

@@ -2,15 +2,19 @@
 // a consumer parked at the agent's real DCH server: rows of loaded entries, deleted
 // rows, values cut to their attributes, the report step's ageing, the writer's pass.
 #include <gtest/gtest.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <iterator>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "agent_discovery_scope.h"
+#include "agent_registration.h"
 #include "agents_file.h"
 #include "application_entry.h"
 #include "builtin_group.h"
@@ -23,6 +27,7 @@
 #include "process_entry.h"
 #include "product_affinity.h"
 #include "provider_road_fixture.h"
+#include "routine_overrides.h"
 #include "scratch_directory.h"
 #include "snmp_manager_model.h"
 #include "source_entry.h"
@@ -263,6 +268,47 @@ TEST_F(PlovenAgentsRoad, TheFileIsRewrittenOnlyWhenAnAgentRegisteredSinceTheLast
   ZEVS_WriteDiscoveredPlovenAgentToExt(block_);
   EXPECT_EQ(WorkDirectory().read("ZEVSAGNT"), written);
 
+}
+
+// A row send of the DCH client that first notes whether the agent list is held by
+// the sender (another thread cannot take it) and, at the row named, sets the
+// shut-down flag.
+struct WatchedRowSend {
+  static void Send(DPAB* anchor, ProcessEntry* caller, SourceEntry* source) {
+    ++rows;
+    bool held = false;
+    std::thread([&held] {
+      held = pthread_mutex_trylock(&agentListLock->mutex) == EBUSY;
+      if (!held) pthread_mutex_unlock(&agentListLock->mutex);
+    }).join();
+    if (held) ++rowsWithTheListHeld;
+    if (rows == shutDownAtRow) shutdown->store(1);
+    realSend(anchor, caller, source);
+  }
+  static inline void (*realSend)(DPAB*, ProcessEntry*, SourceEntry*) = nullptr;
+  static inline BSV1_Lock* agentListLock = nullptr;
+  static inline std::atomic<int32_t>* shutdown = nullptr;
+  static inline int shutDownAtRow = 0;
+  static inline int rows = 0;
+  static inline int rowsWithTheListHeld = 0;
+};
+
+// The list is held from an entry's look-up until its row has gone, entry by entry:
+// a shut-down during the second row ends the call before the third entry.
+TEST_F(PlovenAgentsRoad, ASubnodeCallHoldsTheAgentListForOneEntryAndItsRowAtATime) {
+  RoutineOverrides overrides;
+  WatchedRowSend::realSend = overrides.routines().queueAndWaitDCHstatus;
+  WatchedRowSend::agentListLock = &block_->agentListLock;
+  WatchedRowSend::shutdown = &block_->shutdown;
+  WatchedRowSend::shutDownAtRow = 2;
+  overrides.routines().queueAndWaitDCHstatus = WatchedRowSend::Send;
+  const std::string list = "a,b,c,d";
+  const RAF_SubnodeList_t subnodes{static_cast<uint16_t>(list.size()), list.data()};
+  EXPECT_EQ(ZEVS_RAF_NCS_Subnode_Request(nullptr, "XX:myhost:YY", 7, &subnodes, kDorvane.c_str(), "", "02.00.00"), 0);
+  block_->shutdown = 0;
+  EXPECT_EQ(WatchedRowSend::rows, 2);
+  EXPECT_EQ(WatchedRowSend::rowsWithTheListHeld, 2);
+  EXPECT_EQ(names(), (std::vector<std::string>{"a", "b"}));
 }
 
 }  // namespace

@@ -1,11 +1,13 @@
 // The trap monitor of the SNMP data provider in process, each case in a network
-// namespace of its own: on port 162 itself, through the trap daemon zevstrap, and
-// with port 162 held by a socket that does not answer or answers wrongly. Traps
-// come from net-snmp's snmptrap and from raw datagrams; rows are read at the
-// agent's DCH server.
+// namespace of its own: on port 162 itself (also under hostile peers), through the
+// trap daemon zevstrap, and with port 162 held by a socket that does not answer or
+// answers wrongly. Traps come from net-snmp's snmptrap and from raw datagrams; rows
+// are read at the agent's DCH server.
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <string>
 #include <thread>
@@ -16,8 +18,10 @@
 #include "dch_road_fixture.h"
 #include "dp_log_recorder.h"
 #include "eventually.h"
+#include "hostile_peer.h"
 #include "net_snmp.h"
 #include "network_namespace.h"
+#include "proc_text.h"
 #include "scratch_directory.h"
 #include "snmp_provider_run.h"
 #include "snmp_thread.h"
@@ -168,6 +172,52 @@ TEST(TrapMonitorTest, RegressionABurstOfTrapsOnPort162IsHandedOnWhole) {
       Eventually([&] { return TrapsCounted() > seen; }, kAnswerWaitMs);
     }
     EXPECT_EQ(TrapsCounted(), whole);
+    EXPECT_EQ(run.stop(), &ZEVS_ThreadRC);
+  });
+}
+
+// Hostile peers at port 162: random, spoiled, cut and oversized datagrams, 0 and
+// 65,507 bytes, a slow trickle and a thousand datagrams. A real trap from snmptrap
+// after them still becomes its row, and the process's resident memory stays near
+// what it was.
+TEST(TrapMonitorTest, HostileDatagramsLeaveARealTrapItsRow) {
+  RunInNetworkNamespace([] {
+    ScratchDirectory files("zev_trap_hostile");
+    files.write("traps.cfg", Configuration("rackMoved", 1));
+    // Errors only: the trace is kept in this process, whose memory is measured.
+    SnmpProviderRun run(SnmpTestProduct(), Settings(files), "*=0x80");
+    DPlogRecorder log;
+    ASSERT_TRUE(run.start());
+    log.waitFor(kConfigurationLoaded);
+    ASSERT_NE(run.consumerText(dc_getApplications, "SNMP-MANAGER"), "<no answer>");
+    RowWaiter rows("SNMP-Manager", "TRAP");
+    ASSERT_TRUE(rows.parked());
+    // Spoiled traps that still decode have rows of their own, each a round trip to
+    // the DCH host: they are read as they come, so that none is lost for want of room
+    // at the test's socket, with a wait that outlasts their backlog on a busy machine
+    // (a wait that runs out is cancelled, and a row in the gap would be missed).
+    constexpr int kBacklogWaitMs = 30000;
+    std::atomic<bool> served{false};
+    std::atomic<bool> done{false};
+    std::thread reader([&] {
+      while (!served && !done) {
+        std::vector<std::string> row = NextRow(rows, kBacklogWaitMs);
+        served = row.size() == 13u && row[12].find("well-behaved") != std::string::npos;
+      }
+    });
+    const long before = ResidentKilobytes(getpid());
+
+    HostileBytes bytes(162, {kRackTrap, kV2cTrap});
+    EXPECT_EQ(DatagramSpell(162, bytes, 1000), 1002);
+    EXPECT_EQ(DatagramTrickle(162, bytes, 25, std::chrono::milliseconds(20)), 25);
+    EXPECT_TRUE(Eventually([] { return UdpReceiveQueue(162) == 0; }, kBacklogWaitMs)) << "the monitor reads on";
+    ToolRun sent = SnmpTrap("127.0.0.1:162", "public", kEnterprise, "127.0.0.1", 6, 17,
+                            {"1.3.6.1.2.1.1.6.0", "s", "well-behaved"});
+    EXPECT_EQ(sent.exitStatus, 0) << sent.errors;
+    EXPECT_TRUE(Eventually([&] { return served.load(); }, kBacklogWaitMs));
+    done = true;
+    reader.join();
+    EXPECT_LT(ResidentKilobytes(getpid()) - before, 32 * 1024) << before << " kB before";
     EXPECT_EQ(run.stop(), &ZEVS_ThreadRC);
   });
 }

@@ -1,6 +1,7 @@
 #include "network_namespace.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sched.h>
 #include <spawn.h>
@@ -9,6 +10,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -113,6 +115,24 @@ ino_t NamespaceIdentity() {
 // The namespace the test program started in: the machine's, for the tests.
 const ino_t kMachineNamespace = NamespaceIdentity();
 
+// The line of /proc/net/udp of the socket bound to the port, split into its fields
+// ("sl local_address rem_address st tx_queue:rx_queue ..."; addresses and queues
+// in hexadecimal); empty when there is none.
+std::vector<std::string> UdpSocketFields(unsigned short port) {
+  std::ifstream table("/proc/net/udp");
+  std::string line;
+  std::getline(table, line);  // the header
+  while (std::getline(table, line)) {
+    std::istringstream words(line);
+    std::vector<std::string> fields;
+    for (std::string word; words >> word;) fields.push_back(word);
+    if (fields.size() < 5) continue;
+    const size_t colon = fields[1].find(':');
+    if (colon != std::string::npos && std::strtoul(fields[1].c_str() + colon + 1, nullptr, 16) == port) return fields;
+  }
+  return {};
+}
+
 }  // namespace
 
 bool InOwnNetworkNamespace(std::string* why) {
@@ -143,17 +163,64 @@ void RunInNetworkNamespace(const NamespaceNetwork& network, const std::function<
       body);
 }
 
-bool UdpPortBound(unsigned short port) {
-  std::ifstream table("/proc/net/udp");
-  std::string line;
-  std::getline(table, line);  // the header
-  while (std::getline(table, line)) {
-    // "  sl  local_address rem_address ...": local_address is ADDR:PORT in hex.
-    std::istringstream fields(line);
-    std::string slot, local;
-    fields >> slot >> local;
-    size_t colon = local.find(':');
-    if (colon != std::string::npos && std::strtoul(local.c_str() + colon + 1, nullptr, 16) == port) return true;
+int RunAsAnotherHost(const std::string& address, const std::function<int()>& body) {
+  constexpr int kNotPrepared = 125;
+  const pid_t parent = getpid();
+  int made[2];
+  int moved[2];
+  if (pipe2(made, O_CLOEXEC) != 0 || pipe2(moved, O_CLOEXEC) != 0) {
+    ADD_FAILURE() << "pipe: " << std::strerror(errno);
+    return -1;
   }
-  return false;
+  const pid_t child = fork();
+  if (child == 0) {
+    close(made[0]);
+    close(moved[1]);
+    char go = 0;
+    std::string failure;
+    if (unshare(CLONE_NEWNET) != 0) failure = std::string("unshare(CLONE_NEWNET): ") + std::strerror(errno);
+    // The parent moves the end here once the namespace is made, then says so.
+    if (failure.empty() && (write(made[1], &go, 1) != 1 || read(moved[0], &go, 1) != 1))
+      failure = std::string("the parent did not hand over ") + kSilentEnd;
+    if (failure.empty()) failure = RunIp({"link", "set", "lo", "up"});
+    if (failure.empty()) failure = RunIp({"addr", "add", address + "/24", "dev", kSilentEnd});
+    if (failure.empty()) failure = RunIp({"link", "set", kSilentEnd, "up"});
+    if (!failure.empty()) {
+      std::fprintf(stderr, "another host at %s: %s\n", address.c_str(), failure.c_str());
+      _exit(kNotPrepared);
+    }
+    const int result = body();
+    RunIp({"link", "set", kSilentEnd, "netns", std::to_string(parent)});
+    _exit(result);
+  }
+  close(made[1]);
+  close(moved[0]);
+  std::string failure;
+  char go = 0;
+  if (child < 0) failure = std::string("fork: ") + std::strerror(errno);
+  if (failure.empty() && read(made[0], &go, 1) != 1) failure = "the child made no namespace";
+  if (failure.empty()) failure = RunIp({"link", "set", kSilentEnd, "netns", std::to_string(child)});
+  if (failure.empty() && write(moved[1], &go, 1) != 1) failure = std::string("write: ") + std::strerror(errno);
+  close(made[0]);
+  close(moved[1]);
+  int status = 0;
+  if (child > 0) waitpid(child, &status, 0);
+  if (failure.empty()) failure = RunIp({"link", "set", kSilentEnd, "up"});
+  const int result = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  if (failure.empty() && result == kNotPrepared) failure = "the child could not be prepared (its standard error says why)";
+  if (failure.empty() && result < 0) failure = "the child ended abnormally, status " + std::to_string(status);
+  if (!failure.empty()) {
+    ADD_FAILURE() << "another host at " << address << ": " << failure;
+    return -1;
+  }
+  return result;
+}
+
+bool UdpPortBound(unsigned short port) { return !UdpSocketFields(port).empty(); }
+
+long UdpReceiveQueue(unsigned short port) {
+  const std::vector<std::string> fields = UdpSocketFields(port);
+  if (fields.empty()) return -1;
+  const size_t colon = fields[4].find(':');
+  return colon == std::string::npos ? -1 : static_cast<long>(std::strtoul(fields[4].c_str() + colon + 1, nullptr, 16));
 }

@@ -30,6 +30,14 @@ struct NamespaceNetwork {
 void RunInNetworkNamespace(const NamespaceNetwork& network, const std::function<void()>& body);
 inline void RunInNetworkNamespace(const std::function<void()>& body) { RunInNetworkNamespace({}, body); }
 
+// Runs the body in a child that takes the silent end "zevnet1" of the caller's
+// namespace (one laid out with live hosts) into a network namespace of its own and
+// gives it the address (/24): another host on the link, whose datagrams reach the
+// live hosts from an address that is none of theirs. The end comes back, up and
+// without an address, when the body returns. The body's result (0 to 124) is the
+// result; -1, with a failure of the test, when the child could not be prepared.
+int RunAsAnotherHost(const std::string& address, const std::function<int()>& body);
+
 // True when the calling process runs in a network namespace other than the
 // machine's (the one the test program started in); otherwise false, with the
 // reason in *why.
@@ -41,3 +49,6 @@ bool RequireOwnNetworkNamespace(const std::string& what);
 
 // True when the namespace has a UDP socket bound to the port (any address).
 bool UdpPortBound(unsigned short port);
+// The bytes waiting in the receive queue of the namespace's UDP socket bound to the
+// port; -1 when there is none.
+long UdpReceiveQueue(unsigned short port);
