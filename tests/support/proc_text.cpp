@@ -18,6 +18,12 @@ std::string ProcText(const std::string& path) {
   return count < 0 ? "" : text;
 }
 
+long ResidentKilobytes(pid_t pid) {
+  const std::string status = ProcText("/proc/" + std::to_string(pid) + "/status");
+  size_t line = status.find("\nVmRSS:");
+  return line == std::string::npos ? -1 : std::atol(status.c_str() + line + 7);
+}
+
 namespace {
 
 constexpr int kFirstAfterStandard = 3;

@@ -17,3 +17,6 @@ std::vector<std::string> DescriptorsPassedOnExec(pid_t pid);
 
 // The descriptors the process has open, each as "number -> what it is".
 std::vector<std::string> OpenDescriptors(pid_t pid);
+
+// The resident memory of the process in kB (VmRSS of its status); -1 when it cannot be read.
+long ResidentKilobytes(pid_t pid);

@@ -169,13 +169,7 @@ int ToolProcess::terminate(int waitMs) {
   return waitForEnd(waitMs);
 }
 
-long ToolProcess::residentKilobytes() const {
-  std::istringstream status(ProcText("/proc/" + std::to_string(pid_) + "/status"));
-  std::string line;
-  while (std::getline(status, line))
-    if (line.compare(0, 6, "VmRSS:") == 0) return std::atol(line.c_str() + 6);
-  return -1;
-}
+long ToolProcess::residentKilobytes() const { return ResidentKilobytes(pid_); }
 
 std::string ToolProcess::errorText() const {
   std::ifstream in(errorPath());
