@@ -49,8 +49,8 @@ struct StreamSpellResult {
 // `recordsEach` records of the generator and closed; nothing is read.
 StreamSpellResult StreamSpell(unsigned short port, HostileBytes& bytes, int connections, int recordsEach);
 
-// `count` TCP connections opened at once and dropped unread, half of them by a reset
-// (linger of 0); the number that were accepted by the kernel.
+// `count` TCP connections opened one after another and dropped unread by a reset; the
+// number that the kernel made.
 int OpenAndDropConnections(unsigned short port, int count);
 
 // One datagram to 127.0.0.1:port; false when the kernel did not take it.

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 
 #include "application_entry.h"
@@ -32,6 +33,7 @@ namespace {
 
 constexpr int32_t kConnectionRecordLength = 4096;
 constexpr int64_t kMillisecondsPerSecond = 1000;
+constexpr int64_t kNoDeadline = INT64_MAX;
 
 bool wouldBlock(int error) { return error == EAGAIN || error == EWOULDBLOCK || error == EINTR; }
 
@@ -85,10 +87,13 @@ bool NewConnections::accept(int listenSocket) {
   ZEV0_SetSocketIoctl(socket, FIONBIO, &nonBlocking);
   TRC(TRC_DETAIL, "### New TCP partner %s[%d] connection accepted. Socket %d", DottedAddress(peer).c_str(),
       ntohs(peer.sin_port), socket);
-  PartnerList partners = PartnersOf(anchor_, mode_);
-  IOEntry* partner = ZEVP_LookUpPartnerByAddr(&peer, partners.lock, partners.head, nullptr);
+  IOEntry* partner = knownPartner(peer);
   if (partner == nullptr && mode_ == PartnerMode::API) partner = openSession(anchor_, peer);
-  if (partner != nullptr) {
+  // A known socket partner not connected now is bound on its first data: its binding
+  // waits for the source to go online, which a peer that only opens and drops
+  // connections would otherwise make the server wait for, again and again.
+  bool bindOnFirstData = partner != nullptr && mode_ == PartnerMode::Socket && !connected(partner);
+  if (partner != nullptr && !bindOnFirstData) {
     bind(socket, peer, partner, 0, {});
     return true;
   }
@@ -103,11 +108,25 @@ bool NewConnections::accept(int listenSocket) {
   // that a partner that comes meanwhile is not refused.
   if (waiting_.size() >= ZEVP_WAITING_CONNECTIONS_MAX) {
     TRC(TRC_ERROR, "***** %d connections wait for their first data already", static_cast<int>(waiting_.size()));
-    refuseSilent(waiting_.front());
+    giveUp(waiting_.front());
     waiting_.erase(waiting_.begin());
   }
-  waiting_.push_back({socket, peer, NowMs() + ZEVP_FIRST_DATA_WAIT_SECONDS * kMillisecondsPerSecond});
+  // A known partner may stay silent as long as it likes, as it could once bound.
+  int64_t deadline = bindOnFirstData ? kNoDeadline : NowMs() + ZEVP_FIRST_DATA_WAIT_SECONDS * kMillisecondsPerSecond;
+  waiting_.push_back({socket, peer, deadline, bindOnFirstData});
   return true;
+}
+
+IOEntry* NewConnections::knownPartner(const sockaddr_in& peer) const {
+  PartnerList partners = PartnersOf(anchor_, mode_);
+  return ZEVP_LookUpPartnerByAddr(&peer, partners.lock, partners.head, nullptr);
+}
+
+bool NewConnections::connected(IOEntry* partner) {
+  BSV1_GetLock(&partner->Lock);
+  bool bound = partner->Socket != 0 && partner->Active != 0;
+  BSV1_ReleaseLock(&partner->Lock);
+  return bound;
 }
 
 void NewConnections::watch(std::vector<pollfd>* watched) const {
@@ -143,7 +162,7 @@ void NewConnections::serve(const std::unordered_set<int>& readable) {
       continue;
     }
     if (received <= 0) {
-      refuseSilent(connection);
+      giveUp(connection);
       continue;
     }
     firstData(connection, static_cast<int>(received));
@@ -157,8 +176,30 @@ void NewConnections::refuseSilent(const Waiting& connection) {
   Routines().sendDPlogMessage(anchor_, ZEVP_DPLOG_TCP_NO_METAFILE, host.c_str(), nullptr, nullptr, nullptr, nullptr);
 }
 
+void NewConnections::giveUp(const Waiting& connection) {
+  if (connection.known)
+    dropKnown(connection);
+  else
+    refuseSilent(connection);
+}
+
+void NewConnections::dropKnown(const Waiting& connection) {
+  TRC(TRC_DETAIL, ">>>>> TCP connection from %s[%d] ended before its first data", DottedAddress(connection.peer).c_str(),
+      ntohs(connection.peer.sin_port));
+  ZEVP_UpdateStatLogSockIO(-1, 0);
+  ZEV0_CloseTheSocket(connection.socket);
+}
+
 void NewConnections::firstData(const Waiting& connection, int received) {
   std::string bytes(receive_, static_cast<size_t>(received));
+  if (connection.known) {
+    // Still known (an association record it sends anyway is skipped with its records).
+    IOEntry* partner = knownPartner(connection.peer);
+    if (partner != nullptr) {
+      bind(connection.socket, connection.peer, partner, received, bytes);
+      return;
+    }
+  }
   AssociationRecord association = ReadAssociationRecord(bytes);
   IOEntry* partner = nullptr;
   if (association.present)
@@ -177,10 +218,7 @@ void NewConnections::firstData(const Waiting& connection, int received) {
 
 void NewConnections::bind(int socket, const sockaddr_in& peer, IOEntry* partner, int received,
                           const std::string& records) {
-  BSV1_GetLock(&partner->Lock);
-  bool duplicate = partner->Socket != 0 && partner->Active != 0;
-  BSV1_ReleaseLock(&partner->Lock);
-  if (duplicate) {
+  if (connected(partner)) {
     ZEV0_CloseTheSocket(socket);
     TRC(TRC_DETAIL, ">>>>> duplicate connection abandoned");
     return;

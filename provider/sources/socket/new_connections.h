@@ -1,7 +1,8 @@
-// New TCP connections of a server loop. A connection from a known partner (or any,
-// for the API server) is bound at once; a socket partner not known yet must send
-// its association record first: its connection waits, beside the others, until its
-// first data comes or its time runs out.
+// New TCP connections of a server loop. A connection of the API server is bound at
+// once, and so, to be closed as a duplicate, is one from a socket partner connected
+// already. Any other socket connection waits, beside the others, for its first data:
+// a known partner's is bound then; a partner not known yet must send its association
+// record first, before its time runs out.
 #pragma once
 
 #include <netinet/in.h>
@@ -51,9 +52,16 @@ class NewConnections {
     int socket;
     sockaddr_in peer;
     int64_t deadlineMs;
+    bool known;  // from a partner known when it was accepted
   };
 
+  IOEntry* knownPartner(const sockaddr_in& peer) const;
+  static bool connected(IOEntry* partner);
+  // Closes a connection that sent nothing: refused with a message when its partner
+  // was not known, quietly when it was.
+  void giveUp(const Waiting& connection);
   void refuseSilent(const Waiting& connection);
+  void dropKnown(const Waiting& connection);
   void firstData(const Waiting& connection, int received);
   // Binds the connection to the partner; the bytes after an association record, if
   // any, are the partner's first records.

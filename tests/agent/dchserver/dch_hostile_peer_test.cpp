@@ -13,13 +13,13 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
-#include <random>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "dch/dch_api.h"
 #include "dch_road_fixture.h"
+#include "hostile_peer.h"
 
 namespace {
 
@@ -61,9 +61,9 @@ std::vector<std::string> ValidRequests() {
 // Random bytes, a valid request with bytes spoiled, one cut short (the total length
 // word sometimes fixed to what is sent), or a well-formed request that parks the
 // hostile peer for an application that never comes.
-class HostileBytes {
+class HostileRequests {
  public:
-  HostileBytes() : random_(kSeed), requests_(ValidRequests()) {}
+  HostileRequests() : bytes_(kSeed, ValidRequests()) {}
 
   std::string next() {
     std::string bytes;
@@ -72,17 +72,13 @@ class HostileBytes {
         return pick(2) == 0 ? rawdch::GetRequest(rawdch::kGetAttrInfo, randomName())
                             : rawdch::WaitOnDataRequest(randomName(), "G1", 1);
       case 0:
-        bytes.resize(pick(300));
-        for (char& byte : bytes) byte = static_cast<char>(pick(256));
+        bytes = bytes_.random(300);
         break;
       case 1:
-        bytes = requests_[pick(requests_.size())];
-        for (int spoiled = 0, count = 1 + pick(4); spoiled < count; ++spoiled)
-          bytes[pick(bytes.size())] = static_cast<char>(pick(256));
+        bytes = bytes_.spoiled();
         break;
       default:
-        bytes = requests_[pick(requests_.size())];
-        bytes.resize(pick(bytes.size()));
+        bytes = bytes_.truncated();
         break;
     }
     if (bytes.size() >= 4 && pick(2) == 0) {
@@ -96,17 +92,16 @@ class HostileBytes {
     for (char& letter : name) letter = static_cast<char>('A' + pick(26));
     return name;
   }
-  size_t pick(size_t below) { return below == 0 ? 0 : std::uniform_int_distribution<size_t>(0, below - 1)(random_); }
+  size_t pick(size_t below) { return bytes_.pick(below); }
 
  private:
-  std::mt19937 random_;
-  std::vector<std::string> requests_;
+  HostileBytes bytes_;
 };
 
 // One spell of the hostile peer, in this (child) process: datagrams, and a few TCP
 // connections that are written to, left hanging in mid-message, or closed.
 void HostileSpell(unsigned short port) {
-  HostileBytes hostile;
+  HostileRequests hostile;
   int datagrams = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
   sockaddr_in server = rawdch::LoopbackAddress(port);
   std::vector<int> connections;

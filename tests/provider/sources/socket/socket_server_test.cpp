@@ -10,6 +10,7 @@
 
 #include "dch_work_queue.h"
 #include "dp_anchor.h"
+#include "hostile_peer.h"
 #include "io_entry.h"
 #include "model_lookups.h"
 #include "partner_sockets.h"
@@ -177,6 +178,35 @@ TEST_F(SocketServerTest, ASecondConnectionFromAConnectedPredefinedPartnerIsClose
   ASSERT_TRUE(again.send("three\n"));
   EXPECT_EQ(NextRowText(rows), "three/17");
   EXPECT_EQ(log().count(21), 2);
+}
+
+// Connections from a known partner that is not connected, opened and dropped before
+// they send, bind nothing and take no source online: the server, which would wait for
+// each to go online and offline again, keeps serving. A returning partner is bound by
+// its first data, and records that come with it become rows.
+TEST_F(SocketServerTest, ConnectionsOfAKnownPartnerDroppedBeforeTheirDataBindNothing) {
+  metafile("pre", {"//APPL Pre", "//NAME Text P 60", "//SOURCE SOCK 127.0.0.1", "//ATTRIBUTES ';'", "Name D 16"});
+  ASSERT_NE(start(ZEV_DP_SOCK), nullptr);
+  ASSERT_NE(load("pre"), nullptr);
+  RowWaiter rows("Pre", "Text");
+  syncWithServer();
+  const int32_t open = CountsOf(anchor()).openedSockets;
+  ASSERT_EQ(OpenAndDropConnections(socketPort(), 200), 200);
+  StreamEnd silent(socketPort());
+  ASSERT_TRUE(WaitFor([&] { return CountsOf(anchor()).openedSockets == open + 1; })) << "the dropped ones counted out";
+  clock().advance(6);
+
+  StreamEnd partner(socketPort());
+  ASSERT_TRUE(partner.send("one\ntwo\n"));
+  EXPECT_EQ(NextRowText(rows), "one/17");
+  EXPECT_EQ(NextRowText(rows), "two/17");
+  EXPECT_FALSE(silent.closedByPeer(0)) << "a known partner's connection may wait for its data";
+  EXPECT_EQ(log().count(21), 1) << "only the connection that sent was bound";
+  EXPECT_EQ(log().count(24) + log().count(22), 0);
+  ASSERT_TRUE(silent.send("three\n"));
+  EXPECT_TRUE(silent.closedByPeer(kAckWaitMs)) << "refused once it sends, its partner connected";
+  ASSERT_TRUE(partner.send("four\n"));
+  EXPECT_EQ(NextRowText(rows), "four/17");
 }
 
 // An association record naming an application of two groups, none of which has a
