@@ -49,6 +49,12 @@ int RequestWait() {
 
 bool ShuttingDown(NetworkConfigurationBlock* block) { return block->shutdown.load() != 0; }
 
+int64_t ClockSeconds() {
+  BSV1_Time now{};
+  BSV1_GetTime(&now);
+  return now.seconds;
+}
+
 // True when the socket turned readable within the milliseconds, in slices that
 // end on shut-down.
 bool AwaitReadable(NetworkConfigurationBlock* block, int socket, int64_t milliseconds) {
@@ -203,15 +209,18 @@ void ZEVS_ListenRouterUpdates(NetworkConfigurationBlock* block) {
     }
   }
   if (socket >= 0) {
-    const auto start = std::chrono::steady_clock::now();
+    // The listen's time is the process clock's, in steps of a second: the updates that
+    // came in a step are read after it (a router sends one every 30 seconds).
+    const int64_t end = ClockSeconds() + kListenSeconds;
+    bool heard = true;
     while (!ShuttingDown(block)) {
-      const int64_t elapsed =
-          std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start).count();
-      const int64_t left = kListenSeconds - elapsed;
+      const int64_t left = end - ClockSeconds();
       if (left <= 0) break;
-      ZEVS_TRC(ZEVS_DEBUG_Route, TRC_DETAIL, ">>> Listen router update wait time %d\n", static_cast<int>(left));
-      if (!AwaitReadable(block, socket, left * 1000)) break;
-      ReadWaiting(block, socket, kListenSize, [](const sockaddr_in& sender, const char* datagram, int32_t length) {
+      if (heard)
+        ZEVS_TRC(ZEVS_DEBUG_Route, TRC_DETAIL, ">>> Listen router update wait time %d\n", static_cast<int>(left));
+      zevs::SleepUnlessShutdown(block, 1);
+      heard = ReadWaiting(block, socket, kListenSize, [](const sockaddr_in& sender, const char* datagram,
+                                                         int32_t length) {
         RouterEntry* router = ZEVS_UpdateDiscoveredRouter(&sender, ZEVS_ROUTER_ONLINE);
         if (router == nullptr) return;
         BSV1_GetLock(&router->lock);
@@ -219,7 +228,7 @@ void ZEVS_ListenRouterUpdates(NetworkConfigurationBlock* block) {
         router->status = ZEVS_ROUTER_ONLINE;
         BSV1_ReleaseLock(&router->lock);
         ZEVS_ProcessRIPmessage(datagram, length, router);
-      });
+      }) > 0;
     }
   }
   AssignBestRouters(block);

@@ -3,6 +3,7 @@
 // subnode lists, and registrations racing the network thread's ageing.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <string>
@@ -302,17 +303,25 @@ TEST_F(AgentRegistrationTest, NothingIsRegisteredOnceShutDown) {
 
 // The network thread's ageing unlinks and frees silent entries while registrations
 // refresh and re-create them: no registration may touch an entry after it is freed
-// (AddressSanitizer and ThreadSanitizer watch).
+// (AddressSanitizer and ThreadSanitizer watch), and the list comes out whole, each
+// name once, each entry as one registration made it.
 TEST_F(AgentRegistrationTest, RegistrationsRaceTheAgeingSafely) {
   const zevs::AgentList list = zevs::AgentScopeOf(block_).agents;
+  std::atomic<int> dropped{0};
+  auto age = [&] {
+    // Probed long after the last reply: every entry of the host is silent and goes.
+    zevs::StampAgents(list, "10.77.0.9", zevs::AgentClockNow() + 100000);
+    zevs::RefreshAgentRows(list, [&](PlovenAgentEntry*, int deleteRow) { dropped += deleteRow; });
+  };
   std::atomic<bool> done{false};
+  std::atomic<int> passes{0};
   std::thread ageing([&] {
     while (!done.load()) {
-      // Probed long after the last reply: every entry is silent and goes.
-      zevs::StampAgents(list, "10.77.0.9", zevs::AgentClockNow() + 100000);
-      zevs::RefreshAgentRows(list, [](PlovenAgentEntry*, int) {});
+      age();
+      ++passes;
     }
   });
+  while (passes.load() == 0) std::this_thread::yield();  // the race begins with the ageing running
   std::vector<std::thread> registrations;
   for (int t = 0; t < 3; ++t)
     registrations.emplace_back([this, t] {
@@ -326,6 +335,30 @@ TEST_F(AgentRegistrationTest, RegistrationsRaceTheAgeingSafely) {
   for (std::thread& registration : registrations) registration.join();
   done = true;
   ageing.join();
+
+  std::vector<std::string> listed = names();
+  std::sort(listed.begin(), listed.end());
+  EXPECT_EQ(std::adjacent_find(listed.begin(), listed.end()), listed.end()) << "a name listed twice";
+  for (const std::string& name : listed)
+    EXPECT_TRUE(name == "XX:myhost:YY" || name == "a" || name == "b" || name == "c") << name;
+  for (PlovenAgentEntry* entry = block_->agents; entry != nullptr; entry = entry->next) {
+    SCOPED_TRACE(entry->managedSystemName);
+    ASSERT_NE(entry->affinity, nullptr);
+    EXPECT_TRUE(entry->affinity == kDorvane || entry->affinity == kDorvaneWithFeatures) << entry->affinity;
+    EXPECT_STREQ(entry->productName, ZEVS_LocateProductNameFromAffinity(kDorvane.c_str()));
+    EXPECT_STREQ(entry->productVersion, "02.00.00");
+  }
+
+  // The list ages and registers as before: the host's agent goes, and comes back.
+  registerAgent(nullptr, "XX:myhost:YY", kDorvaneWithFeatures, 131);
+  const int droppedBefore = dropped.load();
+  age();
+  EXPECT_EQ(find("XX:myhost:YY"), nullptr);
+  EXPECT_GE(dropped.load(), droppedBefore + 1);
+  registerAgent(nullptr, "XX:myhost:YY", kDorvane, 131);
+  PlovenAgentEntry* entry = find("XX:myhost:YY");
+  ASSERT_NE(entry, nullptr);
+  EXPECT_EQ(entry->affinity, kDorvane);
 }
 
 }  // namespace

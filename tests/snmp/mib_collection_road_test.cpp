@@ -209,6 +209,19 @@ bool CollectorOf(DPAB* anchor, const char* table, Collector* out) {
   return found;
 }
 
+// True once the table's collector and its one agent both count the interest: a start
+// raises the collector's count before the agent's, a stop lowers the agent's first.
+bool CollectorAndAgentAt(DPAB* anchor, const char* table, int32_t interest, Collector* out) {
+  return CollectorOf(anchor, table, out) && out->interest == interest && out->agents.size() == 1 &&
+         out->agents[0].second == interest;
+}
+
+std::string Described(const Collector& collector) {
+  std::string text = "interest " + std::to_string(collector.interest) + ", agents";
+  for (const auto& [address, interest] : collector.agents) text += " " + address + ":" + std::to_string(interest);
+  return text;
+}
+
 // True once every worker but the table's collector has let go of its action: a start
 // that joined the collector is then the collector's alone. A stop by ID waits for this
 // itself; a stop of every agent and a deletion do not, so their tests wait for it (a
@@ -314,18 +327,16 @@ TEST(MibCollectionRoadTest, IfTableRowsMatchSnmpwalkAndStartsShareOneCollectorUn
     // A second start of the agent joins the collector at the smaller interval.
     Send(102, "SNMPSTARTGET", "APPLNAME=IFM ATTRGROUP=IFTABLE AGENTINFO=( 10.77.0.1 ) INTERVAL=60");
     Collector collector;
-    ASSERT_TRUE(Eventually([&] { return CollectorOf(anchor, "IFTABLE", &collector) && collector.interest == 2; }, 5000));
+    ASSERT_TRUE(Eventually([&] { return CollectorAndAgentAt(anchor, "IFTABLE", 2, &collector); }, 5000))
+        << Described(collector);
     EXPECT_EQ(collector.interval, 60);
-    ASSERT_EQ(collector.agents.size(), 1u);
-    EXPECT_EQ(collector.agents[0].second, 2);
 
     // One stop keeps the agent; the last ends the collection.
     Send(102, "SNMPSTOPGET", "");
     EXPECT_EQ(ResultOf(102).status, 0);
-    ASSERT_TRUE(Eventually([&] { return CollectorOf(anchor, "IFTABLE", &collector) && collector.interest == 1; }, 5000));
+    ASSERT_TRUE(Eventually([&] { return CollectorAndAgentAt(anchor, "IFTABLE", 1, &collector); }, 5000))
+        << Described(collector);
     EXPECT_EQ(collector.interval, 300);
-    ASSERT_EQ(collector.agents.size(), 1u);
-    EXPECT_EQ(collector.agents[0].second, 1);
 
     Send(101, "SNMPSTOPGET", "");
     EXPECT_EQ(ResultOf(101).status, 0);

@@ -11,6 +11,7 @@
 
 #include "bare_anchor.h"
 #include "data_provider_run.h"
+#include "dch_work_queue.h"
 #include "dp_anchor.h"
 #include "dp_environment.h"
 #include "dp_shutdown.h"
@@ -114,11 +115,27 @@ int LoadHandBuiltModel(DPAB* anchor) {
   return 2;
 }
 
+// Each file server counts itself on its own thread as it starts: the test reads no
+// process entry, for a file server frees its own at its end.
+std::atomic<int> fileServersOfASource{0};
+std::atomic<ZEVP_ProcessRoutine> fileServerRoutine{nullptr};
+
+void CountedFileServer(ProcessEntry* entry) {
+  if (entry->processType == ZEV_DP_FILE && entry->parameter != nullptr) ++fileServersOfASource;
+  fileServerRoutine.load()(entry);
+}
+
+// No agent registers the sources here: each file server waits for the registration
+// until the shut-down.
 void StartFileServers(DPAB* anchor, ZEVP_ProcessRoutine fileServer) {
+  fileServerRoutine = fileServer;
   for (ApplicationEntry* application = anchor->applications; application; application = application->next)
     for (TableEntry* table = application->FirstTable; table; table = table->next)
       for (SourceEntry* source = table->FirstSource; source; source = source->next)
-        if (source->SourceType == ZEVP_SOURCE_FILE) ZEVP_CreateProcess(anchor, ZEV_DP_FILE, source, fileServer, 0, nullptr);
+        if (source->SourceType == ZEVP_SOURCE_FILE) {
+          ZEVP_UpdateSourceEntryState(source, ZEVP_Pending);
+          ZEVP_CreateProcess(anchor, ZEV_DP_FILE, source, CountedFileServer, 0, nullptr);
+        }
 }
 
 TEST(EnvironmentTest, FileDataProviderRunsUntilShutdownAndReleasesItsModelWhole) {
@@ -140,10 +157,8 @@ TEST(EnvironmentTest, FileDataProviderRunsUntilShutdownAndReleasesItsModelWhole)
     // DCH client, periodic task, log server, automation server, and one file server per file source.
     ASSERT_TRUE(WaitForMainAnchorThreads(4 + 4));
     EXPECT_TRUE(capture.contains("-----> ZEV350 (SR1-14114611) 02-08-2002 DP build type FILE product Test_Product <-----"));
-    int fileServers = 0;
-    for (ProcessEntry* entry : ProcessEntriesOf(Main_DPAB.load()))
-      if (entry->processType == ZEV_DP_FILE && entry->parameter != nullptr) ++fileServers;
-    EXPECT_EQ(fileServers, 4);
+    EXPECT_TRUE(WaitUntil([] { return fileServersOfASource.load() >= 4; }));
+    EXPECT_EQ(fileServersOfASource.load(), 4);
 
     zevp::RequestShutdownOfEveryDP();
     EXPECT_EQ(start.join(), &ZEVP_ThreadRC);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -90,10 +91,15 @@ class SNMPmodels {
   DCHcomm link_{};
 };
 
-class MIBautoCollectionTest : public ::testing::Test {
- protected:
-  SNMPmodels models_;
-};
+// The settings are read once per process, at the first collection: every case runs
+// in a child of a test program that never reads them, so that no case sees the
+// settings another read before it.
+void InChildWithModels(const std::function<void(SNMPmodels&)>& body) {
+  RunInChild([&body] {
+    SNMPmodels models;
+    body(models);
+  });
+}
 
 ManagedNodeEntry Node(const char* oid, int32_t mib2 = 0) {
   ManagedNodeEntry node{};
@@ -103,76 +109,86 @@ ManagedNodeEntry Node(const char* oid, int32_t mib2 = 0) {
   return node;
 }
 
-TEST_F(MIBautoCollectionTest, ANodeOfTheEnterpriseStartsEachCollectableGroupOfItsApplications) {
-  ManagedNodeEntry node = Node("1.3.6.1.4.1.99.2.1.7");
-  ZEVP_AutoStartMIBcollection(models_.anchor(), &node);
-  EXPECT_EQ(models_.recordedActions(),
-            (std::vector<std::string>{
-                "SNMPAUTOINIT 3 SNMPSTARTGET | AGENTINFO=( node1 ) INTERVAL=600 APPLNAME=Mib ATTRGROUP=Ifs",
-                "SNMPAUTOINIT 3 SNMPSTARTGET | AGENTINFO=( node1 ) INTERVAL=600 APPLNAME=Mib ATTRGROUP=System",
-            }))
-      << "Tiny has two attributes to a row, too few";
+TEST(MIBautoCollectionTest, ANodeOfTheEnterpriseStartsEachCollectableGroupOfItsApplications) {
+  InChildWithModels([](SNMPmodels& models) {
+    ManagedNodeEntry node = Node("1.3.6.1.4.1.99.2.1.7");
+    ZEVP_AutoStartMIBcollection(models.anchor(), &node);
+    EXPECT_EQ(models.recordedActions(),
+              (std::vector<std::string>{
+                  "SNMPAUTOINIT 3 SNMPSTARTGET | AGENTINFO=( node1 ) INTERVAL=600 APPLNAME=Mib ATTRGROUP=Ifs",
+                  "SNMPAUTOINIT 3 SNMPSTARTGET | AGENTINFO=( node1 ) INTERVAL=600 APPLNAME=Mib ATTRGROUP=System",
+              }))
+        << "Tiny has two attributes to a row, too few";
+  });
 }
 
-TEST_F(MIBautoCollectionTest, TheStopTakesTheSameGroupsWithoutAnInterval) {
-  ManagedNodeEntry node = Node("1.3.6.1.4.1.99.2.1.7");
-  ZEVP_AutoStopMIBcollection(models_.anchor(), &node);
-  EXPECT_EQ(models_.recordedActions(), (std::vector<std::string>{
-                             "SNMPAUTOINIT 3 SNMPSTOPGET | AGENTINFO=( node1 ) APPLNAME=Mib ATTRGROUP=Ifs",
-                             "SNMPAUTOINIT 3 SNMPSTOPGET | AGENTINFO=( node1 ) APPLNAME=Mib ATTRGROUP=System",
-                         }));
+TEST(MIBautoCollectionTest, TheStopTakesTheSameGroupsWithoutAnInterval) {
+  InChildWithModels([](SNMPmodels& models) {
+    ManagedNodeEntry node = Node("1.3.6.1.4.1.99.2.1.7");
+    ZEVP_AutoStopMIBcollection(models.anchor(), &node);
+    EXPECT_EQ(models.recordedActions(), (std::vector<std::string>{
+                               "SNMPAUTOINIT 3 SNMPSTOPGET | AGENTINFO=( node1 ) APPLNAME=Mib ATTRGROUP=Ifs",
+                               "SNMPAUTOINIT 3 SNMPSTOPGET | AGENTINFO=( node1 ) APPLNAME=Mib ATTRGROUP=System",
+                           }));
+  });
 }
 
-TEST_F(MIBautoCollectionTest, OnlyTheEnterpriseNumberCountsAndAnIdentifierOutsideTheArcIsComparedWhole) {
-  struct Case {
-    const char* oid;
-    int32_t mib2;
-    std::vector<std::string> applications;
-  };
-  const Case cases[] = {
-      {"1.3.6.1.4.1.9.1", 0, {}},  // not 99 nor 999
-      {"1.3.6.1.4.1.999.1", 0, {"Other"}},
-      {"1.3.6.1.2.1", 0, {"MIB-2"}},
-      {"1.3.6.1.2", 0, {"MIB-2"}},
-      {"1.3.6.1.4.1.9.1", 1, {"MIB-2"}},  // the node admits MIB-2
-      {nullptr, 1, {}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.oid != nullptr ? c.oid : "no identifier");
-    ManagedNodeEntry node = Node(c.oid, c.mib2);
-    ZEVP_AutoStartMIBcollection(models_.anchor(), &node);
-    std::vector<std::string> applications;
-    for (const std::string& action : models_.recordedActions()) {
-      size_t at = action.find("APPLNAME=") + 9;
-      applications.push_back(action.substr(at, action.find(' ', at) - at));
+TEST(MIBautoCollectionTest, OnlyTheEnterpriseNumberCountsAndAnIdentifierOutsideTheArcIsComparedWhole) {
+  InChildWithModels([](SNMPmodels& models) {
+    struct Case {
+      const char* oid;
+      int32_t mib2;
+      std::vector<std::string> applications;
+    };
+    const Case cases[] = {
+        {"1.3.6.1.4.1.9.1", 0, {}},  // not 99 nor 999
+        {"1.3.6.1.4.1.999.1", 0, {"Other"}},
+        {"1.3.6.1.2.1", 0, {"MIB-2"}},
+        {"1.3.6.1.2", 0, {"MIB-2"}},
+        {"1.3.6.1.4.1.9.1", 1, {"MIB-2"}},  // the node admits MIB-2
+        {nullptr, 1, {}},
+    };
+    for (const Case& c : cases) {
+      SCOPED_TRACE(c.oid != nullptr ? c.oid : "no identifier");
+      ManagedNodeEntry node = Node(c.oid, c.mib2);
+      ZEVP_AutoStartMIBcollection(models.anchor(), &node);
+      std::vector<std::string> applications;
+      for (const std::string& action : models.recordedActions()) {
+        size_t at = action.find("APPLNAME=") + 9;
+        applications.push_back(action.substr(at, action.find(' ', at) - at));
+      }
+      EXPECT_EQ(applications, c.applications);
     }
-    EXPECT_EQ(applications, c.applications);
-  }
+  });
 }
 
-TEST_F(MIBautoCollectionTest, AGroupWithAnAttributeOfNoObjectIsNotCollected) {
-  ApplicationEntry* mib = models_.anchor()->applications;
-  AddAttribute(mib->FirstTable->FirstSource, "Computed");  // System, no object identifier
-  TraceCapture trace("*=0x10");
-  ManagedNodeEntry node = Node("1.3.6.1.4.1.99.2");
-  ZEVP_AutoStartMIBcollection(models_.anchor(), &node);
-  std::vector<std::string> actions = models_.recordedActions();
-  ASSERT_EQ(actions.size(), 1u);
-  EXPECT_NE(actions[0].find("ATTRGROUP=Ifs"), std::string::npos);
-  EXPECT_TRUE(trace.contains("Non-SNMP application table System. Data collection bypassed"));
-}
-
-TEST_F(MIBautoCollectionTest, WithoutAWorkerTheApplicationIsBypassedAndItsActionFreed) {
-  TraceCapture trace("*=0x80");
-  {
-    RefusedThreadStarts refused;
+TEST(MIBautoCollectionTest, AGroupWithAnAttributeOfNoObjectIsNotCollected) {
+  InChildWithModels([](SNMPmodels& models) {
+    ApplicationEntry* mib = models.anchor()->applications;
+    AddAttribute(mib->FirstTable->FirstSource, "Computed");  // System, no object identifier
+    TraceCapture trace("*=0x10");
     ManagedNodeEntry node = Node("1.3.6.1.4.1.99.2");
-    ZEVP_AutoStartMIBcollection(models_.anchor(), &node);
-    EXPECT_EQ(refused.refused(), 1) << "no second group of the application is tried";
-  }
-  EXPECT_TRUE(trace.contains("*****Auto worker thread creation failed. MIB auto start bypassed"));
-  for (ActionEntry* entry = models_.anchor()->actionEntries; entry != nullptr; entry = entry->NextEntry)
-    EXPECT_EQ(entry->InUse, 0);
+    ZEVP_AutoStartMIBcollection(models.anchor(), &node);
+    std::vector<std::string> actions = models.recordedActions();
+    ASSERT_EQ(actions.size(), 1u);
+    EXPECT_NE(actions[0].find("ATTRGROUP=Ifs"), std::string::npos);
+    EXPECT_TRUE(trace.contains("Non-SNMP application table System. Data collection bypassed"));
+  });
+}
+
+TEST(MIBautoCollectionTest, WithoutAWorkerTheApplicationIsBypassedAndItsActionFreed) {
+  InChildWithModels([](SNMPmodels& models) {
+    TraceCapture trace("*=0x80");
+    {
+      RefusedThreadStarts refused;
+      ManagedNodeEntry node = Node("1.3.6.1.4.1.99.2");
+      ZEVP_AutoStartMIBcollection(models.anchor(), &node);
+      EXPECT_EQ(refused.refused(), 1) << "no second group of the application is tried";
+    }
+    EXPECT_TRUE(trace.contains("*****Auto worker thread creation failed. MIB auto start bypassed"));
+    for (ActionEntry* entry = models.anchor()->actionEntries; entry != nullptr; entry = entry->NextEntry)
+      EXPECT_EQ(entry->InUse, 0);
+  });
 }
 
 bool FreeToTake(BSV1_Lock* lock) {
@@ -216,26 +232,32 @@ class LockProbingStarts : public zev0::ThreadStarter {
 
 // A worker's collection and the DCH client's registration take an application's
 // locks after the worker list's: workers are found with none of them held.
-TEST_F(MIBautoCollectionTest, WorkersAreStartedWithNoApplicationLockHeld) {
-  LockProbingStarts probe(models_.anchor());
-  ManagedNodeEntry node = Node("1.3.6.1.4.1.99.2.1.7");
-  ZEVP_AutoStartMIBcollection(models_.anchor(), &node);
-  EXPECT_EQ(models_.recordedActions().size(), 2u);
-  EXPECT_GT(probe.starts(), 0);
-  EXPECT_EQ(probe.startsUnderLock(), 0);
+TEST(MIBautoCollectionTest, WorkersAreStartedWithNoApplicationLockHeld) {
+  InChildWithModels([](SNMPmodels& models) {
+    LockProbingStarts probe(models.anchor());
+    ManagedNodeEntry node = Node("1.3.6.1.4.1.99.2.1.7");
+    ZEVP_AutoStartMIBcollection(models.anchor(), &node);
+    EXPECT_EQ(models.recordedActions().size(), 2u);
+    EXPECT_GT(probe.starts(), 0);
+    EXPECT_EQ(probe.startsUnderLock(), 0);
+  });
 }
 
 TEST(MIBautoCollectionSettingsTest, TheSwitchesAndTheIntervalComeFromTheEnvironment) {
   struct Case {
     const char* what;
     std::vector<std::pair<const char*, const char*>> settings;
+    const char* oid;
+    int32_t mib2;
     size_t actions;
     const char* expected;
   };
   const Case cases[] = {
-      {"automatic start off", {{"ZEVP_SNMP_AUTOSTART_MIB_COLLECTION", "N"}}, 0, ""},
+      // A node of the enterprise that admits MIB-2: three groups, were the start on.
+      {"automatic start off", {{"ZEVP_SNMP_AUTOSTART_MIB_COLLECTION", "N"}}, "1.3.6.1.4.1.99.2.1.7", 1, 0, ""},
       {"MIB-2 for every node, another interval",
-       {{"ZEVP_SNMP_AUTOSTART_COLLECTION_MIB2", "y"}, {"ZEVP_SNMP_CUSTOM_MIBGET_INTERVAL", "90"}}, 1,
+       {{"ZEVP_SNMP_AUTOSTART_COLLECTION_MIB2", "y"}, {"ZEVP_SNMP_CUSTOM_MIBGET_INTERVAL", "90"}},
+       "1.3.6.1.4.1.9.1", 0, 1,
        "SNMPAUTOINIT 3 SNMPSTARTGET | AGENTINFO=( node1 ) INTERVAL=90 APPLNAME=MIB-2 ATTRGROUP=Sys"},
   };
   for (const Case& c : cases) {
@@ -243,7 +265,7 @@ TEST(MIBautoCollectionSettingsTest, TheSwitchesAndTheIntervalComeFromTheEnvironm
     RunInChild([&c] {
       for (const auto& [name, value] : c.settings) setenv(name, value, 1);
       SNMPmodels models;
-      ManagedNodeEntry node = Node("1.3.6.1.4.1.9.1");
+      ManagedNodeEntry node = Node(c.oid, c.mib2);
       ZEVP_AutoStartMIBcollection(models.anchor(), &node);
       std::vector<std::string> actions = models.recordedActions();
       ASSERT_EQ(actions.size(), c.actions);
