@@ -11,10 +11,10 @@
 #include "key_value_file.h"
 #include "metafile_text.h"
 #include "network_configuration_block.h"
-#include "network_records.h"
 #include "trc1.h"
 #include "zev/prodspec_items.h"
 #include "zev0/storage.h"
+#include "zevs/network_records.h"
 
 TRC_UNIT();
 

@@ -7,9 +7,9 @@
 #include "dp_anchor.h"
 #include "engine_routines.h"
 #include "network_configuration_block.h"
-#include "network_records.h"
 #include "trc1.h"
 #include "zev0/storage.h"
+#include "zevs/network_records.h"
 
 TRC_UNIT();
 
