@@ -8,7 +8,7 @@
 
 #include <cstdint>
 
-struct NetworkEntry;  // the SNMP manager library's network_records.h
+struct NetworkEntry;  // zevs/network_records.h
 
 struct ManagedNodeEntry {
   ManagedNodeEntry* next;  // the network's hosts

@@ -10,7 +10,6 @@
 #include "dp_anchor.h"
 #include "key_value_file.h"
 #include "metafile_text.h"
-#include "network_configuration_block.h"
 #include "trc1.h"
 #include "zev/prodspec_items.h"
 #include "zev0/storage.h"

@@ -6,7 +6,6 @@
 
 #include "dp_anchor.h"
 #include "engine_routines.h"
-#include "network_configuration_block.h"
 #include "trc1.h"
 #include "zev0/storage.h"
 #include "zevs/network_records.h"

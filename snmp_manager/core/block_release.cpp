@@ -1,5 +1,6 @@
 // The end of the manager's shared state: its lists and the block itself.
 #include "agent_discovery_scope.h"
+#include "managed_node_entry.h"
 #include "network_configuration_block.h"
 #include "network_list.h"
 #include "router_list.h"

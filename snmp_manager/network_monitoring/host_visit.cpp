@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "managed_node_entry.h"
 #include "manager_routines.h"
 #include "metafile_text.h"
 #include "mib_auto_collection.h"

@@ -1,6 +1,7 @@
 #include "network_monitor_seams.h"
 
 #include "icmp_probing.h"
+#include "managed_node_entry.h"
 #include "managed_node_filters.h"
 #include "network_list.h"
 #include "network_summary_row.h"

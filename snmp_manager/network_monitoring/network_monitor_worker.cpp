@@ -7,6 +7,7 @@
 #include <ctime>
 
 #include "host_visit.h"
+#include "managed_node_entry.h"
 #include "network_configuration_block.h"
 #include "network_manage_entry.h"
 #include "network_masks.h"

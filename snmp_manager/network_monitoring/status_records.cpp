@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "managed_node_entry.h"
 #include "zev0/hostnames.h"
 #include "zev0/storage.h"
 #include "zevs/network_records.h"

@@ -12,8 +12,9 @@
 #include <string>
 #include <thread>
 
-#include "network_configuration_block.h"
 #include "default_product_work_directory.h"
+#include "managed_node_entry.h"
+#include "network_configuration_block.h"
 #include "zev0/storage.h"
 #include "zevs/network_records.h"
 #include "zevs/var_bind.h"

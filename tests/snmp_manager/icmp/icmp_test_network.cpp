@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "managed_node_entry.h"
 #include "zev0/storage.h"
 
 TestNetwork::TestNetwork(const char* dottedAddress, int32_t hostRange, int32_t state) {

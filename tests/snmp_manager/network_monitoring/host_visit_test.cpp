@@ -14,6 +14,7 @@
 #include "fixed_name_service.h"
 #include "host_visit.h"
 #include "icmp_test_network.h"
+#include "managed_node_entry.h"
 #include "metafile_text.h"
 #include "network_monitor_seams.h"
 #include "no_name_service.h"
