@@ -27,14 +27,17 @@ target_precompile_headers(zev_test_headers PRIVATE
   <gtest/gtest.h> <algorithm> <atomic> <chrono> <cstdint> <cstdio> <cstdlib> <cstring> <fstream>
   <functional> <memory> <mutex> <sstream> <string> <thread> <vector>)
 
-# zev_add_test(<name> SOURCES <files...> [LIBS <targets...>] [THREADED])
-# One test program; its cases are registered with CTest one by one. THREADED marks a
+# zev_add_test(<name> SOURCES <files...> [LIBS <targets...>] [THREADED] [LONG <seconds>])
+# One test program; its cases are registered with CTest one by one. LONG gives cases
+# that really run for minutes on a busy 2-core machine that many seconds rather than
+# the run's time-out, and makes CTest start them first, so that they overlap the short
+# ones; the caller says why they are that long. THREADED marks a
 # program whose code runs on several threads: it is also built and run under
 # ThreadSanitizer (ZEV_TSAN), carrying the label "threaded". A program that a folder
 # does not run (any other under ZEV_TSAN, every one under ZEV_FUZZ and ZEV_BENCH) is
 # still defined, so that its settings apply, but never built there.
 function(zev_add_test name)
-  cmake_parse_arguments(ARG "THREADED" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "THREADED" "LONG" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} zev_test_support GTest::gtest GTest::gtest_main)
   target_precompile_headers(${name} REUSE_FROM zev_test_headers)
@@ -46,6 +49,9 @@ function(zev_add_test name)
   set(properties ENVIRONMENT "ZEV_TEST_TOOLS=${CMAKE_BINARY_DIR}/bin")
   if(ARG_THREADED)
     list(APPEND properties LABELS threaded)
+  endif()
+  if(ARG_LONG)
+    list(APPEND properties TIMEOUT ${ARG_LONG} COST ${ARG_LONG})
   endif()
   if(ZEV_TSAN)
     # Programs the test starts inherit it. Tests of once-only state fork a child of a
