@@ -93,7 +93,9 @@ struct DPAB {
   ProcessEntry* logReportEntry;
 
   SourceEntry* dchWaitQueue;         // queued before the DCH client runs
-  SourceEntry* logSource;            // the log source whose online request waits for the DCH
+  // The log source whose online request waits for the DCH: set by the start thread
+  // while the periodic task may already look at it.
+  std::atomic<SourceEntry*> logSource{nullptr};
   SourceEntry* delayedOfflineQueue;  // copies of sources waiting for their offline request
   // The tables of the SNMP-Manager application (snmp_manager_model.h), each with its
   // one source; null when absent. Set by the SNMP manager task before it starts the

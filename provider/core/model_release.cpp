@@ -21,6 +21,12 @@ void Forget(Record*& reference, const Record* freed) {
   if (reference == freed) reference = nullptr;
 }
 
+template <typename Record>
+void Forget(std::atomic<Record*>& reference, const Record* freed) {
+  Record* expected = const_cast<Record*>(freed);
+  reference.compare_exchange_strong(expected, nullptr);
+}
+
 void ForgetAttribute(DPAB* anchor, const AttributeEntry* attribute) {
   if (anchor == nullptr) return;
   Forget(anchor->logTimeAttribute, attribute);

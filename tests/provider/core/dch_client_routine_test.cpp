@@ -134,7 +134,7 @@ class DCHclientRoutineTest : public DCHroadTest {
     for (int i = 0; i < group && table != nullptr; ++i) table = table->next;
     return table != nullptr ? table->FirstSource : nullptr;
   }
-  static std::string LogSourceName(DPAB* anchor) { return anchor->logSource->pSourceNodeName; }
+  static std::string LogSourceName(DPAB* anchor) { return anchor->logSource.load()->pSourceNodeName; }
 
   // One row of the source to a consumer parked for it: its values.
   std::vector<std::string> sendRow(SourceOwner& owner, SourceEntry* source, const std::string& name) {
@@ -323,7 +323,7 @@ TEST_F(DCHclientRoutineTest, StartedWithNobodyListeningItRegistersByDatagramThen
   provider_ = std::make_unique<RunningDataProvider>(ZEV_DP_FILE, directory_);
   DPAB* anchor = provider_->anchor();
   ASSERT_NE(anchor, nullptr);
-  ASSERT_NE(anchor->logSource, nullptr);
+  ASSERT_NE(anchor->logSource.load(), nullptr);
   EXPECT_EQ(ZEVP_SourceStateOf(anchor->logSource), ZEVP_Pending) << "the registration got no answer";
   EXPECT_EQ(ConnectionStateOf(anchor), ZEVP_DCH_OVER_UDP);
 
