@@ -71,3 +71,13 @@ std::vector<std::string> OpenDescriptors(pid_t pid) {
   for (int number : DescriptorNumbers(pid)) open.push_back(Described(pid, number));
   return open;
 }
+
+int ThreadCount(pid_t pid) {
+  DIR* tasks = opendir(("/proc/" + std::to_string(pid) + "/task").c_str());
+  if (tasks == nullptr) return 0;
+  int count = 0;
+  while (dirent* entry = readdir(tasks))
+    if (entry->d_name[0] != '.') ++count;
+  closedir(tasks);
+  return count;
+}

@@ -20,3 +20,6 @@ std::vector<std::string> OpenDescriptors(pid_t pid);
 
 // The resident memory of the process in kB (VmRSS of its status); -1 when it cannot be read.
 long ResidentKilobytes(pid_t pid);
+
+// The threads the process has now (the entries of its task folder).
+int ThreadCount(pid_t pid);
