@@ -23,9 +23,6 @@ constexpr unsigned kWatchdogSeconds = 240;
 constexpr unsigned kSeed = 20270116;
 constexpr int kWaitMs = 10000;
 constexpr auto kTrickleInterval = std::chrono::milliseconds(20);
-// A smaller quarantine than the address sanitizer's own, so that what its freed blocks
-// hold does not read as growth; recent frees are still caught.
-constexpr char kSanitizerSettings[] = "ASAN_OPTIONS=quarantine_size_mb=4";
 // Far less than a block per connection the spells make (some 1,050).
 constexpr long kGrowthLimitKilobytes = 4 * 1024;
 constexpr char kTables[] = "DEMOAPP\tDEM0000100\n";
@@ -37,7 +34,7 @@ class ManagementPortHostilePeerTest : public ::testing::Test {
     port_ = FreeLoopbackPort();
     ASSERT_NE(port_, 0);
     ASSERT_TRUE(host_.start({"--idle-ms", std::to_string(kWaitMs)},
-                            {kSanitizerSettings, "ZEVA_RAF_PORT=" + std::to_string(port_)}))
+                            {kHostileRunSanitizerSettings, "ZEVA_RAF_PORT=" + std::to_string(port_)}))
         << host_.failure();
     ASSERT_EQ(host_.readLine(kWaitMs), "ready " + std::to_string(port_)) << host_.errorText();
   }

@@ -24,7 +24,6 @@ constexpr int kConsoleWaitMs = 60000;
 // Datagrams of the generator in a spell, besides the empty and the largest one: few,
 // for the console's pace is one a second.
 constexpr int kSpellDatagrams = 12;
-constexpr char kSanitizerSettings[] = "ASAN_OPTIONS=quarantine_size_mb=4";
 // Far less than the largest datagram's worth per datagram of the spell.
 constexpr long kGrowthLimitKilobytes = 4 * 1024;
 
@@ -56,7 +55,7 @@ class ConsoleHostilePeerTest : public DCHroadTest {
 
 TEST_F(ConsoleHostilePeerTest, TheConsoleStillAnswersAfterHostileDatagramsAndTheProviderDoesNotGrow) {
   syncWithServer();
-  ASSERT_TRUE(provider_.start({kSanitizerSettings})) << provider_.errorText();
+  ASSERT_TRUE(provider_.start({kHostileRunSanitizerSettings})) << provider_.errorText();
   ASSERT_EQ(AwaitConsole(consolePort(), kConsoleWaitMs), ownGetPortReply());
   long before = ResidentKilobytes(provider_.pid());
 

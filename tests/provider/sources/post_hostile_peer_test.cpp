@@ -26,9 +26,6 @@ constexpr unsigned kWatchdogSeconds = 240;
 constexpr unsigned kSeed = 20270115;
 constexpr int kRowWaitMs = 10000;
 constexpr auto kTrickleInterval = std::chrono::milliseconds(20);
-// A smaller quarantine than the address sanitizer's own, so that what its freed blocks
-// hold does not read as growth; recent frees are still caught.
-constexpr char kSanitizerSettings[] = "ASAN_OPTIONS=quarantine_size_mb=4";
 // What the spells may add to the provider's resident memory once it has seen a short
 // one: far less than a block per connection or per datagram they send (some 1,500).
 constexpr long kGrowthLimitKilobytes = 4 * 1024;
@@ -72,7 +69,7 @@ class PostHostilePeerTest : public DCHroadTest {
 TEST_F(PostHostilePeerTest, AGoodPosterIsServedThroughHostileSpellsAndTheProviderDoesNotGrow) {
   RowWaiter rows("MAS", "DPPOST");
   syncWithServer();
-  ASSERT_TRUE(provider_.start({kSanitizerSettings, "ZEVP_POST_DP_PORT=" + std::to_string(postPort_)}))
+  ASSERT_TRUE(provider_.start({kHostileRunSanitizerSettings, "ZEVP_POST_DP_PORT=" + std::to_string(postPort_)}))
       << provider_.errorText();
   ASSERT_TRUE(Eventually([this] { return rawdch::TcpPeer(postPort_).connected(); }, kRowWaitMs));
   int round = 0;
