@@ -3,6 +3,7 @@
 #include <string>
 
 #include "application_entry.h"
+#include "dch_work_queue.h"
 #include "dp_anchor.h"
 #include "dp_log_numbers.h"
 #include "engine_routines.h"
@@ -61,7 +62,7 @@ int32_t AwaitRegistration(DPAB* anchor, ProcessEntry* waiter, SourceEntry* sourc
   routines.queueAndWaitDCHstatus(anchor, waiter, source);
   if (ShutdownRequested(anchor)) return kRegistrationAbandoned;
   ZEVP_GiveSourceBack(source, waiter, owner);
-  return source->State;
+  return ZEVP_SourceStateOf(source);
 }
 
 ApplicationEntry* RegisterApplication(DPAB* anchor, ApplicationEntry* application, const char* metafileName,
