@@ -81,3 +81,11 @@ int ThreadCount(pid_t pid) {
   closedir(tasks);
   return count;
 }
+
+bool SignalBlocked(pid_t pid, int signal) {
+  std::string status = ProcText("/proc/" + std::to_string(pid) + "/status");
+  size_t at = status.find("SigBlk:");
+  if (at == std::string::npos) return false;
+  unsigned long long mask = std::strtoull(status.c_str() + at + 7, nullptr, 16);
+  return (mask >> (signal - 1)) & 1ULL;
+}

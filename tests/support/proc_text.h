@@ -23,3 +23,6 @@ long ResidentKilobytes(pid_t pid);
 
 // The threads the process has now (the entries of its task folder).
 int ThreadCount(pid_t pid);
+
+// Whether the process's main thread blocks the signal (its status's SigBlk).
+bool SignalBlocked(pid_t pid, int signal);

@@ -3,6 +3,7 @@
 // host program zevdchhost, as the agent core hosts it; the cases that need to reach
 // inside the process (a failing ring, the destructor) run it in this process.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -19,7 +20,9 @@
 #include "dch_host_process.h"
 #include "dch_server.h"
 #include "dch_test_settings.h"
+#include "eventually.h"
 #include "free_port.h"
+#include "proc_text.h"
 #include "raw_dch_peer.h"
 #include "trace_capture.h"
 
@@ -244,6 +247,9 @@ TEST_F(DCHhostTest, RegressionStrayDatagramsDoNotStopTheServer) {
 TEST_F(DCHhostTest, AServerThatNeverBecomesReadyStillEndsCleanly) {
   ASSERT_TRUE(host_.start({"ZEVA_DCH_IPCTYPE=2"})) << host_.failure();
   EXPECT_EQ(host_.readLine(kSilenceMs), "");
+  // Before the host takes SIGTERM (a busy machine may not have run it that far yet),
+  // the signal would end it as it ends any process.
+  ASSERT_TRUE(Eventually([this] { return SignalBlocked(host_.pid(), SIGTERM); }, kReplyWaitMs));
   expectCleanEndOnSigterm();
 }
 
