@@ -118,6 +118,21 @@ void interruptListeners(DPAB* anchor) {
   if (anchor->metaServerListening != 0) ZEVP_SendSelectInterrupt(ZEVP_METAFILE_SERVER_TYPE, SelectShutDownMsg);
 }
 
+// An application may still be taking its tables from its metafile (a console IMPORT)
+// while it is on the list already: its lists are read under their own locks.
+SourceEntry* firstSourceOf(ApplicationEntry* application) {
+  BSV1_GetLock(&application->TableListLock);
+  TableEntry* table = application->FirstTable;
+  SourceEntry* first = nullptr;
+  if (table != nullptr) {
+    BSV1_GetLock(&table->SourceListLock);
+    first = table->FirstSource;
+    BSV1_ReleaseLock(&table->SourceListLock);
+  }
+  BSV1_ReleaseLock(&application->TableListLock);
+  return first;
+}
+
 // Step 5: the log source's delayed registration and online, else the first
 // application whose registration the agent deferred.
 void retryRegistrations(DPAB* anchor) {
@@ -137,7 +152,7 @@ void retryRegistrations(DPAB* anchor) {
   }
   BSV1_GetLock(&anchor->applicationListLock);
   for (ApplicationEntry* application = anchor->applications; application != nullptr; application = application->next) {
-    SourceEntry* first = application->FirstTable != nullptr ? application->FirstTable->FirstSource : nullptr;
+    SourceEntry* first = firstSourceOf(application);
     if (first == nullptr) continue;
     BSV1_GetLock(&first->DataLock);
     if (ZEVP_SourceStateOf(first) == ZEVP_Pending) {
