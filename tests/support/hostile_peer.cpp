@@ -12,6 +12,8 @@
 #include <thread>
 #include <utility>
 
+#include "raw_dch_peer.h"
+
 namespace {
 
 // A connection that the server neither accepts nor refuses within this time is given up.
@@ -19,19 +21,11 @@ constexpr int kConnectWaitMs = 5000;
 // A write the server does not take within this time ends the connection's records.
 constexpr long kSendWaitMs = 1000;
 
-sockaddr_in Loopback(unsigned short port) {
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(port);
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  return address;
-}
-
 // A connected TCP socket, or -1 when the connection was refused or not made in time.
 int Connect(unsigned short port) {
   int socket = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
   if (socket < 0) return -1;
-  sockaddr_in server = Loopback(port);
+  sockaddr_in server = rawdch::LoopbackAddress(port);
   if (connect(socket, reinterpret_cast<sockaddr*>(&server), sizeof server) != 0) {
     pollfd wait{socket, POLLOUT, 0};
     int error = 0;
@@ -150,7 +144,7 @@ bool SendDatagram(unsigned short port, const std::string& bytes) {
   if (socket < 0) return false;
   int size = static_cast<int>(kLargestDatagram) * 2;
   setsockopt(socket, SOL_SOCKET, SO_SNDBUF, &size, sizeof size);
-  sockaddr_in server = Loopback(port);
+  sockaddr_in server = rawdch::LoopbackAddress(port);
   bool taken = sendto(socket, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&server), sizeof server) ==
                static_cast<ssize_t>(bytes.size());
   close(socket);

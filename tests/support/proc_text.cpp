@@ -18,10 +18,22 @@ std::string ProcText(const std::string& path) {
   return count < 0 ? "" : text;
 }
 
-long ResidentKilobytes(pid_t pid) {
+namespace {
+
+// The value of a line of /proc/PID/status ("VmRSS", "SigBlk"); empty when it is missing.
+std::string StatusValue(pid_t pid, const std::string& name) {
   const std::string status = ProcText("/proc/" + std::to_string(pid) + "/status");
-  size_t line = status.find("\nVmRSS:");
-  return line == std::string::npos ? -1 : std::atol(status.c_str() + line + 7);
+  size_t line = status.find("\n" + name + ":");
+  if (line == std::string::npos) return "";
+  size_t value = line + name.size() + 2;
+  return status.substr(value, status.find('\n', value) - value);
+}
+
+}  // namespace
+
+long ResidentKilobytes(pid_t pid) {
+  const std::string value = StatusValue(pid, "VmRSS");
+  return value.empty() ? -1 : std::atol(value.c_str());
 }
 
 namespace {
@@ -83,9 +95,6 @@ int ThreadCount(pid_t pid) {
 }
 
 bool SignalBlocked(pid_t pid, int signal) {
-  std::string status = ProcText("/proc/" + std::to_string(pid) + "/status");
-  size_t at = status.find("SigBlk:");
-  if (at == std::string::npos) return false;
-  unsigned long long mask = std::strtoull(status.c_str() + at + 7, nullptr, 16);
+  unsigned long long mask = std::strtoull(StatusValue(pid, "SigBlk").c_str(), nullptr, 16);
   return (mask >> (signal - 1)) & 1ULL;
 }
