@@ -14,7 +14,7 @@ TRC_UNIT();
 
 namespace {
 
-// How long a requester sleeps between looks at its request.
+// How long a requester waits between looks at its request.
 constexpr int kRequestWaitSeconds = 10;
 
 std::atomic<int32_t> DCHrequestSeqNumber{0};
@@ -132,8 +132,10 @@ void ZEVP_QueueAndWaitDCHstatus(DPAB* anchor, ProcessEntry* caller, SourceEntry*
     int rc = ZEV0_ConditionTimedWait(&caller->condition, &caller->mutex, kRequestWaitSeconds);
     TRC(TRC_DETAIL, ">>>>> DCH server notification received, rc %d errno %d", rc, rc == 0 ? 0 : errno);
     if (anchor->shutdownFlag != 0 || ZEVP_IsDCHenqueued(source) == 0 || shutdownEndsWait()) break;
+    // Waits again at once: the mutex is held outside the wait, and others take it to
+    // wake this entry for work of its own (the log server's queue), so a pause here
+    // would stall each of them for as long.
     TRC(TRC_DETAIL, ">>>>> Continue wait for DCH request complete signal");
-    BSV1_Sleep(1);
   }
   pthread_mutex_unlock(&caller->mutex);
   wake.reset();

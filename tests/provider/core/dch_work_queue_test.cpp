@@ -14,6 +14,7 @@
 #include "dch_client_player.h"
 #include "dp_anchor.h"
 #include "engine_routines.h"
+#include "eventually.h"
 #include "manual_clock.h"
 #include "metafile_fixture.h"
 #include "process_entry.h"
@@ -178,6 +179,34 @@ TEST_F(DCHworkQueueTest, ShutDownEndsTheWaitOfARequestNotCarriedOut) {
   }
   waiting.join();
   EXPECT_EQ(Chain(anchor()->dchWaitQueue), std::vector<SourceEntry*>{source(0)}) << "not carried out";
+  anchor()->shutdownFlag = 0;
+}
+
+// Others take a requester's mutex to wake it for work of its own (the log server's
+// entry is woken so for each message queued): a wake-up that is not its request's end
+// sends it back to its wait at once, for a pause under the mutex would hold each of
+// them for as long.
+TEST_F(DCHworkQueueTest, ARequesterWokenBeforeItsRequestIsDoneWaitsAgainWithoutAPause) {
+  ManualClock clock;
+  publishIdleClient();
+  ProcessEntry* requester = newEntry();
+  std::promise<void> returned;
+  std::future<void> done = returned.get_future();
+  std::thread waiting([&] {
+    ZEVP_QueueAndWaitDCHstatus(anchor(), requester, source(0));
+    returned.set_value();
+  });
+  ASSERT_TRUE(Eventually([this] { return ZEVP_IsDCHenqueued(source(0)) == 1; }, 5000));
+  auto wake = [requester] {
+    pthread_mutex_lock(&requester->mutex);
+    pthread_cond_signal(&requester->condition);
+    pthread_mutex_unlock(&requester->mutex);
+  };
+  for (int message = 0; message < 3; ++message) wake();
+  anchor()->shutdownFlag = 1;
+  while (done.wait_for(milliseconds(10)) != std::future_status::ready) wake();
+  waiting.join();
+  EXPECT_EQ(clock.sleptSeconds(), 0);
   anchor()->shutdownFlag = 0;
 }
 
