@@ -10,6 +10,7 @@
 #include "application_entry.h"
 #include "dch_work_queue.h"
 #include "dp_anchor.h"
+#include "hostile_peer.h"
 #include "io_entry.h"
 #include "partner_sockets.h"
 #include "socket_input_fixture.h"
@@ -163,33 +164,70 @@ TEST_F(APIserverTest, ASecondDatagramPartnerGetsADynamicSourceUntilItsEndOfInput
   EXPECT_TRUE(WaitFor([&] { return APIpartners(anchor()) == partners; })) << "its dynamic source released after the reply";
 }
 
+// The session opens with its first request that it takes, not on connect.
 TEST_F(APIserverTest, ASessionIsAConnectionWhoseDynamicSourceGoesWithIt) {
   RowWaiter rows("Orders", "Lines");
   syncWithServer();
   int partners = APIpartners(anchor());
   StreamEnd session(apiPort());
   ASSERT_TRUE(session.connected());
-  EXPECT_EQ(log().waitFor(25).inserts, std::vector<std::string>{"localhost"});
   const struct {
     std::string request;
     std::string reply;
+    bool opened;  // the session is open after the reply
   } requests[] = {
-      {Request("SNDDTA", "x;1"), status(13)},
-      {ToNetworkCode("ZEVPAPI299BGNINPOrders Lines "), status(90)},
-      {Request("BGNINP", "Orders Nope "), status(52)},
-      {Request("BGNINP", "Orders Lines "), status(0) + "#;"},
-      {Request("SNDDTA", "s;1"), status(0)},
+      {Request("SNDDTA", "x;1"), status(13), false},
+      {ToNetworkCode("ZEVPAPI299BGNINPOrders Lines "), status(90), false},
+      {Request("BGNINP", "Orders Nope "), status(52), true},
+      {Request("BGNINP", "Orders Lines "), status(0) + "#;", true},
+      {Request("SNDDTA", "s;1"), status(0), true},
   };
   for (const auto& r : requests) {
     SCOPED_TRACE(r.request);
     EXPECT_EQ(exchange(session, r.request), r.reply);
+    EXPECT_EQ(APIpartners(anchor()), partners + (r.opened ? 1 : 0));
   }
+  EXPECT_EQ(log().waitFor(25).inserts, std::vector<std::string>{"localhost"});
   EXPECT_EQ(NextRowText(rows), "s/17");
   EXPECT_EQ(SourcesOf(application_->FirstTable).size(), 2u);
   session.close();
   EXPECT_EQ(log().waitFor(26).inserts, std::vector<std::string>{"localhost"});
   EXPECT_TRUE(WaitFor([&] { return APIpartners(anchor()) == partners; })) << "its dynamic source released";
   EXPECT_EQ(SourcesOf(application_->FirstTable).size(), 1u);
+}
+
+// Connections dropped before a request that a session takes open no session: no
+// source, no log row, no DCH request. A session that took requests but never went
+// online ends with its log row and no DCH request either: it has nothing to take
+// offline. Meanwhile a good session is served.
+TEST_F(APIserverTest, ConnectionsEndingBeforeTheirSessionWentOnlineCostTheAgentNothing) {
+  RowWaiter rows("Orders", "Lines");
+  syncWithServer();
+  const int partners = APIpartners(anchor());
+  const int32_t open = CountsOf(anchor()).openedSockets;
+  ASSERT_EQ(OpenAndDropConnections(apiPort(), 200), 200);
+  {
+    StreamEnd refused(apiPort());
+    EXPECT_EQ(exchange(refused, Request("SNDDTA", "x;1")), status(13));
+    EXPECT_EQ(exchange(refused, "\x01\x02garbage"), status(90));
+  }
+  EXPECT_TRUE(WaitFor([&] { return CountsOf(anchor()).openedSockets == open; })) << "the dropped ones closed";
+  EXPECT_EQ(APIpartners(anchor()), partners);
+  EXPECT_EQ(log().count(25) + log().count(26), 0);
+
+  StreamEnd idle(apiPort());
+  EXPECT_EQ(exchange(idle, Request("SETSRC", "idle")), status(0));
+  EXPECT_EQ(log().waitFor(25).inserts, std::vector<std::string>{"localhost"});
+  const uint32_t dch = CountsOf(anchor()).dchMessages;
+  idle.close();
+  EXPECT_EQ(log().waitFor(26).inserts, std::vector<std::string>{"localhost"});
+  EXPECT_TRUE(WaitFor([&] { return APIpartners(anchor()) == partners; })) << "its dynamic source released";
+  EXPECT_EQ(CountsOf(anchor()).dchMessages, dch) << "no offline request";
+
+  StreamEnd good(apiPort());
+  EXPECT_EQ(exchange(good, Request("BGNINP", "Orders Lines ")), status(0) + "#;");
+  EXPECT_EQ(exchange(good, Request("SNDDTA", "g;1")), status(0));
+  EXPECT_EQ(NextRowText(rows), "g/17");
 }
 
 TEST_F(APIserverTest, BadRequestsGetTheirStatusWhileAGoodPartnersRowsKeepFlowing) {
