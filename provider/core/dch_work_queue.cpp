@@ -119,6 +119,10 @@ void ZEVP_EnqueueSourceToDCH(DPAB* anchor, SourceEntry* source) {
 // thread (the start, the console) learns of the end only from a shut-down request,
 // which wakes it at once. Its request may then still be with the DCH client: what
 // the request uses lives until every thread of the anchor has ended.
+// A wake that is not the end of the request (the log server's condition also tells
+// of a queued message) goes straight back to the wait: the DCH client finishes every
+// request under its owner's mutex, so a requester that paused holding it would hold
+// up every request behind its own.
 void ZEVP_QueueAndWaitDCHstatus(DPAB* anchor, ProcessEntry* caller, SourceEntry* source) {
   const bool untilShutdownRequest = ZEVP_LocateOwnProcessEntry(anchor) == nullptr;
   auto shutdownEndsWait = [&] { return untilShutdownRequest && zevp::ShutdownRequested(anchor); };
@@ -133,7 +137,6 @@ void ZEVP_QueueAndWaitDCHstatus(DPAB* anchor, ProcessEntry* caller, SourceEntry*
     TRC(TRC_DETAIL, ">>>>> DCH server notification received, rc %d errno %d", rc, rc == 0 ? 0 : errno);
     if (anchor->shutdownFlag != 0 || ZEVP_IsDCHenqueued(source) == 0 || shutdownEndsWait()) break;
     TRC(TRC_DETAIL, ">>>>> Continue wait for DCH request complete signal");
-    BSV1_Sleep(1);
   }
   pthread_mutex_unlock(&caller->mutex);
   wake.reset();

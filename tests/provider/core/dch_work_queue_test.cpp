@@ -14,6 +14,8 @@
 #include "dch_client_player.h"
 #include "dp_anchor.h"
 #include "engine_routines.h"
+#include "eventually.h"
+#include "gated_clock.h"
 #include "manual_clock.h"
 #include "metafile_fixture.h"
 #include "process_entry.h"
@@ -159,6 +161,40 @@ TEST_F(DCHworkQueueTest, RequesterIsWokenWhenTheClientHasFinishedItsRequest) {
   EXPECT_EQ(batchRecords, 1);
   EXPECT_TRUE(wire.messages().empty());
   anchor()->batchMode = 0;
+}
+
+// The log server's condition also tells of each queued message. Such a wake while
+// its request is still with the client must leave its mutex free for the client,
+// which finishes every request under its owner's mutex: a requester that paused
+// holding it held up every request queued behind its own, a second a wake.
+TEST_F(DCHworkQueueTest, AWakeBeforeTheRequestIsDoneHoldsUpNoOneElse) {
+  GatedClock clock;
+  publishIdleClient();
+  ProcessEntry* requester = newEntry();
+  source(0)->OwningTask = requester;
+  TraceCapture trace("*=0xff");
+  std::promise<void> returned;
+  std::future<void> done = returned.get_future();
+  std::thread waiting([&] {
+    ZEVP_QueueAndWaitDCHstatus(anchor(), requester, source(0));
+    returned.set_value();
+  });
+  ASSERT_TRUE(Eventually([&] { return ZEVP_IsDCHenqueued(source(0)) == 1; }, 10000));
+  pthread_mutex_lock(&requester->mutex);
+  pthread_cond_signal(&requester->condition);
+  pthread_mutex_unlock(&requester->mutex);
+  ASSERT_TRUE(Eventually([&] { return trace.contains("Continue wait for DCH request complete signal"); }, 10000));
+
+  // The client's finish, as the DCH client routine does it.
+  const bool mutexFree = Eventually([&] { return pthread_mutex_trylock(&requester->mutex) == 0; }, 10000);
+  EXPECT_TRUE(mutexFree) << "the requester holds its mutex while its request is not done";
+  clock.open();
+  if (!mutexFree) pthread_mutex_lock(&requester->mutex);
+  ZEVP_SetDCHenqueued(source(0), 0);
+  pthread_cond_signal(&requester->condition);
+  pthread_mutex_unlock(&requester->mutex);
+  EXPECT_EQ(done.wait_for(std::chrono::seconds(30)), std::future_status::ready);
+  waiting.join();
 }
 
 TEST_F(DCHworkQueueTest, ShutDownEndsTheWaitOfARequestNotCarriedOut) {
