@@ -13,6 +13,7 @@
 #include "hostile_peer.h"
 #include "io_entry.h"
 #include "partner_sockets.h"
+#include "socket_server_loop.h"
 #include "socket_input_fixture.h"
 #include "statistic_counts.h"
 #include "source_entry.h"
@@ -162,6 +163,32 @@ TEST_F(APIserverTest, ASecondDatagramPartnerGetsADynamicSourceUntilItsEndOfInput
   EXPECT_EQ(exchange(second, Request("ENDINP")), status(0));
   EXPECT_EQ(SourcesOf(group).size(), 1u);
   EXPECT_TRUE(WaitFor([&] { return APIpartners(anchor()) == partners; })) << "its dynamic source released after the reply";
+}
+
+// Senders of BGNINP from ever new ports cost the server a source each: beyond the
+// bound the one bound longest ago is ended as its ENDINP would end it, and learns it
+// from its next request. The group's own source and the newest senders are served.
+TEST_F(APIserverTest, DatagramPartnersWithSourcesOfTheirOwnAreBoundedOldestEndedFirst) {
+  RowWaiter rows("Orders", "Lines");
+  syncWithServer();
+  DatagramEnd holder;
+  EXPECT_EQ(exchange(holder, Request("BGNINP", "Orders Lines ")), status(0) + "#;");
+  const int partners = APIpartners(anchor());
+  constexpr size_t kBeyond = 2;
+  std::vector<DatagramEnd> senders(zevp::ZEVP_DATAGRAM_SESSIONS_MAX + kBeyond);
+  for (DatagramEnd& sender : senders) ASSERT_EQ(exchange(sender, Request("BGNINP", "Orders Lines ")), status(0) + "#;");
+  EXPECT_EQ(APIpartners(anchor()), partners + static_cast<int>(zevp::ZEVP_DATAGRAM_SESSIONS_MAX));
+  EXPECT_EQ(SourcesOf(application_->FirstTable).size(), 1 + zevp::ZEVP_DATAGRAM_SESSIONS_MAX);
+  EXPECT_EQ(log().count(35), static_cast<int>(kBeyond)) << "their input ended";
+
+  for (size_t ended = 0; ended < kBeyond; ++ended)
+    EXPECT_EQ(exchange(senders[ended], Request("SNDDTA", "x;1")), status(13)) << ended;
+  EXPECT_EQ(exchange(holder, Request("SNDDTA", "holder;1")), status(0));
+  EXPECT_EQ(NextRowText(rows), "holder/17");
+  EXPECT_EQ(exchange(senders[kBeyond], Request("SNDDTA", "kept;2")), status(0));
+  EXPECT_EQ(NextRowText(rows), "kept/17");
+  EXPECT_EQ(exchange(senders.back(), Request("SNDDTA", "newest;3")), status(0));
+  EXPECT_EQ(NextRowText(rows), "newest/17");
 }
 
 // The session opens with its first request that it takes, not on connect.
