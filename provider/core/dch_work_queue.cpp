@@ -132,9 +132,9 @@ void ZEVP_QueueAndWaitDCHstatus(DPAB* anchor, ProcessEntry* caller, SourceEntry*
     int rc = ZEV0_ConditionTimedWait(&caller->condition, &caller->mutex, kRequestWaitSeconds);
     TRC(TRC_DETAIL, ">>>>> DCH server notification received, rc %d errno %d", rc, rc == 0 ? 0 : errno);
     if (anchor->shutdownFlag != 0 || ZEVP_IsDCHenqueued(source) == 0 || shutdownEndsWait()) break;
-    // Waits again at once: the mutex is held outside the wait, and others take it to
-    // wake this entry for work of its own (the log server's queue), so a pause here
-    // would stall each of them for as long.
+    // Waits again at once: the mutex is held outside the wait, and others take it, to
+    // wake this entry for work of its own (the log server's queue) and the DCH client
+    // to finish every request of this entry, so a pause here would stall them all.
     TRC(TRC_DETAIL, ">>>>> Continue wait for DCH request complete signal");
   }
   pthread_mutex_unlock(&caller->mutex);

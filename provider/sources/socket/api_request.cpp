@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "action_hand_over.h"
 #include "source_entry.h"
 #include "trc1.h"
 #include "zev0/storage.h"
@@ -28,6 +29,22 @@ int ZEVP_ValidateAPIversion(const char* request, int length) {
                  std::memcmp(request, ZEVP_API_EYE_CATCHER, ZEVP_API_EYE_CATCHER_LENGTH) == 0
              ? 1
              : 0;
+}
+
+int ZEVP_UnassociatedRequestRefusal(const char* request, int length) {
+  if (!ZEVP_ValidateAPIversion(request, length)) {
+    TRC(TRC_ERROR, "*** API request rejected, incorrect version");
+    return ZEVP_API_WRONG_VERSION;
+  }
+  switch (ZEVP_ExtractAPIcallType(request, length)) {
+    case ZEVP_VERB_BGNINP:
+    case ZEVP_VERB_ACCREQ:
+    case ZEVP_VERB_SETSRC:
+      return ZEVP_API_DONE;
+    default:
+      TRC(TRC_ERROR, "*** API request rejected, sequence error");
+      return ZEVP_API_SEQUENCE_ERROR;
+  }
 }
 
 std::string ZEVP_APIoperands(const char* request, int length) {

@@ -49,6 +49,10 @@ constexpr int ZEVP_API_SOURCE_NAME_MAX = 32;
 // 1 when the request begins with the eye-catcher, else 0.
 int ZEVP_ValidateAPIversion(const char* request, int length);
 
+// What a session that is not associated yet (a new connection, or one after its
+// ENDINP) answers a request it does not take: 90 for a wrong eye-catcher, 13 for a
+// verb other than BGNINP, ACCREQ and SETSRC; 0 for a request it takes.
+int ZEVP_UnassociatedRequestRefusal(const char* request, int length);
 // The operands of a request: what follows the verb (empty for a request of the header alone).
 std::string ZEVP_APIoperands(const char* request, int length);
 

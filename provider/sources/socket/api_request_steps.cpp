@@ -144,11 +144,8 @@ void result(PartnerRequest& request) {
 }  // namespace
 
 void ConnectedSteps(PartnerRequest& request) {
-  if (!ZEVP_ValidateAPIversion(request.bytes, request.length)) {
-    TRC(TRC_ERROR, "*** API request rejected, incorrect version");
-    request.status = ZEVP_API_WRONG_VERSION;
-    return;
-  }
+  request.status = ZEVP_UnassociatedRequestRefusal(request.bytes, request.length);
+  if (request.status != ZEVP_API_DONE) return;
   switch (verbOf(request)) {
     case ZEVP_VERB_BGNINP:
       beginInput(request);
@@ -157,11 +154,8 @@ void ConnectedSteps(PartnerRequest& request) {
       ZEVP_SetAcceptRequestOptions(request.source, operandsOf(request));
       request.status = ZEVP_API_DONE;
       return;
-    case ZEVP_VERB_SETSRC:
-      saveSourceName(request);
-      return;
     default:
-      sequenceError(request);
+      saveSourceName(request);
       return;
   }
 }

@@ -8,12 +8,15 @@
 #include <cstdint>
 #include <cstring>
 
+#include "action_hand_over.h"
+#include "api_request.h"
 #include "application_entry.h"
 #include "association_record.h"
 #include "dch_work_queue.h"
 #include "engine_routines.h"
 #include "io_entry.h"
 #include "metafile_socket_io.h"
+#include "partner_code_conversion.h"
 #include "partner_lookup.h"
 #include "partner_records.h"
 #include "partner_replies.h"
@@ -87,21 +90,15 @@ bool NewConnections::accept(int listenSocket) {
   ZEV0_SetSocketIoctl(socket, FIONBIO, &nonBlocking);
   TRC(TRC_DETAIL, "### New TCP partner %s[%d] connection accepted. Socket %d", DottedAddress(peer).c_str(),
       ntohs(peer.sin_port), socket);
-  IOEntry* partner = knownPartner(peer);
-  if (partner == nullptr && mode_ == PartnerMode::API) partner = openSession(anchor_, peer);
+  // An API session opens with its first request that it takes (firstRequest), so that
+  // a connection dropped before one costs no source, no log row and no DCH request.
+  IOEntry* partner = mode_ == PartnerMode::Socket ? knownPartner(peer) : nullptr;
   // A known socket partner not connected now is bound on its first data: its binding
   // waits for the source to go online, which a peer that only opens and drops
   // connections would otherwise make the server wait for, again and again.
-  bool bindOnFirstData = partner != nullptr && mode_ == PartnerMode::Socket && !connected(partner);
+  bool bindOnFirstData = partner != nullptr && !connected(partner);
   if (partner != nullptr && !bindOnFirstData) {
     bind(socket, peer, partner, 0, {});
-    return true;
-  }
-  if (mode_ == PartnerMode::API) {
-    TRC(TRC_ERROR,
-        "*** TCP connection abandoned. Unable to initialize IO entry. Possibly missing SOURCE statement for "
-        "connection partner.");
-    ZEV0_CloseTheSocket(socket);
     return true;
   }
   // A flood of connections that never send makes the longest waiting go first, so
@@ -111,8 +108,10 @@ bool NewConnections::accept(int listenSocket) {
     giveUp(waiting_.front());
     waiting_.erase(waiting_.begin());
   }
-  // A known partner may stay silent as long as it likes, as it could once bound.
-  int64_t deadline = bindOnFirstData ? kNoDeadline : NowMs() + ZEVP_FIRST_DATA_WAIT_SECONDS * kMillisecondsPerSecond;
+  // A known partner may stay silent as long as it likes, as it could once bound; so
+  // may a program between opening its API session and its first request.
+  bool unlimited = bindOnFirstData || mode_ == PartnerMode::API;
+  int64_t deadline = unlimited ? kNoDeadline : NowMs() + ZEVP_FIRST_DATA_WAIT_SECONDS * kMillisecondsPerSecond;
   waiting_.push_back({socket, peer, deadline, bindOnFirstData});
   return true;
 }
@@ -177,7 +176,7 @@ void NewConnections::refuseSilent(const Waiting& connection) {
 }
 
 void NewConnections::giveUp(const Waiting& connection) {
-  if (connection.known)
+  if (connection.known || mode_ == PartnerMode::API)
     dropKnown(connection);
   else
     refuseSilent(connection);
@@ -191,6 +190,10 @@ void NewConnections::dropKnown(const Waiting& connection) {
 }
 
 void NewConnections::firstData(const Waiting& connection, int received) {
+  if (mode_ == PartnerMode::API) {
+    firstRequest(connection, received);
+    return;
+  }
   std::string bytes(receive_, static_cast<size_t>(received));
   if (connection.known) {
     // Still known (an association record it sends anyway is skipped with its records).
@@ -216,12 +219,38 @@ void NewConnections::firstData(const Waiting& connection, int received) {
   bind(connection.socket, connection.peer, partner, received, bytes.substr(std::min(association.end, bytes.size())));
 }
 
-void NewConnections::bind(int socket, const sockaddr_in& peer, IOEntry* partner, int received,
+void NewConnections::firstRequest(const Waiting& connection, int received) {
+  ZEVP_ConvertBufferToLocal(receive_, received, 0);
+  int refusal = ZEVP_UnassociatedRequestRefusal(receive_, received);
+  if (refusal != ZEVP_API_DONE) {
+    // Answered as a session would answer it; the connection waits on for a request it takes.
+    ZEVP_UpdateStatLogAPIcalls(1);
+    ZEVP_SendAPIreply(anchor_, connection.socket, nullptr, refusal, nullptr, 0);
+    waiting_.push_back(connection);
+    return;
+  }
+  IOEntry* partner = knownPartner(connection.peer);
+  if (partner == nullptr) partner = openSession(anchor_, connection.peer);
+  if (partner == nullptr) {
+    TRC(TRC_ERROR,
+        "*** TCP connection abandoned. Unable to initialize IO entry. Possibly missing SOURCE statement for "
+        "connection partner.");
+    ZEV0_CloseTheSocket(connection.socket);
+    return;
+  }
+  if (!bind(connection.socket, connection.peer, partner, 0, {})) return;
+  BSV1_GetLock(&partner->Lock);
+  partner->APIverb = ZEVP_ExtractAPIcallType(receive_, received);
+  BSV1_ReleaseLock(&partner->Lock);
+  Routines().processSockRequestByState(anchor_, server_, partner, received, receive_);
+}
+
+bool NewConnections::bind(int socket, const sockaddr_in& peer, IOEntry* partner, int received,
                           const std::string& records) {
   if (connected(partner)) {
     ZEV0_CloseTheSocket(socket);
     TRC(TRC_DETAIL, ">>>>> duplicate connection abandoned");
-    return;
+    return false;
   }
   BindPartner(partner, socket, socket, peer);
   BSV1_GetLock(&partner->Lock);
@@ -233,7 +262,7 @@ void NewConnections::bind(int socket, const sockaddr_in& peer, IOEntry* partner,
   EngineRoutines& routines = Routines();
   if (mode_ == PartnerMode::API) {
     routines.updateSourceEntryState(source, ZEVP_Connected);
-    return;
+    return true;
   }
   const TableEntry* group = source->Table;
   std::string host = PeerHostName(peer);
@@ -243,12 +272,13 @@ void NewConnections::bind(int socket, const sockaddr_in& peer, IOEntry* partner,
   routines.queueAndWaitDCHstatus(anchor_, server_, source);
   if (ZEVP_SourceStateOf(source) != ZEVP_Active) {
     TRC(TRC_ERROR, "*** dp_online failed for %s", NodeNameOf(source));
-    return;
+    return true;
   }
   routines.updateSourceEntryState(source, ZEVP_Input);
   std::string now =
       unfinished_->take(partner, records.data(), static_cast<int>(records.size()), received == receiveSize_);
   if (!now.empty()) routines.processSockRequestByState(anchor_, server_, partner, static_cast<int>(now.size()), now.data());
+  return true;
 }
 
 }  // namespace zevp

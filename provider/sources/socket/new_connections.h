@@ -1,8 +1,8 @@
-// New TCP connections of a server loop. A connection of the API server is bound at
-// once, and so, to be closed as a duplicate, is one from a socket partner connected
-// already. Any other socket connection waits, beside the others, for its first data:
-// a known partner's is bound then; a partner not known yet must send its association
-// record first, before its time runs out.
+// New TCP connections of a server loop. A connection from a socket partner connected
+// already is bound at once, to be closed as a duplicate. Any other connection waits,
+// beside the others, for its first data: a known partner's is bound then; a socket
+// partner not known yet must send its association record first, before its time runs
+// out; an API session opens with its first request that it takes.
 #pragma once
 
 #include <netinet/in.h>
@@ -63,9 +63,13 @@ class NewConnections {
   void refuseSilent(const Waiting& connection);
   void dropKnown(const Waiting& connection);
   void firstData(const Waiting& connection, int received);
+  // An API connection's first request: one a session takes opens the session and goes
+  // to it; any other is answered and the connection waits on.
+  void firstRequest(const Waiting& connection, int received);
   // Binds the connection to the partner; the bytes after an association record, if
-  // any, are the partner's first records.
-  void bind(int socket, const sockaddr_in& peer, IOEntry* partner, int received, const std::string& records);
+  // any, are the partner's first records. False when the partner is connected
+  // already: the connection is closed.
+  bool bind(int socket, const sockaddr_in& peer, IOEntry* partner, int received, const std::string& records);
 
   DPAB* anchor_;
   ProcessEntry* server_;

@@ -6,6 +6,7 @@
 
 #include <netinet/in.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <unordered_set>
 #include <vector>
@@ -24,6 +25,8 @@ namespace zevp {
 constexpr int ZEVP_RECEIVE_SIZE = 4095;
 // Datagrams taken in one pass at most, so that a flood of them starves no connection.
 constexpr int ZEVP_DATAGRAMS_PER_PASS = 64;
+// API datagram partners holding sources of their own at most.
+constexpr size_t ZEVP_DATAGRAM_SESSIONS_MAX = 64;
 // Connections accepted in one pass at most.
 constexpr int ZEVP_CONNECTIONS_PER_PASS = 16;
 // The loop looks at its termination flag at least this often.
@@ -50,6 +53,9 @@ class SocketServerLoop {
   void receiveDatagrams();
   void datagram(int length, const sockaddr_in& sender);
   void renewExpiry(IOEntry* partner);
+  // Unbinds a datagram partner whose input ended; an API partner's dynamic source goes.
+  void unbindDatagramPartner(IOEntry* partner);
+  void endOldestDatagramSession();
   // Bound TCP partners (tcp_partner_input.cpp).
   void servePartners(std::unordered_set<int>* readable);
   // The partner's data or end; true when its dynamic source is to be released.

@@ -118,8 +118,12 @@ bool SocketServerLoop::connectionEnded(IOEntry* partner, int error) {
   ZEV0_CloseTheSocket(socket);
   if (partner->ConnectionSocket == socket) partner->ConnectionSocket = 0;
   UnbindPartner(partner);
-  routines.updateSourceEntryState(source, ZEVP_Inactive);
   bool release = source->Dynamic != 0;
+  // A session that never went online, or went offline with its ENDINP, has nothing to
+  // take offline: its end costs the server no wait for the DCH.
+  const int32_t state = ZEVP_SourceStateOf(source);
+  if (mode_ == PartnerMode::API && release && (state == ZEVP_Connected || state == ZEVP_Ready)) return true;
+  routines.updateSourceEntryState(source, ZEVP_Inactive);
   BSV1_ReleaseLock(&partner->Lock);
   routines.processSockRequestByState(anchor_, entry_, partner, 0, nullptr);
   BSV1_GetLock(&partner->Lock);

@@ -99,9 +99,11 @@ void SocketServerLoop::datagram(int length, const sockaddr_in& sender) {
     return;
   }
   SourceEntry* source = partner->Source;
+  bool newDynamic = false;
   if (partner->Socket == 0) {
     TakeSourceForPeer(source, entry_, sender);
     BindPartner(partner, udp_, 0, sender);
+    newDynamic = api && source->Dynamic != 0;
   }
   renewExpiry(partner);
   EngineRoutines& routines = Routines();
@@ -123,18 +125,50 @@ void SocketServerLoop::datagram(int length, const sockaddr_in& sender) {
     }
     ZEVP_SendReceivedDataAck(partner, static_cast<uint32_t>(length));
   }
+  if (newDynamic) endOldestDatagramSession();
   routines.processSockRequestByState(anchor_, entry_, partner, length, buffer);
+  if (inputEnded || verb == ZEVP_VERB_ENDINP) unbindDatagramPartner(partner);
+}
 
+void SocketServerLoop::unbindDatagramPartner(IOEntry* partner) {
   BSV1_GetLock(&partner->Lock);
-  bool endedInput = inputEnded || verb == ZEVP_VERB_ENDINP;
-  if (endedInput) {
-    UnbindPartner(partner);
-    partner->APIverb = ZEVP_VERB_NONE;
-    if (api) partner->PartnerAddress.sin_addr.s_addr = 0;
-  }
+  UnbindPartner(partner);
+  partner->APIverb = ZEVP_VERB_NONE;
+  if (mode_ == PartnerMode::API) partner->PartnerAddress.sin_addr.s_addr = 0;
   BSV1_ReleaseLock(&partner->Lock);
   // An API partner's dynamic source has left its group: nothing is left to bind it again.
-  if (endedInput && api && source->Dynamic != 0) ReleaseDynamicPartner(anchor_, partner);
+  if (mode_ == PartnerMode::API && partner->Source->Dynamic != 0) ReleaseDynamicPartner(anchor_, partner);
+}
+
+// Datagram partners cost the sender nothing, not even a connection: beyond the bound,
+// the partner bound longest ago is ended as its ENDINP would end it, and hears of it
+// from its next request.
+void SocketServerLoop::endOldestDatagramSession() {
+  PartnerList partners = PartnersOf(anchor_, mode_);
+  size_t sessions = 0;
+  IOEntry* oldest = nullptr;
+  BSV1_GetLock(partners.lock);
+  for (IOEntry* partner = *partners.head; partner != nullptr; partner = partner->NextOfKind) {
+    BSV1_GetLock(&partner->Lock);
+    if (partner->Source != nullptr && partner->Source->Dynamic != 0 && partner->Socket == udp_ &&
+        !HasTCPconnection(partner)) {
+      ++sessions;
+      if (oldest == nullptr) oldest = partner;
+    }
+    BSV1_ReleaseLock(&partner->Lock);
+  }
+  BSV1_ReleaseLock(partners.lock);
+  if (sessions <= ZEVP_DATAGRAM_SESSIONS_MAX) return;
+  TRC(TRC_ERROR, "*** More than %zu API datagram partners with sources of their own: %s[%d] ended",
+      ZEVP_DATAGRAM_SESSIONS_MAX, DottedAddress(oldest->PartnerAddress).c_str(),
+      ntohs(oldest->PartnerAddress.sin_port));
+  SourceEntry* source = oldest->Source;
+  // One that never went online has nothing to take offline.
+  if (ZEVP_SourceStateOf(source) != ZEVP_Ready) {
+    Routines().updateSourceEntryState(source, ZEVP_Inactive);
+    Routines().processSockRequestByState(anchor_, entry_, oldest, 0, nullptr);
+  }
+  unbindDatagramPartner(oldest);
 }
 
 }  // namespace zevp

@@ -10,8 +10,10 @@
 #include "application_entry.h"
 #include "dch_work_queue.h"
 #include "dp_anchor.h"
+#include "hostile_peer.h"
 #include "io_entry.h"
 #include "partner_sockets.h"
+#include "socket_server_loop.h"
 #include "socket_input_fixture.h"
 #include "statistic_counts.h"
 #include "source_entry.h"
@@ -163,33 +165,96 @@ TEST_F(APIserverTest, ASecondDatagramPartnerGetsADynamicSourceUntilItsEndOfInput
   EXPECT_TRUE(WaitFor([&] { return APIpartners(anchor()) == partners; })) << "its dynamic source released after the reply";
 }
 
+// Senders of BGNINP from ever new ports cost the server a source each: beyond the
+// bound the one bound longest ago is ended as its ENDINP would end it, and learns it
+// from its next request. The group's own source and the newest senders are served.
+TEST_F(APIserverTest, DatagramPartnersWithSourcesOfTheirOwnAreBoundedOldestEndedFirst) {
+  RowWaiter rows("Orders", "Lines");
+  syncWithServer();
+  DatagramEnd holder;
+  EXPECT_EQ(exchange(holder, Request("BGNINP", "Orders Lines ")), status(0) + "#;");
+  const int partners = APIpartners(anchor());
+  constexpr size_t kBeyond = 2;
+  std::vector<DatagramEnd> senders(zevp::ZEVP_DATAGRAM_SESSIONS_MAX + kBeyond);
+  for (DatagramEnd& sender : senders) ASSERT_EQ(exchange(sender, Request("BGNINP", "Orders Lines ")), status(0) + "#;");
+  EXPECT_EQ(APIpartners(anchor()), partners + static_cast<int>(zevp::ZEVP_DATAGRAM_SESSIONS_MAX));
+  EXPECT_EQ(SourcesOf(application_->FirstTable).size(), 1 + zevp::ZEVP_DATAGRAM_SESSIONS_MAX);
+  EXPECT_EQ(log().count(35), static_cast<int>(kBeyond)) << "their input ended";
+
+  for (size_t ended = 0; ended < kBeyond; ++ended)
+    EXPECT_EQ(exchange(senders[ended], Request("SNDDTA", "x;1")), status(13)) << ended;
+  EXPECT_EQ(exchange(holder, Request("SNDDTA", "holder;1")), status(0));
+  EXPECT_EQ(NextRowText(rows), "holder/17");
+  EXPECT_EQ(exchange(senders[kBeyond], Request("SNDDTA", "kept;2")), status(0));
+  EXPECT_EQ(NextRowText(rows), "kept/17");
+  EXPECT_EQ(exchange(senders.back(), Request("SNDDTA", "newest;3")), status(0));
+  EXPECT_EQ(NextRowText(rows), "newest/17");
+}
+
+// The session opens with its first request that it takes, not on connect.
 TEST_F(APIserverTest, ASessionIsAConnectionWhoseDynamicSourceGoesWithIt) {
   RowWaiter rows("Orders", "Lines");
   syncWithServer();
   int partners = APIpartners(anchor());
   StreamEnd session(apiPort());
   ASSERT_TRUE(session.connected());
-  EXPECT_EQ(log().waitFor(25).inserts, std::vector<std::string>{"localhost"});
   const struct {
     std::string request;
     std::string reply;
+    bool opened;  // the session is open after the reply
   } requests[] = {
-      {Request("SNDDTA", "x;1"), status(13)},
-      {ToNetworkCode("ZEVPAPI299BGNINPOrders Lines "), status(90)},
-      {Request("BGNINP", "Orders Nope "), status(52)},
-      {Request("BGNINP", "Orders Lines "), status(0) + "#;"},
-      {Request("SNDDTA", "s;1"), status(0)},
+      {Request("SNDDTA", "x;1"), status(13), false},
+      {ToNetworkCode("ZEVPAPI299BGNINPOrders Lines "), status(90), false},
+      {Request("BGNINP", "Orders Nope "), status(52), true},
+      {Request("BGNINP", "Orders Lines "), status(0) + "#;", true},
+      {Request("SNDDTA", "s;1"), status(0), true},
   };
   for (const auto& r : requests) {
     SCOPED_TRACE(r.request);
     EXPECT_EQ(exchange(session, r.request), r.reply);
+    EXPECT_EQ(APIpartners(anchor()), partners + (r.opened ? 1 : 0));
   }
+  EXPECT_EQ(log().waitFor(25).inserts, std::vector<std::string>{"localhost"});
   EXPECT_EQ(NextRowText(rows), "s/17");
   EXPECT_EQ(SourcesOf(application_->FirstTable).size(), 2u);
   session.close();
   EXPECT_EQ(log().waitFor(26).inserts, std::vector<std::string>{"localhost"});
   EXPECT_TRUE(WaitFor([&] { return APIpartners(anchor()) == partners; })) << "its dynamic source released";
   EXPECT_EQ(SourcesOf(application_->FirstTable).size(), 1u);
+}
+
+// Connections dropped before a request that a session takes open no session: no
+// source, no log row, no DCH request. A session that took requests but never went
+// online ends with its log row and no DCH request either: it has nothing to take
+// offline. Meanwhile a good session is served.
+TEST_F(APIserverTest, ConnectionsEndingBeforeTheirSessionWentOnlineCostTheAgentNothing) {
+  RowWaiter rows("Orders", "Lines");
+  syncWithServer();
+  const int partners = APIpartners(anchor());
+  const int32_t open = CountsOf(anchor()).openedSockets;
+  ASSERT_EQ(OpenAndDropConnections(apiPort(), 200), 200);
+  {
+    StreamEnd refused(apiPort());
+    EXPECT_EQ(exchange(refused, Request("SNDDTA", "x;1")), status(13));
+    EXPECT_EQ(exchange(refused, "\x01\x02garbage"), status(90));
+  }
+  EXPECT_TRUE(WaitFor([&] { return CountsOf(anchor()).openedSockets == open; })) << "the dropped ones closed";
+  EXPECT_EQ(APIpartners(anchor()), partners);
+  EXPECT_EQ(log().count(25) + log().count(26), 0);
+
+  StreamEnd idle(apiPort());
+  EXPECT_EQ(exchange(idle, Request("SETSRC", "idle")), status(0));
+  EXPECT_EQ(log().waitFor(25).inserts, std::vector<std::string>{"localhost"});
+  const uint32_t dch = CountsOf(anchor()).dchMessages;
+  idle.close();
+  EXPECT_EQ(log().waitFor(26).inserts, std::vector<std::string>{"localhost"});
+  EXPECT_TRUE(WaitFor([&] { return APIpartners(anchor()) == partners; })) << "its dynamic source released";
+  EXPECT_EQ(CountsOf(anchor()).dchMessages, dch) << "no offline request";
+
+  StreamEnd good(apiPort());
+  EXPECT_EQ(exchange(good, Request("BGNINP", "Orders Lines ")), status(0) + "#;");
+  EXPECT_EQ(exchange(good, Request("SNDDTA", "g;1")), status(0));
+  EXPECT_EQ(NextRowText(rows), "g/17");
 }
 
 TEST_F(APIserverTest, BadRequestsGetTheirStatusWhileAGoodPartnersRowsKeepFlowing) {
