@@ -144,8 +144,23 @@ ProcessEntry* ZEVP_LocateOwnProcessEntry(DPAB* anchor) {
   return entry;
 }
 
+void ZEVP_PinProcessEntry(ProcessEntry* entry) {
+  std::lock_guard<std::mutex> guard(entry->pinMutex);
+  ++entry->pins;
+}
+
+void ZEVP_UnpinProcessEntry(ProcessEntry* entry) {
+  // Notified under the mutex: once it is released the entry may be gone.
+  std::lock_guard<std::mutex> guard(entry->pinMutex);
+  if (--entry->pins == 0) entry->unpinned.notify_all();
+}
+
 void ZEVP_ReleaseProcessResources(DPAB* anchor, ProcessEntry* entry) {
   if (entry == nullptr) return;
+  {
+    std::unique_lock<std::mutex> guard(entry->pinMutex);
+    entry->unpinned.wait(guard, [entry] { return entry->pins == 0; });
+  }
   // Held until the end is signalled: whoever sees the count drop may free the anchor,
   // and FreeAnchor takes this mutex first, so it waits until the signal is out.
   std::lock_guard<std::mutex> ending(anchor->threadEndMutex);

@@ -16,7 +16,9 @@
 #include <pthread.h>
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
 
 #include "bsv1.h"
 
@@ -50,6 +52,11 @@ struct ProcessEntry {
   // Set, under the entry's mutex, by a thread started with the hand-shake when it
   // signals its start: the predicate of its creator's wait.
   int32_t startSignalled;
+  // Threads that wait for this one to let go of its source (ZEVP_PinProcessEntry): the
+  // entry is freed only once the last of them has let go of it too.
+  std::mutex pinMutex;
+  std::condition_variable unpinned;
+  int32_t pins = 0;
 };
 
 // The result every engine thread ends with: the address of this word, which holds 0.
@@ -85,7 +92,14 @@ int32_t ZEVP_AwaitProcessStart(ProcessEntry* entry);
 // The chained entry of the calling thread, or null on a thread not made by ZEVP_CreateProcess.
 ProcessEntry* ZEVP_LocateOwnProcessEntry(DPAB* anchor);
 
-// Unchains, destroys and frees a chained entry and lowers the anchor's thread count.
+// Keeps another thread's entry from being freed while the caller waits on its
+// TerminationLock. The caller pins it under the lock through which it found the entry,
+// the one that thread takes to withdraw its record of itself, and unpins it when done.
+void ZEVP_PinProcessEntry(ProcessEntry* entry);
+void ZEVP_UnpinProcessEntry(ProcessEntry* entry);
+
+// Waits until no thread has the entry pinned, then unchains, destroys and frees it and
+// lowers the anchor's thread count.
 void ZEVP_ReleaseProcessResources(DPAB* anchor, ProcessEntry* entry);
 
 // The anchor's count of threads made by ZEVP_CreateProcess that have not yet

@@ -34,18 +34,30 @@ int64_t now() {
 
 bool online(int32_t state) { return state == ZEVP_Active || state == ZEVP_Input || state == ZEVP_Output; }
 
-// Waits until the thread has finished its current work: it holds its
-// TerminationLock while it works.
+// Waits until a pinned thread has finished its current work (it holds its
+// TerminationLock while it works), then unpins it.
 void awaitTermination(ProcessEntry* entry) {
   TRC(TRC_DETAIL, "Waiting for TerminationLock for PEptr @%p", static_cast<void*>(entry));
   BSV1_GetLock(&entry->TerminationLock);
   TRC(TRC_DETAIL, "Acquired TerminationLock for PEptr @%p", static_cast<void*>(entry));
   BSV1_ReleaseLock(&entry->TerminationLock);
+  ZEVP_UnpinProcessEntry(entry);
 }
 
-ProcessEntry* fileServerOf(DPAB* anchor, const SourceEntry* source) {
+// The source's file server, pinned, or null. The server clears its record of itself
+// under this lock before it ends, so a server found here is not yet freed.
+ProcessEntry* pinnedFileServer(DPAB* anchor, const SourceEntry* source, bool tellToEnd) {
   BSV1_GetLock(&anchor->fileIOListLock);
   ProcessEntry* server = source->FileSpec != nullptr ? source->FileSpec->FileServer : nullptr;
+  if (server != nullptr) {
+    ZEVP_PinProcessEntry(server);
+    if (tellToEnd) {
+      pthread_mutex_lock(&server->mutex);
+      server->terminationFlag = 1;
+      pthread_cond_signal(&server->condition);
+      pthread_mutex_unlock(&server->mutex);
+    }
+  }
   BSV1_ReleaseLock(&anchor->fileIOListLock);
   return server;
 }
@@ -55,20 +67,16 @@ ProcessEntry* fileServerOf(DPAB* anchor, const SourceEntry* source) {
 // the lock is taken again until the record is gone: a server that had not taken
 // it yet is then past its source too.
 void stopFileServer(DPAB* anchor, SourceEntry* source) {
-  BSV1_GetLock(&anchor->fileIOListLock);
-  ProcessEntry* server = source->FileSpec != nullptr ? source->FileSpec->FileServer : nullptr;
-  if (server != nullptr) {
-    pthread_mutex_lock(&server->mutex);
-    server->terminationFlag = 1;
-    pthread_cond_signal(&server->condition);
-    pthread_mutex_unlock(&server->mutex);
-  }
-  BSV1_ReleaseLock(&anchor->fileIOListLock);
+  ProcessEntry* server = pinnedFileServer(anchor, source, true);
   if (server == nullptr) return;
   if (source->IO != nullptr) ZEVP_WakeFileServer(source->IO);
   for (;;) {
     awaitTermination(server);
-    if (fileServerOf(anchor, source) != server) return;
+    ProcessEntry* still = pinnedFileServer(anchor, source, false);
+    if (still != server) {
+      if (still != nullptr) ZEVP_UnpinProcessEntry(still);
+      return;
+    }
     std::this_thread::yield();
   }
 }
@@ -118,6 +126,7 @@ void stopPartner(DPAB* anchor, SourceEntry* source) {
 void stopSNMPcollection(SourceEntry* source) {
   BSV1_GetLock(&source->EntryLock);
   ProcessEntry* collector = source->OwningTask;
+  if (collector != nullptr) ZEVP_PinProcessEntry(collector);
   BSV1_ReleaseLock(&source->EntryLock);
   if (collector == nullptr) return;
   zevp::Routines().stopSNMPcollection(source);

@@ -21,6 +21,7 @@
 namespace {
 
 using std::chrono::milliseconds;
+using std::chrono::seconds;
 using std::chrono::steady_clock;
 
 class SockServerTest : public ::testing::Test {
@@ -245,9 +246,11 @@ TEST_F(SockServerTest, ServerFloodedWithNobodyTakingCanStillBeDestroyed) {
   int connection = connectPeer();
   ASSERT_TRUE(SendAll(connection, DchBytes(100, 10)));
   std::this_thread::sleep_for(milliseconds(100));
+  // A bound only against a hang: the receive loop, held by the full ring, still sees
+  // the end, when a busy machine lets it.
   auto start = steady_clock::now();
   server_.reset();
-  EXPECT_LT(steady_clock::now() - start, milliseconds(1000));
+  EXPECT_LT(steady_clock::now() - start, seconds(30));
   EXPECT_TRUE(PeerClosed(connection, 1000));
 }
 

@@ -39,8 +39,11 @@ class ConsoleAgentTest : public ::testing::Test {
                                              << "Tally C 100000\n";
     std::ofstream(agent_.directory() + file) << "start 1\n";
   }
+  // A file pass every second (the 60-s time-to-live over a factor of 60) rather than every
+  // 12 s: a pass that came just before a line was appended would otherwise keep it from
+  // the rows' waits below for longer than they last.
   bool start(const std::vector<std::string>& types) {
-    if (!agent_.start(types, {"ZEVP_META_PATH=" + agent_.directory()})) return false;
+    if (!agent_.start(types, {"ZEVP_META_PATH=" + agent_.directory(), "ZEVP_DP_SAMPLE_FACTOR=60"})) return false;
     return agent_.waitForTrace("Dorvane_Agent startup complete.", kStartWaitMs);
   }
   unsigned short port(int type) const { return static_cast<unsigned short>(agent_.consoleBase() + type); }

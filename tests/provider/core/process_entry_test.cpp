@@ -142,4 +142,26 @@ TEST(ProcessEntryTest, ReleasingHeadOrLastEntryKeepsTheListWellFormed) {
   }
 }
 
+// Deletion finds a source's thread, then waits on that thread's TerminationLock: the
+// entry must not be freed under it although the thread has ended meanwhile.
+TEST(ProcessEntryTest, APinnedEntryOutlivesItsThreadUntilTheLastPinGoes) {
+  BareAnchor anchor;
+  ProcessEntry* entry = nullptr;
+  ASSERT_EQ(ZEVP_CreateProcess(anchor.get(), 1, nullptr, IdleUntilTerminated, 0, &entry), 1);
+  BSV1_GetLock(&anchor->processListLock);
+  ZEVP_PinProcessEntry(entry);
+  ZEVP_PinProcessEntry(entry);
+  TellToEnd(entry);
+  BSV1_ReleaseLock(&anchor->processListLock);
+
+  EXPECT_EQ(ZEVP_AwaitThreadCountBelow(anchor.get(), 1, 1), 1) << "released while pinned";
+  BSV1_GetLock(&entry->TerminationLock);
+  BSV1_ReleaseLock(&entry->TerminationLock);
+  ZEVP_UnpinProcessEntry(entry);
+  EXPECT_EQ(ZEVP_AwaitThreadCountBelow(anchor.get(), 1, 1), 1) << "released with a pin left";
+  ZEVP_UnpinProcessEntry(entry);
+  EXPECT_TRUE(WaitForThreadCount(anchor.get(), 0));
+  EXPECT_EQ(anchor->processEntries, nullptr);
+}
+
 }  // namespace
