@@ -43,10 +43,14 @@ TEST(PathsTest, CheckPathSpecOfAnEmptyPathIsTheCurrentDirectory) {
   }
 }
 
+// Every case that builds a full name runs in a child: the work directory is read once
+// per process, with the first name, and the cases below each set their own.
 TEST(PathsTest, FullNameJoinsPathAndNameWithoutASeparator) {
-  EXPECT_EQ(fullName("/opt/x", "f"), "/opt/xf");
-  EXPECT_EQ(fullName("/opt/x/", "ZEVPSF"), "/opt/x/ZEVPSF");
-  EXPECT_EQ(fullName("", "f"), "f");
+  RunInChild([] {
+    EXPECT_EQ(fullName("/opt/x", "f"), "/opt/xf");
+    EXPECT_EQ(fullName("/opt/x/", "ZEVPSF"), "/opt/x/ZEVPSF");
+    EXPECT_EQ(fullName("", "f"), "f");
+  });
 }
 
 TEST(PathsTest, WorkDirectoryDefaultsToWorkBelowTheCurrentDirectory) {
@@ -69,13 +73,15 @@ TEST(PathsTest, WorkDirectoryComesFromTheEnvironmentOnceAndForAll) {
 // The full name goes into a 512-byte block: a name that does not fit is refused,
 // not written past the block.
 TEST(PathsTest, FullNameThatDoesNotFitIsRefused) {
-  std::string path(500, 'p');
-  TraceCapture capture("*=0x80");
-  EXPECT_EQ(fullName(path.c_str(), std::string(11, 'n').c_str()), path + std::string(11, 'n'));
-  EXPECT_EQ(fullName(path.c_str(), std::string(12, 'n').c_str()), "<null>");
-  EXPECT_EQ(fullName("/opt/", std::string(600, 'n').c_str()), "<null>");
-  EXPECT_EQ(fullName("/opt/", nullptr), "<null>");
-  EXPECT_TRUE(capture.contains("longer than 511 characters"));
+  RunInChild([] {
+    std::string path(500, 'p');
+    TraceCapture capture("*=0x80");
+    EXPECT_EQ(fullName(path.c_str(), std::string(11, 'n').c_str()), path + std::string(11, 'n'));
+    EXPECT_EQ(fullName(path.c_str(), std::string(12, 'n').c_str()), "<null>");
+    EXPECT_EQ(fullName("/opt/", std::string(600, 'n').c_str()), "<null>");
+    EXPECT_EQ(fullName("/opt/", nullptr), "<null>");
+    EXPECT_TRUE(capture.contains("longer than 511 characters"));
+  });
 }
 
 TEST(PathsTest, WorkDirectoryThatDoesNotFitRefusesNamesWithoutAPath) {

@@ -85,7 +85,9 @@ TEST(ActionResultTest, TheResultSizeIsReadOnceAndKeptWithinItsBounds) {
   }
 }
 
-// Commands run in a scratch directory of the test, where their output files go.
+// Commands run in a scratch directory of the test, where their output files go. Each
+// case runs in a child: a command's result is cut to the size that is read once per
+// process, which the size case above sets in children of its own.
 class CommandActionTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -108,66 +110,70 @@ class CommandActionTest : public ::testing::Test {
 };
 
 TEST_F(CommandActionTest, TheExitStatusAndTheOutputBecomeTheActionsStatusAndResult) {
-  struct Case {
-    const char* what;
-    const char* name;
-    const char* parms;
-    int32_t status;
-    const char* result;  // null: none
-  };
-  const Case cases[] = {
-      {"lines of output", "\"printf\"", "'%s\\n' a b c", 0, "a;b;c"},
-      {"exit code 1 is the wait status negated", "false", nullptr, -256, ""},
-      {"a command that does not exist", "no_such_command_zev", "x", -32512, ""},
-      {"its own redirection: nothing captured", "echo", "kept >own.txt", 0, nullptr},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    ActionEntry* entry = command(c.name, c.parms);
-    ZEVP_ExecuteActionCommand(entry);
-    EXPECT_EQ(entry->ActionStatus, c.status);
-    if (c.result == nullptr) {
-      EXPECT_EQ(entry->ActionResult, nullptr);
-    } else {
-      ASSERT_NE(entry->ActionResult, nullptr);
-      EXPECT_STREQ(entry->ActionResult, c.result);
-      EXPECT_EQ(entry->ResultLength, static_cast<int32_t>(std::strlen(c.result)));
+  RunInChild([&] {
+    struct Case {
+      const char* what;
+      const char* name;
+      const char* parms;
+      int32_t status;
+      const char* result;  // null: none
+    };
+    const Case cases[] = {
+        {"lines of output", "\"printf\"", "'%s\\n' a b c", 0, "a;b;c"},
+        {"exit code 1 is the wait status negated", "false", nullptr, -256, ""},
+        {"a command that does not exist", "no_such_command_zev", "x", -32512, ""},
+        {"its own redirection: nothing captured", "echo", "kept >own.txt", 0, nullptr},
+    };
+    for (const Case& c : cases) {
+      SCOPED_TRACE(c.what);
+      ActionEntry* entry = command(c.name, c.parms);
+      ZEVP_ExecuteActionCommand(entry);
+      EXPECT_EQ(entry->ActionStatus, c.status);
+      if (c.result == nullptr) {
+        EXPECT_EQ(entry->ActionResult, nullptr);
+      } else {
+        ASSERT_NE(entry->ActionResult, nullptr);
+        EXPECT_STREQ(entry->ActionResult, c.result);
+        EXPECT_EQ(entry->ResultLength, static_cast<int32_t>(std::strlen(c.result)));
+      }
+      EXPECT_TRUE(scratch_.read("DP000042").empty() && access("DP000042", F_OK) != 0) << "the output file is removed";
+      ZEVP_ReleaseActionEntry(anchor_.get(), entry);
     }
-    EXPECT_TRUE(scratch_.read("DP000042").empty() && access("DP000042", F_OK) != 0) << "the output file is removed";
-    ZEVP_ReleaseActionEntry(anchor_.get(), entry);
-  }
-  EXPECT_EQ(scratch_.read("own.txt"), "kept\n");
+    EXPECT_EQ(scratch_.read("own.txt"), "kept\n");
+  });
 }
 
 // The data provider's own signal handling is neither changed while a command runs
 // (SIGINT and SIGQUIT stay as they are, so the agent's Ctrl-C is not lost) nor
 // passed on: the command's shell takes the signals as a new program does.
 TEST_F(CommandActionTest, ACommandRunsWithSignalsAsANewProgramHasThemAndLeavesTheProcessesAlone) {
-  struct sigaction ignore {};
-  ignore.sa_handler = SIG_IGN;
-  struct sigaction previous {};
-  ASSERT_EQ(sigaction(SIGTERM, &ignore, &previous), 0);
-  ActionEntry* killed = command("kill", "-TERM $$; echo survived");
-  ZEVP_ExecuteActionCommand(killed);
-  sigaction(SIGTERM, &previous, nullptr);
-  EXPECT_EQ(killed->ActionStatus, -SIGTERM) << "the shell ended by the signal the data provider ignores";
-  EXPECT_EQ(killed->ActionResult, nullptr) << "ended before its output file was made";
+  RunInChild([&] {
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    struct sigaction previous {};
+    ASSERT_EQ(sigaction(SIGTERM, &ignore, &previous), 0);
+    ActionEntry* killed = command("kill", "-TERM $$; echo survived");
+    ZEVP_ExecuteActionCommand(killed);
+    sigaction(SIGTERM, &previous, nullptr);
+    EXPECT_EQ(killed->ActionStatus, -SIGTERM) << "the shell ended by the signal the data provider ignores";
+    EXPECT_EQ(killed->ActionResult, nullptr) << "ended before its output file was made";
 
-  const std::string fifo = scratch_.file("gate");
-  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-  ActionEntry* blocked = command("cat", fifo.c_str(), 43);
-  std::thread running([blocked] { ZEVP_ExecuteActionCommand(blocked); });
-  // The command now waits for the gate; meanwhile the process's SIGINT is untouched.
-  for (int look = 0; look < 20; ++look) {
-    struct sigaction now {};
-    sigaction(SIGINT, nullptr, &now);
-    EXPECT_NE(now.sa_handler, SIG_IGN);
-    usleep(1000);
-  }
-  std::ofstream(fifo) << "opened\n";
-  running.join();
-  EXPECT_EQ(blocked->ActionStatus, 0);
-  EXPECT_STREQ(blocked->ActionResult, "opened");
+    const std::string fifo = scratch_.file("gate");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    ActionEntry* blocked = command("cat", fifo.c_str(), 43);
+    std::thread running([blocked] { ZEVP_ExecuteActionCommand(blocked); });
+    // The command now waits for the gate; meanwhile the process's SIGINT is untouched.
+    for (int look = 0; look < 20; ++look) {
+      struct sigaction now {};
+      sigaction(SIGINT, nullptr, &now);
+      EXPECT_NE(now.sa_handler, SIG_IGN);
+      usleep(1000);
+    }
+    std::ofstream(fifo) << "opened\n";
+    running.join();
+    EXPECT_EQ(blocked->ActionStatus, 0);
+    EXPECT_STREQ(blocked->ActionResult, "opened");
+  });
 }
 
 }  // namespace
