@@ -333,7 +333,9 @@ void ZEVP_SNMPstopGetProcess(DPAB* anchor, ActionEntry* stop, ProcessEntry* own,
   const bool collectorsOwn = origin == extension->action;
   BSV1_ReleaseLock(&anchor->actionWorkerListLock);
   if (!collectorsOwn) {
-    origin->ActionStatus = 0;
+    // A start that joined a collector was answered with success, and an answer may still
+    // be reading the entry: only a status that differs is written.
+    if (origin->ActionStatus != ZEV_ACTION_SUCCESS) origin->ActionStatus = ZEV_ACTION_SUCCESS;
     BSV1_GetLock(&anchor->actionListLock);
     origin->WorkerTask = nullptr;
     BSV1_ReleaseLock(&anchor->actionListLock);
