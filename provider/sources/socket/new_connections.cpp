@@ -189,6 +189,13 @@ void NewConnections::dropKnown(const Waiting& connection) {
   ZEV0_CloseTheSocket(connection.socket);
 }
 
+void NewConnections::abandon(const Waiting& connection) {
+  TRC(TRC_ERROR,
+      "*** TCP connection abandoned. Unable to initialize IO entry. Possibly missing SOURCE statement for "
+      "connection partner.");
+  ZEV0_CloseTheSocket(connection.socket);
+}
+
 void NewConnections::firstData(const Waiting& connection, int received) {
   if (mode_ == PartnerMode::API) {
     firstRequest(connection, received);
@@ -210,10 +217,7 @@ void NewConnections::firstData(const Waiting& connection, int received) {
   else
     RefuseWithoutAssociation(anchor_, connection.peer, "TCP");
   if (partner == nullptr) {
-    TRC(TRC_ERROR,
-        "*** TCP connection abandoned. Unable to initialize IO entry. Possibly missing SOURCE statement for "
-        "connection partner.");
-    ZEV0_CloseTheSocket(connection.socket);
+    abandon(connection);
     return;
   }
   bind(connection.socket, connection.peer, partner, received, bytes.substr(std::min(association.end, bytes.size())));
@@ -232,10 +236,7 @@ void NewConnections::firstRequest(const Waiting& connection, int received) {
   IOEntry* partner = knownPartner(connection.peer);
   if (partner == nullptr) partner = openSession(anchor_, connection.peer);
   if (partner == nullptr) {
-    TRC(TRC_ERROR,
-        "*** TCP connection abandoned. Unable to initialize IO entry. Possibly missing SOURCE statement for "
-        "connection partner.");
-    ZEV0_CloseTheSocket(connection.socket);
+    abandon(connection);
     return;
   }
   if (!bind(connection.socket, connection.peer, partner, 0, {})) return;

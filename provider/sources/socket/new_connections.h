@@ -62,6 +62,8 @@ class NewConnections {
   void giveUp(const Waiting& connection);
   void refuseSilent(const Waiting& connection);
   void dropKnown(const Waiting& connection);
+  // Closes a connection that no partner could be found or made for.
+  void abandon(const Waiting& connection);
   void firstData(const Waiting& connection, int received);
   // An API connection's first request: one a session takes opens the session and goes
   // to it; any other is answered and the connection waits on.
