@@ -182,9 +182,24 @@ int32_t smallestOtherInterval(DPAB* anchor, const ActionWorkerTaskEntry* serving
   return smallest;
 }
 
+// What a collector collects: its table and the start that made it collect.
+struct CollectionSeen {
+  const TableEntry* table;
+  const ActionEntry* action;
+};
+
+// Lowered only while the collector still runs the collection the stop began in: one whose
+// last agent the stop has just removed may have left and reset its count, and its worker
+// may serve another start by now.
 void lowerInterest(DPAB* anchor, SNMPWorkerTaskExtension* extension, const ActionWorkerTaskEntry* serving,
-                   const ActionEntry* origin) {
+                   const ActionEntry* origin, const CollectionSeen& seen) {
   int32_t others = smallestOtherInterval(anchor, serving, origin);
+  BSV1_GetLock(&anchor->actionWorkerListLock);
+  if (seen.table == nullptr || extension->table != seen.table || extension->action != seen.action) {
+    BSV1_ReleaseLock(&anchor->actionWorkerListLock);
+    TRC(TRC_DETAIL, "Collection already ended; no interest to lower");
+    return;
+  }
   BSV1_GetLock(&extension->intervalLock);
   --extension->interestCount;
   if (extension->interestCount > 0 && origin->SnmpWord <= extension->interval && others > extension->interval) {
@@ -196,6 +211,7 @@ void lowerInterest(DPAB* anchor, SNMPWorkerTaskExtension* extension, const Actio
   }
   extension->interestChanged = 1;
   BSV1_ReleaseLock(&extension->intervalLock);
+  BSV1_ReleaseLock(&anchor->actionWorkerListLock);
 }
 
 // Releases every start the worker serves but its collector's own.
@@ -209,6 +225,17 @@ void releaseStarts(DPAB* anchor, const ActionWorkerTaskEntry* serving, const Act
     ZEVP_ReleaseActionEntry(anchor, entry);
   }
   BSV1_ReleaseLock(&anchor->actionListLock);
+}
+
+// True when the stop takes the joined start back from its collector; false when a stop
+// of every agent or the collection's end has released it meanwhile.
+bool takeJoinedStart(DPAB* anchor, ActionEntry* origin, const ActionWorkerTaskEntry* serving, uint32_t actionID) {
+  BSV1_GetLock(&anchor->actionListLock);
+  const bool taken = origin->InUse != 0 && origin->WorkerTask == serving && origin->ActionID == actionID;
+  if (taken) origin->WorkerTask = nullptr;
+  BSV1_ReleaseLock(&anchor->actionListLock);
+  if (!taken) TRC(TRC_DETAIL, "Start action %u already released by its collector", actionID);
+  return taken;
 }
 
 }  // namespace
@@ -321,6 +348,12 @@ void ZEVP_SNMPstopGetProcess(DPAB* anchor, ActionEntry* stop, ProcessEntry* own,
         stop->ActionID, owner);
     return;
   }
+  // Asked before its agents go: a collector left without agents or interest ends, resets
+  // and gives its own start back, and then names neither the start nor the table.
+  BSV1_GetLock(&anchor->actionWorkerListLock);
+  const CollectionSeen seen{extension->table, extension->action};
+  BSV1_ReleaseLock(&anchor->actionWorkerListLock);
+  const bool collectorsOwn = origin == seen.action;
   // The names are taken under the action-list lock; the agents' rows are deleted
   // without it, for that waits for the DCH.
   BSV1_GetLock(&anchor->actionListLock);
@@ -328,17 +361,11 @@ void ZEVP_SNMPstopGetProcess(DPAB* anchor, ActionEntry* stop, ProcessEntry* own,
   origin->MonitorAgentNameEntries = nullptr;
   BSV1_ReleaseLock(&anchor->actionListLock);
   ZEVP_SNMPdeleteAgentNodes(anchor, extension, &names);
-  lowerInterest(anchor, extension, serving, origin);
-  BSV1_GetLock(&anchor->actionWorkerListLock);
-  const bool collectorsOwn = origin == extension->action;
-  BSV1_ReleaseLock(&anchor->actionWorkerListLock);
-  if (!collectorsOwn) {
+  lowerInterest(anchor, extension, serving, origin, seen);
+  if (!collectorsOwn && takeJoinedStart(anchor, origin, serving, stop->ActionID)) {
     // A start that joined a collector was answered with success, and an answer may still
     // be reading the entry: only a status that differs is written.
     if (origin->ActionStatus != ZEV_ACTION_SUCCESS) origin->ActionStatus = ZEV_ACTION_SUCCESS;
-    BSV1_GetLock(&anchor->actionListLock);
-    origin->WorkerTask = nullptr;
-    BSV1_ReleaseLock(&anchor->actionListLock);
     ZEVP_PostSNMPactionResult(anchor, own, reply, origin);
     origin->WorkState = ZEVP_ACTION_FINISHED;
     ZEVP_EnqueueActionToServer(anchor, origin);

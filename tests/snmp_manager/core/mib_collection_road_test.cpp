@@ -352,7 +352,8 @@ TEST(MibCollectionRoadTest, IfTableRowsMatchSnmpwalkAndStartsShareOneCollectorUn
     Send(103, "SNMPSTARTGET", "APPLNAME=IFM ATTRGROUP=SYSTEM AGENTINFO=( 10.77.0.1, 10.77.0.9 ) INTERVAL=10");
     // A request to the silent agent waits out its real five seconds: on a busy machine
     // the first row and the collector can come after such waits.
-    ASSERT_TRUE(Eventually([&] { return !RowsOf("SYSTEM").empty() && CollectorOf(anchor, "SYSTEM", &collector); }, 30000));
+    ASSERT_TRUE(Eventually([&] { return !RowsOf("SYSTEM").empty() && CollectorOf(anchor, "SYSTEM", &collector); }, 30000))
+        << collection.run().trace();
     EXPECT_EQ(collector.interval, 30);
     ASSERT_TRUE(Eventually([&] {
       ZEVP_DoNoDataStatusReport(anchor);
