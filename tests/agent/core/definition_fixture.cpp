@@ -1,9 +1,11 @@
 #include "definition_fixture.h"
 
+#include <algorithm>
 #include <iostream>
 
 #include "table_manager_list.h"
 #include "work_directory.h"
+#include "zev_dorvan_manager.h"
 
 namespace {
 
@@ -24,8 +26,18 @@ void DefinitionRoadTest::SetUp() {
   ASSERT_TRUE(peer_->connected());
 }
 
+DefinitionRoadTest::~DefinitionRoadTest() {
+  for (zev_dorvan_manager* manager : managers_) delete manager;
+}
+
 void DefinitionRoadTest::TearDown() {
   setTableManagers(nullptr);
+  if (registry_ != nullptr) {
+    tableManagerListIterator walk(registry_->entries());
+    while (tableManagerListEntry* entry = walk.Next())
+      if (std::find(managers_.begin(), managers_.end(), entry->manager()) == managers_.end())
+        managers_.push_back(entry->manager());
+  }
   registry_.reset();
   peer_.reset();
   if (HasFailure() && trace_ != nullptr) std::cerr << "This process's trace:\n" << trace_->take();

@@ -20,6 +20,7 @@
 
 class tableManagerList;
 class userDataList;
+class zev_dorvan_manager;
 
 // Waits up to waitMs, polling, until the condition holds; its last result.
 inline bool Eventually(const std::function<bool()>& condition) { return Eventually(condition, kAnswerWaitMs); }
@@ -30,6 +31,7 @@ class DefinitionRoadTest : public DCHroadTest {
   // empty registry work file.
   void SetUp() override;
   void TearDown() override;
+  ~DefinitionRoadTest() override;
 
   // Registers the application through the test's data provider (status 0 expected).
   void registerApplication(const std::string& applName, const std::vector<rawdch::Group>& groups,
@@ -47,4 +49,8 @@ class DefinitionRoadTest : public DCHroadTest {
   std::unique_ptr<TraceCapture> trace_;
   std::unique_ptr<rawdch::TcpPeer> peer_;
   std::unique_ptr<tableManagerList> registry_;
+  // The agent leaves its table managers to the framework for the process's life; a test
+  // ends those of its registry once the descriptions that name them (a derived test's
+  // members) are gone, so that the next test in the process starts clean.
+  std::vector<zev_dorvan_manager*> managers_;
 };

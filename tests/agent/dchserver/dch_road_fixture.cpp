@@ -8,6 +8,7 @@
 #include <cstring>
 #include <future>
 #include <iostream>
+#include <mutex>
 #include <thread>
 
 #include "dch/dch_api.h"
@@ -92,16 +93,34 @@ StatusWaiter::~StatusWaiter() {
   if (handle_ != nullptr && !spent_) dc_waitForDPStatusDestroy(handle_);
 }
 
+namespace {
+
+// One wait for a notice, shared by the waiter and the thread that waits.
+struct NoticeWait {
+  std::mutex lock;
+  bool abandoned = false;  // the waiter gave up: the thread owns the handle
+  std::promise<std::string> notice;
+};
+
+}  // namespace
+
 std::string StatusWaiter::next(int waitMs) {
   if (handle_ == nullptr || spent_) return {};
-  auto notice = std::make_shared<std::promise<std::string>>();
-  std::future<std::string> heard = notice->get_future();
+  auto wait = std::make_shared<NoticeWait>();
+  std::future<std::string> heard = wait->notice.get_future();
   DCHclient* handle = handle_;
-  std::thread([handle, notice] {
+  std::thread([handle, wait] {
     const char* text = dc_waitForDPStatus(handle);
-    notice->set_value(text != nullptr ? text : "");
+    std::lock_guard<std::mutex> guard(wait->lock);
+    if (wait->abandoned)
+      dc_waitForDPStatusDestroy(handle);
+    else
+      wait->notice.set_value(text != nullptr ? text : "");
   }).detach();
   if (heard.wait_for(std::chrono::milliseconds(waitMs)) == std::future_status::ready) return heard.get();
+  std::lock_guard<std::mutex> guard(wait->lock);
+  if (heard.wait_for(std::chrono::seconds(0)) == std::future_status::ready) return heard.get();
+  wait->abandoned = true;
   spent_ = true;
   return {};
 }

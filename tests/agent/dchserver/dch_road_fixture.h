@@ -68,7 +68,8 @@ class StatusWaiter {
 
   bool parked() const { return handle_ != nullptr; }
   // The next notice, or empty when none came within the time. The wait cannot be
-  // cancelled: after a time-out its thread keeps the handle, and the waiter is spent.
+  // cancelled: after a time-out its thread keeps the handle and destroys it once its
+  // wait ends (at the latest when the host ends), and the waiter is spent.
   std::string next(int waitMs);
   // The next `count` notices, sorted.
   std::vector<std::string> nextSorted(int count, int waitMs);

@@ -1,8 +1,6 @@
 #include "data_thread_fixture.h"
 
 #include "raf_driver.h"
-#include "table_manager_list.h"
-#include "zev_dorvan_manager.h"
 #include "user_data_info.h"
 #include "user_data_list.h"
 #include "user_data_list_entry.h"
@@ -31,9 +29,6 @@ void DataThreadTest::TearDown() {
   collectorManager_.reset();
   setDataSamples(nullptr);
   registry_.reset();
-  // The tables' managers live to the end of an agent; here they end with the test.
-  tableManagerListIterator walk(DefinitionRoadTest::registry().entries());
-  while (tableManagerListEntry* entry = walk.Next()) delete entry->manager();
   raf::Reset();
   DefinitionRoadTest::TearDown();
   // Only once the host has ended: a source of DVAGENT/DPLOG going offline starts a thread
