@@ -127,7 +127,13 @@ tableRecordFiler::Outcome tableRecordFiler::findRowList(samplesList& registry, c
     TRC(TRC_ERROR, "Error: dataList creation failed");
     return Outcome::failed;
   }
-  return recordRowList(registry, sourceName, *list);
+  Outcome recorded = recordRowList(registry, sourceName, *list);
+  // The entry keeps a list it has taken over from its source's earlier online.
+  if (recorded == Outcome::filed) {
+    std::shared_ptr<dataList> hung = registry.dataListPtr(table_.applKey(), table_.tableNameRR(), sourceName);
+    if (hung != nullptr) *list = std::move(hung);
+  }
+  return recorded;
 }
 
 // The status monitor records a source in the registry only once the application's
