@@ -146,6 +146,21 @@ int samplesList::updateDataList(const char* applKey, const char* attrGroup, cons
   return result;
 }
 
+std::shared_ptr<dataList> samplesList::leaveDataList(std::shared_ptr<dataList> list) {
+  if (list == nullptr || !getLock()) return list;
+  auto entry = entries_.begin();
+  while (entry != entries_.end() && !sameSource(*list, entry->applKey(), entry->tableName(), entry->sourceName()))
+    ++entry;
+  if (entry == entries_.end())
+    leaveRows(list);
+  else if (entry->dataListPtr() == nullptr)
+    entry->setDataListPtr(list);
+  else
+    list = entry->dataListPtr();
+  releaseLock();
+  return list;
+}
+
 std::shared_ptr<dataList> samplesList::dataListPtr(const char* applKey, const char* tableName,
                                                    const char* sourceName) {
   if (!getLock()) return nullptr;

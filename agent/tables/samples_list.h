@@ -52,6 +52,10 @@ class samplesList {
   // dataListPtr then gives): 0; 1 when there is no such entry (yet).
   int updateDataList(const char* applKey, const char* attrGroup, const char* sourceName,
                      std::shared_ptr<dataList> list);
+  // A row list whose source has no entry: its table's data thread is ending with rows in
+  // it. The list is left for the source's next online, unless an entry has come
+  // meanwhile, which gets it when it has none. The list that holds the rows now.
+  std::shared_ptr<dataList> leaveDataList(std::shared_ptr<dataList> list);
   // The row list of the source of the table, or null.
   std::shared_ptr<dataList> dataListPtr(const char* applKey, const char* tableName, const char* sourceName);
   // Queues a request for a subnode that is not online yet, creating the subnode's entry
