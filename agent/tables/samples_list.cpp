@@ -17,8 +17,16 @@ std::atomic<samplesList*> theDataSamples{nullptr};
 
 // An entry found behind this many others moves to the front.
 constexpr int kEntriesBeforeMoveToFront = 20;
+// Row lists left by offline sources that are kept at most: sources that never come back
+// (any data provider can name new ones) hold no more than this.
+constexpr size_t kMostLeftRowLists = 256;
 
 bool sameName(const char* a, const char* b) { return a != nullptr && b != nullptr && std::strcmp(a, b) == 0; }
+
+bool sameSource(const dataList& list, const char* applKey, const char* tableName, const char* sourceName) {
+  return sameName(list.applKey(), applKey) && sameName(list.tableName(), tableName) &&
+         sameName(list.sourceName(), sourceName);
+}
 
 template <size_t N>
 const char* copyResult(char (&result)[N], const char* text) {
@@ -36,6 +44,7 @@ samplesList::samplesList() { ZEV0_InitializeMutex(&lock_); }
 
 samplesList::~samplesList() {
   entries_.clear();
+  leftRows_.clear();
   pthread_mutex_destroy(&lock_);
 }
 
@@ -50,6 +59,33 @@ void samplesList::releaseLock() { ZEVA_ReleaseLock(&lock_, this); }
 samplesListEntry* samplesList::createEntry(const char* applKey, const char* tableName, const char* sourceName,
                                            const char* subnodeName) {
   return appendOrNull(entries_, applKey, tableName, sourceName, subnodeName);
+}
+
+// Under the lock.
+void samplesList::leaveRows(std::shared_ptr<dataList> list) {
+  leftRows_.remove_if([&list](const std::shared_ptr<dataList>& left) {
+    return sameSource(*left, list->applKey(), list->tableName(), list->sourceName());
+  });
+  if (appendOrNull(leftRows_, std::move(list)) == nullptr) return;
+  if (leftRows_.size() <= kMostLeftRowLists) return;
+  const dataList& oldest = *leftRows_.front();
+  TRC(TRC_DETAIL, "Row list @%p of <%s/%s/%s> dropped: %zu row lists of offline sources are kept at most.",
+      static_cast<const void*>(&oldest), oldest.applKey(), oldest.tableName(), oldest.sourceName(),
+      kMostLeftRowLists);
+  leftRows_.pop_front();
+}
+
+// Under the lock.
+void samplesList::takeLeftRows(samplesListEntry& entry) {
+  if (entry.dataListPtr() != nullptr) return;
+  for (auto left = leftRows_.begin(); left != leftRows_.end(); ++left) {
+    if (!sameSource(**left, entry.applKey(), entry.tableName(), entry.sourceName())) continue;
+    TRC(TRC_DETAIL, "samplesListEntry[%s/%s/%s] takes over the row list @%p of its earlier online.", entry.applKey(),
+        entry.tableName(), entry.sourceName(), static_cast<void*>(left->get()));
+    entry.setDataListPtr(std::move(*left));
+    leftRows_.erase(left);
+    return;
+  }
 }
 
 const char* samplesList::onlineEntry(const char* applName, const char* tableName, const char* attrGroup,
@@ -78,10 +114,12 @@ const char* samplesList::onlineEntry(const char* applName, const char* tableName
     entry->setSourceName(sourceName);
     entry->setSubnodeName(nullptr, untouched);
     entry->setSubnodeStatus(samplesListEntry::kOnline);
+    takeLeftRows(*entry);
     entry->redriveAll();
   } else if ((entry = createEntry(applKey, tableName, sourceName, nullptr)) != nullptr) {
     entry->setAttrGroup(attrGroup);
     entry->setSubnodeName(subnodeName, untouched);
+    takeLeftRows(*entry);
   } else {
     TRC(TRC_ERROR, "Error: allocating samplesListEntry[%s/%s/%s]", applKey, tableName, sourceName);
     result = nullptr;
@@ -98,7 +136,7 @@ int samplesList::updateDataList(const char* applKey, const char* attrGroup, cons
     // The table too: the entry of an earlier release of the table has the same group.
     if (sameName(entry.applKey(), applKey) && sameName(entry.attrGroup(), attrGroup) &&
         sameName(entry.sourceName(), sourceName) && sameName(entry.tableName(), list->tableName())) {
-      entry.setDataListPtr(std::move(list));
+      if (entry.dataListPtr() == nullptr) entry.setDataListPtr(std::move(list));
       result = 0;
       break;
     }
@@ -106,6 +144,21 @@ int samplesList::updateDataList(const char* applKey, const char* attrGroup, cons
   releaseLock();
   if (result != 0) TRC(TRC_ERROR, "Warning: No samplesListEntry[%s/%s/%s] found.", applKey, attrGroup, sourceName);
   return result;
+}
+
+std::shared_ptr<dataList> samplesList::leaveDataList(std::shared_ptr<dataList> list) {
+  if (list == nullptr || !getLock()) return list;
+  auto entry = entries_.begin();
+  while (entry != entries_.end() && !sameSource(*list, entry->applKey(), entry->tableName(), entry->sourceName()))
+    ++entry;
+  if (entry == entries_.end())
+    leaveRows(list);
+  else if (entry->dataListPtr() == nullptr)
+    entry->setDataListPtr(list);
+  else
+    list = entry->dataListPtr();
+  releaseLock();
+  return list;
 }
 
 std::shared_ptr<dataList> samplesList::dataListPtr(const char* applKey, const char* tableName,
@@ -175,6 +228,7 @@ int samplesList::removeEntry(const char* applKey, const char* tableName, const c
       if (!removed && sameName(entry->tableName(), tableName) && sameName(entry->sourceName(), sourceName)) {
         TRC(TRC_DETAIL, "Deleting samplesListEntry @%p [%s/%s/%s]", static_cast<void*>(&*entry), applKey,
             tableName, sourceName);
+        if (entry->dataListPtr() != nullptr) leaveRows(entry->dataListPtr());
         entries_.erase(entry);
         removed = true;
       }

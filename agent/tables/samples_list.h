@@ -9,6 +9,13 @@
 // lock. Names compare exactly. A walk yields the entries in the order of their
 // creation, except that an entry that dataListPtr finds beyond the 20th place moves to
 // the front, since samples look their lists up on every sample.
+//
+// A source's rows come to its table's data thread straight from the DCH server, its
+// online and offline to the status monitor, each at its own pace: a source that goes
+// offline and at once online again can have the first rows of its new online filed into
+// the entry of the earlier one before the monitor handles that offline. So the row list
+// of an entry that goes with its source's offline is kept, and the source's next online
+// entry takes it over; its rows still expire by the table's time-to-live.
 #pragma once
 
 #include <pthread.h>
@@ -34,15 +41,21 @@ class samplesList {
 
   // Records a source of a table online under the subnode name built from the names
   // (ZEVA_SetSubnodeName): the entry that deferred requests made for that subnode is
-  // taken over and its requests redriven; otherwise a new entry. The subnode name
+  // taken over and its requests redriven; otherwise a new entry. Either takes the row
+  // list that the source's last offline left. The subnode name
   // (in subnodeName) or null when it cannot be built or recorded. When the lock
   // cannot be taken the name is built and nothing recorded.
   const char* onlineEntry(const char* applName, const char* tableName, const char* attrGroup, const char* release,
                           const char* sourceName, SubnodeName& subnodeName);
   // Hangs the row list into the entry of its table and source with this key and
-  // attribute group: 0; 1 when there is no such entry (yet).
+  // attribute group, unless the entry has one already (taken over at its online, which
+  // dataListPtr then gives): 0; 1 when there is no such entry (yet).
   int updateDataList(const char* applKey, const char* attrGroup, const char* sourceName,
                      std::shared_ptr<dataList> list);
+  // A row list whose source has no entry: its table's data thread is ending with rows in
+  // it. The list is left for the source's next online, unless an entry has come
+  // meanwhile, which gets it when it has none. The list that holds the rows now.
+  std::shared_ptr<dataList> leaveDataList(std::shared_ptr<dataList> list);
   // The row list of the source of the table, or null.
   std::shared_ptr<dataList> dataListPtr(const char* applKey, const char* tableName, const char* sourceName);
   // Queues a request for a subnode that is not online yet, creating the subnode's entry
@@ -54,9 +67,9 @@ class samplesList {
                           deferredRequester* agent);
   // Frees every slot that holds this agent, in every entry: the request is ending.
   void removeDeferRequests(deferredRequester* agent);
-  // Deletes the first entry of the key, table and source with its row list (which lives
-  // on while others hold it) and its queue. 1 when at least two entries had the key
-  // before the call, else 0.
+  // Deletes the first entry of the key, table and source with its queue; its row list is
+  // left for the source's next online. 1 when at least two entries had the key before
+  // the call, else 0.
   int removeEntry(const char* applKey, const char* tableName, const char* sourceName);
   // The subnode name of the entry of the key, source and attribute group: 0; 1 not found.
   int getSubnodeName(const char* applKey, const char* sourceName, const char* attrGroup, SubnodeName& subnodeName);
@@ -83,8 +96,12 @@ class samplesList {
   Entries::iterator findOnlineForTable(const char* subnodeName, const char* tableName);
   samplesListEntry* createEntry(const char* applKey, const char* tableName, const char* sourceName,
                                 const char* subnodeName);
+  void leaveRows(std::shared_ptr<dataList> list);
+  void takeLeftRows(samplesListEntry& entry);
 
   Entries entries_;
+  // The row lists of sources gone offline, oldest first, one per key, table and source.
+  std::list<std::shared_ptr<dataList>> leftRows_;
   pthread_mutex_t lock_;
 };
 

@@ -127,20 +127,30 @@ tableRecordFiler::Outcome tableRecordFiler::findRowList(samplesList& registry, c
     TRC(TRC_ERROR, "Error: dataList creation failed");
     return Outcome::failed;
   }
-  return recordRowList(registry, sourceName, *list);
+  Outcome recorded = recordRowList(registry, sourceName, list);
+  // The entry keeps a list it has taken over from its source's earlier online.
+  if (recorded == Outcome::filed) {
+    std::shared_ptr<dataList> hung = registry.dataListPtr(table_.applKey(), table_.tableNameRR(), sourceName);
+    if (hung != nullptr) *list = std::move(hung);
+  }
+  return recorded;
 }
 
 // The status monitor records a source in the registry only once the application's
 // definition is built, so the first rows of a source may come before its entry.
+// A thread that is stopping files the record all the same: the table is being built
+// anew for the source's next online, which takes the rows over.
 tableRecordFiler::Outcome tableRecordFiler::recordRowList(samplesList& registry, const char* sourceName,
-                                                          const std::shared_ptr<dataList>& list) {
+                                                          std::shared_ptr<dataList>* list) {
   int attempts = 1;
-  for (int waited = 0; registry.updateDataList(table_.applKey(), table_.attrGroup(), sourceName, list) != 0;
+  for (int waited = 0; registry.updateDataList(table_.applKey(), table_.attrGroup(), sourceName, *list) != 0;
        waited += kRetrySeconds, ++attempts) {
     if (table_.stopRequested()) {
-      TRC(TRC_DETAIL, "Record of source <%s> dropped: the data thread of table <%s> is stopping.", sourceName,
-          table_.tableNameRR());
-      return Outcome::dropped;
+      TRC(TRC_DETAIL, "Record of source <%s> left for its next online: the data thread of table <%s> is stopping.",
+          sourceName, table_.tableNameRR());
+      *list = registry.leaveDataList(*list);
+      keysRegistered_ = false;
+      return Outcome::filed;
     }
     if (waited >= sourceWaitSeconds()) {
       TRC(TRC_ERROR, "Error: no samplesList entry for <%s/%s/%s> after %d attempt(s): record dropped.",
@@ -149,7 +159,7 @@ tableRecordFiler::Outcome tableRecordFiler::recordRowList(samplesList& registry,
     }
     BSV1_Sleep(kRetrySeconds);
   }
-  TRC(TRC_DETAIL, "dataList @%p recorded in samplesList after %d attempt(s).", static_cast<void*>(list.get()),
+  TRC(TRC_DETAIL, "dataList @%p recorded in samplesList after %d attempt(s).", static_cast<void*>(list->get()),
       attempts);
   keysRegistered_ = false;
   return Outcome::filed;

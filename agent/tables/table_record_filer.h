@@ -31,7 +31,7 @@ class tableRecordFiler {
 
   // The row list of the source, made and recorded in the registry when there is none.
   Outcome findRowList(samplesList& registry, const char* sourceName, std::shared_ptr<dataList>* list);
-  Outcome recordRowList(samplesList& registry, const char* sourceName, const std::shared_ptr<dataList>& list);
+  Outcome recordRowList(samplesList& registry, const char* sourceName, std::shared_ptr<dataList>* list);
   void registerKeys(dataList& list);
 
   userDataInfo& table_;

@@ -76,15 +76,16 @@ bool DataThread::start() {
 void DataThread::waitForRecord() {
   std::memset(buffer_.get(), 0, static_cast<size_t>(bufferSize_));
   int result = recordWait.load()(handle_, buffer_.get(), static_cast<short>(bufferSize_));
-  // The wait hands over a row before its cancel, so while rows keep coming the thread
-  // asks the description itself whether it is to stop.
-  if (result == -1 || (result == 0 && table_.stopRequested())) {
+  // A row handed over is filed, also when the thread is to stop: it may be the first of
+  // the source's next online. The wait hands over a row before its cancel, so while rows
+  // keep coming the thread asks the description itself whether it is to stop.
+  if (result == 0 && filer_.fileRecord(buffer_.get(), static_cast<size_t>(bufferSize_)) != 0) {
+    status_ = kFailed;
+  } else if (result == -1 || (result == 0 && table_.stopRequested())) {
     TRC(TRC_DETAIL, "Ending waitOnDP thread for applKey<%s> tableName<%s>", table_.applKey(), table_.tableNameRR());
     status_ = kCancelled;
   } else if (result != 0) {
     TRC(TRC_ERROR, "Error: from dc_waitOnData.");
-    status_ = kFailed;
-  } else if (filer_.fileRecord(buffer_.get(), static_cast<size_t>(bufferSize_)) != 0) {
     status_ = kFailed;
   }
 }

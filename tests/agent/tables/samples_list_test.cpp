@@ -170,7 +170,7 @@ TEST_F(SamplesListTest, RegressionTheOnlineGivesADeferralsEntryTheWholeSourceNam
   EXPECT_EQ(registry_.dataListPtr(kKey, kTable, source.c_str()), list);
 }
 
-TEST_F(SamplesListTest, ARowListGoesIntoTheEntryOfItsTableAndOutlivesTheEntry) {
+TEST_F(SamplesListTest, ARowListGoesIntoTheEntryOfItsTable) {
   auto list = std::make_shared<dataList>(kKey, kTable, "HOST1", 44, 60);
   EXPECT_EQ(registry_.updateDataList(kKey, "GROUP1", "HOST1", list), 1) << "no entry yet";
   Online("GROUP1", "HOST1", "APP1234502");  // the group's table of an earlier release
@@ -179,14 +179,43 @@ TEST_F(SamplesListTest, ARowListGoesIntoTheEntryOfItsTableAndOutlivesTheEntry) {
   EXPECT_EQ(registry_.updateDataList(kKey, "GROUP1", "HOST1", list), 0);
   EXPECT_EQ(registry_.dataListPtr(kKey, kTable, "HOST1"), list);
   EXPECT_EQ(registry_.dataListPtr(kKey, "APP1234502", "HOST1"), nullptr);
+}
+
+// Rows of a source's next online can be filed before the status monitor handles its
+// offline: the offline leaves the row list to the source's next online entry, which
+// keeps it against a list its table's thread hangs in later.
+TEST_F(SamplesListTest, ARowListLeftByAnOfflineGoesToTheSourcesNextOnlineOnly) {
+  Online("GROUP1", "HOST1", kTable);
+  auto list = std::make_shared<dataList>(kKey, kTable, "HOST1", 44, 60);
+  ASSERT_EQ(registry_.updateDataList(kKey, "GROUP1", "HOST1", list), 0);
+  registry_.removeEntry(kKey, kTable, "HOST1");
+  EXPECT_EQ(registry_.dataListPtr(kKey, kTable, "HOST1"), nullptr);
+
+  Online("GROUP1", "HOST2", kTable);
+  Online("GROUP1", "HOST1", "APP1234502");  // the group's table of an earlier release
+  EXPECT_EQ(registry_.dataListPtr(kKey, kTable, "HOST2"), nullptr) << "another source";
+  EXPECT_EQ(registry_.dataListPtr(kKey, "APP1234502", "HOST1"), nullptr) << "another release";
+  Online("GROUP1", "HOST1", kTable);
+  EXPECT_EQ(registry_.dataListPtr(kKey, kTable, "HOST1"), list);
+  auto later = std::make_shared<dataList>(kKey, kTable, "HOST1", 44, 60);
+  EXPECT_EQ(registry_.updateDataList(kKey, "GROUP1", "HOST1", later), 0);
+  EXPECT_EQ(registry_.dataListPtr(kKey, kTable, "HOST1"), list);
 
   std::weak_ptr<dataList> watched = list;
-  std::shared_ptr<dataList> held = registry_.dataListPtr(kKey, kTable, "HOST1");
   list.reset();
   registry_.removeEntry(kKey, kTable, "HOST1");
-  EXPECT_FALSE(watched.expired()) << "still held";
-  held.reset();
+  EXPECT_FALSE(watched.expired()) << "left for the next online";
+  // Sources that never come back: the oldest lists left go beyond 256.
+  for (int i = 0; i < 256; ++i) {
+    std::string source = "GONE" + std::to_string(i);
+    Online("GROUP1", source.c_str(), kTable);
+    registry_.updateDataList(kKey, "GROUP1", source.c_str(),
+                             std::make_shared<dataList>(kKey, kTable, source.c_str(), 44, 60));
+    registry_.removeEntry(kKey, kTable, source.c_str());
+  }
   EXPECT_TRUE(watched.expired());
+  Online("GROUP1", "GONE255", kTable);
+  EXPECT_NE(registry_.dataListPtr(kKey, kTable, "GONE255"), nullptr);
 }
 
 // The order of the entries, as the registry's trace shows it.
