@@ -26,6 +26,7 @@
 #include "network_namespace.h"
 #include "pdu_exchange.h"
 #include "raf.h"
+#include "run_in_child.h"
 #include "snmp_manager_tables.h"
 #include "snmp_provider_run.h"
 #include "source_entry.h"
@@ -258,27 +259,30 @@ TEST(ManagedNodeListTaskTest, AListWhoseTaskCouldNotStartIsStoppedAtOnce) {
   });
 }
 
+// In a child: the settings its block reads once stay with the process.
 TEST(ManagedNodeListTaskTest, WithoutTheManagedNodesSourceATaskPollsNothingAndEnds) {
-  TraceCapture trace("*=0xFF");
-  BareAnchor anchor;
-  NetworkConfigurationBlock* block = ZEVS_InitializeNCB();
-  ASSERT_NE(block, nullptr);
-  block->anchor = anchor.get();
-  ManagedNodeListEntry list;
-  BSV1_InitializeLock(&list.lock);
-  list.listName = "lab";
-  list.changed = 1;
-  list.taskMark = 1;
-  list.nodes.push_back(sockaddr_in{AF_INET, 0, {htonl(0x7F000001)}, {}});
-  list.networkConfiguration = block;
-  zevs::BlockUserStarted(block);
-  EXPECT_EQ(ZEVS_ManagedNodeListTask(&list), nullptr);
-  EXPECT_TRUE(trace.contains("*****Managed Node source not available. Monitor bypassed"));
-  EXPECT_FALSE(trace.contains("Retrieving sysServices"));
-  EXPECT_EQ(list.taskMark, 0);
-  EXPECT_TRUE(zevs::AwaitBlockUsersEnded(block, 1));
-  zevs::FreeNetworkConfigurationBlock(block);
-  BSV1_DestroyLock(&list.lock);
+  RunInChild([] {
+    TraceCapture trace("*=0xFF");
+    BareAnchor anchor;
+    NetworkConfigurationBlock* block = ZEVS_InitializeNCB();
+    ASSERT_NE(block, nullptr);
+    block->anchor = anchor.get();
+    ManagedNodeListEntry list;
+    BSV1_InitializeLock(&list.lock);
+    list.listName = "lab";
+    list.changed = 1;
+    list.taskMark = 1;
+    list.nodes.push_back(sockaddr_in{AF_INET, 0, {htonl(0x7F000001)}, {}});
+    list.networkConfiguration = block;
+    zevs::BlockUserStarted(block);
+    EXPECT_EQ(ZEVS_ManagedNodeListTask(&list), nullptr);
+    EXPECT_TRUE(trace.contains("*****Managed Node source not available. Monitor bypassed"));
+    EXPECT_FALSE(trace.contains("Retrieving sysServices"));
+    EXPECT_EQ(list.taskMark, 0);
+    EXPECT_TRUE(zevs::AwaitBlockUsersEnded(block, 1));
+    zevs::FreeNetworkConfigurationBlock(block);
+    BSV1_DestroyLock(&list.lock);
+  });
 }
 
 TEST(ManagedNodeListTaskTest, NamesPausesAndLabels) {

@@ -31,6 +31,7 @@
 #include "no_name_service.h"
 #include "rip_message_bytes.h"
 #include "route_table_walk.h"
+#include "run_in_child.h"
 #include "router_list.h"
 #include "snmp_provider_run.h"
 #include "trace_capture.h"
@@ -296,24 +297,27 @@ TEST(DiscoveryRoad, AWalkThroughAnEndlessInterfaceTableEndsWithTheBlock) {
   });
 }
 
+// In a child: the settings its block reads once stay with the process.
 TEST(DiscoveryRoad, TheNetworkThreadWaitingForAFirstNetworkEndsWithTheBlock) {
-  NetworkWorkDirectory();
-  BareAnchor anchor;
-  NetworkConfigurationBlock* block = ZEVS_InitializeNCB();
-  ASSERT_NE(block, nullptr);
-  block->anchor = anchor.get();
-  TraceCapture trace("*=0x1ff");
-  pthread_t thread{};
-  ASSERT_EQ(pthread_create(&thread, nullptr, ZEVS_DiscoverNetworkTask, block), 0);
-  EXPECT_TRUE(
-      Eventually([&] { return trace.contains("Wait for router task to discover some network routes"); }, 10000));
-  zevs::SignalBlockShutdown(block);
-  timespec deadline{};
-  clock_gettime(CLOCK_REALTIME, &deadline);
-  deadline.tv_sec += 10;
-  ASSERT_EQ(pthread_timedjoin_np(thread, nullptr, &deadline), 0) << "the network thread did not end";
-  EXPECT_TRUE(trace.contains(">>>>> SNMP discover network monitor process ended"));
-  zevs::FreeNetworkConfigurationBlock(block);
+  RunInChild([] {
+    NetworkWorkDirectory();
+    BareAnchor anchor;
+    NetworkConfigurationBlock* block = ZEVS_InitializeNCB();
+    ASSERT_NE(block, nullptr);
+    block->anchor = anchor.get();
+    TraceCapture trace("*=0x1ff");
+    pthread_t thread{};
+    ASSERT_EQ(pthread_create(&thread, nullptr, ZEVS_DiscoverNetworkTask, block), 0);
+    EXPECT_TRUE(
+        Eventually([&] { return trace.contains("Wait for router task to discover some network routes"); }, 10000));
+    zevs::SignalBlockShutdown(block);
+    timespec deadline{};
+    clock_gettime(CLOCK_REALTIME, &deadline);
+    deadline.tv_sec += 10;
+    ASSERT_EQ(pthread_timedjoin_np(thread, nullptr, &deadline), 0) << "the network thread did not end";
+    EXPECT_TRUE(trace.contains(">>>>> SNMP discover network monitor process ended"));
+    zevs::FreeNetworkConfigurationBlock(block);
+  });
 }
 
 }  // namespace
