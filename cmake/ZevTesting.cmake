@@ -59,7 +59,9 @@ function(zev_add_test name)
     list(APPEND properties ENVIRONMENT_MODIFICATION
          "TSAN_OPTIONS=set:suppressions=${ZEV_TSAN_SUPPRESSIONS}:halt_on_error=1:second_deadlock_stack=1:die_after_fork=0")
   endif()
-  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 30 PROPERTIES ${properties})
+  # Each program lists its cases as soon as it is linked, beside the rest of the build,
+  # rather than all of them one after the other when CTest starts.
+  gtest_discover_tests(${name} DISCOVERY_MODE POST_BUILD DISCOVERY_TIMEOUT 30 PROPERTIES ${properties})
 endfunction()
 
 # zev_add_fuzzer(<name> SOURCES <files...> [LIBS <targets...>] [DEFINITIONS <defs...>]
