@@ -59,21 +59,25 @@ function(zev_add_test name)
     list(APPEND properties ENVIRONMENT_MODIFICATION
          "TSAN_OPTIONS=set:suppressions=${ZEV_TSAN_SUPPRESSIONS}:halt_on_error=1:second_deadlock_stack=1:die_after_fork=0")
   endif()
-  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 30 PROPERTIES ${properties})
+  # Each program lists its cases as soon as it is linked, beside the rest of the build,
+  # rather than all of them one after the other when CTest starts.
+  gtest_discover_tests(${name} DISCOVERY_MODE POST_BUILD DISCOVERY_TIMEOUT 30 PROPERTIES ${properties})
 endfunction()
 
 # zev_add_fuzzer(<name> SOURCES <files...> [LIBS <targets...>] [DEFINITIONS <defs...>]
 #                CORPUS <folder> [DICT <file>])
-# A libFuzzer harness (LLVMFuzzerTestOneInput) of a parser of outside input, built only
-# in the fuzz folder (ZEV_FUZZ, clang, -fsanitize=fuzzer,address,undefined). Its corpus
+# A libFuzzer harness (LLVMFuzzerTestOneInput) of a parser of outside input. Its corpus
 # folder, beside the tests, holds the seeds and every input that once crashed it; a
 # dictionary of the format's words, when given, guides the fuzzing.
-# CTest runs the harness over the corpus once (label "fuzz"); `make fuzz` fuzzes it
-# for a bounded time, reading the list that this writes to <build>/fuzzers/ (the
-# corpus on its first line, the dictionary on the second).
+# In the folder of the whole suite the harness is linked with a main that runs it once
+# over each input of its corpus (CTest, label "fuzz"), on the libraries the tests use:
+# no fuzzing coverage is needed for that. In the fuzz folder (ZEV_FUZZ, clang,
+# -fsanitize=fuzzer,address,undefined) it is the real fuzzer: `make fuzz` fuzzes it for
+# a bounded time, reading the list that this writes to <build>/fuzzers/ (the corpus on
+# its first line, the dictionary on the second).
 function(zev_add_fuzzer name)
   cmake_parse_arguments(ARG "" "CORPUS;DICT" "SOURCES;LIBS;DEFINITIONS" ${ARGN})
-  if(NOT ZEV_FUZZ)
+  if(NOT ZEV_FUZZ AND NOT ZEV_WHOLE_SUITE)
     return()
   endif()
   if(NOT ARG_CORPUS)
@@ -90,9 +94,16 @@ function(zev_add_fuzzer name)
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS})
   target_compile_definitions(${name} PRIVATE ${ARG_DEFINITIONS})
+  if(ZEV_WHOLE_SUITE)
+    target_link_libraries(${name} PRIVATE zev_fuzz_corpus_run)
+    add_dependencies(zev_tests ${name})
+    add_test(NAME ${name}.corpus COMMAND ${name} ${corpus})
+    # libFuzzer fails an input that asks for more than its 2 GB at once; so does this run.
+    set_tests_properties(${name}.corpus PROPERTIES LABELS fuzz
+                         ENVIRONMENT_MODIFICATION "ASAN_OPTIONS=string_append::max_allocation_size_mb=2048")
+    return()
+  endif()
   target_link_options(${name} PRIVATE -fsanitize=fuzzer)
   add_dependencies(zev_fuzzers ${name})
-  add_test(NAME ${name}.corpus COMMAND ${name} -runs=0 ${corpus})
-  set_tests_properties(${name}.corpus PROPERTIES LABELS fuzz)
   file(WRITE ${CMAKE_BINARY_DIR}/fuzzers/${name} "${corpus}\n${dict}\n")
 endfunction()

@@ -6,7 +6,7 @@
 # starting, now and at boot.
 set -euo pipefail
 
-packages=(g++ make cmake clang lld libclang-rt-dev libgtest-dev libgmock-dev libbenchmark-dev python3 python3-pyasn1 openssl
+packages=(g++ make cmake ninja-build clang lld libclang-rt-dev libgtest-dev libgmock-dev libbenchmark-dev python3 python3-pyasn1 openssl
           coreutils iproute2 iputils-ping libcurl4-openssl-dev snmpd snmptrapd snmp)
 snmp_services=(snmpd.service snmptrapd.service snmptrapd.socket)
 

@@ -6,12 +6,12 @@
 #include <sys/prctl.h>
 #include <sys/wait.h>
 
-#include <regex>
 #include <string>
 
 #include "eventually.h"
 #include "net_daemon_process.h"
 #include "network_namespace.h"
+#include "text_patterns.h"
 #include "tool_process.h"
 #include "udp_peer.h"
 
@@ -24,7 +24,7 @@ bool ExitedWithZero(int status) { return status >= 0 && WIFEXITED(status) && WEX
 
 // "<sequence> <milliseconds>" with a time of 0 or more.
 bool AnsweredWithTime(const std::string& reply, const std::string& sequence) {
-  return std::regex_match(reply, std::regex(sequence + " [0-9]+"));
+  return MatchesPattern(reply, sequence + " [0-9]+");
 }
 
 TEST(ZevsnetdTest, AnswersTheStartUpProbeAndEachRequestInTurn) {
@@ -66,7 +66,7 @@ TEST(ZevsnetdTest, AnswersTheStartUpProbeAndEachRequestInTurn) {
     std::vector<std::string> lines = daemon.traceLines();
     ASSERT_FALSE(lines.empty());
     for (const std::string& line : lines) {
-      EXPECT_TRUE(std::regex_match(line.substr(0, 9), std::regex("[0-9A-F]{8} "))) << line;
+      EXPECT_TRUE(MatchesPattern(line.substr(0, 9), "[0-9A-F]{8} ")) << line;
     }
     EXPECT_EQ(lines.back().substr(9), ">>>>> Net Daemon exit.");
     std::string trace = daemon.traceText();
@@ -77,9 +77,9 @@ TEST(ZevsnetdTest, AnswersTheStartUpProbeAndEachRequestInTurn) {
           "----- ICMP echo reply from 10.77.0.2\n", "---------- Node response time is "}) {
       EXPECT_NE(trace.find(text), std::string::npos) << text << "\n" << trace;
     }
-    EXPECT_TRUE(std::regex_search(trace, std::regex("----- socket [0-9]+ bound to 127.0.0.1\\[17980\\]\n")));
-    EXPECT_TRUE(std::regex_search(trace, std::regex("------------ 0800[0-9A-F]{4}[0-9A-F]{4}0001[0-9A-F]{8}"
-                                                    "506C6F76656E0000\n")))
+    EXPECT_TRUE(ContainsPattern(trace, "----- socket [0-9]+ bound to 127.0.0.1\\[17980\\]\n"));
+    EXPECT_TRUE(ContainsPattern(trace, "------------ 0800[0-9A-F]{4}[0-9A-F]{4}0001[0-9A-F]{8}"
+                                       "506C6F76656E0000\n"))
         << "the 20-byte echo with its first sequence number, as a hex line";
   });
 }
@@ -140,8 +140,8 @@ TEST(ZevsnetdTest, ATakenPortEndsItWithExitCodeZero) {
     ASSERT_TRUE(daemon.start({}, false)) << daemon.failure();
     EXPECT_TRUE(ExitedWithZero(daemon.waitForEnd(5000)));
     std::string trace = daemon.traceText();
-    EXPECT_TRUE(std::regex_search(
-        trace, std::regex("\\*\\*\\*\\*\\* bind failed for local socket [0-9]+ port 17980 errno 98\n>>>>> Net Daemon exit.\n$")))
+    EXPECT_TRUE(ContainsPattern(
+        trace, "\\*\\*\\*\\*\\* bind failed for local socket [0-9]+ port 17980 errno 98\n>>>>> Net Daemon exit.\n$"))
         << trace;
   });
 }

@@ -12,7 +12,6 @@
 #include <fstream>
 #include <future>
 #include <memory>
-#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -33,6 +32,7 @@
 #include "stdout_capture.h"
 #include "source_entry.h"
 #include "table_entry.h"
+#include "text_patterns.h"
 #include "trace_capture.h"
 #include "zev/dp_types.h"
 #include "zev0/hostnames.h"
@@ -239,7 +239,7 @@ TEST_F(DCHclientRoutineTest, LogMessagesArriveAsRowsOfTheLogApplication) {
   ASSERT_TRUE(send(0, nullptr, &row));  // as the console service will at start, without an anchor
   EXPECT_EQ(Trimmed(row.category), "SYSTEM");
   EXPECT_EQ(row.text, "DP ready");
-  EXPECT_TRUE(std::regex_match(row.time, std::regex(R"(\d{4}/\d\d/\d\d \d\d:\d\d:\d\d \d\d\d)"))) << row.time;
+  EXPECT_TRUE(MatchesPattern(row.time, R"(\d{4}/\d\d/\d\d \d\d:\d\d:\d\d \d\d\d)")) << row.time;
   EXPECT_EQ(row.name, LogSourceName(anchor));
   EXPECT_EQ(row.type, "FILE");
   EXPECT_EQ(row.version, "ZEV350");

@@ -7,7 +7,6 @@
 #include <atomic>
 #include <chrono>
 #include <memory>
-#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -25,6 +24,7 @@
 #include "scratch_directory.h"
 #include "source_entry.h"
 #include "table_entry.h"
+#include "text_patterns.h"
 #include "trace_capture.h"
 #include "zev/dp_types.h"
 
@@ -63,7 +63,7 @@ class ModelRoadTest : public DCHroadTest {
     return provider_->anchor();
   }
   ApplicationEntry* load(DPAB* anchor, const std::string& name, Lines lines) {
-    for (std::string& line : lines) line = std::regex_replace(line, std::regex("%DIR%"), files_.path());
+    for (std::string& line : lines) line = ReplacedEverywhere(line, "%DIR%", files_.path());
     std::string text;
     for (const std::string& line : lines) text += line + "\n";
     metafiles_.write(name, text);

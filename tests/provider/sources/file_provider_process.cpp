@@ -1,11 +1,11 @@
 #include "file_provider_process.h"
 
-#include <regex>
+#include "text_patterns.h"
 
 FileProviderProcess::FileProviderProcess(unsigned short dchPort, const std::vector<std::string>& metafile)
     : DataProviderProcess("FILE", dchPort), files_("zev_files") {
   std::string text;
-  for (const std::string& line : metafile) text += std::regex_replace(line, std::regex("%DIR%"), files_.path()) + "\n";
+  for (const std::string& line : metafile) text += ReplacedEverywhere(line, "%DIR%", files_.path()) + "\n";
   configuration().write("monitor.mdl", text);
   configuration().write("ZEVPCNFG", "monitor.mdl\n");
 }

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <regex>
 
 #include "application_entry.h"
 #include "bare_anchor.h"
@@ -12,6 +11,7 @@
 #include "io_entry.h"
 #include "model_records.h"
 #include "process_entry.h"
+#include "text_patterns.h"
 
 namespace {
 
@@ -21,7 +21,7 @@ std::atomic<FileServerFixture*> active{nullptr};
 
 std::vector<std::string> WithDirectory(const std::vector<std::string>& lines, const std::string& directory) {
   std::vector<std::string> result;
-  for (const std::string& line : lines) result.push_back(std::regex_replace(line, std::regex("%DIR%"), directory));
+  for (const std::string& line : lines) result.push_back(ReplacedEverywhere(line, "%DIR%", directory));
   return result;
 }
 
