@@ -80,6 +80,13 @@ bool ZEVP_PostponeOffline(DPAB* anchor, SourceEntry* source) {
   }
   TRC(TRC_STORAGE, "Allocated source entry @%p for length %d", static_cast<void*>(copy),
       static_cast<int>(sizeof(SourceEntry)));
+  // Under the action list's lock: action workers link their remote actions into the
+  // source meanwhile. The copy ends the source's life and owns none of them.
+  BSV1_GetLock(&source->ActionListLock);
+  std::memcpy(static_cast<void*>(copy), source, sizeof(SourceEntry));
+  BSV1_ReleaseLock(&source->ActionListLock);
+  copy->RemoteActions = nullptr;
+  copy->ActionHandOver = nullptr;
   BSV1_GetLock(&anchor->offlineQueueLock);
   SourceEntry** tail = &anchor->delayedOfflineQueue;
   bool queued = false;
@@ -90,7 +97,6 @@ bool ZEVP_PostponeOffline(DPAB* anchor, SourceEntry* source) {
     ZEV0_FreeStorage(&copy);
     return true;
   }
-  std::memcpy(static_cast<void*>(copy), source, sizeof(SourceEntry));
   copy->CopiedFrom = source;
   copy->next = nullptr;
   copy->NextInDCHqueue = nullptr;
