@@ -23,9 +23,11 @@ constexpr size_t kMostLeftRowLists = 256;
 
 bool sameName(const char* a, const char* b) { return a != nullptr && b != nullptr && std::strcmp(a, b) == 0; }
 
-bool sameSource(const dataList& list, const char* applKey, const char* tableName, const char* sourceName) {
-  return sameName(list.applKey(), applKey) && sameName(list.tableName(), tableName) &&
-         sameName(list.sourceName(), sourceName);
+// An entry or a row list of that key, table and source.
+template <class Named>
+bool sameSource(const Named& named, const char* applKey, const char* tableName, const char* sourceName) {
+  return sameName(named.applKey(), applKey) && sameName(named.tableName(), tableName) &&
+         sameName(named.sourceName(), sourceName);
 }
 
 template <size_t N>
@@ -167,8 +169,7 @@ std::shared_ptr<dataList> samplesList::dataListPtr(const char* applKey, const ch
   std::shared_ptr<dataList> found;
   int position = 0;
   for (auto entry = entries_.begin(); entry != entries_.end(); ++entry, ++position) {
-    if (sameName(entry->applKey(), applKey) && sameName(entry->tableName(), tableName) &&
-        sameName(entry->sourceName(), sourceName)) {
+    if (sameSource(*entry, applKey, tableName, sourceName)) {
       found = entry->dataListPtr();
       if (position >= kEntriesBeforeMoveToFront) entries_.splice(entries_.begin(), entries_, entry);
       break;
@@ -202,8 +203,7 @@ void samplesList::removeDeferRequest(const char* applKey, const char* tableName,
                                      deferredRequester* agent) {
   if (!getLock()) return;
   for (samplesListEntry& entry : entries_) {
-    if (sameName(entry.applKey(), applKey) && sameName(entry.tableName(), tableName) &&
-        sameName(entry.sourceName(), sourceName)) {
+    if (sameSource(entry, applKey, tableName, sourceName)) {
       entry.RemoveDeferRequest(agent);
       break;
     }
