@@ -218,6 +218,10 @@ void Measure() {
   // The consumer parks once the data provider has registered its tables; its first
   // row says the trap port is served.
   const std::string trap = CapturedTrap();
+  if (trap.empty()) {
+    BenchFailure("the captured trap " ZEV_TRAP_DATAGRAM " could not be read");
+    return;
+  }
   std::unique_ptr<RowCounter> rows;
   auto giveUp = Clock::now() + kStartWait;
   while (Clock::now() < giveUp && (rows == nullptr || !rows->parked())) {
