@@ -575,9 +575,11 @@ TEST(MibCollectionRoadTest, AStartOrAStopNamingOnlyTheApplicationTakesEachOfItsT
     Send(701, "SNMPSTARTGET", "APPLNAME=IFM AGENTINFO=( 10.77.0.1 )");
     Collector table;
     Collector system;
+    // The collectors are read once both tables' rows have come: a collector counts the
+    // start before its agent joins, and a row comes only from an agent that has joined.
     ASSERT_TRUE(Eventually([&] {
-      return CollectorOf(anchor, "IFTABLE", &table) && CollectorOf(anchor, "SYSTEM", &system) &&
-             !RowsOf("IFTABLE").empty() && !RowsOf("SYSTEM").empty();
+      return !RowsOf("IFTABLE").empty() && !RowsOf("SYSTEM").empty() &&
+             CollectorOf(anchor, "IFTABLE", &table) && CollectorOf(anchor, "SYSTEM", &system);
     }, 15000)) << collection.run().trace();
     for (const Collector* collector : {&table, &system}) {
       EXPECT_EQ(collector->interest, 1);
