@@ -95,7 +95,7 @@ int ipcSock::IPCClient(void* /*address: not used*/, int connectTo, int typeOfSer
 
 int ipcSock::allocateIPC() {
   if (_useFromSockPool == 0) return openUDP(&_sockAddress);
-  int sockFD = UDPSockPool::borrow(this);
+  int sockFD = UDPSockPool::borrow(this, &_receiveTimeoutMs);
   _holdsPooledSocket = sockFD != IPCSOCK_NO_SOCKET;
   return sockFD;
 }
@@ -105,7 +105,7 @@ int ipcSock::allocateIPC() {
 int ipcSock::releaseIPC() {
   if (_useFromSockPool == 0 || !_holdsPooledSocket) return 0;
   _holdsPooledSocket = false;
-  int result = UDPSockPool::giveBack(_sockUDP, this, _replyGivenUp, _sentSinceRead);
+  int result = UDPSockPool::giveBack(_sockUDP, this, _replyGivenUp, _sentSinceRead, _receiveTimeoutMs);
   if (_replyGivenUp && result == 0) _sockUDP = IPCSOCK_NO_SOCKET;
   return result;
 }
@@ -146,8 +146,8 @@ ssize_t ipcSock::sendDatagram(const char* datagram, int length) {
   ssize_t bytes = -1;
   if (_connectTo != 0 && ServerEndpoints::sendFromPort(datagram, static_cast<size_t>(length), _sockAddress, &bytes))
     return bytes;
-  return sendto(_sockUDP, datagram, static_cast<size_t>(length), 0, reinterpret_cast<const sockaddr*>(&_sockAddress),
-                sizeof _sockAddress);
+  return sendto(_sockUDP, datagram, static_cast<size_t>(length), MSG_DONTWAIT,
+                reinterpret_cast<const sockaddr*>(&_sockAddress), sizeof _sockAddress);
 }
 
 // Sends what the socket takes and waits, at most the DCH time-out in all, while it takes
@@ -189,24 +189,29 @@ bool ipcSock::fromDCHpeer(const sockaddr_in& sender) const {
 }
 
 // One datagram from the DCH server; datagrams of anyone else are ignored. The number of
-// bytes, or 0 with *timedOut set, or -1.
+// bytes, or 0 with *timedOut set, or -1. The receive itself waits: its first wait is the
+// whole wait, so that the socket's time-out stays the same from call to call.
 int ipcSock::awaitDatagram(char* piece, int size, int waitSeconds, bool* timedOut) {
   SocketDeadline deadline(waitSeconds);
+  int limitMs = waitSeconds > 0 ? waitSeconds * 1000 : -1;
   for (;;) {
-    int ready = SocketWait(_sockUDP, false, deadline);
-    if (ready == 0) {
+    if (limitMs == 0) {
       *timedOut = true;
       return 0;
     }
-    // The socket is non-blocking: a datagram that is there is taken, else the receive fails.
-    if (ready < 0)
-      TRC(TRC_ERROR, "Error: [@%p] select - wait=%d count=%d errno=%d", static_cast<void*>(this), waitSeconds, ready,
-          errno);
+    if (!SetReceiveTimeout(_sockUDP, limitMs, &_receiveTimeoutMs)) {
+      TRC(TRC_ERROR, "Error: [@%p] receive time-out of %d ms on %d - errno=%d", static_cast<void*>(this), limitMs,
+          _sockUDP, errno);
+      return -1;
+    }
     sockaddr_in sender{};
     socklen_t senderLength = sizeof sender;
     ssize_t bytes = recvfrom(_sockUDP, piece, static_cast<size_t>(size), 0, reinterpret_cast<sockaddr*>(&sender),
                              &senderLength);
-    if (bytes < 0 && ready > 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) continue;
+    int error = errno;
+    limitMs = deadline.remainingMs();
+    if (bytes < 0 && (error == EAGAIN || error == EWOULDBLOCK)) limitMs = 0;
+    if (bytes < 0 && (error == EAGAIN || error == EWOULDBLOCK || error == EINTR)) continue;
     if (bytes > 0 && !fromDCHpeer(sender)) {
       traceStray(sender, bytes);
       continue;

@@ -2,9 +2,13 @@
 #include "socket_wait.h"
 
 #include <poll.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
 
 #include <cerrno>
 #include <climits>
+
+#include "dch/ipc_sock.h"
 
 SocketDeadline::SocketDeadline(int seconds)
     : limited_(seconds > 0), at_(std::chrono::steady_clock::now() + std::chrono::seconds(seconds > 0 ? seconds : 0)) {}
@@ -24,4 +28,18 @@ int SocketWait(int sockFD, bool forWriting, const SocketDeadline& deadline) {
     if (rc == 0) return 0;
     if (errno != EINTR) return -1;
   }
+}
+
+bool SetReceiveTimeout(int sockFD, int ms, int* current) {
+  if (ms == *current) return true;
+  int nonBlocking = 0;
+  if (*current == IPCSOCK_RECEIVE_TIMEOUT_NOT_SET && ioctl(sockFD, FIONBIO, &nonBlocking) != 0) return false;
+  timeval limit{};
+  if (ms > 0) {
+    limit.tv_sec = ms / 1000;
+    limit.tv_usec = (ms % 1000) * 1000;
+  }
+  if (setsockopt(sockFD, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit) != 0) return false;
+  *current = ms;
+  return true;
 }

@@ -28,6 +28,8 @@ struct UDPSockElement {
   int sockFD;
   // The last borrower sent without reading a reply after: something may still come.
   bool drainDue;
+  // Kept with the socket, so that a borrower sets it only when it needs another.
+  int receiveTimeoutMs;
 };
 
 // Statically initialised: the pool's lock is usable before and after the pool is made.
@@ -67,6 +69,7 @@ void replaceSpoiled(UDPSockElement& element) {
   ZEV0_CloseTheSocket(element.sockFD);
   element.sockFD = fresh;
   element.drainDue = false;
+  element.receiveTimeoutMs = IPCSOCK_RECEIVE_TIMEOUT_NOT_SET;
 }
 
 // Under the lock: the first free element, waiting while none is. -1 when the wait failed;
@@ -106,6 +109,7 @@ int UDPSockPool::make(int count) {
     list[element].inUse = 0;
     list[element].sockFD = openPoolSocket();
     list[element].drainDue = false;
+    list[element].receiveTimeoutMs = IPCSOCK_RECEIVE_TIMEOUT_NOT_SET;
   }
   // Published under the lock: a transport of another kind may be asking holds() meanwhile.
   ZEVA_GetLock(&UDPSockLock, nullptr);
@@ -115,7 +119,7 @@ int UDPSockPool::make(int count) {
   return 0;
 }
 
-int UDPSockPool::borrow(const void* tag) {
+int UDPSockPool::borrow(const void* tag, int* receiveTimeoutMs) {
   if (ZEVA_GetLock(&UDPSockLock, tag) != 0) {
     TRC(TRC_ERROR, "Error: pthread_cond_lock failed. errno=%d", errno);
     return IPCSOCK_NO_SOCKET;
@@ -134,8 +138,12 @@ int UDPSockPool::borrow(const void* tag) {
     UDPSockElement& lent = UDPSockList[element];
     lent.inUse = 1;
     // A socket that failed to open when the pool was made gets another chance.
-    if (lent.sockFD < 0) lent.sockFD = openPoolSocket();
+    if (lent.sockFD < 0) {
+      lent.sockFD = openPoolSocket();
+      lent.receiveTimeoutMs = IPCSOCK_RECEIVE_TIMEOUT_NOT_SET;
+    }
     sockFD = lent.sockFD;
+    *receiveTimeoutMs = lent.receiveTimeoutMs;
     drainDue = lent.drainDue;
     lent.drainDue = false;
   }
@@ -144,7 +152,7 @@ int UDPSockPool::borrow(const void* tag) {
   return sockFD;
 }
 
-int UDPSockPool::giveBack(int sockFD, const void* tag, bool spoiled, bool sentSinceRead) {
+int UDPSockPool::giveBack(int sockFD, const void* tag, bool spoiled, bool sentSinceRead, int receiveTimeoutMs) {
   if (ZEVA_GetLock(&UDPSockLock, tag) != 0) {
     TRC(TRC_ERROR, "Error: pthread_cond_lock failed. errno=%d", errno);
     return 1;
@@ -152,10 +160,12 @@ int UDPSockPool::giveBack(int sockFD, const void* tag, bool spoiled, bool sentSi
   bool found = false;
   for (int element = 0; element < poolSize && !found; ++element) {
     if (UDPSockList[element].sockFD != sockFD) continue;
-    if (spoiled)
+    if (spoiled) {
       replaceSpoiled(UDPSockList[element]);
-    else
+    } else {
       UDPSockList[element].drainDue = sentSinceRead;
+      UDPSockList[element].receiveTimeoutMs = receiveTimeoutMs;
+    }
     UDPSockList[element].inUse = 0;
     found = true;
   }

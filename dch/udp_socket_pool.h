@@ -11,15 +11,17 @@ class UDPSockPool {
   static int make(int count);
   // Lends the first free socket, waiting while all are lent, emptied of any datagram that
   // may have arrived since its last borrower sent (see giveBack). -999 when there is no pool
-  // or the wait fails. tag only appears in lock error traces.
-  static int borrow(const void* tag);
+  // or the wait fails. tag only appears in lock error traces. *receiveTimeoutMs: the receive
+  // time-out that the socket has (see SetReceiveTimeout).
+  static int borrow(const void* tag, int* receiveTimeoutMs);
   // 0 when the socket is free again; 1 when the lock or the wake-up failed or the socket is
   // not one of the pool's. A spoiled socket (its borrower gave up on a reply, which may
   // still come) is closed and its place taken by a new one on another port: a reply
   // still on its way then never reaches the next borrower. A socket whose borrower sent
   // something it read no reply to (a request without one, or none read) is emptied before
   // it is lent again; one whose exchange ended with its reply is lent as it is.
-  static int giveBack(int sockFD, const void* tag, bool spoiled = false, bool sentSinceRead = true);
+  // receiveTimeoutMs: the receive time-out the borrower left on it.
+  static int giveBack(int sockFD, const void* tag, bool spoiled, bool sentSinceRead, int receiveTimeoutMs);
   // Whether the socket is one of the pool's (a borrower then leaves it open).
   static bool holds(int sockFD);
 };

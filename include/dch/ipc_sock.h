@@ -25,6 +25,8 @@
 constexpr int IPCSOCK_NO_SOCKET = -999;
 // The limit on simultaneous TCP clients of a server.
 constexpr int IPCSOCK_MAX_CLIENTS = 64;
+// A UDP socket whose receive time-out was never set (it is still non-blocking).
+constexpr int IPCSOCK_RECEIVE_TIMEOUT_NOT_SET = -2;
 
 struct ipcSockServerState;
 enum class TcpMessageState;
@@ -141,6 +143,8 @@ class ipcSock : public DCHipc {
   bool _holdsPooledSocket = false;
   // A read ended without its whole reply, which may still come to this socket.
   bool _replyGivenUp = false;
+  // The receive time-out last set on the UDP socket (a pooled one's comes from the pool).
+  int _receiveTimeoutMs = IPCSOCK_RECEIVE_TIMEOUT_NOT_SET;
   // A datagram was sent and no whole message read since: an answer may still come.
   bool _sentSinceRead = false;
   bool _listening = false;

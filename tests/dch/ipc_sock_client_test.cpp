@@ -1,10 +1,8 @@
 // The socket transport's client side against a small UDP responder on the DCH port: one
 // exchange, replies joined from datagrams, replies that cannot be completed, time-outs with
-// and without retry, strays from other senders, a failed piece allocation; and the server's
-// reply transport, whose datagrams leave from the DCH port.
-#include <gtest/gtest.h>
-#include <sys/socket.h>
-#include <unistd.h>
+// and without retry (each read its own, on a pooled socket too), strays from other
+// senders, a failed piece allocation; and the server's reply transport, whose datagrams
+// leave from the DCH port.
 
 #include <atomic>
 #include <chrono>
@@ -177,6 +175,26 @@ TEST_F(SockClientTest, TimeOutWithoutRetryEndsTheReadWithNothing) {
   EXPECT_LT(steady_clock::now() - start, milliseconds(1500));
   EXPECT_TRUE(capture_.contains("select timed out - wait=1 count=0 errno="));
   transport->releaseIPC();
+}
+
+// The socket keeps the time-out of its last wait: the next borrower must not inherit it.
+TEST_F(SockClientTest, ReadWaitsItsOwnTimeOnAPooledSocketThatWaitedLongerBefore) {
+  Responder responder(port_);
+  auto first = client();
+  std::string reply = DchMessage(14);
+  responder.answer({reply});
+  std::string request = DchMessage(12);
+  ASSERT_EQ(first->ipcWrite(request.data(), 12, 0), 12);
+  std::string received;
+  ASSERT_EQ(read(*first, &received, 14, 5), 14);
+  int sockFD = first->sockUDP();
+  first->releaseIPC();
+  auto second = client();
+  ASSERT_EQ(second->sockUDP(), sockFD);
+  auto start = steady_clock::now();
+  EXPECT_EQ(read(*second, &received, 14, 1), 0);
+  EXPECT_LT(steady_clock::now() - start, milliseconds(3000));
+  second->releaseIPC();
 }
 
 TEST_F(SockClientTest, TimeOutWithRetryWaitsAgain) {
