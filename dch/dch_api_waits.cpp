@@ -103,6 +103,14 @@ int dc_waitOnDataDestroy(DCHclient* handle) {
   return result;
 }
 
+// Under the cancel lock as the destroy: a cancel from another thread may come meanwhile.
+int dc_waitOnDataWithdraw(DCHclient* handle, char* buffer, short buflen) {
+  if (ZEVA_GetLock(&_dc_waitOnDataCancelLock, nullptr) != 0) return 1;
+  int result = handle != nullptr ? handle->dc_waitOnDataWithdraw(buffer, buflen) : 1;
+  if (ZEVA_ReleaseLock(&_dc_waitOnDataCancelLock, nullptr) != 0) result = 1;
+  return result;
+}
+
 DCHclient* dc_waitForDPStatusInitialize() {
   if (ZEVA_GetLock(&_dc_waitForDPStatusLock, nullptr) != 0) return nullptr;
   return registerWaitAndRelease(&_dc_waitForDPStatusLock, &client_waitForDPStatus, 0,

@@ -83,15 +83,32 @@ int DCHclient::dc_waitOnDataInitialize(const char* applName, const char* attrGro
   memcpy(_attrGroup, attrGroup, groupLength + 1);
   clearRequest();
   uint32_t length = DCH_BuildWaitOnData(_requestBuffer, sizeof _requestBuffer, _applName, _attrGroup, DCH_WAIT_PARK);
-  return writeWaitRequest(length, "Error: writing dc_waitOnDataInitialize message to DCHserver");
+  int result = writeWaitRequest(length, "Error: writing dc_waitOnDataInitialize message to DCHserver");
+  _parkedForRows = result == 0;
+  return result;
 }
 
 int DCHclient::dc_waitOnDataDestroy() {
-  if (!usable(nullptr)) return _error;
+  if (!usable(nullptr) || !_parkedForRows) return _error;
   clearRequest();
   uint32_t length =
       DCH_BuildWaitOnData(_requestBuffer, sizeof _requestBuffer, _applName, _attrGroup, DCH_WAIT_REMOVE);
+  _parkedForRows = false;
   return writeWaitRequest(length, "Error: writing dc_waitOnDataDestroy message to DCHserver");
+}
+
+// The server sends rows to this socket until it has taken the removal, which goes first:
+// the rows that have come by the look are handed over.
+int DCHclient::dc_waitOnDataWithdraw(char* buffer, short buflen) {
+  if (!usable(nullptr) || !socketTransport("dc_waitOnDataWithdraw")) return 1;
+  if (buffer == nullptr || buflen < 1) {
+    TRC(TRC_ERROR, "Error: User must specify an allocated buffer.");
+    return failWith(1);
+  }
+  if (dc_waitOnDataDestroy() == 1) return 1;
+  bool taken = false;
+  int result = takeRow(buffer, buflen, &taken);
+  return taken && result != 1 ? 0 : 1;
 }
 
 int DCHclient::dc_waitOnData(char* buffer, short buflen) {

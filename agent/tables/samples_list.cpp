@@ -77,6 +77,15 @@ void samplesList::leaveRows(std::shared_ptr<dataList> list) {
   leftRows_.pop_front();
 }
 
+// Under the lock. A list of the source left already gets the rows of a thread that is
+// ending: they follow it.
+std::shared_ptr<dataList> samplesList::leftRowsOrLeave(std::shared_ptr<dataList> list) {
+  for (const std::shared_ptr<dataList>& left : leftRows_)
+    if (sameSource(*left, list->applKey(), list->tableName(), list->sourceName())) return left;
+  leaveRows(list);
+  return list;
+}
+
 // Under the lock.
 void samplesList::takeLeftRows(samplesListEntry& entry) {
   if (entry.dataListPtr() != nullptr) return;
@@ -154,7 +163,7 @@ std::shared_ptr<dataList> samplesList::leaveDataList(std::shared_ptr<dataList> l
   while (entry != entries_.end() && !sameSource(*list, entry->applKey(), entry->tableName(), entry->sourceName()))
     ++entry;
   if (entry == entries_.end())
-    leaveRows(list);
+    list = leftRowsOrLeave(std::move(list));
   else if (entry->dataListPtr() == nullptr)
     entry->setDataListPtr(list);
   else

@@ -54,7 +54,8 @@ class samplesList {
                      std::shared_ptr<dataList> list);
   // A row list whose source has no entry: its table's data thread is ending with rows in
   // it. The list is left for the source's next online, unless an entry has come
-  // meanwhile, which gets it when it has none. The list that holds the rows now.
+  // meanwhile, which gets it when it has none, or a list of the source was left before,
+  // which takes the rows. The list that holds the rows now.
   std::shared_ptr<dataList> leaveDataList(std::shared_ptr<dataList> list);
   // The row list of the source of the table, or null.
   std::shared_ptr<dataList> dataListPtr(const char* applKey, const char* tableName, const char* sourceName);
@@ -97,6 +98,7 @@ class samplesList {
   samplesListEntry* createEntry(const char* applKey, const char* tableName, const char* sourceName,
                                 const char* subnodeName);
   void leaveRows(std::shared_ptr<dataList> list);
+  std::shared_ptr<dataList> leftRowsOrLeave(std::shared_ptr<dataList> list);
   void takeLeftRows(samplesListEntry& entry);
 
   Entries entries_;

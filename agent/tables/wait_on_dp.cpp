@@ -33,12 +33,14 @@ class DataThread {
   void run() {
     if (start())
       while (status_ == kRunning) waitForRecord();
+    if (status_ == kCancelled) fileRowsOnTheirWay();
     end();
   }
 
  private:
   bool start();
   void waitForRecord();
+  void fileRowsOnTheirWay();
   void end();
 
   userDataInfo& table_;
@@ -87,6 +89,18 @@ void DataThread::waitForRecord() {
   } else if (result != 0) {
     TRC(TRC_ERROR, "Error: from dc_waitOnData.");
     status_ = kFailed;
+  }
+}
+
+// The server sends a table's rows to the first thread parked for them, which stays this one
+// until the server takes its removal: also while it files the row in hand, or once it is
+// asked to stop, when its table's next thread may already wait. The rows that have come
+// are filed; they may be the first of the source's next online.
+void DataThread::fileRowsOnTheirWay() {
+  for (;;) {
+    std::memset(buffer_.get(), 0, static_cast<size_t>(bufferSize_));
+    if (dc_waitOnDataWithdraw(handle_, buffer_.get(), static_cast<short>(bufferSize_)) != 0) return;
+    if (filer_.fileRecord(buffer_.get(), static_cast<size_t>(bufferSize_)) != 0) return;
   }
 }
 

@@ -64,6 +64,10 @@ int dc_waitOnData(DCHclient* handle, char* buffer, short buflen);
 int dc_waitOnDataCancel(DCHclient* handle);
 // Removes the wait at the server and destroys the handle: 0 removed, 1 failure or null handle.
 int dc_waitOnDataDestroy(DCHclient* handle);
+// Removes the wait at the server, keeping the handle, and hands over a row message that had
+// already come, without waiting: 0 one is in buffer (call again for the next), 1 none is
+// left, failure or null handle. A destroy after it removes nothing more.
+int dc_waitOnDataWithdraw(DCHclient* handle, char* buffer, short buflen);
 
 // A wait for source status notices: the handle, or null.
 DCHclient* dc_waitForDPStatusInitialize();

@@ -104,8 +104,13 @@ class DCHclient {
   int dc_waitOnData(char* buffer, short buflen);
   // Wakes a dc_waitOnData blocked on this client, from another thread.
   int dc_waitOnDataCancel();
-  // Removes this client's wait for rows at the server; also after a cancel.
+  // Removes this client's wait for rows at the server; also after a cancel. Only once: a
+  // second removal would take the wait of another client parked for the same names.
   int dc_waitOnDataDestroy();
+  // Removes the wait at the server (when it is still there) and hands over, without waiting,
+  // a row message that reached the client before: 0 one is in buffer (call again for the
+  // next), 1 none is left, or failure.
+  int dc_waitOnDataWithdraw(char* buffer, short buflen);
   // Parks (or removes) this client at the server for source status notices. No reply.
   int dc_waitForDPStatusInitialize();
   int dc_waitForDPStatusDestroy();
@@ -156,6 +161,8 @@ class DCHclient {
   char _applName[DCH_MAX_APPL_NAME + 1] = {};
   char _attrGroup[DCH_MAX_ATTR_GROUP + 1] = {};
   int _interruptFD;
+  // Parked at the server for rows and not removed yet.
+  bool _parkedForRows = false;
   int _DCHtimeout = 0;
   int _ipcReadTimeout = 0;
   // Also written by a cancel from another thread.

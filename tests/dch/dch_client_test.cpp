@@ -585,6 +585,27 @@ TEST_F(WaitHandleTest, CancelFromAnotherThreadEndsTheWaitAndDestroyStillRemovesI
             Built([](char* b, size_t n) { return DCH_BuildWaitOnData(b, n, "APPL", "GROUP", DCH_WAIT_REMOVE); }));
 }
 
+// The rows that reached a stopping waiter before its removal are taken; a destroy then
+// removes nothing more, which would take the wait of another client of the same names.
+TEST_F(WaitHandleTest, AWithdrawalRemovesTheWaitOnceAndHandsOverTheRowsThatHadCome) {
+  DCHclient client(1, 0);
+  registerForRows(client);
+  const std::string rows[] = {RowMessage("src", {"one"}), RowMessage("src", {"two"})};
+  for (const std::string& row : rows) dch.sendTo(0, row);
+  char buffer[512] = {};
+  for (const std::string& row : rows) {
+    memset(buffer, 0, sizeof buffer);
+    EXPECT_EQ(client.dc_waitOnDataWithdraw(buffer, sizeof buffer), 0);
+    EXPECT_EQ(std::string(buffer, row.size()), row);
+  }
+  EXPECT_EQ(client.dc_waitOnDataWithdraw(buffer, sizeof buffer), 1) << "none left, and none waited for";
+  EXPECT_EQ(client.dc_waitOnDataDestroy(), 0);
+  ASSERT_TRUE(dch.awaitRequests(2));
+  EXPECT_EQ(dch.request(1),
+            Built([](char* b, size_t n) { return DCH_BuildWaitOnData(b, n, "APPL", "GROUP", DCH_WAIT_REMOVE); }));
+  EXPECT_EQ(dch.requestCount(), 2u);
+}
+
 TEST_F(WaitHandleTest, ARowReadyWithTheInterruptWins) {
   DCHclient client(1, 0);
   registerForRows(client);

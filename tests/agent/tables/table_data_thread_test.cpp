@@ -219,6 +219,48 @@ TEST_F(TableDataThreadTest, RegressionARowInHandAsTheThreadStopsGoesToTheSources
   EXPECT_EQ(Described(Emitted(*list)), Rows{"ORIGIN|inhand|1"});
 }
 
+// The fault: the server sends a table's rows to the first thread parked for them, which
+// was the stopping thread of the table's earlier definition while it filed the row in hand:
+// the rows that reached its socket meanwhile were never read. They are filed into the
+// source's entry when the source's next online has come, else left for it with the first.
+TEST_F(TableDataThreadTest, RegressionRowsThatReachAThreadAsItStopsWithARowInHandAreFiled) {
+  ManualClock clock;
+  const struct {
+    const char* applName;
+    bool nextOnlineRecorded;
+  } cases[] = {{"NEXT", true}, {"LEFT", false}};
+  for (const auto& [applName, nextOnlineRecorded] : cases) {
+    SCOPED_TRACE(applName);
+    ASSERT_NO_FATAL_FAILURE(registerApplication(applName, {{"GS", "sampled", 'S', 60, kNameAndCounter}}));
+    DataRecordWait real = setDataRecordWait(RowHandedOverAfterTheStop);
+    rowInHand = false;
+    auto definition = Build(applName);
+    const std::string table = TableOf(*definition, "GS");
+    const std::string release = definition->RR();
+    const std::string applKey = std::string(applName, 3);
+    userDataListIterator walk(definition->entries());
+    stoppingTable = walk.Next()->udi();
+    uint32_t source = Online(*definition, "GS", "HOST1", false);
+    ASSERT_EQ(Send(source, 17, {{"NAME", "inhand"}, {"CNT", nullptr, 1}}), 0);
+    ASSERT_TRUE(Eventually([] { return rowInHand.load(); }, kMustHappenMs));
+    // Accepted by the server, so sent to the thread's socket.
+    ASSERT_EQ(Send(source, 17, {{"NAME", "socket"}, {"CNT", nullptr, 2}}), 0);
+    if (nextOnlineRecorded) Record(*definition, "GS", "HOST1");
+    definition.reset();
+    setDataRecordWait(real);
+    stoppingTable = nullptr;
+
+    samplesList::SubnodeName subnode;
+    if (!nextOnlineRecorded)
+      ASSERT_NE(registry().onlineEntry(applName, table.c_str(), "GS", release.c_str(), "HOST1", subnode), nullptr);
+    auto list = registry().dataListPtr(applKey.c_str(), table.c_str(), "HOST1");
+    ASSERT_NE(list, nullptr);
+    Rows emitted = Described(Emitted(*list));
+    EXPECT_NE(std::find(emitted.begin(), emitted.end(), "ORIGIN|inhand|1"), emitted.end());
+    EXPECT_NE(std::find(emitted.begin(), emitted.end(), "ORIGIN|socket|2"), emitted.end()) << "lost with the socket";
+  }
+}
+
 // The fault: a record whose source the registry never learnt of was tried again every 3
 // seconds without end, and held up the description's destructor with it.
 TEST_F(TableDataThreadTest, RegressionARecordAheadOfItsSourceIsTriedAgainUntilRecordedOrTheBoundOrTheStop) {
