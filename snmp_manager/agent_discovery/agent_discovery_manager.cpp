@@ -110,8 +110,9 @@ class DiscoveryManager {
 };
 
 void DiscoveryManager::run() {
-  TRC(TRC_DETAIL, ">>>>> SNMP discover Ploven agent manager process started. Thread: %lX", BSV1_ThreadID());
+  // Requests posted before this are dropped: the start line says that they are queued now.
   zevs::AcceptDiscoveryRequests(block_);
+  TRC(TRC_DETAIL, ">>>>> SNMP discover Ploven agent manager process started. Thread: %lX", BSV1_ThreadID());
   StartListener(block_);
   if (block_->shutdown.load() != 0) shutDown();
   const std::string localAddress = CallBackAddress();
