@@ -1,5 +1,6 @@
 #include "dch_comm.h"
 
+#include <chrono>
 #include <cstring>
 
 #include "dch_tcp_transport.h"
@@ -57,6 +58,11 @@ void ZEVP_DestroyDCHcomm(DCHcomm* comm) {
   pthread_mutex_destroy(&comm->StatusMutex);
   pthread_cond_destroy(&comm->StatusCond);
   BSV1_DestroyLock(&comm->SendLock);
+}
+
+int64_t ZEVP_SteadyMilliseconds() {
+  using namespace std::chrono;
+  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
 void ZEVP_AwaitReceiveTaskEnd(DCHcomm* comm) {

@@ -43,6 +43,7 @@ struct DCHcomm {
   int32_t RequestBufferSize;
   char RequestBuffer[ZEVP_DCH_REQUEST_BUFFER_SIZE];
   int32_t StatusPending;   // 1 from the send of a request until its status has come
+  int64_t RequestSentMs;   // steady-clock milliseconds of that send: its UDP reply wait runs from there
   int32_t RequestAwaited;  // the DCH request sequence number of the source in flight, 0 none
   int32_t DCHstatus;
   uint32_t DCHhandle;  // from the last status reply that carried one
@@ -64,6 +65,9 @@ struct DCHcomm {
 void ZEVP_InitializeDCHcomm(DCHcomm* comm, DPAB* anchor);
 // Destroys the mutexes, conditions and lock (the receive thread has ended).
 void ZEVP_DestroyDCHcomm(DCHcomm* comm);
+
+// The steady clock in milliseconds, the unit of RequestSentMs.
+int64_t ZEVP_SteadyMilliseconds();
 
 // Waits until no receive thread runs on the block.
 void ZEVP_AwaitReceiveTaskEnd(DCHcomm* comm);

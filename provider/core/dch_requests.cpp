@@ -83,6 +83,7 @@ void ZEVP_DCHsendAndReceive(int length, const char* buffer, DCHcomm* comm, int n
     return;
   }
   comm->StatusPending = 1;
+  comm->RequestSentMs = ZEVP_SteadyMilliseconds();
   int errorNumber = 0;
   int sent = transport->send(comm, buffer, length, &errorNumber);
   if (sent < length) {

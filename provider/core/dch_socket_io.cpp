@@ -56,7 +56,26 @@ int millisecondsLeft(SteadyClock::time_point deadline) {
   return left > 0 ? static_cast<int>(left) : 0;
 }
 
-// A datagram of the DCH within the reply wait; others are traced and skipped.
+// The end of the reply wait of the request in flight, when one is and its wait ends
+// after the deadline: a receive that began before the request was sent would
+// otherwise time it out early, by as much as the whole wait.
+bool laterReplyDue(DCHcomm* comm, SteadyClock::time_point deadline, SteadyClock::time_point* due) {
+  BSV1_GetLock(&comm->SendLock);
+  bool pending = comm->StatusPending != 0;
+  int64_t sentMs = comm->RequestSentMs;
+  int32_t request = comm->RequestAwaited;
+  BSV1_ReleaseLock(&comm->SendLock);
+  if (!pending) return false;
+  auto sent = SteadyClock::time_point(std::chrono::milliseconds(sentMs));
+  auto replyDue = sent + std::chrono::seconds(ZEVP_DCHreplyWait());
+  if (replyDue <= deadline) return false;
+  *due = replyDue;
+  TRC(TRC_DETAIL, ">>>>> DCH reply wait of request %d runs on from its send", request);
+  return true;
+}
+
+// A datagram of the DCH within the reply wait, which for a request in flight runs
+// from its send; others are traced and skipped.
 int receiveDatagram(DCHcomm* comm, const Connection& connection, char* buffer, int size, int* errorNumber) {
   auto deadline = SteadyClock::now() + std::chrono::seconds(ZEVP_DCHreplyWait());
   for (;;) {
@@ -72,6 +91,7 @@ int receiveDatagram(DCHcomm* comm, const Connection& connection, char* buffer, i
       *errorNumber = error;
       return -1;
     }
+    if (ready == 0 && laterReplyDue(comm, deadline, &deadline)) continue;
     if (ready == 0) {
       *errorNumber = EAGAIN;
       return -1;

@@ -25,6 +25,7 @@
 #include "application_entry.h"
 #include "attribute_entry.h"
 #include "dch/dch_api.h"
+#include "dch_endpoint.h"
 #include "dch_message_parser.h"
 #include "dch_requests.h"
 #include "dp_anchor.h"
@@ -409,6 +410,26 @@ TEST_F(DCHlinkTest, WithNobodyListeningTheLinkGoesOverUDP) {
   ASSERT_TRUE(host().startReady()) << host().failure();
   EXPECT_EQ(request(ZEVP_DoDPregister, one), 0) << "a register datagram answered";
   EXPECT_EQ(client().connectionState(), ZEVP_DCH_OVER_UDP);
+}
+
+// The fault: the receive thread's wait for a datagram, begun before a request was sent,
+// timed the request out when it ended, so that a request sent late in it had as little
+// as nothing of the reply wait; a host that answered within the wait had its answer
+// dropped and a registration was deferred. Here the request goes three quarters into
+// the first wait, which began as the receive thread started, with nobody to answer.
+TEST_F(DCHlinkTest, RegressionARequestSentLateInTheReceivesWaitHasTheWholeReplyWait) {
+  stopClient();
+  ASSERT_NE(host().terminate(kAnswerWaitMs), -1);
+  startClient();
+  ASSERT_EQ(client().connectionState(), ZEVP_DCH_OVER_UDP);
+  const milliseconds replyWait(ZEVP_DCHreplyWait() * 1000);
+  std::this_thread::sleep_for(replyWait * 3 / 4);
+  auto sent = steady_clock::now();
+  EXPECT_EQ(request(ZEVP_DoDPregister, SourceOf(abc_, 0)), -2);
+  auto waited = std::chrono::duration_cast<milliseconds>(steady_clock::now() - sent);
+  // Give or take the millisecond rounding of the send time and of the socket wait.
+  EXPECT_GE(waited.count(), (replyWait - milliseconds(5)).count());
+  ASSERT_TRUE(host().startReady()) << host().failure();  // the fixture ends it
 }
 
 // The answer to an action (0x1050): its ID, its status and, in the result form, the
