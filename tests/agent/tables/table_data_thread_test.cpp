@@ -251,8 +251,9 @@ TEST_F(TableDataThreadTest, RegressionRowsThatReachAThreadAsItStopsWithARowInHan
     stoppingTable = nullptr;
 
     samplesList::SubnodeName subnode;
-    if (!nextOnlineRecorded)
+    if (!nextOnlineRecorded) {
       ASSERT_NE(registry().onlineEntry(applName, table.c_str(), "GS", release.c_str(), "HOST1", subnode), nullptr);
+    }
     auto list = registry().dataListPtr(applKey.c_str(), table.c_str(), "HOST1");
     ASSERT_NE(list, nullptr);
     Rows emitted = Described(Emitted(*list));
