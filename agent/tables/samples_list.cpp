@@ -1,5 +1,6 @@
 #include "samples_list.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstring>
@@ -63,11 +64,17 @@ samplesListEntry* samplesList::createEntry(const char* applKey, const char* tabl
   return appendOrNull(entries_, applKey, tableName, sourceName, subnodeName);
 }
 
+// Under the lock. The row list left for the source of an entry or a list, or the end.
+template <class Named>
+samplesList::LeftRows::iterator samplesList::leftRowsOf(const Named& named) {
+  return std::find_if(leftRows_.begin(), leftRows_.end(), [&named](const std::shared_ptr<dataList>& left) {
+    return sameSource(*left, named.applKey(), named.tableName(), named.sourceName());
+  });
+}
+
 // Under the lock.
 void samplesList::leaveRows(std::shared_ptr<dataList> list) {
-  leftRows_.remove_if([&list](const std::shared_ptr<dataList>& left) {
-    return sameSource(*left, list->applKey(), list->tableName(), list->sourceName());
-  });
+  if (auto earlier = leftRowsOf(*list); earlier != leftRows_.end()) leftRows_.erase(earlier);
   if (appendOrNull(leftRows_, std::move(list)) == nullptr) return;
   if (leftRows_.size() <= kMostLeftRowLists) return;
   const dataList& oldest = *leftRows_.front();
@@ -80,8 +87,7 @@ void samplesList::leaveRows(std::shared_ptr<dataList> list) {
 // Under the lock. A list of the source left already gets the rows of a thread that is
 // ending: they follow it.
 std::shared_ptr<dataList> samplesList::leftRowsOrLeave(std::shared_ptr<dataList> list) {
-  for (const std::shared_ptr<dataList>& left : leftRows_)
-    if (sameSource(*left, list->applKey(), list->tableName(), list->sourceName())) return left;
+  if (auto earlier = leftRowsOf(*list); earlier != leftRows_.end()) return *earlier;
   leaveRows(list);
   return list;
 }
@@ -89,14 +95,12 @@ std::shared_ptr<dataList> samplesList::leftRowsOrLeave(std::shared_ptr<dataList>
 // Under the lock.
 void samplesList::takeLeftRows(samplesListEntry& entry) {
   if (entry.dataListPtr() != nullptr) return;
-  for (auto left = leftRows_.begin(); left != leftRows_.end(); ++left) {
-    if (!sameSource(**left, entry.applKey(), entry.tableName(), entry.sourceName())) continue;
-    TRC(TRC_DETAIL, "samplesListEntry[%s/%s/%s] takes over the row list @%p of its earlier online.", entry.applKey(),
-        entry.tableName(), entry.sourceName(), static_cast<void*>(left->get()));
-    entry.setDataListPtr(std::move(*left));
-    leftRows_.erase(left);
-    return;
-  }
+  auto left = leftRowsOf(entry);
+  if (left == leftRows_.end()) return;
+  TRC(TRC_DETAIL, "samplesListEntry[%s/%s/%s] takes over the row list @%p of its earlier online.", entry.applKey(),
+      entry.tableName(), entry.sourceName(), static_cast<void*>(left->get()));
+  entry.setDataListPtr(std::move(*left));
+  leftRows_.erase(left);
 }
 
 const char* samplesList::onlineEntry(const char* applName, const char* tableName, const char* attrGroup,

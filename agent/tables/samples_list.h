@@ -97,13 +97,16 @@ class samplesList {
   Entries::iterator findOnlineForTable(const char* subnodeName, const char* tableName);
   samplesListEntry* createEntry(const char* applKey, const char* tableName, const char* sourceName,
                                 const char* subnodeName);
+  using LeftRows = std::list<std::shared_ptr<dataList>>;
+  template <class Named>
+  LeftRows::iterator leftRowsOf(const Named& named);
   void leaveRows(std::shared_ptr<dataList> list);
   std::shared_ptr<dataList> leftRowsOrLeave(std::shared_ptr<dataList> list);
   void takeLeftRows(samplesListEntry& entry);
 
   Entries entries_;
   // The row lists of sources gone offline, oldest first, one per key, table and source.
-  std::list<std::shared_ptr<dataList>> leftRows_;
+  LeftRows leftRows_;
   pthread_mutex_t lock_;
 };
 

@@ -3,6 +3,9 @@
 // and without retry (each read its own, on a pooled socket too), strays from other
 // senders, a failed piece allocation; and the server's reply transport, whose datagrams
 // leave from the DCH port.
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
