@@ -29,6 +29,20 @@ void JoinClientList(URLmanagementBlock* block, ProcessEntry* own) {
   ProcessEntry** link = &block->ClientTasks;
   while (*link != nullptr) link = &(*link)->next;
   *link = own;
+  if (block->ClientTasksEnding != 0) own->terminationFlag = 1;
+  BSV1_ReleaseLock(&block->ClientTaskLock);
+}
+
+// Each client under its own mutex, which the manager does not hold its own around.
+void SignalListedClients(URLmanagementBlock* block, bool terminate) {
+  BSV1_GetLock(&block->ClientTaskLock);
+  if (terminate) block->ClientTasksEnding = 1;
+  for (ProcessEntry* client = block->ClientTasks; client != nullptr; client = client->next) {
+    pthread_mutex_lock(&client->mutex);
+    if (terminate) client->terminationFlag = 1;
+    pthread_cond_signal(&client->condition);
+    pthread_mutex_unlock(&client->mutex);
+  }
   BSV1_ReleaseLock(&block->ClientTaskLock);
 }
 
@@ -74,6 +88,14 @@ void LeaveBlock(URLmanagementBlock* block, ProcessEntry* own) {
 }
 
 }  // namespace
+
+namespace zevp {
+
+void WakeClientTasks(URLmanagementBlock* block) { SignalListedClients(block, false); }
+
+void TellClientTasksToEnd(URLmanagementBlock* block) { SignalListedClients(block, true); }
+
+}  // namespace zevp
 
 void* ZEVP_HTTPclientTask(void* argument) {
   auto* block = static_cast<URLmanagementBlock*>(argument);

@@ -20,6 +20,13 @@ void* ZEVP_HTTPclientTask(void* block);
 
 namespace zevp {
 
+// Wakes every listed client for the walk the manager has begun.
+void WakeClientTasks(URLmanagementBlock* block);
+
+// Tells every client to end and wakes it. A client started but not yet listed is
+// told as it joins the list, so that it does not wait out its pause between passes.
+void TellClientTasksToEnd(URLmanagementBlock* block);
+
 // The page buffer a client lends to each URL it checks: size bytes and a
 // terminator. A subtask that needs more gives the URL a larger one, which the
 // client then keeps.

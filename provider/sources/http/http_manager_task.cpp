@@ -65,18 +65,6 @@ bool WalkInProgress(URLmanagementBlock* block) {
   return current != nullptr;
 }
 
-// Each client task under its own mutex, which the manager does not hold its own around.
-void SignalClientTasks(URLmanagementBlock* block, bool terminate) {
-  BSV1_GetLock(&block->ClientTaskLock);
-  for (ProcessEntry* client = block->ClientTasks; client != nullptr; client = client->next) {
-    pthread_mutex_lock(&client->mutex);
-    if (terminate) client->terminationFlag = 1;
-    pthread_cond_signal(&client->condition);
-    pthread_mutex_unlock(&client->mutex);
-  }
-  BSV1_ReleaseLock(&block->ClientTaskLock);
-}
-
 // The pause of a cycle, cut short by a wake of a client task, an added URL or the end.
 void Pause(ProcessEntry* entry, URLmanagementBlock* block, int32_t seconds) {
   HTTP_TRC(TRC_DETAIL, ">>>>> Condition Wait pause interval %d", seconds);
@@ -101,7 +89,7 @@ void Cycle(ProcessEntry* entry, URLmanagementBlock* block, bool firstCycle) {
     pause = plan.pause;
     if (plan.begun) {
       HTTP_TRC(TRC_DETAIL, "Signaling HTTP client task to proceed");
-      SignalClientTasks(block, false);
+      zevp::WakeClientTasks(block);
     }
   }
   Pause(entry, block, pause);
@@ -130,7 +118,7 @@ void End(ProcessEntry* entry, DPAB* anchor, URLmanagementBlock* block) {
     anchor->httpManagerEntry = nullptr;
   }
   HTTP_TRC(TRC_DETAIL, ">>>>> Signal HTTP client tasks to shutdown");
-  SignalClientTasks(block, true);
+  zevp::TellClientTasksToEnd(block);
   HTTP_TRC(TRC_DETAIL, ">>>>> Waiting for all HTTP client tasks to end...");
   pthread_mutex_lock(&entry->mutex);
   while (ClientTasksStarted(block) > 0) {

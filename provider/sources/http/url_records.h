@@ -120,6 +120,7 @@ struct URLmanagementBlock {
   char* ProxyUser;
   char* ProxyPassword;
   ProcessEntry* ClientTasks;  // ClientTaskLock
+  int32_t ClientTasksEnding;  // ClientTaskLock: told to end; a client that joins after ends at once
   ProcessEntry* Manager;
   DPAB* Anchor;
   URLrequestEntry* URLs;        // URLListLock

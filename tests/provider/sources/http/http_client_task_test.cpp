@@ -268,14 +268,7 @@ class ClientTasks {
   }
   // Tells each to end, as the manager does, and waits until all have left the block.
   ~ClientTasks() {
-    BSV1_GetLock(&block_->ClientTaskLock);
-    for (ProcessEntry* client = block_->ClientTasks; client != nullptr; client = client->next) {
-      pthread_mutex_lock(&client->mutex);
-      client->terminationFlag = 1;
-      pthread_cond_signal(&client->condition);
-      pthread_mutex_unlock(&client->mutex);
-    }
-    BSV1_ReleaseLock(&block_->ClientTaskLock);
+    zevp::TellClientTasksToEnd(block_);
     EXPECT_TRUE(Eventually([&] { return started() == 0; }, 10000));
     EXPECT_EQ(block_->ClientTasks, nullptr);
   }
@@ -298,13 +291,7 @@ class ClientTasks {
     block_->CurrentURL = block_->URLs;
     ++block_->Walk;
     BSV1_ReleaseLock(&block_->URLListLock);
-    BSV1_GetLock(&block_->ClientTaskLock);
-    for (ProcessEntry* client = block_->ClientTasks; client != nullptr; client = client->next) {
-      pthread_mutex_lock(&client->mutex);
-      pthread_cond_signal(&client->condition);
-      pthread_mutex_unlock(&client->mutex);
-    }
-    BSV1_ReleaseLock(&block_->ClientTaskLock);
+    zevp::WakeClientTasks(block_);
   }
 
  private:
@@ -352,6 +339,16 @@ TEST(ClientTaskThreadsTest, TwoClientTasksCheckThreeDueURLsOnceEachInAWalk) {
     for (const char* path : {"/a", "/b", "/c"}) EXPECT_EQ(RequestsFor(server, path), 2) << path;
   }
   EXPECT_TRUE(subtasks.allFree());
+}
+
+// The manager starts a client, then ends before the client has joined the list: the
+// client learns of the end as it joins, and does not wait out its five-minute pause.
+TEST(ClientTaskThreadsTest, RegressionAClientThatJoinsAfterTheEndWasToldEndsAtOnce) {
+  ActivitySubtasks subtasks(1);
+  URLmanagementBlock* block = subtasks.urls().block();
+  zevp::TellClientTasksToEnd(block);
+  ClientTasks late(block, 1);
+  EXPECT_TRUE(Eventually([&] { return late.started() == 0; }, 10000)) << "the late client is still waiting";
 }
 
 }  // namespace
