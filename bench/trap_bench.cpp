@@ -4,7 +4,10 @@
 // rate, then as fast as it can. For each leg: the traps per second that each side
 // took (the data provider's as rows at a consumer parked at the DCH server's host,
 // snmptrapd's as lines of its log), as a ratio of the data provider's to each
-// baseline's, and the count each side lost. Everything runs in a network namespace of
+// baseline's, and the count each side lost. A fourth side is the trap road's order
+// built bare (BareInputRoad): each datagram a TRAP row through the DCH link, waiting
+// for its status, with no work in it; its own ratio to snmptrapd shows what the
+// order allows. Everything runs in a network namespace of
 // the bench's own, as every SNMP peer of the tests does. The steady rates are 2,000 and
 // 5,000 a second.
 #include <arpa/inet.h>
@@ -24,6 +27,7 @@
 
 #include "dch/dch_api.h"
 #include "dch_host_process.h"
+#include "bare_input_road.h"
 #include "dch_test_settings.h"
 #include "free_port.h"
 #include "net_snmp.h"
@@ -59,6 +63,19 @@ std::string CapturedTrap() {
 std::string TrapConfiguration() {
   return std::string("rackMoved {") + kEnterprise + "} 6 17 A 1 2 \"Map Events\"\nSDESC\nThe rack moved.\nEDESC\n" +
          "netSnmp {" + kEnterprise + "}\n";
+}
+
+// The TRAP row that the captured trap becomes, as a data request.
+std::string TrapRow() {
+  rawdch::Message row = rawdch::DataRequest(1, 0x11);
+  const char* columns[][2] = {{"Time_Stamp", "1261211105641368"}, {"Object_ID", kEnterprise},
+                              {"Generic_Trap", "6"},              {"Specific_Trap", "17"},
+                              {"Source_Name", "127.0.0.1"},       {"Source_Type", "A"},
+                              {"Source_Status", "1"},             {"Enterprise_Name", "netSnmp"},
+                              {"Alert_Name", "rackMoved"},        {"Category", "Map Events"},
+                              {"Severity", "1"}};
+  for (const auto& column : columns) row.text(rawdch::kAttrName, column[0]).text(rawdch::kAttrValue, column[1]);
+  return row.bytes();
 }
 
 // Takes datagrams on a loopback port and counts them, on a thread of its own.
@@ -104,24 +121,28 @@ struct Taken {
   long rows = 0;
   long snmptrapd = 0;
   long bare = 0;
+  long order = 0;
   bool operator==(const Taken& other) const {
-    return rows == other.rows && snmptrapd == other.snmptrapd && bare == other.bare;
+    return rows == other.rows && snmptrapd == other.snmptrapd && bare == other.bare && order == other.order;
   }
 };
 
 class TrapRun {
  public:
-  TrapRun(RowCounter& rows, TrapReceiverProcess& snmptrapd, BareDatagramSink& bare)
-      : rows_(rows), snmptrapd_(snmptrapd), bare_(bare), socket_(socket(AF_INET, SOCK_DGRAM, 0)) {
+  TrapRun(RowCounter& rows, TrapReceiverProcess& snmptrapd, BareDatagramSink& bare, BareInputRoad& order)
+      : rows_(rows), snmptrapd_(snmptrapd), bare_(bare), order_(order), socket_(socket(AF_INET, SOCK_DGRAM, 0)) {
     targets_[0] = rawdch::LoopbackAddress(kTrapPort);
     targets_[1] = rawdch::LoopbackAddress(kTrapReceiverPort);
     targets_[2] = rawdch::LoopbackAddress(bare.port());
+    targets_[3] = rawdch::LoopbackAddress(order.port());
   }
   ~TrapRun() { close(socket_); }
   TrapRun(const TrapRun&) = delete;
   TrapRun& operator=(const TrapRun&) = delete;
 
-  Taken taken() { return {rows_.count(), static_cast<long>(snmptrapd_.traps().size()), bare_.count()}; }
+  Taken taken() {
+    return {rows_.count(), static_cast<long>(snmptrapd_.traps().size()), bare_.count(), order_.rows().count()};
+  }
 
   // The datagram to each side once.
   void sendOnce(const std::string& trap) {
@@ -158,12 +179,17 @@ class TrapRun {
     }
     double seconds = std::chrono::duration<double>(Clock::now() - begun).count();
     Taken after = settled();
-    Taken took{after.rows - before.rows, after.snmptrapd - before.snmptrapd, after.bare - before.bare};
-    char note[160];
-    std::snprintf(note, sizeof note, "%.0f offered/s: %.0f rows/s, lost %ld; snmptrapd lost %ld, bare lost %ld",
-                  sent / seconds, took.rows / seconds, sent - took.rows, sent - took.snmptrapd, sent - took.bare);
+    Taken took{after.rows - before.rows, after.snmptrapd - before.snmptrapd, after.bare - before.bare,
+               after.order - before.order};
+    char note[200];
+    std::snprintf(note, sizeof note,
+                  "%.0f offered/s: %.0f rows/s, lost %ld; snmptrapd lost %ld, bare lost %ld, order lost %ld",
+                  sent / seconds, took.rows / seconds, sent - took.rows, sent - took.snmptrapd, sent - took.bare,
+                  sent - took.order);
     PrintRatio("trap rows/s " + name + " / snmptrapd", Ratio(took.rows, took.snmptrapd), note);
     PrintRatio("trap rows/s " + name + " / bare UDP receiver", Ratio(took.rows, took.bare));
+    PrintRatio("trap rows/s " + name + " / its order built bare", Ratio(took.rows, took.order));
+    PrintRatio("  its order built bare / snmptrapd", Ratio(took.order, took.snmptrapd));
   }
 
  private:
@@ -174,8 +200,9 @@ class TrapRun {
   RowCounter& rows_;
   TrapReceiverProcess& snmptrapd_;
   BareDatagramSink& bare_;
+  BareInputRoad& order_;
   int socket_;
-  sockaddr_in targets_[3];
+  sockaddr_in targets_[4];
 };
 
 
@@ -232,7 +259,8 @@ void Measure() {
     BenchFailure("the consumer could not park on the TRAP rows");
     return;
   }
-  TrapRun run(*rows, snmptrapd, bare);
+  BareInputRoad order(TrapRow(), BareInputRoad::Records::receives);
+  TrapRun run(*rows, snmptrapd, bare, order);
   bool served = false;
   while (Clock::now() < giveUp && !served) {
     run.sendOnce(trap);
