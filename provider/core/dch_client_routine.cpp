@@ -75,8 +75,9 @@ void waitForWork(ProcessEntry* entry) {
 }
 
 // The request is done: the source goes back to its owner. The flag is cleared under
-// the owner's mutex, so the owner, whose wait ends on the flag, cannot have gone
-// before it is signalled.
+// the owner's mutex, so the owner cannot miss it; the owner is signalled after the
+// mutex is let go, so that it does not wake only to wait for the mutex, and is pinned
+// meanwhile, for once it sees the flag cleared it may end and free its entry.
 void finish(DCHclientWork& work, SourceEntry* source, ProcessEntry* owner) {
   TRC(TRC_DETAIL, ">>>>>Request %d processing completed", source->DCHrequestSeqNumber);
   source->NextInDCHqueue = nullptr;
@@ -87,15 +88,16 @@ void finish(DCHclientWork& work, SourceEntry* source, ProcessEntry* owner) {
     BSV1_ReleaseLock(&source->EntryLock);
     TRC(TRC_DETAIL, ">>> signal bypassed for unowned DCH work request");
   } else {
-    // The owner may go as soon as its mutex is let go: nothing of it is used after.
     unsigned long ownerThread = owner->threadId.load();
     int32_t request = source->DCHrequestSeqNumber;
+    ZEVP_PinProcessEntry(owner);
     pthread_mutex_lock(&owner->mutex);
     ZEVP_SetDCHenqueued(source, 0);
     BSV1_ReleaseLock(&source->EntryLock);
+    pthread_mutex_unlock(&owner->mutex);
     TRC(TRC_DETAIL, ">>>>>Notify task %lX for completed DCH request %d", ownerThread, request);
     int rc = pthread_cond_signal(&owner->condition);
-    pthread_mutex_unlock(&owner->mutex);
+    ZEVP_UnpinProcessEntry(owner);
     TRC(TRC_DETAIL, ">>>>>Task %lX notified, rc %d errno %d", ownerThread, rc, rc);
   }
   if (work.releaseCopy) {

@@ -71,8 +71,18 @@ ProcessEntry* ZEVP_InitializeProcessEntry(DPAB* anchor) {
   return entry;
 }
 
+namespace {
+
+void awaitUnpinned(ProcessEntry* entry) {
+  std::unique_lock<std::mutex> guard(entry->pinMutex);
+  entry->unpinned.wait(guard, [entry] { return entry->pins == 0; });
+}
+
+}  // namespace
+
 void ZEVP_DestroyProcessEntry(ProcessEntry* entry) {
   if (entry == nullptr) return;
+  awaitUnpinned(entry);
   pthread_mutex_destroy(&entry->mutex);
   pthread_cond_destroy(&entry->condition);
   BSV1_DestroyLock(&entry->workQueueLock);
@@ -157,10 +167,7 @@ void ZEVP_UnpinProcessEntry(ProcessEntry* entry) {
 
 void ZEVP_ReleaseProcessResources(DPAB* anchor, ProcessEntry* entry) {
   if (entry == nullptr) return;
-  {
-    std::unique_lock<std::mutex> guard(entry->pinMutex);
-    entry->unpinned.wait(guard, [entry] { return entry->pins == 0; });
-  }
+  awaitUnpinned(entry);  // before the locks: a pinner may need them to let go
   // Held until the end is signalled: whoever sees the count drop may free the anchor,
   // and FreeAnchor takes this mutex first, so it waits until the signal is out.
   std::lock_guard<std::mutex> ending(anchor->threadEndMutex);

@@ -70,7 +70,7 @@ extern int32_t ZEVP_ThreadRC;
 ProcessEntry* ZEVP_InitializeProcessEntry(DPAB* anchor);
 
 // Destroys the mutex, condition and locks of an entry that is not chained (nor
-// locked) and frees it.
+// locked) and frees it, once no thread has it pinned.
 void ZEVP_DestroyProcessEntry(ProcessEntry* entry);
 
 // Makes an entry, chains and counts it, and starts a detached thread running
@@ -93,8 +93,9 @@ int32_t ZEVP_AwaitProcessStart(ProcessEntry* entry);
 ProcessEntry* ZEVP_LocateOwnProcessEntry(DPAB* anchor);
 
 // Keeps another thread's entry from being freed while the caller waits on its
-// TerminationLock. The caller pins it under the lock through which it found the entry,
-// the one that thread takes to withdraw its record of itself, and unpins it when done.
+// TerminationLock, or signals it after letting go of its mutex. The caller pins it
+// where the entry cannot go meanwhile (under the lock that thread takes to withdraw its
+// record of itself, or while its request is still pending), and unpins it when done.
 void ZEVP_PinProcessEntry(ProcessEntry* entry);
 void ZEVP_UnpinProcessEntry(ProcessEntry* entry);
 

@@ -164,4 +164,28 @@ TEST(ProcessEntryTest, APinnedEntryOutlivesItsThreadUntilTheLastPinGoes) {
   EXPECT_EQ(anchor->processEntries, nullptr);
 }
 
+// A waiter entry of its own (never chained) is freed by its maker as soon as its DCH
+// request is done, while the DCH client, which pinned it, may still be signalling it.
+TEST(ProcessEntryTest, ADestroyedEntryIsFreedOnlyOnceTheLastPinGoes) {
+  BareAnchor anchor;
+  ProcessEntry* entry = ZEVP_InitializeProcessEntry(anchor.get());
+  ASSERT_NE(entry, nullptr);
+  ZEVP_PinProcessEntry(entry);
+  std::atomic<bool> destroying{false};
+  std::atomic<bool> destroyed{false};
+  std::thread maker([&] {
+    destroying = true;
+    ZEVP_DestroyProcessEntry(entry);
+    destroyed = true;
+  });
+  while (!destroying) std::this_thread::yield();
+  // Room for a destroy that does not wait to show itself; the outcome never depends on it.
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_FALSE(destroyed) << "freed while pinned";
+  pthread_cond_signal(&entry->condition);  // as the pinner does
+  ZEVP_UnpinProcessEntry(entry);
+  maker.join();
+  EXPECT_TRUE(destroyed);
+}
+
 }  // namespace
