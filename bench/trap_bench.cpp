@@ -26,8 +26,8 @@
 #include <thread>
 
 #include "dch/dch_api.h"
-#include "dch_host_process.h"
 #include "bare_input_road.h"
+#include "dch_host_process.h"
 #include "dch_test_settings.h"
 #include "free_port.h"
 #include "net_snmp.h"

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -11,7 +13,9 @@
 
 #include "bare_anchor.h"
 #include "data_provider_run.h"
+#include "eventually.h"
 #include "idle_thread.h"
+#include "proc_text.h"
 #include "refused_thread_starts.h"
 #include "trace_capture.h"
 
@@ -171,16 +175,21 @@ TEST(ProcessEntryTest, ADestroyedEntryIsFreedOnlyOnceTheLastPinGoes) {
   ProcessEntry* entry = ZEVP_InitializeProcessEntry(anchor.get());
   ASSERT_NE(entry, nullptr);
   ZEVP_PinProcessEntry(entry);
-  std::atomic<bool> destroying{false};
+  std::atomic<pid_t> makerThread{0};
   std::atomic<bool> destroyed{false};
   std::thread maker([&] {
-    destroying = true;
+    makerThread = gettid();
     ZEVP_DestroyProcessEntry(entry);
     destroyed = true;
   });
-  while (!destroying) std::this_thread::yield();
-  // Room for a destroy that does not wait to show itself; the outcome never depends on it.
-  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  // The maker is asleep in the destroy, or (wrongly) through it.
+  auto makerSleeps = [&] {
+    if (makerThread == 0) return false;
+    std::string stat = ProcText("/proc/self/task/" + std::to_string(makerThread.load()) + "/stat");
+    size_t name = stat.rfind(") ");
+    return name != std::string::npos && stat.compare(name + 2, 1, "S") == 0;
+  };
+  EXPECT_TRUE(Eventually([&] { return destroyed || makerSleeps(); }, 10000));
   EXPECT_FALSE(destroyed) << "freed while pinned";
   pthread_cond_signal(&entry->condition);  // as the pinner does
   ZEVP_UnpinProcessEntry(entry);
