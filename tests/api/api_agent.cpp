@@ -8,6 +8,7 @@
 #include "console_client.h"
 #include "eventually.h"
 #include "free_port.h"
+#include "socket_tables.h"
 
 namespace {
 
@@ -39,7 +40,7 @@ bool ApiAgent::start(const std::string& type) {
                              "ZEVP_API_DPAPI_PORT=" + std::to_string(apiPort_)}))
     return false;
   if (!agent_.waitForTrace(kStartupComplete, kStartWaitMs)) return false;
-  if (!Eventually([this] { return !LoopbackPortIsFree(apiPort_); }, kStartWaitMs)) return false;
+  if (!Eventually([this] { return TcpAndUdpServed(apiPort_); }, kStartWaitMs)) return false;
   // A client of its own takes the late answers to its tries with it; a try waits longer
   // than the console's pause after each command.
   ConsoleClient discovery;

@@ -11,12 +11,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "socket_tables.h"
 #include "trace_capture.h"
 #include "zev0/hostnames.h"
 #include "zev0/sockets.h"
@@ -77,17 +76,9 @@ std::string dotted(const in_addr& address) {
 // True once the kernel lists a connection from the local port in TIME_WAIT
 // (state 06 of /proc/net/tcp); gives up after two seconds.
 bool timeWaitOnPort(unsigned short port) {
-  char localPort[8];
-  std::snprintf(localPort, sizeof localPort, ":%04X", port);
   for (int attempt = 0; attempt < 200; ++attempt) {
-    std::ifstream table("/proc/net/tcp");
-    std::string line;
-    while (std::getline(table, line)) {
-      std::istringstream fields(line);
-      std::string slot, local, remote, state;
-      fields >> slot >> local >> remote >> state;
-      if (state == "06" && local.size() > 5 && local.compare(local.size() - 5, 5, localPort) == 0) return true;
-    }
+    for (const std::vector<std::string>& fields : SocketsOnPort("tcp", port))
+      if (fields[3] == "06") return true;
     usleep(10000);
   }
   return false;

@@ -13,6 +13,7 @@
 #include "net_daemon_process.h"
 #include "net_snmp.h"
 #include "network_namespace.h"
+#include "socket_tables.h"
 #include "text_patterns.h"
 #include "tool_process.h"
 #include "udp_peer.h"

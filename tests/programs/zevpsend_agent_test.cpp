@@ -9,6 +9,7 @@
 #include "agent_process.h"
 #include "eventually.h"
 #include "free_port.h"
+#include "socket_tables.h"
 #include "tool_process.h"
 
 namespace {
@@ -21,7 +22,7 @@ TEST(ZevpsendAgentTest, PostsBecomeRowsAndTheStampPrintedIsTheRows) {
   AgentProcess agent;
   const std::string port = std::to_string(FreeLoopbackPort());
   ASSERT_TRUE(agent.start({"POST"}, {"ZEVP_POST_DP_PORT=" + port, "ZEV_DP_HOSTNAME=localhost"})) << agent.failure();
-  ASSERT_TRUE(Eventually([&] { return !LoopbackPortIsFree(static_cast<unsigned short>(std::stoi(port))); },
+  ASSERT_TRUE(Eventually([&] { return TcpAndUdpServed(static_cast<unsigned short>(std::stoi(port))); },
                          kStartWaitMs))
       << agent.traceText();
 

@@ -11,6 +11,7 @@
 #include "eventually.h"
 #include "net_daemon_process.h"
 #include "network_namespace.h"
+#include "socket_tables.h"
 #include "text_patterns.h"
 #include "tool_process.h"
 #include "udp_peer.h"

@@ -8,6 +8,7 @@
 #include "eventually.h"
 #include "network_namespace.h"
 #include "scratch_directory.h"
+#include "socket_tables.h"
 #include "tool_process.h"
 #include "udp_peer.h"
 

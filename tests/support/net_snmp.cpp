@@ -6,6 +6,7 @@
 
 #include "eventually.h"
 #include "network_namespace.h"
+#include "socket_tables.h"
 
 namespace {
 

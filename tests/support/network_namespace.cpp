@@ -115,24 +115,6 @@ ino_t NamespaceIdentity() {
 // The namespace the test program started in: the machine's, for the tests.
 const ino_t kMachineNamespace = NamespaceIdentity();
 
-// The line of /proc/net/udp of the socket bound to the port, split into its fields
-// ("sl local_address rem_address st tx_queue:rx_queue ..."; addresses and queues
-// in hexadecimal); empty when there is none.
-std::vector<std::string> UdpSocketFields(unsigned short port) {
-  std::ifstream table("/proc/net/udp");
-  std::string line;
-  std::getline(table, line);  // the header
-  while (std::getline(table, line)) {
-    std::istringstream words(line);
-    std::vector<std::string> fields;
-    for (std::string word; words >> word;) fields.push_back(word);
-    if (fields.size() < 5) continue;
-    const size_t colon = fields[1].find(':');
-    if (colon != std::string::npos && std::strtoul(fields[1].c_str() + colon + 1, nullptr, 16) == port) return fields;
-  }
-  return {};
-}
-
 }  // namespace
 
 bool InOwnNetworkNamespace(std::string* why) {
@@ -216,11 +198,3 @@ int RunAsAnotherHost(const std::string& address, const std::function<int()>& bod
   return result;
 }
 
-bool UdpPortBound(unsigned short port) { return !UdpSocketFields(port).empty(); }
-
-long UdpReceiveQueue(unsigned short port) {
-  const std::vector<std::string> fields = UdpSocketFields(port);
-  if (fields.empty()) return -1;
-  const size_t colon = fields[4].find(':');
-  return colon == std::string::npos ? -1 : static_cast<long>(std::strtoul(fields[4].c_str() + colon + 1, nullptr, 16));
-}

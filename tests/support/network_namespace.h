@@ -47,8 +47,3 @@ bool InOwnNetworkNamespace(std::string* why = nullptr);
 // its own; what names the thing that was refused.
 bool RequireOwnNetworkNamespace(const std::string& what);
 
-// True when the namespace has a UDP socket bound to the port (any address).
-bool UdpPortBound(unsigned short port);
-// The bytes waiting in the receive queue of the namespace's UDP socket bound to the
-// port; -1 when there is none.
-long UdpReceiveQueue(unsigned short port);

@@ -37,6 +37,7 @@
 #include "process_table.h"
 #include "scratch_directory.h"
 #include "snmp_program_run.h"
+#include "socket_tables.h"
 #include "test_http_server.h"
 #include "test_raf_agent.h"
 #include "tool_process.h"

@@ -32,6 +32,7 @@
 #include "raf_interfaces.h"
 #include "raf_proxy_bodies.h"
 #include "rpc_server.h"
+#include "socket_tables.h"
 #include "trace_capture.h"
 #include "udp_peer.h"
 

@@ -24,6 +24,7 @@
 #include "scratch_directory.h"
 #include "snmp_provider_run.h"
 #include "snmp_thread.h"
+#include "socket_tables.h"
 #include "statistics.h"
 #include "tool_process.h"
 #include "udp_peer.h"

@@ -14,6 +14,7 @@
 #include "free_port.h"
 #include "partner_sockets.h"
 #include "proc_text.h"
+#include "socket_tables.h"
 
 namespace {
 
@@ -40,7 +41,8 @@ class SocketAgentTest : public ::testing::Test {
     if (HasFailure()) std::cerr << agent_.traceText();
   }
 
-  // Starts the agent; true once the servers of the type listen on their ports.
+  // Starts the agent; true once the servers of the type listen on their ports, over TCP
+  // and UDP.
   bool start(const char* type, const std::vector<unsigned short>& ports) {
     bool started = agent_.start({type}, {"ZEVP_META_PATH=" + metafiles_, "ZEVP_INIT_CONFIG_PATH=" + metafiles_,
                                          "ZEV_DP_HOSTNAME=localhost",
@@ -48,7 +50,7 @@ class SocketAgentTest : public ::testing::Test {
                                          "ZEVP_API_DPAPI_PORT=" + std::to_string(apiPort_)});
     return started && agent_.waitForTrace(kStartupComplete, kStartWaitMs) && Eventually([&ports] {
              for (unsigned short port : ports)
-               if (LoopbackPortIsFree(port)) return false;
+               if (!TcpAndUdpServed(port)) return false;
              return true;
            }, kStartWaitMs);
   }

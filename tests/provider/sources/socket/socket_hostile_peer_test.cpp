@@ -20,6 +20,7 @@
 #include "network_namespace.h"
 #include "partner_sockets.h"
 #include "proc_text.h"
+#include "socket_tables.h"
 
 namespace {
 

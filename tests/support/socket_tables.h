@@ -1,0 +1,23 @@
+// The kernel's tables of the IPv4 sockets in the calling process's network namespace
+// (/proc/net/tcp, /proc/net/udp): a test reads what a server has opened without
+// talking to it, so that it disturbs nothing it goes on to check.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// The fields of each line of the table ("tcp" or "udp") whose local port is the port,
+// any address ("sl local_address rem_address st tx_queue:rx_queue ..."; addresses,
+// states and queues in hexadecimal).
+std::vector<std::vector<std::string>> SocketsOnPort(const std::string& table, unsigned short port);
+
+// True when a TCP socket listens on the port and a UDP socket is bound to it: a server
+// of both is ready for either. That the port is no longer free tells less, as a server
+// binds one before the other, and binds before it listens.
+bool TcpAndUdpServed(unsigned short port);
+
+// True when the namespace has a UDP socket bound to the port (any address).
+bool UdpPortBound(unsigned short port);
+// The bytes waiting in the receive queue of the namespace's UDP socket bound to the
+// port; -1 when there is none.
+long UdpReceiveQueue(unsigned short port);
