@@ -1,4 +1,4 @@
-// A hostile peer against the DCH server in its host program: a thread of the test
+// A hostile peer against the DCH server in its host program: the test's thread
 // sends random and truncated requests over UDP and TCP (whole, cut short, stalled in
 // mid-message, or closed in mid-message) for a bounded time, while a well-behaved
 // data provider sends rows and a consumer takes them and asks for texts. Every
@@ -97,10 +97,10 @@ class HostileRequests {
 };
 
 // One spell of the hostile peer: datagrams, and a few TCP connections that are written
-// to, left hanging in mid-message, or closed. A thread, not a forked child: a child of
-// this threaded process that allocated could wait for ever on an allocator lock that
-// the well-behaved peer's thread held at the fork (the sanitizers' allocators are not
-// made safe across it).
+// to, left hanging in mid-message, or closed. The test's own thread runs it, not a
+// forked child: a child of this threaded process that allocated could wait for ever on
+// an allocator lock that the well-behaved peer's thread held at the fork (the
+// sanitizers' allocators are not made safe across it).
 void HostileSpell(unsigned short port) {
   HostileRequests hostile;
   int datagrams = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
@@ -130,11 +130,7 @@ void HostileSpell(unsigned short port) {
   close(datagrams);
 }
 
-class HostilePeerTest : public DCHroadTest {
- protected:
-  // One spell of the hostile peer, to its end.
-  void hostileSpell() { std::thread(HostileSpell, port()).join(); }
-};
+class HostilePeerTest : public DCHroadTest {};
 
 TEST_F(HostilePeerTest, WellBehavedPeersAreServedThroughoutAndTheServerDoesNotGrow) {
   rawdch::TcpPeer provider(port());
@@ -165,9 +161,9 @@ TEST_F(HostilePeerTest, WellBehavedPeersAreServedThroughoutAndTheServerDoesNotGr
       (right ? textsRight : textsWrong)++;
     }
   });
-  hostileSpell();
+  HostileSpell(port());
   long afterFirst = host().heapBytes(kAnswerWaitMs);
-  hostileSpell();
+  HostileSpell(port());
   long afterSecond = host().heapBytes(kAnswerWaitMs);
   hostileDone = true;
   wellBehaved.join();
