@@ -114,3 +114,8 @@ void ZEV0_CloseTheSocket(int socketDescriptor) {
 }
 
 int ZEV0_WinSockInitialization() { return 1; }
+
+void zev0::WidenReceiveBuffer(int socketDescriptor, int bytes) {
+  if (setsockopt(socketDescriptor, SOL_SOCKET, SO_RCVBUFFORCE, &bytes, sizeof bytes) == 0) return;
+  setsockopt(socketDescriptor, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);
+}

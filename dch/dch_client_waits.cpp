@@ -37,6 +37,11 @@ bool sameEndpoint(const sockaddr_in& one, const sockaddr_in& other) {
 }
 
 constexpr short kReadable = POLLIN | POLLERR;
+// A parked consumer's rows come as datagrams, each once its provider's request is
+// answered, not once the consumer took the last: the socket holds a burst of thousands
+// of rows, where the system's default holds a few hundred and a consumer held up for a
+// moment on a busy host would lose the rest.
+constexpr int kParkedRowsReceiveBytes = 4 << 20;
 
 }  // namespace
 
@@ -81,6 +86,8 @@ int DCHclient::dc_waitOnDataInitialize(const char* applName, const char* attrGro
   }
   memcpy(_applName, applName, applLength + 1);
   memcpy(_attrGroup, attrGroup, groupLength + 1);
+  if (_ipcType == kSocketsIPC)
+    zev0::WidenReceiveBuffer(static_cast<ipcSock*>(_ipcClient)->sockUDP(), kParkedRowsReceiveBytes);
   clearRequest();
   uint32_t length = DCH_BuildWaitOnData(_requestBuffer, sizeof _requestBuffer, _applName, _attrGroup, DCH_WAIT_PARK);
   int result = writeWaitRequest(length, "Error: writing dc_waitOnDataInitialize message to DCHserver");

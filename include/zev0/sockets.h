@@ -27,3 +27,12 @@ void ZEV0_CloseTheSocket(int socketDescriptor);
 
 // The socket-library start-up hook: nothing to start here. Returns 1.
 int ZEV0_WinSockInitialization();
+
+namespace zev0 {
+
+// Asks for a receive buffer of the bytes, for a socket whose datagrams come in bursts
+// faster than its reader may take them for a while; past the system's limit only with
+// the right to pass it, else the limit.
+void WidenReceiveBuffer(int socketDescriptor, int bytes);
+
+}  // namespace zev0

@@ -56,13 +56,6 @@ sockaddr_in ReceivingAddress(int socket, const sockaddr_in& local) {
   return address;
 }
 
-// The system's limit binds a process without the right to pass it; then it has that limit.
-void WidenReceiveBuffer(int socket) {
-  int bytes = kTrapReceiveBufferBytes;
-  if (setsockopt(socket, SOL_SOCKET, SO_RCVBUFFORCE, &bytes, sizeof bytes) == 0) return;
-  setsockopt(socket, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);
-}
-
 // Waits at most the seconds for a datagram on the socket: true when one came.
 bool Readable(int socket, int seconds) {
   fd_set set;
@@ -122,7 +115,7 @@ void OpenTrapSocket(TrapManagementEntry* entry) {
   }
   if (entry->trapSocket <= 0) return;
   entry->trapAddress = ReceivingAddress(entry->trapSocket, entry->localAddress);
-  WidenReceiveBuffer(entry->trapSocket);
+  zev0::WidenReceiveBuffer(entry->trapSocket, kTrapReceiveBufferBytes);
 }
 
 void OpenExtraSocket(TrapManagementEntry* entry) {
@@ -135,7 +128,7 @@ void OpenExtraSocket(TrapManagementEntry* entry) {
   if (socket < 0) return;
   entry->extraSocket = socket;
   entry->extraAddress = address;
-  WidenReceiveBuffer(socket);
+  zev0::WidenReceiveBuffer(socket, kTrapReceiveBufferBytes);
 }
 
 std::string ListeningText(const TrapManagementEntry& entry) {

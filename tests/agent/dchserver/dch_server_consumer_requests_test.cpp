@@ -130,6 +130,22 @@ TEST_F(ConsumerRequestsTest, AWaitOnDataInLowerCaseParksUnderTheUpperCaseNames) 
   EXPECT_EQ(row.values.at(0), "alpha");
 }
 
+// Rows are sent to a parked consumer as their provider's requests are answered, not as
+// the consumer takes them: one held up meanwhile finds the whole burst waiting.
+TEST_F(ConsumerRequestsTest, AConsumerHeldUpWhileABurstOfRowsComesLosesNone) {
+  constexpr int kBurst = 2000;  // several times what the system's default buffer holds
+  ASSERT_NO_FATAL_FAILURE(registerApplication(provider_, "APPL", {kGroupOne}));
+  RowWaiter rows("APPL", "G1");
+  syncWithServer();
+  uint32_t handle = online(provider_, "APPL", "G1", "HOST1");
+  for (int count = 0; count < kBurst; ++count) ASSERT_EQ(sendNameAndCount(provider_, handle, "burst", count), 0);
+  for (int count = 0; count < kBurst; ++count) {
+    Row row;
+    ASSERT_TRUE(ReadRow(rows.next(kAnswerWaitMs), &row)) << "row " << count << " of " << kBurst;
+    ASSERT_EQ(CounterValue(row.values.at(1)), count);
+  }
+}
+
 // A remove request removes the first waiter of the application and group, whoever
 // sends it; a status other than 0 and 1 changes nothing.
 TEST_F(ConsumerRequestsTest, RowsGoToTheFirstWaiterUntilARemoveRequestTakesItAway) {
