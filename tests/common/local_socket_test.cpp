@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "eventually.h"
 #include "socket_tables.h"
 #include "trace_capture.h"
 #include "zev0/hostnames.h"
@@ -73,15 +74,10 @@ std::string dotted(const in_addr& address) {
   return text;
 }
 
-// True once the kernel lists a connection from the local port in TIME_WAIT
-// (state 06 of /proc/net/tcp); gives up after two seconds.
+// True once the kernel lists a connection from the local port in TIME_WAIT; gives up
+// after two seconds.
 bool timeWaitOnPort(unsigned short port) {
-  for (int attempt = 0; attempt < 200; ++attempt) {
-    for (const std::vector<std::string>& fields : SocketsOnPort("tcp", port))
-      if (fields[3] == "06") return true;
-    usleep(10000);
-  }
-  return false;
+  return Eventually([port] { return TcpSocketInState(port, "06"); }, 2000);
 }
 
 TEST_F(LocalSocketTest, BoundNonBlockingWithTheOptionsOfTheReuseFlag) {

@@ -3,16 +3,19 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <utility>
+#include <vector>
 
 namespace {
 
-// The state field of a TCP socket that listens (the kernel's TCP_LISTEN).
+// The state of a TCP socket that listens (the kernel's TCP_LISTEN).
 constexpr char kListening[] = "0A";
 constexpr size_t kStateField = 3;
 constexpr size_t kQueuesField = 4;
 
-}  // namespace
-
+// The fields of each line of the table ("tcp" or "udp") whose local port is the port,
+// any address ("sl local_address rem_address st tx_queue:rx_queue ..."; addresses,
+// states and queues in hexadecimal).
 std::vector<std::vector<std::string>> SocketsOnPort(const std::string& table, unsigned short port) {
   std::vector<std::vector<std::string>> sockets;
   std::ifstream lines("/proc/net/" + table);
@@ -30,12 +33,15 @@ std::vector<std::vector<std::string>> SocketsOnPort(const std::string& table, un
   return sockets;
 }
 
-bool TcpAndUdpServed(unsigned short port) {
-  if (!UdpPortBound(port)) return false;
+}  // namespace
+
+bool TcpSocketInState(unsigned short port, const std::string& state) {
   for (const std::vector<std::string>& fields : SocketsOnPort("tcp", port))
-    if (fields[kStateField] == kListening) return true;
+    if (fields[kStateField] == state) return true;
   return false;
 }
+
+bool TcpAndUdpServed(unsigned short port) { return UdpPortBound(port) && TcpSocketInState(port, kListening); }
 
 bool UdpPortBound(unsigned short port) { return !SocketsOnPort("udp", port).empty(); }
 

@@ -4,12 +4,10 @@
 #pragma once
 
 #include <string>
-#include <vector>
 
-// The fields of each line of the table ("tcp" or "udp") whose local port is the port,
-// any address ("sl local_address rem_address st tx_queue:rx_queue ..."; addresses,
-// states and queues in hexadecimal).
-std::vector<std::vector<std::string>> SocketsOnPort(const std::string& table, unsigned short port);
+// True when a TCP socket whose local port is the port (any address) is in the state,
+// as the kernel writes it ("0A" listening, "06" TIME_WAIT).
+bool TcpSocketInState(unsigned short port, const std::string& state);
 
 // True when a TCP socket listens on the port and a UDP socket is bound to it: a server
 // of both is ready for either. That the port is no longer free tells less, as a server
